@@ -1,0 +1,1 @@
+#include "step/clsStep.h"

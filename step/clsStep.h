@@ -1,0 +1,92 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "framework/IStep.h"
+#include "platform/Date.h"
+#include "platform/PropertyBag.h"
+
+namespace stampkind {
+
+// The "Punch Entry" step: the one class the host creates, keeps in its configuration and drives
+// through IStep whenever an employee punches. It owns the step's three settings and their
+// persistence, receives the host's messages, carries the chosen punch code from the keypads to
+// the punch record, and can choose the punch by itself from the employee's last punch. The
+// keypads of this library reach the entered values through the accessors below, which are not
+// part of IStep. It shows nothing itself.
+class clsStep final : public framework::IStep, public platform::Persistable {
+public:
+    static constexpr std::string_view kProgId = "Stampkind.clsStep";
+
+    clsStep();
+    ~clsStep() override;
+
+    // IStep, in slot order.
+    std::string Name() const override;
+    platform::Variant Value() const override;
+    void SetValue(const platform::Variant& rhs) override;
+    framework::VBool IsValid() const override;
+    framework::VBool ValidateValue(const platform::Variant& value) const override;
+    framework::VBool CheckPrecondition(const std::shared_ptr<framework::ISteps>& steps) override;
+    void WriteValue(const std::shared_ptr<framework::ISteps>& steps, const std::string& record_name,
+                    const std::shared_ptr<framework::IRecord>& record) override;
+    std::shared_ptr<framework::IErrorCollection> PreconditionErrors() const override;
+    std::string PropertyPageID() const override;
+    std::string KeypadControlID() const override;
+    std::shared_ptr<framework::IPropertyCollection> Properties() const override;
+    std::shared_ptr<framework::IStep> Clone() const override;
+    void AttachDateTime(const std::shared_ptr<framework::IPunchDateTime>& date_time) override;
+    void ReceiveMessage(const std::shared_ptr<framework::IMessage>& message) override;
+    void RegisterRecordNames(const std::shared_ptr<framework::IRecordNames>& names) override;
+    framework::VBool Skip(const std::shared_ptr<framework::ISteps>& steps) override;
+
+    // Persistence, as the platform's persistence protocol calls it.
+    std::string PersistClassId() const override { return std::string(kProgId); }
+    std::shared_ptr<platform::Persistable> NewInstance() const override;
+    void InitProperties() override;
+    void ReadProperties(platform::PropertyBag& bag) override;
+    void WriteProperties(platform::PropertyBag& bag) override;
+
+    // Internal accessors for the keypads of this library; each only reads or stores its member.
+    platform::Date DateTimeIn() const { return m_date_time_in; }
+    void SetDateTimeIn(platform::Date value) { m_date_time_in = value; }
+    platform::Date DateTimeOut() const { return m_date_time_out; }
+    void SetDateTimeOut(platform::Date value) { m_date_time_out = value; }
+    double Amount() const { return m_amount; }
+    void SetAmount(double value) { m_amount = value; }
+    bool HasStatisticsStep() const { return m_has_statistics_step; }
+    bool ManagerMode() const { return m_manager_mode; }
+
+private:
+    // Punch records.
+    void WriteInDateTime(framework::IRecord& record, platform::Date moment) const;
+    void WriteOutDateTime(framework::IRecord& record, platform::Date moment) const;
+    static platform::Date DateOnly(platform::Date moment);
+    static platform::Date TimeOnly(platform::Date moment);
+    platform::Date PunchMoment() const;
+    platform::Date InMoment() const;
+    platform::Date OutMoment() const;
+    // The amount fields in the order of the letters of "HSVBAPJFX".
+    static const std::array<std::string_view, 9> AmountFieldNames;
+
+    // The automatic punch.
+    std::string NextPunchFromLastPunch(int32_t card_number);
+    platform::Date LowerBound() const;
+
+    // Members in declaration order.
+    std::string m_value;
+    std::shared_ptr<framework::IPunchDateTime> m_date_time;
+    std::shared_ptr<framework::IPropertyCollection> m_settings;
+    platform::Date m_date_time_in{};
+    platform::Date m_date_time_out{};
+    std::shared_ptr<framework::IErrorCollection> m_precondition_errors;
+    bool m_manager_mode = false;
+    double m_amount = 0.0;
+    bool m_has_statistics_step = false;
+};
+
+}  // namespace stampkind
