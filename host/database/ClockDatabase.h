@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/framework/PunchRecord.h"
+#include "platform/Date.h"
+
+struct sqlite3;
+
+namespace orvane {
+
+// One employee of the "Employees" table.
+struct Employee {
+    int32_t card = 0;
+    std::string name;
+    bool manager = false;
+    friend bool operator==(const Employee&, const Employee&) = default;
+};
+
+// The records one punch wrote: the punch's own record and each extra record, by name.
+struct PunchWrite {
+    int32_t card = 0;
+    std::shared_ptr<PunchRecord> own;
+    std::vector<std::shared_ptr<PunchRecord>> extras;
+};
+
+// The host's clock database file on SQLite (WAL, synchronous=NORMAL, a busy timeout): the
+// "Clock Data Table" of punches and the "Employees" table, made when missing. It stores a punch
+// whole or not at all, in one transaction that begins IMMEDIATE. Errors are raised platform
+// errors whose description names the file and the engine's message.
+class PLATFORM_API ClockDatabase {
+public:
+    // Opens (and creates when missing) the database file and its tables and indexes.
+    explicit ClockDatabase(const std::filesystem::path& file);
+    ~ClockDatabase();
+    ClockDatabase(const ClockDatabase&) = delete;
+    ClockDatabase& operator=(const ClockDatabase&) = delete;
+
+    const std::filesystem::path& file() const { return m_file; }
+
+    // Stores what the step wrote into the punch's records, in one transaction. How an out punch
+    // pairs with the employee's open record is described in docs/clock-database.md.
+    void StorePunch(const PunchWrite& punch);
+
+    void AddEmployee(const Employee& employee);
+    // False when there was no such card.
+    bool RemoveEmployee(int32_t card);
+    std::vector<Employee> Employees() const;
+    std::optional<Employee> FindEmployee(int32_t card) const;
+
+    // One row of the "Clock Data Table", as stored.
+    struct Row {
+        int64_t id = 0;
+        int32_t card = 0;
+        std::optional<platform::Date> date_in, time_in, date_out, time_out;
+        std::string punch_type;
+        std::string notes;
+        double holiday = 0, sick = 0, vacation = 0, bonus = 0, advances = 0, personal = 0,
+               other = 0;
+    };
+    // The rows of one card (every card when nothing is given), oldest first.
+    std::vector<Row> Rows(std::optional<int32_t> card = std::nullopt) const;
+
+    // The connection for code of the host that needs more (statistics).
+    sqlite3* handle() const { return m_db; }
+
+private:
+    std::filesystem::path m_file;
+    sqlite3* m_db = nullptr;
+};
+
+}  // namespace orvane
