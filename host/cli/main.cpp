@@ -1,1 +1,24 @@
-int main() { return 0; }
+#include <iostream>
+
+#include "host/cli/Commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"timeclock: the Stampkind time clock"};
+    app.require_subcommand(1);
+    int exit_status = timeclock::kExitOk;
+    timeclock::AddConvertCommand(app, exit_status);
+    timeclock::AddKioskCommand(app, exit_status);
+    timeclock::AddPunchCommand(app, exit_status);
+    timeclock::AddSetupCommand(app, exit_status);
+    timeclock::AddEmployeeCommand(app, exit_status);
+    timeclock::AddRegisterCommands(app, exit_status);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return timeclock::kExitUsage;
+    }
+    return exit_status;
+}
