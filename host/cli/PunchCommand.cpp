@@ -42,16 +42,6 @@ ordered_json RecordToJson(const orvane::PunchRecord& record) {
     return json;
 }
 
-bool HasWrites(const orvane::PunchWrite& write) {
-    if (write.own && !write.own->writes().empty())
-        return true;
-    for (const auto& extra : write.extras) {
-        if (!extra->writes().empty())
-            return true;
-    }
-    return false;
-}
-
 // Runs one scripted punch and fills the report as it goes, so that a raised error still
 // reports what happened before it.
 void RunPunch(const PunchOptions& options, const KeyScript& script,

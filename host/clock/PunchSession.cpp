@@ -103,6 +103,15 @@ PunchSession::Outcome PunchSession::Complete(int32_t card) {
     return outcome;
 }
 
+bool PunchSession::Outcome::HasWrites() const {
+    if (!records) return false;
+    if (records->own && !records->own->writes().empty()) return true;
+    for (const auto& extra : records->extras) {
+        if (!extra->writes().empty()) return true;
+    }
+    return false;
+}
+
 std::shared_ptr<platform::UserControl> PunchSession::KeypadForm() const {
     return platform::query<platform::UserControl>(m_keypad);
 }

@@ -73,6 +73,9 @@ class PunchSession {
         bool valid = false;
         // The punch's own record and its extra records; none when the value was refused.
         std::optional<orvane::PunchWrite> records;
+
+        // The step wrote at least one field (a status punch writes none and is not stored).
+        bool HasWrites() const;
     };
     // Validates the step's value and lets the step fill the records. Call once Finished.
     Outcome Complete(int32_t card);
