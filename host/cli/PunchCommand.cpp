@@ -92,7 +92,7 @@ void RunPunch(const PunchOptions& options, const KeyScript& script,
     for (const auto& extra : outcome.records->extras)
         records.push_back(RecordToJson(*extra));
     report["records"] = std::move(records);
-    if (HasWrites(*outcome.records))
+    if (outcome.HasWrites())
         database.StorePunch(*outcome.records);
 
     if (options.statistics && context.card) {
