@@ -6,7 +6,7 @@
 #include "framework/IPunchValues.h"
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
-#include "host/cli/KeyScript.h"
+#include "host/clock/KeyScript.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/clock/EmployeeStatistics.h"

@@ -1,4 +1,4 @@
-#include "host/cli/KeyScript.h"
+#include "host/clock/KeyScript.h"
 
 #include <charconv>
 #include <sstream>
