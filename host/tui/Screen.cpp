@@ -37,11 +37,17 @@ int ButtonAttributes(int32_t back_color) {
     return COLOR_PAIR(kFirstButtonPair + index);
 }
 
+// The lines of a caption as a button shows them: split at carriage returns, without the "&" that
+// marks an access key ("&&" shows one "&").
 std::vector<std::string> CaptionLines(const std::string& caption) {
     std::vector<std::string> lines;
     std::string line;
-    for (char c : caption) {
-        if (c == '\r' || c == '\n') {
+    for (size_t i = 0; i < caption.size(); ++i) {
+        const char c = caption[i];
+        if (c == '&') {
+            if (i + 1 < caption.size() && caption[i + 1] == '&')
+                line += caption[++i];
+        } else if (c == '\r' || c == '\n') {
             if (!line.empty())
                 lines.push_back(line);
             line.clear();
@@ -122,7 +128,7 @@ void Screen::Draw(const Clock& clock) {
 void Screen::DrawDisplay(const Clock& clock) {
     const auto& display = *clock.Display();
     attron(COLOR_PAIR(kTitlePair));
-    mvhline(0, 0, ' ', COLS);
+    mvhline(0, 0, ' ' | COLOR_PAIR(kTitlePair), COLS);
     PutClipped(0, 1, "Stampkind Time Clock", COLS - 2);
     auto& services = platform::services();
     const std::string now = platform::date_to_text(services.Now(), services.Regional());
@@ -197,7 +203,7 @@ void Screen::DrawButton(const platform::Control& control, int row, int column, i
     attron(attributes);
     for (int r = 0; r < height; ++r) {
         if (row + r < LINES - 1)
-            mvhline(row + r, column, ' ', std::max(1, width - 1));
+            mvhline(row + r, column, ' ' | static_cast<chtype>(attributes), std::max(1, width - 1));
     }
     const auto lines = CaptionLines(control.Caption());
     const int first = row + std::max(0, (height - static_cast<int>(lines.size())) / 2);
