@@ -45,6 +45,10 @@ ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode) {
                         "Cannot open the clock database '" + name + "': " + message + ".");
     }
     sqlite3_extended_result_codes(db.get(), 1);
+    // A double-quoted name is always a name: without this the engine would read a column the
+    // table lacks as a text and answer a wrong question instead of naming the missing column.
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
     // Reading the schema is the first access to the file: a file that is not a database fails
     // here, with a message that says so, rather than at the first query.

@@ -19,8 +19,12 @@ using platform::Variant;
 
 constexpr int32_t kCard = 1204;
 
-Date day(int d) { return *platform::make_date(2026, 12, d); }
-Date time_of(int hour, int minute) { return *platform::make_time(hour, minute, 0); }
+Date day(int d) {
+    return *platform::make_date(2026, 12, d);
+}
+Date time_of(int hour, int minute) {
+    return *platform::make_time(hour, minute, 0);
+}
 
 // A record as the step fills it: the punch type, then the in- or out-fields.
 std::shared_ptr<PunchRecord> record(const std::string& name, const std::string& type,
@@ -47,7 +51,8 @@ PunchWrite punch(std::shared_ptr<PunchRecord> own,
 // One row in a form that reads well in a failure: type, in "hh:mm" or "-", out likewise.
 std::string describe(const ClockDatabase::Row& row) {
     const auto clock = [](const std::optional<Date>& time) {
-        if (!time) return std::string("-");
+        if (!time)
+            return std::string("-");
         const auto parts = platform::split(*time);
         char text[8];
         std::snprintf(text, sizeof text, "%02d:%02d", parts.hour, parts.minute);
@@ -58,12 +63,13 @@ std::string describe(const ClockDatabase::Row& row) {
 
 std::vector<std::string> stored(const ClockDatabase& db) {
     std::vector<std::string> rows;
-    for (const auto& row : db.Rows(kCard)) rows.push_back(describe(row));
+    for (const auto& row : db.Rows(kCard))
+        rows.push_back(describe(row));
     return rows;
 }
 
 class ClockDatabaseTest : public ::testing::Test {
-protected:
+  protected:
     TempFolder m_folder;
     ClockDatabase m_db{m_folder / "clock.db"};
 };
@@ -202,7 +208,7 @@ const std::string kLookup =
     "Out],[Date In]+[Time In]) DESC;";
 
 class QueryPlan : public ClockDatabaseTest, public ::testing::WithParamInterface<bool> {
-protected:
+  protected:
     void SetUp() override {
         sqlite3* db = m_db.handle();
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -222,15 +228,18 @@ protected:
         sqlite3_finalize(insert);
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
         // With statistics the engine weighs the indexes by the data; without, by its guesses.
-        if (GetParam()) sqlite3_exec(db, "ANALYZE", nullptr, nullptr, nullptr);
+        if (GetParam())
+            sqlite3_exec(db, "ANALYZE", nullptr, nullptr, nullptr);
     }
 };
 
 TEST_P(QueryPlan, LastPunchLookupSearchesBothMomentIndexes) {
     const auto details = plan_of(m_db.handle(), kLookup);
     std::string all;
-    for (const auto& line : details) all += line + "\n";
-    for (const auto& line : details) EXPECT_NE(line.rfind("SCAN", 0), 0u) << all;
+    for (const auto& line : details)
+        all += line + "\n";
+    for (const auto& line : details)
+        EXPECT_NE(line.rfind("SCAN", 0), 0u) << all;
     EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
     EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
 }
@@ -241,7 +250,8 @@ TEST_P(QueryPlan, PairingSearchesOpenRecordsOnly) {
                                  "[Punch Type] = \"I\" AND [Date Out] IS NULL AND ([Date In]+[Time "
                                  "In]) <= 46360 ORDER BY ([Date In]+[Time In]) DESC LIMIT 1");
     std::string all;
-    for (const auto& line : details) all += line + "\n";
+    for (const auto& line : details)
+        all += line + "\n";
     EXPECT_NE(all.find("Clock Data Open Records"), std::string::npos) << all;
     EXPECT_EQ(all.find("TEMP B-TREE"), std::string::npos) << all;
 }

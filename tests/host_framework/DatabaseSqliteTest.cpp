@@ -25,14 +25,15 @@ int32_t error_number(const std::function<void()>& action, std::string* descripti
     try {
         action();
     } catch (const platform::RaisedError& error) {
-        if (description) *description = error.description();
+        if (description)
+            *description = error.description();
         return error.number();
     }
     return 0;
 }
 
 class SqliteDatabaseTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         orvane::ClockDatabase clock(m_file);
         exec(clock.handle(), R"sql(
@@ -84,8 +85,10 @@ TEST_F(SqliteDatabaseTest, ReusesOneStatementForLookupsThatDifferInValues) {
     const auto punch_of = [&](int card, const char* from) {
         auto rows = m_db.Execute(std::string("SELECT [Punch Type] FROM [Clock Data Table] WHERE "
                                              "[Card ID]=") +
-                                 std::to_string(card) + " AND [Date In] >= #" + from + "#");
-        std::string punch = FromVBool(rows->Eof()) ? "" : rows->Fields("Punch Type")->Value().to_text();
+                                 std::to_string(card) + " AND [Date In] >= #" + from +
+                                 "# ORDER BY [Date In] DESC");
+        std::string punch =
+            FromVBool(rows->Eof()) ? "" : rows->Fields("Punch Type")->Value().to_text();
         rows->Close();
         return punch;
     };
@@ -162,8 +165,7 @@ TEST_P(BadDatabase, RaisesAnErrorThatExplainsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Files, BadDatabase,
     ::testing::Values(
-        BadDatabaseCase{"MissingFile",
-                        [](const TempFolder& f) { return (f / "none.db").string(); },
+        BadDatabaseCase{"MissingFile", [](const TempFolder& f) { return (f / "none.db").string(); },
                         "SELECT 1", orvane::dberr::kFileNotFound, "Could not find file"},
         BadDatabaseCase{"EmptyConnectText", [](const TempFolder&) { return std::string(); },
                         "SELECT 1", orvane::dberr::kFileNotFound, "connection text"},
