@@ -47,8 +47,8 @@ ordered_json RecordToJson(const orvane::PunchRecord& record) {
 void RunPunch(const PunchOptions& options, const KeyScript& script,
               const std::shared_ptr<orvane::RecordingDisplay>& display,
               std::unique_ptr<PunchSession>& session, ordered_json& report) {
-    ComponentLibrary::BesideProgram().EnsureRegistered();
     const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
+    ComponentLibrary::BesideProgram().EnsureRegistered();
     orvane::ClockDatabase database(options.database);
     framework::Global()->Database()->SetConnectString(options.database);
 

@@ -54,9 +54,9 @@ nlohmann::ordered_json Settings(const framework::IStep& step, const std::filesys
 }
 
 void RunSetup(const SetupOptions& options) {
-    ComponentLibrary::BesideProgram().EnsureRegistered();
     const auto file = ConfigFileOrDefault(options.config);
     auto config = Configuration::Load(file);
+    ComponentLibrary::BesideProgram().EnsureRegistered();
     auto step = config.CreateStep();
     auto page = platform::CreateObjectAs<framework::IPropertyPage>(step->PropertyPageID());
     page->AttachStep(step);

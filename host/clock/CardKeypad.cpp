@@ -1,6 +1,7 @@
 #include "host/clock/CardKeypad.h"
 
 #include <charconv>
+#include <utility>
 
 namespace timeclock {
 
@@ -66,9 +67,10 @@ void CardKeypad::ProcessKeyPress(int16_t key) {
         std::from_chars(m_entry.data(), m_entry.data() + m_entry.size(), card);
         m_accepted = m_lookup(card);
         if (!m_accepted) {
-            m_display->ShowError("Unknown card " + m_entry);
-            m_entry.clear();
+            // The entry starts again; the error stays on show until the next key.
+            const std::string refused = std::exchange(m_entry, std::string());
             ShowEntry();
+            m_display->ShowError("Unknown card " + refused);
         }
     }
 }

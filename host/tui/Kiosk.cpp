@@ -67,8 +67,8 @@ int RunKiosk(const KioskOptions& options) {
     KioskServices services;
     platform::ServicesScope scope(services);
 
-    ComponentLibrary::BesideProgram().EnsureRegistered();
     auto config = Configuration::Load(options.config_file);
+    ComponentLibrary::BesideProgram().EnsureRegistered();
     std::error_code ec;
     if (!std::filesystem::exists(options.config_file, ec))
         config.Save(options.config_file);
