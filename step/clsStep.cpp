@@ -124,7 +124,13 @@ void clsStep::InitProperties() {
 void clsStep::ReadProperties(platform::PropertyBag& bag) {
     const platform::Variant saved =
         bag.ReadProperty(kSettingsProperty, platform::Variant(framework::NewPropertyCollection()));
-    m_settings = platform::query_or_raise<framework::IPropertyCollection>(saved.to_object());
+    const platform::ObjectRef object = saved.to_object();
+    if (!object) {
+        // A step saved before it had settings restores without settings, as it was.
+        m_settings = nullptr;
+        return;
+    }
+    m_settings = platform::query_or_raise<framework::IPropertyCollection>(object);
     // A saved value wins over its default: the collection refuses a name it already holds, and
     // that refusal is expected here. A setting missing from older saved data gets its default.
     for (const auto& setting : StepSettings()) {

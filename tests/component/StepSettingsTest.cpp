@@ -59,8 +59,10 @@ TEST(StepSettingsTest, NewStepHasTheThreeDefaults) {
     ExpectDefaults(*NewStep());
 }
 
-TEST(StepSettingsTest, StepNotYetInitialisedHasNoSettings) {
-    EXPECT_EQ(stampkind::clsStep::Create()->Properties(), nullptr);
+TEST(StepSettingsTest, StepNotYetInitialisedHasNoSettingsAndNeitherHasItsClone) {
+    auto step = stampkind::clsStep::Create();
+    EXPECT_EQ(step->Properties(), nullptr);
+    EXPECT_EQ(step->Clone()->Properties(), nullptr);
 }
 
 TEST(StepSettingsTest, RestoreWithoutPropsGivesTheDefaults) {

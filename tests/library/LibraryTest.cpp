@@ -11,7 +11,9 @@
 #include <sstream>
 #include <string>
 
+#include "framework/Factories.h"
 #include "framework/IStep.h"
+#include "host/framework/PunchDateTime.h"
 #include "platform/ClassFactory.h"
 #include "platform/FakeServices.h"
 #include "platform/PropertyBag.h"
@@ -28,6 +30,8 @@ fs::path LibraryFile() {
 }
 
 // The library loaded the way the host loads it, with a component registry of the test's own.
+// This test program is the host: it links the host framework library, whose classes the
+// component finds when it is loaded.
 class LibraryTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -82,6 +86,12 @@ TEST_F(LibraryTest, StepIsCreatedByProgrammaticIdentifierAndDrivenThroughIStep) 
     step->SetValue("I");
     EXPECT_EQ(step->IsValid(), framework::VBool::True);
     EXPECT_EQ(step->Properties()->Item("GlidepassSpan")->Value(), platform::Variant(18.0));
+
+    // The host's own objects reach the step built in this library.
+    auto message = framework::NewMessageBuilder();
+    message->Add("manager mode", true);
+    step->ReceiveMessage(message->Message());
+    step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(platform::Date{46360.5}));
 
     auto clone = step->Clone();
     EXPECT_EQ(clone->Value(), platform::Variant(""));
@@ -159,6 +169,7 @@ TEST_F(LibraryTest, LibraryMayUnloadOnlyWithoutLiveObjectsOrLocks) {
     EXPECT_EQ(CanUnloadNow(), platform::hr::kOk);
 
     auto step = platform::query_or_raise<framework::IStep>(factory->CreateInstance());
+    platform::query_or_raise<platform::Persistable>(step)->InitProperties();
     EXPECT_EQ(CanUnloadNow(), platform::hr::kFalse);
     auto clone = step->Clone();
     step.reset();
