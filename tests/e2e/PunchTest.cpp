@@ -101,6 +101,8 @@ struct ManagerCase {
     const char* punch_type;
     const char* amount_field;  // "" when the punch has no amount
     double amount;
+
+    friend void PrintTo(const ManagerCase& c, std::ostream* os) { *os << c.code; }
 };
 
 class ManagerPunch : public PunchTest, public ::testing::WithParamInterface<ManagerCase> {};
