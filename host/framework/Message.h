@@ -9,23 +9,23 @@ namespace orvane {
 
 // A message: named entries in the order they were added.
 class PLATFORM_API Message final : public framework::IMessage {
-public:
+  public:
     Message() = default;
     explicit Message(std::vector<framework::MessageEntry> entries);
     const std::vector<framework::MessageEntry>& Entries() const override { return m_entries; }
 
-private:
+  private:
     std::vector<framework::MessageEntry> m_entries;
 };
 
 // The host library's message builder.
 class PLATFORM_API MessageBuilder final : public framework::IMessageBuilder {
-public:
+  public:
     void Add(const std::string& name, const platform::Variant& value) override;
     void Clear() override;
     std::shared_ptr<framework::IMessage> Message() const override;
 
-private:
+  private:
     std::vector<framework::MessageEntry> m_entries;
 };
 

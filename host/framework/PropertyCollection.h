@@ -10,11 +10,14 @@
 namespace orvane {
 
 // The host library's property collection: settings kept by name in the order they were added.
-// Item gives back the same setting object for a name; a second Add of a name raises 457 and
-// changes nothing. It persists itself whole into a property bag (each setting under its name).
+// Names are compared without regard to the case of ASCII letters. Item gives back the same
+// setting object for a name; a second Add of a name raises 457 and changes nothing. It persists
+// itself whole into a property bag: "Count", then "Name1", "Value1", "Name2", ... in order. A
+// restore reads everything before it changes anything: saved data that is damaged or of the
+// wrong shape raises "Bad file format" (321) and leaves the collection as it was.
 class PLATFORM_API PropertyCollection final : public framework::IPropertyCollection,
                                               public platform::Persistable {
-public:
+  public:
     static constexpr const char* kProgId = "OrvaneFramework.PropertyCollection";
 
     std::shared_ptr<framework::ISetting> Add(const std::string& name,
@@ -28,7 +31,7 @@ public:
     void ReadProperties(platform::PropertyBag& bag) override;
     void WriteProperties(platform::PropertyBag& bag) override;
 
-private:
+  private:
     std::vector<std::shared_ptr<framework::ISetting>> m_settings;
 };
 

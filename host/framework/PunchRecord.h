@@ -12,9 +12,10 @@ namespace orvane {
 
 // A punch record: the fields of one row of the clock data by name. It remembers every write in
 // order (field name and value) so that the punch writer and the tests can read what the step
-// wrote. Item of a name outside the field set raises "Subscript out of range" (9).
+// wrote. Field names are compared without regard to case; Item of a name outside the field set
+// raises "Subscript out of range" (9). A field never written holds null, as in a new row.
 class PLATFORM_API PunchRecord final : public framework::IRecord {
-public:
+  public:
     using Write = std::pair<std::string, platform::Variant>;
 
     // The field set of the "Clock Data Table": "Punch Type", "Notes", "Date In", "Time In",
@@ -24,6 +25,9 @@ public:
 
     explicit PunchRecord(std::string name = "",
                          const std::vector<std::string>& fields = ClockFields());
+    // The fields refer back to their record, so a record stays where it was made.
+    PunchRecord(const PunchRecord&) = delete;
+    PunchRecord& operator=(const PunchRecord&) = delete;
 
     std::string Name() const override { return m_name; }
     std::shared_ptr<framework::IField> Item(const std::string& name) override;
@@ -36,7 +40,7 @@ public:
     // Called by the record's fields.
     void record_write(const std::string& field, const platform::Variant& value);
 
-private:
+  private:
     std::string m_name;
     std::vector<std::shared_ptr<framework::IField>> m_fields;
     std::vector<Write> m_writes;

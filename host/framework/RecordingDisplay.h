@@ -9,14 +9,15 @@
 namespace orvane {
 
 // A display that remembers what it was told: every call as an [operation, argument] pair in
-// order ("SetPrompt", "Select Punch Type"), plus the state a screen would show. Tests assert on
+// order ("SetPrompt", "Select Punch Type"), plus the state a screen would show: an error stays
+// on show until the next prompt, entry or Clear. Tests assert on
 // calls(); the scripted punch prints them.
 class PLATFORM_API RecordingDisplay : public framework::IDisplay {
-public:
+  public:
     using Call = std::pair<std::string, std::string>;
 
     // The arguments as text: booleans "True"/"False", numbers in decimal, a message as its
-    // entries "name=value" joined by ";".
+    // entries "name=value" joined by ";" (a null as "Null", an object as "Object").
     void ReceiveMessage(const std::shared_ptr<framework::IMessage>& message) override;
     void SetPrompt(const std::string& text) override;
     void SetUserInput(const std::string& text) override;
@@ -39,7 +40,7 @@ public:
     // 0: the entry is aligned left, 1: right.
     int alignment() const { return m_alignment; }
 
-private:
+  private:
     std::vector<Call> m_calls;
     std::string m_prompt;
     std::string m_user_input;

@@ -9,9 +9,10 @@
 
 namespace orvane {
 
-// The step sequence of one punch: steps by name, in order.
+// The step sequence of one punch: steps by name, in order. Names are compared without regard to
+// the case of ASCII letters.
 class PLATFORM_API StepSequence final : public framework::ISteps {
-public:
+  public:
     // Appends a step under a name (a later step of the same name replaces the earlier one).
     void Append(const std::string& name, platform::ObjectRef step);
 
@@ -22,13 +23,13 @@ public:
         return m_steps;
     }
 
-private:
+  private:
     std::vector<std::pair<std::string, platform::ObjectRef>> m_steps;
 };
 
 // A step of the host's own that only carries a value (the "Employee ID" step's card number).
 // It answers IStep with fixed, harmless answers for everything else.
 PLATFORM_API platform::ObjectRef MakeValueStep(const std::string& name,
-                                                const platform::Variant& value);
+                                               const platform::Variant& value);
 
 }  // namespace orvane

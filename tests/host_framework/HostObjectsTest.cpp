@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "framework/Factories.h"
+#include "framework/IStep.h"
+#include "host/framework/ErrorCollection.h"
+#include "host/framework/Message.h"
+#include "host/framework/PunchRecord.h"
+#include "host/framework/RecordNameList.h"
+#include "host/framework/StepSequence.h"
+#include "platform/Error.h"
+
+namespace {
+
+using platform::Variant;
+
+int32_t ErrorNumberOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const platform::RaisedError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+TEST(ErrorCollectionTest, KeepsErrorsInOrderFromPositionOne) {
+    auto errors = framework::NewErrorCollection();
+    EXPECT_EQ(errors->Count(), 0);
+    errors->Add(3001, "first");
+    errors->Add(3002, "second");
+    EXPECT_EQ(errors->Count(), 2);
+    EXPECT_EQ(errors->Item(1).Number, 3001);
+    EXPECT_EQ(errors->Item(2).Description, "second");
+    EXPECT_EQ(ErrorNumberOf([&] { errors->Item(0); }), 9);
+    EXPECT_EQ(ErrorNumberOf([&] { errors->Item(3); }), 9);
+}
+
+TEST(MessageBuilderTest, MessageIsASnapshotOfTheEntriesSoFar) {
+    auto builder = framework::NewMessageBuilder();
+    builder->Add("manager mode", true);
+    builder->Add("DateTime", "x");
+    auto first = builder->Message();
+    builder->Clear();
+    builder->Add("button color", int32_t{255});
+    auto second = builder->Message();
+
+    ASSERT_EQ(first->Entries().size(), 2u);
+    EXPECT_EQ(first->Entries()[0].Name, "manager mode");
+    EXPECT_EQ(first->Entries()[1].Name, "DateTime");
+    ASSERT_EQ(second->Entries().size(), 1u);
+    EXPECT_EQ(second->Entries()[0].Value, Variant(int32_t{255}));
+    EXPECT_NE(first, second);
+}
+
+TEST(PunchRecordTest, KeepsEveryWriteInOrderAndTheLastValueOfEachField) {
+    orvane::PunchRecord record;
+    record.Item("Punch Type")->SetValue("I");
+    record.Item("date in")->SetValue(46000.0);
+    record.Item("Punch Type")->SetValue("O");
+
+    const std::vector<orvane::PunchRecord::Write> expected{
+        {"Punch Type", "I"}, {"Date In", 46000.0}, {"Punch Type", "O"}};
+    EXPECT_EQ(record.writes(), expected);
+    EXPECT_EQ(record.values().at("Punch Type"), Variant("O"));
+    EXPECT_EQ(record.values().size(), 2u);
+    EXPECT_EQ(record.Item("Punch Type")->Value(), Variant("O"));
+    EXPECT_TRUE(record.Item("Notes")->Value().is_null());
+}
+
+TEST(PunchRecordTest, RefusesUnknownFieldsAndObjectValues) {
+    orvane::PunchRecord record("Lunch");
+    EXPECT_EQ(record.Name(), "Lunch");
+    EXPECT_EQ(ErrorNumberOf([&] { record.Item("Card ID"); }), 9);
+    auto object = framework::NewErrorCollection();
+    EXPECT_EQ(ErrorNumberOf([&] { record.Item("Notes")->SetValue(object); }), 13);
+    EXPECT_TRUE(record.writes().empty());
+}
+
+TEST(PunchRecordTest, CustomFieldSetReplacesTheClockFields) {
+    orvane::PunchRecord record("", {"Only"});
+    record.Item("Only")->SetValue(int32_t{1});
+    EXPECT_EQ(ErrorNumberOf([&] { record.Item("Punch Type"); }), 9);
+}
+
+TEST(StepSequenceTest, FindsStepsByNameAndReplacesASecondOfTheSameName) {
+    orvane::StepSequence steps;
+    steps.Append("Employee ID", orvane::MakeValueStep("Employee ID", int32_t{1204}));
+    steps.Append("Employee Statistics", orvane::MakeValueStep("Employee Statistics", ""));
+    steps.Append("employee id", orvane::MakeValueStep("Employee ID", int32_t{77}));
+
+    EXPECT_EQ(steps.Exists("Employee Statistics"), framework::VBool::True);
+    EXPECT_EQ(steps.Exists("Punch Entry"), framework::VBool::False);
+    ASSERT_EQ(steps.steps().size(), 2u);
+    auto id = platform::query_or_raise<framework::IStep>(steps.Item("EMPLOYEE ID"));
+    EXPECT_EQ(id->Value(), Variant(int32_t{77}));
+    EXPECT_EQ(ErrorNumberOf([&] { steps.Item("Punch Entry"); }), 9);
+}
+
+TEST(StepSequenceTest, ValueStepSkipsItsKeypadAndWritesNothing) {
+    auto step = platform::query_or_raise<framework::IStep>(
+        orvane::MakeValueStep("Employee ID", int32_t{1204}));
+    EXPECT_EQ(step->Name(), "Employee ID");
+    EXPECT_EQ(step->Skip(nullptr), framework::VBool::True);
+    EXPECT_EQ(step->IsValid(), framework::VBool::True);
+    EXPECT_EQ(step->PreconditionErrors()->Count(), 0);
+    auto record = std::make_shared<orvane::PunchRecord>();
+    step->WriteValue(nullptr, "", record);
+    EXPECT_TRUE(record->writes().empty());
+    step->SetValue(Variant());
+    EXPECT_EQ(step->IsValid(), framework::VBool::False);
+}
+
+TEST(RecordNameListTest, KeepsNamesInOrder) {
+    orvane::RecordNameList names;
+    names.Add("Lunch", "");
+    names.Add("Switch", "");
+    EXPECT_EQ(names.names(), (std::vector<std::string>{"Lunch", "Switch"}));
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+#include "platform/Variant.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "platform/Error.h"
+
+namespace {
+
+using platform::Currency;
+using platform::Date;
+using platform::Variant;
+
+int error_of(const std::function<void()>& conversion) {
+    try {
+        conversion();
+    } catch (const platform::RaisedError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+TEST(VariantTest, ToText) {
+    struct Case {
+        Variant value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {Variant(), ""},
+        {Variant(true), "True"},
+        {Variant(false), "False"},
+        {Variant(int16_t{-12}), "-12"},
+        {Variant(int32_t{100000}), "100000"},
+        {Variant(18.0), "18"},
+        {Variant(12.5), "12.5"},
+        {Variant(-0.017), "-0.017"},
+        {Variant(1e16), "1E+16"},
+        {Variant(0.1 + 0.2), "0.30000000000000004"},
+        {Variant(Currency{125000}), "12.5"},
+        {Variant(Currency{-5}), "-0.0005"},
+        {Variant(Date{46360.0}), "12/4/2026"},
+        {Variant("text"), "text"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.value.to_text(), c.text);
+    }
+}
+
+TEST(VariantTest, ToBool) {
+    struct Case {
+        Variant value;
+        bool expected;
+    };
+    const Case cases[] = {
+        {Variant(), false},           {Variant(int16_t{2}), true}, {Variant(0.0), false},
+        {Variant(-0.5), true},        {Variant("True"), true},     {Variant("fALSe"), false},
+        {Variant(" true "), true},    {Variant("0"), false},       {Variant("-1"), true},
+        {Variant(Currency{1}), true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.value.to_bool(), c.expected) << c.value.to_text();
+    }
+    EXPECT_EQ(error_of([] { Variant("yes").to_bool(); }), platform::err::kTypeMismatch);
+}
+
+TEST(VariantTest, ToIntegersRoundHalvesToEven) {
+    struct Case {
+        Variant value;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {Variant(0.5), 0},
+        {Variant(1.5), 2},
+        {Variant(2.5), 2},
+        {Variant(-2.5), -2},
+        {Variant(-3.5), -4},
+        {Variant(2.51), 3},
+        {Variant(true), -1},
+        {Variant(), 0},
+        {Variant("12.5"), 12},
+        {Variant(" 7 "), 7},
+        {Variant("1,234"), 1234},
+        {Variant(Currency{25000}), 2},
+        {Variant(Currency{35000}), 4},
+        {Variant(Currency{-25000}), -2},
+        {Variant(Date{46360.75}), 46361},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.value.to_int32(), c.expected) << c.value.to_text();
+    }
+    EXPECT_EQ(Variant(32767.4).to_int16(), 32767);
+    EXPECT_EQ(Variant(-32768.5).to_int16(), -32768);
+}
+
+TEST(VariantTest, ConversionErrors) {
+    struct Case {
+        const char* what;
+        std::function<void()> conversion;
+        int error;
+    };
+    const Case cases[] = {
+        {"int16 past range", [] { Variant(32767.5).to_int16(); }, platform::err::kOverflow},
+        {"int16 from long", [] { Variant(int32_t{40000}).to_int16(); }, platform::err::kOverflow},
+        {"int32 past range", [] { Variant(2147483647.5).to_int32(); }, platform::err::kOverflow},
+        {"int32 from nan", [] { Variant(std::numeric_limits<double>::quiet_NaN()).to_int32(); },
+         platform::err::kOverflow},
+        {"currency past range", [] { Variant(1e15).to_currency(); }, platform::err::kOverflow},
+        {"date past range", [] { Variant(3e6).to_date(); }, platform::err::kOverflow},
+        {"int from word", [] { Variant("abc").to_int16(); }, platform::err::kTypeMismatch},
+        {"double from empty text", [] { Variant("").to_double(); }, platform::err::kTypeMismatch},
+        {"double from number and word", [] { Variant("12 hours").to_double(); },
+         platform::err::kTypeMismatch},
+        {"date from word", [] { Variant("someday").to_date(); }, platform::err::kTypeMismatch},
+        {"date from lone number", [] { Variant("12").to_date(); }, platform::err::kTypeMismatch},
+        {"object to text", [] { Variant(platform::ObjectRef{}).to_text(); },
+         platform::err::kTypeMismatch},
+        {"number to object", [] { Variant(1.0).to_object(); }, platform::err::kObjectRequired},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(error_of(c.conversion), c.error) << c.what;
+    }
+}
+
+TEST(VariantTest, NullIsRefusedByEveryConversion) {
+    const Variant null = Variant::null();
+    const std::function<void()> conversions[] = {
+        [&] { null.to_text(); },     [&] { null.to_bool(); },   [&] { null.to_int16(); },
+        [&] { null.to_int32(); },    [&] { null.to_double(); }, [&] { null.to_date(); },
+        [&] { null.to_currency(); },
+    };
+    for (const auto& conversion : conversions) {
+        EXPECT_EQ(error_of(conversion), platform::err::kInvalidUseOfNull);
+    }
+}
+
+TEST(VariantTest, ToDoubleDateAndCurrency) {
+    EXPECT_EQ(Variant("-1.5e2").to_double(), -150.0);
+    EXPECT_EQ(Variant(Currency{125}).to_double(), 0.0125);
+    EXPECT_EQ(Variant(Date{1.5}).to_double(), 1.5);
+    EXPECT_EQ(Variant("12/04/26 08:30  AM").to_date().days, 46360.0 + 8.5 / 24.0);
+    EXPECT_EQ(Variant(46360.5).to_date().days, 46360.5);
+    EXPECT_EQ(Variant(12.34565).to_currency(), Currency{123456});  // ten-thousandths, to even
+    EXPECT_EQ(Variant(0.00005).to_currency(), Currency{0});
+    EXPECT_EQ(Variant("19.99").to_currency(), Currency{199900});
+    EXPECT_EQ(Variant(int32_t{-3}).to_currency(), Currency{-30000});
+}
+
+TEST(VariantTest, TypesAndLooseEquality) {
+    EXPECT_EQ(Variant().type(), platform::VarType::Empty);
+    EXPECT_EQ(Variant(int16_t{1}).type(), platform::VarType::Integer);
+    EXPECT_EQ(Variant("x").type(), platform::VarType::String);
+    EXPECT_TRUE(Variant(Date{}).is_numeric());
+    EXPECT_FALSE(Variant("1").is_numeric());
+
+    EXPECT_TRUE(platform::loose_equal(Variant(true), Variant(int16_t{-1})));
+    EXPECT_TRUE(platform::loose_equal(Variant(18.0), Variant("18")));
+    EXPECT_TRUE(platform::loose_equal(Variant(), Variant("")));
+    EXPECT_TRUE(platform::loose_equal(Variant(), Variant(0.0)));
+    EXPECT_FALSE(platform::loose_equal(Variant("I"), Variant("i")));
+    EXPECT_FALSE(platform::loose_equal(Variant::null(), Variant::null()));
+    EXPECT_FALSE(platform::loose_equal(Variant(1.0), Variant("one")));
+}
+
+}  // namespace
