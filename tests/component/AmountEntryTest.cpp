@@ -18,7 +18,7 @@ TEST(AmountFormatTest, HoursAndDollarsAreShownInTheirTemplates) {
     };
     const std::vector<Row> rows{
         {"", false, "  :  ", "$      .  "},      {"5", false, "5 :  ", "$      . 5"},
-        {"0830", false, "08:30", "$     8.30"},  {"0830", true, "-08:30", "-$     8.30"},
+        {"0830", false, "08:30", "$    08.30"},  {"0830", true, "-08:30", "-$    08.30"},
         {"1234", true, "-12:34", "-$    12.34"}, {"12345678", false, "12:34", "$123456.78"},
     };
     for (const Row& row : rows) {

@@ -21,7 +21,7 @@ TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
         {"", false, "  /  /     :    AM"},           {"120426", false, "12/04/26   :    AM"},
         {"1204260830", false, "12/04/26 08:30  AM"}, {"1204260830", true, "12/04/26 08:30  PM"},
         {"1204261530", false, "12/04/26 15:30"},     {"1204261530", true, "12/04/26 15:30"},
-        {"1204261", false, "12/04/26 1 :    AM"},    {"12042613", true, "12/04/26 13:"},
+        {"1204261", false, "12/04/26 1 :    AM"},    {"12042613", true, "12/04/26 13:  "},
         {"1204261200", true, "12/04/26 12:00  PM"},
     };
     for (const Row& row : rows) {
