@@ -44,7 +44,7 @@ struct PLATFORM_API ControlSpec {
 // Front ends only draw these properties and forward a person's clicks to Click(); the component
 // reacts through the handler it connected. Positions are in twips relative to the container.
 class PLATFORM_API Control : public virtual Object {
-public:
+  public:
     Control(ControlKind kind, std::string name, int index = -1);
     explicit Control(const ControlSpec& spec);
     ~Control() override;
@@ -80,13 +80,13 @@ public:
     void Move(int left, int top, int width, int height);
 
     // A person's click: runs the click handler when the control is visible and enabled, and
-    // answers whether it ran.
-    bool Click();
+    // answers whether it ran. A check box also toggles its value.
+    virtual bool Click();
     // The click handler as the component's own code calls it (a key that acts as a click).
     void FireClick();
     void SetClickHandler(std::function<void()> handler) { m_on_click = std::move(handler); }
 
-private:
+  private:
     ControlKind m_kind;
     std::string m_name;
     int m_index;
@@ -106,19 +106,19 @@ private:
 };
 
 class PLATFORM_API CommandButton final : public Control {
-public:
+  public:
     using Control::Control;
     // The graphical style, which shows a BackColor set at run time.
     bool Graphical() const { return m_graphical; }
     void SetGraphical(bool graphical) { m_graphical = graphical; }
 
-private:
+  private:
     bool m_graphical = true;
 };
 
 // A list box; with multiple selection each click toggles one item.
 class PLATFORM_API ListBox final : public Control {
-public:
+  public:
     using Control::Control;
     void AddItem(std::string text);
     int ListCount() const { return static_cast<int>(m_items.size()); }
@@ -134,7 +134,7 @@ public:
     // the current item and runs the click handler; nothing when hidden or disabled.
     bool ClickItem(int index);
 
-private:
+  private:
     std::vector<std::string> m_items;
     std::vector<bool> m_selected;
     bool m_multi_select = false;
@@ -144,52 +144,56 @@ private:
 // A check box; Value is 0 (cleared), 1 (ticked) or 2 (greyed). A click toggles 0 and 1 and runs
 // the click handler.
 class PLATFORM_API CheckBox final : public Control {
-public:
+  public:
     using Control::Control;
     int Value() const { return m_value; }
-    // Like the platform, a change of the value from code runs the click handler.
+    // Like the platform, a change of the value from code runs the click handler. Raises
+    // "Invalid property value" (380) for a value other than 0, 1 or 2.
     void SetValue(int value);
+    bool Click() override;
 
-private:
+  private:
     int m_value = 0;
 };
 
 // A single-line text box.
 class PLATFORM_API TextBox final : public Control {
-public:
+  public:
     using Control::Control;
     const std::string& Text() const { return m_text; }
     void SetText(std::string text) { m_text = std::move(text); }
 
-private:
+  private:
     std::string m_text;
 };
 
 class PLATFORM_API Frame final : public Control {
-public:
+  public:
     using Control::Control;
 };
 
 class PLATFORM_API Label final : public Control {
-public:
+  public:
     using Control::Control;
 };
 
 // The host-side wrapper of a user control placed on a container (its extender): the name,
 // position and Visible the container sees. It refers back to the user control it wraps.
 class PLATFORM_API UserControlSite final : public Control {
-public:
+  public:
     UserControlSite(std::string name, std::weak_ptr<UserControl> inner);
+    // The user control wrapped; null for the wrapper of a top-level control, which its host
+    // holds itself.
     std::shared_ptr<UserControl> Inner() const { return m_inner.lock(); }
 
-private:
+  private:
     std::weak_ptr<UserControl> m_inner;
 };
 
 // A user control or a property page: a form with its own Controls collection, its client area
 // and the host-side wrapper through which its container shows, hides and places it.
 class PLATFORM_API UserControl : public virtual Object {
-public:
+  public:
     ~UserControl() override;
 
     const std::vector<std::shared_ptr<Control>>& Controls() const { return m_controls; }
@@ -200,20 +204,24 @@ public:
     template <class C>
     C& Get(std::string_view name, int index = -1) const {
         auto found = Find(name, index);
-        if (!found) raise(err::kSubscriptOutOfRange);
+        if (!found)
+            raise(err::kSubscriptOutOfRange);
         auto* typed = dynamic_cast<C*>(found.get());
-        if (!typed) raise(err::kTypeMismatch);
+        if (!typed)
+            raise(err::kTypeMismatch);
         return *typed;
     }
 
     int ScaleWidth() const { return m_scale_width; }
     int ScaleHeight() const { return m_scale_height; }
 
-    // The host-side wrapper (name, placement, Visible in the container).
+    // The host-side wrapper (name, placement, Visible in the container). A control placed in
+    // another by AddUserControl has the wrapper made there; a top-level control gets one on
+    // first use, without a name, visible.
     UserControlSite& Extender();
     const UserControlSite& Extender() const;
 
-protected:
+  protected:
     UserControl(int scale_width, int scale_height);
 
     // Creates the control of a table row and adds it to Controls.
@@ -224,9 +232,9 @@ protected:
     // Gives the wrapper a name in its container (called by the container that embeds it).
     void SetExtender(std::shared_ptr<UserControlSite> site) { m_extender = std::move(site); }
 
-private:
+  private:
     std::vector<std::shared_ptr<Control>> m_controls;
-    std::shared_ptr<UserControlSite> m_extender;
+    mutable std::shared_ptr<UserControlSite> m_extender;  // made on first use when not placed
     int m_scale_width;
     int m_scale_height;
 };

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+// Error numbers that the clock database raises, in the range of the host's framework library.
+// They follow the numbers the host's data access has always used, so that an integrator who
+// knows them reads the message box without a lookup.
+namespace orvane::dberr {
+
+// Any failure the engine reports that has no number of its own (its message is the description).
+inline constexpr int32_t kEngine = 3000;
+// A recordset has no current row: it is at its end.
+inline constexpr int32_t kNoCurrentRecord = 3021;
+// The database file named by the connection text does not exist.
+inline constexpr int32_t kFileNotFound = 3024;
+// Query text that the translation for the engine cannot read.
+inline constexpr int32_t kSyntax = 3075;
+// A column that the recordset does not have.
+inline constexpr int32_t kItemNotFound = 3265;
+// A file that is not a clock database.
+inline constexpr int32_t kUnrecognizedFormat = 3343;
+// The database is not open, or the recordset was closed.
+inline constexpr int32_t kNotOpen = 3420;
+
+}  // namespace orvane::dberr

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Api.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Small helpers over the SQLite library shared by the clock database and the database object the
+// component queries. Every failure is raised as a platform error whose description names the
+// file and carries the engine's message.
+namespace orvane::sqlite {
+
+struct ConnectionCloser {
+    void operator()(sqlite3* db) const;
+};
+using ConnectionPtr = std::unique_ptr<sqlite3, ConnectionCloser>;
+
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const;
+};
+using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+enum class OpenMode {
+    // The file must exist: a missing file raises "Could not find file" (3024).
+    Existing,
+    // A missing file is created.
+    CreateWhenMissing,
+};
+
+// Opens a database file with the clock's connection settings (a busy timeout, foreign keys) and
+// checks that it is an SQLite database ("Unrecognized database format", 3343, otherwise).
+PLATFORM_API ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode);
+
+// Prepares one statement; raises with the engine's message.
+PLATFORM_API StatementPtr Prepare(sqlite3* db, std::string_view sql);
+
+// Runs statements that give no rows; raises with the engine's message.
+PLATFORM_API void Exec(sqlite3* db, const char* sql);
+
+// Raises the engine's last error on the connection, prefixed with what was being done.
+[[noreturn]] PLATFORM_API void RaiseLast(sqlite3* db, std::string_view doing);
+
+// Where a connection text ("PATH" or "sqlite:PATH") points.
+PLATFORM_API std::filesystem::path PathOfConnectString(std::string_view connect_string);
+
+}  // namespace orvane::sqlite

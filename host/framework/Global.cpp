@@ -1,0 +1,36 @@
+#include "host/framework/Global.h"
+
+#include "framework/Factories.h"
+#include "host/database/SqliteDatabase.h"
+
+namespace orvane {
+
+namespace {
+std::shared_ptr<GlobalObject> global_object() {
+    static const auto global = std::make_shared<GlobalObject>();
+    return global;
+}
+}  // namespace
+
+GlobalObject::GlobalObject() : m_database(std::make_shared<SqliteDatabase>()) {}
+
+std::shared_ptr<framework::IDatabase> GlobalObject::ReplaceDatabase(
+    std::shared_ptr<framework::IDatabase> database) {
+    std::swap(m_database, database);
+    return database;
+}
+
+std::shared_ptr<framework::IDatabase> SetGlobalDatabase(
+    std::shared_ptr<framework::IDatabase> database) {
+    return global_object()->ReplaceDatabase(std::move(database));
+}
+
+}  // namespace orvane
+
+namespace framework {
+
+std::shared_ptr<IGlobal> Global() {
+    return orvane::global_object();
+}
+
+}  // namespace framework

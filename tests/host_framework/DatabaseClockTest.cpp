@@ -1,0 +1,263 @@
+// The host's clock database file: storing punches, pairing outs with open records, employees,
+// and the indexes that keep the automatic punch's lookup off a full scan.
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include "TempFolder.h"
+#include "host/database/ClockDatabase.h"
+#include "host/database/SqlDialect.h"
+#include "platform/Error.h"
+
+namespace {
+
+using orvane::ClockDatabase;
+using orvane::PunchRecord;
+using orvane::PunchWrite;
+using platform::Date;
+using platform::Variant;
+
+constexpr int32_t kCard = 1204;
+
+Date day(int d) {
+    return *platform::make_date(2026, 12, d);
+}
+Date time_of(int hour, int minute) {
+    return *platform::make_time(hour, minute, 0);
+}
+
+// A record as the step fills it: the punch type, then the in- or out-fields.
+std::shared_ptr<PunchRecord> record(const std::string& name, const std::string& type,
+                                    std::optional<std::pair<int, int>> in,
+                                    std::optional<std::pair<int, int>> out, int d = 4) {
+    auto result = std::make_shared<PunchRecord>(name);
+    result->Item("Punch Type")->SetValue(Variant(type));
+    if (in) {
+        result->Item("Date In")->SetValue(Variant(day(d)));
+        result->Item("Time In")->SetValue(Variant(time_of(in->first, in->second)));
+    }
+    if (out) {
+        result->Item("Date Out")->SetValue(Variant(day(d)));
+        result->Item("Time Out")->SetValue(Variant(time_of(out->first, out->second)));
+    }
+    return result;
+}
+
+PunchWrite punch(std::shared_ptr<PunchRecord> own,
+                 std::vector<std::shared_ptr<PunchRecord>> extras = {}) {
+    return PunchWrite{kCard, std::move(own), std::move(extras)};
+}
+
+// One row in a form that reads well in a failure: type, in "hh:mm" or "-", out likewise.
+std::string describe(const ClockDatabase::Row& row) {
+    const auto clock = [](const std::optional<Date>& time) {
+        if (!time)
+            return std::string("-");
+        const auto parts = platform::split(*time);
+        char text[8];
+        std::snprintf(text, sizeof text, "%02d:%02d", parts.hour, parts.minute);
+        return std::string(text);
+    };
+    return row.punch_type + " " + clock(row.time_in) + " " + clock(row.time_out);
+}
+
+std::vector<std::string> stored(const ClockDatabase& db) {
+    std::vector<std::string> rows;
+    for (const auto& row : db.Rows(kCard))
+        rows.push_back(describe(row));
+    return rows;
+}
+
+class ClockDatabaseTest : public ::testing::Test {
+  protected:
+    TempFolder m_folder;
+    ClockDatabase m_db{m_folder / "clock.db"};
+};
+
+TEST_F(ClockDatabaseTest, OutClosesTheOpenWorkRecord) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    m_db.StorePunch(punch(record("", "O", {}, {{16, 30}})));
+    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"O 08:00 16:30"}));
+}
+
+TEST_F(ClockDatabaseTest, LunchSplitsTheDayIntoWorkAndLunchRecords) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    // Lunch leave: the work record closes, the lunch record opens.
+    m_db.StorePunch(punch(record("", "O", {}, {{12, 0}}), {record("LO", "LO", {{12, 0}}, {})}));
+    // Lunch return: a new work record opens, the lunch record closes.
+    m_db.StorePunch(punch(record("", "I", {{12, 45}}, {}), {record("LI", "LI", {}, {{12, 45}})}));
+    m_db.StorePunch(punch(record("", "O", {}, {{17, 0}})));
+    EXPECT_EQ(stored(m_db),
+              (std::vector<std::string>{"O 08:00 12:00", "LI 12:00 12:45", "O 12:45 17:00"}));
+}
+
+TEST_F(ClockDatabaseTest, BreakReturnClosesTheBreakAndLeavesWorkOpen) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    m_db.StorePunch(punch(record("", "BO", {{10, 0}}, {})));
+    m_db.StorePunch(punch(record("", "BI", {}, {{10, 15}})));
+    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"I 08:00 -", "BI 10:00 10:15"}));
+}
+
+TEST_F(ClockDatabaseTest, SwitchClosesWorkAndOpensTheNext) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    m_db.StorePunch(punch(record("", "O", {}, {{11, 0}}), {record("I", "I", {{11, 0}}, {})}));
+    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"O 08:00 11:00", "I 11:00 -"}));
+}
+
+TEST_F(ClockDatabaseTest, OutWithoutOpenRecordIsARowOfItsOwn) {
+    // An open record that begins after the out, and an amount punch, are not paired.
+    m_db.StorePunch(punch(record("", "H", {{7, 0}}, {})));
+    m_db.StorePunch(punch(record("", "I", {{18, 0}}, {})));
+    m_db.StorePunch(punch(record("", "O", {}, {{16, 0}})));
+    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"H 07:00 -", "I 18:00 -", "O - 16:00"}));
+}
+
+TEST_F(ClockDatabaseTest, OutPairsWithTheLatestOpenRecordOnly) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {}, 3)));
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {}, 4)));
+    m_db.StorePunch(punch(record("", "O", {}, {{16, 0}}, 4)));
+    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"I 08:00 -", "O 08:00 16:00"}));
+}
+
+TEST_F(ClockDatabaseTest, PunchThatWroteNothingStoresNothing) {
+    m_db.StorePunch(punch(std::make_shared<PunchRecord>("")));
+    EXPECT_TRUE(m_db.Rows().empty());
+}
+
+TEST_F(ClockDatabaseTest, AmountsAndNotesAreStoredWithTheirPunch) {
+    auto funeral = record("", "P", {{9, 0}}, {});
+    funeral->Item("Notes")->SetValue(Variant("Funeral Leave"));
+    funeral->Item("Personal")->SetValue(Variant(8.0));
+    m_db.StorePunch(punch(funeral));
+    const auto rows = m_db.Rows(kCard);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].notes, "Funeral Leave");
+    EXPECT_EQ(rows[0].personal, 8.0);
+    EXPECT_EQ(rows[0].date_in, day(4));
+    EXPECT_FALSE(rows[0].date_out.has_value());
+}
+
+TEST_F(ClockDatabaseTest, PunchIsStoredWholeOrNotAtAll) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    auto broken = record("LO", "LO", {}, {});
+    broken->Item("Date In")->SetValue(Variant("not a date"));
+    EXPECT_THROW(m_db.StorePunch(punch(record("", "O", {}, {{12, 0}}), {broken})),
+                 platform::RaisedError);
+    // The own record's close of the work record was rolled back with the failed extra record.
+    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"I 08:00 -"}));
+}
+
+TEST_F(ClockDatabaseTest, ReopeningKeepsWhatWasStored) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    ClockDatabase again(m_folder / "clock.db");
+    EXPECT_EQ(again.Rows(kCard).size(), 1u);
+}
+
+TEST_F(ClockDatabaseTest, EmployeesAreKeptByCard) {
+    m_db.AddEmployee({12, "Ada Stone", false});
+    m_db.AddEmployee({3, "Ben Ortiz", true});
+    EXPECT_EQ(m_db.Employees(),
+              (std::vector<orvane::Employee>{{3, "Ben Ortiz", true}, {12, "Ada Stone", false}}));
+    EXPECT_EQ(m_db.FindEmployee(12), (orvane::Employee{12, "Ada Stone", false}));
+    try {
+        m_db.AddEmployee({12, "Someone Else", false});
+        FAIL() << "a second employee with card 12 was added";
+    } catch (const platform::RaisedError& error) {
+        EXPECT_EQ(error.number(), platform::err::kKeyAlreadyAssociated);
+    }
+    EXPECT_TRUE(m_db.RemoveEmployee(12));
+    EXPECT_FALSE(m_db.RemoveEmployee(12));
+    EXPECT_FALSE(m_db.FindEmployee(12).has_value());
+}
+
+// The engine's plan for a query, one detail line per step.
+std::vector<std::string> plan_of(sqlite3* db, const std::string& dialect_query) {
+    const auto translation = orvane::sql::Translate(dialect_query);
+    const std::string sql = "EXPLAIN QUERY PLAN " + translation.text;
+    sqlite3_stmt* statement = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    int index = 1;
+    for (const auto& parameter : translation.parameters) {
+        if (const auto* whole = std::get_if<int64_t>(&parameter)) {
+            sqlite3_bind_int64(statement, index++, *whole);
+        } else if (const auto* number = std::get_if<double>(&parameter)) {
+            sqlite3_bind_double(statement, index++, *number);
+        } else {
+            const auto& text = std::get<std::string>(parameter);
+            sqlite3_bind_text(statement, index++, text.c_str(), -1, SQLITE_TRANSIENT);
+        }
+    }
+    std::vector<std::string> details;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        details.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 3)));
+    }
+    sqlite3_finalize(statement);
+    return details;
+}
+
+// The automatic punch's lookup as the step writes it.
+const std::string kLookup =
+    "SELECT [Clock Data Table].[Card ID], [Clock Data Table].[Date In], [Clock Data "
+    "Table].[Time In], [Clock Data Table].[Date Out], [Clock Data Table].[Time Out], [Clock Data "
+    "Table].[Punch Type], IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) AS "
+    "SortByDateTime FROM [Clock Data Table] WHERE [Card ID]=1204 AND (([Date In]+[Time In]) "
+    "BETWEEN #12/3/2026 6:07:59 PM# AND #12/4/2026 12:07:59 PM# OR ([Date Out]+[Time Out]) "
+    "BETWEEN #12/3/2026 6:07:59 PM# AND #12/4/2026 12:07:59 PM#) AND ([Punch Type] IN "
+    "(\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY IIf(IsNull([Date In]),[Date Out]+[Time "
+    "Out],[Date In]+[Time In]) DESC;";
+
+class QueryPlan : public ClockDatabaseTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override {
+        sqlite3* db = m_db.handle();
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(db,
+                           R"sql(INSERT INTO "Clock Data Table"
+                ("Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type")
+                VALUES (?, ?, 0.33, ?, 0.7, 'O'))sql",
+                           -1, &insert, nullptr);
+        for (int i = 0; i < 20000; ++i) {
+            sqlite3_bind_int(insert, 1, 1200 + i % 20);
+            sqlite3_bind_double(insert, 2, 45000 + i / 20);
+            sqlite3_bind_double(insert, 3, 45000 + i / 20);
+            sqlite3_step(insert);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        // With statistics the engine weighs the indexes by the data; without, by its guesses.
+        if (GetParam())
+            sqlite3_exec(db, "ANALYZE", nullptr, nullptr, nullptr);
+    }
+};
+
+TEST_P(QueryPlan, LastPunchLookupSearchesBothMomentIndexes) {
+    const auto details = plan_of(m_db.handle(), kLookup);
+    std::string all;
+    for (const auto& line : details)
+        all += line + "\n";
+    for (const auto& line : details)
+        EXPECT_NE(line.rfind("SCAN", 0), 0u) << all;
+    EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
+    EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
+}
+
+TEST_P(QueryPlan, PairingSearchesOpenRecordsOnly) {
+    const auto details = plan_of(m_db.handle(),
+                                 "SELECT [ID] FROM [Clock Data Table] WHERE [Card ID] = 1204 AND "
+                                 "[Punch Type] = \"I\" AND [Date Out] IS NULL AND ([Date In]+[Time "
+                                 "In]) <= 46360 ORDER BY ([Date In]+[Time In]) DESC LIMIT 1");
+    std::string all;
+    for (const auto& line : details)
+        all += line + "\n";
+    EXPECT_NE(all.find("Clock Data Open Records"), std::string::npos) << all;
+    EXPECT_EQ(all.find("TEMP B-TREE"), std::string::npos) << all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Statistics, QueryPlan, ::testing::Bool(), [](const auto& info) {
+    return info.param ? std::string("Analyzed") : std::string("NotAnalyzed");
+});
+
+}  // namespace

@@ -1,0 +1,162 @@
+// The translation of the host's query dialect for the engine.
+#include <gtest/gtest.h>
+
+#include "host/database/DatabaseError.h"
+#include "host/database/SqlDialect.h"
+#include "platform/Error.h"
+
+namespace {
+
+using orvane::sql::Parameter;
+using orvane::sql::ParseDateLiteral;
+using orvane::sql::Translate;
+
+double moment(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    return platform::make_date_time({year, month, day, hour, minute, second})->days;
+}
+
+struct TranslationCase {
+    const char* name;
+    const char* query;
+    const char* text;
+    std::vector<Parameter> parameters;
+};
+
+class Translation : public ::testing::TestWithParam<TranslationCase> {};
+
+TEST_P(Translation, GivesEngineTextAndParameters) {
+    const auto& row = GetParam();
+    const auto result = Translate(row.query);
+    EXPECT_EQ(result.text, row.text);
+    EXPECT_EQ(result.parameters, row.parameters);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialect, Translation,
+    ::testing::Values(
+        TranslationCase{"QualifiedBracketedNames",
+                        "SELECT [Clock Data Table].[Card ID] FROM [Clock Data Table]",
+                        R"(SELECT "Clock Data Table"."Card ID" FROM "Clock Data Table")",
+                        {}},
+        TranslationCase{"DoubleQuotedTextsInList",
+                        R"([Punch Type] IN ("I","O"))",
+                        R"("Punch Type" IN (?,?))",
+                        {std::string("I"), std::string("O")}},
+        TranslationCase{"DoubledQuoteInsideText",
+                        R"([Notes]="say ""hi""" OR [Notes]='it''s')",
+                        R"("Notes"=? OR "Notes"=?)",
+                        {std::string("say \"hi\""), std::string("it's")}},
+        TranslationCase{"DateLiteralWithTime",
+                        "[Date In] BETWEEN #12/4/2026 4:51:10 PM# AND #12/5/2026#",
+                        R"("Date In" BETWEEN ? AND ?)",
+                        {moment(2026, 12, 4, 16, 51, 10), moment(2026, 12, 5)}},
+        TranslationCase{"IIfAndIsNull",
+                        "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In])",
+                        R"(iif((("Date In") IS NULL),"Date Out"+"Time Out","Date In"+"Time In"))",
+                        {}},
+        TranslationCase{"NumbersBecomeParameters",
+                        "[Card ID]=-1234 AND [Sick]>=2.5",
+                        R"("Card ID"=-? AND "Sick">=?)",
+                        {int64_t{1234}, 2.5}},
+        TranslationCase{"TopBecomesLimit",
+                        "SELECT TOP 1 [Punch Type] FROM [Clock Data Table];",
+                        R"(SELECT "Punch Type" FROM "Clock Data Table" LIMIT ?)",
+                        {int64_t{1}}},
+        TranslationCase{
+            "BooleansJoinAndBareNames",
+            "select Notes & 'x' from Employees where Manager = True or Manager<>False",
+            R"(SELECT "Notes" || ? FROM "Employees" WHERE "Manager" = 1 OR "Manager"<>0)",
+            {std::string("x")}},
+        TranslationCase{"BlanksCollapse",
+                        "SELECT\n\t[a]  ,  [b]\r\nFROM [t]",
+                        R"(SELECT "a" , "b" FROM "t")",
+                        {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Translation, LookupsThatDifferOnlyInValuesShareTheirText) {
+    const auto first = Translate(
+        "SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=7 AND [Date In] BETWEEN "
+        "#12/4/2026 1:00:00 AM# AND #12/4/2026 7:00:00 PM#;");
+    const auto second = Translate(
+        "SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=8812 AND [Date In] BETWEEN "
+        "#1/30/2027 11:59:59 PM# AND #1/31/2027 5:59:59 PM#;");
+    EXPECT_EQ(first.text, second.text);
+    EXPECT_NE(first.parameters, second.parameters);
+}
+
+struct UnreadableCase {
+    const char* name;
+    const char* query;
+    const char* quoted;  // the piece the description must name
+};
+
+class Unreadable : public ::testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(Unreadable, RaisesSyntaxErrorNamingThePiece) {
+    const auto& row = GetParam();
+    try {
+        Translate(row.query);
+        FAIL() << "no error for " << row.query;
+    } catch (const platform::RaisedError& error) {
+        EXPECT_EQ(error.number(), orvane::dberr::kSyntax);
+        EXPECT_NE(error.description().find(row.quoted), std::string::npos) << error.description();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialect, Unreadable,
+    ::testing::Values(UnreadableCase{"UnclosedBracket", "SELECT [Card ID FROM x", "[Card ID"},
+                      UnreadableCase{"UnclosedText", R"([a]="abc)", "\"abc"},
+                      UnreadableCase{"ImpossibleDate", "[d]=#2/30/2026#", "#2/30/2026#"},
+                      UnreadableCase{"DayFirstDate", "[d]=#25/12/2026#", "#25/12/2026#"},
+                      UnreadableCase{"UnclosedDate", "[d]=#12/4/2026", "#12/4/2026"},
+                      UnreadableCase{"UnknownFunction", R"(Format([d],"yyyy"))", "Format"},
+                      UnreadableCase{"StrayCharacter", "[a] $ 1", "$ 1"},
+                      UnreadableCase{"SecondStatement", "SELECT 1; DROP TABLE x", "; DROP"},
+                      UnreadableCase{"UnopenedParenthesis", "[a]=1)", ")"},
+                      UnreadableCase{"UnclosedParenthesis", "([a]=1", "\"(\""},
+                      UnreadableCase{"NumberRunIntoWord", "[a]=12ab", "12ab"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct DateCase {
+    const char* name;
+    const char* text;
+    std::optional<double> days;
+};
+
+class DateLiteral : public ::testing::TestWithParam<DateCase> {};
+
+TEST_P(DateLiteral, ReadsMonthFirst) {
+    const auto& row = GetParam();
+    const auto date = ParseDateLiteral(row.text);
+    ASSERT_EQ(date.has_value(), row.days.has_value()) << row.text;
+    if (date) {
+        EXPECT_DOUBLE_EQ(date->days, *row.days);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialect, DateLiteral,
+    ::testing::Values(DateCase{"DateAlone", "12/4/2026", moment(2026, 12, 4)},
+                      DateCase{"TwentyFourHourWithSeconds", "12/4/2026 16:51:10",
+                               moment(2026, 12, 4, 16, 51, 10)},
+                      DateCase{"AfternoonWithPm", "12/4/2026 4:51 PM", moment(2026, 12, 4, 16, 51)},
+                      DateCase{"MidnightWithAm", "12/4/2026 12:00:00 AM", moment(2026, 12, 4)},
+                      DateCase{"NoonWithPm", "1/31/2027 12:00:00 PM", moment(2027, 1, 31, 12)},
+                      DateCase{"YearFirst", "2026-12-04", moment(2026, 12, 4)},
+                      DateCase{"TwoDigitYearThisCentury", "12/4/26", moment(2026, 12, 4)},
+                      DateCase{"TwoDigitYearLastCentury", "12/4/99", moment(1999, 12, 4)},
+                      DateCase{"TimeAlone", "10:30", moment(1899, 12, 30, 10, 30)},
+                      DateCase{"BlanksAround", " 12/4/2026 ", moment(2026, 12, 4)},
+                      DateCase{"DayThirtyOneOfApril", "4/31/2026", std::nullopt},
+                      DateCase{"MonthThirteen", "13/1/2026", std::nullopt},
+                      DateCase{"HourTwentyFive", "12/4/2026 25:00", std::nullopt},
+                      DateCase{"PmPastTwelve", "12/4/2026 13:00 PM", std::nullopt},
+                      DateCase{"Words", "tomorrow", std::nullopt},
+                      DateCase{"Nothing", "", std::nullopt},
+                      DateCase{"NoYear", "12/4", std::nullopt},
+                      DateCase{"TrailingLetters", "12/4/2026x", std::nullopt},
+                      DateCase{"ThreeDigitYear", "12/4/202", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

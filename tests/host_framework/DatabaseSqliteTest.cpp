@@ -1,0 +1,209 @@
+// The database object the component queries, against real SQLite files.
+#include <sqlite3.h>
+
+#include <fstream>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "TempFolder.h"
+#include "host/database/ClockDatabase.h"
+#include "host/database/DatabaseError.h"
+#include "host/database/SqliteDatabase.h"
+#include "platform/Error.h"
+
+namespace {
+
+using framework::FromVBool;
+
+void exec(sqlite3* db, const char* sql) {
+    char* message = nullptr;
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << message;
+}
+
+int32_t error_number(const std::function<void()>& action, std::string* description = nullptr) {
+    try {
+        action();
+    } catch (const platform::RaisedError& error) {
+        if (description)
+            *description = error.description();
+        return error.number();
+    }
+    return 0;
+}
+
+class SqliteDatabaseTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        orvane::ClockDatabase clock(m_file);
+        exec(clock.handle(), R"sql(
+            INSERT INTO "Clock Data Table" ("Card ID", "Date In", "Time In", "Punch Type")
+                VALUES (7, 46360, 0.5, 'I'), (7, 46361, 0.25, 'BO'), (9, 46361, 0.3, 'O');
+            INSERT INTO "Clock Data Table" ("Card ID", "Date Out", "Time Out", "Punch Type")
+                VALUES (8, 46362, 0.75, 'O');)sql");
+    }
+
+    TempFolder m_folder;
+    std::filesystem::path m_file = m_folder / "clock.db";
+    orvane::SqliteDatabase m_db;
+};
+
+TEST_F(SqliteDatabaseTest, ReadsRowsInOrderByColumnNameWithTheirKinds) {
+    m_db.Open("sqlite:" + m_file.string());
+    ASSERT_TRUE(FromVBool(m_db.IsOpen()));
+    auto rows = m_db.Execute(
+        "SELECT [Clock Data Table].[Card ID], [Punch Type], [Date In]+[Time In] AS Moment, "
+        "[Date Out] FROM [Clock Data Table] WHERE [Card ID]=7 ORDER BY [Date In] DESC;");
+
+    ASSERT_FALSE(FromVBool(rows->Eof()));
+    EXPECT_EQ(rows->Fields("punch type")->Value(), platform::Variant("BO"));
+    EXPECT_EQ(rows->Fields("Card ID")->Value(), platform::Variant(int32_t{7}));
+    EXPECT_EQ(rows->Fields("Moment")->Value(), platform::Variant(46361.25));
+    EXPECT_TRUE(rows->Fields("Date Out")->Value().is_null());
+    rows->MoveNext();
+    ASSERT_FALSE(FromVBool(rows->Eof()));
+    EXPECT_EQ(rows->Fields("Punch Type")->Value(), platform::Variant("I"));
+    rows->MoveNext();
+    EXPECT_TRUE(FromVBool(rows->Eof()));
+
+    EXPECT_EQ(error_number([&] { rows->Fields("Punch Type"); }), orvane::dberr::kNoCurrentRecord);
+    rows->Close();
+    EXPECT_EQ(error_number([&] { rows->Eof(); }), orvane::dberr::kNotOpen);
+}
+
+TEST_F(SqliteDatabaseTest, UnknownColumnIsItemNotFound) {
+    m_db.Open(m_file.string());
+    auto rows = m_db.Execute("SELECT [Punch Type] FROM [Clock Data Table]");
+    std::string description;
+    EXPECT_EQ(error_number([&] { rows->Fields("Notes"); }, &description),
+              orvane::dberr::kItemNotFound);
+    EXPECT_NE(description.find("Notes"), std::string::npos);
+}
+
+TEST_F(SqliteDatabaseTest, ReusesOneStatementForLookupsThatDifferInValues) {
+    m_db.Open(m_file.string());
+    const auto punch_of = [&](int card, const char* from) {
+        auto rows = m_db.Execute(std::string("SELECT [Punch Type] FROM [Clock Data Table] WHERE "
+                                             "[Card ID]=") +
+                                 std::to_string(card) + " AND [Date In] >= #" + from +
+                                 "# ORDER BY [Date In] DESC");
+        std::string punch =
+            FromVBool(rows->Eof()) ? "" : rows->Fields("Punch Type")->Value().to_text();
+        rows->Close();
+        return punch;
+    };
+    EXPECT_EQ(punch_of(9, "12/4/2026"), "O");
+    EXPECT_EQ(punch_of(7, "12/4/2026"), "BO");
+    EXPECT_EQ(punch_of(7, "1/1/2030"), "");
+    EXPECT_EQ(m_db.cached_statements(), 1u);
+}
+
+TEST_F(SqliteDatabaseTest, TwoOpenRecordsetsOfOneTextReadTheirOwnRows) {
+    m_db.Open(m_file.string());
+    const std::string query = "SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=";
+    auto first = m_db.Execute(query + "9");
+    auto second = m_db.Execute(query + "8");
+    EXPECT_EQ(first->Fields("Punch Type")->Value().to_text(), "O");
+    EXPECT_EQ(second->Fields("Punch Type")->Value().to_text(), "O");
+    first->MoveNext();
+    EXPECT_TRUE(FromVBool(first->Eof()));
+    second->Close();
+    auto third = m_db.Execute(query + "7");
+    EXPECT_EQ(third->Fields("Punch Type")->Value().to_text(), "I");
+}
+
+TEST_F(SqliteDatabaseTest, RecordsetHeldPastCloseOfTheDatabaseStaysReadable) {
+    m_db.Open(m_file.string());
+    auto rows = m_db.Execute("SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=7");
+    m_db.Close();
+    EXPECT_FALSE(FromVBool(m_db.IsOpen()));
+    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "I");
+    rows->MoveNext();
+    rows->Close();
+}
+
+TEST_F(SqliteDatabaseTest, ExecuteOrCloseWhenNotOpenRaises) {
+    EXPECT_EQ(error_number([&] { m_db.Execute("SELECT 1"); }), orvane::dberr::kNotOpen);
+    EXPECT_EQ(error_number([&] { m_db.Close(); }), orvane::dberr::kNotOpen);
+}
+
+TEST_F(SqliteDatabaseTest, ActionQueriesRunAndGiveAnEmptyRecordset) {
+    m_db.Open(m_file.string());
+    auto result = m_db.Execute("UPDATE [Clock Data Table] SET [Notes]=\"late\" WHERE [Card ID]=8");
+    EXPECT_TRUE(FromVBool(result->Eof()));
+    auto rows = m_db.Execute("SELECT [Notes] FROM [Clock Data Table] WHERE [Card ID]=8");
+    EXPECT_EQ(rows->Fields("Notes")->Value().to_text(), "late");
+}
+
+// A bad database never crashes: each failure is a raised error that says what is wrong.
+struct BadDatabaseCase {
+    const char* name;
+    std::function<std::string(const TempFolder&)> prepare;  // gives the connection text
+    const char* query;
+    int32_t number;
+    const char* says;
+};
+
+class BadDatabase : public ::testing::TestWithParam<BadDatabaseCase> {};
+
+TEST_P(BadDatabase, RaisesAnErrorThatExplainsIt) {
+    const auto& row = GetParam();
+    TempFolder folder;
+    const std::string connect = row.prepare(folder);
+    orvane::SqliteDatabase db;
+    std::string description;
+    const int32_t number = error_number(
+        [&] {
+            db.Open(connect);
+            db.Execute(row.query);
+        },
+        &description);
+    EXPECT_EQ(number, row.number) << description;
+    EXPECT_NE(description.find(row.says), std::string::npos) << description;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadDatabase,
+    ::testing::Values(
+        BadDatabaseCase{"MissingFile", [](const TempFolder& f) { return (f / "none.db").string(); },
+                        "SELECT 1", orvane::dberr::kFileNotFound, "Could not find file"},
+        BadDatabaseCase{"EmptyConnectText", [](const TempFolder&) { return std::string(); },
+                        "SELECT 1", orvane::dberr::kFileNotFound, "connection text"},
+        BadDatabaseCase{"TextFile",
+                        [](const TempFolder& f) {
+                            std::ofstream(f / "notes.txt") << "this is no database, only words\n"
+                                                           << std::string(2000, 'x');
+                            return "sqlite:" + (f / "notes.txt").string();
+                        },
+                        "SELECT 1", orvane::dberr::kUnrecognizedFormat,
+                        "Unrecognized database format"},
+        BadDatabaseCase{"TableWithoutTheColumns",
+                        [](const TempFolder& f) {
+                            sqlite3* db = nullptr;
+                            sqlite3_open((f / "old.db").string().c_str(), &db);
+                            sqlite3_exec(db, "CREATE TABLE \"Clock Data Table\" (x)", nullptr,
+                                         nullptr, nullptr);
+                            sqlite3_close(db);
+                            return (f / "old.db").string();
+                        },
+                        "SELECT [Punch Type] FROM [Clock Data Table]", orvane::dberr::kEngine,
+                        "no such column: Punch Type"},
+        BadDatabaseCase{"NoTable",
+                        [](const TempFolder& f) {
+                            orvane::ClockDatabase clock(f / "c.db");
+                            return (f / "c.db").string();
+                        },
+                        "SELECT [x] FROM [Punches]", orvane::dberr::kEngine,
+                        "no such table: Punches"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SqliteDatabaseOpen, NeverCreatesAMissingFile) {
+    TempFolder folder;
+    orvane::SqliteDatabase db;
+    EXPECT_EQ(error_number([&] { db.Open((folder / "none.db").string()); }),
+              orvane::dberr::kFileNotFound);
+    EXPECT_FALSE(std::filesystem::exists(folder / "none.db"));
+    EXPECT_FALSE(FromVBool(db.IsOpen()));
+}
+
+}  // namespace

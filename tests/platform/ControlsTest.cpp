@@ -1,0 +1,183 @@
+#include "platform/Controls.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+
+namespace {
+
+using platform::CheckBox;
+using platform::CommandButton;
+using platform::ControlKind;
+using platform::ControlSpec;
+using platform::ListBox;
+
+int error_number(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const platform::RaisedError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+// A small form declared as a table, the way the component declares its keypads and pages.
+inline constexpr std::array<ControlSpec, 5> kFormControls{{
+    {ControlKind::CommandButton, "cmdDigit", 0, "0", 120, 120, 900, 600, 1, ""},
+    {ControlKind::CommandButton, "cmdDigit", 1, "1", 1080, 120, 900, 600, 2, ""},
+    {ControlKind::Frame, "fraOptions", -1, "Options", 0, 900, 3000, 1500, 3, ""},
+    {ControlKind::CheckBox, "chkOption", -1, "Option", 120, 240, 2000, 300, 4, "fraOptions"},
+    {ControlKind::ListBox, "lstTypes", -1, "", 120, 2500, 2000, 1200, 5, ""},
+}};
+
+class TestForm final : public platform::UserControl {
+  public:
+    TestForm() : UserControl(4800, 3600) {
+        for (const auto& spec : kFormControls)
+            AddControl(spec);
+    }
+    void Embed(const std::shared_ptr<UserControl>& inner, std::string name) {
+        AddUserControl(inner, std::move(name), 100, 200, 300, 400);
+    }
+};
+
+TEST(UserControlTest, BuildsItsControlsFromTheTable) {
+    TestForm form;
+    ASSERT_EQ(form.Controls().size(), kFormControls.size());
+    auto& one = form.Get<CommandButton>("cmdDigit", 1);
+    EXPECT_EQ(one.QualifiedName(), "cmdDigit(1)");
+    EXPECT_EQ(one.Caption(), "1");
+    EXPECT_EQ(one.Left(), 1080);
+    EXPECT_EQ(one.TabIndex(), 2);
+    EXPECT_EQ(one.BackColor(), platform::kButtonFace);
+    auto& check = form.Get<CheckBox>("CHKOPTION");
+    EXPECT_EQ(check.QualifiedName(), "chkOption");
+    EXPECT_EQ(check.Container(), "fraOptions");
+}
+
+TEST(UserControlTest, LookupFailuresRaiseThePlatformErrors) {
+    TestForm form;
+    EXPECT_EQ(form.Find("cmdDigit"), nullptr);  // an array member needs its index
+    EXPECT_EQ(form.Find("cmdDigit", 7), nullptr);
+    EXPECT_EQ(error_number([&] { form.Get<CommandButton>("cmdMissing"); }),
+              platform::err::kSubscriptOutOfRange);
+    EXPECT_EQ(error_number([&] { form.Get<ListBox>("chkOption"); }), platform::err::kTypeMismatch);
+}
+
+TEST(ControlTest, ClickRunsTheHandlerOnlyWhenVisibleAndEnabled) {
+    CommandButton button(ControlKind::CommandButton, "cmdSkip");
+    int clicks = 0;
+    button.SetClickHandler([&] { ++clicks; });
+
+    EXPECT_TRUE(button.Click());
+    button.SetEnabled(false);
+    EXPECT_FALSE(button.Click());
+    button.SetEnabled(true);
+    button.SetVisible(false);
+    EXPECT_FALSE(button.Click());
+    // The component's own code reaches the handler whatever the state.
+    button.FireClick();
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST(CheckBoxTest, ClicksToggleAndChangesFromCodeRunTheHandler) {
+    CheckBox check(ControlKind::CheckBox, "chkGlidepass");
+    std::vector<int> seen;
+    check.SetClickHandler([&] { seen.push_back(check.Value()); });
+
+    check.Click();
+    check.Click();
+    check.SetValue(1);
+    check.SetValue(1);  // no change, no click
+    check.SetValue(2);
+    EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 2}));
+    EXPECT_EQ(error_number([&] { check.SetValue(3); }), 380);
+    EXPECT_EQ(check.Value(), 2);
+}
+
+TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItem) {
+    ListBox list(ControlKind::ListBox, "lstAllowed");
+    list.SetMultiSelect(true);
+    for (const char* item : {"Advance", "Holiday", "Sick"})
+        list.AddItem(item);
+    int clicks = 0;
+    list.SetClickHandler([&] { ++clicks; });
+
+    list.ClickItem(0);
+    list.ClickItem(2);
+    list.ClickItem(0);
+    EXPECT_FALSE(list.Selected(0));
+    EXPECT_FALSE(list.Selected(1));
+    EXPECT_TRUE(list.Selected(2));
+    EXPECT_EQ(list.ListIndex(), 0);
+    EXPECT_EQ(clicks, 3);
+
+    list.SetSelected(1, true);
+    list.SetSelected(1, true);  // already selected: no click
+    EXPECT_TRUE(list.Selected(1));
+    EXPECT_TRUE(list.Selected(2));
+    EXPECT_EQ(clicks, 4);
+}
+
+TEST(ListBoxTest, SingleSelectionKeepsOneItem) {
+    ListBox list(ControlKind::ListBox, "lstTypes");
+    for (const char* item : {"In", "Out"})
+        list.AddItem(item);
+    list.ClickItem(0);
+    list.SetSelected(1, true);
+    EXPECT_FALSE(list.Selected(0));
+    EXPECT_TRUE(list.Selected(1));
+    EXPECT_EQ(list.ListIndex(), 1);
+    list.SetSelected(1, false);
+    EXPECT_EQ(list.ListIndex(), -1);
+}
+
+TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
+    ListBox list(ControlKind::ListBox, "lstTypes");
+    list.AddItem("In");
+    EXPECT_EQ(list.List(0), "In");
+    for (int index : {-1, 1}) {
+        EXPECT_EQ(error_number([&] { list.List(index); }), platform::err::kInvalidProcedureCall);
+        EXPECT_EQ(error_number([&] { list.Selected(index); }),
+                  platform::err::kInvalidProcedureCall);
+        EXPECT_EQ(error_number([&] { list.SetSelected(index, true); }),
+                  platform::err::kInvalidProcedureCall);
+        EXPECT_EQ(error_number([&] { list.ClickItem(index); }),
+                  platform::err::kInvalidProcedureCall);
+    }
+}
+
+TEST(UserControlTest, EmbeddedControlSharesItsWrapperWithTheContainer) {
+    TestForm outer;
+    auto inner = std::make_shared<TestForm>();
+    outer.Embed(inner, "TimeIn1");
+
+    auto site = outer.Find("TimeIn1");
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(site->Kind(), ControlKind::UserControlSite);
+    EXPECT_EQ(&inner->Extender(), site.get());
+    EXPECT_EQ(inner->Extender().Inner(), inner);
+    EXPECT_EQ(site->Top(), 200);
+
+    // Hiding the wrapper in the container is what the inner control sees as its Visible.
+    site->SetVisible(false);
+    EXPECT_FALSE(inner->Extender().Visible());
+}
+
+TEST(UserControlTest, TopLevelControlGetsOneWrapperOnFirstUse) {
+    TestForm form;
+    auto& first = form.Extender();
+    EXPECT_TRUE(first.Visible());
+    EXPECT_EQ(first.Inner(), nullptr);
+    EXPECT_EQ(first.Width(), 4800);
+    first.SetVisible(false);
+    EXPECT_EQ(&form.Extender(), &first);
+    EXPECT_FALSE(form.Extender().Visible());
+}
+
+}  // namespace

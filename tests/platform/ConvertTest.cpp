@@ -1,0 +1,337 @@
+#include "platform/Convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+#include "platform/Error.h"
+#include "platform/FakeServices.h"
+
+namespace {
+
+using platform::Date;
+using platform::DateParts;
+using platform::RegionalSettings;
+
+const RegionalSettings kUs = RegionalSettings::us_english();
+const RegionalSettings kGb = RegionalSettings::british_english();
+
+struct ParseCase {
+    const char* text;
+    std::optional<DateParts> expected;  // nothing: the date test refuses the text
+};
+
+void expect_reads(const RegionalSettings& settings, const ParseCase& c) {
+    const auto date = platform::parse_date(c.text, settings);
+    EXPECT_EQ(platform::is_date(c.text, settings), date.has_value()) << c.text;
+    if (!c.expected) {
+        EXPECT_FALSE(date) << settings.name << " read \"" << c.text << "\" as "
+                           << (date ? date->days : 0.0);
+        return;
+    }
+    ASSERT_TRUE(date) << settings.name << " refused \"" << c.text << "\"";
+    const DateParts p = platform::split(*date);
+    EXPECT_EQ(p, *c.expected) << settings.name << " \"" << c.text << "\" gave " << p.year << "-"
+                              << p.month << "-" << p.day << " " << p.hour << ":" << p.minute << ":"
+                              << p.second;
+}
+
+constexpr DateParts day(int y, int m, int d, int h = 0, int n = 0, int s = 0) {
+    return {y, m, d, h, n, s};
+}
+constexpr DateParts time_of_day(int h, int n, int s = 0) {
+    return {1899, 12, 30, h, n, s};
+}
+
+// The texts the date and time keypads produce: month, day, two-digit year, then the time with
+// or without the designator, and the partial entries a person can leave.
+TEST(DateTextTest, KeypadTextsUnderUsEnglish) {
+    const ParseCase cases[] = {
+        {"12/04/26 08:30  AM", day(2026, 12, 4, 8, 30)},
+        {"12/04/26 08:30  PM", day(2026, 12, 4, 20, 30)},
+        {"12/04/26 12:30  AM", day(2026, 12, 4, 0, 30)},
+        {"12/04/26 12:30  PM", day(2026, 12, 4, 12, 30)},
+        {"12/04/26 15:30", day(2026, 12, 4, 15, 30)},
+        {"12/04/26 00:00  AM", day(2026, 12, 4)},
+        {"12/04/26 00:00  PM", day(2026, 12, 4)},
+        {"12/04/26", day(2026, 12, 4)},
+        {"12/04/26 24:00", std::nullopt},
+        {"12/04/26 08:60  AM", std::nullopt},
+        {"13/31/26", std::nullopt},
+        {"02/30/26 08:00  AM", std::nullopt},
+        {"12/04/26 08:3   AM", day(2026, 12, 4, 8, 3)},
+        {"12/04/26 08:    AM", std::nullopt},
+        {"12/04/26 0 :    AM", std::nullopt},
+        {"12/04/26   :    AM", std::nullopt},
+        {"12/04/2  :    AM", std::nullopt},
+        {"  /  /     :    AM", std::nullopt},
+        {"12/0 /     :    AM", std::nullopt},
+        {"8:30", time_of_day(8, 30)},
+        {"0:00", time_of_day(0, 0)},
+        {"23:59", time_of_day(23, 59)},
+        {"24:00", std::nullopt},
+        {"9:60", std::nullopt},
+        {"99:99", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        expect_reads(kUs, c);
+    }
+}
+
+// The same texts under British English: the keypads still write the month first, so a day
+// above twelve only reads through the fallback orders, and a day that could be a month swaps.
+TEST(DateTextTest, KeypadTextsUnderBritishEnglish) {
+    const ParseCase cases[] = {
+        {"12/04/26 08:30  AM", day(2026, 4, 12, 8, 30)},
+        {"12/31/26 08:30  PM", day(2026, 12, 31, 20, 30)},
+        {"12/04/26 15:30", day(2026, 4, 12, 15, 30)},
+        {"12/04/26", day(2026, 4, 12)},
+        {"13/31/26", std::nullopt},
+        {"12/04/26 24:00", std::nullopt},
+        {"8:30", time_of_day(8, 30)},
+    };
+    for (const auto& c : cases) {
+        expect_reads(kGb, c);
+    }
+}
+
+TEST(DateTextTest, GeneralReadingRules) {
+    const ParseCase cases[] = {
+        // separators and blanks
+        {"12-4-2026", day(2026, 12, 4)},
+        {"12 4 2026", day(2026, 12, 4)},
+        {"  12/4/2026  ", day(2026, 12, 4)},
+        {"12 / 4 / 2026", day(2026, 12, 4)},
+        {"12/4/2026 4:51:10 PM", day(2026, 12, 4, 16, 51, 10)},
+        {"4:51 PM 12/4/2026", day(2026, 12, 4, 16, 51)},
+        // month names
+        {"December 4, 2026", day(2026, 12, 4)},
+        {"4 dec 2026", day(2026, 12, 4)},
+        {"DEC 4 2026 8:30 am", day(2026, 12, 4, 8, 30)},
+        {"Dec 2026", day(2026, 12, 1)},
+        {"Decem 4 2026", std::nullopt},
+        // designators
+        {"8:30pm", time_of_day(20, 30)},
+        {"8:30 p", time_of_day(20, 30)},
+        {"8:30 A", time_of_day(8, 30)},
+        {"8 PM", time_of_day(20, 0)},
+        {"12 AM", time_of_day(0, 0)},
+        {"12:00:01 PM", time_of_day(12, 0, 1)},
+        {"13:15 AM", time_of_day(13, 15)},
+        {"8:30 PM PM", std::nullopt},
+        {"AM 8:30", std::nullopt},
+        {"8:30 XM", std::nullopt},
+        // two-digit years through the window ending in 2049
+        {"1/1/49", day(2049, 1, 1)},
+        {"1/1/50", day(1950, 1, 1)},
+        {"1/1/00", day(2000, 1, 1)},
+        {"1/1/0100", day(100, 1, 1)},
+        {"12/31/9999 23:59:59", day(9999, 12, 31, 23, 59, 59)},
+        {"1/1/10000", std::nullopt},
+        // fallback orders: year first, then day first
+        {"2026/12/4", day(2026, 12, 4)},
+        {"2026-12-04 08:30", day(2026, 12, 4, 8, 30)},
+        {"31/12/2026", day(2026, 12, 31)},
+        {"13/4/26", day(2026, 4, 13)},
+        // refused
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"12", std::nullopt},
+        {"12/", std::nullopt},
+        {"12/4/", std::nullopt},
+        {"/12/4/2026", std::nullopt},
+        {"12//4/2026", std::nullopt},
+        {"12/4/2026/1", std::nullopt},
+        {"8:", std::nullopt},
+        {"8:30:", std::nullopt},
+        {"8:30:15:10", std::nullopt},
+        {":30", std::nullopt},
+        {"2/29/2026", std::nullopt},
+        {"12/4/2026 8:30 9:30", std::nullopt},
+        {"12/4 8:30 2026", std::nullopt},
+        {"12/4/2026x", std::nullopt},
+        {"04.28.14", time_of_day(4, 28, 14)},  // periods separate the parts of a time
+        {"04.28.2014", std::nullopt},
+        {"12.5", time_of_day(12, 5)},
+        {"1234567890/1/1", std::nullopt},
+        {"abc", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        expect_reads(kUs, c);
+    }
+}
+
+// A day and a month without a year fall in the current year of the platform clock.
+TEST(DateTextTest, DatesWithoutYearTakeTheClocksYear) {
+    platform::FakeServices fake(*platform::make_date(2030, 6, 1));
+    platform::ServicesScope scope(fake);
+    const ParseCase us[] = {
+        {"12/4", day(2030, 12, 4)},    {"31/12 8:30", day(2030, 12, 31, 8, 30)},
+        {"4 Dec", day(2030, 12, 4)},   {"12/2026", day(2026, 12, 1)},
+        {"2026/12", day(2026, 12, 1)}, {"2/30", std::nullopt},
+        {"13/13", std::nullopt},
+    };
+    for (const auto& c : us) {
+        expect_reads(kUs, c);
+    }
+    expect_reads(kGb, {"4/12", day(2030, 12, 4)});
+    expect_reads(kGb, {"12/31", day(2030, 12, 31)});
+}
+
+TEST(DateTextTest, PeriodSeparatesTimeOnlyWhereTheSettingsAllowIt) {
+    RegionalSettings settings = kGb;
+    settings.period_separates_time = false;
+    expect_reads(settings, {"8.30", std::nullopt});
+    settings.period_separates_time = true;
+    expect_reads(settings, {"8.30", time_of_day(8, 30)});
+    expect_reads(settings, {"04/12/2026 8.30.15", day(2026, 12, 4, 8, 30, 15)});
+}
+
+TEST(DateTextTest, GeneralForm) {
+    struct Case {
+        DateParts parts;
+        const char* us;
+        const char* gb;
+    };
+    const Case cases[] = {
+        {day(2026, 12, 4, 16, 51, 10), "12/4/2026 4:51:10 PM", "04/12/2026 16:51:10"},
+        {day(2026, 12, 4), "12/4/2026", "04/12/2026"},
+        {time_of_day(8, 30), "8:30:00 AM", "08:30:00"},
+        {time_of_day(0, 0), "12:00:00 AM", "00:00:00"},
+        {day(2026, 1, 2, 12, 0, 5), "1/2/2026 12:00:05 PM", "02/01/2026 12:00:05"},
+        {day(100, 1, 1, 0, 0, 1), "1/1/0100 12:00:01 AM", "01/01/0100 00:00:01"},
+        {day(1899, 12, 25, 6, 0, 0), "12/25/1899 6:00:00 AM", "25/12/1899 06:00:00"},
+    };
+    for (const auto& c : cases) {
+        const Date date = *platform::make_date_time(c.parts);
+        EXPECT_EQ(platform::date_to_text(date, kUs), c.us);
+        EXPECT_EQ(platform::date_to_text(date, kGb), c.gb);
+    }
+}
+
+TEST(DateTextTest, GeneralFormReadsBackToTheSecond) {
+    const double samples[] = {0.0,       0.5,           1.0,          -5.25,      46360.7022,
+                              -657434.0, 2958465.99998, 36585.999988, -1.0000116, 12345.0};
+    for (const RegionalSettings* settings : {&kUs, &kGb}) {
+        for (const double days : samples) {
+            const Date date{days};
+            const std::string text = platform::date_to_text(date, *settings);
+            const auto back = platform::parse_date(text, *settings);
+            ASSERT_TRUE(back) << settings->name << " " << text;
+            EXPECT_EQ(platform::split(*back), platform::split(date))
+                << settings->name << " " << text;
+        }
+    }
+}
+
+TEST(FormatTest, DateFormats) {
+    const Date date = *platform::make_date_time(day(2026, 12, 4, 8, 5, 9));
+    EXPECT_EQ(platform::format_date(date, "mmddyyHHnn"), "1204260805");
+    EXPECT_EQ(
+        platform::format_date(*platform::make_date_time(day(2026, 1, 2, 23, 59)), "mmddyyHHnn"),
+        "0102262359");
+    EXPECT_EQ(platform::format_date(date, "yyyy-mm-dd hh:mm:ss"), "2026-12-04 08:05:09");
+    EXPECT_EQ(platform::format_date(date, "h:nn AM/PM"), "8:05 AM");
+    EXPECT_EQ(platform::format_date(date, "dddd d mmmm yyyy"), "Friday 4 December 2026");
+    EXPECT_EQ(platform::format_date(date, "ddd mmm"), "Fri Dec");
+}
+
+TEST(FormatTest, NumberFormats) {
+    struct Case {
+        double value;
+        const char* format;
+        const char* text;
+    };
+    const Case cases[] = {
+        {830, "0:00", "8:30"},
+        {1215, "0:00", "12:15"},
+        {0, "0:00", "0:00"},
+        {5, "0:00", "0:05"},
+        {2359, "0:00", "23:59"},
+        {9999, "0:00", "99:99"},
+        {0.5, ".000", ".500"},
+        {10.0 / 60.0, ".000", ".167"},
+        {1.0 / 60.0, ".000", ".017"},
+        {59.0 / 60.0, ".000", ".983"},
+        {0.0005, ".000", ".001"},  // halves away from zero
+        {0.0015, ".000", ".002"},
+        {-0.0005, ".000", "-.001"},
+        {0.0004, ".000", ".000"},
+        {2.675, "0.00", "2.68"},  // rounded on the decimal digits, not the binary value
+        {1.5, ".000", "1.500"},
+        {0.9996, ".000", "1.000"},
+        {1234567.891, "#,##0.00", "1,234,567.89"},
+        {-8.5, "0.0", "-8.5"},
+        {-8.5, "0.0;(0.0)", "(8.5)"},
+        {0.25, "0%", "25%"},
+        {3.1, "0.##", "3.1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::format_number(c.value, c.format), c.text)
+            << c.value << " with " << c.format;
+    }
+}
+
+TEST(NumberTextTest, LeadingNumber) {
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"12.5", 12.5},     {"7 days", 7},  {"", 0},      {"abc", 0},     {"  42", 42},
+        {"-3.25x", -3.25},  {"1 2 3", 123}, {".5", 0.5},  {"1.2.3", 1.2}, {"1e3", 1000},
+        {"2d2", 200},       {"1e", 1},      {"&H1F", 31}, {"&HFFFF", -1}, {"&H10000", 65536},
+        {"&HFFFFFFFF", -1}, {"&o17", 15},   {"+8", 8},    {"1,5", 1},     {"-", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::leading_number(c.text), c.value) << c.text;
+    }
+    EXPECT_THROW(platform::leading_number("1e999"), platform::RaisedError);
+}
+
+TEST(NumberTextTest, ParseNumber) {
+    struct Case {
+        const char* text;
+        std::optional<double> value;
+    };
+    const Case cases[] = {
+        {"12.5", 12.5},
+        {" -8 ", -8.0},
+        {"1,234.5", 1234.5},
+        {"1e3", 1000.0},
+        {"&HFF", 255.0},
+        {"&HFFFF", -1.0},
+        {"&H", std::nullopt},
+        {"&H1G", std::nullopt},
+        {".5", 0.5},
+        {"5.", 5.0},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"12 hours", std::nullopt},
+        {"1e", std::nullopt},
+        {",5", std::nullopt},
+        {"1,", std::nullopt},
+        {"True", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::parse_number(c.text, kUs), c.value) << c.text;
+    }
+}
+
+TEST(NumberTextTest, ShortestTextThatReadsBack) {
+    const double samples[] = {
+        18.0, 12.5, -0.017, 1e16, 1.5e-7, 0.1 + 0.2, 123456789012345.0, 1.0 / 3.0, -1e-300, 8.167};
+    for (const double value : samples) {
+        const std::string text = platform::number_to_text(value);
+        EXPECT_EQ(platform::parse_number(text, kUs), value) << text;
+    }
+    EXPECT_EQ(platform::number_to_text(18.0), "18");
+    EXPECT_EQ(platform::number_to_text(12.5), "12.5");
+    EXPECT_EQ(platform::number_to_text(1.0 / 3.0), "0.3333333333333333");
+    EXPECT_EQ(platform::number_to_text(8.167), "8.167");
+    EXPECT_EQ(platform::number_to_text(0.0001), "0.0001");
+    EXPECT_EQ(platform::number_to_text(1.5e-7), "1.5E-07");
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include "platform/Events.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+
+namespace {
+
+// An event source with the entry keypads' events.
+class Keypad final : public platform::EventSource {
+  public:
+    Keypad() : EventSource({{"Click", 1}, {"Finished", 2}}) {}
+    using EventSource::RaiseEvent;
+};
+
+TEST(EventSourceTest, KnowsItsEventsAndDispatchIds) {
+    Keypad keypad;
+    ASSERT_EQ(keypad.Events().size(), 2u);
+    EXPECT_EQ(keypad.DispatchId("Click"), 1);
+    EXPECT_EQ(keypad.DispatchId("FINISHED"), 2);
+    try {
+        keypad.DispatchId("Changed");
+        FAIL() << "no error raised";
+    } catch (const platform::RaisedError& error) {
+        EXPECT_EQ(error.number(), platform::err::kPropertyNotFound);
+        EXPECT_NE(error.description().find("Changed"), std::string::npos);
+    }
+}
+
+TEST(EventSourceTest, DeliversByNameInConnectionOrder) {
+    Keypad keypad;
+    std::vector<std::string> heard;
+    keypad.Connect("finished", [&] { heard.push_back("first finished"); });
+    keypad.Connect("Click", [&] { heard.push_back("click"); });
+    keypad.Connect("Finished", [&] { heard.push_back("second finished"); });
+
+    keypad.RaiseEvent("Finished");
+    keypad.RaiseEvent("Click");
+    EXPECT_EQ(heard, (std::vector<std::string>{"first finished", "second finished", "click"}));
+}
+
+TEST(EventSourceTest, DisconnectedHandlersHearNothing) {
+    Keypad keypad;
+    int heard = 0;
+    const int cookie = keypad.Connect("Click", [&] { ++heard; });
+    keypad.RaiseEvent("Click");
+    keypad.Disconnect(cookie);
+    keypad.RaiseEvent("Click");
+    EXPECT_EQ(heard, 1);
+}
+
+TEST(EventSourceTest, HandlerMayDisconnectItselfAndOthersWhileRunning) {
+    Keypad keypad;
+    std::vector<std::string> heard;
+    int second = 0;
+    int first = 0;
+    first = keypad.Connect("Click", [&] {
+        heard.push_back("first");
+        keypad.Disconnect(first);
+        keypad.Disconnect(second);
+        keypad.Connect("Click", [&] { heard.push_back("late"); });
+    });
+    second = keypad.Connect("Click", [&] { heard.push_back("second"); });
+
+    keypad.RaiseEvent("Click");
+    EXPECT_EQ(heard, std::vector<std::string>{"first"});
+    keypad.RaiseEvent("Click");
+    EXPECT_EQ(heard, (std::vector<std::string>{"first", "late"}));
+}
+
+TEST(EventSourceTest, ConnectingToAnUnknownEventRaises) {
+    Keypad keypad;
+    EXPECT_THROW(keypad.Connect("Changed", [] {}), platform::RaisedError);
+}
+
+}  // namespace
