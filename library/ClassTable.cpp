@@ -5,6 +5,7 @@
 #include "entry/TimeIn.h"
 #include "entry/TimeOut.h"
 #include "keypad/StampkindKeypad.h"
+#include "step/clsStep.h"
 
 namespace stampkind {
 
@@ -19,6 +20,7 @@ std::shared_ptr<platform::Object> create() {
 
 const std::vector<ComponentClass>& ClassTable() {
     static const std::vector<ComponentClass> table{
+        {"clsStep", "{5A0F3C71-2D94-4B8E-A6C3-9E17D2B4F860}", false, false, &create<clsStep>},
         {"StampkindKeypad", "{E3EB0931-6C25-42FB-899B-6ADF7C656EBD}", true, true,
          &create<StampkindKeypad>},
         {"TimeIn", "{63D4E471-DBD2-4E46-9CC2-F43ED2EC6B9C}", true, false, &create<TimeIn>},

@@ -423,12 +423,13 @@ std::optional<Date> read_date(std::string_view text, const RegionalSettings& set
     if (hour >= 24 || shape->minute >= 60 || shape->second >= 60) {
         return std::nullopt;
     }
-    // Twelve with AM is midnight, twelve with PM noon; an hour above twelve is on the 24-hour
-    // clock whatever the designator says.
+    // Twelve with AM is midnight, twelve with PM noon, and PM puts the hours below twelve
+    // (hour 0 included) in the afternoon; an hour above twelve is on the 24-hour clock whatever
+    // the designator says.
     if (hour <= 12) {
         if (shape->meridiem == Meridiem::Am && hour == 12) {
             hour = 0;
-        } else if (shape->meridiem == Meridiem::Pm && hour >= 1 && hour < 12) {
+        } else if (shape->meridiem == Meridiem::Pm && hour < 12) {
             hour += 12;
         }
     }
