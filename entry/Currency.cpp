@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "library/LiveObjects.h"
 #include "platform/Variant.h"
 #include "step/clsStep.h"
 
@@ -26,7 +27,7 @@ constexpr int64_t kTenThousandthsPerCent = 100;
 }  // namespace
 
 std::shared_ptr<Currency> Currency::Create() {
-    return std::make_shared<Currency>();
+    return MakeCounted<Currency>();
 }
 
 Currency::Currency() : EntryKeypad(kCurrencyStyle) {}

@@ -1,5 +1,6 @@
 #include "entry/Hours.h"
 
+#include "library/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/clsStep.h"
@@ -23,7 +24,7 @@ constexpr EntryStyle kHoursStyle{
 }  // namespace
 
 std::shared_ptr<Hours> Hours::Create() {
-    return std::make_shared<Hours>();
+    return MakeCounted<Hours>();
 }
 
 Hours::Hours() : EntryKeypad(kHoursStyle) {}

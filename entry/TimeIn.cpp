@@ -1,5 +1,6 @@
 #include "entry/TimeIn.h"
 
+#include "library/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/clsStep.h"
@@ -23,7 +24,7 @@ constexpr EntryStyle kTimeInStyle{
 }  // namespace
 
 std::shared_ptr<TimeIn> TimeIn::Create() {
-    return std::make_shared<TimeIn>();
+    return MakeCounted<TimeIn>();
 }
 
 TimeIn::TimeIn() : DateTimeEntry(kTimeInStyle) {}

@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "library/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/clsStep.h"
@@ -31,7 +32,7 @@ auto whole_minute(platform::Date moment) {
 }  // namespace
 
 std::shared_ptr<TimeOut> TimeOut::Create() {
-    return std::make_shared<TimeOut>();
+    return MakeCounted<TimeOut>();
 }
 
 TimeOut::TimeOut() : DateTimeEntry(kTimeOutStyle) {}

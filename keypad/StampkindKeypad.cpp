@@ -10,6 +10,7 @@
 #include "entry/TimeOut.h"
 #include "framework/Factories.h"
 #include "keypad/PunchButtons.h"
+#include "library/LiveObjects.h"
 #include "platform/Error.h"
 #include "step/clsStep.h"
 
@@ -128,7 +129,7 @@ std::optional<int> index_for_digit(int page, int16_t key) {
 }  // namespace
 
 std::shared_ptr<StampkindKeypad> StampkindKeypad::Create() {
-    return std::make_shared<StampkindKeypad>();
+    return MakeCounted<StampkindKeypad>();
 }
 
 StampkindKeypad::StampkindKeypad()

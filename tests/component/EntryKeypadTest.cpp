@@ -31,6 +31,8 @@ struct KeypadKind {
     std::string refusal;
 };
 
+void PrintTo(const KeypadKind& kind, std::ostream* out) { *out << kind.name; }
+
 std::vector<KeypadKind> AllKinds() {
     return {
         {"TimeIn", [] { return stampkind::TimeIn::Create(); }, "Enter Date and Time In",
