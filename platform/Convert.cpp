@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/Services.h"
 
 namespace platform {
 
@@ -19,11 +20,6 @@ constexpr std::array<std::string_view, 12> kMonthNames = {
     "July",    "August",   "September", "October", "November", "December"};
 constexpr std::array<std::string_view, 7> kDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                        "Thursday", "Friday", "Saturday"};
-
-// The present moment for dates written without a year.
-Date current_moment() {
-    return Date{};
-}
 
 bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -299,7 +295,7 @@ bool looks_like_year(const DateNumber& number) {
 
 // Day and month without a year are read in the current year of the platform clock.
 int current_year() {
-    return split(current_moment()).year;
+    return split(services().Now()).year;
 }
 
 struct Ymd {
@@ -699,11 +695,6 @@ int weekday(Date value) {
 }
 
 }  // namespace
-
-const RegionalSettings& current_regional() {
-    static const RegionalSettings kUsEnglish = RegionalSettings::us_english();
-    return kUsEnglish;
-}
 
 bool is_date(std::string_view text, const RegionalSettings& settings) {
     return read_date(text, settings).has_value();

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/Error.h"
+#include "platform/FakeServices.h"
 
 namespace {
 
@@ -157,6 +158,23 @@ TEST(DateTextTest, GeneralReadingRules) {
     for (const auto& c : cases) {
         expect_reads(kUs, c);
     }
+}
+
+// A day and a month without a year fall in the current year of the platform clock.
+TEST(DateTextTest, DatesWithoutYearTakeTheClocksYear) {
+    platform::FakeServices fake(*platform::make_date(2030, 6, 1));
+    platform::ServicesScope scope(fake);
+    const ParseCase us[] = {
+        {"12/4", day(2030, 12, 4)},    {"31/12 8:30", day(2030, 12, 31, 8, 30)},
+        {"4 Dec", day(2030, 12, 4)},   {"12/2026", day(2026, 12, 1)},
+        {"2026/12", day(2026, 12, 1)}, {"2/30", std::nullopt},
+        {"13/13", std::nullopt},
+    };
+    for (const auto& c : us) {
+        expect_reads(kUs, c);
+    }
+    expect_reads(kGb, {"4/12", day(2030, 12, 4)});
+    expect_reads(kGb, {"12/31", day(2030, 12, 31)});
 }
 
 TEST(DateTextTest, PeriodSeparatesTimeOnlyWhereTheSettingsAllowIt) {
