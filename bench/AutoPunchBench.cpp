@@ -120,13 +120,16 @@ platform::Date moment_of(int64_t iteration) {
     return platform::Date{kNoon.days + static_cast<double>(iteration % kSecondsCycle) / 86400.0};
 }
 
-void BM_SkipAutomaticPunch(benchmark::State& state) {
+// The lookup through Skip. With `open_by_host` the host opened the database once and the
+// lookup leaves it open (the statement is prepared once); otherwise every lookup opens the file,
+// prepares its statement and closes the file again.
+void skip_automatic_punch(benchmark::State& state, bool open_by_host) {
     const auto file = clock_file(state.range(0));
     platform::ServicesScope scope(services());
     auto database = std::make_shared<orvane::SqliteDatabase>();
     database->SetConnectString("sqlite:" + file.string());
-    // The host opens its database once; the lookup then leaves it open.
-    database->Open(database->ConnectString());
+    if (open_by_host)
+        database->Open(database->ConnectString());
     orvane::GlobalDatabaseScope installed(database);
 
     auto step = std::make_shared<stampkind::clsStep>();
@@ -150,6 +153,13 @@ void BM_SkipAutomaticPunch(benchmark::State& state) {
     if (step->Value().to_text() != "O" && step->Value().to_text() != "BI") {
         state.SkipWithError("the lookup gave a wrong punch");
     }
+}
+
+void BM_SkipAutomaticPunch(benchmark::State& state) {
+    skip_automatic_punch(state, true);
+}
+void BM_SkipClosedDatabase(benchmark::State& state) {
+    skip_automatic_punch(state, false);
 }
 
 void BM_HandWrittenQuery(benchmark::State& state) {
@@ -219,6 +229,11 @@ int main(int argc, char** argv) {
     const auto sizes = sizes_from_arguments(argc, argv);
     for (const int64_t rows : sizes) {
         benchmark::RegisterBenchmark("Skip/automatic_punch", BM_SkipAutomaticPunch)
+            ->Arg(rows)
+            ->Unit(benchmark::kMicrosecond)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true);
+        benchmark::RegisterBenchmark("Skip/closed_database", BM_SkipClosedDatabase)
             ->Arg(rows)
             ->Unit(benchmark::kMicrosecond)
             ->Repetitions(5)
