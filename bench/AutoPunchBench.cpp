@@ -168,9 +168,6 @@ void BM_HandWrittenQuery(benchmark::State& state) {
     const auto file = clock_file(state.range(0));
     sqlite3* db = nullptr;
     sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    // The same reading settings as the clock's own connections.
-    sqlite3_exec(db, "PRAGMA mmap_size=1073741824; PRAGMA cache_size=-16384;", nullptr, nullptr,
-                 nullptr);
     sqlite3_stmt* query = nullptr;
     sqlite3_prepare_v3(db, R"sql(
         SELECT "Punch Type" FROM "Clock Data Table"

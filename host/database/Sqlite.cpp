@@ -12,7 +12,6 @@ namespace orvane::sqlite {
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
 constexpr std::string_view kScheme = "sqlite:";
-constexpr const char* kReadSettings = "PRAGMA mmap_size=1073741824; PRAGMA cache_size=-16384;";
 }  // namespace
 
 void ConnectionCloser::operator()(sqlite3* db) const {
@@ -51,10 +50,6 @@ ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode) {
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    // The clock file is read through memory mapping and a larger page cache: a lookup touches a
-    // handful of pages of one employee, and without these each of them is a read from the file
-    // once the cache has turned over to other employees.
-    sqlite3_exec(db.get(), kReadSettings, nullptr, nullptr, nullptr);
     // Reading the schema is the first access to the file: a file that is not a database fails
     // here, with a message that says so, rather than at the first query.
     if (sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) !=
