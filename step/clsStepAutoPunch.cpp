@@ -47,22 +47,23 @@ std::string bound_text(platform::Date moment) {
     const int hour12 = parts.hour % 12 == 0 ? 12 : parts.hour % 12;
     std::string text;
     text.reserve(24);
-    const auto number = [&text](int value, bool two_digits) {
-        if (two_digits && value < 10)
-            text += '0';
-        text += std::to_string(value);
+    const auto number = [&text](int value, size_t width) {
+        const std::string digits = std::to_string(value);
+        if (digits.size() < width)
+            text.append(width - digits.size(), '0');
+        text += digits;
     };
-    number(parts.month, false);
+    number(parts.month, 1);
     text += '/';
-    number(parts.day, false);
+    number(parts.day, 1);
     text += '/';
-    number(parts.year, false);
+    number(parts.year, 4);
     text += ' ';
-    number(hour12, false);
+    number(hour12, 1);
     text += ':';
-    number(parts.minute, true);
+    number(parts.minute, 2);
     text += ':';
-    number(parts.second, true);
+    number(parts.second, 2);
     text += parts.hour < 12 ? " AM" : " PM";
     return text;
 }
