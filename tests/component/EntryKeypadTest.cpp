@@ -31,7 +31,9 @@ struct KeypadKind {
     std::string refusal;
 };
 
-void PrintTo(const KeypadKind& kind, std::ostream* out) { *out << kind.name; }
+void PrintTo(const KeypadKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
 
 std::vector<KeypadKind> AllKinds() {
     return {
@@ -181,10 +183,6 @@ TEST_P(EntryFrameTest, RefusedEntryShowsTheErrorPausesAndShowsTheEntryAgain) {
     EXPECT_EQ(fake.pauses, std::vector<uint32_t>{2000});
     EXPECT_EQ(keypad->Entry(), GetParam().refused_keys);
     EXPECT_TRUE(log.events().empty());
-}
-
-TEST_P(EntryFrameTest, FinalizeAnswersFalse) {
-    EXPECT_EQ(keypad->Finalize(), framework::VBool::False);
 }
 
 TEST_P(EntryFrameTest, AttachRefusesAStepOfAnotherKind) {
