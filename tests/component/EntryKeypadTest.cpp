@@ -312,7 +312,8 @@ TEST(EntryLayoutTest, ButtonsSitInTheirCellsWithTheirTabOrders) {
         EXPECT_EQ(out.TabIndex(), cell.tab_time_out) << out.QualifiedName();
         EXPECT_TRUE(in.Graphical());
     }
-    const auto& sign = stampkind::Hours::Create()->Get<platform::CommandButton>("cmdPlusMinus");
+    const auto hours = stampkind::Hours::Create();
+    const auto& sign = hours->Get<platform::CommandButton>("cmdPlusMinus");
     EXPECT_EQ(sign.Caption(), "+ &/ -");
     EXPECT_EQ(sign.Font(), (platform::FontSpec{"Arial", 12.0, true}));
     EXPECT_EQ(time_in->Get<platform::CommandButton>("cmdAmPm").Font(),
