@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/Services.h"
 
 namespace platform {
 
@@ -19,11 +20,6 @@ constexpr std::array<std::string_view, 12> kMonthNames = {
     "July",    "August",   "September", "October", "November", "December"};
 constexpr std::array<std::string_view, 7> kDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                        "Thursday", "Friday", "Saturday"};
-
-// The present moment for dates written without a year.
-Date current_moment() {
-    return Date{};
-}
 
 bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -299,7 +295,7 @@ bool looks_like_year(const DateNumber& number) {
 
 // Day and month without a year are read in the current year of the platform clock.
 int current_year() {
-    return split(current_moment()).year;
+    return split(services().Now()).year;
 }
 
 struct Ymd {
@@ -692,6 +688,34 @@ std::string pad4(int value) {
     return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
 }
 
+// A whole number written after "&H" (hexadecimal) or "&O" (octal): the digits of the base from
+// `i` on, stopping at the first other character. What fits in 16 bits is a 16-bit integer and
+// what fits in 32 bits a 32-bit one, so "&HFFFF" is -1 and "&H10000" is 65536; nothing when the
+// digits pass 32 bits.
+std::optional<double> read_radix(std::string_view text, size_t& i, int base) {
+    uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = to_lower(text[i]);
+        int digit = -1;
+        if (is_digit(c)) {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        }
+        if (digit < 0 || digit >= base) {
+            break;
+        }
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+        if (value > 0xFFFFFFFFu) {
+            return std::nullopt;
+        }
+    }
+    if (value <= 0xFFFFu) {
+        return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(value)));
+    }
+    return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value)));
+}
+
 int weekday(Date value) {
     // Day zero (1899-12-30) was a Saturday.
     const auto day = static_cast<int64_t>(std::trunc(date_part(value).days));
@@ -699,11 +723,6 @@ int weekday(Date value) {
 }
 
 }  // namespace
-
-const RegionalSettings& current_regional() {
-    static const RegionalSettings kUsEnglish = RegionalSettings::us_english();
-    return kUsEnglish;
-}
 
 bool is_date(std::string_view text, const RegionalSettings& settings) {
     return read_date(text, settings).has_value();
@@ -897,24 +916,11 @@ double leading_number(std::string_view text) {
         (to_lower(text[i + 1]) == 'h' || to_lower(text[i + 1]) == 'o')) {
         const int base = to_lower(text[i + 1]) == 'h' ? 16 : 8;
         i += 2;
-        double result = 0;
-        for (; i < text.size(); ++i) {
-            const char c = to_lower(text[i]);
-            int digit = -1;
-            if (is_digit(c)) {
-                digit = c - '0';
-            } else if (base == 16 && c >= 'a' && c <= 'f') {
-                digit = c - 'a' + 10;
-            }
-            if (digit < 0 || digit >= base) {
-                break;
-            }
-            result = result * base + digit;
-            if (result > 4294967295.0) {
-                raise(err::kOverflow);
-            }
+        const auto value = read_radix(text, i, base);
+        if (!value) {
+            raise(err::kOverflow);
         }
-        return result;
+        return *value;
     }
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
         if (text[i] == '-') {
@@ -1004,27 +1010,12 @@ std::optional<double> parse_number(std::string_view text, const RegionalSettings
         (to_lower(text[i + 1]) == 'h' || to_lower(text[i + 1]) == 'o')) {
         const int base = to_lower(text[i + 1]) == 'h' ? 16 : 8;
         i += 2;
-        if (i >= text.size()) {
+        const size_t start = i;
+        const auto value = read_radix(text, i, base);
+        if (!value || i == start || i != text.size()) {
             return std::nullopt;
         }
-        double result = 0;
-        for (; i < text.size(); ++i) {
-            const char c = to_lower(text[i]);
-            int digit = -1;
-            if (is_digit(c)) {
-                digit = c - '0';
-            } else if (base == 16 && c >= 'a' && c <= 'f') {
-                digit = c - 'a' + 10;
-            }
-            if (digit < 0 || digit >= base) {
-                return std::nullopt;
-            }
-            result = result * base + digit;
-            if (result > 4294967295.0) {
-                return std::nullopt;
-            }
-        }
-        return number.empty() ? result : -result;
+        return number.empty() ? *value : -*value;
     }
     bool integer_digits = false;
     bool fraction_digits = false;

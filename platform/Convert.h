@@ -37,9 +37,6 @@ PLATFORM_API double leading_number(std::string_view text);
 PLATFORM_API std::optional<double> parse_number(std::string_view text,
                                                 const RegionalSettings& settings);
 
-// The regional settings the conversions of values follow now: those of the platform services.
-PLATFORM_API const RegionalSettings& current_regional();
-
 // A double as text in the shortest form that reads back (18 gives "18", 12.5 gives "12.5").
 PLATFORM_API std::string number_to_text(double value);
 

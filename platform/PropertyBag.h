@@ -19,7 +19,7 @@ class PropertyBag;
 // platform's persistence protocol asks: a new object runs InitProperties, a restored one
 // ReadProperties on a freshly created object of the same class.
 class PLATFORM_API Persistable : public virtual Object {
-public:
+  public:
     // The programmatic identifier under which the class is created again when read back.
     virtual std::string PersistClassId() const = 0;
     // A new object of the same class, not yet initialised or restored.
@@ -37,7 +37,7 @@ public:
 // itself. The stored form is JSON; a stored form that cannot be read raises an error and the
 // bag it was read into is left as it was.
 class PLATFORM_API PropertyBag {
-public:
+  public:
     PropertyBag();
     ~PropertyBag();
     PropertyBag(const PropertyBag&);
@@ -63,7 +63,10 @@ public:
     std::string to_text() const;
     static PropertyBag from_text(std::string_view text);
 
-private:
+  private:
+    // Reads a nested bag; the path names it in error descriptions.
+    static PropertyBag from_json_at(const nlohmann::json& stored, const std::string& path);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -12,7 +12,7 @@ RegionalSettings RegionalSettings::british_english() {
     settings.order = DateOrder::DayMonthYear;
     settings.date_separator = '/';
     settings.time_separator = ':';
-    settings.period_separates_time = false;
+    settings.period_separates_time = true;
     settings.am = "AM";
     settings.pm = "PM";
     settings.short_date_leading_zeros = true;

@@ -18,8 +18,8 @@ struct PLATFORM_API RegionalSettings {
     DateOrder order = DateOrder::MonthDayYear;
     char date_separator = '/';
     char time_separator = ':';
-    // The period may also separate the parts of a time (where the settings allow it).
-    bool period_separates_time = false;
+    // The period may also separate the parts of a time ("8.30", "04.28.14").
+    bool period_separates_time = true;
     std::string am = "AM";
     std::string pm = "PM";
     // The short date of the general form: day and month with or without a leading zero.

@@ -5,6 +5,7 @@
 
 #include "platform/Convert.h"
 #include "platform/Error.h"
+#include "platform/Services.h"
 
 namespace platform {
 
@@ -47,7 +48,7 @@ int64_t currency_to_whole(Currency value) {
 }
 
 double text_to_double(const std::string& text) {
-    const auto number = parse_number(text, current_regional());
+    const auto number = parse_number(text, services().Regional());
     if (!number) {
         raise(err::kTypeMismatch);
     }
@@ -194,7 +195,7 @@ std::string Variant::to_text() const {
                           [](int32_t i) { return std::to_string(i); },
                           [](double d) { return number_to_text(d); },
                           [](Currency c) { return currency_to_text(c); },
-                          [](Date d) { return date_to_text(d, current_regional()); },
+                          [](Date d) { return date_to_text(d, services().Regional()); },
                           [](const std::string& s) { return s; },
                           [](const ObjectRef&) -> std::string { raise(err::kTypeMismatch); },
                       },
@@ -228,7 +229,7 @@ double Variant::to_double() const {
 
 Date Variant::to_date() const {
     if (const auto* text = std::get_if<std::string>(&m_value)) {
-        const auto date = parse_date(*text, current_regional());
+        const auto date = parse_date(*text, services().Regional());
         if (!date) {
             raise(err::kTypeMismatch);
         }
@@ -279,7 +280,7 @@ bool loose_equal(const Variant& a, const Variant& b) {
     // A number and a text compare as numbers when the text is one; otherwise they differ.
     const Variant& text_side = a.is_text() ? a : b;
     if (text_side.is_text()) {
-        const auto number = parse_number(text_side.to_text(), current_regional());
+        const auto number = parse_number(text_side.to_text(), services().Regional());
         if (!number) {
             return false;
         }

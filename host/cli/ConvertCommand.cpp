@@ -7,6 +7,7 @@
 #include "host/cli/Commands.h"
 #include "platform/Convert.h"
 #include "platform/Error.h"
+#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -15,7 +16,8 @@ namespace {
 struct ConvertOptions {
     std::string date;
     std::vector<std::string> format;  // value, format
-    std::string regional = "en-US";
+    // Empty: the regional settings of the platform services.
+    std::string regional;
 };
 
 // A format string speaks of dates when it has a letter of a date or time part outside quotes
@@ -88,10 +90,12 @@ void AddConvertCommand(CLI::App& app, int& exit_status) {
         if (date->count() == 0 && format->count() == 0) {
             throw CLI::RequiredError("--date or --format");
         }
-        const auto settings = platform::RegionalSettings::by_name(options->regional);
+        const auto settings = options->regional.empty()
+                                  ? platform::services().Regional()
+                                  : *platform::RegionalSettings::by_name(options->regional);
         try {
             exit_status =
-                date->count() > 0 ? run_date(*options, *settings) : run_format(*options, *settings);
+                date->count() > 0 ? run_date(*options, settings) : run_format(*options, settings);
         } catch (const platform::RaisedError& error) {
             std::cout << nlohmann::json{{"error",
                                          {{"number", error.number()},

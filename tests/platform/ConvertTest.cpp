@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/Error.h"
+#include "platform/FakeServices.h"
 
 namespace {
 
@@ -150,7 +151,9 @@ TEST(DateTextTest, GeneralReadingRules) {
         {"12/4/2026 8:30 9:30", std::nullopt},
         {"12/4 8:30 2026", std::nullopt},
         {"12/4/2026x", std::nullopt},
-        {"12.4.2026", std::nullopt},
+        {"04.28.14", time_of_day(4, 28, 14)},  // periods separate the parts of a time
+        {"04.28.2014", std::nullopt},
+        {"12.5", time_of_day(12, 5)},
         {"1234567890/1/1", std::nullopt},
         {"abc", std::nullopt},
     };
@@ -159,8 +162,26 @@ TEST(DateTextTest, GeneralReadingRules) {
     }
 }
 
+// A day and a month without a year fall in the current year of the platform clock.
+TEST(DateTextTest, DatesWithoutYearTakeTheClocksYear) {
+    platform::FakeServices fake(*platform::make_date(2030, 6, 1));
+    platform::ServicesScope scope(fake);
+    const ParseCase us[] = {
+        {"12/4", day(2030, 12, 4)},    {"31/12 8:30", day(2030, 12, 31, 8, 30)},
+        {"4 Dec", day(2030, 12, 4)},   {"12/2026", day(2026, 12, 1)},
+        {"2026/12", day(2026, 12, 1)}, {"2/30", std::nullopt},
+        {"13/13", std::nullopt},
+    };
+    for (const auto& c : us) {
+        expect_reads(kUs, c);
+    }
+    expect_reads(kGb, {"4/12", day(2030, 12, 4)});
+    expect_reads(kGb, {"12/31", day(2030, 12, 31)});
+}
+
 TEST(DateTextTest, PeriodSeparatesTimeOnlyWhereTheSettingsAllowIt) {
     RegionalSettings settings = kGb;
+    settings.period_separates_time = false;
     expect_reads(settings, {"8.30", std::nullopt});
     settings.period_separates_time = true;
     expect_reads(settings, {"8.30", time_of_day(8, 30)});
@@ -258,10 +279,10 @@ TEST(NumberTextTest, LeadingNumber) {
         double value;
     };
     const Case cases[] = {
-        {"12.5", 12.5},    {"7 days", 7},  {"", 0},      {"abc", 0},     {"  42", 42},
-        {"-3.25x", -3.25}, {"1 2 3", 123}, {".5", 0.5},  {"1.2.3", 1.2}, {"1e3", 1000},
-        {"2d2", 200},      {"1e", 1},      {"&H1F", 31}, {"&o17", 15},   {"+8", 8},
-        {"1,5", 1},        {"-", 0},
+        {"12.5", 12.5},     {"7 days", 7},  {"", 0},      {"abc", 0},     {"  42", 42},
+        {"-3.25x", -3.25},  {"1 2 3", 123}, {".5", 0.5},  {"1.2.3", 1.2}, {"1e3", 1000},
+        {"2d2", 200},       {"1e", 1},      {"&H1F", 31}, {"&HFFFF", -1}, {"&H10000", 65536},
+        {"&HFFFFFFFF", -1}, {"&o17", 15},   {"+8", 8},    {"1,5", 1},     {"-", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::leading_number(c.text), c.value) << c.text;
@@ -275,13 +296,23 @@ TEST(NumberTextTest, ParseNumber) {
         std::optional<double> value;
     };
     const Case cases[] = {
-        {"12.5", 12.5},       {" -8 ", -8.0},
-        {"1,234.5", 1234.5},  {"1e3", 1000.0},
-        {"&HFF", 255.0},      {".5", 0.5},
-        {"5.", 5.0},          {"", std::nullopt},
-        {"-", std::nullopt},  {"12 hours", std::nullopt},
-        {"1e", std::nullopt}, {",5", std::nullopt},
-        {"1,", std::nullopt}, {"True", std::nullopt},
+        {"12.5", 12.5},
+        {" -8 ", -8.0},
+        {"1,234.5", 1234.5},
+        {"1e3", 1000.0},
+        {"&HFF", 255.0},
+        {"&HFFFF", -1.0},
+        {"&H", std::nullopt},
+        {"&H1G", std::nullopt},
+        {".5", 0.5},
+        {"5.", 5.0},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"12 hours", std::nullopt},
+        {"1e", std::nullopt},
+        {",5", std::nullopt},
+        {"1,", std::nullopt},
+        {"True", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::parse_number(c.text, kUs), c.value) << c.text;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/Error.h"
+#include "platform/FakeServices.h"
 
 namespace {
 
@@ -145,6 +146,17 @@ TEST(VariantTest, ToDoubleDateAndCurrency) {
     EXPECT_EQ(Variant(0.00005).to_currency(), Currency{0});
     EXPECT_EQ(Variant("19.99").to_currency(), Currency{199900});
     EXPECT_EQ(Variant(int32_t{-3}).to_currency(), Currency{-30000});
+}
+
+TEST(VariantTest, DatesFollowTheInstalledRegionalSettings) {
+    platform::FakeServices fake;
+    fake.regional = platform::RegionalSettings::british_english();
+    platform::ServicesScope scope(fake);
+    const Date moment = *platform::make_date_time({2026, 12, 4, 16, 51, 10});
+    EXPECT_EQ(Variant(moment).to_text(), "04/12/2026 16:51:10");
+    EXPECT_EQ(Variant("04/12/2026 16:51:10").to_date(), moment);
+    EXPECT_EQ(Variant("12/04/26 08:30  AM").to_date(),
+              *platform::make_date_time({2026, 4, 12, 8, 30, 0}));
 }
 
 TEST(VariantTest, TypesAndLooseEquality) {

@@ -1,0 +1,223 @@
+#include "platform/Registry.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "platform/ClassFactory.h"
+#include "platform/Error.h"
+#include "platform/FakeServices.h"
+#include "platform/PropertyBag.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::ClassRegistration;
+using platform::ComponentRegistry;
+using platform::TypeLibraryRegistration;
+
+constexpr const char* kFixtureLibrary = STAMPKIND_FIXTURE_LIBRARY;
+
+std::string read_file(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int error_number(const std::function<void()>& action, std::string* description = nullptr) {
+    try {
+        action();
+    } catch (const platform::RaisedError& error) {
+        if (description)
+            *description = error.description();
+        return error.number();
+    }
+    return 0;
+}
+
+// Each test gets its own registry file in a folder of its own, named by the services.
+class RegistryTest : public testing::Test {
+  protected:
+    RegistryTest()
+        : m_folder(fs::temp_directory_path() /
+                   ("stampkind-registry-" + std::to_string(::getpid()) + "-" +
+                    testing::UnitTest::GetInstance()->current_test_info()->name())),
+          m_scope(m_fake) {
+        fs::remove_all(m_folder);
+        m_fake.registry_file = m_folder / "sub" / "registry.json";
+    }
+    ~RegistryTest() override { fs::remove_all(m_folder); }
+
+    const fs::path& file() const { return m_fake.registry_file; }
+
+    // Loads the fixture library and calls one of its entry points, as the register command does.
+    static int32_t call_fixture(const char* entry_point) {
+        void* library = ::dlopen(kFixtureLibrary, RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(library, nullptr) << ::dlerror();
+        auto function = reinterpret_cast<int32_t (*)()>(::dlsym(library, entry_point));
+        EXPECT_NE(function, nullptr);
+        return function ? function() : -1;
+    }
+
+    fs::path m_folder;
+    platform::FakeServices m_fake;
+    platform::ServicesScope m_scope;
+};
+
+ClassRegistration keypad_entry(std::string library) {
+    ClassRegistration entry;
+    entry.prog_id = "Stampkind.StampkindKeypad";
+    entry.class_id = "{AAAA0000-0000-4000-8000-000000000002}";
+    entry.library = std::move(library);
+    entry.control = true;
+    entry.activate_when_visible = true;
+    entry.set_client_site_first = true;
+    entry.simple_frame = true;
+    entry.type_library = "{AAAA0000-0000-4000-8000-0000000000FF}";
+    entry.type_library_version = "1.0";
+    return entry;
+}
+
+TEST_F(RegistryTest, MissingFileHoldsNothing) {
+    ComponentRegistry registry(file());
+    EXPECT_FALSE(registry.FindClass("Stampkind.clsStep"));
+    EXPECT_TRUE(registry.Classes().empty());
+    registry.Unregister({"Stampkind.clsStep"}, "{x}");
+    EXPECT_FALSE(fs::exists(file()));
+}
+
+TEST_F(RegistryTest, RegistersFindsReplacesAndRemovesWholeEntries) {
+    ComponentRegistry registry(file());
+    const TypeLibraryRegistration type_library{"{AAAA0000-0000-4000-8000-0000000000FF}",
+                                               "Stampkind", "1.0", "/opt/libstampkind.so"};
+    ClassRegistration step;
+    step.prog_id = "Stampkind.clsStep";
+    step.class_id = "{AAAA0000-0000-4000-8000-000000000001}";
+    step.library = "/opt/libstampkind.so";
+    registry.Register({step, keypad_entry("/opt/libstampkind.so")}, type_library);
+
+    EXPECT_EQ(registry.FindClass("stampkind.STAMPKINDKEYPAD"),
+              keypad_entry("/opt/libstampkind.so"));
+    EXPECT_EQ(registry.FindClass("{aaaa0000-0000-4000-8000-000000000001}"), step);
+    EXPECT_EQ(registry.TypeLibraries(), std::vector<TypeLibraryRegistration>{type_library});
+
+    // A second registration replaces by identifier instead of adding.
+    registry.Register({keypad_entry("/srv/libstampkind.so")}, type_library);
+    ASSERT_EQ(registry.Classes().size(), 2u);
+    EXPECT_EQ(registry.FindClass("Stampkind.StampkindKeypad")->library, "/srv/libstampkind.so");
+
+    ClassRegistration other;
+    other.prog_id = "Other.Thing";
+    other.library = "/opt/libother.so";
+    registry.Register({other}, {});
+    registry.Unregister({"Stampkind.clsStep", "Stampkind.StampkindKeypad"}, type_library.id);
+    EXPECT_EQ(registry.Classes(), std::vector<ClassRegistration>{other});
+    EXPECT_TRUE(registry.TypeLibraries().empty());
+    // Written whole: no temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(file().parent_path()), fs::directory_iterator()),
+              1);
+}
+
+TEST_F(RegistryTest, DamagedFileRaisesBadFileFormatAndIsNeverOverwritten) {
+    for (const char* damaged :
+         {"{\"classes\": [", "[]", R"({"classes": {}})",
+          R"({"classes": [{"library": "/opt/x.so"}]})",
+          R"({"classes": [{"prog_id": "A.B", "library": "/x", "control": "yes"}]})"}) {
+        SCOPED_TRACE(damaged);
+        fs::create_directories(file().parent_path());
+        std::ofstream(file()) << damaged;
+        ComponentRegistry registry(file());
+        std::string description;
+        EXPECT_EQ(error_number([&] { registry.Classes(); }, &description),
+                  platform::err::kBadFileFormat);
+        EXPECT_NE(description.find(file().string()), std::string::npos) << description;
+        EXPECT_EQ(error_number([&] { registry.Register({keypad_entry("/x")}, {}); }),
+                  platform::err::kBadFileFormat);
+        EXPECT_EQ(read_file(file()), damaged);
+    }
+}
+
+TEST_F(RegistryTest, CreatesAnObjectThroughTheLibraryItRegistered) {
+    ASSERT_EQ(call_fixture("DllRegisterServer"), platform::hr::kOk);
+    const auto entry = ComponentRegistry(file()).FindClass("Fixture.Counter");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(fs::path(entry->library), fs::path(kFixtureLibrary));
+    EXPECT_EQ(entry->type_library_version, "1.0");
+
+    {
+        auto counter = platform::CreateObjectAs<platform::Persistable>("fixture.counter");
+        ASSERT_NE(counter, nullptr);
+        EXPECT_EQ(counter->PersistClassId(), "Fixture.Counter");
+        EXPECT_EQ(call_fixture("DllCanUnloadNow"), platform::hr::kFalse);
+    }
+    EXPECT_EQ(call_fixture("DllCanUnloadNow"), platform::hr::kOk);
+
+    ASSERT_EQ(call_fixture("DllUnregisterServer"), platform::hr::kOk);
+    EXPECT_FALSE(ComponentRegistry(file()).FindClass("Fixture.Counter"));
+    EXPECT_EQ(error_number([] { platform::CreateObject("Fixture.Counter"); }),
+              platform::err::kCannotCreateObject);
+}
+
+TEST_F(RegistryTest, StoredObjectOfAnotherClassIsCreatedByItsIdentifier) {
+    ASSERT_EQ(call_fixture("DllRegisterServer"), platform::hr::kOk);
+    auto counter = platform::CreateObjectAs<platform::Persistable>("Fixture.Counter");
+    platform::PropertyBag bag;
+    bag.WriteProperty("Counter", counter);  // saved with Count 0
+    // The counter counts each restore, so a read shows the restore ran on the stored state.
+    const auto stored_text = platform::PropertyBag::from_text(bag.to_text());
+    auto once = platform::PropertyBag(stored_text).ReadProperty("Counter");
+    platform::PropertyBag again;
+    again.WriteProperty("Counter", once);
+    EXPECT_EQ(again.to_json()["Counter"]["properties"]["Count"]["value"], 1);
+}
+
+TEST_F(RegistryTest, CreationFailuresNameTheIdentifierAndTheReason) {
+    Dl_info platform_library{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&platform::CreateObject), &platform_library), 0);
+
+    ClassRegistration missing_library;
+    missing_library.prog_id = "Broken.NoLibrary";
+    missing_library.library = (m_folder / "absent.so").string();
+    ClassRegistration no_entry_point;
+    no_entry_point.prog_id = "Broken.NoEntryPoint";
+    no_entry_point.library = platform_library.dli_fname;
+    ClassRegistration not_served;
+    not_served.prog_id = "Broken.NotServed";
+    not_served.class_id = "{BBBB0000-0000-4000-8000-000000000009}";
+    not_served.library = kFixtureLibrary;
+    ComponentRegistry(file()).Register({missing_library, no_entry_point, not_served}, {});
+
+    const std::vector<std::pair<const char*, const char*>> rows = {
+        {"Broken.Unregistered", "not registered"},
+        {"Broken.NoLibrary", "cannot load the library"},
+        {"Broken.NoEntryPoint", "has no DllGetClassObject"},
+        {"Broken.NotServed", "does not serve the class (result 0x80040111)"},
+    };
+    for (const auto& [prog_id, reason] : rows) {
+        SCOPED_TRACE(prog_id);
+        std::string description;
+        EXPECT_EQ(error_number([&] { platform::CreateObject(prog_id); }, &description),
+                  platform::err::kCannotCreateObject);
+        EXPECT_NE(description.find(prog_id), std::string::npos) << description;
+        EXPECT_NE(description.find(reason), std::string::npos) << description;
+    }
+}
+
+TEST_F(RegistryTest, DamagedRegistryMakesCreationFailWithTheReason) {
+    fs::create_directories(file().parent_path());
+    std::ofstream(file()) << "not json";
+    std::string description;
+    EXPECT_EQ(error_number([] { platform::CreateObject("Fixture.Counter"); }, &description),
+              platform::err::kCannotCreateObject);
+    EXPECT_NE(description.find("Bad file format"), std::string::npos) << description;
+}
+
+}  // namespace
