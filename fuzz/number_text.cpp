@@ -8,6 +8,7 @@
 
 #include "platform/Convert.h"
 #include "platform/Error.h"
+#include "platform/Variant.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -23,6 +24,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto back = platform::parse_number(platform::number_to_text(*number), settings);
         if (!back || *back != *number) {
             std::abort();
+        }
+    }
+    // Text converts to the numeric kinds of a value or raises "Overflow" or "Type mismatch".
+    const platform::Variant value_text{text};
+    const auto conversions = {+[](const platform::Variant& v) { v.to_currency(); },
+                              +[](const platform::Variant& v) { v.to_int16(); },
+                              +[](const platform::Variant& v) { v.to_int32(); },
+                              +[](const platform::Variant& v) { v.to_bool(); }};
+    for (const auto conversion : conversions) {
+        try {
+            conversion(value_text);
+        } catch (const platform::RaisedError& error) {
+            if (error.number() != platform::err::kOverflow &&
+                error.number() != platform::err::kTypeMismatch) {
+                std::abort();
+            }
         }
     }
     // The first eight bytes, when there are, make a value for the rest read as a format.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
+#include <optional>
 #include <utility>
 
 #include "platform/Error.h"
@@ -163,6 +165,43 @@ std::shared_ptr<Control> UserControl::Find(std::string_view name, int index) con
             return control;
     }
     return nullptr;
+}
+
+namespace {
+
+// Splits "name(index)" into its name and index (-1 without parentheses); nothing when malformed.
+std::optional<std::pair<std::string_view, int>> parse_qualified(std::string_view text) {
+    const auto open = text.find('(');
+    if (open == std::string_view::npos) {
+        if (text.empty() || text.find(')') != std::string_view::npos)
+            return std::nullopt;
+        return std::pair{text, -1};
+    }
+    if (open == 0 || text.back() != ')')
+        return std::nullopt;
+    const std::string_view digits = text.substr(open + 1, text.size() - open - 2);
+    int index = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        index < 0) {
+        return std::nullopt;
+    }
+    return std::pair{text.substr(0, open), index};
+}
+
+}  // namespace
+
+std::shared_ptr<Control> UserControl::Resolve(std::string_view path) const {
+    const auto dot = path.find('.');
+    const auto parsed = parse_qualified(path.substr(0, dot));
+    if (!parsed)
+        return nullptr;
+    auto control = Find(parsed->first, parsed->second);
+    if (!control || dot == std::string_view::npos)
+        return control;
+    auto site = std::dynamic_pointer_cast<UserControlSite>(control);
+    auto inner = site ? site->Inner() : nullptr;
+    return inner ? inner->Resolve(path.substr(dot + 1)) : nullptr;
 }
 
 UserControlSite& UserControl::Extender() {

@@ -199,6 +199,10 @@ class PLATFORM_API UserControl : public virtual Object {
     const std::vector<std::shared_ptr<Control>>& Controls() const { return m_controls; }
     // The control of the name (and index, for an array member); null when there is none.
     std::shared_ptr<Control> Find(std::string_view name, int index = -1) const;
+    // The control a qualified path names, as front ends and scripts name a control to click:
+    // "cmdSkip", "cmdStampkind(3)", and through an embedded user control's wrapper
+    // "TimeIn1.cmdButton(5)". Null when the path names no control or is malformed.
+    std::shared_ptr<Control> Resolve(std::string_view path) const;
     // The same, typed; raises "Type mismatch" (13) when the control is of another kind and
     // "Subscript out of range" (9) when there is none.
     template <class C>

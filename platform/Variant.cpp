@@ -119,6 +119,75 @@ Currency double_to_currency(double value) {
     return Currency{static_cast<int64_t>(scaled)};
 }
 
+// Text with a plain decimal number converts to money digit by digit, so that amounts beyond a
+// double's fifteen digits stay exact; other number texts go through the double.
+Currency text_to_currency(const std::string& text) {
+    // The largest count of ten-thousandths; a magnitude only grows, so once past it (or past
+    // what can still take one more digit) the amount is too large.
+    constexpr uint64_t kMoneyLimit = INT64_MAX;
+    constexpr uint64_t kRoomForDigit = (UINT64_MAX - 9) / 10;
+    const double approximate = text_to_double(text);  // raises for text that is no number
+    std::string_view rest = text;
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
+        rest.remove_prefix(1);
+    }
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) {
+        rest.remove_suffix(1);
+    }
+    bool negative = false;
+    if (!rest.empty() && (rest.front() == '-' || rest.front() == '+')) {
+        negative = rest.front() == '-';
+        rest.remove_prefix(1);
+    }
+    // Magnitude in ten-thousandths, then the digits past the fourth decimal for the rounding.
+    uint64_t magnitude = 0;
+    int decimals = -1;  // -1 before the point
+    bool beyond_half = false;
+    int first_beyond = -1;
+    for (const char c : rest) {
+        if (c == ',' && decimals < 0) {
+            continue;
+        }
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (c < '0' || c > '9') {
+            return double_to_currency(approximate);
+        }
+        if (decimals >= 4) {
+            if (first_beyond < 0) {
+                first_beyond = c - '0';
+            } else if (c != '0') {
+                beyond_half = true;
+            }
+            continue;
+        }
+        if (magnitude > kRoomForDigit) {
+            raise(err::kOverflow);
+        }
+        magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
+        if (decimals >= 0) {
+            ++decimals;
+        }
+    }
+    for (int i = decimals < 0 ? 0 : decimals; i < 4; ++i) {
+        if (magnitude > kRoomForDigit) {
+            raise(err::kOverflow);
+        }
+        magnitude *= 10;
+    }
+    // Halves go to the even neighbour, as in every conversion to money.
+    if (first_beyond > 5 || (first_beyond == 5 && (beyond_half || magnitude % 2 != 0))) {
+        ++magnitude;
+    }
+    if (magnitude > kMoneyLimit + (negative ? 1 : 0)) {
+        raise(err::kOverflow);
+    }
+    const auto bits = static_cast<uint64_t>(magnitude);
+    return Currency{negative ? static_cast<int64_t>(0 - bits) : static_cast<int64_t>(bits)};
+}
+
 Date double_to_date(double days) {
     if (!in_range(Date{days})) {
         raise(err::kOverflow);
@@ -247,6 +316,9 @@ Currency Variant::to_currency() const {
     }
     if (const auto* i = std::get_if<int32_t>(&m_value)) {
         return Currency{static_cast<int64_t>(*i) * kTenThousand};
+    }
+    if (const auto* text = std::get_if<std::string>(&m_value)) {
+        return text_to_currency(*text);
     }
     return double_to_currency(numeric_value(m_value));
 }

@@ -19,11 +19,13 @@ namespace stampkind {
 // keypads of this library reach the entered values through the accessors below, which are not
 // part of IStep. It shows nothing itself.
 class clsStep final : public framework::IStep, public platform::Persistable {
-public:
+  public:
     static constexpr std::string_view kProgId = "Stampkind.clsStep";
 
     clsStep();
     ~clsStep() override;
+    // A new step, counted among the library's live objects (how the library makes its steps).
+    static std::shared_ptr<clsStep> Create();
 
     // IStep, in slot order.
     std::string Name() const override;
@@ -60,8 +62,10 @@ public:
     void SetAmount(double value) { m_amount = value; }
     bool HasStatisticsStep() const { return m_has_statistics_step; }
     bool ManagerMode() const { return m_manager_mode; }
+    // The punch's date-time object the host gave last, or none.
+    std::shared_ptr<framework::IPunchDateTime> DateTime() const { return m_date_time; }
 
-private:
+  private:
     // Punch records.
     void WriteInDateTime(framework::IRecord& record, platform::Date moment) const;
     void WriteOutDateTime(framework::IRecord& record, platform::Date moment) const;

@@ -25,6 +25,20 @@ class Setting final : public framework::ISetting {
     platform::Variant m_value;
 };
 
+constexpr const char* kCount = "Count";
+
+std::string NameKey(size_t position) {
+    return "Name" + std::to_string(position);
+}
+std::string ValueKey(size_t position) {
+    return "Value" + std::to_string(position);
+}
+
+[[noreturn]] void RaiseBadForm(const std::string& problem) {
+    platform::raise(platform::err::kBadFileFormat,
+                    "Bad file format: the saved settings " + problem);
+}
+
 }  // namespace
 
 std::shared_ptr<framework::ISetting> PropertyCollection::Add(const std::string& name,
@@ -66,12 +80,43 @@ void PropertyCollection::InitProperties() {
     m_settings.clear();
 }
 
-void PropertyCollection::ReadProperties(platform::PropertyBag&) {
-    platform::raise(platform::err::kInvalidProcedureCall, "Restoring settings is not built yet");
+void PropertyCollection::ReadProperties(platform::PropertyBag& bag) {
+    const platform::Variant count_value = bag.ReadProperty(kCount, int32_t{0});
+    if (!count_value.is_numeric())
+        RaiseBadForm("have a count that is no number");
+    const double count = count_value.to_double();
+    if (count < 0 || count != static_cast<double>(static_cast<int64_t>(count))) {
+        RaiseBadForm("have a count that is no whole number of settings");
+    }
+
+    // Everything is read into a new list first, so that a failure leaves this one untouched.
+    PropertyCollection restored;
+    for (size_t position = 1; position <= static_cast<size_t>(count); ++position) {
+        if (!bag.Contains(NameKey(position))) {
+            RaiseBadForm("lack the name of setting " + std::to_string(position));
+        }
+        const platform::Variant name = bag.ReadProperty(NameKey(position));
+        if (!name.is_text()) {
+            RaiseBadForm("give setting " + std::to_string(position) + " a name that is no text");
+        }
+        try {
+            restored.Add(name.to_text(), bag.ReadProperty(ValueKey(position)));
+        } catch (const platform::RaisedError& error) {
+            if (error.number() != platform::err::kKeyAlreadyAssociated)
+                throw;
+            RaiseBadForm("hold \"" + name.to_text() + "\" twice");
+        }
+    }
+    m_settings = std::move(restored.m_settings);
 }
 
-void PropertyCollection::WriteProperties(platform::PropertyBag&) {
-    platform::raise(platform::err::kInvalidProcedureCall, "Saving settings is not built yet");
+void PropertyCollection::WriteProperties(platform::PropertyBag& bag) {
+    bag.WriteProperty(kCount, Count(), int32_t{0});
+    for (size_t position = 1; position <= m_settings.size(); ++position) {
+        const auto& setting = m_settings[position - 1];
+        bag.WriteProperty(NameKey(position), setting->Name());
+        bag.WriteProperty(ValueKey(position), setting->Value());
+    }
 }
 
 }  // namespace orvane

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "framework/Factories.h"
 #include "framework/IStep.h"
 #include "host/framework/ErrorCollection.h"

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "framework/Factories.h"
 #include "platform/Error.h"
 #include "platform/PropertyBag.h"
@@ -55,6 +58,67 @@ TEST(PropertyCollectionTest, FactoryMakesAnEmptyPersistableCollection) {
     EXPECT_EQ(settings->Count(), 0);
     EXPECT_NE(platform::query<platform::Persistable>(settings), nullptr);
     EXPECT_NE(framework::NewPropertyCollection(), settings);
+}
+
+TEST(PropertyCollectionTest, SavesAndRestoresItselfWholeInOrderAndKind) {
+    PropertyCollection saved;
+    saved.Add("AllowedStampkinds", "0101010101");
+    saved.Add("IsGlidepass", true);
+    saved.Add("GlidepassSpan", 4.5);
+    saved.Add("Nothing", Variant());
+    saved.Add("Card", int32_t{1204});
+    platform::PropertyBag bag;
+    saved.WriteProperties(bag);
+
+    // Through the stored text, as the host keeps it.
+    auto stored = platform::PropertyBag::from_text(bag.to_text());
+    PropertyCollection restored;
+    restored.Add("Stale", "gone after the restore");
+    restored.ReadProperties(stored);
+
+    ASSERT_EQ(restored.Count(), saved.Count());
+    for (int32_t position = 1; position <= saved.Count(); ++position) {
+        EXPECT_EQ(restored.Item(position)->Name(), saved.Item(position)->Name());
+        EXPECT_EQ(restored.Item(position)->Value(), saved.Item(position)->Value());
+    }
+}
+
+TEST(PropertyCollectionTest, DamagedSavedSettingsAreRefusedAndChangeNothing) {
+    struct Damage {
+        const char* what;
+        std::function<void(platform::PropertyBag&)> apply;
+    };
+    const std::vector<Damage> damages{
+        {"count is text", [](auto& bag) { bag.WriteProperty("Count", "three"); }},
+        {"count is negative", [](auto& bag) { bag.WriteProperty("Count", int32_t{-1}); }},
+        {"count is a fraction", [](auto& bag) { bag.WriteProperty("Count", 1.5); }},
+        {"count past the names", [](auto& bag) { bag.WriteProperty("Count", int32_t{3}); }},
+        {"name is no text", [](auto& bag) { bag.WriteProperty("Name2", int32_t{7}); }},
+        {"name twice", [](auto& bag) { bag.WriteProperty("Name2", "isglidepass"); }},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        PropertyCollection saved;
+        saved.Add("IsGlidepass", true);
+        saved.Add("GlidepassSpan", 18.0);
+        platform::PropertyBag bag;
+        saved.WriteProperties(bag);
+        damage.apply(bag);
+
+        PropertyCollection target;
+        auto kept = target.Add("AllowedStampkinds", "1111111111");
+        EXPECT_EQ(ErrorNumberOf([&] { target.ReadProperties(bag); }), 321);
+        ASSERT_EQ(target.Count(), 1);
+        EXPECT_EQ(target.Item(int32_t{1}), kept);
+    }
+}
+
+TEST(PropertyCollectionTest, EmptyBagRestoresAnEmptyCollection) {
+    platform::PropertyBag bag;
+    PropertyCollection restored;
+    restored.Add("Stale", 1.0);
+    restored.ReadProperties(bag);
+    EXPECT_EQ(restored.Count(), 0);
 }
 
 }  // namespace

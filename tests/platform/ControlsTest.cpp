@@ -181,3 +181,23 @@ TEST(UserControlTest, TopLevelControlGetsOneWrapperOnFirstUse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UserControlTest, ResolvesQualifiedPathsThroughEmbeddedControls) {
+    TestForm outer;
+    auto inner = std::make_shared<TestForm>();
+    outer.Embed(inner, "TimeIn1");
+
+    EXPECT_EQ(outer.Resolve("fraOptions"), outer.Find("fraOptions"));
+    EXPECT_EQ(outer.Resolve("cmdDigit(1)"), outer.Find("cmdDigit", 1));
+    EXPECT_EQ(outer.Resolve("TimeIn1.cmdDigit(0)"), inner->Find("cmdDigit", 0));
+    EXPECT_EQ(outer.Resolve("timein1.CHKOPTION"), inner->Find("chkOption"));
+    for (const char* nothing : {"", "cmdDigit", "cmdDigit(9)", "cmdDigit()", "cmdDigit(-1)",
+                                "cmdDigit(1", "cmdDigit(1)x", "(1)", "fraOptions.cmdDigit(0)",
+                                "TimeIn1.", "TimeIn1.cmdMissing", "Nowhere.cmdDigit(0)"}) {
+        EXPECT_EQ(outer.Resolve(nothing), nullptr) << nothing;
+    }
+}
+
+}  // namespace

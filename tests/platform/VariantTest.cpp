@@ -146,6 +146,17 @@ TEST(VariantTest, ToDoubleDateAndCurrency) {
     EXPECT_EQ(Variant(0.00005).to_currency(), Currency{0});
     EXPECT_EQ(Variant("19.99").to_currency(), Currency{199900});
     EXPECT_EQ(Variant(int32_t{-3}).to_currency(), Currency{-30000});
+    // Money from text is exact to the ten-thousandth, beyond a double's digits.
+    EXPECT_EQ(Variant("922337203685477.5807").to_currency(), Currency{INT64_MAX});
+    EXPECT_EQ(Variant("-922337203685477.5808").to_currency(), Currency{INT64_MIN});
+    EXPECT_EQ(Variant(" 1,234.56785 ").to_currency(), Currency{12345678});
+    EXPECT_EQ(Variant("0.00015").to_currency(), Currency{2});
+    EXPECT_EQ(Variant("0.000150001").to_currency(), Currency{2});
+    EXPECT_EQ(Variant("0.00025").to_currency(), Currency{2});
+    EXPECT_EQ(Variant("1e2").to_currency(), Currency{1000000});
+    EXPECT_EQ(error_of([] { Variant("922337203685477.5808").to_currency(); }),
+              platform::err::kOverflow);
+    EXPECT_EQ(error_of([] { Variant("12 dollars").to_currency(); }), platform::err::kTypeMismatch);
 }
 
 TEST(VariantTest, DatesFollowTheInstalledRegionalSettings) {

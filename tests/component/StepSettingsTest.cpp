@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "framework/Factories.h"
+#include "framework/IStep.h"
+#include "host/framework/ErrorCollection.h"
+#include "host/framework/Message.h"
+#include "host/framework/PunchDateTime.h"
+#include "host/framework/StepSequence.h"
+#include "platform/Error.h"
+#include "platform/PropertyBag.h"
+#include "step/clsStep.h"
+
+namespace {
+
+using framework::IStep;
+using framework::VBool;
+using platform::Variant;
+
+int32_t ErrorNumberOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const platform::RaisedError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+std::shared_ptr<IStep> NewStep() {
+    auto step = stampkind::clsStep::Create();
+    step->InitProperties();
+    return step;
+}
+
+std::shared_ptr<IStep> RestoredStep(platform::PropertyBag& bag) {
+    auto step = stampkind::clsStep::Create();
+    step->ReadProperties(bag);
+    return step;
+}
+
+Variant Setting(const IStep& step, const char* name) {
+    return step.Properties()->Item(name)->Value();
+}
+
+void ExpectDefaults(const IStep& step) {
+    ASSERT_NE(step.Properties(), nullptr);
+    EXPECT_EQ(step.Properties()->Count(), 3);
+    // Exact equality: the kind of each value matters as much as the value.
+    EXPECT_EQ(Setting(step, "AllowedStampkinds"), Variant("1111111111"));
+    EXPECT_EQ(Setting(step, "IsGlidepass"), Variant(false));
+    EXPECT_EQ(Setting(step, "GlidepassSpan"), Variant(18.0));
+}
+
+TEST(StepSettingsTest, NewStepHasTheThreeDefaults) {
+    ExpectDefaults(*NewStep());
+}
+
+TEST(StepSettingsTest, StepNotYetInitialisedHasNoSettingsAndNeitherHasItsClone) {
+    auto step = stampkind::clsStep::Create();
+    EXPECT_EQ(step->Properties(), nullptr);
+    EXPECT_EQ(step->Clone()->Properties(), nullptr);
+}
+
+TEST(StepSettingsTest, RestoreWithoutPropsGivesTheDefaults) {
+    platform::PropertyBag bag;
+    ExpectDefaults(*RestoredStep(bag));
+}
+
+TEST(StepSettingsTest, RestoreKeepsSavedValuesAndFillsInAMissingSetting) {
+    auto older = framework::NewPropertyCollection();
+    older->Add("AllowedStampkinds", "0000000000");
+    older->Add("IsGlidepass", true);
+    platform::PropertyBag bag;
+    bag.WriteProperty("Props", older);
+
+    auto step = RestoredStep(bag);
+    EXPECT_EQ(step->Properties()->Count(), 3);
+    EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant("0000000000"));
+    EXPECT_EQ(Setting(*step, "IsGlidepass"), Variant(true));
+    EXPECT_EQ(Setting(*step, "GlidepassSpan"), Variant(18.0));
+}
+
+TEST(StepSettingsTest, SettingsSurviveTheStoredForm) {
+    auto step = NewStep();
+    step->Properties()->Item("AllowedStampkinds")->SetValue("0110000001");
+    step->Properties()->Item("IsGlidepass")->SetValue(true);
+    step->Properties()->Item("GlidepassSpan")->SetValue(4.5);
+    platform::PropertyBag bag;
+    std::dynamic_pointer_cast<platform::Persistable>(step)->WriteProperties(bag);
+
+    auto stored = platform::PropertyBag::from_text(bag.to_text());
+    auto restored = RestoredStep(stored);
+    EXPECT_EQ(restored->Properties()->Count(), 3);
+    EXPECT_EQ(Setting(*restored, "AllowedStampkinds"), Variant("0110000001"));
+    EXPECT_EQ(Setting(*restored, "IsGlidepass"), Variant(true));
+    EXPECT_EQ(Setting(*restored, "GlidepassSpan"), Variant(4.5));
+}
+
+// Replaces the first member named `key` anywhere in the stored form by `replacement(old)`.
+bool Damage(nlohmann::json& node, const std::string& key,
+            const std::function<nlohmann::json(const nlohmann::json&)>& replacement) {
+    if (!node.is_object() && !node.is_array())
+        return false;
+    if (node.is_object() && node.contains(key)) {
+        node[key] = replacement(node[key]);
+        return true;
+    }
+    for (auto& child : node) {
+        if (Damage(child, key, replacement))
+            return true;
+    }
+    return false;
+}
+
+TEST(StepSettingsTest, DamagedStoredSettingsRaiseAndOverwriteNothing) {
+    auto saved = NewStep();
+    platform::PropertyBag bag;
+    std::dynamic_pointer_cast<platform::Persistable>(saved)->WriteProperties(bag);
+    const nlohmann::json good = bag.to_json();
+
+    // The saved count of settings is replaced by the saved first name, a text.
+    nlohmann::json wrong_shape = good;
+    nlohmann::json first_name;
+    ASSERT_TRUE(Damage(wrong_shape, "Name1", [&](const nlohmann::json& old) {
+        first_name = old;
+        return old;
+    }));
+    ASSERT_TRUE(Damage(wrong_shape, "Count", [&](const nlohmann::json&) { return first_name; }));
+
+    auto step = NewStep();
+    step->Properties()->Item("IsGlidepass")->SetValue(true);
+    const auto settings = step->Properties();
+    const auto persistable = std::dynamic_pointer_cast<platform::Persistable>(step);
+
+    const int32_t number = ErrorNumberOf([&] {
+        auto damaged = platform::PropertyBag::from_json(wrong_shape);
+        persistable->ReadProperties(damaged);
+    });
+    EXPECT_EQ(number, 321);
+    EXPECT_EQ(ErrorNumberOf([&] { platform::PropertyBag::from_text("{\"Props\": "); }), 321);
+    EXPECT_EQ(step->Properties(), settings);
+    EXPECT_EQ(Setting(*step, "IsGlidepass"), Variant(true));
+}
+
+TEST(StepSettingsTest, PropsThatHoldsNoCollectionIsRaisedAndChangesNothing) {
+    auto step = NewStep();
+    const auto settings = step->Properties();
+    platform::PropertyBag bag;
+    bag.WriteProperty("Props", "1111111111");
+    EXPECT_NE(ErrorNumberOf([&] {
+                  std::dynamic_pointer_cast<platform::Persistable>(step)->ReadProperties(bag);
+              }),
+              0);
+    EXPECT_EQ(step->Properties(), settings);
+}
+
+TEST(StepIdentityTest, NamesItselfItsKeypadAndItsSetupPage) {
+    auto step = NewStep();
+    EXPECT_EQ(step->Name(), "Punch Entry");
+    EXPECT_EQ(step->KeypadControlID(), "Stampkind.StampkindKeypad");
+    EXPECT_EQ(step->PropertyPageID(), "Stampkind.SetupPage");
+    EXPECT_EQ(step->Properties(), step->Properties());
+}
+
+TEST(StepIdentityTest, PreconditionsAlwaysHoldAndTheErrorsStayEmpty) {
+    auto step = NewStep();
+    auto steps = std::make_shared<orvane::StepSequence>();
+    EXPECT_EQ(step->CheckPrecondition(nullptr), VBool::True);
+    EXPECT_EQ(step->CheckPrecondition(steps), VBool::True);
+    auto errors = step->PreconditionErrors();
+    ASSERT_NE(errors, nullptr);
+    EXPECT_EQ(errors->Count(), 0);
+    EXPECT_EQ(step->PreconditionErrors(), errors);
+    EXPECT_NE(stampkind::clsStep::Create()->PreconditionErrors(), nullptr);
+}
+
+TEST(StepValueTest, NewStepHoldsAnEmptyText) {
+    const Variant value = NewStep()->Value();
+    EXPECT_EQ(value.type(), platform::VarType::String);
+    EXPECT_EQ(value, Variant(""));
+}
+
+TEST(StepValueTest, IsValidAsksOnlyForSomeText) {
+    const std::vector<std::pair<Variant, VBool>> cases{
+        {Variant(""), VBool::False},        {Variant("I"), VBool::True},
+        {Variant("nonsense"), VBool::True}, {Variant(" "), VBool::True},
+        {Variant(int32_t{0}), VBool::True}, {Variant(), VBool::False},
+    };
+    auto step = NewStep();
+    for (const auto& [value, valid] : cases) {
+        step->SetValue(value);
+        EXPECT_EQ(step->IsValid(), valid) << step->Value().to_text();
+        EXPECT_TRUE(step->Value().is_text());
+    }
+}
+
+TEST(StepValueTest, NullValueIsRaisedAndKeepsTheOldValue) {
+    auto step = NewStep();
+    step->SetValue("LO");
+    EXPECT_EQ(ErrorNumberOf([&] { step->SetValue(Variant::null()); }), 94);
+    EXPECT_EQ(step->Value(), Variant("LO"));
+}
+
+TEST(StepCloneTest, CloneHasItsOwnEqualSettingsAndANewStepsValues) {
+    auto original = NewStep();
+    original->Properties()->Item("GlidepassSpan")->SetValue(6.0);
+    original->SetValue("SW");
+    auto concrete = std::dynamic_pointer_cast<stampkind::clsStep>(original);
+    concrete->SetAmount(7.5);
+    concrete->SetDateTimeIn(platform::Date{46000.25});
+    original->ReceiveMessage(orvane::MakeMessage("manager mode", true));
+
+    auto clone = original->Clone();
+    ASSERT_NE(clone, nullptr);
+    ASSERT_NE(clone, original);
+    EXPECT_NE(clone->Properties(), original->Properties());
+    EXPECT_EQ(Setting(*clone, "GlidepassSpan"), Variant(6.0));
+    EXPECT_EQ(Setting(*clone, "AllowedStampkinds"), Variant("1111111111"));
+    EXPECT_EQ(clone->Value(), Variant(""));
+    auto cloned = std::dynamic_pointer_cast<stampkind::clsStep>(clone);
+    ASSERT_NE(cloned, nullptr);
+    EXPECT_EQ(cloned->Amount(), 0.0);
+    EXPECT_EQ(cloned->DateTimeIn(), platform::Date{});
+    EXPECT_FALSE(cloned->ManagerMode());
+
+    clone->Properties()->Item("IsGlidepass")->SetValue(true);
+    EXPECT_EQ(Setting(*original, "IsGlidepass"), Variant(false));
+}
+
+TEST(StepMessageTest, NamesAreMatchedAfterLowerCasingOnly) {
+    auto moment = std::make_shared<orvane::PunchDateTime>(platform::Date{46360.5});
+    struct Case {
+        const char* name;
+        Variant value;
+        bool attaches;
+        bool manager;
+    };
+    const std::vector<Case> cases{
+        {"datetime", moment, true, false},          {"DateTime", moment, true, false},
+        {" datetime", moment, false, false},        {"manager mode", true, false, true},
+        {"MANAGER MODE", int32_t{-1}, false, true}, {"manager mode ", true, false, false},
+        {"managermode", true, false, false},        {"button color", int32_t{255}, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto step = stampkind::clsStep::Create();
+        step->ReceiveMessage(orvane::MakeMessage(c.name, c.value));
+        EXPECT_EQ(step->DateTime() != nullptr, c.attaches);
+        EXPECT_EQ(step->ManagerMode(), c.manager);
+    }
+}
+
+TEST(StepMessageTest, LaterEntryOfTheSameNameWins) {
+    orvane::MessageBuilder builder;
+    builder.Add("manager mode", true);
+    builder.Add("Manager Mode", false);
+    auto step = stampkind::clsStep::Create();
+    step->ReceiveMessage(builder.Message());
+    EXPECT_FALSE(step->ManagerMode());
+
+    auto first = std::make_shared<orvane::PunchDateTime>(platform::Date{1.0});
+    auto second = std::make_shared<orvane::PunchDateTime>(platform::Date{2.0});
+    step->AttachDateTime(first);
+    step->ReceiveMessage(orvane::MakeMessage("datetime", second));
+    EXPECT_EQ(step->DateTime(), second);
+}
+
+TEST(StepMessageTest, ValuesOfTheWrongKindAreRaised) {
+    struct Case {
+        const char* name;
+        Variant value;
+        int32_t number;
+    };
+    const std::vector<Case> cases{
+        {"manager mode", Variant::null(), 94},
+        {"manager mode", "perhaps", 13},
+        {"datetime", "12/4/2026", 424},
+        {"datetime", std::make_shared<orvane::ErrorCollection>(), 13},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto step = stampkind::clsStep::Create();
+        EXPECT_EQ(
+            ErrorNumberOf([&] { step->ReceiveMessage(orvane::MakeMessage(c.name, c.value)); }),
+            c.number);
+        EXPECT_EQ(step->DateTime(), nullptr);
+    }
+}
+
+}  // namespace
