@@ -1,5 +1,10 @@
 #include "library/ClassTable.h"
 
+#include "entry/Currency.h"
+#include "entry/Hours.h"
+#include "entry/TimeIn.h"
+#include "entry/TimeOut.h"
+#include "keypad/StampkindKeypad.h"
 #include "step/clsStep.h"
 
 namespace stampkind {
@@ -16,6 +21,12 @@ std::shared_ptr<platform::Object> create() {
 const std::vector<ComponentClass>& ClassTable() {
     static const std::vector<ComponentClass> table{
         {"clsStep", "{5A0F3C71-2D94-4B8E-A6C3-9E17D2B4F860}", false, false, &create<clsStep>},
+        {"StampkindKeypad", "{E3EB0931-6C25-42FB-899B-6ADF7C656EBD}", true, true,
+         &create<StampkindKeypad>},
+        {"TimeIn", "{63D4E471-DBD2-4E46-9CC2-F43ED2EC6B9C}", true, false, &create<TimeIn>},
+        {"TimeOut", "{C6B61CEF-7557-4044-BBEA-252618A71DAC}", true, false, &create<TimeOut>},
+        {"Hours", "{6CF62C9F-49C3-41CC-8F59-CCD25C26CCCF}", true, false, &create<Hours>},
+        {"Currency", "{BD556D0F-9F7F-4DED-8F6A-855FD4C19011}", true, false, &create<Currency>},
     };
     return table;
 }

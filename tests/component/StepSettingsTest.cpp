@@ -158,14 +158,6 @@ TEST(StepSettingsTest, PropsThatHoldsNoCollectionIsRaisedAndChangesNothing) {
     EXPECT_EQ(step->Properties(), settings);
 }
 
-TEST(StepIdentityTest, NamesItselfItsKeypadAndItsSetupPage) {
-    auto step = NewStep();
-    EXPECT_EQ(step->Name(), "Punch Entry");
-    EXPECT_EQ(step->KeypadControlID(), "Stampkind.StampkindKeypad");
-    EXPECT_EQ(step->PropertyPageID(), "Stampkind.SetupPage");
-    EXPECT_EQ(step->Properties(), step->Properties());
-}
-
 TEST(StepIdentityTest, PreconditionsAlwaysHoldAndTheErrorsStayEmpty) {
     auto step = NewStep();
     auto steps = std::make_shared<orvane::StepSequence>();

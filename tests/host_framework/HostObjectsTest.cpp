@@ -7,7 +7,6 @@
 #include "host/framework/ErrorCollection.h"
 #include "host/framework/Message.h"
 #include "host/framework/PunchRecord.h"
-#include "host/framework/RecordNameList.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"
 
@@ -77,12 +76,6 @@ TEST(PunchRecordTest, RefusesUnknownFieldsAndObjectValues) {
     EXPECT_TRUE(record.writes().empty());
 }
 
-TEST(PunchRecordTest, CustomFieldSetReplacesTheClockFields) {
-    orvane::PunchRecord record("", {"Only"});
-    record.Item("Only")->SetValue(int32_t{1});
-    EXPECT_EQ(ErrorNumberOf([&] { record.Item("Punch Type"); }), 9);
-}
-
 TEST(StepSequenceTest, FindsStepsByNameAndReplacesASecondOfTheSameName) {
     orvane::StepSequence steps;
     steps.Append("Employee ID", orvane::MakeValueStep("Employee ID", int32_t{1204}));
@@ -109,13 +102,6 @@ TEST(StepSequenceTest, ValueStepSkipsItsKeypadAndWritesNothing) {
     EXPECT_TRUE(record->writes().empty());
     step->SetValue(Variant());
     EXPECT_EQ(step->IsValid(), framework::VBool::False);
-}
-
-TEST(RecordNameListTest, KeepsNamesInOrder) {
-    orvane::RecordNameList names;
-    names.Add("Lunch", "");
-    names.Add("Switch", "");
-    EXPECT_EQ(names.names(), (std::vector<std::string>{"Lunch", "Switch"}));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <functional>
 #include <vector>
 
-#include "framework/Factories.h"
 #include "platform/Error.h"
 #include "platform/PropertyBag.h"
 
@@ -50,14 +49,6 @@ TEST(PropertyCollectionTest, UnknownNamesAndPositionsAreOutOfRange) {
                                  Variant(int32_t{0}), Variant(int32_t{2}), Variant()}) {
         EXPECT_EQ(ErrorNumberOf([&] { settings.Item(index); }), 9);
     }
-}
-
-TEST(PropertyCollectionTest, FactoryMakesAnEmptyPersistableCollection) {
-    auto settings = framework::NewPropertyCollection();
-    ASSERT_NE(settings, nullptr);
-    EXPECT_EQ(settings->Count(), 0);
-    EXPECT_NE(platform::query<platform::Persistable>(settings), nullptr);
-    EXPECT_NE(framework::NewPropertyCollection(), settings);
 }
 
 TEST(PropertyCollectionTest, SavesAndRestoresItselfWholeInOrderAndKind) {
@@ -111,14 +102,6 @@ TEST(PropertyCollectionTest, DamagedSavedSettingsAreRefusedAndChangeNothing) {
         ASSERT_EQ(target.Count(), 1);
         EXPECT_EQ(target.Item(int32_t{1}), kept);
     }
-}
-
-TEST(PropertyCollectionTest, EmptyBagRestoresAnEmptyCollection) {
-    platform::PropertyBag bag;
-    PropertyCollection restored;
-    restored.Add("Stale", 1.0);
-    restored.ReadProperties(bag);
-    EXPECT_EQ(restored.Count(), 0);
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#include "entry/TimeOut.h"
+
+#include <tuple>
+
+#include "library/LiveObjects.h"
+#include "platform/Convert.h"
+#include "platform/Services.h"
+#include "step/clsStep.h"
+
+namespace stampkind {
+
+namespace {
+
+constexpr EntryStyle kTimeOutStyle{
+    .prompt = "Enter Date and Time Out",
+    .max_digits = DateTimeEntry::kMaxDigits,
+    .extra = ExtraButton::AmPm,
+    .reset_alignment = 0,
+    .cursor_shown = true,
+    .click_before_key = false,
+    .redraw_after_accept = false,
+    .reset_clears_flag = true,
+    .extra_first_in_tab_order = true,
+};
+
+// A moment cut to its whole minute, comparable in calendar order.
+auto whole_minute(platform::Date moment) {
+    const platform::DateParts parts = platform::split(moment);
+    return std::make_tuple(parts.year, parts.month, parts.day, parts.hour, parts.minute);
+}
+
+}  // namespace
+
+std::shared_ptr<TimeOut> TimeOut::Create() {
+    return MakeCounted<TimeOut>();
+}
+
+TimeOut::TimeOut() : DateTimeEntry(kTimeOutStyle) {}
+
+DateTimeEntry::Submission TimeOut::Submit() {
+    platform::Services& services = platform::services();
+    const platform::RegionalSettings& regional = services.Regional();
+
+    // The present minute stands in for an empty entry, as if its ten digits had been typed.
+    if (Entry().empty())
+        SetEntry(platform::format_date(services.Now(), "mmddyyHHnn"));
+    if (Entry().size() == 6 && platform::is_date(DatePart(FormatEntry(Entry())), regional)) {
+        SetEntry(Entry() + "0000");
+    }
+
+    const auto moment = platform::parse_date(FormatEntry(Entry()), regional);
+    if (!moment)
+        return Submission::refused(kInvalidDateOrTime);
+    if (whole_minute(*moment) < whole_minute(Step().DateTimeIn())) {
+        return Submission::refused(kOutBeforeIn);
+    }
+    Step().SetDateTimeOut(*moment);
+    return Submission::accepted();
+}
+
+}  // namespace stampkind

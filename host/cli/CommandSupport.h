@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Date.h"
+#include "platform/Error.h"
+#include "platform/Variant.h"
+
+// What the subcommands of the timeclock command share.
+namespace timeclock {
+
+// A value as JSON: text as text, numbers and money as numbers, booleans as booleans, dates as
+// "YYYY-MM-DDTHH:MM:SS", empty and null as null.
+nlohmann::ordered_json ToJson(const platform::Variant& value);
+std::string DateToJsonText(platform::Date value);
+
+// "YYYY-MM-DD HH:MM:SS" (or with a "T"); none when the text is no such moment.
+std::optional<platform::Date> ParseMoment(const std::string& text);
+
+// A raised error as {"number", "description"}.
+nlohmann::ordered_json ErrorToJson(const platform::RaisedError& error);
+
+// Writes "timeclock: <description> (error <number>)" to standard error.
+void PrintError(const platform::RaisedError& error);
+
+// The configuration file named on the command line, or the clock's default one.
+std::filesystem::path ConfigFileOrDefault(const std::string& option);
+
+}  // namespace timeclock

@@ -1,0 +1,146 @@
+#include "host/clock/Configuration.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Error.h"
+#include "platform/Registry.h"
+
+namespace timeclock {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+constexpr const char* kClsStep = "Stampkind.clsStep";
+
+[[noreturn]] void Damaged(const fs::path& file, const std::string& problem) {
+    platform::raise(platform::err::kBadFileFormat,
+                    "Bad file format: " + file.string() + ": " + problem);
+}
+
+}  // namespace
+
+std::vector<std::string> Configuration::DefaultSteps() {
+    return {kEmployeeIdStep, kPunchEntryStep, kStatisticsStep};
+}
+
+Configuration Configuration::Load(const fs::path& file) {
+    Configuration config;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::error_code ec;
+        if (fs::exists(file, ec)) {
+            platform::raise(platform::err::kFileNotFound,
+                            "File not found: " + file.string() + " cannot be read");
+        }
+        return config;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+
+    json stored;
+    try {
+        stored = json::parse(text.str());
+    } catch (const json::parse_error& e) {
+        Damaged(file, e.what());
+    }
+    if (!stored.is_object())
+        Damaged(file, "the file holds no JSON object");
+
+    if (auto it = stored.find("database"); it != stored.end()) {
+        if (!it->is_string())
+            Damaged(file, "\"database\" is not a text");
+        fs::path database = it->get<std::string>();
+        if (!database.empty() && database.is_relative())
+            database = file.parent_path() / database;
+        config.database = database;
+    }
+    if (auto it = stored.find("button_color"); it != stored.end()) {
+        if (!it->is_number_integer())
+            Damaged(file, "\"button_color\" is not a whole number");
+        const auto color = it->get<int64_t>();
+        if (color < INT32_MIN || color > INT32_MAX) {
+            Damaged(file, "\"button_color\" is out of range");
+        }
+        config.button_color = static_cast<int32_t>(color);
+    }
+    if (auto it = stored.find("steps"); it != stored.end()) {
+        if (!it->is_array())
+            Damaged(file, "\"steps\" is not a list");
+        config.steps.clear();
+        for (const auto& step : *it) {
+            if (!step.is_string())
+                Damaged(file, "\"steps\" holds something that is no step name");
+            const auto name = step.get<std::string>();
+            const auto known = DefaultSteps();
+            if (std::find(known.begin(), known.end(), name) == known.end()) {
+                Damaged(file, "\"steps\" names an unknown step \"" + name + "\"");
+            }
+            config.steps.push_back(name);
+        }
+        if (!config.HasStep(kPunchEntryStep))
+            Damaged(file, "\"steps\" lacks \"Punch Entry\"");
+    }
+    if (auto it = stored.find("saved"); it != stored.end()) {
+        try {
+            config.m_steps_bag = platform::PropertyBag::from_json(*it);
+        } catch (const platform::RaisedError& e) {
+            Damaged(file, "\"saved\": " + e.description());
+        }
+    }
+    return config;
+}
+
+void Configuration::Save(const fs::path& file) const {
+    json stored = json::object();
+    stored["database"] = database.string();
+    stored["button_color"] = button_color;
+    stored["steps"] = steps;
+    stored["saved"] = m_steps_bag.to_json();
+
+    std::error_code ec;
+    if (file.has_parent_path())
+        fs::create_directories(file.parent_path(), ec);
+    fs::path temporary = file;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << stored.dump(2) << '\n';
+        if (!out) {
+            platform::raise(platform::err::kHostBase + 1,
+                            "Cannot write the configuration file " + temporary.string());
+        }
+    }
+    fs::rename(temporary, file, ec);
+    if (ec) {
+        platform::raise(platform::err::kHostBase + 1, "Cannot write the configuration file " +
+                                                          file.string() + ": " + ec.message());
+    }
+}
+
+bool Configuration::HasStep(const std::string& name) const {
+    return std::find(steps.begin(), steps.end(), name) != steps.end();
+}
+
+std::shared_ptr<framework::IStep> Configuration::CreateStep() const {
+    auto bag = m_steps_bag;
+    if (bag.Contains(kPunchEntryStep)) {
+        return platform::query_or_raise<framework::IStep>(
+            bag.ReadProperty(kPunchEntryStep).to_object());
+    }
+    auto step = platform::CreateObjectAs<framework::IStep>(kClsStep);
+    platform::query_or_raise<platform::Persistable>(step)->InitProperties();
+    return step;
+}
+
+void Configuration::StoreStep(const std::shared_ptr<framework::IStep>& step) {
+    m_steps_bag.WriteProperty(kPunchEntryStep, platform::Variant(step));
+}
+
+}  // namespace timeclock

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/IStep.h"
+#include "platform/PropertyBag.h"
+
+namespace timeclock {
+
+// The names of the steps the clock knows, in the order a punch runs them.
+inline constexpr const char* kEmployeeIdStep = "Employee ID";
+inline constexpr const char* kPunchEntryStep = "Punch Entry";
+inline constexpr const char* kStatisticsStep = "Employee Statistics";
+
+// The clock's configuration file (JSON): the database file, the colour of the keypad buttons,
+// the step sequence and the saved "Punch Entry" step (its settings, kept by the step itself in a
+// property bag). A missing file gives the defaults. A file that cannot be read or holds
+// something of the wrong shape raises "Bad file format" (321) naming the file and the problem;
+// such a file is never written over, so an administrator can repair it.
+class Configuration {
+  public:
+    // The step sequence of a new clock: card, punch, figures.
+    static std::vector<std::string> DefaultSteps();
+
+    // Reads the file; the defaults when it does not exist.
+    static Configuration Load(const std::filesystem::path& file);
+    // Writes the file whole (through a temporary file in the same folder).
+    void Save(const std::filesystem::path& file) const;
+
+    // The database file; a relative path is taken from the configuration file's folder, and
+    // nothing stored means the clock's default database.
+    std::filesystem::path database;
+    // The colour of the punch keypad's buttons, sent to it as "button color".
+    int32_t button_color = kDefaultButtonColor;
+    std::vector<std::string> steps = DefaultSteps();
+
+    bool HasStep(const std::string& name) const;
+
+    // The "Punch Entry" step: restored from its saved settings, or a new one with the defaults.
+    // Created through the component registry.
+    std::shared_ptr<framework::IStep> CreateStep() const;
+    // Keeps the step's settings for the next Save.
+    void StoreStep(const std::shared_ptr<framework::IStep>& step);
+
+    // A light grey, the colour of a plain keypad.
+    static constexpr int32_t kDefaultButtonColor = 0xC0C0C0;
+
+  private:
+    platform::PropertyBag m_steps_bag;
+};
+
+}  // namespace timeclock

@@ -1,1 +1,0 @@
-// The host application.

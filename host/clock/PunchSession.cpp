@@ -1,0 +1,148 @@
+#include "host/clock/PunchSession.h"
+
+#include <charconv>
+
+#include "host/clock/Configuration.h"
+#include "host/framework/Message.h"
+#include "host/framework/PunchDateTime.h"
+#include "host/framework/PunchRecord.h"
+#include "host/framework/RecordNameList.h"
+#include "platform/Events.h"
+#include "platform/Registry.h"
+
+namespace timeclock {
+
+PunchSession::PunchSession(std::shared_ptr<framework::IStep> step,
+                           std::shared_ptr<framework::IDisplay> display, PunchContext context)
+    : m_step(std::move(step)),
+      m_display(std::move(display)),
+      m_context(std::move(context)),
+      m_steps(std::make_shared<orvane::StepSequence>()) {
+    if (m_context.card) {
+        m_steps->Append(kEmployeeIdStep, orvane::MakeValueStep(kEmployeeIdStep, *m_context.card));
+    }
+    m_steps->Append(kPunchEntryStep, m_step);
+    if (m_context.statistics) {
+        m_steps->Append(kStatisticsStep, orvane::MakeValueStep(kStatisticsStep, {}));
+    }
+}
+
+PunchSession::~PunchSession() {
+    if (auto source = platform::query<platform::EventSource>(m_keypad)) {
+        for (int cookie : m_cookies)
+            source->Disconnect(cookie);
+    }
+}
+
+void PunchSession::Begin() {
+    m_step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(m_context.moment));
+    m_step->ReceiveMessage(orvane::MakeMessage("manager mode", m_context.manager_mode));
+
+    m_skipped = framework::FromVBool(m_step->Skip(m_steps));
+    if (m_skipped)
+        return;
+
+    m_keypad = platform::CreateObjectAs<framework::IKeypadControl>(m_step->KeypadControlID());
+    auto source = platform::query_or_raise<platform::EventSource>(m_keypad);
+    m_cookies.push_back(source->Connect("Click", [this] { m_events.emplace_back("Click"); }));
+    m_cookies.push_back(source->Connect("Finished", [this] {
+        m_events.emplace_back("Finished");
+        m_finished = true;
+    }));
+
+    m_keypad->Attach(m_step, m_display);
+    m_keypad->ReceiveMessage(orvane::MakeMessage("manager mode", m_context.manager_mode));
+    m_keypad->ReceiveMessage(orvane::MakeMessage("button color", m_context.button_color));
+    m_keypad->Reset();
+}
+
+void PunchSession::PressKey(int16_t key) {
+    if (!m_keypad || Finished() || m_cancelled)
+        return;
+    m_keypad->ProcessKeyPress(key);
+}
+
+bool PunchSession::Click(std::string_view path) {
+    auto form = KeypadForm();
+    if (!form || Finished() || m_cancelled)
+        return false;
+    auto control = FindControl(*form, path);
+    return control && control->Click();
+}
+
+void PunchSession::Cancel() {
+    if (m_cancelled)
+        return;
+    m_cancelled = true;
+    if (m_keypad)
+        m_keypad->Cancelled();
+}
+
+PunchSession::Outcome PunchSession::Complete(int32_t card) {
+    Outcome outcome;
+    if (m_cancelled)
+        return outcome;
+    outcome.valid = framework::FromVBool(m_step->IsValid()) &&
+                    framework::FromVBool(m_step->ValidateValue(m_step->Value()));
+    if (!outcome.valid)
+        return outcome;
+
+    auto names = std::make_shared<orvane::RecordNameList>();
+    m_step->RegisterRecordNames(names);
+
+    orvane::PunchWrite write;
+    write.card = card;
+    write.own = std::make_shared<orvane::PunchRecord>("");
+    m_step->WriteValue(m_steps, "", write.own);
+    for (const auto& name : names->names()) {
+        auto extra = std::make_shared<orvane::PunchRecord>(name);
+        m_step->WriteValue(m_steps, name, extra);
+        write.extras.push_back(std::move(extra));
+    }
+    outcome.records = std::move(write);
+    return outcome;
+}
+
+bool PunchSession::Outcome::HasWrites() const {
+    if (!records) return false;
+    if (records->own && !records->own->writes().empty()) return true;
+    for (const auto& extra : records->extras) {
+        if (!extra->writes().empty()) return true;
+    }
+    return false;
+}
+
+std::shared_ptr<platform::UserControl> PunchSession::KeypadForm() const {
+    return platform::query<platform::UserControl>(m_keypad);
+}
+
+std::shared_ptr<platform::Control> FindControl(const platform::UserControl& form,
+                                               std::string_view path) {
+    const platform::UserControl* container = &form;
+    std::shared_ptr<platform::UserControl> inner;  // keeps an embedded form alive while walked
+    while (true) {
+        const auto dot = path.find('.');
+        std::string_view part = path.substr(0, dot);
+        int index = -1;
+        if (const auto open = part.find('('); open != std::string_view::npos) {
+            if (part.back() != ')')
+                return nullptr;
+            const auto digits = part.substr(open + 1, part.size() - open - 2);
+            const auto [end, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), index);
+            if (ec != std::errc() || end != digits.data() + digits.size())
+                return nullptr;
+            part = part.substr(0, open);
+        }
+        auto control = container->Find(part, index);
+        if (!control || dot == std::string_view::npos)
+            return control;
+        auto site = std::dynamic_pointer_cast<platform::UserControlSite>(control);
+        if (!site || !(inner = site->Inner()))
+            return nullptr;
+        container = inner.get();
+        path.remove_prefix(dot + 1);
+    }
+}
+
+}  // namespace timeclock

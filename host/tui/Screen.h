@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/clock/Clock.h"
+#include "platform/Controls.h"
+
+namespace timeclock::tui {
+
+// The terminal screen of the kiosk (ncurses): the display's prompt, entry, cursor and error
+// line at the top, the active keypad's controls below, drawn at their places with twips scaled
+// to character cells, shown, enabled and coloured as the control models say. It remembers where
+// each control was drawn so that a mouse click finds its control. It only draws and looks up;
+// the clock and the control models decide everything.
+class Screen {
+  public:
+    Screen();
+    ~Screen();
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
+    // Draws the whole screen for the clock's present state.
+    void Draw(const Clock& clock);
+    // Draws a modal message over the screen and waits for Enter or a click.
+    void ShowMessage(const std::string& text);
+    // The control drawn at a cell; null when there is none.
+    std::shared_ptr<platform::Control> ControlAt(int row, int column) const;
+
+    // The smallest terminal the kiosk can draw in.
+    static constexpr int kMinColumns = 60;
+    static constexpr int kMinRows = 22;
+
+  private:
+    struct Placed {
+        int top, left, height, width;
+        std::shared_ptr<platform::Control> control;
+    };
+    struct Scale {
+        int twips_per_column;
+        int twips_per_row;
+    };
+
+    void DrawDisplay(const Clock& clock);
+    void DrawForm(const platform::UserControl& form, int origin_row, int origin_column,
+                  Scale scale);
+    void DrawButton(const platform::Control& control, int row, int column, int height, int width);
+
+    std::vector<Placed> m_placed;
+    const Clock* m_clock = nullptr;
+};
+
+}  // namespace timeclock::tui

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace stampkind {
+
+// One punch-type button of the punch-type keypad. Its caption is the word, a carriage return and
+// the key character; its Tag is the punch code. `page` is the page whose mask shows it (-1: no
+// page), `allowed` the 1-based position of the character of the step's "AllowedStampkinds"
+// setting that enables it (0: always enabled). Positions are in twips.
+struct PunchButton {
+    std::string_view word;
+    char key;
+    std::string_view tag;
+    int page;
+    int left;
+    int top;
+    int allowed;
+};
+
+inline constexpr int kNoPage = -1;
+inline constexpr int kAlwaysEnabled = 0;
+// The index of STATUS, which is offered only when the sequence has a statistics step.
+inline constexpr int kStatusIndex = 18;
+inline constexpr int kFirstManagerIndex = 8;
+inline constexpr int kLastManagerIndex = 17;
+
+// The punch-type buttons, cmdStampkind(0) to cmdStampkind(18): two columns (Left 120, 1560) and
+// five rows (Top 120, 840, 1560, 2280, 3000).
+inline constexpr std::array<PunchButton, 19> kPunchButtons{{
+    {"IN", '1', "I", 0, 120, 120, kAlwaysEnabled},
+    {"OUT", '2', "O", 0, 1560, 120, kAlwaysEnabled},
+    {"LUNCH LEAVE", '3', "LO", 0, 120, 840, kAlwaysEnabled},
+    {"LUNCH RETURN", '4', "LI", 0, 1560, 840, kAlwaysEnabled},
+    {"BREAK LEAVE", '5', "BO", 0, 120, 1560, kAlwaysEnabled},
+    {"BREAK RETURN", '6', "BI", 0, 1560, 1560, kAlwaysEnabled},
+    {"SWITCH", '7', "SW", 0, 120, 2280, kAlwaysEnabled},
+    {"SWIPE", '8', "GLP", kNoPage, 1560, 2280, kAlwaysEnabled},
+    {"ADVANCE", '1', "A", 1, 120, 120, 1},
+    {"HOLIDAY", '2', "H", 1, 1560, 120, 2},
+    {"SICK", '3', "S", 1, 120, 840, 3},
+    {"VACATION", '4', "V", 1, 1560, 840, 4},
+    {"PERSONAL", '5', "P", 1, 120, 1560, 5},
+    {"BONUS", '6', "B", 1, 1560, 1560, 6},
+    {"OTHER", '7', "X", 1, 120, 2280, 7},
+    {"FUNERAL", '8', "FL", 1, 1560, 2280, 8},
+    {"JURY DUTY", '1', "JD", 2, 120, 120, 9},
+    {"COMPLETE", '2', "C", 2, 1560, 120, 10},
+    {"STATUS", '0', "Status", 0, 1560, 3000, kAlwaysEnabled},
+}};
+
+// The page masks: character k (from 1) shows or hides cmdStampkind(k - 1). Page 3 is the blank
+// page shown while a value is being entered.
+inline constexpr int kBlankPage = 3;
+inline constexpr int kLastPunchPage = 2;
+inline constexpr std::array<std::string_view, 4> kLayoutMasks{
+    "1111111000000000001",
+    "0000000011111111000",
+    "0000000000000000110",
+    "0000000000000000000",
+};
+
+// The masks say the same as the page column of the button table.
+constexpr bool masks_match_button_pages() {
+    for (std::size_t page = 0; page < kLayoutMasks.size(); ++page) {
+        if (kLayoutMasks[page].size() != kPunchButtons.size())
+            return false;
+        for (std::size_t i = 0; i < kPunchButtons.size(); ++i) {
+            const bool shown = kPunchButtons[i].page == static_cast<int>(page);
+            if ((kLayoutMasks[page][i] == '1') != shown)
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(masks_match_button_pages());
+
+// How a digit key picks a button on a page: keys `first` to `last` choose the index key - offset.
+struct DigitRule {
+    int page;
+    char first;
+    char last;
+    int offset;
+};
+
+// Page 0: "1".."7" choose IN..SWITCH and "0" chooses STATUS. Page 1: "0".."8" choose 7..15 (7 is
+// SWIPE, on no page). Page 2: "0".."2" choose 15..17 (15 is not on page 2). Other keys choose
+// nothing.
+inline constexpr std::array<DigitRule, 4> kDigitRules{{
+    {0, '1', '7', 49},
+    {0, '0', '0', 30},
+    {1, '0', '8', 41},
+    {2, '0', '2', 33},
+}};
+
+}  // namespace stampkind

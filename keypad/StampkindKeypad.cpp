@@ -1,0 +1,469 @@
+#include "keypad/StampkindKeypad.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "entry/Currency.h"
+#include "entry/Hours.h"
+#include "entry/TimeIn.h"
+#include "entry/TimeOut.h"
+#include "framework/Factories.h"
+#include "keypad/PunchButtons.h"
+#include "library/LiveObjects.h"
+#include "platform/Error.h"
+#include "step/clsStep.h"
+
+namespace stampkind {
+
+namespace {
+
+constexpr int kButtonWidth = 1215;
+constexpr int kButtonHeight = 615;
+
+constexpr int16_t kEnter = 13;
+constexpr int16_t kPlus = '+';
+constexpr int16_t kMinus = '-';
+
+const platform::FontSpec kPunchFont{"MS Sans Serif", 8.25, true};
+const platform::FontSpec kSkipFont{"Arial", 9.75, true};
+
+// The value keypads' places: on top of the button area, hidden until value entry.
+struct EmbeddedKeypad {
+    std::string_view name;
+    int left;
+    int top;
+    int width;
+    int height;
+};
+constexpr EmbeddedKeypad kTimeIn1{"TimeIn1", 0, 0, 3015, 3735};
+constexpr EmbeddedKeypad kTimeOut1{"TimeOut1", 0, 0, 3015, 3735};
+constexpr EmbeddedKeypad kHours1{"Hours1", 0, 0, 3015, 3735};
+constexpr EmbeddedKeypad kCurrency1{"Currency1", 0, 0, 3015, 3735};
+
+enum class Done { None, TimeIn, SecondValue };
+
+// What the Enter that confirms a punch type in manager mode does: the keypad it shows (and makes
+// active), the keypad it hides and the value the type does not need. Codes are separated by
+// blanks and compared exactly. A code on no row (STATUS) finishes at once.
+struct ConfirmRow {
+    std::string_view codes;
+    ValuePad show;
+    ValuePad hide;
+    Done done;
+};
+
+// What each later Enter does once the date-time in is accepted: the keypad of the second value,
+// brought up once, or the out moment taken from the in moment (a switch).
+struct SecondValueRow {
+    std::string_view codes;
+    ValuePad keypad;
+    bool out_equals_in;
+};
+
+constexpr std::array<ConfirmRow, 4> kConfirmRows{{
+    {"H V S P FL JD A X B", ValuePad::TimeIn, ValuePad::None, Done::None},
+    {"C", ValuePad::TimeIn, ValuePad::TimeOut, Done::None},
+    {"I LI BI SW", ValuePad::TimeIn, ValuePad::TimeOut, Done::SecondValue},
+    {"O LO BO", ValuePad::TimeOut, ValuePad::TimeIn, Done::TimeIn},
+}};
+
+constexpr std::array<SecondValueRow, 4> kSecondValueRows{{
+    {"C", ValuePad::TimeOut, false},
+    {"H S V P JD FL B", ValuePad::Hours, false},
+    {"A X", ValuePad::Currency, false},
+    {"SW", ValuePad::None, true},
+}};
+
+bool lists_code(std::string_view codes, std::string_view code) {
+    while (!codes.empty()) {
+        const auto blank = codes.find(' ');
+        if (codes.substr(0, blank) == code)
+            return true;
+        if (blank == std::string_view::npos)
+            break;
+        codes.remove_prefix(blank + 1);
+    }
+    return false;
+}
+
+template <class Row, std::size_t N>
+const Row* find_row(const std::array<Row, N>& rows, std::string_view code) {
+    for (const Row& row : rows) {
+        if (lists_code(row.codes, code))
+            return &row;
+    }
+    return nullptr;
+}
+
+// A character of a mask or of the allowed types as a boolean, converted as the platform converts
+// text: "1" true, "0" false, another number true unless zero; a missing or non-numeric character
+// raises "Type mismatch".
+bool flag_at(std::string_view text, std::size_t position) {
+    if (position < text.size()) {
+        if (text[position] == '1')
+            return true;
+        if (text[position] == '0')
+            return false;
+    }
+    const std::string_view character =
+        position < text.size() ? text.substr(position, 1) : std::string_view();
+    return platform::Variant(character).to_bool();
+}
+
+std::string lower(std::string_view text) {
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+std::optional<int> index_for_digit(int page, int16_t key) {
+    for (const DigitRule& rule : kDigitRules) {
+        if (rule.page == page && key >= rule.first && key <= rule.last)
+            return key - rule.offset;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::shared_ptr<StampkindKeypad> StampkindKeypad::Create() {
+    return MakeCounted<StampkindKeypad>();
+}
+
+StampkindKeypad::StampkindKeypad()
+    : platform::UserControl(kWidth, kHeight),
+      platform::EventSource({{"Finished", 1}, {"Click", 2}}) {
+    for (std::size_t i = 0; i < kLayoutMasks.size(); ++i) {
+        m_layout_masks[i] = std::string(kLayoutMasks[i]);
+    }
+
+    for (std::size_t i = 0; i < kPunchButtons.size(); ++i) {
+        const PunchButton& row = kPunchButtons[i];
+        const std::string caption = std::string(row.word) + '\r' + row.key;
+        platform::Control& button = AddControl({
+            .kind = platform::ControlKind::CommandButton,
+            .name = "cmdStampkind",
+            .index = static_cast<int>(i),
+            .caption = caption,
+            .left = row.left,
+            .top = row.top,
+            .width = kButtonWidth,
+            .height = kButtonHeight,
+            .tab_index = static_cast<int>(i),
+            .container = {},
+        });
+        button.SetTag(std::string(row.tag));
+        button.SetFont(kPunchFont);
+        button.SetClickHandler([this, index = static_cast<int>(i)] { ChoosePunch(index); });
+        m_punch_buttons[i] = &button;
+    }
+
+    const auto index_after_punches = static_cast<int>(kPunchButtons.size());
+    m_more_punches = &AddControl({
+        .kind = platform::ControlKind::CommandButton,
+        .name = "cmdMorePunches",
+        .index = -1,
+        .caption = "More &Punches\r+",
+        .left = 120,
+        .top = 3000,
+        .width = kButtonWidth,
+        .height = kButtonHeight,
+        .tab_index = index_after_punches,
+        .container = {},
+    });
+    m_more_punches->SetFont(kPunchFont);
+    m_more_punches->SetClickHandler([this] { MorePunches(); });
+
+    m_skip = &AddControl({
+        .kind = platform::ControlKind::CommandButton,
+        .name = "cmdSkip",
+        .index = -1,
+        .caption = "&Skip\r-",
+        .left = 1560,
+        .top = 3000,
+        .width = kButtonWidth,
+        .height = kButtonHeight,
+        .tab_index = index_after_punches + 1,
+        .container = {},
+    });
+    m_skip->SetFont(kSkipFont);
+    m_skip->SetClickHandler([this] { SkipPunch(); });
+
+    m_time_in = TimeIn::Create();
+    m_time_out = TimeOut::Create();
+    m_hours = Hours::Create();
+    m_currency = Currency::Create();
+    const std::array<std::pair<std::shared_ptr<EntryKeypad>, EmbeddedKeypad>, 4> embedded{{
+        {m_time_in, kTimeIn1},
+        {m_time_out, kTimeOut1},
+        {m_hours, kHours1},
+        {m_currency, kCurrency1},
+    }};
+    for (const auto& [keypad, place] : embedded) {
+        AddUserControl(keypad, std::string(place.name), place.left, place.top, place.width,
+                       place.height);
+        keypad->Extender().SetVisible(false);
+        keypad->Connect("Click", [this] { RaiseEvent("Click"); });
+    }
+    m_time_in->Connect("Finished", [this] { m_time_in_done = true; });
+    m_time_out->Connect("Finished", [this] { m_second_value_done = true; });
+    m_hours->Connect("Finished", [this] { m_second_value_done = true; });
+    m_currency->Connect("Finished", [this] { m_second_value_done = true; });
+}
+
+StampkindKeypad::~StampkindKeypad() = default;
+
+void StampkindKeypad::ReceiveMessage(const std::shared_ptr<framework::IMessage>& message) {
+    if (!message)
+        platform::raise(platform::err::kObjectVariableNotSet);
+    for (const framework::MessageEntry& entry : message->Entries()) {
+        const std::string name = lower(entry.Name);
+        if (name == "manager mode") {
+            m_manager_mode = entry.Value.to_bool();
+            UpdateManagerButtons();
+        } else if (name == "button color") {
+            m_button_color = entry.Value.to_int32();
+            ApplyButtonColor();
+        }
+    }
+}
+
+void StampkindKeypad::ProcessKeyPress(int16_t key_ascii) {
+    if (key_ascii == kEnter) {
+        PressEnter();
+        return;
+    }
+    if (m_entry_stage) {
+        // A STATUS punch in manager mode finishes without a value keypad: nothing takes the key.
+        if (m_active_keypad)
+            m_active_keypad->ProcessKeyPress(key_ascii);
+        return;
+    }
+    if (key_ascii >= '0' && key_ascii <= '9') {
+        if (const auto index = index_for_digit(m_page, key_ascii)) {
+            m_punch_buttons[static_cast<std::size_t>(*index)]->FireClick();
+        }
+    } else if (key_ascii == kPlus && m_manager_mode) {
+        m_more_punches->FireClick();
+    } else if (key_ascii == kMinus && m_manager_mode) {
+        m_skip->FireClick();
+    }
+}
+
+void StampkindKeypad::Attach(const std::shared_ptr<framework::IStep>& step,
+                             const std::shared_ptr<framework::IDisplay>& display) {
+    auto own_step = platform::query_or_raise<clsStep>(step);
+    m_step = own_step;
+    m_has_statistics_step = own_step->HasStatisticsStep();
+    m_display = display;
+    const auto settings = own_step->Properties();
+    if (!settings)
+        platform::raise(platform::err::kObjectVariableNotSet);
+    m_allowed_types = settings->Item(platform::Variant("AllowedStampkinds"))->Value().to_text();
+}
+
+void StampkindKeypad::Reset() {
+    UpdateManagerButtons();
+    for (ValuePad pad : {ValuePad::Currency, ValuePad::Hours, ValuePad::TimeIn, ValuePad::TimeOut})
+        ShowKeypad(pad, false);
+    m_time_in_done = false;
+    m_second_value_done = false;
+    m_entry_stage = false;
+    m_active_keypad.reset();
+    m_value.clear();
+
+    framework::IDisplay& display = Display();
+    auto alignment = framework::NewMessageBuilder();
+    alignment->Add("userinput alignment", platform::Variant(int32_t{0}));
+    display.ReceiveMessage(alignment->Message());
+    display.SetPrompt("Select Punch Type");
+    display.SetUserInput("");
+    display.ShowCursor(framework::VBool::True);
+    display.SetCursorPosition(0);
+
+    m_page = 0;
+    ShowPage(0);
+}
+
+void StampkindKeypad::ShowPage(int page) {
+    const std::string& mask = m_layout_masks[static_cast<std::size_t>(page)];
+    for (std::size_t i = 0; i < mask.size(); ++i) {
+        platform::Control& button = *m_punch_buttons[i];
+        button.SetVisible(flag_at(mask, i));
+        if (static_cast<int>(i) == kStatusIndex) {
+            // STATUS is offered only with a statistics step. While the keypad is off screen it
+            // stays visible, so that it is on show whenever the keypad appears on page 0.
+            if (!m_has_statistics_step) {
+                button.SetVisible(false);
+            } else if (!Extender().Visible()) {
+                button.SetVisible(true);
+            }
+        }
+        if (static_cast<int>(i) >= kFirstManagerIndex && static_cast<int>(i) <= kLastManagerIndex) {
+            // Enabled states follow the allowed types on every page, hidden buttons included.
+            const auto allowed = static_cast<std::size_t>(kPunchButtons[i].allowed - 1);
+            button.SetEnabled(flag_at(m_allowed_types, allowed));
+        }
+    }
+}
+
+bool StampkindKeypad::IsOnPage(int index) const {
+    return flag_at(m_layout_masks[static_cast<std::size_t>(m_page)],
+                   static_cast<std::size_t>(index));
+}
+
+void StampkindKeypad::UpdateManagerButtons() {
+    m_skip->SetVisible(m_manager_mode);
+    m_more_punches->SetVisible(m_manager_mode);
+    if (!m_manager_mode) {
+        m_page = 0;
+        ShowPage(0);
+    }
+}
+
+void StampkindKeypad::ApplyButtonColor() {
+    for (const auto& control : Controls()) {
+        if (control->Kind() == platform::ControlKind::CommandButton) {
+            control->SetBackColor(m_button_color);
+        }
+    }
+}
+
+void StampkindKeypad::ChoosePunch(int index) {
+    const platform::Control& button = *m_punch_buttons[static_cast<std::size_t>(index)];
+    // The page decides, not the button's visibility: STATUS can be chosen on page 0 even while
+    // it is hidden.
+    if (IsOnPage(index) && button.Enabled()) {
+        const std::string& caption = button.Caption();
+        const std::string word = caption.substr(0, caption.rfind('\r'));
+        framework::IDisplay& display = Display();
+        display.SetUserInput(word);
+        display.SetCursorPosition(static_cast<int16_t>(word.size()));
+        display.ShowCursor(framework::VBool::True);
+        m_value = button.Tag();
+    }
+    RaiseEvent("Click");
+}
+
+void StampkindKeypad::MorePunches() {
+    m_page = m_page >= kLastPunchPage ? 0 : m_page + 1;
+    ShowPage(m_page);
+    RaiseEvent("Click");
+}
+
+void StampkindKeypad::SkipPunch() {
+    m_value.clear();
+    Step().SetValue(platform::Variant(std::string()));
+    RaiseEvent("Finished");
+}
+
+void StampkindKeypad::PressEnter() {
+    if (m_value.empty()) {
+        Display().ShowCursor(framework::VBool::True);
+        return;
+    }
+    Step().SetValue(platform::Variant(m_value));
+    if (!m_manager_mode || (m_time_in_done && m_second_value_done)) {
+        RaiseEvent("Finished");
+        return;
+    }
+    const auto colors = ButtonColorMessage();
+    if (!m_entry_stage) {
+        BeginValueEntry(colors);
+    } else {
+        ContinueValueEntry(colors);
+    }
+}
+
+void StampkindKeypad::BeginValueEntry(const std::shared_ptr<framework::IMessage>& colors) {
+    ShowPage(kBlankPage);
+    m_more_punches->SetVisible(false);
+    m_skip->SetVisible(false);
+    m_entry_stage = true;
+
+    const ConfirmRow* row = find_row(kConfirmRows, m_value);
+    if (!row) {
+        RaiseEvent("Finished");
+        return;
+    }
+    ShowKeypad(row->show, true);
+    ShowKeypad(row->hide, false);
+    if (row->done == Done::TimeIn)
+        m_time_in_done = true;
+    if (row->done == Done::SecondValue)
+        m_second_value_done = true;
+    m_active_keypad = Keypad(row->show);
+    Activate(colors);
+}
+
+void StampkindKeypad::ContinueValueEntry(const std::shared_ptr<framework::IMessage>& colors) {
+    // The value keypad raises Finished inside this call when it accepts its entry.
+    if (m_active_keypad)
+        m_active_keypad->ProcessKeyPress(kEnter);
+    if (m_time_in_done) {
+        ShowKeypad(ValuePad::TimeIn, false);
+        if (const SecondValueRow* row = find_row(kSecondValueRows, m_value)) {
+            const ValuePad second = row->keypad;
+            if (second != ValuePad::None && !Keypad(second)->Extender().Visible()) {
+                ShowKeypad(second, true);
+                m_active_keypad = Keypad(second);
+            }
+            if (row->out_equals_in)
+                Step().SetDateTimeOut(Step().DateTimeIn());
+        }
+        // Attached and reset again even when unchanged: a refused or accepted entry is cleared.
+        if (m_active_keypad)
+            Activate(colors);
+    }
+    if (m_time_in_done && m_second_value_done)
+        RaiseEvent("Finished");
+}
+
+void StampkindKeypad::Activate(const std::shared_ptr<framework::IMessage>& colors) {
+    m_active_keypad->Attach(m_step, m_display);
+    m_active_keypad->ReceiveMessage(colors);
+    m_active_keypad->Reset();
+}
+
+std::shared_ptr<framework::IMessage> StampkindKeypad::ButtonColorMessage() const {
+    auto builder = framework::NewMessageBuilder();
+    builder->Add("button color", platform::Variant(m_button_color));
+    return builder->Message();
+}
+
+std::shared_ptr<EntryKeypad> StampkindKeypad::Keypad(ValuePad pad) const {
+    switch (pad) {
+        case ValuePad::TimeIn:
+            return m_time_in;
+        case ValuePad::TimeOut:
+            return m_time_out;
+        case ValuePad::Hours:
+            return m_hours;
+        case ValuePad::Currency:
+            return m_currency;
+        case ValuePad::None:
+            break;
+    }
+    return nullptr;
+}
+
+void StampkindKeypad::ShowKeypad(ValuePad pad, bool visible) {
+    if (const auto keypad = Keypad(pad))
+        keypad->Extender().SetVisible(visible);
+}
+
+clsStep& StampkindKeypad::Step() const {
+    if (!m_step)
+        platform::raise(platform::err::kObjectVariableNotSet);
+    return *m_step;
+}
+
+framework::IDisplay& StampkindKeypad::Display() const {
+    if (!m_display)
+        platform::raise(platform::err::kObjectVariableNotSet);
+    return *m_display;
+}
+
+}  // namespace stampkind

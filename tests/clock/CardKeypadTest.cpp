@@ -1,0 +1,81 @@
+#include "host/clock/CardKeypad.h"
+
+#include <gtest/gtest.h>
+
+#include "host/clock/PunchSession.h"
+#include "host/framework/RecordingDisplay.h"
+
+namespace {
+
+using timeclock::CardKeypad;
+
+class CardKeypadTest : public ::testing::Test {
+  protected:
+    void Type(std::string_view keys) {
+        for (char c : keys)
+            keypad->ProcessKeyPress(static_cast<int16_t>(c));
+    }
+
+    std::shared_ptr<orvane::RecordingDisplay> display =
+        std::make_shared<orvane::RecordingDisplay>();
+    std::vector<int32_t> looked_up;
+    std::shared_ptr<CardKeypad> keypad = std::make_shared<CardKeypad>(
+        display, [this](int32_t card) -> std::optional<orvane::Employee> {
+            looked_up.push_back(card);
+            if (card == 1001)
+                return orvane::Employee{1001, "Avery", false};
+            return std::nullopt;
+        });
+};
+
+TEST_F(CardKeypadTest, KnownCardIsAccepted) {
+    keypad->Reset();
+    EXPECT_EQ(display->prompt(), "Enter Card Number");
+    Type("1001\r");
+    ASSERT_TRUE(keypad->Accepted());
+    EXPECT_EQ(keypad->Accepted()->name, "Avery");
+    EXPECT_EQ(looked_up, std::vector<int32_t>{1001});
+}
+
+TEST_F(CardKeypadTest, UnknownCardIsAMessageAndTheEntryStartsAgain) {
+    keypad->Reset();
+    Type("42\r");
+    EXPECT_FALSE(keypad->Accepted());
+    EXPECT_EQ(display->error(), "Unknown card 42");
+    EXPECT_EQ(display->user_input(), "");
+    EXPECT_EQ(keypad->Entry(), "");
+}
+
+TEST_F(CardKeypadTest, EditingKeys) {
+    keypad->Reset();
+    Type("12345678901");
+    EXPECT_EQ(keypad->Entry(), "123456789");
+    Type("\b\b+a");
+    EXPECT_EQ(keypad->Entry(), "1234567");
+    EXPECT_EQ(display->cursor_position(), 7);
+    Type("\b\b\b\b\b\b\b\b\r");
+    EXPECT_TRUE(looked_up.empty());
+}
+
+// A click on a button and the key it names reach the same handler.
+TEST_F(CardKeypadTest, ButtonsPressTheirKeys) {
+    keypad->Reset();
+    for (const char* path : {"cmdKey(0)", "cmdKey(10)", "cmdKey(10)", "cmdKey(0)", "cmdKey(4)",
+                             "cmdKey(9)", "cmdKey(11)"}) {
+        auto control = timeclock::FindControl(*keypad, path);
+        ASSERT_TRUE(control) << path;
+        EXPECT_TRUE(control->Click()) << path;
+    }
+    ASSERT_TRUE(keypad->Accepted());
+    EXPECT_EQ(keypad->Accepted()->card, 1001);
+}
+
+TEST(FindControl, PathsThatNameNoControl) {
+    CardKeypad keypad(std::make_shared<orvane::RecordingDisplay>(),
+                      [](int32_t) { return std::nullopt; });
+    for (const char* path : {"cmdKey", "cmdKey(12)", "cmdKey(x)", "cmdKey(1", "cmdKey(1).x", ""}) {
+        EXPECT_FALSE(timeclock::FindControl(keypad, path)) << path;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include "host/clock/Configuration.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Error.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using timeclock::Configuration;
+
+class ConfigurationTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_folder = fs::temp_directory_path() /
+                   ("stampkind-config-" +
+                    std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    fs::path File() const { return m_folder / "timeclock.json"; }
+    void Write(const std::string& text) const { std::ofstream(File()) << text; }
+    std::string Read() const {
+        std::stringstream text;
+        text << std::ifstream(File()).rdbuf();
+        return text.str();
+    }
+
+    fs::path m_folder;
+};
+
+TEST_F(ConfigurationTest, MissingFileGivesTheDefaults) {
+    const auto config = Configuration::Load(File());
+    EXPECT_EQ(config.steps, Configuration::DefaultSteps());
+    EXPECT_EQ(config.button_color, Configuration::kDefaultButtonColor);
+    EXPECT_TRUE(config.database.empty());
+    EXPECT_FALSE(fs::exists(File()));
+}
+
+TEST_F(ConfigurationTest, SavedSettingsReadBack) {
+    Configuration config;
+    config.database = m_folder / "clock.db";
+    config.button_color = 0x00FF00;
+    config.steps = {"Punch Entry", "Employee Statistics"};
+    config.Save(File());
+
+    const auto read = Configuration::Load(File());
+    EXPECT_EQ(read.database, config.database);
+    EXPECT_EQ(read.button_color, 0x00FF00);
+    EXPECT_EQ(read.steps, config.steps);
+    EXPECT_FALSE(read.HasStep("Employee ID"));
+    EXPECT_FALSE(fs::exists(File().string() + ".tmp"));
+}
+
+TEST_F(ConfigurationTest, RelativeDatabaseIsBesideTheFile) {
+    Write(R"({"database": "data/clock.db"})");
+    EXPECT_EQ(Configuration::Load(File()).database, m_folder / "data/clock.db");
+}
+
+struct DamageCase {
+    const char* name;
+    const char* text;
+    const char* problem;
+};
+
+class DamagedConfiguration : public ConfigurationTest,
+                             public ::testing::WithParamInterface<DamageCase> {};
+
+// A damaged file is named with its problem and stays as it was.
+TEST_P(DamagedConfiguration, IsReportedAndKept) {
+    Write(GetParam().text);
+    try {
+        Configuration::Load(File());
+        FAIL() << "no error raised";
+    } catch (const platform::RaisedError& e) {
+        EXPECT_EQ(e.number(), platform::err::kBadFileFormat);
+        EXPECT_NE(e.description().find(File().string()), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find(GetParam().problem), std::string::npos) << e.description();
+    }
+    EXPECT_EQ(Read(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Configuration, DamagedConfiguration,
+    ::testing::Values(
+        DamageCase{"NotJson", R"({"database": "clock.db",)", "parse error"},
+        DamageCase{"NoObject", R"(["Punch Entry"])", "no JSON object"},
+        DamageCase{"DatabaseNumber", R"({"database": 7})", "\"database\""},
+        DamageCase{"ColorText", R"({"button_color": "red"})", "\"button_color\""},
+        DamageCase{"ColorTooLarge", R"({"button_color": 99999999999})", "out of range"},
+        DamageCase{"StepsNoList", R"({"steps": "Punch Entry"})", "\"steps\""},
+        DamageCase{"UnknownStep", R"({"steps": ["Punch Entry", "Coffee"]})", "Coffee"},
+        DamageCase{"NoPunchEntry", R"({"steps": ["Employee ID"]})", "lacks \"Punch Entry\""},
+        DamageCase{"SavedStepsDamaged", R"({"saved": 12})", "\"saved\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/framework/Message.h"
+#include "host/framework/RecordingDisplay.h"
+#include "host/framework/StepSequence.h"
+#include "platform/Controls.h"
+#include "platform/Date.h"
+#include "platform/Events.h"
+#include "platform/FakeServices.h"
+#include "step/clsStep.h"
+
+// What the keypad tests share: a step with chosen settings, a recording display, fake services
+// and a log of the events a keypad raises.
+namespace keypad_test {
+
+// A new step with its default settings, the allowed manager punch types given, and (when asked)
+// a sequence with a statistics step so that STATUS is offered.
+inline std::shared_ptr<stampkind::clsStep> MakeStep(const std::string& allowed = "1111111111",
+                                                    bool with_statistics = false) {
+    auto step = std::make_shared<stampkind::clsStep>();
+    step->InitProperties();
+    step->Properties()->Item(platform::Variant("AllowedStampkinds"))->SetValue(allowed);
+    auto steps = std::make_shared<orvane::StepSequence>();
+    if (with_statistics) {
+        steps->Append("Employee Statistics",
+                      orvane::MakeValueStep("Employee Statistics", platform::Variant()));
+    }
+    step->Skip(steps);
+    return step;
+}
+
+// The events of a source by name, in the order they were raised.
+class EventLog {
+  public:
+    explicit EventLog(platform::EventSource& source) {
+        for (const auto& event : source.Events()) {
+            std::string name(event.name);
+            source.Connect(name, [this, name] { m_events.push_back(name); });
+        }
+    }
+    const std::vector<std::string>& events() const { return m_events; }
+    void clear() { m_events.clear(); }
+
+  private:
+    std::vector<std::string> m_events;
+};
+
+inline platform::Date Moment(int year, int month, int day, int hour, int minute, int second = 0) {
+    return *platform::make_date_time({year, month, day, hour, minute, second});
+}
+
+// Types each character of a text as a key.
+template <class Keypad>
+void Type(Keypad& keypad, std::string_view keys) {
+    for (char key : keys)
+        keypad.ProcessKeyPress(static_cast<int16_t>(key));
+}
+
+inline constexpr int16_t kEnter = 13;
+
+using Calls = std::vector<orvane::RecordingDisplay::Call>;
+
+}  // namespace keypad_test

@@ -1,0 +1,352 @@
+#include "keypad/StampkindKeypad.h"
+
+#include <gtest/gtest.h>
+
+#include "KeypadTestSupport.h"
+#include "entry/EntryKeypad.h"
+#include "keypad/PunchButtons.h"
+#include "platform/Error.h"
+#include "platform/Services.h"
+
+namespace {
+
+using namespace keypad_test;
+using stampkind::StampkindKeypad;
+
+class PunchKeypadTest : public ::testing::Test {
+  protected:
+    // A keypad attached to a step with the settings given, reset, in or out of manager mode.
+    void Start(const std::string& allowed = "1111111111", bool statistics = false,
+               bool manager = false) {
+        step = MakeStep(allowed, statistics);
+        keypad->Attach(step, display);
+        keypad->ReceiveMessage(orvane::MakeMessage("manager mode", manager));
+        keypad->Reset();
+        display->clear_calls();
+        log.clear();
+    }
+
+    platform::CommandButton& Button(int index) {
+        return keypad->Get<platform::CommandButton>("cmdStampkind", index);
+    }
+    platform::CommandButton& Named(std::string_view name) {
+        return keypad->Get<platform::CommandButton>(name);
+    }
+    // The indexes of the punch-type buttons on show.
+    std::vector<int> Shown() {
+        std::vector<int> shown;
+        for (int i = 0; i < 19; ++i) {
+            if (Button(i).Visible())
+                shown.push_back(i);
+        }
+        return shown;
+    }
+    std::vector<int> Disabled() {
+        std::vector<int> disabled;
+        for (int i = 0; i < 19; ++i) {
+            if (!Button(i).Enabled())
+                disabled.push_back(i);
+        }
+        return disabled;
+    }
+    bool EmbeddedShown(std::string_view name) { return keypad->Find(name)->Visible(); }
+
+    platform::FakeServices fake;
+    platform::ServicesScope scope{fake};
+    std::shared_ptr<StampkindKeypad> keypad = StampkindKeypad::Create();
+    std::shared_ptr<stampkind::clsStep> step;
+    std::shared_ptr<orvane::RecordingDisplay> display =
+        std::make_shared<orvane::RecordingDisplay>();
+    EventLog log{*keypad};
+};
+
+TEST_F(PunchKeypadTest, ButtonsCarryTheirCaptionsTagsCellsAndFonts) {
+    for (std::size_t i = 0; i < stampkind::kPunchButtons.size(); ++i) {
+        const auto& row = stampkind::kPunchButtons[i];
+        const auto& button = Button(static_cast<int>(i));
+        EXPECT_EQ(button.Caption(), std::string(row.word) + "\r" + row.key);
+        EXPECT_EQ(button.Tag(), row.tag);
+        EXPECT_EQ(std::make_pair(button.Left(), button.Top()), std::make_pair(row.left, row.top));
+        EXPECT_EQ(std::make_pair(button.Width(), button.Height()), std::make_pair(1215, 615));
+        EXPECT_EQ(button.Font(), (platform::FontSpec{"MS Sans Serif", 8.25, true}));
+    }
+    EXPECT_EQ(Button(3).Caption(), "LUNCH RETURN\r4");
+    EXPECT_EQ(Button(18).Tag(), "Status");
+    EXPECT_EQ(Named("cmdMorePunches").Caption(), "More &Punches\r+");
+    EXPECT_EQ(Named("cmdSkip").Caption(), "&Skip\r-");
+    EXPECT_EQ(Named("cmdSkip").Font(), (platform::FontSpec{"Arial", 9.75, true}));
+    for (const char* name : {"TimeIn1", "TimeOut1", "Hours1", "Currency1"}) {
+        const auto site = keypad->Find(name);
+        ASSERT_TRUE(site) << name;
+        EXPECT_FALSE(site->Visible()) << name;
+        EXPECT_EQ(std::make_pair(site->Width(), site->Height()), std::make_pair(3015, 3735));
+    }
+}
+
+TEST_F(PunchKeypadTest, BeforeTheFirstPageEveryButtonIsShownAndEnabled) {
+    EXPECT_EQ(Shown().size(), 19u);
+    EXPECT_TRUE(Disabled().empty());
+}
+
+TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
+    struct Row {
+        const char* name;
+        const char* allowed;
+        bool statistics;
+        std::vector<int> page0;
+        std::vector<int> disabled;
+    };
+    const std::vector<Row> rows{
+        {"AllAllowed", "1111111111", false, {0, 1, 2, 3, 4, 5, 6}, {}},
+        {"NoneAllowed",
+         "0000000000",
+         false,
+         {0, 1, 2, 3, 4, 5, 6},
+         {8, 9, 10, 11, 12, 13, 14, 15, 16, 17}},
+        {"HolidayAndCompleteRefused", "1011111110", true, {0, 1, 2, 3, 4, 5, 6, 18}, {9, 17}},
+        {"NumericTextCountsAsAllowed", "2111111115", true, {0, 1, 2, 3, 4, 5, 6, 18}, {}},
+    };
+    const std::vector<int> page1{8, 9, 10, 11, 12, 13, 14, 15};
+    const std::vector<int> page2{16, 17};
+    for (const Row& row : rows) {
+        Start(row.allowed, row.statistics, true);
+        EXPECT_EQ(Shown(), row.page0) << row.name;
+        EXPECT_EQ(Disabled(), row.disabled) << row.name;
+        keypad->ProcessKeyPress('+');
+        EXPECT_EQ(Shown(), page1) << row.name;
+        EXPECT_EQ(Disabled(), row.disabled) << row.name;
+        keypad->ProcessKeyPress('+');
+        EXPECT_EQ(Shown(), page2) << row.name;
+        keypad->ProcessKeyPress('+');
+        EXPECT_EQ(keypad->Page(), 0) << row.name;
+        EXPECT_EQ(Shown(), row.page0) << row.name;
+        EXPECT_EQ(log.events(), std::vector<std::string>(3, "Click")) << row.name;
+    }
+}
+
+TEST_F(PunchKeypadTest, StatusSharesTheSkipCellInManagerMode) {
+    Start("1111111111", true, true);
+    EXPECT_TRUE(Button(18).Visible());
+    EXPECT_TRUE(Named("cmdSkip").Visible());
+    EXPECT_TRUE(Named("cmdMorePunches").Visible());
+    EXPECT_EQ(std::make_pair(Button(18).Left(), Button(18).Top()),
+              std::make_pair(Named("cmdSkip").Left(), Named("cmdSkip").Top()));
+}
+
+TEST_F(PunchKeypadTest, StatusStaysOnWhileTheKeypadIsOffScreen) {
+    keypad->Extender().SetVisible(false);
+    Start("1111111111", true, true);
+    keypad->ProcessKeyPress('+');
+    EXPECT_TRUE(Button(18).Visible());
+}
+
+TEST_F(PunchKeypadTest, AllowedTypesTooShortOrNotNumericFailWithTypeMismatch) {
+    for (const char* allowed : {"", "11111", "11111111x1"}) {
+        step = MakeStep(allowed);
+        keypad->Attach(step, display);
+        try {
+            keypad->Reset();
+            FAIL() << "no error for \"" << allowed << "\"";
+        } catch (const platform::RaisedError& error) {
+            EXPECT_EQ(error.number(), platform::err::kTypeMismatch) << allowed;
+        }
+    }
+}
+
+TEST_F(PunchKeypadTest, ResetBeforeAttachFails) {
+    EXPECT_THROW(keypad->Reset(), platform::RaisedError);
+}
+
+TEST_F(PunchKeypadTest, AttachRefusesAStepOfAnotherKind) {
+    const auto foreign = std::dynamic_pointer_cast<framework::IStep>(
+        orvane::MakeValueStep("Employee ID", platform::Variant(17)));
+    try {
+        keypad->Attach(foreign, display);
+        FAIL() << "no error raised";
+    } catch (const platform::RaisedError& error) {
+        EXPECT_EQ(error.number(), platform::err::kTypeMismatch);
+    }
+}
+
+TEST_F(PunchKeypadTest, ResetPreparesTheDisplayAndPageZero) {
+    Start("1111111111", false, true);
+    keypad->ProcessKeyPress('+');
+    keypad->ProcessKeyPress('1');
+    display->clear_calls();
+    keypad->Reset();
+    const Calls expected{
+        {"ReceiveMessage", "userinput alignment=0"},
+        {"SetPrompt", "Select Punch Type"},
+        {"SetUserInput", ""},
+        {"ShowCursor", "True"},
+        {"SetCursorPosition", "0"},
+    };
+    EXPECT_EQ(display->calls(), expected);
+    EXPECT_EQ(keypad->Value(), "");
+    EXPECT_EQ(keypad->Page(), 0);
+    EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(PunchKeypadTest, ButtonColorPaintsAllCommandButtonsAndNotTheValueKeypads) {
+    Start();
+    keypad->ReceiveMessage(orvane::MakeMessage("BUTTON COLOR", 255));
+    int painted = 0;
+    for (const auto& control : keypad->Controls()) {
+        if (control->Kind() == platform::ControlKind::CommandButton) {
+            EXPECT_EQ(control->BackColor(), 255) << control->QualifiedName();
+            ++painted;
+        } else {
+            EXPECT_NE(control->BackColor(), 255) << control->QualifiedName();
+        }
+    }
+    EXPECT_EQ(painted, 21);
+    const auto inner =
+        std::dynamic_pointer_cast<platform::UserControlSite>(keypad->Find("TimeIn1"));
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(inner->Inner()->Get<platform::CommandButton>("cmdButton", 1).BackColor(),
+              platform::kButtonFace);
+}
+
+TEST_F(PunchKeypadTest, ManagerModeShowsAndHidesMoreAndSkipAndLeavingItReturnsToPageZero) {
+    Start("1111111111", false, true);
+    keypad->ProcessKeyPress('+');
+    ASSERT_EQ(keypad->Page(), 1);
+    keypad->ReceiveMessage(orvane::MakeMessage("Manager Mode", false));
+    EXPECT_FALSE(Named("cmdSkip").Visible());
+    EXPECT_FALSE(Named("cmdMorePunches").Visible());
+    EXPECT_EQ(keypad->Page(), 0);
+    EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+// Key sequences outside and inside manager mode: the step's Value, the keypad's Value and the
+// events in order.
+TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
+    struct Row {
+        const char* name;
+        bool manager;
+        bool statistics;
+        std::vector<int16_t> keys;
+        std::string chosen;
+        std::string step_value;
+        std::vector<std::string> events;
+    };
+    using V = std::vector<std::string>;
+    const std::vector<Row> rows{
+        {"InThenEnter", false, false, {'1', kEnter}, "I", "I", V{"Click", "Finished"}},
+        {"SwitchThenEnter", false, false, {'7', kEnter}, "SW", "SW", V{"Click", "Finished"}},
+        {"LaterChoiceReplaces",
+         false,
+         false,
+         {'1', '3', kEnter},
+         "LO",
+         "LO",
+         V{"Click", "Click", "Finished"}},
+        {"EightAndNineIgnored", false, false, {'8', '9'}, "", "", V{}},
+        {"PlusMinusIgnoredOutsideManagerMode", false, false, {'+', '-'}, "", "", V{}},
+        {"ZeroChoosesHiddenStatus",
+         false,
+         false,
+         {'0', kEnter},
+         "Status",
+         "Status",
+         V{"Click", "Finished"}},
+        {"EnterBeforeChoiceDoesNothing", false, false, {kEnter}, "", "", V{}},
+        {"SecondEnterFinishesAgain",
+         false,
+         false,
+         {'2', kEnter, kEnter},
+         "O",
+         "O",
+         V{"Click", "Finished", "Finished"}},
+        {"PageOneZeroChoosesNothing", true, false, {'+', '0'}, "", "", V{"Click", "Click"}},
+        {"PageOneNineIgnored", true, false, {'+', '9'}, "", "", V{"Click"}},
+        {"PageTwoZeroChoosesNothing",
+         true,
+         false,
+         {'+', '+', '0'},
+         "",
+         "",
+         V{"Click", "Click", "Click"}},
+        {"PageTwoComplete", true, false, {'+', '+', '2'}, "C", "", V{"Click", "Click", "Click"}},
+        {"StatusFinishesOnConfirm",
+         true,
+         true,
+         {'0', kEnter},
+         "Status",
+         "Status",
+         V{"Click", "Finished"}},
+        {"SkipFinishesWithoutEnter", true, false, {'1', '-'}, "", "", V{"Click", "Finished"}},
+        {"ChoiceKeptAcrossPages", true, false, {'1', '+'}, "I", "", V{"Click", "Click"}},
+    };
+    for (const Row& row : rows) {
+        Start("1111111111", row.statistics, row.manager);
+        step->SetValue(platform::Variant(""));
+        for (int16_t key : row.keys)
+            keypad->ProcessKeyPress(key);
+        EXPECT_EQ(keypad->Value(), row.chosen) << row.name;
+        EXPECT_EQ(step->Value().to_text(), row.step_value) << row.name;
+        EXPECT_EQ(log.events(), row.events) << row.name;
+    }
+}
+
+TEST_F(PunchKeypadTest, DisabledTypeIsNotChosenButClicks) {
+    Start("1011111111", false, true);
+    keypad->ProcessKeyPress('+');
+    keypad->ProcessKeyPress('2');
+    EXPECT_EQ(keypad->Value(), "");
+    EXPECT_EQ(log.events(), (std::vector<std::string>{"Click", "Click"}));
+    EXPECT_TRUE(display->calls().empty());
+}
+
+TEST_F(PunchKeypadTest, ChoosingShowsTheWordOnTheDisplay) {
+    Start();
+    keypad->ProcessKeyPress('3');
+    EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "LUNCH LEAVE"},
+                                       {"SetCursorPosition", "11"},
+                                       {"ShowCursor", "True"}}));
+}
+
+TEST_F(PunchKeypadTest, ClickAndDigitReachTheSameChoice) {
+    Start();
+    Button(4).Click();
+    EXPECT_EQ(keypad->Value(), "BO");
+    EXPECT_EQ(display->user_input(), "BREAK LEAVE");
+    EXPECT_EQ(log.events(), std::vector<std::string>{"Click"});
+}
+
+TEST_F(PunchKeypadTest, EnterWithNothingChosenOnlyShowsTheCursor) {
+    Start();
+    step->SetValue(platform::Variant("O"));
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_EQ(display->calls(), (Calls{{"ShowCursor", "True"}}));
+    EXPECT_EQ(step->Value().to_text(), "O");
+    EXPECT_TRUE(log.events().empty());
+}
+
+TEST_F(PunchKeypadTest, CancelledEmptiesTheChoiceButNotTheStep) {
+    Start();
+    Type(*keypad, "1");
+    keypad->ProcessKeyPress(kEnter);
+    keypad->Cancelled();
+    log.clear();
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_EQ(keypad->Value(), "");
+    EXPECT_EQ(step->Value().to_text(), "I");
+    EXPECT_TRUE(log.events().empty());
+}
+
+TEST_F(PunchKeypadTest, SkipButtonEmptiesBothValues) {
+    Start("1111111111", false, true);
+    step->SetValue(platform::Variant("O"));
+    Type(*keypad, "2");
+    Named("cmdSkip").Click();
+    EXPECT_EQ(keypad->Value(), "");
+    EXPECT_EQ(step->Value().to_text(), "");
+    EXPECT_EQ(log.events(), (std::vector<std::string>{"Click", "Finished"}));
+}
+
+TEST_F(PunchKeypadTest, FinalizeAnswersFalse) {
+    EXPECT_EQ(keypad->Finalize(), framework::VBool::False);
+}
+
+}  // namespace

@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include "KeypadTestSupport.h"
+#include "entry/DateTimeEntry.h"
+#include "entry/TimeIn.h"
+#include "entry/TimeOut.h"
+#include "platform/Services.h"
+
+namespace {
+
+using namespace keypad_test;
+using stampkind::DateTimeEntry;
+
+TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
+    struct Row {
+        const char* digits;
+        bool pm;
+        const char* shown;
+    };
+    const std::vector<Row> rows{
+        {"", false, "  /  /     :    AM"},           {"120426", false, "12/04/26   :    AM"},
+        {"1204260830", false, "12/04/26 08:30  AM"}, {"1204260830", true, "12/04/26 08:30  PM"},
+        {"1204261530", false, "12/04/26 15:30"},     {"1204261530", true, "12/04/26 15:30"},
+        {"1204261", false, "12/04/26 1 :    AM"},    {"12042613", true, "12/04/26 13:  "},
+        {"1204261200", true, "12/04/26 12:00  PM"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DateTimeEntry::FormatDateTime(row.digits, row.pm), row.shown) << row.digits;
+    }
+}
+
+class TimeEntryTest : public ::testing::Test {
+  protected:
+    TimeEntryTest() { fake.now = Moment(2026, 12, 4, 16, 51, 10); }
+
+    // Types the keys into a fresh keypad and presses Enter.
+    template <class Keypad>
+    std::shared_ptr<Keypad> Enter(std::string_view keys) {
+        auto keypad = Keypad::Create();
+        keypad->Attach(step, display);
+        keypad->Reset();
+        Type(*keypad, keys);
+        display->clear_calls();
+        log = std::make_unique<EventLog>(*keypad);
+        keypad->ProcessKeyPress(kEnter);
+        return keypad;
+    }
+
+    bool Finished() const { return log->events() == std::vector<std::string>{"Finished"}; }
+
+    platform::FakeServices fake;
+    platform::ServicesScope scope{fake};
+    std::shared_ptr<stampkind::clsStep> step = MakeStep();
+    std::shared_ptr<orvane::RecordingDisplay> display =
+        std::make_shared<orvane::RecordingDisplay>();
+    std::unique_ptr<EventLog> log;
+};
+
+TEST_F(TimeEntryTest, TypedMomentsAreStoredOnBothKeypads) {
+    struct Row {
+        const char* name;
+        const char* keys;
+        platform::Date stored;
+    };
+    const std::vector<Row> rows{
+        {"MorningAm", "1204260830", Moment(2026, 12, 4, 8, 30)},
+        {"HalfPastMidnight", "1204261230", Moment(2026, 12, 4, 0, 30)},
+        {"EveningPm", "/1204260830", Moment(2026, 12, 4, 20, 30)},
+        {"NoonPm", "1204261230/", Moment(2026, 12, 4, 12, 30)},
+        {"TwentyFourHourClock", "1204261530", Moment(2026, 12, 4, 15, 30)},
+        {"TwentyFourHourClockIgnoresPm", "1204261530/", Moment(2026, 12, 4, 15, 30)},
+        {"TogglingTwiceIsAm", "12042608//30", Moment(2026, 12, 4, 8, 30)},
+    };
+    for (const Row& row : rows) {
+        step->SetDateTimeIn({});
+        Enter<stampkind::TimeIn>(row.keys);
+        EXPECT_EQ(step->DateTimeIn(), row.stored) << row.name;
+        EXPECT_TRUE(Finished()) << row.name;
+
+        Enter<stampkind::TimeOut>(row.keys);
+        EXPECT_EQ(step->DateTimeOut(), row.stored) << row.name;
+        EXPECT_TRUE(Finished()) << row.name;
+    }
+}
+
+TEST_F(TimeEntryTest, AcceptedEnterDoesNotRedraw) {
+    Enter<stampkind::TimeIn>("1204260830");
+    EXPECT_TRUE(display->calls().empty());
+    Enter<stampkind::TimeOut>("1204260830");
+    EXPECT_TRUE(display->calls().empty());
+}
+
+TEST_F(TimeEntryTest, TimeInEmptyEntryTakesThePresentMomentToTheSecond) {
+    Enter<stampkind::TimeIn>("");
+    EXPECT_EQ(step->DateTimeIn(), fake.now);
+    EXPECT_TRUE(Finished());
+}
+
+TEST_F(TimeEntryTest, TimeInDateAloneIsMidnight) {
+    Enter<stampkind::TimeIn>("120426");
+    EXPECT_EQ(step->DateTimeIn(), Moment(2026, 12, 4, 0, 0));
+    EXPECT_TRUE(Finished());
+}
+
+TEST_F(TimeEntryTest, TimeInInvalidDateAloneIsOnlyRedrawn) {
+    step->SetDateTimeIn(Moment(2026, 1, 1, 0, 0));
+    Enter<stampkind::TimeIn>("133126");
+    EXPECT_EQ(display->calls(),
+              (Calls{{"SetUserInput", "13/31/26   :    AM"}, {"SetCursorPosition", "9"}}));
+    EXPECT_TRUE(fake.pauses.empty());
+    EXPECT_TRUE(log->events().empty());
+    EXPECT_EQ(step->DateTimeIn(), Moment(2026, 1, 1, 0, 0));
+}
+
+TEST_F(TimeEntryTest, RefusedMomentsShowInvalidDateOrTime) {
+    struct Row {
+        const char* name;
+        const char* keys;
+        bool time_in_too;
+    };
+    const std::vector<Row> rows{
+        {"MonthThirteenDateAlone", "133126", false},
+        {"HourTwentyFour", "1204262400", true},
+        {"MinuteSixty", "1204260860", true},
+        {"FebruaryThirty", "0230260830", true},
+        {"OneDigit", "1", true},
+    };
+    for (const Row& row : rows) {
+        step->SetDateTimeOut(Moment(2000, 1, 1, 0, 0));
+        auto time_out = Enter<stampkind::TimeOut>(row.keys);
+        ASSERT_FALSE(display->calls().empty()) << row.name;
+        EXPECT_EQ(display->calls().front(),
+                  (orvane::RecordingDisplay::Call{"ShowError", "Invalid Date or Time"}))
+            << row.name;
+        EXPECT_TRUE(log->events().empty()) << row.name;
+        EXPECT_EQ(step->DateTimeOut(), Moment(2000, 1, 1, 0, 0)) << row.name;
+
+        if (!row.time_in_too)
+            continue;
+        step->SetDateTimeIn(Moment(2000, 1, 1, 0, 0));
+        Enter<stampkind::TimeIn>(row.keys);
+        ASSERT_FALSE(display->calls().empty()) << row.name;
+        EXPECT_EQ(display->calls().front().second, "Invalid Date or Time") << row.name;
+        EXPECT_EQ(step->DateTimeIn(), Moment(2000, 1, 1, 0, 0)) << row.name;
+    }
+}
+
+TEST_F(TimeEntryTest, TimeOutDateAloneIsCheckedAsMidnight) {
+    auto keypad = Enter<stampkind::TimeOut>("120426");
+    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 0, 0));
+    EXPECT_EQ(keypad->Entry(), "1204260000");
+    EXPECT_TRUE(Finished());
+}
+
+TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
+    struct Row {
+        const char* name;
+        platform::Date in;
+        const char* keys;
+        bool accepted;
+    };
+    const std::vector<Row> rows{
+        {"SameMinuteWithLaterSeconds", Moment(2026, 12, 4, 8, 30, 45), "1204260830", true},
+        {"OneMinuteEarlier", Moment(2026, 12, 4, 8, 30), "1204260829", false},
+        {"DayEarlier", Moment(2026, 12, 4, 8, 30), "1203261530", false},
+        {"InNeverSet", platform::Date{}, "0101000000", true},
+        {"Later", Moment(2026, 12, 4, 8, 30), "1204261745", true},
+    };
+    for (const Row& row : rows) {
+        step->SetDateTimeIn(row.in);
+        step->SetDateTimeOut({});
+        Enter<stampkind::TimeOut>(row.keys);
+        EXPECT_EQ(Finished(), row.accepted) << row.name;
+        if (row.accepted) {
+            EXPECT_NE(step->DateTimeOut(), platform::Date{}) << row.name;
+        } else {
+            EXPECT_EQ(display->calls().front().second, "Date Out is before Date In") << row.name;
+            EXPECT_EQ(step->DateTimeOut(), platform::Date{}) << row.name;
+        }
+    }
+}
+
+TEST_F(TimeEntryTest, EmptyInThenEmptyOutInTheSameMinuteIsAccepted) {
+    Enter<stampkind::TimeIn>("");
+    Enter<stampkind::TimeOut>("");
+    EXPECT_TRUE(Finished());
+    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 16, 51));
+}
+
+TEST_F(TimeEntryTest, EmptyOutDuringTheNoonHourReadsAsMidnightUntilPm) {
+    fake.now = Moment(2026, 12, 4, 12, 15, 30);
+    step->SetDateTimeIn(Moment(2026, 12, 4, 9, 0));
+    auto keypad = Enter<stampkind::TimeOut>("");
+    EXPECT_EQ(display->calls().front().second, "Date Out is before Date In");
+    EXPECT_EQ(display->user_input(), "12/04/26 12:15  AM");
+    EXPECT_EQ(keypad->Entry(), "1204261215");
+
+    keypad->ProcessKeyPress('/');
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_TRUE(Finished());
+    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 12, 15));
+}
+
+TEST_F(TimeEntryTest, ResetClearsAmPm) {
+    auto keypad = stampkind::TimeIn::Create();
+    keypad->Attach(step, display);
+    keypad->ProcessKeyPress('/');
+    ASSERT_TRUE(keypad->IsPM());
+    keypad->Reset();
+    EXPECT_FALSE(keypad->IsPM());
+}
+
+TEST_F(TimeEntryTest, AmPmButtonTogglesAndRedrawsWithoutMovingTheCursor) {
+    auto keypad = stampkind::TimeOut::Create();
+    keypad->Attach(step, display);
+    keypad->Reset();
+    Type(*keypad, "12042608");
+    display->clear_calls();
+    EventLog events(*keypad);
+    keypad->Get<platform::CommandButton>("cmdAmPm").Click();
+    EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "12/04/26 08:    PM"}}));
+    EXPECT_EQ(events.events(), std::vector<std::string>{"Click"});
+}
+
+TEST_F(TimeEntryTest, CursorFollowsDigitsAndSeparators) {
+    auto keypad = stampkind::TimeIn::Create();
+    keypad->Attach(step, display);
+    keypad->Reset();
+    const std::vector<int> positions{1, 3, 4, 6, 7, 9, 10, 12, 13, 15};
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        keypad->ProcessKeyPress('1');
+        EXPECT_EQ(display->cursor_position(), positions[i]) << "after " << i + 1 << " digits";
+    }
+}
+
+}  // namespace

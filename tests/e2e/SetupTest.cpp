@@ -1,0 +1,57 @@
+#include "tests/e2e/Timeclock.h"
+
+namespace {
+
+using nlohmann::json;
+
+class SetupTest : public TimeclockTest {
+  protected:
+    Result Setup(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"setup", "--config", Config().string()});
+        return Run(arguments);
+    }
+};
+
+TEST_F(SetupTest, WrongOptionsAreUsageErrors) {
+    EXPECT_EQ(Setup({"--allowed", "101"}).status, 2);
+    EXPECT_EQ(Setup({"--allowed", "10101010x1"}).status, 2);
+    EXPECT_EQ(Setup({"--glidepass", "maybe"}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(Config()));
+}
+
+TEST_F(SetupTest, DamagedConfigurationIsNamedAndKept) {
+    const std::string damaged = "{\"steps\": [\"Punch Entry\"], \"saved\": ";
+    std::ofstream(Config()) << damaged;
+    const auto result = Setup({"--glidepass", "on"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(Config().string()), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("321"), std::string::npos) << result.err;
+    std::stringstream kept;
+    kept << std::ifstream(Config()).rdbuf();
+    EXPECT_EQ(kept.str(), damaged);
+}
+
+TEST_F(SetupTest, EmployeesAreKept) {
+    const auto db = Database().string();
+    EXPECT_EQ(
+        Run({"employee", "add", "--db", db, "--card", "7", "--name", "Robin Vale", "--manager"})
+            .status,
+        0);
+    EXPECT_EQ(Run({"employee", "add", "--db", db, "--card", "8", "--name", "Kim Ash"}).status, 0);
+    EXPECT_EQ(Run({"employee", "remove", "--db", db, "--card", "8"}).status, 0);
+    EXPECT_EQ(Run({"employee", "remove", "--db", db, "--card", "8"}).status, 2);
+    EXPECT_EQ(Run({"employee", "add", "--db", db, "--card", "9"}).status, 2);
+    const auto list = Run({"employee", "list", "--db", db});
+    ASSERT_EQ(list.status, 0);
+    EXPECT_EQ(list.json(), json::parse(R"([{"card": 7, "name": "Robin Vale", "manager": true}])"));
+}
+
+TEST_F(SetupTest, EverySubcommandHasHelp) {
+    for (const char* command : {"kiosk", "punch", "setup", "employee", "register", "unregister"}) {
+        const auto result = Run({command, "--help"});
+        EXPECT_EQ(result.status, 0) << command;
+        EXPECT_NE(result.out.find(command), std::string::npos) << command;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+// Runs the built timeclock command as a person would, with its own registry, configuration and
+// database in a fresh folder.
+class TimeclockTest : public ::testing::Test {
+  protected:
+    struct Result {
+        int status = -1;
+        std::string out;
+        std::string err;
+        nlohmann::json json() const { return nlohmann::json::parse(out); }
+    };
+
+    void SetUp() override {
+        const char* bin = std::getenv("STAMPKIND_BIN");
+        ASSERT_TRUE(bin) << "STAMPKIND_BIN names the folder of the built programs";
+        m_bin = bin;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name =
+            std::string("stampkind-e2e-") + info->test_suite_name() + "-" + info->name();
+        for (char& c : name) {
+            if (c == '/')
+                c = '-';
+        }
+        m_folder = std::filesystem::temp_directory_path() / name;
+        std::filesystem::remove_all(m_folder);
+        std::filesystem::create_directories(m_folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+    std::filesystem::path Registry() const { return m_folder / "registry.json"; }
+    std::filesystem::path Database() const { return m_folder / "clock.db"; }
+    std::filesystem::path Config() const { return m_folder / "timeclock.json"; }
+
+    // Runs timeclock with the arguments (each quoted for the shell).
+    Result Run(const std::vector<std::string>& arguments) const {
+        std::string command = "STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
+                              Quote((m_bin / "timeclock").string());
+        for (const auto& argument : arguments)
+            command += " " + Quote(argument);
+        const auto err_file = m_folder / "stderr.txt";
+        command += " 2>" + Quote(err_file.string());
+        Result result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe)
+            return result;
+        char buffer[4096];
+        size_t read;
+        while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            result.out.append(buffer, read);
+        const int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::stringstream err;
+        err << std::ifstream(err_file).rdbuf();
+        result.err = err.str();
+        return result;
+    }
+
+    // A scripted punch at a fixed moment, without waiting out the pauses.
+    Result Punch(const std::string& now, const std::string& keys,
+                 std::vector<std::string> extra = {}) const {
+        std::vector<std::string> arguments{
+            "punch", "--db", Database().string(), "--config", Config().string(),
+            "--now", now,    "--no-pause",        "--keys",   keys};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return Run(arguments);
+    }
+
+    static std::string Quote(const std::string& text) {
+        std::string quoted = "'";
+        for (char c : text)
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return quoted + "'";
+    }
+
+    std::filesystem::path m_bin;
+    std::filesystem::path m_folder;
+};
