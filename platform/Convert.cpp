@@ -424,10 +424,13 @@ std::string pad4(int value) {
     return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
 }
 
-int weekday(Date value) {
-    // Day zero (1899-12-30) was a Saturday.
-    const auto day = static_cast<int64_t>(std::trunc(date_part(value).days));
-    return static_cast<int>(((day + 6) % 7 + 7) % 7);
+// The day of the week (0 Sunday) of a calendar day, by the Gregorian rules for any year.
+int weekday(const DateParts& p) {
+    static constexpr int kMonthOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    const int year = p.month < 3 ? p.year - 1 : p.year;
+    const int day = year + year / 4 - year / 100 + year / 400 +
+                    kMonthOffsets[static_cast<size_t>(p.month - 1)] + p.day;
+    return (day % 7 + 7) % 7;
 }
 
 }  // namespace
@@ -546,7 +549,7 @@ std::string format_date(Date value, std::string_view format) {
                 if (run <= 2) {
                     out += run == 2 ? two_digits(p.day) : std::to_string(p.day);
                 } else {
-                    const std::string_view name = kDayNames[static_cast<size_t>(weekday(value))];
+                    const std::string_view name = kDayNames[static_cast<size_t>(weekday(p))];
                     out += run == 3 ? name.substr(0, 3) : name;
                 }
                 after_hour = false;

@@ -57,6 +57,15 @@ struct DaySeconds {
 };
 
 DaySeconds to_day_seconds(Date value) {
+    // Values far outside the date type (or not numbers at all) are held to a bound that keeps
+    // the calendar arithmetic defined; they are no dates, and their parts mean nothing.
+    constexpr double kBound = 1e9;
+    if (!std::isfinite(value.days) || std::fabs(value.days) > kBound) {
+        return {std::isnan(value.days) ? 0
+                : value.days > 0       ? static_cast<int64_t>(kBound)
+                                       : -static_cast<int64_t>(kBound),
+                0};
+    }
     const double whole = std::trunc(value.days);
     const double fraction = std::fabs(value.days - whole);
     auto day = static_cast<int64_t>(whole);

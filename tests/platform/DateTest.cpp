@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/Error.h"
 
 namespace platform {
@@ -65,6 +67,16 @@ TEST(DateTest, SplitRoundsToTheSecondAcrossMidnight) {
     EXPECT_EQ(platform::split(late), (DateParts{2026, 12, 5, 0, 0, 0}));
     const Date early{46360.0 + 0.4 / 86400.0};
     EXPECT_EQ(platform::split(early), (DateParts{2026, 12, 4, 0, 0, 0}));
+}
+
+TEST(DateTest, SplitOfValuesThatAreNoDatesStaysDefined) {
+    for (const double days : {1e300, -1e300, std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()}) {
+        const DateParts parts = platform::split(Date{days});
+        EXPECT_FALSE(platform::in_range(Date{days}));
+        EXPECT_GE(parts.month, 1);
+        EXPECT_LE(parts.month, 12);
+    }
 }
 
 TEST(DateTest, DateAndTimePartsOfNegativeDays) {
