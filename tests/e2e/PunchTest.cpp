@@ -118,8 +118,9 @@ TEST_P(ManagerPunch, StoresTheEnteredValues) {
     EXPECT_EQ(report["value"], c.code);
     EXPECT_EQ(report["finished"], true);
     EXPECT_TRUE(report["pauses"].empty()) << report["pauses"];
-    if (*c.amount_field)
+    if (*c.amount_field) {
         EXPECT_NEAR(report["step"]["Amount"].get<double>(), c.amount, 1e-9);
+    }
     const bool refused = std::string(c.code) == "FL" || std::string(c.code) == "JD";
     EXPECT_EQ(report["valid"], !refused);
     if (refused) {
