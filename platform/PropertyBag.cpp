@@ -325,7 +325,9 @@ PropertyBag PropertyBag::from_text(std::string_view text) {
     json stored;
     try {
         stored = json::parse(text);
-    } catch (const json::parse_error& error) {
+    } catch (const json::exception& error) {
+        // Text that is no JSON, and numbers beyond the range of a double ("1e400"), which the
+        // reader reports as out of range rather than as a parse error.
         bad_format(std::string("the stored settings are not JSON (") + error.what() + ")");
     }
     return from_json(stored);

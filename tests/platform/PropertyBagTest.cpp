@@ -202,6 +202,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "not a whole number"},
         DamagedCase{"DateBeyondYear9999", R"({"D": {"type": "Date", "value": 3000000}})",
                     "out of range"},
+        DamagedCase{"NumberBeyondDouble", R"({"Span": {"type": "Double", "value": 1e400}})",
+                    "not JSON"},
+        DamagedCase{
+            "NameTwiceInOtherCase",
+            R"({"Span": {"type": "Long", "value": 1}, "SPAN": {"type": "Long", "value": 2}})",
+            "appears twice"},
         DamagedCase{"ObjectWithoutClass", R"({"Props": {"type": "Object"}})", "names no class"},
         DamagedCase{"NestedDamage",
                     R"({"Props": {"type": "Object", "class": "Test.Settings",
