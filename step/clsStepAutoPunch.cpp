@@ -1,6 +1,5 @@
 // The automatic punch: Skip and NextPunchFromLastPunch.
 #include <array>
-#include <cstdio>
 #include <exception>
 
 #include "framework/Factories.h"
@@ -46,11 +45,27 @@ std::string next_punch_after(const platform::Variant& last) {
 std::string bound_text(platform::Date moment) {
     const platform::DateParts parts = platform::split(moment);
     const int hour12 = parts.hour % 12 == 0 ? 12 : parts.hour % 12;
-    std::array<char, 48> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%d/%d/%04d %d:%02d:%02d %s", parts.month,
-                  parts.day, parts.year, hour12, parts.minute, parts.second,
-                  parts.hour < 12 ? "AM" : "PM");
-    return buffer.data();
+    std::string text;
+    text.reserve(24);
+    const auto number = [&text](int value, size_t width) {
+        const std::string digits = std::to_string(value);
+        if (digits.size() < width)
+            text.append(width - digits.size(), '0');
+        text += digits;
+    };
+    number(parts.month, 1);
+    text += '/';
+    number(parts.day, 1);
+    text += '/';
+    number(parts.year, 4);
+    text += ' ';
+    number(hour12, 1);
+    text += ':';
+    number(parts.minute, 2);
+    text += ':';
+    number(parts.second, 2);
+    text += parts.hour < 12 ? " AM" : " PM";
+    return text;
 }
 
 platform::Date upper_bound() {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 
@@ -15,23 +14,31 @@ namespace {
 
 constexpr int kMaxQuoted = 40;
 
-bool is_word_start(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+// The dialect's text is read as ASCII: letters, digits and blanks of other scripts can only
+// appear inside names and texts, which are copied as they are.
+constexpr bool is_alpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-bool is_word_char(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+constexpr bool is_digit(char c) {
+    return c >= '0' && c <= '9';
 }
-bool is_digit(char c) {
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+constexpr bool is_word_start(char c) {
+    return is_alpha(c) || c == '_';
 }
-bool is_space(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
+constexpr bool is_word_char(char c) {
+    return is_alpha(c) || is_digit(c) || c == '_';
+}
+constexpr bool is_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+constexpr char ascii_upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
 
 std::string upper(std::string_view text) {
     std::string result(text);
     for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        c = ascii_upper(c);
     return result;
 }
 
@@ -131,12 +138,12 @@ class Translator {
 
     void quoted_identifier(std::string_view name) {
         m_out.text += '"';
-        for (char c : name) {
-            if (c == '"')
-                m_out.text += '"';
-            m_out.text += c;
+        for (size_t quote = name.find('"'); quote != std::string_view::npos;
+             quote = name.find('"')) {
+            m_out.text.append(name.substr(0, quote + 1)).append(1, '"');
+            name.remove_prefix(quote + 1);
         }
-        m_out.text += '"';
+        m_out.text.append(name).append(1, '"');
     }
 
     void bracketed_name() {
@@ -234,7 +241,14 @@ class Translator {
         while (m_pos < m_in.size() && is_word_char(m_in[m_pos]))
             ++m_pos;
         const std::string_view text = m_in.substr(start, m_pos - start);
-        const std::string key = upper(text);
+        // The upper-case form looked up in the keyword and function tables; a word longer than
+        // any of their entries keeps an empty key.
+        std::array<char, 16> buffer{};
+        std::string_view key;
+        if (text.size() < buffer.size()) {
+            std::transform(text.begin(), text.end(), buffer.begin(), ascii_upper);
+            key = std::string_view(buffer.data(), text.size());
+        }
         const bool call = next_non_blank(m_pos) == '(';
 
         if (call && key == "ISNULL") {

@@ -31,7 +31,9 @@ struct KeypadKind {
     std::string refusal;
 };
 
-void PrintTo(const KeypadKind& kind, std::ostream* out) { *out << kind.name; }
+void PrintTo(const KeypadKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
 
 std::vector<KeypadKind> AllKinds() {
     return {
@@ -183,10 +185,6 @@ TEST_P(EntryFrameTest, RefusedEntryShowsTheErrorPausesAndShowsTheEntryAgain) {
     EXPECT_TRUE(log.events().empty());
 }
 
-TEST_P(EntryFrameTest, FinalizeAnswersFalse) {
-    EXPECT_EQ(keypad->Finalize(), framework::VBool::False);
-}
-
 TEST_P(EntryFrameTest, AttachRefusesAStepOfAnotherKind) {
     const auto foreign = std::dynamic_pointer_cast<framework::IStep>(
         orvane::MakeValueStep("Employee ID", platform::Variant(17)));
@@ -314,7 +312,8 @@ TEST(EntryLayoutTest, ButtonsSitInTheirCellsWithTheirTabOrders) {
         EXPECT_EQ(out.TabIndex(), cell.tab_time_out) << out.QualifiedName();
         EXPECT_TRUE(in.Graphical());
     }
-    const auto& sign = stampkind::Hours::Create()->Get<platform::CommandButton>("cmdPlusMinus");
+    const auto hours = stampkind::Hours::Create();
+    const auto& sign = hours->Get<platform::CommandButton>("cmdPlusMinus");
     EXPECT_EQ(sign.Caption(), "+ &/ -");
     EXPECT_EQ(sign.Font(), (platform::FontSpec{"Arial", 12.0, true}));
     EXPECT_EQ(time_in->Get<platform::CommandButton>("cmdAmPm").Font(),

@@ -23,7 +23,9 @@ struct ManagerPunch {
     double amount;
 };
 
-void PrintTo(const ManagerPunch& punch, std::ostream* out) { *out << punch.name; }
+void PrintTo(const ManagerPunch& punch, std::ostream* out) {
+    *out << punch.name;
+}
 
 const platform::Date kIn = Moment(2026, 12, 4, 8, 30);
 const platform::Date kOut = Moment(2026, 12, 4, 17, 0);

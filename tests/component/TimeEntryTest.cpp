@@ -201,15 +201,6 @@ TEST_F(TimeEntryTest, EmptyOutDuringTheNoonHourReadsAsMidnightUntilPm) {
     EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 12, 15));
 }
 
-TEST_F(TimeEntryTest, ResetClearsAmPm) {
-    auto keypad = stampkind::TimeIn::Create();
-    keypad->Attach(step, display);
-    keypad->ProcessKeyPress('/');
-    ASSERT_TRUE(keypad->IsPM());
-    keypad->Reset();
-    EXPECT_FALSE(keypad->IsPM());
-}
-
 TEST_F(TimeEntryTest, AmPmButtonTogglesAndRedrawsWithoutMovingTheCursor) {
     auto keypad = stampkind::TimeOut::Create();
     keypad->Attach(step, display);
