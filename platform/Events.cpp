@@ -40,30 +40,32 @@ int32_t EventSource::DispatchId(std::string_view name) const {
 int EventSource::Connect(std::string_view name, Handler handler) {
     const int32_t id = DispatchId(name);
     const int cookie = m_next_cookie++;
-    m_connections.push_back(Connection{cookie, id, std::move(handler)});
+    m_connections.push_back(
+        std::make_shared<Connection>(Connection{cookie, id, std::move(handler)}));
     return cookie;
 }
 
 void EventSource::Disconnect(int cookie) {
-    std::erase_if(m_connections, [cookie](const Connection& c) { return c.cookie == cookie; });
+    std::erase_if(m_connections, [cookie](const std::shared_ptr<Connection>& c) {
+        if (c->cookie != cookie)
+            return false;
+        c->connected = false;
+        return true;
+    });
 }
 
 void EventSource::RaiseEvent(std::string_view name) {
     const int32_t id = DispatchId(name);
-    // A handler may connect or disconnect handlers while it runs: deliver to the handlers
-    // connected when the event was raised, and skip those disconnected meanwhile.
-    std::vector<int> cookies;
+    // Deliver to the handlers connected when the event was raised, skipping those disconnected
+    // meanwhile; the local copies keep each connection alive while its handler runs.
+    std::vector<std::shared_ptr<Connection>> receivers;
     for (const auto& connection : m_connections) {
-        if (connection.dispatch_id == id)
-            cookies.push_back(connection.cookie);
+        if (connection->dispatch_id == id)
+            receivers.push_back(connection);
     }
-    for (int cookie : cookies) {
-        auto it = std::find_if(m_connections.begin(), m_connections.end(),
-                               [cookie](const Connection& c) { return c.cookie == cookie; });
-        if (it == m_connections.end())
-            continue;
-        Handler handler = it->handler;  // the connection may go away while the handler runs
-        handler();
+    for (const auto& receiver : receivers) {
+        if (receiver->connected)
+            receiver->handler();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,7 @@ struct EventDescriptor {
 // that name, in the order of connection. A host asks an object for this interface
 // (query<EventSource>) and connects its handlers by name.
 class PLATFORM_API EventSource : public virtual Object {
-public:
+  public:
     using Handler = std::function<void()>;
 
     // The events of this source, in the order of its event interface.
@@ -36,21 +37,25 @@ public:
     int Connect(std::string_view name, Handler handler);
     void Disconnect(int cookie);
 
-protected:
+  protected:
     explicit EventSource(std::vector<EventDescriptor> events);
     ~EventSource() override;
 
-    // Raises an event of this source by name; handlers run before this returns.
+    // Raises an event of this source by name; handlers run before this returns. Once the first
+    // handler has run, the source's own state is not touched again.
     void RaiseEvent(std::string_view name);
 
-private:
+  private:
     struct Connection {
         int cookie;
         int32_t dispatch_id;
         Handler handler;
+        bool connected = true;
     };
     std::vector<EventDescriptor> m_events;
-    std::vector<Connection> m_connections;
+    // Shared with an event being raised, so that a handler may disconnect handlers, or release
+    // the source itself, while the event is delivered.
+    std::vector<std::shared_ptr<Connection>> m_connections;
     int m_next_cookie = 1;
 };
 

@@ -75,7 +75,8 @@ Contents read_contents(const std::filesystem::path& file) {
     json stored;
     try {
         stored = json::parse(in);
-    } catch (const json::parse_error& error) {
+    } catch (const json::exception& error) {
+        // Also a number beyond a double's range, which the reader reports as out of range.
         bad_registry(file, std::string("not JSON (") + error.what() + ")");
     }
     if (!stored.is_object())

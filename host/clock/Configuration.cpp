@@ -47,7 +47,8 @@ Configuration Configuration::Load(const fs::path& file) {
     json stored;
     try {
         stored = json::parse(text.str());
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
+        // Also a number beyond a double's range, which the reader reports as out of range.
         Damaged(file, e.what());
     }
     if (!stored.is_object())

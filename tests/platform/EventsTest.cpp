@@ -77,3 +77,22 @@ TEST(EventSourceTest, ConnectingToAnUnknownEventRaises) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EventSourceTest, HandlerMayReleaseTheSourceWhileItIsRaising) {
+    auto keypad = std::make_shared<Keypad>();
+    std::vector<std::string> heard;
+    keypad->Connect("Finished", [&] {
+        heard.push_back("release");
+        keypad.reset();
+    });
+    keypad->Connect("Finished", [&] { heard.push_back("after"); });
+    // The handler drops the last reference: the source is gone before the second handler runs.
+    Keypad* raising = keypad.get();
+    raising->RaiseEvent("Finished");
+    EXPECT_EQ(keypad, nullptr);
+    EXPECT_EQ(heard, (std::vector<std::string>{"release", "after"}));
+}
+
+}  // namespace
