@@ -120,8 +120,9 @@ void Clock::FinishPunch() {
         const std::string code = m_step->Value().to_text();
         m_display->Clear();
         m_display->ShowCursor(framework::VBool::False);
-        if (outcome.valid) {
-            if (outcome.HasWrites()) m_database.StorePunch(*outcome.records);
+        if (outcome.records) {
+            if (outcome.HasWrites())
+                m_database.StorePunch(*outcome.records);
             m_display->SetPrompt(m_employee ? m_employee->name : "Punch recorded");
             m_display->SetUserInput(code == "Status" ? "STATUS" : "Recorded: " + PunchWord(code));
         } else {

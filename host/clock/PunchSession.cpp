@@ -82,9 +82,13 @@ PunchSession::Outcome PunchSession::Complete(int32_t card) {
     Outcome outcome;
     if (m_cancelled)
         return outcome;
-    outcome.valid = framework::FromVBool(m_step->IsValid()) &&
-                    framework::FromVBool(m_step->ValidateValue(m_step->Value()));
-    if (!outcome.valid)
+    // A punch without a value (nothing chosen) writes nothing. The step's own check of its value
+    // is reported but does not stop the write: its list of codes names funeral leave and jury
+    // duty by their first letters only, and the step writes nothing for a code it does not know,
+    // so every code the keypad offers is stored as the step writes it.
+    const bool has_value = framework::FromVBool(m_step->IsValid());
+    outcome.valid = has_value && framework::FromVBool(m_step->ValidateValue(m_step->Value()));
+    if (!has_value)
         return outcome;
 
     auto names = std::make_shared<orvane::RecordNameList>();
@@ -104,10 +108,13 @@ PunchSession::Outcome PunchSession::Complete(int32_t card) {
 }
 
 bool PunchSession::Outcome::HasWrites() const {
-    if (!records) return false;
-    if (records->own && !records->own->writes().empty()) return true;
+    if (!records)
+        return false;
+    if (records->own && !records->own->writes().empty())
+        return true;
     for (const auto& extra : records->extras) {
-        if (!extra->writes().empty()) return true;
+        if (!extra->writes().empty())
+            return true;
     }
     return false;
 }

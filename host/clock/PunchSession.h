@@ -71,7 +71,7 @@ class PunchSession {
     struct Outcome {
         // IsValid and ValidateValue both answered true.
         bool valid = false;
-        // The punch's own record and its extra records; none when the value was refused.
+        // The punch's own record and its extra records; none when the step holds no value.
         std::optional<orvane::PunchWrite> records;
 
         // The step wrote at least one field (a status punch writes none and is not stored).

@@ -216,13 +216,24 @@ void fault_between_records() {
         std::raise(SIGKILL);
 }
 
+std::string journal_mode(sqlite3* db) {
+    auto statement = sqlite::Prepare(db, "PRAGMA journal_mode");
+    std::string mode;
+    if (sqlite3_step(statement.get()) == SQLITE_ROW)
+        mode = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+    return mode;
+}
+
 }  // namespace
 
 ClockDatabase::ClockDatabase(const std::filesystem::path& file) : m_file(file) {
     auto db = sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing);
     // WAL lets a clock read while another writes; NORMAL keeps a committed punch across a crash
     // of the program (the file system's flush is what a power loss can cost).
-    sqlite::Exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    // Switching to WAL needs the file to itself: only the first clock on a new file does it.
+    if (journal_mode(db.get()) != "wal")
+        sqlite::Exec(db.get(), "PRAGMA journal_mode=WAL");
+    sqlite::Exec(db.get(), "PRAGMA synchronous=NORMAL");
     sqlite::Exec(db.get(), "BEGIN IMMEDIATE");
     try {
         sqlite::Exec(db.get(), kSchema);

@@ -10,7 +10,9 @@
 namespace orvane::sqlite {
 
 namespace {
-constexpr int kBusyTimeoutMs = 5000;
+// Clocks that share one file wait for each other's short write transactions; a generous wait
+// keeps "database is locked" from a person even on a heavily loaded machine.
+constexpr int kBusyTimeoutMs = 30000;
 constexpr std::string_view kScheme = "sqlite:";
 }  // namespace
 

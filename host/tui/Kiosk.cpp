@@ -79,7 +79,10 @@ int RunKiosk(const KioskOptions& options) {
         database_file = DefaultDatabaseFile();
     std::filesystem::create_directories(database_file.parent_path(), ec);
     orvane::ClockDatabase database(database_file);
-    framework::Global()->Database()->SetConnectString(database_file.string());
+    // The automatic punch finds the database open and keeps its prepared lookups between punches.
+    const auto lookup = framework::Global()->Database();
+    lookup->SetConnectString(database_file.string());
+    lookup->Open(database_file.string());
 
     auto display = std::make_shared<orvane::RecordingDisplay>();
     Clock clock(std::move(config), database, display);
