@@ -5,6 +5,7 @@
 #include "entry/TimeIn.h"
 #include "entry/TimeOut.h"
 #include "keypad/StampkindKeypad.h"
+#include "setup/SetupPage.h"
 #include "step/clsStep.h"
 
 namespace stampkind {
@@ -27,6 +28,7 @@ const std::vector<ComponentClass>& ClassTable() {
         {"TimeOut", "{C6B61CEF-7557-4044-BBEA-252618A71DAC}", true, false, &create<TimeOut>},
         {"Hours", "{6CF62C9F-49C3-41CC-8F59-CCD25C26CCCF}", true, false, &create<Hours>},
         {"Currency", "{BD556D0F-9F7F-4DED-8F6A-855FD4C19011}", true, false, &create<Currency>},
+        {"SetupPage", "{C4E2A9D7-6B31-4F0E-9A58-2D7B1E93C6F4}", true, false, &create<SetupPage>},
     };
     return table;
 }

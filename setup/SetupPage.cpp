@@ -1,5 +1,6 @@
 #include "setup/SetupPage.h"
 
+#include "library/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Variant.h"
@@ -54,6 +55,10 @@ SetupPage::SetupPage()
 }
 
 SetupPage::~SetupPage() = default;
+
+std::shared_ptr<SetupPage> SetupPage::Create() {
+    return MakeCounted<SetupPage>();
+}
 
 void SetupPage::Reset() {}
 

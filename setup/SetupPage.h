@@ -31,6 +31,8 @@ class SetupPage final : public platform::UserControl,
 
     SetupPage();
     ~SetupPage() override;
+    // A new page, counted among the library's live objects (how the library makes its pages).
+    static std::shared_ptr<SetupPage> Create();
 
     // IPropertyPage, in slot order.
     void Reset() override;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "framework/IPunchValues.h"
 #include "framework/IStep.h"
 #include "platform/Date.h"
 #include "platform/PropertyBag.h"
@@ -18,7 +19,9 @@ namespace stampkind {
 // the punch record, and can choose the punch by itself from the employee's last punch. The
 // keypads of this library reach the entered values through the accessors below, which are not
 // part of IStep. It shows nothing itself.
-class clsStep final : public framework::IStep, public platform::Persistable {
+class clsStep final : public framework::IStep,
+                      public framework::IPunchValues,
+                      public platform::Persistable {
   public:
     static constexpr std::string_view kProgId = "Stampkind.clsStep";
 
@@ -54,11 +57,12 @@ class clsStep final : public framework::IStep, public platform::Persistable {
     void WriteProperties(platform::PropertyBag& bag) override;
 
     // Internal accessors for the keypads of this library; each only reads or stores its member.
-    platform::Date DateTimeIn() const { return m_date_time_in; }
+    // The three readers also answer the host through IPunchValues.
+    platform::Date DateTimeIn() const override { return m_date_time_in; }
     void SetDateTimeIn(platform::Date value) { m_date_time_in = value; }
-    platform::Date DateTimeOut() const { return m_date_time_out; }
+    platform::Date DateTimeOut() const override { return m_date_time_out; }
     void SetDateTimeOut(platform::Date value) { m_date_time_out = value; }
-    double Amount() const { return m_amount; }
+    double Amount() const override { return m_amount; }
     void SetAmount(double value) { m_amount = value; }
     bool HasStatisticsStep() const { return m_has_statistics_step; }
     bool ManagerMode() const { return m_manager_mode; }

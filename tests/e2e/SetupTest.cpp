@@ -12,6 +12,27 @@ class SetupTest : public TimeclockTest {
     }
 };
 
+TEST_F(SetupTest, EditsAreSavedAndShown) {
+    const auto fresh = Setup({"--show"});
+    ASSERT_EQ(fresh.status, 0) << fresh.err;
+    EXPECT_EQ(fresh.json()["AllowedStampkinds"], "1111111111");
+    EXPECT_EQ(fresh.json()["IsGlidepass"], false);
+    EXPECT_EQ(fresh.json()["GlidepassSpan"], 18.0);
+
+    const auto edited =
+        Setup({"--allowed", "1000000001", "--glidepass", "on", "--span", "12.5", "--show"});
+    ASSERT_EQ(edited.status, 0) << edited.err;
+
+    const auto shown = Setup({"--show"}).json();
+    EXPECT_EQ(shown["AllowedStampkinds"], "1000000001");
+    EXPECT_EQ(shown["IsGlidepass"], true);
+    EXPECT_EQ(shown["GlidepassSpan"], 12.5);
+
+    // The span box reads the leading number, as the page does.
+    ASSERT_EQ(Setup({"--span", "7 days"}).status, 0);
+    EXPECT_EQ(Setup({"--show"}).json()["GlidepassSpan"], 7.0);
+}
+
 TEST_F(SetupTest, WrongOptionsAreUsageErrors) {
     EXPECT_EQ(Setup({"--allowed", "101"}).status, 2);
     EXPECT_EQ(Setup({"--allowed", "10101010x1"}).status, 2);
