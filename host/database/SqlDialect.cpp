@@ -341,11 +341,17 @@ class Translator {
             case '&':
                 m_out.text += "||";
                 return;
+            case '-':
+            case '/':
+                m_out.text += c;
+                // "--" and "/*" are subtraction and division here, never the start of a comment
+                // that would hide the rest of the query from the engine.
+                if ((c == '-' && next == '-') || (c == '/' && next == '*'))
+                    m_out.text += ' ';
+                return;
             case '=':
             case '+':
-            case '-':
             case '*':
-            case '/':
             case ',':
             case '.':
                 m_out.text += c;
