@@ -83,7 +83,7 @@ EntryKeypad::EntryKeypad(const EntryStyle& style)
     const ExtraButtonLook extra = extra_button_look(style.extra);
     for (const EntryButton& row : kEntryButtons) {
         const bool is_digit = row.index >= 0;
-        platform::ControlSpec spec{
+        platform::ControlSpec control_row{
             .kind = platform::ControlKind::CommandButton,
             .name = is_digit ? std::string_view("cmdButton") : extra.name,
             .index = row.index,
@@ -96,7 +96,7 @@ EntryKeypad::EntryKeypad(const EntryStyle& style)
             .tab_index = style.extra_first_in_tab_order ? row.tab_extra_first : row.tab,
             .container = {},
         };
-        platform::Control& button = AddControl(spec);
+        platform::Control& button = AddControl(control_row);
         button.SetFont(is_digit ? kDigitFont : extra.font);
         if (is_digit) {
             button.SetClickHandler([this, index = row.index] { ClickDigit(index); });

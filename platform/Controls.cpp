@@ -29,17 +29,17 @@ bool same_name(std::string_view a, std::string_view b) {
 Control::Control(ControlKind kind, std::string name, int index)
     : m_kind(kind), m_name(std::move(name)), m_index(index) {}
 
-Control::Control(const ControlSpec& spec)
-    : m_kind(spec.kind),
-      m_name(spec.name),
-      m_index(spec.index),
-      m_caption(spec.caption),
-      m_tab_index(spec.tab_index),
-      m_container(spec.container),
-      m_left(spec.left),
-      m_top(spec.top),
-      m_width(spec.width),
-      m_height(spec.height) {}
+Control::Control(const ControlSpec& row)
+    : m_kind(row.kind),
+      m_name(row.name),
+      m_index(row.index),
+      m_caption(row.caption),
+      m_tab_index(row.tab_index),
+      m_container(row.container),
+      m_left(row.left),
+      m_top(row.top),
+      m_width(row.width),
+      m_height(row.height) {}
 
 Control::~Control() = default;
 
@@ -216,26 +216,26 @@ const UserControlSite& UserControl::Extender() const {
     return *m_extender;
 }
 
-Control& UserControl::AddControl(const ControlSpec& spec) {
+Control& UserControl::AddControl(const ControlSpec& row) {
     std::shared_ptr<Control> control;
-    switch (spec.kind) {
+    switch (row.kind) {
         case ControlKind::CommandButton:
-            control = std::make_shared<CommandButton>(spec);
+            control = std::make_shared<CommandButton>(row);
             break;
         case ControlKind::ListBox:
-            control = std::make_shared<ListBox>(spec);
+            control = std::make_shared<ListBox>(row);
             break;
         case ControlKind::CheckBox:
-            control = std::make_shared<CheckBox>(spec);
+            control = std::make_shared<CheckBox>(row);
             break;
         case ControlKind::TextBox:
-            control = std::make_shared<TextBox>(spec);
+            control = std::make_shared<TextBox>(row);
             break;
         case ControlKind::Frame:
-            control = std::make_shared<Frame>(spec);
+            control = std::make_shared<Frame>(row);
             break;
         case ControlKind::Label:
-            control = std::make_shared<Label>(spec);
+            control = std::make_shared<Label>(row);
             break;
         case ControlKind::UserControlSite:
             // User controls are placed with AddUserControl, which makes their wrapper.

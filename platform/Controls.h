@@ -46,7 +46,7 @@ struct PLATFORM_API ControlSpec {
 class PLATFORM_API Control : public virtual Object {
   public:
     Control(ControlKind kind, std::string name, int index = -1);
-    explicit Control(const ControlSpec& spec);
+    explicit Control(const ControlSpec& row);
     ~Control() override;
 
     ControlKind Kind() const { return m_kind; }
@@ -229,7 +229,7 @@ class PLATFORM_API UserControl : public virtual Object {
     UserControl(int scale_width, int scale_height);
 
     // Creates the control of a table row and adds it to Controls.
-    Control& AddControl(const ControlSpec& spec);
+    Control& AddControl(const ControlSpec& row);
     // Places a user control inside this one under a name; its wrapper joins Controls.
     void AddUserControl(const std::shared_ptr<UserControl>& inner, std::string name, int left,
                         int top, int width, int height);

@@ -36,8 +36,8 @@ const std::array<std::string_view, 10> SetupPage::kManagerPunchTypes{{
 
 SetupPage::SetupPage()
     : platform::UserControl(kScaleWidth, kScaleHeight), platform::EventSource({{"Changed", 1}}) {
-    for (const auto& spec : kControls)
-        AddControl(spec);
+    for (const auto& row : kControls)
+        AddControl(row);
 
     auto& list = Get<platform::ListBox>("lstManagerStampkinds");
     list.SetMultiSelect(true);

@@ -34,12 +34,12 @@ CardKeypad::CardKeypad(std::shared_ptr<framework::IDisplay> display, Lookup look
     : platform::UserControl(kWidth, kHeight),
       m_display(std::move(display)),
       m_lookup(std::move(lookup)) {
-    for (const auto& spec : kButtons) {
-        auto& button = AddControl(spec);
+    for (const auto& row : kButtons) {
+        auto& button = AddControl(row);
         // The key a button presses: its digit, or backspace and Enter for CLEAR and ENTER.
-        const int16_t key = spec.caption == "CLEAR"   ? kBackspace
-                            : spec.caption == "ENTER" ? kEnter
-                                                      : static_cast<int16_t>(spec.caption[0]);
+        const int16_t key = row.caption == "CLEAR"   ? kBackspace
+                            : row.caption == "ENTER" ? kEnter
+                                                     : static_cast<int16_t>(row.caption[0]);
         button.SetTag(std::to_string(key));
         button.SetClickHandler([this, key] { ProcessKeyPress(key); });
     }

@@ -109,14 +109,14 @@ TEST_F(SetupPageTest, ControlsFollowTheTableAndStartEnabledAndVisible) {
     ASSERT_EQ(page->Controls().size(), stampkind::SetupPage::kControls.size());
     EXPECT_EQ(page->ScaleWidth(), 5835);
     EXPECT_EQ(page->ScaleHeight(), 4620);
-    for (const auto& spec : stampkind::SetupPage::kControls) {
-        auto control = page->Find(spec.name);
-        ASSERT_TRUE(control) << spec.name;
-        EXPECT_EQ(control->Kind(), spec.kind) << spec.name;
-        EXPECT_EQ(control->Caption(), spec.caption) << spec.name;
-        EXPECT_EQ(control->Container(), spec.container) << spec.name;
-        EXPECT_EQ(control->TabIndex(), spec.tab_index) << spec.name;
-        EXPECT_TRUE(control->Visible() && control->Enabled()) << spec.name;
+    for (const auto& row : stampkind::SetupPage::kControls) {
+        auto control = page->Find(row.name);
+        ASSERT_TRUE(control) << row.name;
+        EXPECT_EQ(control->Kind(), row.kind) << row.name;
+        EXPECT_EQ(control->Caption(), row.caption) << row.name;
+        EXPECT_EQ(control->Container(), row.container) << row.name;
+        EXPECT_EQ(control->TabIndex(), row.tab_index) << row.name;
+        EXPECT_TRUE(control->Visible() && control->Enabled()) << row.name;
     }
     ASSERT_EQ(List().ListCount(), 10);
     EXPECT_TRUE(List().MultiSelect());

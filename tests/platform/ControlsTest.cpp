@@ -38,8 +38,8 @@ inline constexpr std::array<ControlSpec, 5> kFormControls{{
 class TestForm final : public platform::UserControl {
   public:
     TestForm() : UserControl(4800, 3600) {
-        for (const auto& spec : kFormControls)
-            AddControl(spec);
+        for (const auto& row : kFormControls)
+            AddControl(row);
     }
     void Embed(const std::shared_ptr<UserControl>& inner, std::string name) {
         AddUserControl(inner, std::move(name), 100, 200, 300, 400);
