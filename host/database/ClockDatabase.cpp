@@ -3,8 +3,6 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <csignal>
-#include <cstdlib>
 #include <map>
 #include <string_view>
 
@@ -206,16 +204,6 @@ void store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
     step_done(db, statement.get(), "Cannot store the punch");
 }
 
-// A fault hook for the crash tests: with STAMPKIND_FAULT=kill-between-records in its
-// environment, a clock kills itself after a punch's first record is written and before the
-// next, as a power cut or an operator's kill would. The open transaction must then leave the
-// file as if the punch had never begun.
-void fault_between_records() {
-    const char* fault = std::getenv("STAMPKIND_FAULT");
-    if (fault != nullptr && std::string_view(fault) == "kill-between-records")
-        std::raise(SIGKILL);
-}
-
 std::string journal_mode(sqlite3* db) {
     auto statement = sqlite::Prepare(db, "PRAGMA journal_mode");
     std::string mode;
@@ -254,10 +242,8 @@ void ClockDatabase::StorePunch(const PunchWrite& punch) {
     if (punch.own)
         store_record(m_db, punch.card, *punch.own);
     for (const auto& extra : punch.extras) {
-        if (extra) {
-            fault_between_records();
+        if (extra)
             store_record(m_db, punch.card, *extra);
-        }
     }
     transaction.Commit();
 }
