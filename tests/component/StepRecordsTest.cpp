@@ -8,6 +8,7 @@
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
 #include "step/clsStep.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
@@ -208,12 +209,8 @@ TEST_F(StepRecords, MissingPunchDateTimeRaisesAfterThePunchType) {
     auto fresh = std::make_shared<stampkind::clsStep>();
     fresh->SetValue(Variant("I"));
     auto record = std::make_shared<orvane::PunchRecord>();
-    try {
-        fresh->WriteValue(nullptr, "", record);
-        FAIL() << "no error without a punch date-time";
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), platform::err::kObjectVariableNotSet);
-    }
+    EXPECT_EQ(ErrorNumberOf([&] { fresh->WriteValue(nullptr, "", record); }),
+              platform::err::kObjectVariableNotSet);
     EXPECT_EQ(record->writes(), punch_type("I"));
 }
 
@@ -233,16 +230,12 @@ TEST_F(StepRecords, RecordWithoutTheFieldRaisesSubscriptOutOfRange) {
     m_step->SetValue(Variant("H"));
     auto record = std::make_shared<orvane::PunchRecord>(
         "", std::vector<std::string>{"Punch Type", "Date In", "Time In"});
-    try {
-        m_step->WriteValue(nullptr, "", record);
-        FAIL() << "no error for the missing amount field";
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), platform::err::kSubscriptOutOfRange);
-    }
+    EXPECT_EQ(ErrorNumberOf([&] { m_step->WriteValue(nullptr, "", record); }),
+              platform::err::kSubscriptOutOfRange);
     EXPECT_EQ(record->writes(), join({punch_type("H"), kInAtPunch}));
 }
 
-TEST_F(StepRecords, ValidateValueSearchesTheCodeListIgnoringCase) {
+TEST_F(StepRecords, ValidateValueSearchesTheCodeListIgnoringCaseAndRefusesNull) {
     for (const char* accepted : {"", "I", "O", "LI", "LO", "lo", "BO", "BI", "C", "Status",
                                  "STATUS", "GLP", "SW", "T", "F", "J", "W", "I,O"}) {
         EXPECT_EQ(m_step->ValidateValue(Variant(accepted)), framework::VBool::True) << accepted;
@@ -251,15 +244,8 @@ TEST_F(StepRecords, ValidateValueSearchesTheCodeListIgnoringCase) {
         EXPECT_EQ(m_step->ValidateValue(Variant(refused)), framework::VBool::False) << refused;
     }
     EXPECT_EQ(m_step->ValidateValue(Variant(int32_t{5})), framework::VBool::False);
-}
-
-TEST_F(StepRecords, ValidateValueOfNullRaisesInvalidUseOfNull) {
-    try {
-        m_step->ValidateValue(Variant::null());
-        FAIL() << "no error for null";
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), platform::err::kInvalidUseOfNull);
-    }
+    EXPECT_EQ(ErrorNumberOf([&] { m_step->ValidateValue(Variant::null()); }),
+              platform::err::kInvalidUseOfNull);
 }
 
 TEST_F(StepRecords, RegisterRecordNamesAddsTheExtraRecordOfLunchAndSwitch) {
