@@ -53,7 +53,7 @@ std::vector<KeypadKind> AllKinds() {
     };
 }
 
-class EntryFrameTest : public ::testing::TestWithParam<KeypadKind> {
+class EntryFrameTest : public ::testing::TestWithParam<KeypadKind>, protected KeypadWorld {
   protected:
     void SetUp() override {
         keypad = GetParam().create();
@@ -62,11 +62,6 @@ class EntryFrameTest : public ::testing::TestWithParam<KeypadKind> {
         display->clear_calls();
     }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep();
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     std::shared_ptr<EntryKeypad> keypad;
 };
 

@@ -35,6 +35,25 @@ inline std::shared_ptr<stampkind::clsStep> MakeStep(const std::string& allowed =
     return step;
 }
 
+// Fake services, a step with the default settings and a recording display: where every keypad
+// test starts.
+struct KeypadWorld {
+    // A new keypad of the kind given, attached to the step and reset.
+    template <class Keypad>
+    std::shared_ptr<Keypad> Ready() {
+        auto keypad = Keypad::Create();
+        keypad->Attach(step, display);
+        keypad->Reset();
+        return keypad;
+    }
+
+    platform::FakeServices fake;
+    platform::ServicesScope scope{fake};
+    std::shared_ptr<stampkind::clsStep> step = MakeStep();
+    std::shared_ptr<orvane::RecordingDisplay> display =
+        std::make_shared<orvane::RecordingDisplay>();
+};
+
 // The events of a source by name, in the order they were raised.
 class EventLog {
   public:

@@ -13,7 +13,7 @@ namespace {
 using namespace keypad_test;
 using stampkind::StampkindKeypad;
 
-class PunchKeypadTest : public ::testing::Test {
+class PunchKeypadTest : public ::testing::Test, protected KeypadWorld {
   protected:
     // A keypad attached to a step with the settings given, reset, in or out of manager mode.
     void Start(const std::string& allowed = "1111111111", bool statistics = false,
@@ -43,12 +43,7 @@ class PunchKeypadTest : public ::testing::Test {
     }
     std::vector<int> Disabled() { return Shown(true); }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
     std::shared_ptr<StampkindKeypad> keypad = StampkindKeypad::Create();
-    std::shared_ptr<stampkind::clsStep> step;
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     EventLog log{*keypad};
 };
 

@@ -29,17 +29,9 @@ TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
     }
 }
 
-class TimeEntryTest : public ::testing::Test {
+class TimeEntryTest : public ::testing::Test, protected KeypadWorld {
   protected:
     TimeEntryTest() { fake.now = Moment(2026, 12, 4, 16, 51, 10); }
-
-    template <class Keypad>
-    std::shared_ptr<Keypad> Ready() {
-        auto keypad = Keypad::Create();
-        keypad->Attach(step, display);
-        keypad->Reset();
-        return keypad;
-    }
 
     // Types the keys into a fresh keypad and presses Enter.
     template <class Keypad>
@@ -54,11 +46,6 @@ class TimeEntryTest : public ::testing::Test {
 
     bool Finished() const { return log->events() == std::vector<std::string>{"Finished"}; }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep();
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     std::unique_ptr<EventLog> log;
 };
 
@@ -217,6 +204,18 @@ TEST_F(TimeEntryTest, CursorFollowsDigitsAndSeparators) {
         keypad->ProcessKeyPress('1');
         EXPECT_EQ(display->cursor_position(), positions[i]) << "after " << i + 1 << " digits";
     }
+}
+
+// TimeOut puts the AM/PM button first in the tab order, TimeIn last.
+TEST(TimeEntryTabOrderTest, AmPmIsLastOnTimeInAndFirstOnTimeOut) {
+    const auto tabs = [](const auto& keypad) {
+        return std::vector<int>{
+            keypad->template Get<platform::CommandButton>("cmdAmPm").TabIndex(),
+            keypad->template Get<platform::CommandButton>("cmdButton", 9).TabIndex(),
+            keypad->template Get<platform::CommandButton>("cmdButton", 0).TabIndex()};
+    };
+    EXPECT_EQ(tabs(stampkind::TimeIn::Create()), (std::vector<int>{10, 0, 9}));
+    EXPECT_EQ(tabs(stampkind::TimeOut::Create()), (std::vector<int>{0, 10, 1}));
 }
 
 }  // namespace
