@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/SqliteDatabase.h"
 #include "platform/Error.h"
 #include "tests/support/Raised.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
