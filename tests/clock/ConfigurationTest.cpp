@@ -34,12 +34,14 @@ TEST_F(ConfigurationTest, SavedSettingsReadBack) {
     Configuration config;
     config.database = m_folder / "clock.db";
     config.button_color = 0x00FF00;
+    config.database_wait = 0;
     config.steps = {"Punch Entry", "Employee Statistics"};
     config.Save(File());
 
     const auto read = Configuration::Load(File());
     EXPECT_EQ(read.database, config.database);
     EXPECT_EQ(read.button_color, 0x00FF00);
+    EXPECT_EQ(read.database_wait, 0);
     EXPECT_EQ(read.steps, config.steps);
     EXPECT_FALSE(read.HasStep("Employee ID"));
     EXPECT_FALSE(fs::exists(File().string() + ".tmp"));
@@ -78,6 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"DatabaseNumber", R"({"database": 7})", "\"database\""},
         DamageCase{"ColorText", R"({"button_color": "red"})", "\"button_color\""},
         DamageCase{"ColorTooLarge", R"({"button_color": 99999999999})", "out of range"},
+        DamageCase{"WaitNegative", R"({"database_wait": -1})", "\"database_wait\""},
+        DamageCase{"WaitBeyondAnHour", R"({"database_wait": 3601})", "0 to 3600"},
+        DamageCase{"WaitFraction", R"({"database_wait": 1.5})", "\"database_wait\""},
         DamageCase{"StepsNoList", R"({"steps": "Punch Entry"})", "\"steps\""},
         DamageCase{"UnknownStep", R"({"steps": ["Punch Entry", "Coffee"]})", "Coffee"},
         DamageCase{"NoPunchEntry", R"({"steps": ["Employee ID"]})", "lacks \"Punch Entry\""},
