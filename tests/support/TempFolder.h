@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -36,3 +38,10 @@ class TempFolder {
   private:
     std::filesystem::path m_path;
 };
+
+// The whole text of a file; empty when there is none.
+inline std::string ReadText(const std::filesystem::path& file) {
+    std::stringstream text;
+    text << std::ifstream(file).rdbuf();
+    return text.str();
+}
