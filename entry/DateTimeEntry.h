@@ -27,6 +27,22 @@ class DateTimeEntry : public EntryKeypad {
   protected:
     using EntryKeypad::EntryKeypad;
 
+    // The style both date-time keypads share; they differ in the prompt and in whether the AM/PM
+    // button comes first in the tab order.
+    static constexpr EntryStyle Style(std::string_view prompt, bool am_pm_first_in_tab_order) {
+        return EntryStyle{
+            .prompt = prompt,
+            .max_digits = kMaxDigits,
+            .extra = ExtraButton::AmPm,
+            .reset_alignment = 0,
+            .cursor_shown = true,
+            .click_before_key = false,
+            .redraw_after_accept = false,
+            .reset_clears_flag = true,
+            .extra_first_in_tab_order = am_pm_first_in_tab_order,
+        };
+    }
+
     std::string FormatEntry(std::string_view digits) const override {
         return FormatDateTime(digits, IsPM());
     }

@@ -7,27 +7,11 @@
 
 namespace stampkind {
 
-namespace {
-
-constexpr EntryStyle kTimeInStyle{
-    .prompt = "Enter Date and Time In",
-    .max_digits = DateTimeEntry::kMaxDigits,
-    .extra = ExtraButton::AmPm,
-    .reset_alignment = 0,
-    .cursor_shown = true,
-    .click_before_key = false,
-    .redraw_after_accept = false,
-    .reset_clears_flag = true,
-    .extra_first_in_tab_order = false,
-};
-
-}  // namespace
-
 std::shared_ptr<TimeIn> TimeIn::Create() {
     return MakeCounted<TimeIn>();
 }
 
-TimeIn::TimeIn() : DateTimeEntry(kTimeInStyle) {}
+TimeIn::TimeIn() : DateTimeEntry(Style("Enter Date and Time In", false)) {}
 
 DateTimeEntry::Submission TimeIn::Submit() {
     platform::Services& services = platform::services();

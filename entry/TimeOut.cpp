@@ -11,18 +11,6 @@ namespace stampkind {
 
 namespace {
 
-constexpr EntryStyle kTimeOutStyle{
-    .prompt = "Enter Date and Time Out",
-    .max_digits = DateTimeEntry::kMaxDigits,
-    .extra = ExtraButton::AmPm,
-    .reset_alignment = 0,
-    .cursor_shown = true,
-    .click_before_key = false,
-    .redraw_after_accept = false,
-    .reset_clears_flag = true,
-    .extra_first_in_tab_order = true,
-};
-
 // A moment cut to its whole minute, comparable in calendar order.
 auto whole_minute(platform::Date moment) {
     const platform::DateParts parts = platform::split(moment);
@@ -35,7 +23,7 @@ std::shared_ptr<TimeOut> TimeOut::Create() {
     return MakeCounted<TimeOut>();
 }
 
-TimeOut::TimeOut() : DateTimeEntry(kTimeOutStyle) {}
+TimeOut::TimeOut() : DateTimeEntry(Style("Enter Date and Time Out", true)) {}
 
 DateTimeEntry::Submission TimeOut::Submit() {
     platform::Services& services = platform::services();

@@ -6,10 +6,10 @@
 #include "framework/IPunchValues.h"
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
-#include "host/clock/KeyScript.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/clock/EmployeeStatistics.h"
+#include "host/clock/KeyScript.h"
 #include "host/clock/PunchSession.h"
 #include "host/clock/ScriptedServices.h"
 #include "host/database/ClockDatabase.h"
@@ -44,12 +44,28 @@ ordered_json RecordToJson(const orvane::PunchRecord& record) {
 
 // Runs one scripted punch and fills the report as it goes, so that a raised error still
 // reports what happened before it.
+// A card typed beyond the range of card numbers ends the punch before it begins, in words a
+// person can act on. Any other card goes to the step as typed: its own conversion decides.
+void CheckCardRange(const std::string& card) {
+    try {
+        (void)platform::Variant(card).to_int32();
+    } catch (const platform::RaisedError& error) {
+        if (error.number() != platform::err::kOverflow)
+            return;
+        platform::raise(platform::err::kOverflow,
+                        "Overflow: card " + card +
+                            " is outside the range of card numbers, -2147483648 to 2147483647.");
+    }
+}
+
 void RunPunch(const PunchOptions& options, const KeyScript& script,
               const std::shared_ptr<orvane::RecordingDisplay>& display,
               std::unique_ptr<PunchSession>& session, ordered_json& report) {
+    if (options.card)
+        CheckCardRange(*options.card);
     const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
     ComponentLibrary::BesideProgram().EnsureRegistered();
-    orvane::ClockDatabase database(options.database);
+    orvane::ClockDatabase database(options.database, std::chrono::seconds(config.database_wait));
     framework::Global()->Database()->SetConnectString(options.database);
 
     PunchContext context;

@@ -71,6 +71,14 @@ Configuration Configuration::Load(const fs::path& file) {
         }
         config.button_color = static_cast<int32_t>(color);
     }
+    if (auto it = stored.find("database_wait"); it != stored.end()) {
+        if (!it->is_number_integer() || it->get<int64_t>() < 0 ||
+            it->get<int64_t>() > kLongestDatabaseWait) {
+            Damaged(file, "\"database_wait\" is no whole number of seconds from 0 to " +
+                              std::to_string(kLongestDatabaseWait));
+        }
+        config.database_wait = static_cast<int32_t>(it->get<int64_t>());
+    }
     if (auto it = stored.find("steps"); it != stored.end()) {
         if (!it->is_array())
             Damaged(file, "\"steps\" is not a list");
@@ -102,6 +110,7 @@ void Configuration::Save(const fs::path& file) const {
     json stored = json::object();
     stored["database"] = database.string();
     stored["button_color"] = button_color;
+    stored["database_wait"] = database_wait;
     stored["steps"] = steps;
     stored["saved"] = m_steps_bag.to_json();
 

@@ -37,6 +37,9 @@ class Configuration {
     // The colour of the punch keypad's buttons, sent to it as "button color".
     int32_t button_color = kDefaultButtonColor;
     std::vector<std::string> steps = DefaultSteps();
+    // How many seconds a punch waits for a database that another clock holds before it gives
+    // up with "locked" and stores nothing.
+    int32_t database_wait = kDefaultDatabaseWait;
 
     bool HasStep(const std::string& name) const;
 
@@ -48,6 +51,8 @@ class Configuration {
 
     // A light grey, the colour of a plain keypad.
     static constexpr int32_t kDefaultButtonColor = 0xC0C0C0;
+    static constexpr int32_t kDefaultDatabaseWait = 30;
+    static constexpr int32_t kLongestDatabaseWait = 3600;
 
   private:
     platform::PropertyBag m_steps_bag;

@@ -3,8 +3,6 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <csignal>
-#include <cstdlib>
 #include <map>
 #include <string_view>
 
@@ -206,16 +204,6 @@ void store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
     step_done(db, statement.get(), "Cannot store the punch");
 }
 
-// A fault hook for the crash tests: with STAMPKIND_FAULT=kill-between-records in its
-// environment, a clock kills itself after a punch's first record is written and before the
-// next, as a power cut or an operator's kill would. The open transaction must then leave the
-// file as if the punch had never begun.
-void fault_between_records() {
-    const char* fault = std::getenv("STAMPKIND_FAULT");
-    if (fault != nullptr && std::string_view(fault) == "kill-between-records")
-        std::raise(SIGKILL);
-}
-
 std::string journal_mode(sqlite3* db) {
     auto statement = sqlite::Prepare(db, "PRAGMA journal_mode");
     std::string mode;
@@ -226,8 +214,9 @@ std::string journal_mode(sqlite3* db) {
 
 }  // namespace
 
-ClockDatabase::ClockDatabase(const std::filesystem::path& file) : m_file(file) {
-    auto db = sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing);
+ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::milliseconds busy_wait)
+    : m_file(file) {
+    auto db = sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing, busy_wait);
     // WAL lets a clock read while another writes; NORMAL keeps a committed punch across a crash
     // of the program (the file system's flush is what a power loss can cost).
     // Switching to WAL needs the file to itself: only the first clock on a new file does it.
@@ -242,6 +231,12 @@ ClockDatabase::ClockDatabase(const std::filesystem::path& file) : m_file(file) {
         sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+    // A file the clock may only read (its permissions, or its own header) could not take a
+    // punch: say so now, before anyone types one.
+    if (sqlite3_db_readonly(db.get(), "main") == 1) {
+        platform::raise(dberr::kReadOnly, "Cannot use the clock database in '" + file.string() +
+                                              "': the database may only be read.");
+    }
     m_db = db.release();
 }
 
@@ -250,16 +245,19 @@ ClockDatabase::~ClockDatabase() {
 }
 
 void ClockDatabase::StorePunch(const PunchWrite& punch) {
-    Transaction transaction(m_db);
-    if (punch.own)
-        store_record(m_db, punch.card, *punch.own);
-    for (const auto& extra : punch.extras) {
-        if (extra) {
-            fault_between_records();
-            store_record(m_db, punch.card, *extra);
+    try {
+        Transaction transaction(m_db);
+        if (punch.own)
+            store_record(m_db, punch.card, *punch.own);
+        for (const auto& extra : punch.extras) {
+            if (extra)
+                store_record(m_db, punch.card, *extra);
         }
+        transaction.Commit();
+    } catch (const platform::RaisedError& error) {
+        // The transaction is rolled back: the person must know the punch is not on record.
+        platform::raise(error.number(), "The punch was not stored. " + error.description());
     }
-    transaction.Commit();
 }
 
 void ClockDatabase::AddEmployee(const Employee& employee) {

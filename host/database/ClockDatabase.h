@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/database/Sqlite.h"
 #include "host/framework/PunchRecord.h"
 #include "platform/Date.h"
 
@@ -34,9 +36,11 @@ struct PunchWrite {
 // whole or not at all, in one transaction that begins IMMEDIATE. Errors are raised platform
 // errors whose description names the file and the engine's message.
 class PLATFORM_API ClockDatabase {
-public:
-    // Opens (and creates when missing) the database file and its tables and indexes.
-    explicit ClockDatabase(const std::filesystem::path& file);
+  public:
+    // Opens (and creates when missing) the database file and its tables and indexes. A write
+    // that finds the file locked by another clock waits up to `busy_wait` for it.
+    explicit ClockDatabase(const std::filesystem::path& file,
+                           std::chrono::milliseconds busy_wait = sqlite::kDefaultBusyWait);
     ~ClockDatabase();
     ClockDatabase(const ClockDatabase&) = delete;
     ClockDatabase& operator=(const ClockDatabase&) = delete;
@@ -44,7 +48,9 @@ public:
     const std::filesystem::path& file() const { return m_file; }
 
     // Stores what the step wrote into the punch's records, in one transaction. How an out punch
-    // pairs with the employee's open record is described in docs/clock-database.md.
+    // pairs with the employee's open record is described in docs/clock-database.md. A punch that
+    // cannot be stored raises, saying that the punch was not stored, and leaves the file as it
+    // was.
     void StorePunch(const PunchWrite& punch);
 
     void AddEmployee(const Employee& employee);
@@ -69,7 +75,7 @@ public:
     // The connection for code of the host that needs more (statistics).
     sqlite3* handle() const { return m_db; }
 
-private:
+  private:
     std::filesystem::path m_file;
     sqlite3* m_db = nullptr;
 };

@@ -13,6 +13,10 @@ inline constexpr int32_t kEngine = 3000;
 inline constexpr int32_t kNoCurrentRecord = 3021;
 // The database file named by the connection text does not exist.
 inline constexpr int32_t kFileNotFound = 3024;
+// A write that found the database locked by another program for longer than the clock waits.
+inline constexpr int32_t kLocked = 3218;
+// A write to a database that may only be read (the file's permissions or its own header).
+inline constexpr int32_t kReadOnly = 3027;
 // Query text that the translation for the engine cannot read.
 inline constexpr int32_t kSyntax = 3075;
 // A column that the recordset does not have.

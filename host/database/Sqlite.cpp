@@ -10,9 +10,6 @@
 namespace orvane::sqlite {
 
 namespace {
-// Clocks that share one file wait for each other's short write transactions; a generous wait
-// keeps "database is locked" from a person even on a heavily loaded machine.
-constexpr int kBusyTimeoutMs = 30000;
 constexpr std::string_view kScheme = "sqlite:";
 }  // namespace
 
@@ -24,7 +21,8 @@ void StatementFinalizer::operator()(sqlite3_stmt* statement) const {
     sqlite3_finalize(statement);
 }
 
-ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode) {
+ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode,
+                   std::chrono::milliseconds busy_wait) {
     const std::string name = file.string();
     if (name.empty()) {
         platform::raise(dberr::kFileNotFound,
@@ -51,7 +49,7 @@ ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode) {
     // table lacks as a text and answer a wrong question instead of naming the missing column.
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    sqlite3_busy_timeout(db.get(), static_cast<int>(busy_wait.count()));
     // Reading the schema is the first access to the file: a file that is not a database fails
     // here, with a message that says so, rather than at the first query.
     if (sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) !=
@@ -77,12 +75,8 @@ StatementPtr Prepare(sqlite3* db, std::string_view sql) {
 }
 
 void Exec(sqlite3* db, const char* sql) {
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        std::string text = message ? message : sqlite3_errmsg(db);
-        sqlite3_free(message);
-        platform::raise(dberr::kEngine, "Clock database: " + text + ".");
-    }
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        RaiseLast(db, "Cannot use the clock database");
 }
 
 void RaiseLast(sqlite3* db, std::string_view doing) {
@@ -90,8 +84,16 @@ void RaiseLast(sqlite3* db, std::string_view doing) {
     std::string description(doing);
     if (file && *file)
         description += std::string(" in '") + file + "'";
-    description += std::string(": ") + sqlite3_errmsg(db) + ".";
-    platform::raise(dberr::kEngine, description);
+    switch (sqlite3_errcode(db) & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            platform::raise(dberr::kLocked,
+                            description + ": another program holds the database locked.");
+        case SQLITE_READONLY:
+            platform::raise(dberr::kReadOnly, description + ": the database may only be read.");
+        default:
+            platform::raise(dberr::kEngine, description + ": " + sqlite3_errmsg(db) + ".");
+    }
 }
 
 std::filesystem::path PathOfConnectString(std::string_view connect_string) {

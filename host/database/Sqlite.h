@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -32,9 +33,15 @@ enum class OpenMode {
     CreateWhenMissing,
 };
 
-// Opens a database file with the clock's connection settings (a busy timeout, foreign keys) and
+// How long a connection waits for a database that another clock is writing before it gives up
+// with "locked" (3218). Clocks that share one file hold it for a few milliseconds per punch; a
+// generous wait keeps "locked" from a person even on a heavily loaded machine.
+inline constexpr std::chrono::milliseconds kDefaultBusyWait{30000};
+
+// Opens a database file with the clock's connection settings (the wait for a busy database) and
 // checks that it is an SQLite database ("Unrecognized database format", 3343, otherwise).
-PLATFORM_API ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode);
+PLATFORM_API ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode,
+                                std::chrono::milliseconds busy_wait = kDefaultBusyWait);
 
 // Prepares one statement; raises with the engine's message.
 PLATFORM_API StatementPtr Prepare(sqlite3* db, std::string_view sql);
@@ -42,7 +49,9 @@ PLATFORM_API StatementPtr Prepare(sqlite3* db, std::string_view sql);
 // Runs statements that give no rows; raises with the engine's message.
 PLATFORM_API void Exec(sqlite3* db, const char* sql);
 
-// Raises the engine's last error on the connection, prefixed with what was being done.
+// Raises the engine's last error on the connection, prefixed with what was being done and
+// naming the file: a database locked by another program raises "locked" (3218), a read-only one
+// "read-only" (3027), anything else the engine's message (3000).
 [[noreturn]] PLATFORM_API void RaiseLast(sqlite3* db, std::string_view doing);
 
 // Where a connection text ("PATH" or "sqlite:PATH") points.

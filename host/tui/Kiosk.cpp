@@ -78,7 +78,7 @@ int RunKiosk(const KioskOptions& options) {
     if (database_file.empty())
         database_file = DefaultDatabaseFile();
     std::filesystem::create_directories(database_file.parent_path(), ec);
-    orvane::ClockDatabase database(database_file);
+    orvane::ClockDatabase database(database_file, std::chrono::seconds(config.database_wait));
     // The automatic punch finds the database open and keeps its prepared lookups between punches.
     const auto lookup = framework::Global()->Database();
     lookup->SetConnectString(database_file.string());

@@ -28,13 +28,12 @@ TEST(AmountFormatTest, HoursAndDollarsAreShownInTheirTemplates) {
     }
 }
 
-class AmountEntryTest : public ::testing::Test {
+class AmountEntryTest : public ::testing::Test, protected KeypadWorld {
   protected:
+    // A ready keypad whose events are logged.
     template <class Keypad>
     std::shared_ptr<Keypad> Ready() {
-        auto keypad = Keypad::Create();
-        keypad->Attach(step, display);
-        keypad->Reset();
+        auto keypad = KeypadWorld::Ready<Keypad>();
         log = std::make_unique<EventLog>(*keypad);
         return keypad;
     }
@@ -49,11 +48,6 @@ class AmountEntryTest : public ::testing::Test {
         return log->events() == std::vector<std::string>{"Finished"};
     }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep();
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     std::unique_ptr<EventLog> log;
 };
 

@@ -29,6 +29,8 @@ struct KeypadKind {
     // Keys that Enter refuses, and the message shown.
     std::string refused_keys;
     std::string refusal;
+    // The date-time keypads draw the digit before their Click; the amount keypads after.
+    bool drawn_before_click;
 };
 
 void PrintTo(const KeypadKind& kind, std::ostream* out) {
@@ -39,19 +41,19 @@ std::vector<KeypadKind> AllKinds() {
     return {
         {"TimeIn", [] { return stampkind::TimeIn::Create(); }, "Enter Date and Time In",
          "  /  /     :    AM", "userinput alignment=0", true, 10, "cmdAmPm", "1",
-         "Invalid Date or Time"},
+         "Invalid Date or Time", true},
         {"TimeOut", [] { return stampkind::TimeOut::Create(); }, "Enter Date and Time Out",
          "  /  /     :    AM", "userinput alignment=0", true, 10, "cmdAmPm", "1",
-         "Invalid Date or Time"},
+         "Invalid Date or Time", true},
         {"Hours", [] { return stampkind::Hours::Create(); }, "Enter Hours", "  :  ",
-         "userinput alignment=0", true, 4, "cmdPlusMinus", "830", "Invalid Time Amount"},
+         "userinput alignment=0", true, 4, "cmdPlusMinus", "830", "Invalid Time Amount", false},
         {"Currency", [] { return stampkind::Currency::Create(); }, "Enter Dollar Amount",
          "$      .  ", "userinput alignment=1", false, 8, "cmdPlusMinus", "000",
-         "Invalid Dollar Amount"},
+         "Invalid Dollar Amount", false},
     };
 }
 
-class EntryFrameTest : public ::testing::TestWithParam<KeypadKind> {
+class EntryFrameTest : public ::testing::TestWithParam<KeypadKind>, protected KeypadWorld {
   protected:
     void SetUp() override {
         keypad = GetParam().create();
@@ -60,11 +62,6 @@ class EntryFrameTest : public ::testing::TestWithParam<KeypadKind> {
         display->clear_calls();
     }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep();
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     std::shared_ptr<EntryKeypad> keypad;
 };
 
@@ -83,15 +80,17 @@ TEST_P(EntryFrameTest, ResetPreparesTheDisplayInOrder) {
     EXPECT_EQ(keypad->Entry(), "");
 }
 
-TEST_P(EntryFrameTest, KeysAreDroppedWhileTheKeypadIsHidden) {
+TEST_P(EntryFrameTest, KeysAreDroppedWhileTheKeypadIsHiddenButButtonsStillClick) {
     EventLog log(*keypad);
     keypad->Extender().SetVisible(false);
     for (int16_t key : {int16_t{'1'}, int16_t{'/'}, int16_t{8}, kEnter}) {
         keypad->ProcessKeyPress(key);
     }
+    EXPECT_TRUE(log.events().empty());
+    keypad->Get<platform::CommandButton>("cmdButton", 5).Click();
+    EXPECT_EQ(log.text(), "Click");
     EXPECT_EQ(keypad->Entry(), "");
     EXPECT_TRUE(display->calls().empty());
-    EXPECT_TRUE(log.events().empty());
 }
 
 TEST_P(EntryFrameTest, DigitsBeyondTheLongestEntryAreIgnoredButRedrawn) {
@@ -131,21 +130,15 @@ TEST_P(EntryFrameTest, UnhandledKeysOnlyRedraw) {
     }
 }
 
-TEST_P(EntryFrameTest, DigitButtonWhileHiddenStillClicks) {
+TEST_P(EntryFrameTest, DigitButtonTypesItsDigitAndClicks) {
     EventLog log(*keypad);
-    keypad->Extender().SetVisible(false);
-    keypad->Get<platform::CommandButton>("cmdButton", 5).Click();
-    EXPECT_EQ(log.events(), std::vector<std::string>{"Click"});
-    EXPECT_EQ(keypad->Entry(), "");
-    EXPECT_TRUE(display->calls().empty());
-}
-
-TEST_P(EntryFrameTest, DigitButtonTypesItsDigit) {
-    EventLog log(*keypad);
+    std::size_t calls_at_click = 0;
+    keypad->Connect("Click", [&] { calls_at_click = display->calls().size(); });
     keypad->Get<platform::CommandButton>("cmdButton", 7).Click();
+    EXPECT_EQ(calls_at_click > 0, GetParam().drawn_before_click);
     keypad->Get<platform::CommandButton>("cmdButton", 0).Click();
     EXPECT_EQ(keypad->Entry(), "70");
-    EXPECT_EQ(log.events(), (std::vector<std::string>{"Click", "Click"}));
+    EXPECT_EQ(log.text(), "Click Click");
 }
 
 TEST_P(EntryFrameTest, ButtonColorInAnyLetterCaseColoursAllElevenButtons) {
@@ -186,15 +179,7 @@ TEST_P(EntryFrameTest, RefusedEntryShowsTheErrorPausesAndShowsTheEntryAgain) {
 }
 
 TEST_P(EntryFrameTest, AttachRefusesAStepOfAnotherKind) {
-    const auto foreign = std::dynamic_pointer_cast<framework::IStep>(
-        orvane::MakeValueStep("Employee ID", platform::Variant(17)));
-    ASSERT_TRUE(foreign);
-    try {
-        keypad->Attach(foreign, display);
-        FAIL() << "no error raised";
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), platform::err::kTypeMismatch);
-    }
+    EXPECT_EQ(ErrorAttachingForeignStep(*keypad, display), platform::err::kTypeMismatch);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllValueKeypads, EntryFrameTest, ::testing::ValuesIn(AllKinds()),
@@ -252,72 +237,6 @@ TEST(EntryFailureSequenceTest, ErrorDispatchPauseCursorRedraw) {
     keypad->ProcessKeyPress(kEnter);
     EXPECT_EQ(log, (std::vector<std::string>{"ShowError", "DoEvents", "Sleep 2000", "ShowCursor",
                                              "SetUserInput"}));
-}
-
-// The digit buttons of the date-time keypads raise Click after the key is drawn; those of the
-// amount keypads before.
-TEST(EntryClickOrderTest, DateTimeKeypadsClickAfterTheKeyAmountKeypadsBefore) {
-    platform::FakeServices fake;
-    platform::ServicesScope scope(fake);
-    auto step = MakeStep();
-    const std::vector<std::pair<std::shared_ptr<EntryKeypad>, bool>> cases{
-        {stampkind::TimeIn::Create(), true},
-        {stampkind::TimeOut::Create(), true},
-        {stampkind::Hours::Create(), false},
-        {stampkind::Currency::Create(), false},
-    };
-    for (const auto& [keypad, drawn_before_click] : cases) {
-        auto display = std::make_shared<orvane::RecordingDisplay>();
-        keypad->Attach(step, display);
-        keypad->Reset();
-        display->clear_calls();
-        std::size_t calls_at_click = 0;
-        keypad->Connect("Click", [&, d = display.get()] { calls_at_click = d->calls().size(); });
-        keypad->Get<platform::CommandButton>("cmdButton", 4).Click();
-        EXPECT_EQ(calls_at_click > 0, drawn_before_click) << keypad->Style().prompt;
-        EXPECT_EQ(keypad->Entry(), "4");
-    }
-}
-
-// The eleven buttons: cells, captions and the two tab orders.
-TEST(EntryLayoutTest, ButtonsSitInTheirCellsWithTheirTabOrders) {
-    struct Cell {
-        std::string name;
-        int index;
-        std::string caption;
-        int left;
-        int top;
-        int tab;
-        int tab_time_out;
-    };
-    const std::vector<Cell> cells{
-        {"cmdButton", 7, "7", 120, 240, 2, 8},        {"cmdButton", 8, "8", 1080, 240, 1, 9},
-        {"cmdButton", 9, "9", 2040, 240, 0, 10},      {"cmdButton", 4, "4", 120, 1080, 5, 5},
-        {"cmdButton", 5, "5", 1080, 1080, 4, 6},      {"cmdButton", 6, "6", 2040, 1080, 3, 7},
-        {"cmdButton", 1, "1", 120, 1920, 8, 2},       {"cmdButton", 2, "2", 1080, 1920, 7, 3},
-        {"cmdButton", 3, "3", 2040, 1920, 6, 4},      {"cmdButton", 0, "0", 1080, 2760, 9, 1},
-        {"cmdAmPm", -1, "AM&/PM", 2040, 2760, 10, 0},
-    };
-    auto time_in = stampkind::TimeIn::Create();
-    auto time_out = stampkind::TimeOut::Create();
-    EXPECT_EQ(time_in->Controls().size(), 11u);
-    for (const Cell& cell : cells) {
-        const auto& in = time_in->Get<platform::CommandButton>(cell.name, cell.index);
-        const auto& out = time_out->Get<platform::CommandButton>(cell.name, cell.index);
-        EXPECT_EQ(in.Caption(), cell.caption);
-        EXPECT_EQ(std::make_pair(in.Left(), in.Top()), std::make_pair(cell.left, cell.top))
-            << in.QualifiedName();
-        EXPECT_EQ(std::make_pair(in.Width(), in.Height()), std::make_pair(855, 735));
-        EXPECT_EQ(in.TabIndex(), cell.tab) << in.QualifiedName();
-        EXPECT_EQ(out.TabIndex(), cell.tab_time_out) << out.QualifiedName();
-        EXPECT_TRUE(in.Graphical());
-    }
-    const auto hours = stampkind::Hours::Create();
-    const auto& sign = hours->Get<platform::CommandButton>("cmdPlusMinus");
-    EXPECT_EQ(sign.Caption(), "+ &/ -");
-    EXPECT_EQ(sign.Font(), (platform::FontSpec{"Arial", 12.0, true}));
-    EXPECT_EQ(time_in->Get<platform::CommandButton>("cmdAmPm").Font(),
-              (platform::FontSpec{"Arial", 9.75, true}));
 }
 
 }  // namespace

@@ -15,9 +15,10 @@ using namespace keypad_test;
 // Thousands of keys of every code, with clicks on whatever is on show mixed in, never break the
 // keypad: entries hold only digits within their limit, the page stays 0 to 2, a manager's walk
 // through the value keypads stays consistent, and events come only where they may.
-class KeyStreamTest : public ::testing::TestWithParam<bool> {
+class KeyStreamTest : public ::testing::TestWithParam<bool>, protected KeypadWorld {
   protected:
     void SetUp() override {
+        step = MakeStep("1011011101", true);
         fake.now = Moment(2026, 12, 4, 12, 0);
         keypad->Attach(step, display);
         keypad->ReceiveMessage(orvane::MakeMessage("manager mode", GetParam()));
@@ -68,11 +69,6 @@ class KeyStreamTest : public ::testing::TestWithParam<bool> {
         }
     }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep("1011011101", true);
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     std::shared_ptr<stampkind::StampkindKeypad> keypad = stampkind::StampkindKeypad::Create();
     int finished = 0;
     int clicks = 0;

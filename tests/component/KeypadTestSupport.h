@@ -13,6 +13,7 @@
 #include "platform/Events.h"
 #include "platform/FakeServices.h"
 #include "step/clsStep.h"
+#include "tests/support/Raised.h"
 
 // What the keypad tests share: a step with chosen settings, a recording display, fake services
 // and a log of the events a keypad raises.
@@ -34,6 +35,25 @@ inline std::shared_ptr<stampkind::clsStep> MakeStep(const std::string& allowed =
     return step;
 }
 
+// Fake services, a step with the default settings and a recording display: where every keypad
+// test starts.
+struct KeypadWorld {
+    // A new keypad of the kind given, attached to the step and reset.
+    template <class Keypad>
+    std::shared_ptr<Keypad> Ready() {
+        auto keypad = Keypad::Create();
+        keypad->Attach(step, display);
+        keypad->Reset();
+        return keypad;
+    }
+
+    platform::FakeServices fake;
+    platform::ServicesScope scope{fake};
+    std::shared_ptr<stampkind::clsStep> step = MakeStep();
+    std::shared_ptr<orvane::RecordingDisplay> display =
+        std::make_shared<orvane::RecordingDisplay>();
+};
+
 // The events of a source by name, in the order they were raised.
 class EventLog {
   public:
@@ -44,6 +64,13 @@ class EventLog {
         }
     }
     const std::vector<std::string>& events() const { return m_events; }
+    // The events joined by blanks: "Click Finished".
+    std::string text() const {
+        std::string all;
+        for (const auto& event : m_events)
+            all += (all.empty() ? "" : " ") + event;
+        return all;
+    }
     void clear() { m_events.clear(); }
 
   private:
@@ -64,5 +91,14 @@ void Type(Keypad& keypad, std::string_view keys) {
 inline constexpr int16_t kEnter = 13;
 
 using Calls = std::vector<orvane::RecordingDisplay::Call>;
+
+// The number of the error attaching a step of another kind raises.
+template <class Keypad>
+int32_t ErrorAttachingForeignStep(Keypad& keypad,
+                                  const std::shared_ptr<orvane::RecordingDisplay>& display) {
+    const auto foreign = std::dynamic_pointer_cast<framework::IStep>(
+        orvane::MakeValueStep("Employee ID", platform::Variant(17)));
+    return ErrorNumberOf([&] { keypad.Attach(foreign, display); });
+}
 
 }  // namespace keypad_test

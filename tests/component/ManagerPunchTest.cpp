@@ -11,8 +11,9 @@ namespace {
 
 using namespace keypad_test;
 
-// One whole manager-mode punch: the keys from the first choice to Finished ("\r" is Enter), the
-// value keypads brought up in turn, and what the step holds at the end.
+// One whole manager-mode punch for each shape of entry (the codes of each shape are typed end to
+// end by the timeclock's own tests): the keys from the first choice to Finished ("\r" is Enter),
+// the value keypads brought up in turn, and what the step holds at the end.
 struct ManagerPunch {
     std::string name;
     std::string keys;
@@ -39,15 +40,11 @@ std::vector<ManagerPunch> AllPunches() {
         punches.push_back({name, key + "\r" + kInKeys, code, {"TimeIn1"}, kIn, kNone, 0.0});
     };
     in_only("In", "1", "I");
-    in_only("LunchReturn", "4", "LI");
-    in_only("BreakReturn", "6", "BI");
     punches.push_back({"Switch", "7\r" + std::string(kInKeys), "SW", {"TimeIn1"}, kIn, kIn, 0.0});
     const auto out_only = [&](std::string name, std::string key, std::string code) {
         punches.push_back({name, key + "\r" + kOutKeys, code, {"TimeOut1"}, kNone, kOut, 0.0});
     };
     out_only("Out", "2", "O");
-    out_only("LunchLeave", "3", "LO");
-    out_only("BreakLeave", "5", "BO");
     punches.push_back({"Complete",
                        "++2\r" + std::string(kInKeys) + kOutKeys,
                        "C",
@@ -60,10 +57,6 @@ std::vector<ManagerPunch> AllPunches() {
             {name, keys + "\r" + kInKeys + "0830\r", code, {"TimeIn1", "Hours1"}, kIn, kNone, 8.5});
     };
     hours("Holiday", "+2", "H");
-    hours("Sick", "+3", "S");
-    hours("Vacation", "+4", "V");
-    hours("Personal", "+5", "P");
-    hours("Bonus", "+6", "B");
     hours("Funeral", "+8", "FL");
     hours("JuryDuty", "++1", "JD");
     const auto dollars = [&](std::string name, std::string keys, std::string code) {
@@ -76,15 +69,15 @@ std::vector<ManagerPunch> AllPunches() {
                            -12.34});
     };
     dollars("Advance", "+1", "A");
-    dollars("Other", "+7", "X");
     punches.push_back({"Status", "0\r", "Status", {}, kNone, kNone, 0.0});
     return punches;
 }
 
 // A keypad attached to a step that offers STATUS, in manager mode, coloured and reset.
-class ManagerKeypadFixture : public ::testing::Test {
+class ManagerKeypadFixture : public ::testing::Test, protected KeypadWorld {
   protected:
     void SetUp() override {
+        step = MakeStep("1111111111", true);
         fake.now = Moment(2026, 12, 4, 17, 30);
         keypad->Attach(step, display);
         keypad->ReceiveMessage(orvane::MakeMessage("manager mode", true));
@@ -102,11 +95,6 @@ class ManagerKeypadFixture : public ::testing::Test {
         return shown;
     }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep("1111111111", true);
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     std::shared_ptr<stampkind::StampkindKeypad> keypad = stampkind::StampkindKeypad::Create();
     EventLog log{*keypad};
     std::vector<std::string> finished_keypads;

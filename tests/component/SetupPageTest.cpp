@@ -8,6 +8,7 @@
 
 #include "platform/Error.h"
 #include "platform/Variant.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
@@ -105,83 +106,48 @@ class SetupPageTest : public ::testing::Test {
     std::shared_ptr<stampkind::SetupPage> page = std::make_shared<stampkind::SetupPage>();
 };
 
-TEST_F(SetupPageTest, ControlsFollowTheTableAndStartEnabledAndVisible) {
-    ASSERT_EQ(page->Controls().size(), stampkind::SetupPage::kControls.size());
-    EXPECT_EQ(page->ScaleWidth(), 5835);
-    EXPECT_EQ(page->ScaleHeight(), 4620);
-    for (const auto& row : stampkind::SetupPage::kControls) {
-        auto control = page->Find(row.name);
-        ASSERT_TRUE(control) << row.name;
-        EXPECT_EQ(control->Kind(), row.kind) << row.name;
-        EXPECT_EQ(control->Caption(), row.caption) << row.name;
-        EXPECT_EQ(control->Container(), row.container) << row.name;
-        EXPECT_EQ(control->TabIndex(), row.tab_index) << row.name;
-        EXPECT_TRUE(control->Visible() && control->Enabled()) << row.name;
-    }
-    ASSERT_EQ(List().ListCount(), 10);
-    EXPECT_TRUE(List().MultiSelect());
-    EXPECT_EQ(List().List(0), "Advance");
-    EXPECT_EQ(List().List(7), "Funeral Leave");
-    EXPECT_EQ(List().List(9), "Complete");
-}
-
-struct AllowedCase {
-    const char* name;
-    const char* stored;
-    const char* shown;
-};
-
-class AllowedTypesTest : public SetupPageTest, public ::testing::WithParamInterface<AllowedCase> {};
-
 // What AttachStep selects from the stored text and what ApplyChanges writes back unedited.
-TEST_P(AllowedTypesTest, ShowsAndWritesBack) {
-    auto step = Step(GetParam().stored, 18.0, false);
-    page->AttachStep(step);
-    EXPECT_EQ(SelectedMask(), GetParam().shown);
-    page->ApplyChanges();
-    EXPECT_EQ(step->settings->values["AllowedStampkinds"], Variant(GetParam().shown));
+TEST_F(SetupPageTest, AllowedTypesAreShownAndWrittenBack) {
+    struct Row {
+        const char* stored;
+        const char* shown;
+    };
+    const Row rows[] = {{"1111111111", "1111111111"},
+                        {"0000000000", "0000000000"},
+                        {"1010101019", "1010101011"},    // any digit but zero selects
+                        {"10101010191", "1010101011"}};  // the eleventh character is ignored
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stored);
+        auto step = Step(row.stored, 18.0, false);
+        page->AttachStep(step);
+        EXPECT_EQ(SelectedMask(), row.shown);
+        page->ApplyChanges();
+        EXPECT_EQ(step->settings->values["AllowedStampkinds"], Variant(row.shown));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    SetupPage, AllowedTypesTest,
-    ::testing::Values(AllowedCase{"AllAllowed", "1111111111", "1111111111"},
-                      AllowedCase{"NoneAllowed", "0000000000", "0000000000"},
-                      AllowedCase{"AnyDigitButZeroSelects", "1010101019", "1010101011"},
-                      AllowedCase{"EleventhCharacterIgnored", "10101010191", "1010101011"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct BadAllowedCase {
-    const char* name;
-    const char* stored;
-    const char* selected_before_failure;
-};
-
-class BadAllowedTypesTest : public SetupPageTest,
-                            public ::testing::WithParamInterface<BadAllowedCase> {};
 
 // A stored text that is too short or holds a non-digit fails at that character: the items
 // before it are set, the span and the check box are not loaded.
-TEST_P(BadAllowedTypesTest, FailsWithTypeMismatchAtTheCharacter) {
-    Span().SetText("unchanged");
-    auto step = Step(GetParam().stored, 5.0, true);
-    try {
-        page->AttachStep(step);
-        FAIL() << "no error raised";
-    } catch (const platform::RaisedError& e) {
-        EXPECT_EQ(e.number(), platform::err::kTypeMismatch);
+TEST_F(SetupPageTest, BadAllowedTypesFailWithTypeMismatchAtTheCharacter) {
+    struct Row {
+        const char* stored;
+        const char* selected_before_failure;
+    };
+    const Row rows[] = {{"11111", "1111100000"},
+                        {"111x111111", "1110000000"},
+                        {" 111111111", "0000000000"},
+                        {"", "0000000000"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stored);
+        page = std::make_shared<stampkind::SetupPage>();
+        Span().SetText("unchanged");
+        auto step = Step(row.stored, 5.0, true);
+        EXPECT_EQ(ErrorNumberOf([&] { page->AttachStep(step); }), platform::err::kTypeMismatch);
+        EXPECT_EQ(SelectedMask(), row.selected_before_failure);
+        EXPECT_EQ(Span().Text(), "unchanged");
+        EXPECT_EQ(Check().Value(), 0);
     }
-    EXPECT_EQ(SelectedMask(), GetParam().selected_before_failure);
-    EXPECT_EQ(Span().Text(), "unchanged");
-    EXPECT_EQ(Check().Value(), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    SetupPage, BadAllowedTypesTest,
-    ::testing::Values(BadAllowedCase{"FiveCharacters", "11111", "1111100000"},
-                      BadAllowedCase{"LetterAtFourth", "111x111111", "1110000000"},
-                      BadAllowedCase{"BlankAtFirst", " 111111111", "0000000000"},
-                      BadAllowedCase{"Empty", "", "0000000000"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SetupPageTest, ClickedSelectionIsWrittenAsTenCharacters) {
     auto step = Step("0000000000", 18.0, false);
@@ -197,31 +163,20 @@ TEST_F(SetupPageTest, ClickedSelectionIsWrittenAsTenCharacters) {
     EXPECT_EQ(step->settings->values["AllowedStampkinds"], Variant("0000000000"));
 }
 
-struct SpanCase {
-    const char* name;
-    const char* text;
-    double written;
-};
-
-class SpanTextTest : public SetupPageTest, public ::testing::WithParamInterface<SpanCase> {};
-
 // The span is the leading number of the text, written as a double even when the box is disabled.
-TEST_P(SpanTextTest, WritesTheLeadingNumber) {
-    auto step = DefaultStep();
-    page->AttachStep(step);
-    ASSERT_FALSE(Span().Enabled());
-    Span().SetText(GetParam().text);
-    page->ApplyChanges();
-    EXPECT_EQ(step->settings->values["GlidepassSpan"], Variant(GetParam().written));
+TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
+    const std::pair<const char*, double> rows[] = {
+        {"12.5", 12.5}, {"7 days", 7.0}, {"  24", 24.0}, {"", 0.0}, {"abc", 0.0}};
+    for (const auto& [text, written] : rows) {
+        SCOPED_TRACE(text);
+        auto step = DefaultStep();
+        page->AttachStep(step);
+        ASSERT_FALSE(Span().Enabled());
+        Span().SetText(text);
+        page->ApplyChanges();
+        EXPECT_EQ(step->settings->values["GlidepassSpan"], Variant(written));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(SetupPage, SpanTextTest,
-                         ::testing::Values(SpanCase{"Fraction", "12.5", 12.5},
-                                           SpanCase{"NumberThenWords", "7 days", 7.0},
-                                           SpanCase{"LeadingBlanks", "  24", 24.0},
-                                           SpanCase{"Empty", "", 0.0},
-                                           SpanCase{"NoNumber", "abc", 0.0}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SetupPageTest, GlidepassSettingTicksTheBoxAndEnablesTheSpan) {
     page->AttachStep(Step("1111111111", 12.5, true));
@@ -275,12 +230,7 @@ TEST_F(SetupPageTest, AFailedLookupStopsApplyAfterTheSettingsWritten) {
 }
 
 TEST_F(SetupPageTest, ApplyWithoutAStepIsAnError) {
-    try {
-        page->ApplyChanges();
-        FAIL() << "no error raised";
-    } catch (const platform::RaisedError& e) {
-        EXPECT_EQ(e.number(), platform::err::kObjectVariableNotSet);
-    }
+    EXPECT_EQ(ErrorNumberOf([&] { page->ApplyChanges(); }), platform::err::kObjectVariableNotSet);
 }
 
 TEST_F(SetupPageTest, DescriptionIsEmptyAndMessagesChangeNothing) {

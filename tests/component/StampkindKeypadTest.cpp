@@ -13,7 +13,7 @@ namespace {
 using namespace keypad_test;
 using stampkind::StampkindKeypad;
 
-class PunchKeypadTest : public ::testing::Test {
+class PunchKeypadTest : public ::testing::Test, protected KeypadWorld {
   protected:
     // A keypad attached to a step with the settings given, reset, in or out of manager mode.
     void Start(const std::string& allowed = "1111111111", bool statistics = false,
@@ -32,54 +32,20 @@ class PunchKeypadTest : public ::testing::Test {
     platform::CommandButton& Named(std::string_view name) {
         return keypad->Get<platform::CommandButton>(name);
     }
-    // The indexes of the punch-type buttons on show.
-    std::vector<int> Shown() {
-        std::vector<int> shown;
+    // The indexes of the punch-type buttons on show, or of those disabled.
+    std::vector<int> Shown(bool disabled = false) {
+        std::vector<int> indexes;
         for (int i = 0; i < 19; ++i) {
-            if (Button(i).Visible())
-                shown.push_back(i);
+            if (disabled ? !Button(i).Enabled() : Button(i).Visible())
+                indexes.push_back(i);
         }
-        return shown;
+        return indexes;
     }
-    std::vector<int> Disabled() {
-        std::vector<int> disabled;
-        for (int i = 0; i < 19; ++i) {
-            if (!Button(i).Enabled())
-                disabled.push_back(i);
-        }
-        return disabled;
-    }
-    bool EmbeddedShown(std::string_view name) { return keypad->Find(name)->Visible(); }
+    std::vector<int> Disabled() { return Shown(true); }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
     std::shared_ptr<StampkindKeypad> keypad = StampkindKeypad::Create();
-    std::shared_ptr<stampkind::clsStep> step;
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     EventLog log{*keypad};
 };
-
-TEST_F(PunchKeypadTest, ButtonsCarryTheirCaptionsTagsCellsAndFonts) {
-    // Before the first page every button is on show at its cell, pages overlapping.
-    for (int i = 0; i < 19; ++i) {
-        EXPECT_TRUE(Button(i).Visible() && Button(i).Enabled()) << i;
-        EXPECT_EQ(std::make_pair(Button(i).Width(), Button(i).Height()), std::make_pair(1215, 615));
-    }
-    EXPECT_EQ(std::make_pair(Button(17).Left(), Button(17).Top()), std::make_pair(1560, 120));
-    EXPECT_EQ(Button(9).Font(), (platform::FontSpec{"MS Sans Serif", 8.25, true}));
-    EXPECT_EQ(Button(3).Caption(), "LUNCH RETURN\r4");
-    EXPECT_EQ(Button(18).Tag(), "Status");
-    EXPECT_EQ(Named("cmdMorePunches").Caption(), "More &Punches\r+");
-    EXPECT_EQ(Named("cmdSkip").Caption(), "&Skip\r-");
-    EXPECT_EQ(Named("cmdSkip").Font(), (platform::FontSpec{"Arial", 9.75, true}));
-    for (const char* name : {"TimeIn1", "TimeOut1", "Hours1", "Currency1"}) {
-        const auto site = keypad->Find(name);
-        ASSERT_TRUE(site) << name;
-        EXPECT_FALSE(site->Visible()) << name;
-        EXPECT_EQ(std::make_pair(site->Width(), site->Height()), std::make_pair(3015, 3735));
-    }
-}
 
 TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
     struct Row {
@@ -117,15 +83,6 @@ TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
     }
 }
 
-TEST_F(PunchKeypadTest, StatusSharesTheSkipCellInManagerMode) {
-    Start("1111111111", true, true);
-    EXPECT_TRUE(Button(18).Visible());
-    EXPECT_TRUE(Named("cmdSkip").Visible());
-    EXPECT_TRUE(Named("cmdMorePunches").Visible());
-    EXPECT_EQ(std::make_pair(Button(18).Left(), Button(18).Top()),
-              std::make_pair(Named("cmdSkip").Left(), Named("cmdSkip").Top()));
-}
-
 TEST_F(PunchKeypadTest, StatusStaysOnWhileTheKeypadIsOffScreen) {
     keypad->Extender().SetVisible(false);
     Start("1111111111", true, true);
@@ -135,30 +92,14 @@ TEST_F(PunchKeypadTest, StatusStaysOnWhileTheKeypadIsOffScreen) {
 
 TEST_F(PunchKeypadTest, AllowedTypesTooShortOrNotNumericFailWithTypeMismatch) {
     for (const char* allowed : {"", "11111", "11111111x1"}) {
-        step = MakeStep(allowed);
-        keypad->Attach(step, display);
-        try {
-            keypad->Reset();
-            FAIL() << "no error for \"" << allowed << "\"";
-        } catch (const platform::RaisedError& error) {
-            EXPECT_EQ(error.number(), platform::err::kTypeMismatch) << allowed;
-        }
+        keypad->Attach(MakeStep(allowed), display);
+        EXPECT_EQ(ErrorNumberOf([&] { keypad->Reset(); }), platform::err::kTypeMismatch) << allowed;
     }
 }
 
-TEST_F(PunchKeypadTest, ResetBeforeAttachFails) {
+TEST_F(PunchKeypadTest, ResetBeforeAttachAndAttachingAnotherKindOfStepFail) {
     EXPECT_THROW(keypad->Reset(), platform::RaisedError);
-}
-
-TEST_F(PunchKeypadTest, AttachRefusesAStepOfAnotherKind) {
-    const auto foreign = std::dynamic_pointer_cast<framework::IStep>(
-        orvane::MakeValueStep("Employee ID", platform::Variant(17)));
-    try {
-        keypad->Attach(foreign, display);
-        FAIL() << "no error raised";
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), platform::err::kTypeMismatch);
-    }
+    EXPECT_EQ(ErrorAttachingForeignStep(*keypad, display), platform::err::kTypeMismatch);
 }
 
 TEST_F(PunchKeypadTest, ResetPreparesTheDisplayAndPageZero) {
@@ -211,74 +152,43 @@ TEST_F(PunchKeypadTest, ManagerModeShowsAndHidesMoreAndSkipAndLeavingItReturnsTo
     EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
 }
 
-// Key sequences outside and inside manager mode: the step's Value, the keypad's Value and the
-// events in order.
+// Key sequences outside and inside manager mode ("\r" is Enter): the keypad's Value, the step's
+// Value and the events in order.
 TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
     struct Row {
         const char* name;
         bool manager;
         bool statistics;
-        std::vector<int16_t> keys;
-        std::string chosen;
-        std::string step_value;
-        std::vector<std::string> events;
+        const char* keys;
+        const char* chosen;
+        const char* step_value;
+        const char* events;
     };
-    using V = std::vector<std::string>;
-    const std::vector<Row> rows{
-        {"InThenEnter", false, false, {'1', kEnter}, "I", "I", V{"Click", "Finished"}},
-        {"SwitchThenEnter", false, false, {'7', kEnter}, "SW", "SW", V{"Click", "Finished"}},
-        {"LaterChoiceReplaces",
-         false,
-         false,
-         {'1', '3', kEnter},
-         "LO",
-         "LO",
-         V{"Click", "Click", "Finished"}},
-        {"EightAndNineIgnored", false, false, {'8', '9'}, "", "", V{}},
-        {"PlusMinusIgnoredOutsideManagerMode", false, false, {'+', '-'}, "", "", V{}},
-        {"ZeroChoosesHiddenStatus",
-         false,
-         false,
-         {'0', kEnter},
-         "Status",
-         "Status",
-         V{"Click", "Finished"}},
-        {"EnterBeforeChoiceDoesNothing", false, false, {kEnter}, "", "", V{}},
-        {"SecondEnterFinishesAgain",
-         false,
-         false,
-         {'2', kEnter, kEnter},
-         "O",
-         "O",
-         V{"Click", "Finished", "Finished"}},
-        {"PageOneZeroChoosesNothing", true, false, {'+', '0'}, "", "", V{"Click", "Click"}},
-        {"PageOneNineIgnored", true, false, {'+', '9'}, "", "", V{"Click"}},
-        {"PageTwoZeroChoosesNothing",
-         true,
-         false,
-         {'+', '+', '0'},
-         "",
-         "",
-         V{"Click", "Click", "Click"}},
-        {"PageTwoComplete", true, false, {'+', '+', '2'}, "C", "", V{"Click", "Click", "Click"}},
-        {"StatusFinishesOnConfirm",
-         true,
-         true,
-         {'0', kEnter},
-         "Status",
-         "Status",
-         V{"Click", "Finished"}},
-        {"SkipFinishesWithoutEnter", true, false, {'1', '-'}, "", "", V{"Click", "Finished"}},
-        {"ChoiceKeptAcrossPages", true, false, {'1', '+'}, "I", "", V{"Click", "Click"}},
+    const Row rows[] = {
+        {"InThenEnter", false, false, "1\r", "I", "I", "Click Finished"},
+        {"SwitchThenEnter", false, false, "7\r", "SW", "SW", "Click Finished"},
+        {"LaterChoiceReplaces", false, false, "13\r", "LO", "LO", "Click Click Finished"},
+        {"EightAndNineIgnored", false, false, "89", "", "", ""},
+        {"PlusMinusIgnoredOutsideManagerMode", false, false, "+-", "", "", ""},
+        {"ZeroChoosesHiddenStatus", false, false, "0\r", "Status", "Status", "Click Finished"},
+        {"EnterBeforeChoiceDoesNothing", false, false, "\r", "", "", ""},
+        {"SecondEnterFinishesAgain", false, false, "2\r\r", "O", "O", "Click Finished Finished"},
+        {"PageOneZeroChoosesNothing", true, false, "+0", "", "", "Click Click"},
+        {"PageOneNineIgnored", true, false, "+9", "", "", "Click"},
+        {"PageTwoZeroChoosesNothing", true, false, "++0", "", "", "Click Click Click"},
+        {"PageTwoComplete", true, false, "++2", "C", "", "Click Click Click"},
+        {"StatusFinishesOnConfirm", true, true, "0\r", "Status", "Status", "Click Finished"},
+        {"SkipFinishesWithoutEnter", true, false, "1-", "", "", "Click Finished"},
+        {"ChoiceKeptAcrossPages", true, false, "1+", "I", "", "Click Click"},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         Start("1111111111", row.statistics, row.manager);
         step->SetValue(platform::Variant(""));
-        for (int16_t key : row.keys)
-            keypad->ProcessKeyPress(key);
-        EXPECT_EQ(keypad->Value(), row.chosen) << row.name;
-        EXPECT_EQ(step->Value().to_text(), row.step_value) << row.name;
-        EXPECT_EQ(log.events(), row.events) << row.name;
+        Type(*keypad, row.keys);
+        EXPECT_EQ(keypad->Value(), row.chosen);
+        EXPECT_EQ(step->Value().to_text(), row.step_value);
+        EXPECT_EQ(log.text(), row.events);
     }
 }
 

@@ -29,16 +29,14 @@ TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
     }
 }
 
-class TimeEntryTest : public ::testing::Test {
+class TimeEntryTest : public ::testing::Test, protected KeypadWorld {
   protected:
     TimeEntryTest() { fake.now = Moment(2026, 12, 4, 16, 51, 10); }
 
     // Types the keys into a fresh keypad and presses Enter.
     template <class Keypad>
     std::shared_ptr<Keypad> Enter(std::string_view keys) {
-        auto keypad = Keypad::Create();
-        keypad->Attach(step, display);
-        keypad->Reset();
+        auto keypad = Ready<Keypad>();
         Type(*keypad, keys);
         display->clear_calls();
         log = std::make_unique<EventLog>(*keypad);
@@ -48,11 +46,6 @@ class TimeEntryTest : public ::testing::Test {
 
     bool Finished() const { return log->events() == std::vector<std::string>{"Finished"}; }
 
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep();
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
     std::unique_ptr<EventLog> log;
 };
 
@@ -76,27 +69,20 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOnBothKeypads) {
         Enter<stampkind::TimeIn>(row.keys);
         EXPECT_EQ(step->DateTimeIn(), row.stored) << row.name;
         EXPECT_TRUE(Finished()) << row.name;
+        // An accepted entry is not drawn again.
+        EXPECT_TRUE(display->calls().empty()) << row.name;
 
         Enter<stampkind::TimeOut>(row.keys);
         EXPECT_EQ(step->DateTimeOut(), row.stored) << row.name;
         EXPECT_TRUE(Finished()) << row.name;
+        EXPECT_TRUE(display->calls().empty()) << row.name;
     }
 }
 
-TEST_F(TimeEntryTest, AcceptedEnterDoesNotRedraw) {
-    Enter<stampkind::TimeIn>("1204260830");
-    EXPECT_TRUE(display->calls().empty());
-    Enter<stampkind::TimeOut>("1204260830");
-    EXPECT_TRUE(display->calls().empty());
-}
-
-TEST_F(TimeEntryTest, TimeInEmptyEntryTakesThePresentMomentToTheSecond) {
+TEST_F(TimeEntryTest, TimeInEmptyEntryIsThePresentSecondAndADateAloneIsMidnight) {
     Enter<stampkind::TimeIn>("");
     EXPECT_EQ(step->DateTimeIn(), fake.now);
     EXPECT_TRUE(Finished());
-}
-
-TEST_F(TimeEntryTest, TimeInDateAloneIsMidnight) {
     Enter<stampkind::TimeIn>("120426");
     EXPECT_EQ(step->DateTimeIn(), Moment(2026, 12, 4, 0, 0));
     EXPECT_TRUE(Finished());
@@ -202,9 +188,7 @@ TEST_F(TimeEntryTest, EmptyOutDuringTheNoonHourReadsAsMidnightUntilPm) {
 }
 
 TEST_F(TimeEntryTest, AmPmButtonTogglesAndRedrawsWithoutMovingTheCursor) {
-    auto keypad = stampkind::TimeOut::Create();
-    keypad->Attach(step, display);
-    keypad->Reset();
+    auto keypad = Ready<stampkind::TimeOut>();
     Type(*keypad, "12042608");
     display->clear_calls();
     EventLog events(*keypad);
@@ -214,14 +198,24 @@ TEST_F(TimeEntryTest, AmPmButtonTogglesAndRedrawsWithoutMovingTheCursor) {
 }
 
 TEST_F(TimeEntryTest, CursorFollowsDigitsAndSeparators) {
-    auto keypad = stampkind::TimeIn::Create();
-    keypad->Attach(step, display);
-    keypad->Reset();
+    auto keypad = Ready<stampkind::TimeIn>();
     const std::vector<int> positions{1, 3, 4, 6, 7, 9, 10, 12, 13, 15};
     for (std::size_t i = 0; i < positions.size(); ++i) {
         keypad->ProcessKeyPress('1');
         EXPECT_EQ(display->cursor_position(), positions[i]) << "after " << i + 1 << " digits";
     }
+}
+
+// TimeOut puts the AM/PM button first in the tab order, TimeIn last.
+TEST(TimeEntryTabOrderTest, AmPmIsLastOnTimeInAndFirstOnTimeOut) {
+    const auto tabs = [](const auto& keypad) {
+        return std::vector<int>{
+            keypad->template Get<platform::CommandButton>("cmdAmPm").TabIndex(),
+            keypad->template Get<platform::CommandButton>("cmdButton", 9).TabIndex(),
+            keypad->template Get<platform::CommandButton>("cmdButton", 0).TabIndex()};
+    };
+    EXPECT_EQ(tabs(stampkind::TimeIn::Create()), (std::vector<int>{10, 0, 9}));
+    EXPECT_EQ(tabs(stampkind::TimeOut::Create()), (std::vector<int>{0, 10, 1}));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Damaged or wrong input at each door of the time clock: the configuration, the component
 // registry, the database file and the card number. Each ends the punch with a raised error
 // that names the problem, or is repaired; none crashes the clock or loses a stored punch.
+#include <sqlite3.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "host/database/ClockDatabase.h"
@@ -124,12 +127,60 @@ TEST_F(BadInputTest, UnusableDatabaseIsNamed) {
     EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
 }
 
+// A database another program holds locked: the punch says so once the configured wait is over,
+// stores nothing, and the next punch after the lock is let go is stored.
+TEST_F(BadInputTest, LockedDatabaseIsNamedAndTheNextPunchIsStored) {
+    Write(Config(), "{\"database_wait\": 0}");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(Database().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ExpectRefusedOut({}, 3218, Database().string());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
+    const auto out = Punch(kOut, "2 ENTER", {"--card", std::to_string(kCard)});
+    ASSERT_EQ(out.status, 0) << out.out << out.err;
+    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"O"});
+}
+
+// A database that may only be read, whether its file's permissions say so or its own header
+// does: the punch names it and the stored punches stay as they were.
+TEST_F(BadInputTest, ReadOnlyDatabaseIsNamedAndKept) {
+    // The header's write version (byte 18) above 2 makes the engine open the file read-only;
+    // unlike the file's permissions, this holds for the superuser too.
+    constexpr std::streamoff kWriteVersion = 18;
+    const auto set_write_version = [this](char version) {
+        std::fstream file(Database(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekg(kWriteVersion);
+        const char was = static_cast<char>(file.get());
+        file.seekp(kWriteVersion);
+        file.put(version);
+        return was;
+    };
+    const char was = set_write_version(3);
+    ExpectRefusedOut({}, 3027, Database().string());
+    set_write_version(was);
+    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
+
+    if (geteuid() != 0) {
+        std::filesystem::permissions(Database(), std::filesystem::perms::owner_read);
+        ExpectRefusedOut({}, 3027, Database().string());
+        std::filesystem::permissions(
+            Database(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
+    }
+}
+
 TEST_F(BadInputTest, CardFarOutOfRangeStoresNothing) {
     for (const char* card : {"99999999999", "-99999999999", "2147483648"}) {
         SCOPED_TRACE(card);
         const auto result = Punch(kOut, "2 ENTER", {"--card", card});
         EXPECT_EQ(result.status, 1) << result.out << result.err;
-        EXPECT_EQ(result.json()["error"]["number"], 6) << result.out;
+        const auto report = result.json();
+        EXPECT_EQ(report["error"]["number"], 6) << result.out;
+        EXPECT_NE(report["error"]["description"].get<std::string>().find(card), std::string::npos)
+            << result.out;
         EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
     }
 }

@@ -19,6 +19,8 @@ class TimeclockTest : public ::testing::Test {
   protected:
     struct Result {
         int status = -1;
+        // The signal that ended the program, 0 when it exited.
+        int signal = 0;
         std::string out;
         std::string err;
         nlohmann::json json() const { return nlohmann::json::parse(out); }
@@ -45,10 +47,12 @@ class TimeclockTest : public ::testing::Test {
     std::filesystem::path Database() const { return m_folder / "clock.db"; }
     std::filesystem::path Config() const { return m_folder / "timeclock.json"; }
 
-    // Runs timeclock with the arguments (each quoted for the shell).
-    Result Run(const std::vector<std::string>& arguments) const {
+    // Runs timeclock with the arguments (each quoted for the shell); `environment` holds more
+    // NAME=value settings for it, already quoted.
+    Result Run(const std::vector<std::string>& arguments,
+               const std::string& environment = "") const {
         std::string command = "STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
-                              Quote((m_bin / "timeclock").string());
+                              environment + " " + Quote((m_bin / "timeclock").string());
         for (const auto& argument : arguments)
             command += " " + Quote(argument);
         const auto err_file = m_folder / "stderr.txt";
@@ -63,6 +67,11 @@ class TimeclockTest : public ::testing::Test {
             result.out.append(buffer, read);
         const int status = pclose(pipe);
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        // The shell reports a program it ran and lost to a signal as 128 plus the signal.
+        if (WIFSIGNALED(status))
+            result.signal = WTERMSIG(status);
+        else if (result.status > 128)
+            result.signal = result.status - 128;
         std::stringstream err;
         err << std::ifstream(err_file).rdbuf();
         result.err = err.str();

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/SqlDialect.h"
 #include "platform/Error.h"
+#include "tests/support/Raised.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -74,49 +75,45 @@ class ClockDatabaseTest : public ::testing::Test {
     ClockDatabase m_db{m_folder / "clock.db"};
 };
 
-TEST_F(ClockDatabaseTest, OutClosesTheOpenWorkRecord) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    m_db.StorePunch(punch(record("", "O", {}, {{16, 30}})));
-    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"O 08:00 16:30"}));
-}
-
-TEST_F(ClockDatabaseTest, LunchSplitsTheDayIntoWorkAndLunchRecords) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    // Lunch leave: the work record closes, the lunch record opens.
-    m_db.StorePunch(punch(record("", "O", {}, {{12, 0}}), {record("LO", "LO", {{12, 0}}, {})}));
-    // Lunch return: a new work record opens, the lunch record closes.
-    m_db.StorePunch(punch(record("", "I", {{12, 45}}, {}), {record("LI", "LI", {}, {{12, 45}})}));
-    m_db.StorePunch(punch(record("", "O", {}, {{17, 0}})));
-    EXPECT_EQ(stored(m_db),
-              (std::vector<std::string>{"O 08:00 12:00", "LI 12:00 12:45", "O 12:45 17:00"}));
-}
-
-TEST_F(ClockDatabaseTest, BreakReturnClosesTheBreakAndLeavesWorkOpen) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    m_db.StorePunch(punch(record("", "BO", {{10, 0}}, {})));
-    m_db.StorePunch(punch(record("", "BI", {}, {{10, 15}})));
-    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"I 08:00 -", "BI 10:00 10:15"}));
-}
-
-TEST_F(ClockDatabaseTest, SwitchClosesWorkAndOpensTheNext) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    m_db.StorePunch(punch(record("", "O", {}, {{11, 0}}), {record("I", "I", {{11, 0}}, {})}));
-    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"O 08:00 11:00", "I 11:00 -"}));
-}
-
-TEST_F(ClockDatabaseTest, OutWithoutOpenRecordIsARowOfItsOwn) {
-    // An open record that begins after the out, and an amount punch, are not paired.
-    m_db.StorePunch(punch(record("", "H", {{7, 0}}, {})));
-    m_db.StorePunch(punch(record("", "I", {{18, 0}}, {})));
-    m_db.StorePunch(punch(record("", "O", {}, {{16, 0}})));
-    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"H 07:00 -", "I 18:00 -", "O - 16:00"}));
-}
-
-TEST_F(ClockDatabaseTest, OutPairsWithTheLatestOpenRecordOnly) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {}, 3)));
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {}, 4)));
-    m_db.StorePunch(punch(record("", "O", {}, {{16, 0}}, 4)));
-    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"I 08:00 -", "O 08:00 16:00"}));
+// How the punches of a day pair up into rows.
+TEST_F(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
+    const auto in = [](int h, int m, int d = 4) { return punch(record("", "I", {{h, m}}, {}, d)); };
+    const auto out = [](int h, int m) { return punch(record("", "O", {}, {{h, m}})); };
+    struct Row {
+        const char* name;
+        std::vector<PunchWrite> punches;
+        std::vector<std::string> stored;
+    };
+    const Row rows[] = {
+        {"OutClosesTheOpenWorkRecord", {in(8, 0), out(16, 30)}, {"O 08:00 16:30"}},
+        // Lunch leave closes work and opens lunch; lunch return opens work and closes lunch.
+        {"LunchSplitsTheDay",
+         {in(8, 0), punch(record("", "O", {}, {{12, 0}}), {record("LO", "LO", {{12, 0}}, {})}),
+          punch(record("", "I", {{12, 45}}, {}), {record("LI", "LI", {}, {{12, 45}})}), out(17, 0)},
+         {"O 08:00 12:00", "LI 12:00 12:45", "O 12:45 17:00"}},
+        {"BreakReturnClosesTheBreakAndLeavesWorkOpen",
+         {in(8, 0), punch(record("", "BO", {{10, 0}}, {})),
+          punch(record("", "BI", {}, {{10, 15}}))},
+         {"I 08:00 -", "BI 10:00 10:15"}},
+        {"SwitchClosesWorkAndOpensTheNext",
+         {in(8, 0), punch(record("", "O", {}, {{11, 0}}), {record("I", "I", {{11, 0}}, {})})},
+         {"O 08:00 11:00", "I 11:00 -"}},
+        // An open record that begins after the out, and an amount punch, are not paired.
+        {"OutWithoutOpenRecordIsARowOfItsOwn",
+         {punch(record("", "H", {{7, 0}}, {})), in(18, 0), out(16, 0)},
+         {"H 07:00 -", "I 18:00 -", "O - 16:00"}},
+        {"OutPairsWithTheLatestOpenRecordOnly",
+         {in(8, 0, 3), in(8, 0), out(16, 0)},
+         {"I 08:00 -", "O 08:00 16:00"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder folder;
+        ClockDatabase db(folder / "clock.db");
+        for (const auto& write : row.punches)
+            db.StorePunch(write);
+        EXPECT_EQ(stored(db), row.stored);
+    }
 }
 
 TEST_F(ClockDatabaseTest, PunchThatWroteNothingStoresNothing) {
@@ -159,12 +156,10 @@ TEST_F(ClockDatabaseTest, EmployeesAreKeptByCard) {
     EXPECT_EQ(m_db.Employees(),
               (std::vector<orvane::Employee>{{3, "Ben Ortiz", true}, {12, "Ada Stone", false}}));
     EXPECT_EQ(m_db.FindEmployee(12), (orvane::Employee{12, "Ada Stone", false}));
-    try {
-        m_db.AddEmployee({12, "Someone Else", false});
-        FAIL() << "a second employee with card 12 was added";
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), platform::err::kKeyAlreadyAssociated);
-    }
+    EXPECT_EQ(ErrorNumberOf([&] {
+                  m_db.AddEmployee({12, "Someone Else", false});
+              }),
+              platform::err::kKeyAlreadyAssociated);
     EXPECT_TRUE(m_db.RemoveEmployee(12));
     EXPECT_FALSE(m_db.RemoveEmployee(12));
     EXPECT_FALSE(m_db.FindEmployee(12).has_value());

@@ -4,6 +4,7 @@
 #include "host/database/DatabaseError.h"
 #include "host/database/SqlDialect.h"
 #include "platform/Error.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
@@ -98,13 +99,9 @@ class Unreadable : public ::testing::TestWithParam<UnreadableCase> {};
 
 TEST_P(Unreadable, RaisesSyntaxErrorNamingThePiece) {
     const auto& row = GetParam();
-    try {
-        Translate(row.query);
-        FAIL() << "no error for " << row.query;
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), orvane::dberr::kSyntax);
-        EXPECT_NE(error.description().find(row.quoted), std::string::npos) << error.description();
-    }
+    std::string description;
+    EXPECT_EQ(ErrorNumberOf([&] { Translate(row.query); }, &description), orvane::dberr::kSyntax);
+    EXPECT_NE(description.find(row.quoted), std::string::npos) << description;
 }
 
 INSTANTIATE_TEST_SUITE_P(

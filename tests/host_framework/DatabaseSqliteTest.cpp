@@ -6,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/SqliteDatabase.h"
 #include "platform/Error.h"
+#include "tests/support/Raised.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -19,17 +20,6 @@ using framework::FromVBool;
 void exec(sqlite3* db, const char* sql) {
     char* message = nullptr;
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << message;
-}
-
-int32_t error_number(const std::function<void()>& action, std::string* description = nullptr) {
-    try {
-        action();
-    } catch (const platform::RaisedError& error) {
-        if (description)
-            *description = error.description();
-        return error.number();
-    }
-    return 0;
 }
 
 class SqliteDatabaseTest : public ::testing::Test {
@@ -66,16 +56,16 @@ TEST_F(SqliteDatabaseTest, ReadsRowsInOrderByColumnNameWithTheirKinds) {
     rows->MoveNext();
     EXPECT_TRUE(FromVBool(rows->Eof()));
 
-    EXPECT_EQ(error_number([&] { rows->Fields("Punch Type"); }), orvane::dberr::kNoCurrentRecord);
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), orvane::dberr::kNoCurrentRecord);
     rows->Close();
-    EXPECT_EQ(error_number([&] { rows->Eof(); }), orvane::dberr::kNotOpen);
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Eof(); }), orvane::dberr::kNotOpen);
 }
 
 TEST_F(SqliteDatabaseTest, UnknownColumnIsItemNotFound) {
     m_db.Open(m_file.string());
     auto rows = m_db.Execute("SELECT [Punch Type] FROM [Clock Data Table]");
     std::string description;
-    EXPECT_EQ(error_number([&] { rows->Fields("Notes"); }, &description),
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Notes"); }, &description),
               orvane::dberr::kItemNotFound);
     EXPECT_NE(description.find("Notes"), std::string::npos);
 }
@@ -123,8 +113,8 @@ TEST_F(SqliteDatabaseTest, RecordsetHeldPastCloseOfTheDatabaseStaysReadable) {
 }
 
 TEST_F(SqliteDatabaseTest, ExecuteOrCloseWhenNotOpenRaises) {
-    EXPECT_EQ(error_number([&] { m_db.Execute("SELECT 1"); }), orvane::dberr::kNotOpen);
-    EXPECT_EQ(error_number([&] { m_db.Close(); }), orvane::dberr::kNotOpen);
+    EXPECT_EQ(ErrorNumberOf([&] { m_db.Execute("SELECT 1"); }), orvane::dberr::kNotOpen);
+    EXPECT_EQ(ErrorNumberOf([&] { m_db.Close(); }), orvane::dberr::kNotOpen);
 }
 
 TEST_F(SqliteDatabaseTest, ActionQueriesRunAndGiveAnEmptyRecordset) {
@@ -152,7 +142,7 @@ TEST_P(BadDatabase, RaisesAnErrorThatExplainsIt) {
     const std::string connect = row.prepare(folder);
     orvane::SqliteDatabase db;
     std::string description;
-    const int32_t number = error_number(
+    const int32_t number = ErrorNumberOf(
         [&] {
             db.Open(connect);
             db.Execute(row.query);
@@ -200,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SqliteDatabaseOpen, NeverCreatesAMissingFile) {
     TempFolder folder;
     orvane::SqliteDatabase db;
-    EXPECT_EQ(error_number([&] { db.Open((folder / "none.db").string()); }),
+    EXPECT_EQ(ErrorNumberOf([&] { db.Open((folder / "none.db").string()); }),
               orvane::dberr::kFileNotFound);
     EXPECT_FALSE(std::filesystem::exists(folder / "none.db"));
     EXPECT_FALSE(FromVBool(db.IsOpen()));

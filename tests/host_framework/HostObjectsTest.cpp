@@ -9,19 +9,11 @@
 #include "host/framework/PunchRecord.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
 using platform::Variant;
-
-int32_t ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RaisedError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 TEST(ErrorCollectionTest, KeepsErrorsInOrderFromPositionOne) {
     auto errors = framework::NewErrorCollection();

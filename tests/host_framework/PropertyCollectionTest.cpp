@@ -7,20 +7,12 @@
 
 #include "platform/Error.h"
 #include "platform/PropertyBag.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
 using orvane::PropertyCollection;
 using platform::Variant;
-
-int32_t ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RaisedError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 TEST(PropertyCollectionTest, ItemGivesTheSameSettingByNameAndPosition) {
     PropertyCollection settings;

@@ -12,13 +12,17 @@
 #include <string>
 
 #include "framework/Factories.h"
+#include "framework/IKeypadControl.h"
 #include "framework/IStep.h"
 #include "host/framework/PunchDateTime.h"
 #include "platform/ClassFactory.h"
+#include "platform/Controls.h"
+#include "platform/Events.h"
 #include "platform/FakeServices.h"
 #include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -35,11 +39,6 @@ fs::path LibraryFile() {
 class LibraryTest : public testing::Test {
   protected:
     void SetUp() override {
-        m_folder = fs::temp_directory_path() /
-                   ("stampkind-library-" + std::to_string(::getpid()) + "-" +
-                    testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
         m_fake.registry_file = m_folder / "registry.json";
         m_handle = dlopen(LibraryFile().c_str(), RTLD_NOW);
         ASSERT_NE(m_handle, nullptr) << dlerror();
@@ -47,7 +46,6 @@ class LibraryTest : public testing::Test {
     void TearDown() override {
         if (m_handle)
             dlclose(m_handle);
-        fs::remove_all(m_folder);
     }
 
     template <class Fn>
@@ -65,7 +63,7 @@ class LibraryTest : public testing::Test {
         return platform::ComponentRegistry(m_fake.registry_file);
     }
 
-    fs::path m_folder;
+    TempFolder m_folder;
     platform::FakeServices m_fake;
     platform::ServicesScope m_scope{m_fake};
     void* m_handle = nullptr;
@@ -131,17 +129,31 @@ TEST_F(LibraryTest, RegistrationRecordsTheClassesAndTheTypeLibraryAndUnregistrat
     EXPECT_TRUE(Registry().TypeLibraries().empty());
 }
 
-TEST_F(LibraryTest, DamagedRegistryIsReportedAndLeftAsItWas) {
-    {
-        std::ofstream file(m_fake.registry_file);
-        file << "{ damaged";
+// The keypads as the host meets them: created by programmatic identifier, each with its buttons
+// and its two events.
+TEST_F(LibraryTest, EveryKeypadIsCreatableWithItsButtonsAndEvents) {
+    ASSERT_EQ(Register(), platform::hr::kOk);
+    const std::vector<std::pair<std::string, std::size_t>> keypads{
+        {"Stampkind.StampkindKeypad", 25}, {"Stampkind.TimeIn", 11},   {"Stampkind.TimeOut", 11},
+        {"Stampkind.Hours", 11},           {"Stampkind.Currency", 11},
+    };
+    for (const auto& [prog_id, controls] : keypads) {
+        auto keypad = platform::CreateObjectAs<framework::IKeypadControl>(prog_id);
+        ASSERT_NE(keypad, nullptr) << prog_id;
+        EXPECT_EQ(keypad->Finalize(), framework::VBool::False) << prog_id;
+        auto form = platform::query_or_raise<platform::UserControl>(keypad);
+        EXPECT_EQ(form->Controls().size(), controls) << prog_id;
+        auto events = platform::query_or_raise<platform::EventSource>(keypad);
+        EXPECT_EQ(events->DispatchId("Finished"), prog_id == "Stampkind.StampkindKeypad" ? 1 : 2);
+        EXPECT_EQ(events->DispatchId("Click"), prog_id == "Stampkind.StampkindKeypad" ? 2 : 1);
     }
+}
+
+TEST_F(LibraryTest, DamagedRegistryIsReportedAndLeftAsItWas) {
+    std::ofstream(m_fake.registry_file) << "{ damaged";
     EXPECT_NE(Register(), platform::hr::kOk);
     EXPECT_NE(Unregister(), platform::hr::kOk);
-    std::ifstream file(m_fake.registry_file);
-    std::stringstream text;
-    text << file.rdbuf();
-    EXPECT_EQ(text.str(), "{ damaged");
+    EXPECT_EQ(ReadText(m_fake.registry_file), "{ damaged");
 }
 
 TEST_F(LibraryTest, ClassFactoriesAreFoundByClassIdOrProgrammaticIdentifier) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
@@ -16,15 +17,6 @@ using platform::CommandButton;
 using platform::ControlKind;
 using platform::ControlSpec;
 using platform::ListBox;
-
-int error_number(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RaisedError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 // A small form declared as a table, the way the component declares its keypads and pages.
 inline constexpr std::array<ControlSpec, 5> kFormControls{{
@@ -46,27 +38,16 @@ class TestForm final : public platform::UserControl {
     }
 };
 
-TEST(UserControlTest, BuildsItsControlsFromTheTable) {
+TEST(UserControlTest, FindsControlsByNameAnyCaseAndIndexAndRaisesThePlatformErrors) {
     TestForm form;
     ASSERT_EQ(form.Controls().size(), kFormControls.size());
-    auto& one = form.Get<CommandButton>("cmdDigit", 1);
-    EXPECT_EQ(one.QualifiedName(), "cmdDigit(1)");
-    EXPECT_EQ(one.Caption(), "1");
-    EXPECT_EQ(one.Left(), 1080);
-    EXPECT_EQ(one.TabIndex(), 2);
-    EXPECT_EQ(one.BackColor(), platform::kButtonFace);
-    auto& check = form.Get<CheckBox>("CHKOPTION");
-    EXPECT_EQ(check.QualifiedName(), "chkOption");
-    EXPECT_EQ(check.Container(), "fraOptions");
-}
-
-TEST(UserControlTest, LookupFailuresRaiseThePlatformErrors) {
-    TestForm form;
+    EXPECT_EQ(form.Get<CommandButton>("cmdDigit", 1).QualifiedName(), "cmdDigit(1)");
+    EXPECT_EQ(form.Get<CheckBox>("CHKOPTION").Container(), "fraOptions");
     EXPECT_EQ(form.Find("cmdDigit"), nullptr);  // an array member needs its index
     EXPECT_EQ(form.Find("cmdDigit", 7), nullptr);
-    EXPECT_EQ(error_number([&] { form.Get<CommandButton>("cmdMissing"); }),
+    EXPECT_EQ(ErrorNumberOf([&] { form.Get<CommandButton>("cmdMissing"); }),
               platform::err::kSubscriptOutOfRange);
-    EXPECT_EQ(error_number([&] { form.Get<ListBox>("chkOption"); }), platform::err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { form.Get<ListBox>("chkOption"); }), platform::err::kTypeMismatch);
 }
 
 TEST(ControlTest, ClickRunsTheHandlerOnlyWhenVisibleAndEnabled) {
@@ -96,7 +77,7 @@ TEST(CheckBoxTest, ClicksToggleAndChangesFromCodeRunTheHandler) {
     check.SetValue(1);  // no change, no click
     check.SetValue(2);
     EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 2}));
-    EXPECT_EQ(error_number([&] { check.SetValue(3); }), 380);
+    EXPECT_EQ(ErrorNumberOf([&] { check.SetValue(3); }), 380);
     EXPECT_EQ(check.Value(), 2);
 }
 
@@ -142,12 +123,12 @@ TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
     list.AddItem("In");
     EXPECT_EQ(list.List(0), "In");
     for (int index : {-1, 1}) {
-        EXPECT_EQ(error_number([&] { list.List(index); }), platform::err::kInvalidProcedureCall);
-        EXPECT_EQ(error_number([&] { list.Selected(index); }),
+        EXPECT_EQ(ErrorNumberOf([&] { list.List(index); }), platform::err::kInvalidProcedureCall);
+        EXPECT_EQ(ErrorNumberOf([&] { list.Selected(index); }),
                   platform::err::kInvalidProcedureCall);
-        EXPECT_EQ(error_number([&] { list.SetSelected(index, true); }),
+        EXPECT_EQ(ErrorNumberOf([&] { list.SetSelected(index, true); }),
                   platform::err::kInvalidProcedureCall);
-        EXPECT_EQ(error_number([&] { list.ClickItem(index); }),
+        EXPECT_EQ(ErrorNumberOf([&] { list.ClickItem(index); }),
                   platform::err::kInvalidProcedureCall);
     }
 }
@@ -179,10 +160,6 @@ TEST(UserControlTest, TopLevelControlGetsOneWrapperOnFirstUse) {
     EXPECT_EQ(&form.Extender(), &first);
     EXPECT_FALSE(form.Extender().Visible());
 }
-
-}  // namespace
-
-namespace {
 
 TEST(UserControlTest, ResolvesQualifiedPathsThroughEmbeddedControls) {
     TestForm outer;

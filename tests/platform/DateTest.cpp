@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/Error.h"
+#include "tests/support/Raised.h"
 
 namespace platform {
 // Readable failures: a date's parts as "2026-12-04 08:30:00".
@@ -108,12 +109,8 @@ TEST(DateTest, AddsHoursByTheCalendar) {
 
 TEST(DateTest, AddingHoursPastTheRangeIsRaised) {
     const Date last = *platform::make_date_time({9999, 12, 31, 23, 0, 0});
-    try {
-        platform::add_hours(last, 1.0);
-        FAIL() << "no error raised";
-    } catch (const platform::RaisedError& error) {
-        EXPECT_EQ(error.number(), platform::err::kInvalidProcedureCall);
-    }
+    EXPECT_EQ(ErrorNumberOf([&] { platform::add_hours(last, 1.0); }),
+              platform::err::kInvalidProcedureCall);
     EXPECT_THROW(platform::add_hours(Date{platform::kMinDateDays}, -1.0), platform::RaisedError);
 }
 

@@ -1,7 +1,6 @@
 #include "platform/PropertyBag.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -11,6 +10,8 @@
 
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
+#include "tests/support/Raised.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -45,17 +46,6 @@ class Settings final : public platform::Persistable {
     bool made_by_new_instance = false;
     Variant prototype;
 };
-
-int error_number(const std::function<void()>& action, std::string* description = nullptr) {
-    try {
-        action();
-    } catch (const platform::RaisedError& error) {
-        if (description)
-            *description = error.description();
-        return error.number();
-    }
-    return 0;
-}
 
 TEST(PropertyBagTest, EveryKindSurvivesTheStoredFormWithItsType) {
     const std::vector<std::pair<std::string, Variant>> rows = {
@@ -132,7 +122,7 @@ TEST(PropertyBagTest, NestedObjectIsRestoredIntoANewObjectOfItsClass) {
 TEST(PropertyBagTest, ObjectThatCannotSaveItselfIsATypeMismatch) {
     struct Plain final : platform::Object {};
     PropertyBag bag;
-    EXPECT_EQ(error_number([&] { bag.WriteProperty("Props", std::make_shared<Plain>()); }),
+    EXPECT_EQ(ErrorNumberOf([&] { bag.WriteProperty("Props", std::make_shared<Plain>()); }),
               platform::err::kTypeMismatch);
     EXPECT_FALSE(bag.Contains("Props"));
 }
@@ -146,15 +136,15 @@ TEST(PropertyBagTest, ReferenceToNoObjectComesBackAsNoObject) {
 }
 
 TEST(PropertyBagTest, ClassNotLikeTheDefaultIsCreatedThroughTheRegistry) {
+    TempFolder folder;
     platform::FakeServices fake;
-    fake.registry_file = std::filesystem::temp_directory_path() /
-                         ("stampkind-bag-" + std::to_string(::getpid()) + "-none.json");
+    fake.registry_file = folder / "registry.json";
     platform::ServicesScope scope(fake);
     PropertyBag bag = PropertyBag::from_text(
         R"({"Props": {"type": "Object", "class": "Nowhere.Settings", "properties": {}}})");
     std::string description;
-    EXPECT_EQ(error_number([&] { bag.ReadProperty("Props", std::make_shared<Settings>()); },
-                           &description),
+    EXPECT_EQ(ErrorNumberOf([&] { bag.ReadProperty("Props", std::make_shared<Settings>()); },
+                            &description),
               platform::err::kCannotCreateObject);
     EXPECT_NE(description.find("Nowhere.Settings"), std::string::npos);
 }
@@ -177,8 +167,9 @@ TEST_P(DamagedStoredFormTest, RaisesBadFileFormatAndOverwritesNothing) {
     const std::string before = target.to_text();
 
     std::string description;
-    EXPECT_EQ(error_number([&] { target = PropertyBag::from_text(GetParam().text); }, &description),
-              platform::err::kBadFileFormat);
+    EXPECT_EQ(
+        ErrorNumberOf([&] { target = PropertyBag::from_text(GetParam().text); }, &description),
+        platform::err::kBadFileFormat);
     EXPECT_NE(description.find(GetParam().named_problem), std::string::npos) << description;
     EXPECT_EQ(target.to_text(), before);
 }

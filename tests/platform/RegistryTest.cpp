@@ -2,19 +2,19 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 
 #include "platform/ClassFactory.h"
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
 #include "platform/PropertyBag.h"
+#include "tests/support/Raised.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -25,36 +25,10 @@ using platform::TypeLibraryRegistration;
 
 constexpr const char* kFixtureLibrary = STAMPKIND_FIXTURE_LIBRARY;
 
-std::string read_file(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-int error_number(const std::function<void()>& action, std::string* description = nullptr) {
-    try {
-        action();
-    } catch (const platform::RaisedError& error) {
-        if (description)
-            *description = error.description();
-        return error.number();
-    }
-    return 0;
-}
-
 // Each test gets its own registry file in a folder of its own, named by the services.
 class RegistryTest : public testing::Test {
   protected:
-    RegistryTest()
-        : m_folder(fs::temp_directory_path() /
-                   ("stampkind-registry-" + std::to_string(::getpid()) + "-" +
-                    testing::UnitTest::GetInstance()->current_test_info()->name())),
-          m_scope(m_fake) {
-        fs::remove_all(m_folder);
-        m_fake.registry_file = m_folder / "sub" / "registry.json";
-    }
-    ~RegistryTest() override { fs::remove_all(m_folder); }
+    RegistryTest() { m_fake.registry_file = m_folder / "sub" / "registry.json"; }
 
     const fs::path& file() const { return m_fake.registry_file; }
 
@@ -67,9 +41,9 @@ class RegistryTest : public testing::Test {
         return function ? function() : -1;
     }
 
-    fs::path m_folder;
+    TempFolder m_folder;
     platform::FakeServices m_fake;
-    platform::ServicesScope m_scope;
+    platform::ServicesScope m_scope{m_fake};
 };
 
 ClassRegistration keypad_entry(std::string library) {
@@ -136,12 +110,12 @@ TEST_F(RegistryTest, DamagedFileRaisesBadFileFormatAndIsNeverOverwritten) {
         std::ofstream(file()) << damaged;
         ComponentRegistry registry(file());
         std::string description;
-        EXPECT_EQ(error_number([&] { registry.Classes(); }, &description),
+        EXPECT_EQ(ErrorNumberOf([&] { registry.Classes(); }, &description),
                   platform::err::kBadFileFormat);
         EXPECT_NE(description.find(file().string()), std::string::npos) << description;
-        EXPECT_EQ(error_number([&] { registry.Register({keypad_entry("/x")}, {}); }),
+        EXPECT_EQ(ErrorNumberOf([&] { registry.Register({keypad_entry("/x")}, {}); }),
                   platform::err::kBadFileFormat);
-        EXPECT_EQ(read_file(file()), damaged);
+        EXPECT_EQ(ReadText(file()), damaged);
     }
 }
 
@@ -162,7 +136,7 @@ TEST_F(RegistryTest, CreatesAnObjectThroughTheLibraryItRegistered) {
 
     ASSERT_EQ(call_fixture("DllUnregisterServer"), platform::hr::kOk);
     EXPECT_FALSE(ComponentRegistry(file()).FindClass("Fixture.Counter"));
-    EXPECT_EQ(error_number([] { platform::CreateObject("Fixture.Counter"); }),
+    EXPECT_EQ(ErrorNumberOf([] { platform::CreateObject("Fixture.Counter"); }),
               platform::err::kCannotCreateObject);
 }
 
@@ -204,7 +178,7 @@ TEST_F(RegistryTest, CreationFailuresNameTheIdentifierAndTheReason) {
     for (const auto& [prog_id, reason] : rows) {
         SCOPED_TRACE(prog_id);
         std::string description;
-        EXPECT_EQ(error_number([&] { platform::CreateObject(prog_id); }, &description),
+        EXPECT_EQ(ErrorNumberOf([&] { platform::CreateObject(prog_id); }, &description),
                   platform::err::kCannotCreateObject);
         EXPECT_NE(description.find(prog_id), std::string::npos) << description;
         EXPECT_NE(description.find(reason), std::string::npos) << description;
@@ -215,7 +189,7 @@ TEST_F(RegistryTest, DamagedRegistryMakesCreationFailWithTheReason) {
     fs::create_directories(file().parent_path());
     std::ofstream(file()) << "not json";
     std::string description;
-    EXPECT_EQ(error_number([] { platform::CreateObject("Fixture.Counter"); }, &description),
+    EXPECT_EQ(ErrorNumberOf([] { platform::CreateObject("Fixture.Counter"); }, &description),
               platform::err::kCannotCreateObject);
     EXPECT_NE(description.find("Bad file format"), std::string::npos) << description;
 }

@@ -51,15 +51,4 @@ TEST(FakeServicesTest, SleepMovesTheClockWhenAsked) {
     EXPECT_NEAR(fake.now.days, 46360.5 + 60.0 / 86400.0, 1e-9);
 }
 
-TEST(SystemServicesTest, RegistryFileAndRegionalAreSettable) {
-    platform::SystemServices system;
-    system.set_registry_file("/tmp/elsewhere.json");
-    EXPECT_EQ(system.RegistryFile(), "/tmp/elsewhere.json");
-    auto british = system.Regional();
-    british.name = "en-GB";
-    british.order = platform::DateOrder::DayMonthYear;
-    system.set_regional(british);
-    EXPECT_EQ(system.Regional().order, platform::DateOrder::DayMonthYear);
-}
-
 }  // namespace

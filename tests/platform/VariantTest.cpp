@@ -7,21 +7,13 @@
 
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
 using platform::Currency;
 using platform::Date;
 using platform::Variant;
-
-int error_of(const std::function<void()>& conversion) {
-    try {
-        conversion();
-    } catch (const platform::RaisedError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 TEST(VariantTest, ToText) {
     struct Case {
@@ -63,7 +55,7 @@ TEST(VariantTest, ToBool) {
     for (const auto& c : cases) {
         EXPECT_EQ(c.value.to_bool(), c.expected) << c.value.to_text();
     }
-    EXPECT_EQ(error_of([] { Variant("yes").to_bool(); }), platform::err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([] { Variant("yes").to_bool(); }), platform::err::kTypeMismatch);
 }
 
 TEST(VariantTest, ToIntegersRoundHalvesToEven) {
@@ -120,7 +112,7 @@ TEST(VariantTest, ConversionErrors) {
         {"number to object", [] { Variant(1.0).to_object(); }, platform::err::kObjectRequired},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(error_of(c.conversion), c.error) << c.what;
+        EXPECT_EQ(ErrorNumberOf(c.conversion), c.error) << c.what;
     }
 }
 
@@ -132,7 +124,7 @@ TEST(VariantTest, NullIsRefusedByEveryConversion) {
         [&] { null.to_currency(); },
     };
     for (const auto& conversion : conversions) {
-        EXPECT_EQ(error_of(conversion), platform::err::kInvalidUseOfNull);
+        EXPECT_EQ(ErrorNumberOf(conversion), platform::err::kInvalidUseOfNull);
     }
 }
 
@@ -154,9 +146,10 @@ TEST(VariantTest, ToDoubleDateAndCurrency) {
     EXPECT_EQ(Variant("0.000150001").to_currency(), Currency{2});
     EXPECT_EQ(Variant("0.00025").to_currency(), Currency{2});
     EXPECT_EQ(Variant("1e2").to_currency(), Currency{1000000});
-    EXPECT_EQ(error_of([] { Variant("922337203685477.5808").to_currency(); }),
+    EXPECT_EQ(ErrorNumberOf([] { Variant("922337203685477.5808").to_currency(); }),
               platform::err::kOverflow);
-    EXPECT_EQ(error_of([] { Variant("12 dollars").to_currency(); }), platform::err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([] { Variant("12 dollars").to_currency(); }),
+              platform::err::kTypeMismatch);
 }
 
 TEST(VariantTest, DatesFollowTheInstalledRegionalSettings) {
