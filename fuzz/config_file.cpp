@@ -1,9 +1,9 @@
 // Reads arbitrary bytes as the clock's configuration file. A file that does not read raises
 // "Bad file format" (321) and nothing else, and stays as it was so that an administrator can
 // repair it. A file that reads saves to a file that reads back to the same configuration: the
-// database, the button colour, the steps and the step's saved settings. When the saved step can
-// be created (a damaged one may raise an error, which the clock shows), the step stored again
-// and saved restores once more, and the file it saves is the same.
+// database, the button colour, the database wait, the steps and the step's saved settings. When the
+// saved step can be created (a damaged one may raise an error, which the clock shows), the step
+// stored again and saved restores once more, and the file it saves is the same.
 //
 // The step is created as the clock creates it: through the component registry, from the
 // component library built beside this program, registered in a registry of a per-process temp
@@ -20,10 +20,12 @@
 #include <string>
 #include <string_view>
 
+#include "framework/IPropertyPage.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
+#include "platform/Registry.h"
 #include "platform/Services.h"
 
 namespace {
@@ -84,8 +86,10 @@ Fixture& Setup() {
 // The same configuration: the public parts compared, the step's saved settings by the files
 // both save to.
 void ExpectSame(const Configuration& a, const Configuration& b, const fs::path& folder) {
-    if (a.database != b.database || a.button_color != b.button_color || a.steps != b.steps)
+    if (a.database != b.database || a.button_color != b.button_color ||
+        a.database_wait != b.database_wait || a.steps != b.steps) {
         Fault();
+    }
     a.Save(folder / "a.json");
     b.Save(folder / "b.json");
     if (ReadFile(folder / "a.json") != ReadFile(folder / "b.json"))
@@ -138,6 +142,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ExpectSame(config, stored, folder);
     } catch (const platform::RaisedError&) {
         Fault();  // a step the clock stored does not restore
+    }
+
+    // The setup page shows the settings (settings of the wrong kind may be refused with an
+    // error) and applies them unchanged; the step then saves and restores as before.
+    std::shared_ptr<framework::IPropertyPage> page;
+    try {
+        page = platform::CreateObjectAs<framework::IPropertyPage>(step->PropertyPageID());
+        page->AttachStep(step);
+    } catch (const platform::RaisedError&) {
+        return 0;
+    }
+    try {
+        page->ApplyChanges();
+        config.StoreStep(step);
+        config.Save(saved);
+        Configuration stored = Configuration::Load(saved);
+        stored.StoreStep(stored.CreateStep());
+        ExpectSame(config, stored, folder);
+    } catch (const platform::RaisedError&) {
+        Fault();  // the settings the page showed do not apply or do not restore
     }
     return 0;
 }

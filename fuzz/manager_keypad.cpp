@@ -12,7 +12,7 @@
 //   0xF0 n     a click on button n (modulo the count) of those a person can reach
 //   0xF1       Reset, as a new punch begins
 //   0xF2       Escape: the punch is given up and a new one begins
-//   0xF3 c     the key of code c (for the codes 0xF0-0xFF)
+//   0xF3 l h   the key of the 16-bit code h * 256 + l (any code a host may pass, negative too)
 //   0xF4 c     a "button color" message with colour c
 //   0xF5-0xFF  the key of that code
 #include <algorithm>
@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -167,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const bool was_entering = keypad->EntryStage();
             const std::string value_before = keypad->Value();
             const int finished_before = finished;
-            int16_t key = -1;
+            std::optional<int16_t> key;
             switch (operation) {
                 case kClick: {
                     const auto buttons = ReachableButtons(*keypad);
@@ -181,23 +182,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     keypad->Cancelled();
                     keypad->Reset();
                     break;
-                case kKeyCode:
-                    key = input.Next();
+                case kKeyCode: {
+                    const auto low = input.Next();
+                    key = static_cast<int16_t>(low | (input.Next() << 8));
                     break;
+                }
                 case kButtonColor:
                     keypad->ReceiveMessage(orvane::MakeMessage(
                         "button color", static_cast<int32_t>(input.Next()) * 0x010101));
                     break;
                 default:
-                    key = operation;
+                    key = static_cast<int16_t>(operation);
                     break;
             }
-            if (key >= 0)
-                keypad->ProcessKeyPress(key);
+            if (key)
+                keypad->ProcessKeyPress(*key);
 
             CheckInvariants(*keypad);
-            if (key >= 0 && key != kEnter && !was_entering && !(key >= '0' && key <= '9') &&
-                key != '+' && key != '-') {
+            if (key && *key != kEnter && !was_entering && !(*key >= '0' && *key <= '9') &&
+                *key != '+' && *key != '-') {
                 // Keys outside the key map change nothing while choosing.
                 if (keypad->Value() != value_before || finished != finished_before)
                     Fault();
