@@ -5,37 +5,78 @@
 
 namespace {
 
-// Drives the kiosk in a real terminal (a detached tmux session): the keys of one punch are
-// queued into the terminal at once, the kiosk reads them in order, and the test waits on a tmux
-// channel that the session signals when the kiosk has quit.
-TEST_F(TimeclockTest, KioskStoresAPunchTypedAtTheTerminal) {
-    if (std::system("command -v tmux >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "tmux is missing";
-    ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "1001", "--name",
-                   "Avery Stone"})
-                  .status,
-              0);
-    std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
+// Drives the kiosk in a real terminal (a detached tmux session): the keys of a punch are queued
+// into the terminal at once, the kiosk reads them in order, and the test waits on a tmux channel
+// that the session signals when the kiosk has quit (F10, the last key).
+class KioskTest : public TimeclockTest {
+  protected:
+    void SetUp() override {
+        TimeclockTest::SetUp();
+        if (std::system("command -v tmux >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "tmux is missing";
+        for (const auto& [card, name, manager] :
+             {std::tuple{"1001", "Avery Stone", false}, std::tuple{"9001", "Mina Hart", true}}) {
+            std::vector<std::string> add{"employee", "add", "--db",   Database().string(),
+                                         "--card",   card,  "--name", name};
+            if (manager)
+                add.push_back("--manager");
+            ASSERT_EQ(Run(add).status, 0);
+        }
+        std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
+    }
 
-    const std::string socket = "stampkind-kiosk-" + std::to_string(getpid());
-    const std::string channel = socket + "-done";
-    const std::string tmux = "tmux -L " + socket + " ";
-    const std::string kiosk = "STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
-                              Quote((m_bin / "timeclock").string()) + " kiosk --db " +
-                              Quote(Database().string()) + " --config " + Quote(Config().string()) +
-                              " 2>" + Quote((m_folder / "kiosk.err").string()) + "; " + tmux +
-                              "wait-for -S " + channel;
-    ASSERT_EQ(std::system((tmux + "new-session -d -x 100 -y 40 " + Quote(kiosk)).c_str()), 0);
-    // Card 1001, Enter; IN (key 1), Enter; then F10 quits once the punch has been shown.
-    ASSERT_EQ(std::system((tmux + "send-keys -t 0 1001 Enter 1 Enter F10").c_str()), 0);
-    const int waited = std::system(("timeout 60 " + tmux + "wait-for " + channel).c_str());
-    std::system((tmux + "kill-server >/dev/null 2>&1").c_str());
-    ASSERT_EQ(waited, 0) << "the kiosk did not quit";
+    // Types `keys` (tmux send-keys words) at the kiosk, then F10; true when the kiosk quit.
+    bool TypeAtKiosk(const std::string& keys) const {
+        const std::string socket = "stampkind-kiosk-" + std::to_string(getpid());
+        const std::string channel = socket + "-done";
+        const std::string tmux = "tmux -L " + socket + " ";
+        const std::string kiosk =
+            "STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
+            Quote((m_bin / "timeclock").string()) + " kiosk --db " + Quote(Database().string()) +
+            " --config " + Quote(Config().string()) + " 2>" +
+            Quote((m_folder / "kiosk.err").string()) + "; " + tmux + "wait-for -S " + channel;
+        if (std::system((tmux + "new-session -d -x 100 -y 40 " + Quote(kiosk)).c_str()) != 0)
+            return false;
+        const bool sent = std::system((tmux + "send-keys -t 0 " + keys + " F10").c_str()) == 0;
+        const bool quit =
+            sent && std::system(("timeout 60 " + tmux + "wait-for " + channel).c_str()) == 0;
+        std::system((tmux + "kill-server >/dev/null 2>&1").c_str());
+        return quit;
+    }
 
-    const auto rows = orvane::ClockDatabase(Database()).Rows(1001);
+    std::vector<orvane::ClockDatabase::Row> Rows() const {
+        return orvane::ClockDatabase(Database()).Rows(1001);
+    }
+};
+
+TEST_F(KioskTest, StoresAPunchTypedAtTheTerminal) {
+    // Card 1001, Enter; IN (key 1), Enter.
+    ASSERT_TRUE(TypeAtKiosk("1001 Enter 1 Enter"));
+    const auto rows = Rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].punch_type, "I");
     EXPECT_TRUE(rows[0].date_in.has_value());
+}
+
+// A manager's card, then the employee's: the punch-type keypad opens in manager mode and the
+// vacation hours typed for a day are stored on it.
+TEST_F(KioskTest, ManagerCardOpensManagerModeForTheNextCard) {
+    ASSERT_TRUE(TypeAtKiosk("9001 Enter 1001 Enter + 4 Enter 1204260800 Enter 0800 Enter"));
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].punch_type, "V");
+    EXPECT_DOUBLE_EQ(rows[0].vacation, 8.0);
+    ASSERT_TRUE(rows[0].date_in.has_value());
+    EXPECT_DOUBLE_EQ(rows[0].date_in->days, 46360.0);  // 4 December 2026
+}
+
+// With the automatic punch on, the card alone makes the punch: no key chooses it.
+TEST_F(KioskTest, AutomaticPunchNeedsOnlyTheCard) {
+    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
+    ASSERT_TRUE(TypeAtKiosk("1001 Enter"));
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].punch_type, "I");
 }
 
 }  // namespace
