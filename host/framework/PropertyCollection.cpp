@@ -1,6 +1,8 @@
 #include "host/framework/PropertyCollection.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include "host/framework/Names.h"
@@ -26,6 +28,8 @@ class Setting final : public framework::ISetting {
 };
 
 constexpr const char* kCount = "Count";
+// The most settings a saved collection may claim: the count is a Long.
+constexpr double kLargestCount = INT32_MAX;
 
 std::string NameKey(size_t position) {
     return "Name" + std::to_string(position);
@@ -85,7 +89,9 @@ void PropertyCollection::ReadProperties(platform::PropertyBag& bag) {
     if (!count_value.is_numeric())
         RaiseBadForm("have a count that is no number");
     const double count = count_value.to_double();
-    if (count < 0 || count != static_cast<double>(static_cast<int64_t>(count))) {
+    // Compared before any conversion: a count beyond the whole numbers a collection can hold
+    // (1E+300 in a damaged file) is refused, not converted.
+    if (!(count >= 0 && count <= kLargestCount) || count != std::trunc(count)) {
         RaiseBadForm("have a count that is no whole number of settings");
     }
 

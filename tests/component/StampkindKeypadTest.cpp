@@ -143,6 +143,7 @@ TEST_F(PunchKeypadTest, ButtonColorPaintsAllCommandButtonsAndNotTheValueKeypads)
 
 TEST_F(PunchKeypadTest, ManagerModeShowsAndHidesMoreAndSkipAndLeavingItReturnsToPageZero) {
     Start("1111111111", false, true);
+    EXPECT_TRUE(Named("cmdSkip").Visible() && Named("cmdMorePunches").Visible());
     keypad->ProcessKeyPress('+');
     ASSERT_EQ(keypad->Page(), 1);
     keypad->ReceiveMessage(orvane::MakeMessage("Manager Mode", false));
