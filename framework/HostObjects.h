@@ -21,7 +21,7 @@ using platform::Variant;
 
 // One named setting of a property collection.
 class PLATFORM_API ISetting : public virtual platform::Object {
-public:
+  public:
     // The setting's name.
     virtual std::string Name() const = 0;
     // The setting's value (a copy of the variant).
@@ -34,7 +34,7 @@ public:
 // already present with "This key is already associated with an element of this collection"
 // (457) and changes nothing; Item of an unknown name raises "Subscript out of range" (9).
 class PLATFORM_API IPropertyCollection : public virtual platform::Object {
-public:
+  public:
     // Adds a setting; returns it.
     virtual std::shared_ptr<ISetting> Add(const std::string& name, const Variant& value) = 0;
     // The setting of a name (text), or at a 1-based position (number): the same object each time.
@@ -52,14 +52,14 @@ struct MessageEntry {
 // A message: named entries in the order they were added. Receivers compare names after
 // lower-casing and ignore names they do not handle.
 class PLATFORM_API IMessage : public virtual platform::Object {
-public:
+  public:
     // The entries in order.
     virtual const std::vector<MessageEntry>& Entries() const = 0;
 };
 
 // The host library's message builder.
 class PLATFORM_API IMessageBuilder : public virtual platform::Object {
-public:
+  public:
     // Appends an entry.
     virtual void Add(const std::string& name, const Variant& value) = 0;
     // Removes every entry.
@@ -70,7 +70,7 @@ public:
 
 // The host's display: the prompt, the user's entry with its cursor, and the error line.
 class PLATFORM_API IDisplay : public virtual platform::Object {
-public:
+  public:
     // Handles "userinput alignment" (0 left, 1 right); other names are ignored.
     virtual void ReceiveMessage(const std::shared_ptr<IMessage>& message) = 0;
     virtual void SetPrompt(const std::string& text) = 0;
@@ -86,7 +86,7 @@ public:
 
 // The host's step sequence of one punch.
 class PLATFORM_API ISteps : public virtual platform::Object {
-public:
+  public:
     // The step of a name (an IStep); raises "Subscript out of range" (9) when there is none.
     virtual ObjectRef Item(const std::string& name) const = 0;
     virtual VBool Exists(const std::string& name) const = 0;
@@ -94,7 +94,7 @@ public:
 
 // One field of a punch record.
 class PLATFORM_API IField : public virtual platform::Object {
-public:
+  public:
     virtual std::string Name() const = 0;
     virtual Variant Value() const = 0;
     // Assigns the field's value; raises when the field refuses the value's kind.
@@ -103,7 +103,7 @@ public:
 
 // A punch record: the fields of one row of the clock data, reached by name.
 class PLATFORM_API IRecord : public virtual platform::Object {
-public:
+  public:
     // The record's name: "" for the punch's own record, else the extra record's name.
     virtual std::string Name() const = 0;
     // The field of a name; raises "Subscript out of range" (9) for a field the record lacks.
@@ -112,14 +112,14 @@ public:
 
 // The names of the extra records a punch needs.
 class PLATFORM_API IRecordNames : public virtual platform::Object {
-public:
+  public:
     // Adds a name with a second text (unused by the component: it passes "").
     virtual void Add(const std::string& name, const std::string& text) = 0;
 };
 
 // The moment of the punch as two date values: Date (the day) and Time (the time of day).
 class PLATFORM_API IPunchDateTime : public virtual platform::Object {
-public:
+  public:
     virtual Variant Date() const = 0;
     virtual Variant Time() const = 0;
 };
@@ -132,7 +132,7 @@ struct ErrorEntry {
 
 // The host library's error collection.
 class PLATFORM_API IErrorCollection : public virtual platform::Object {
-public:
+  public:
     virtual int32_t Count() const = 0;
     virtual void Add(int32_t number, const std::string& description) = 0;
     // The error at a 1-based position; raises "Subscript out of range" (9).
@@ -141,7 +141,7 @@ public:
 
 // One column of the current row of a recordset.
 class PLATFORM_API IRecordsetField : public virtual platform::Object {
-public:
+  public:
     virtual std::string Name() const = 0;
     // The value: null for an SQL NULL, a double for a real, a 32-bit integer for an integer that
     // fits, else a double; text for text.
@@ -150,7 +150,7 @@ public:
 
 // The rows a query gives, read forward.
 class PLATFORM_API IRecordset : public virtual platform::Object {
-public:
+  public:
     // "EOF": true when there is no current row.
     virtual VBool Eof() const = 0;
     // The column of a name in the current row; raises "Item not found" (3265) for an unknown
@@ -162,7 +162,7 @@ public:
 
 // The host's clock database.
 class PLATFORM_API IDatabase : public virtual platform::Object {
-public:
+  public:
     virtual VBool IsOpen() const = 0;
     // The connection text the host set: a file path or "sqlite:PATH".
     virtual std::string ConnectString() const = 0;
@@ -176,7 +176,7 @@ public:
 
 // The host library's global object.
 class PLATFORM_API IGlobal : public virtual platform::Object {
-public:
+  public:
     // The clock database (the same object each time).
     virtual std::shared_ptr<IDatabase> Database() = 0;
 };

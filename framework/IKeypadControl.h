@@ -15,13 +15,14 @@ class IStep;
 // also a user control (platform::UserControl) that the host draws, and an event source
 // (platform::EventSource) whose events the host connects by name.
 class PLATFORM_API IKeypadControl : public virtual platform::Object {
-public:
+  public:
     // Hands the keypad a message of the host ("manager mode", "button color").
     virtual void ReceiveMessage(const std::shared_ptr<IMessage>& message) = 0;
     // One key press, a 16-bit character code.
     virtual void ProcessKeyPress(int16_t key_ascii) = 0;
     // Attaches the keypad to its step and to the host's display; must come before Reset.
-    virtual void Attach(const std::shared_ptr<IStep>& step, const std::shared_ptr<IDisplay>& display) = 0;
+    virtual void Attach(const std::shared_ptr<IStep>& step,
+                        const std::shared_ptr<IDisplay>& display) = 0;
     // Whether the keypad wants to finish on its own.
     virtual VBool Finalize() = 0;
     // Prepares a new entry.

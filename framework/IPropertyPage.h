@@ -13,7 +13,7 @@ class IStep;
 // The setup page of a step, as the host drives it. Operations in slot order. A page is also a
 // user control (its controls) and an event source ("Changed").
 class PLATFORM_API IPropertyPage : public virtual platform::Object {
-public:
+  public:
     virtual void Reset() = 0;
     // Attaches the page to the step whose settings it edits, and loads its controls.
     virtual void AttachStep(const std::shared_ptr<IStep>& step) = 0;

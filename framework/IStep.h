@@ -11,7 +11,7 @@ namespace framework {
 
 // A step of the host's punch sequence, as the host drives it. Operations in slot order.
 class PLATFORM_API IStep : public virtual platform::Object {
-public:
+  public:
     // 1. The step's name.
     virtual std::string Name() const = 0;
     // 2. The step's value.

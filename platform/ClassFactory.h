@@ -21,13 +21,13 @@ inline constexpr int32_t kCannotWriteRegistry = static_cast<int32_t>(0x80040201u
 // Creates the objects of one class of a component library. A library hands out its factories
 // from DllGetClassObject; the factory lives as long as the library is loaded.
 class PLATFORM_API ClassFactory {
-public:
+  public:
     // A new object of the class; raises a platform error when it cannot be made.
     virtual std::shared_ptr<Object> CreateInstance() = 0;
     // Keeps the library loaded while locked (counts, as the platform does).
     virtual void LockServer(bool lock) = 0;
 
-protected:
+  protected:
     ~ClassFactory() = default;
 };
 

@@ -61,7 +61,9 @@ PLATFORM_API Date time_part(Date value);
 PLATFORM_API Date add_hours(Date value, double hours);
 
 // The date as a plain count of days ... the same double, for arithmetic on moments.
-constexpr double to_double(Date value) { return value.days; }
+constexpr double to_double(Date value) {
+    return value.days;
+}
 // A moment as the sum of a date part and a time part, both on the date type's scale.
 PLATFORM_API Date from_moment(double days);
 

@@ -1,5 +1,7 @@
 #include "platform/Error.h"
 
+#include <array>
+#include <string_view>
 #include <utility>
 
 namespace platform {
@@ -11,26 +13,42 @@ void raise(int32_t number, std::string description) {
     throw RaisedError(number, std::move(description));
 }
 
-void raise(int32_t number) { throw RaisedError(number, standard_description(number)); }
+void raise(int32_t number) {
+    throw RaisedError(number, standard_description(number));
+}
+
+namespace {
+
+struct StandardError {
+    int32_t number;
+    std::string_view description;
+};
+
+constexpr std::array<StandardError, 13> kStandardErrors{{
+    {err::kInvalidProcedureCall, "Invalid procedure call or argument"},
+    {err::kOverflow, "Overflow"},
+    {err::kOutOfMemory, "Out of memory"},
+    {err::kSubscriptOutOfRange, "Subscript out of range"},
+    {err::kTypeMismatch, "Type mismatch"},
+    {err::kFileNotFound, "File not found"},
+    {err::kBadFileFormat, "Bad file format"},
+    {err::kInvalidUseOfNull, "Invalid use of Null"},
+    {err::kCannotCreateObject, "ActiveX component can't create object"},
+    {err::kObjectRequired, "Object required"},
+    {err::kObjectVariableNotSet, "Object variable or With block variable not set"},
+    {err::kKeyAlreadyAssociated,
+     "This key is already associated with an element of this collection"},
+    {err::kPropertyNotFound, "Property or method not found"},
+}};
+
+}  // namespace
 
 std::string standard_description(int32_t number) {
-    switch (number) {
-        case err::kInvalidProcedureCall: return "Invalid procedure call or argument";
-        case err::kOverflow: return "Overflow";
-        case err::kOutOfMemory: return "Out of memory";
-        case err::kSubscriptOutOfRange: return "Subscript out of range";
-        case err::kTypeMismatch: return "Type mismatch";
-        case err::kFileNotFound: return "File not found";
-        case err::kBadFileFormat: return "Bad file format";
-        case err::kInvalidUseOfNull: return "Invalid use of Null";
-        case err::kCannotCreateObject: return "ActiveX component can't create object";
-        case err::kObjectRequired: return "Object required";
-        case err::kObjectVariableNotSet: return "Object variable or With block variable not set";
-        case err::kKeyAlreadyAssociated:
-            return "This key is already associated with an element of this collection";
-        case err::kPropertyNotFound: return "Property or method not found";
-        default: return "Application-defined or object-defined error";
+    for (const auto& error : kStandardErrors) {
+        if (error.number == number)
+            return std::string(error.description);
     }
+    return "Application-defined or object-defined error";
 }
 
 }  // namespace platform

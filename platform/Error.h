@@ -30,13 +30,13 @@ inline constexpr int32_t kHostBase = 3000;
 // A raised error: the platform's error number and its description. It travels to the caller,
 // who either handles it where the behaviour says so or lets it go further up.
 class PLATFORM_API RaisedError : public std::runtime_error {
-public:
+  public:
     RaisedError(int32_t number, std::string description);
 
     int32_t number() const noexcept { return m_number; }
     const std::string& description() const noexcept { return m_description; }
 
-private:
+  private:
     int32_t m_number;
     std::string m_description;
 };

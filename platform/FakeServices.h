@@ -14,7 +14,7 @@ namespace platform {
 // count of the dispatches of pending messages. Every call is also written to `calls` in order
 // ("Sleep 2000", "DoEvents", "MessageBox Error: ...") so that a test can assert the sequence.
 class PLATFORM_API FakeServices : public Services {
-public:
+  public:
     FakeServices();
     explicit FakeServices(Date start);
 

@@ -11,10 +11,10 @@ namespace platform {
 // dynamic_pointer_cast (see query()). Interfaces derive virtually from Object so that one object
 // that implements several interfaces still has one Object.
 class PLATFORM_API Object {
-public:
+  public:
     virtual ~Object();
 
-protected:
+  protected:
     Object() = default;
     Object(const Object&) = default;
     Object& operator=(const Object&) = default;
@@ -40,9 +40,11 @@ std::shared_ptr<I> query_or_raise(const std::shared_ptr<T>& object);
 namespace platform {
 template <class I, class T>
 std::shared_ptr<I> query_or_raise(const std::shared_ptr<T>& object) {
-    if (!object) raise(err::kObjectVariableNotSet);
+    if (!object)
+        raise(err::kObjectVariableNotSet);
     auto result = std::dynamic_pointer_cast<I>(object);
-    if (!result) raise(err::kTypeMismatch);
+    if (!result)
+        raise(err::kTypeMismatch);
     return result;
 }
 }  // namespace platform

@@ -13,16 +13,16 @@ namespace platform {
 
 // What the component registry records of one creatable class.
 struct PLATFORM_API ClassRegistration {
-    std::string prog_id;       // "Stampkind.clsStep"
-    std::string class_id;      // the class's unique id, "{...}"
-    std::string library;       // absolute path of the shared library that serves the class
+    std::string prog_id;   // "Stampkind.clsStep"
+    std::string class_id;  // the class's unique id, "{...}"
+    std::string library;   // absolute path of the shared library that serves the class
     std::string threading = "Apartment";
-    bool control = false;                  // a control: the flags below apply
-    bool activate_when_visible = false;    // OLEMISC_ACTIVATEWHENVISIBLE
-    bool set_client_site_first = false;    // OLEMISC_SETCLIENTSITEFIRST
-    bool simple_frame = false;             // contains other controls (OLEMISC_SIMPLEFRAME)
-    std::string type_library;              // the type library's id
-    std::string type_library_version;      // "1.0"
+    bool control = false;                // a control: the flags below apply
+    bool activate_when_visible = false;  // OLEMISC_ACTIVATEWHENVISIBLE
+    bool set_client_site_first = false;  // OLEMISC_SETCLIENTSITEFIRST
+    bool simple_frame = false;           // contains other controls (OLEMISC_SIMPLEFRAME)
+    std::string type_library;            // the type library's id
+    std::string type_library_version;    // "1.0"
 
     friend bool operator==(const ClassRegistration&, const ClassRegistration&) = default;
 };
@@ -34,8 +34,8 @@ struct PLATFORM_API TypeLibraryRegistration {
     std::string version;  // "1.0"
     std::string library;
 
-    friend bool operator==(const TypeLibraryRegistration&, const TypeLibraryRegistration&) =
-        default;
+    friend bool operator==(const TypeLibraryRegistration&,
+                           const TypeLibraryRegistration&) = default;
 };
 
 // The component registry: a JSON file, at the place the platform services name, that maps
@@ -43,7 +43,7 @@ struct PLATFORM_API TypeLibraryRegistration {
 // anew; changes are written whole through a temporary file, so a reader never sees half a file.
 // A damaged file raises "Bad file format" (321) with its path and is never overwritten.
 class PLATFORM_API ComponentRegistry {
-public:
+  public:
     explicit ComponentRegistry(std::filesystem::path file);
 
     const std::filesystem::path& file() const { return m_file; }
@@ -58,7 +58,7 @@ public:
     // Removes the classes and the type library that the given library serves.
     void Unregister(const std::vector<std::string>& prog_ids, std::string_view type_library_id);
 
-private:
+  private:
     std::filesystem::path m_file;
 };
 

@@ -17,7 +17,7 @@ namespace platform {
 // services(). Tests and hosts install their own with ServicesScope. All calls come on the one
 // user-interface thread.
 class PLATFORM_API Services {
-public:
+  public:
     virtual ~Services();
 
     // The present moment of the computer's clock, in local time.
@@ -39,7 +39,7 @@ public:
 // environment's STAMPKIND_REGIONAL names other settings, and the registry file named by
 // STAMPKIND_REGISTRY or else $XDG_DATA_HOME/stampkind/registry.json (~/.local/share/...).
 class PLATFORM_API SystemServices : public Services {
-public:
+  public:
     SystemServices();
     Date Now() override;
     void Sleep(uint32_t milliseconds) override;
@@ -51,7 +51,7 @@ public:
     void set_regional(RegionalSettings settings) { m_regional = std::move(settings); }
     void set_registry_file(std::filesystem::path file) { m_registry = std::move(file); }
 
-private:
+  private:
     RegionalSettings m_regional;
     std::filesystem::path m_registry;
 };
@@ -61,13 +61,13 @@ PLATFORM_API Services& services();
 
 // Installs services for the lifetime of the scope and restores the earlier ones on exit.
 class PLATFORM_API ServicesScope {
-public:
+  public:
     explicit ServicesScope(Services& installed);
     ~ServicesScope();
     ServicesScope(const ServicesScope&) = delete;
     ServicesScope& operator=(const ServicesScope&) = delete;
 
-private:
+  private:
     Services* m_previous;
 };
 

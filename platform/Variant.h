@@ -46,7 +46,7 @@ enum class VarType : uint16_t {
 // false. Text conversions read and write under the current regional settings of the platform
 // services.
 class PLATFORM_API Variant {
-public:
+  public:
     Variant() = default;
     Variant(Null) : m_value(Null{}) {}
     Variant(bool value) : m_value(value) {}
@@ -60,8 +60,8 @@ public:
     Variant(const char* value) : m_value(std::string(value)) {}
     Variant(ObjectRef value) : m_value(std::move(value)) {}
     template <class T>
-        requires std::is_base_of_v<Object, T>
-    Variant(std::shared_ptr<T> value) : m_value(ObjectRef(std::move(value))) {}
+    requires std::is_base_of_v<Object, T> Variant(std::shared_ptr<T> value)
+        : m_value(ObjectRef(std::move(value))) {}
 
     static Variant null() { return Variant(Null{}); }
 
@@ -93,7 +93,7 @@ public:
     // Exact equality: the same kind and the same value (objects: the same object).
     friend bool operator==(const Variant& a, const Variant& b) { return a.m_value == b.m_value; }
 
-private:
+  private:
     Storage m_value;
 };
 

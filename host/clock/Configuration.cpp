@@ -32,6 +32,7 @@ std::vector<std::string> Configuration::DefaultSteps() {
 
 Configuration Configuration::Load(const fs::path& file) {
     Configuration config;
+    config.m_file = file;
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::error_code ec;
@@ -141,8 +142,18 @@ bool Configuration::HasStep(const std::string& name) const {
 std::shared_ptr<framework::IStep> Configuration::CreateStep() const {
     auto bag = m_steps_bag;
     if (bag.Contains(kPunchEntryStep)) {
-        return platform::query_or_raise<framework::IStep>(
-            bag.ReadProperty(kPunchEntryStep).to_object());
+        try {
+            return platform::query_or_raise<framework::IStep>(
+                bag.ReadProperty(kPunchEntryStep).to_object());
+        } catch (const platform::RaisedError& e) {
+            if (e.number() != platform::err::kBadFileFormat)
+                throw;
+            std::string problem = e.description();
+            if (constexpr std::string_view kPrefix = "Bad file format: ";
+                problem.starts_with(kPrefix))
+                problem.erase(0, kPrefix.size());
+            Damaged(m_file, "the saved \"Punch Entry\" step: " + problem);
+        }
     }
     auto step = platform::CreateObjectAs<framework::IStep>(kClsStep);
     platform::query_or_raise<platform::Persistable>(step)->InitProperties();

@@ -55,6 +55,8 @@ class Configuration {
     static constexpr int32_t kLongestDatabaseWait = 3600;
 
   private:
+    // The file the configuration was read from, named when its saved step cannot be restored.
+    std::filesystem::path m_file;
     platform::PropertyBag m_steps_bag;
 };
 

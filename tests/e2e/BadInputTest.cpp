@@ -76,6 +76,28 @@ TEST_F(BadInputTest, DamagedConfigurationIsNamedKeptAndStoresNothing) {
     }
 }
 
+// The step's own saved settings, damaged inside a configuration file that is good JSON.
+TEST_F(BadInputTest, DamagedStepSettingsAreNamedKeptAndStoreNothing) {
+    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
+    const std::string saved = Read(Config());
+    const std::vector<std::pair<std::string, std::string>> damages{
+        {"\"type\": \"Boolean\"", "\"type\": \"Blob\""},  // a type no setting has
+        {"\"value\": true", "\"value\": \"maybe\""},      // a flag that is no flag
+        {"\"value\": 3\n", "\"value\": 300\n"},           // more settings than are named
+    };
+    for (const auto& [good, bad] : damages) {
+        SCOPED_TRACE(bad);
+        std::string text = saved;
+        const auto at = text.find(good);
+        ASSERT_NE(at, std::string::npos) << text;
+        text.replace(at, good.size(), bad);
+        Write(Config(), text);
+        ExpectRefusedOut({}, 321, Config().filename().string());
+        EXPECT_EQ(Read(Config()), text) << "the damaged file was written over";
+        EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
+    }
+}
+
 TEST_F(BadInputTest, DamagedRegistryIsNamedAndKept) {
     const std::string damaged = "{\"classes\": [{\"prog_id\": ";
     Write(Registry(), damaged);

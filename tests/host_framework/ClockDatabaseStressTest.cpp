@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "host/database/ClockDatabase.h"
 #include "platform/Error.h"
 
