@@ -1,10 +1,10 @@
 // Drives the punch-type keypad in manager mode with a stream of keys and clicks decoded from the
 // input, as a manager at the clock would: the keypad must never break whatever is pressed. After
 // every key or click the value keypads' entries hold only digits within their limit, the page
-// stays 0 to 2, the keypad that takes the keys is on show, Finished comes only from Enter or
-// Skip, and keys outside the key map change nothing while a punch type is being chosen. No
-// raised error may escape: a person's wrong input is a message on the display. Each finished
-// punch is written into its punch records, as the clock does.
+// stays 0 to 2, the keypad that takes the keys is on show, events come only from keys and clicks,
+// Finished only from Enter or Skip, and keys outside the key map change nothing while a punch type
+// is being chosen. No raised error may escape: a person's wrong input is a message on the display.
+// Each finished punch is written into its punch records, as the clock does.
 //
 // The input: two bytes of settings (the ten allowed manager punch types, then whether a
 // statistics step follows, which offers STATUS), then one operation per byte:
@@ -155,7 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto display = std::make_shared<orvane::RecordingDisplay>();
     auto keypad = stampkind::StampkindKeypad::Create();
     int finished = 0;
+    int clicks = 0;
     keypad->Connect("Finished", [&finished] { ++finished; });
+    keypad->Connect("Click", [&clicks] { ++clicks; });
 
     try {
         keypad->Attach(step, display);
@@ -168,6 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const bool was_entering = keypad->EntryStage();
             const std::string value_before = keypad->Value();
             const int finished_before = finished;
+            const int clicks_before = clicks;
             std::optional<int16_t> key;
             switch (operation) {
                 case kClick: {
@@ -202,8 +205,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (key && *key != kEnter && !was_entering && !(*key >= '0' && *key <= '9') &&
                 *key != '+' && *key != '-') {
                 // Keys outside the key map change nothing while choosing.
-                if (keypad->Value() != value_before || finished != finished_before)
+                if (keypad->Value() != value_before || finished != finished_before ||
+                    clicks != clicks_before) {
                     Fault();
+                }
+            }
+            if (!key && operation != kClick &&
+                (finished != finished_before || clicks != clicks_before)) {
+                Fault();  // only keys and clicks raise events
             }
             if (finished > finished_before) {
                 if (finished != finished_before + 1)
