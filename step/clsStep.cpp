@@ -139,6 +139,29 @@ void clsStep::ReadProperties(platform::PropertyBag& bag) {
         } catch (const platform::RaisedError&) {
         }
     }
+    // A saved value of a kind its setting cannot take (a hand-edited file) would fail every
+    // punch later; refuse the saved step now, naming the setting.
+    for (const auto& setting : StepSettings()) {
+        const platform::Variant value =
+            m_settings->Item(platform::Variant(std::string(setting.name)))->Value();
+        try {
+            switch (setting.default_value.type()) {
+                case platform::VarType::Boolean:
+                    (void)value.to_bool();
+                    break;
+                case platform::VarType::Double:
+                    (void)value.to_double();
+                    break;
+                default:
+                    (void)value.to_text();
+                    break;
+            }
+        } catch (const platform::RaisedError& error) {
+            platform::raise(platform::err::kBadFileFormat,
+                            "Bad file format: the saved setting \"" + std::string(setting.name) +
+                                "\" cannot be used: " + error.description());
+        }
+    }
 }
 
 void clsStep::WriteProperties(platform::PropertyBag& bag) {

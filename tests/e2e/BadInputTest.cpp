@@ -83,6 +83,7 @@ TEST_F(BadInputTest, DamagedStepSettingsAreNamedKeptAndStoreNothing) {
     const std::vector<std::pair<std::string, std::string>> damages{
         {"\"type\": \"Boolean\"", "\"type\": \"Blob\""},  // a type no setting has
         {"\"value\": true", "\"value\": \"maybe\""},      // a flag that is no flag
+        {"\"type\": \"Double\"", "\"type\": \"Null\""},   // a span that is no number
         {"\"value\": 3\n", "\"value\": 300\n"},           // more settings than are named
     };
     for (const auto& [good, bad] : damages) {
