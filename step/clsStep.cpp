@@ -35,6 +35,21 @@ void AddDefaults(framework::IPropertyCollection& settings) {
     }
 }
 
+// Converts `value` to the kind of `default_value`; raises the conversion's error when it cannot.
+void CheckKind(const platform::Variant& value, const platform::Variant& default_value) {
+    switch (default_value.type()) {
+        case platform::VarType::Boolean:
+            (void)value.to_bool();
+            break;
+        case platform::VarType::Double:
+            (void)value.to_double();
+            break;
+        default:
+            (void)value.to_text();
+            break;
+    }
+}
+
 }  // namespace
 
 clsStep::clsStep() : m_precondition_errors(framework::NewErrorCollection()) {}
@@ -133,32 +148,19 @@ void clsStep::ReadProperties(platform::PropertyBag& bag) {
     m_settings = platform::query_or_raise<framework::IPropertyCollection>(object);
     // A saved value wins over its default: the collection refuses a name it already holds, and
     // that refusal is expected here. A setting missing from older saved data gets its default.
+    // A saved value of a kind its setting cannot take (a hand-edited file) would fail every
+    // punch later: the saved step is refused now, naming the setting.
     for (const auto& setting : StepSettings()) {
+        const std::string name(setting.name);
         try {
-            m_settings->Add(std::string(setting.name), setting.default_value);
+            m_settings->Add(name, setting.default_value);
         } catch (const platform::RaisedError&) {
         }
-    }
-    // A saved value of a kind its setting cannot take (a hand-edited file) would fail every
-    // punch later; refuse the saved step now, naming the setting.
-    for (const auto& setting : StepSettings()) {
-        const platform::Variant value =
-            m_settings->Item(platform::Variant(std::string(setting.name)))->Value();
         try {
-            switch (setting.default_value.type()) {
-                case platform::VarType::Boolean:
-                    (void)value.to_bool();
-                    break;
-                case platform::VarType::Double:
-                    (void)value.to_double();
-                    break;
-                default:
-                    (void)value.to_text();
-                    break;
-            }
+            CheckKind(m_settings->Item(platform::Variant(name))->Value(), setting.default_value);
         } catch (const platform::RaisedError& error) {
             platform::raise(platform::err::kBadFileFormat,
-                            "Bad file format: the saved setting \"" + std::string(setting.name) +
+                            "Bad file format: the saved setting \"" + name +
                                 "\" cannot be used: " + error.description());
         }
     }

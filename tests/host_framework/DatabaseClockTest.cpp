@@ -255,4 +255,30 @@ INSTANTIATE_TEST_SUITE_P(Statistics, QueryPlan, ::testing::Bool(), [](const auto
     return info.param ? std::string("Analyzed") : std::string("NotAnalyzed");
 });
 
+// A clock whose file another program holds locked when a punch comes: after its wait the punch
+// is refused with "locked", saying it was not stored, and the clock stores the next one.
+TEST(DatabaseClockTest, PunchMeetingALockIsRefusedAndTheClockGoesOn) {
+    TempFolder folder;
+    const auto file = folder / "clock.db";
+    ClockDatabase db(file, std::chrono::milliseconds(0));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    try {
+        db.StorePunch(punch(record("", "I", {{8, 0}}, std::nullopt)));
+        ADD_FAILURE() << "the punch was stored through the lock";
+    } catch (const platform::RaisedError& error) {
+        EXPECT_EQ(error.number(), 3218);
+        EXPECT_EQ(error.description().rfind("The punch was not stored.", 0), 0u)
+            << error.description();
+        EXPECT_NE(error.description().find(file.string()), std::string::npos);
+    }
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_TRUE(db.Rows().empty());
+    db.StorePunch(punch(record("", "I", {{8, 0}}, std::nullopt)));
+    EXPECT_EQ(db.Rows().size(), 1u);
+}
+
 }  // namespace
