@@ -8,6 +8,7 @@
 
 #include "host/database/DatabaseError.h"
 #include "host/database/Sqlite.h"
+#include "host/framework/Secret.h"
 #include "platform/Error.h"
 
 namespace orvane {
@@ -53,7 +54,20 @@ CREATE TABLE IF NOT EXISTS "Employees" (
     "Name" TEXT NOT NULL DEFAULT '',
     "Manager" INTEGER NOT NULL DEFAULT 0
 );
+CREATE TABLE IF NOT EXISTS "Manager Entries" (
+    "ID" INTEGER PRIMARY KEY,
+    "Record ID" INTEGER NOT NULL,
+    "Manager Card" INTEGER NOT NULL,
+    "Entered At" REAL NOT NULL,
+    "Clock Name" TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX IF NOT EXISTS "Manager Entries Record" ON "Manager Entries" ("Record ID");
+CREATE INDEX IF NOT EXISTS "Manager Entries Moment" ON "Manager Entries" ("Entered At");
 )sql";
+
+// A column added after the first clocks were installed: a database made before it gains it
+// when a clock opens it.
+constexpr const char* kPinColumn = "PIN Hash";
 
 // The punch type that closes an open record, and the type of the record it closes.
 struct Pairing {
@@ -153,10 +167,11 @@ std::optional<int64_t> open_record(sqlite3* db, int32_t card, std::string_view o
 }
 
 // Stores one record of a punch: it closes the matching open record or becomes a row of its own.
-void store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
+// Gives the "ID" of the row it wrote, none when the record holds nothing.
+std::optional<int64_t> store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
     const std::map<std::string, platform::Variant> values = record.values();
     if (values.empty())
-        return;  // the punch wrote nothing into this record
+        return std::nullopt;  // the punch wrote nothing into this record
 
     std::optional<int64_t> closes;
     const bool out_only = values.contains("Date Out") && !values.contains("Date In");
@@ -202,6 +217,38 @@ void store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
     if (closes)
         sqlite3_bind_int64(statement.get(), index, *closes);
     step_done(db, statement.get(), "Cannot store the punch");
+    return closes ? *closes : sqlite3_last_insert_rowid(db);
+}
+
+void store_entry(sqlite3* db, int64_t record_id, const ManagerEntry& entry) {
+    auto statement = sqlite::Prepare(db, R"sql(
+        INSERT INTO "Manager Entries" ("Record ID", "Manager Card", "Entered At", "Clock Name")
+        VALUES (?, ?, ?, ?))sql");
+    sqlite3_bind_int64(statement.get(), 1, record_id);
+    sqlite3_bind_int(statement.get(), 2, entry.manager_card);
+    sqlite3_bind_double(statement.get(), 3, entry.entered_at.days);
+    sqlite3_bind_text(statement.get(), 4, entry.clock_name.data(),
+                      static_cast<int>(entry.clock_name.size()), SQLITE_TRANSIENT);
+    step_done(db, statement.get(), "Cannot store the punch");
+}
+
+bool has_column(sqlite3* db, std::string_view table, std::string_view column) {
+    auto statement = sqlite::Prepare(db, "PRAGMA table_info(" + identifier(table) + ")");
+    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+        if (text_column(statement.get(), 1) == column)
+            return true;
+    }
+    return false;
+}
+
+bool is_pin(std::string_view pin) {
+    if (pin.size() < ClockDatabase::kShortestPin || pin.size() > ClockDatabase::kLongestPin)
+        return false;
+    for (const char c : pin) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
 }
 
 std::string journal_mode(sqlite3* db) {
@@ -226,6 +273,11 @@ ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::mil
     sqlite::Exec(db.get(), "BEGIN IMMEDIATE");
     try {
         sqlite::Exec(db.get(), kSchema);
+        if (!has_column(db.get(), "Employees", kPinColumn)) {
+            sqlite::Exec(db.get(), ("ALTER TABLE \"Employees\" ADD COLUMN " +
+                                    identifier(kPinColumn) + " TEXT")
+                                       .c_str());
+        }
         sqlite::Exec(db.get(), "COMMIT");
     } catch (...) {
         sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -247,11 +299,16 @@ ClockDatabase::~ClockDatabase() {
 void ClockDatabase::StorePunch(const PunchWrite& punch) {
     try {
         Transaction transaction(m_db);
+        const auto store = [&](const PunchRecord& record) {
+            const auto id = store_record(m_db, punch.card, record);
+            if (id && punch.entered_by)
+                store_entry(m_db, *id, *punch.entered_by);
+        };
         if (punch.own)
-            store_record(m_db, punch.card, *punch.own);
+            store(*punch.own);
         for (const auto& extra : punch.extras) {
             if (extra)
-                store_record(m_db, punch.card, *extra);
+                store(*extra);
         }
         transaction.Commit();
     } catch (const platform::RaisedError& error) {
@@ -273,6 +330,50 @@ void ClockDatabase::AddEmployee(const Employee& employee) {
                       static_cast<int>(employee.name.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int(statement.get(), 3, employee.manager ? 1 : 0);
     step_done(m_db, statement.get(), "Cannot add the employee");
+}
+
+void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
+    const auto employee = FindEmployee(card);
+    if (!employee || !employee->manager) {
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "Card " + std::to_string(card) + " is not a manager's card.");
+    }
+    if (!is_pin(pin)) {
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "A PIN is " + std::to_string(kShortestPin) + " to " +
+                            std::to_string(kLongestPin) + " digits.");
+    }
+    const std::string hash = HashSecret(pin);
+    auto statement =
+        sqlite::Prepare(m_db, R"sql(UPDATE "Employees" SET "PIN Hash" = ? WHERE "Card ID" = ?)sql");
+    sqlite3_bind_text(statement.get(), 1, hash.data(), static_cast<int>(hash.size()),
+                      SQLITE_TRANSIENT);
+    sqlite3_bind_int(statement.get(), 2, card);
+    step_done(m_db, statement.get(), "Cannot keep the PIN");
+}
+
+namespace {
+
+std::string pin_hash(sqlite3* db, int32_t card) {
+    auto statement = sqlite::Prepare(
+        db, R"sql(SELECT "PIN Hash" FROM "Employees" WHERE "Card ID" = ? AND "Manager" <> 0)sql");
+    sqlite3_bind_int(statement.get(), 1, card);
+    const int rc = sqlite3_step(statement.get());
+    if (rc == SQLITE_ROW)
+        return text_column(statement.get(), 0);
+    if (rc != SQLITE_DONE)
+        sqlite::RaiseLast(db, "Cannot read the employees");
+    return {};
+}
+
+}  // namespace
+
+bool ClockDatabase::HasManagerPin(int32_t card) const {
+    return !pin_hash(m_db, card).empty();
+}
+
+bool ClockDatabase::VerifyManagerPin(int32_t card, std::string_view pin) const {
+    return VerifySecret(pin_hash(m_db, card), pin);
 }
 
 bool ClockDatabase::RemoveEmployee(int32_t card) {
@@ -342,6 +443,29 @@ std::vector<ClockDatabase::Row> ClockDatabase::Rows(std::optional<int32_t> card)
     if (rc != SQLITE_DONE)
         sqlite::RaiseLast(m_db, "Cannot read the punches");
     return rows;
+}
+
+std::vector<ClockDatabase::EnteredRecord> ClockDatabase::ManagerEntries(
+    std::optional<platform::Date> from, std::optional<platform::Date> to) const {
+    auto statement = sqlite::Prepare(m_db, R"sql(
+        SELECT "Record ID", "Manager Card", "Entered At", "Clock Name" FROM "Manager Entries"
+        WHERE (?1 IS NULL OR "Entered At" >= ?1) AND (?2 IS NULL OR "Entered At" < ?2)
+        ORDER BY "Entered At", "ID")sql");
+    if (from)
+        sqlite3_bind_double(statement.get(), 1, from->days);
+    if (to)
+        sqlite3_bind_double(statement.get(), 2, to->days);
+    std::vector<EnteredRecord> entries;
+    int rc = 0;
+    sqlite3_stmt* s = statement.get();
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        entries.push_back({sqlite3_column_int64(s, 0),
+                           {sqlite3_column_int(s, 1), platform::Date{sqlite3_column_double(s, 2)},
+                            text_column(s, 3)}});
+    }
+    if (rc != SQLITE_DONE)
+        sqlite::RaiseLast(m_db, "Cannot read the manager entries");
+    return entries;
 }
 
 }  // namespace orvane

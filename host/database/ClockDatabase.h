@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/database/Sqlite.h"
@@ -24,11 +25,22 @@ struct Employee {
     friend bool operator==(const Employee&, const Employee&) = default;
 };
 
-// The records one punch wrote: the punch's own record and each extra record, by name.
+// Who entered a record in manager mode, kept beside the record: the manager's card, the clock's
+// own moment of the entry (not the moments the manager typed) and the clock that stored it.
+struct ManagerEntry {
+    int32_t manager_card = 0;
+    platform::Date entered_at{};
+    std::string clock_name;
+    friend bool operator==(const ManagerEntry&, const ManagerEntry&) = default;
+};
+
+// The records one punch wrote: the punch's own record and each extra record, by name. A punch
+// made in manager mode also says who entered it; every record it stores is marked so.
 struct PunchWrite {
     int32_t card = 0;
     std::shared_ptr<PunchRecord> own;
     std::vector<std::shared_ptr<PunchRecord>> extras;
+    std::optional<ManagerEntry> entered_by;
 };
 
 // The host's clock database file on SQLite (WAL, synchronous=NORMAL, a busy timeout): the
@@ -54,6 +66,14 @@ class PLATFORM_API ClockDatabase {
     void StorePunch(const PunchWrite& punch);
 
     void AddEmployee(const Employee& employee);
+    // Keeps a manager's PIN as a slow salted hash. Raises "Invalid procedure call" (5) when the
+    // card is not a manager's or the PIN is not 4 to 12 digits.
+    void SetManagerPin(int32_t card, std::string_view pin);
+    bool HasManagerPin(int32_t card) const;
+    // True when the card is a manager's with a PIN and the PIN matches it.
+    bool VerifyManagerPin(int32_t card, std::string_view pin) const;
+    static constexpr size_t kShortestPin = 4;
+    static constexpr size_t kLongestPin = 12;
     // False when there was no such card.
     bool RemoveEmployee(int32_t card);
     std::vector<Employee> Employees() const;
@@ -71,6 +91,18 @@ class PLATFORM_API ClockDatabase {
     };
     // The rows of one card (every card when nothing is given), oldest first.
     std::vector<Row> Rows(std::optional<int32_t> card = std::nullopt) const;
+
+    // A record entered in manager mode: the "ID" of its row and who entered it. A row that a
+    // manager entry closed (an out that paired with an open in) has an entry of its own.
+    struct EnteredRecord {
+        int64_t record_id = 0;
+        ManagerEntry entry;
+    };
+    // The manager entries made in [from, to) by the clock's moment of entry, oldest first;
+    // either bound may be left open.
+    std::vector<EnteredRecord> ManagerEntries(
+        std::optional<platform::Date> from = std::nullopt,
+        std::optional<platform::Date> to = std::nullopt) const;
 
     // The connection for code of the host that needs more (statistics).
     sqlite3* handle() const { return m_db; }

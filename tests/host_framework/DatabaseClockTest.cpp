@@ -46,7 +46,7 @@ std::shared_ptr<PunchRecord> record(const std::string& name, const std::string& 
 
 PunchWrite punch(std::shared_ptr<PunchRecord> own,
                  std::vector<std::shared_ptr<PunchRecord>> extras = {}) {
-    return PunchWrite{kCard, std::move(own), std::move(extras)};
+    return PunchWrite{kCard, std::move(own), std::move(extras), std::nullopt};
 }
 
 // One row in a form that reads well in a failure: type, in "hh:mm" or "-", out likewise.
@@ -163,6 +163,53 @@ TEST_F(ClockDatabaseTest, EmployeesAreKeptByCard) {
     EXPECT_TRUE(m_db.RemoveEmployee(12));
     EXPECT_FALSE(m_db.RemoveEmployee(12));
     EXPECT_FALSE(m_db.FindEmployee(12).has_value());
+}
+
+TEST_F(ClockDatabaseTest, ManagerPinIsKeptHashedAndChecked) {
+    m_db.AddEmployee({9001, "Morgan Lee", true});
+    m_db.AddEmployee({12, "Ada Stone", false});
+    EXPECT_FALSE(m_db.HasManagerPin(9001));
+    EXPECT_FALSE(m_db.VerifyManagerPin(9001, ""));
+    m_db.SetManagerPin(9001, "4711");
+    EXPECT_TRUE(m_db.VerifyManagerPin(9001, "4711"));
+    EXPECT_FALSE(m_db.VerifyManagerPin(9001, "4712"));
+    EXPECT_FALSE(m_db.VerifyManagerPin(12, "4711"));
+    // Refused: not a manager, too short, too long, not digits.
+    for (const auto& [card, pin] : std::vector<std::pair<int32_t, std::string>>{
+             {12, "4711"}, {9001, "471"}, {9001, "1234567890123"}, {9001, "47a1"}}) {
+        EXPECT_EQ(ErrorNumberOf([&] { m_db.SetManagerPin(card, pin); }),
+                  platform::err::kInvalidProcedureCall)
+            << card << " " << pin;
+    }
+    // Only the hash is stored.
+    ClockDatabase again(m_folder / "clock.db");
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(again.handle(),
+                       R"(SELECT "PIN Hash" FROM "Employees" WHERE "Card ID" = 9001)", -1,
+                       &statement, nullptr);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    const std::string hash = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+    EXPECT_EQ(hash.find("4711"), std::string::npos);
+    EXPECT_EQ(hash.rfind("$argon2id$", 0), 0u);
+    EXPECT_TRUE(again.VerifyManagerPin(9001, "4711"));
+}
+
+TEST_F(ClockDatabaseTest, ManagerEntryMarksEveryRecordItStores) {
+    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    auto lunch = punch(record("", "O", {}, {{12, 0}}), {record("Lunch", "LO", {{12, 0}}, {})});
+    const orvane::ManagerEntry by{9001, Date{day(5).days + time_of(9, 14).days}, "door"};
+    lunch.entered_by = by;
+    m_db.StorePunch(lunch);
+    const auto entries = m_db.ManagerEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    const auto rows = m_db.Rows(kCard);
+    // The closed work record and the new lunch record, both marked.
+    EXPECT_EQ(entries[0].record_id, rows[0].id);
+    EXPECT_EQ(entries[1].record_id, rows[1].id);
+    EXPECT_EQ(entries[0].entry, by);
+    EXPECT_TRUE(m_db.ManagerEntries(day(6)).empty());
+    EXPECT_EQ(m_db.ManagerEntries(day(5), day(6)).size(), 2u);
 }
 
 // The engine's plan for a query, one detail line per step.
