@@ -7,7 +7,11 @@
 #   LIBDIR/stampkind/libstampkind.so   the component, loaded through the component registry
 #   include/stampkind/{platform,framework,host/framework}/*.h   what a host compiles against
 #   LIBDIR/cmake/Stampkind/, LIBDIR/pkgconfig/stampkind.pc       for other builds
-#   share/doc/stampkind/, share/man/man1/timeclock.1, share/stampkind/timeclock.json
+#   share/doc/stampkind/, share/man/man1/timeclock.1.gz, share/stampkind/timeclock.json
+# Libraries go to the multiarch folder on Debian for every prefix, as the package has them.
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CMAKE_INSTALL_LIBDIR)
+    set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -96,11 +100,33 @@ install(FILES ${PROJECT_BINARY_DIR}/stampkind.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
 # People's side: the manual page, the documents and a default configuration.
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/timeclock.1
+set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/packaging/timeclock.1)
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/packaging)
+execute_process(COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/timeclock.1
+    OUTPUT_FILE ${PROJECT_BINARY_DIR}/packaging/timeclock.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/timeclock.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/
-    DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/stampkind COMPONENT runtime)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/timeclock.json
     DESTINATION ${CMAKE_INSTALL_DATADIR}/stampkind COMPONENT runtime)
+
+# Each public header compiles on its own: one translation unit per header, built with the rest.
+set(header_check_sources)
+foreach(header IN LISTS STAMPKIND_PUBLIC_PLATFORM_HEADERS STAMPKIND_PUBLIC_FRAMEWORK_HEADERS
+                        STAMPKIND_PUBLIC_HOST_FRAMEWORK_HEADERS)
+    cmake_path(RELATIVE_PATH header BASE_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE name)
+    if(name MATCHES "^\\.\\.")
+        cmake_path(RELATIVE_PATH header BASE_DIRECTORY ${PROJECT_BINARY_DIR}/generated
+                   OUTPUT_VARIABLE name)
+    endif()
+    string(MAKE_C_IDENTIFIER ${name} id)
+    set(source ${PROJECT_BINARY_DIR}/header-check/${id}.cpp)
+    file(CONFIGURE OUTPUT ${source} CONTENT "#include \"${name}\"\n")
+    list(APPEND header_check_sources ${source})
+endforeach()
+add_library(stampkind_header_check OBJECT ${header_check_sources})
+target_link_libraries(stampkind_header_check PRIVATE orvane_framework)
 
 include(${CMAKE_CURRENT_LIST_DIR}/StampkindDebian.cmake)
