@@ -31,7 +31,7 @@ endforeach()
 file(RELATIVE_PATH bin_to_lib ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_LIBDIR})
 set_target_properties(timeclock PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
-set_target_properties(stampkind orvane_framework PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+set_target_properties(stampkind PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 set_target_properties(orvane_framework PROPERTIES INSTALL_RPATH "$ORIGIN")
 # An installed timeclock finds the component in its private folder when it is not beside it.
 file(RELATIVE_PATH bin_to_component ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_BINDIR}
