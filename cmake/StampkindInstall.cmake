@@ -8,6 +8,7 @@
 #   include/stampkind/{platform,framework,host/framework}/*.h   what a host compiles against
 #   LIBDIR/cmake/Stampkind/, LIBDIR/pkgconfig/stampkind.pc       for other builds
 #   share/doc/stampkind/, share/man/man1/timeclock.1.gz, share/stampkind/timeclock.json
+
 # Libraries go to the multiarch folder on Debian for every prefix, as the package has them.
 if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CMAKE_INSTALL_LIBDIR)
     set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries")
