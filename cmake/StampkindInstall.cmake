@@ -34,6 +34,10 @@ file(RELATIVE_PATH bin_to_lib ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_BINDIR}
 set_target_properties(timeclock PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
 set_target_properties(stampkind PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 set_target_properties(orvane_framework PROPERTIES INSTALL_RPATH "$ORIGIN")
+# What is shipped resolves its symbols at load time and keeps its relocations read-only.
+foreach(target timeclock stampkind stampkind_platform orvane_framework)
+    target_link_options(${target} PRIVATE LINKER:-z,relro,-z,now)
+endforeach()
 # An installed timeclock finds the component in its private folder when it is not beside it.
 file(RELATIVE_PATH bin_to_component ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_BINARY_DIR}/${STAMPKIND_COMPONENT_DIR}/libstampkind.so)
