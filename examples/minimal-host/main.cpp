@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "framework/IKeypadControl.h"
@@ -83,7 +84,9 @@ int main(int argc, char** argv) try {
             keypad->ProcessKeyPress(static_cast<int16_t>(static_cast<unsigned char>(c)));
     }
     if (!finished || !framework::FromVBool(step->IsValid())) {
-        std::cout << "no punch chosen\n";
+        std::cout << "no punch chosen; the display showed:\n";
+        for (const auto& [operation, argument] : display->calls())
+            std::cout << "  " << operation << ' ' << argument << '\n';
         return 1;
     }
 
