@@ -1,9 +1,12 @@
 #include <iostream>
 
+#include "framework/Version.h"
 #include "host/cli/Commands.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"timeclock: the Stampkind time clock"};
+    app.set_version_flag("--version", "timeclock " STAMPKIND_VERSION,
+                         "Prints the version of the time clock and exits");
     app.require_subcommand(1);
     int exit_status = timeclock::kExitOk;
     timeclock::AddConvertCommand(app, exit_status);
@@ -15,6 +18,8 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
