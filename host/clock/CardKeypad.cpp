@@ -41,7 +41,15 @@ CardKeypad::CardKeypad(std::shared_ptr<framework::IDisplay> display, Lookup look
                             : row.caption == "ENTER" ? kEnter
                                                      : static_cast<int16_t>(row.caption[0]);
         button.SetTag(std::to_string(key));
-        button.SetClickHandler([this, key] { ProcessKeyPress(key); });
+        if (key == kBackspace) {
+            // CLEAR on the screen empties the whole entry; the backspace key takes one digit.
+            button.SetClickHandler([this] {
+                m_entry.clear();
+                ShowEntry();
+            });
+        } else {
+            button.SetClickHandler([this, key] { ProcessKeyPress(key); });
+        }
     }
 }
 

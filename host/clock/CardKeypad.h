@@ -25,7 +25,8 @@ class CardKeypad final : public platform::UserControl {
     // A card number has at most nine digits, so that it always fits the card column.
     static constexpr std::size_t kMaxDigits = 9;
 
-    // The keypad's buttons: digits 0 to 9, CLEAR and ENTER; the Tag is the key they press.
+    // The keypad's buttons: digits 0 to 9, CLEAR (the whole entry) and ENTER; the Tag is the key
+    // they stand for.
     static const std::array<platform::ControlSpec, 12> kButtons;
 
     CardKeypad(std::shared_ptr<framework::IDisplay> display, Lookup lookup);

@@ -232,7 +232,7 @@ void Clock::PressKey(int16_t key) {
                 break;
             case State::Confirm:
                 // Any key ends the confirmation; a digit is the first of the next card.
-                Start();
+                EndPunch();
                 if (key >= '0' && key <= '9') {
                     m_card_keypad->ProcessKeyPress(key);
                 }

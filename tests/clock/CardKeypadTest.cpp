@@ -57,19 +57,6 @@ TEST_F(CardKeypadTest, EditingKeys) {
     EXPECT_TRUE(looked_up.empty());
 }
 
-// A click on a button and the key it names reach the same handler.
-TEST_F(CardKeypadTest, ButtonsPressTheirKeys) {
-    keypad->Reset();
-    for (const char* path : {"cmdKey(0)", "cmdKey(10)", "cmdKey(10)", "cmdKey(0)", "cmdKey(4)",
-                             "cmdKey(9)", "cmdKey(11)"}) {
-        auto control = timeclock::FindControl(*keypad, path);
-        ASSERT_TRUE(control) << path;
-        EXPECT_TRUE(control->Click()) << path;
-    }
-    ASSERT_TRUE(keypad->Accepted());
-    EXPECT_EQ(keypad->Accepted()->card, 1001);
-}
-
 TEST(FindControl, PathsThatNameNoControl) {
     CardKeypad keypad(std::make_shared<orvane::RecordingDisplay>(),
                       [](int32_t) { return std::nullopt; });
