@@ -109,9 +109,9 @@ void FinishReport(const Clock* clock, const orvane::RecordingDisplay& display,
                 report["records"] = std::move(records);
             }
         }
-        if (last.error)
-            report["error"] = ErrorToJson(*last.error);
     }
+    if (clock && clock->Last().error)
+        report["error"] = ErrorToJson(*clock->Last().error);
     ordered_json calls = ordered_json::array();
     for (const auto& [operation, argument] : display.calls()) {
         calls.push_back({operation, argument});

@@ -132,13 +132,14 @@ std::unique_ptr<Clock> Clock::Open(const Files& files,
     auto config = Configuration::Load(files.config_file);
     ComponentLibrary::BesideProgram().EnsureRegistered();
     auto database_file = files.database;
-    if (database_file.empty())
-        database_file = config.database;
-    if (database_file.empty())
-        database_file = DefaultDatabaseFile();
-    std::error_code ec;
-    if (database_file.has_parent_path())
-        std::filesystem::create_directories(database_file.parent_path(), ec);
+    if (database_file.empty()) {
+        // The clock's own database gets its folder; a file named on the command line must lie
+        // in a folder that exists.
+        database_file = config.database.empty() ? DefaultDatabaseFile() : config.database;
+        std::error_code ec;
+        if (database_file.has_parent_path())
+            std::filesystem::create_directories(database_file.parent_path(), ec);
+    }
     auto database = std::make_unique<orvane::ClockDatabase>(
         database_file, std::chrono::seconds(config.database_wait));
     // The automatic punch finds the database open and keeps its prepared lookups between
