@@ -217,6 +217,34 @@ TEST_F(PunchTest, SkipButtonRecordsNothing) {
     EXPECT_TRUE(Rows().empty());
 }
 
+// The scripted punch stores what it is told and says what a kiosk would have guarded.
+TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {
+    const std::vector<std::tuple<const char*, const char*, json>> punches{
+        {"2026-12-04 08:00:00", "1 ENTER", nullptr},
+        {"2026-12-04 08:00:30", "1 ENTER", "duplicate of the IN at 08:00"},
+        {"2026-12-04 17:00:00", "2 ENTER", nullptr},
+        {"2026-12-04 17:30:00", "2 ENTER", "not clocked in"},
+    };
+    for (const auto& [now, keys, notice] : punches) {
+        const auto report = CardPunch(now, keys).json();
+        EXPECT_EQ(report["notice"], notice) << now;
+    }
+    // Both ins are stored; each out closes one of them.
+    EXPECT_EQ(Rows().size(), 2u);
+    EXPECT_EQ(CardPunch("2026-12-04 18:00:00", "1 ENTER").json()["confirmation"],
+              json({"IN 12/04/2026 18:00"}));
+}
+
+// A click on a keypad that is not on show does nothing and is reported; the punch goes on.
+TEST_F(PunchTest, ClickOnAControlNotOnShowDoesNothing) {
+    const auto result = CardPunch("2026-12-04 08:00:00", "CLICK:TimeIn1.cmdButton(5) 1 ENTER");
+    ASSERT_EQ(result.status, 0) << result.out << result.err;
+    const auto report = result.json();
+    EXPECT_EQ(report["ignored_clicks"], json({"TimeIn1.cmdButton(5)"}));
+    EXPECT_EQ(report["value"], "I");
+    EXPECT_EQ(Rows().size(), 1u);
+}
+
 TEST_F(PunchTest, UsageErrors) {
     EXPECT_EQ(Run({"punch", "--db", Database().string()}).status, 2);
     EXPECT_EQ(Punch("2026-12-04 25:00:00", "1 ENTER").status, 2);
