@@ -161,8 +161,15 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
     std::error_code ec;
     if (!m_config_file.empty())
         m_config_time = std::filesystem::last_write_time(m_config_file, ec);
+    // The card keypad's buttons also type a manager's PIN.
     m_card_keypad = std::make_shared<CardKeypad>(
-        m_display, [this](int32_t card) { return m_database->FindEmployee(card); });
+        m_display, [this](int32_t card) { return m_database->FindEmployee(card); },
+        [this](int16_t key) {
+            if (m_state == State::Pin)
+                PinKey(key);
+            else
+                m_card_keypad->ProcessKeyPress(key);
+        });
     m_buttons = std::make_shared<ClockButtons>([this](ClockButtons::Action action) {
         switch (action) {
             case ClockButtons::Action::Enter:
@@ -342,6 +349,8 @@ void Clock::PinKey(int16_t key) {
     if (key >= '0' && key <= '9') {
         if (m_pin.size() < orvane::ClockDatabase::kLongestPin)
             m_pin += static_cast<char>(key);
+    } else if (key == CardKeypad::kClearEntry) {
+        m_pin.clear();
     } else if (key == kBackspace) {
         if (!m_pin.empty())
             m_pin.pop_back();
@@ -470,6 +479,11 @@ void Clock::FinishPunch() {
 }
 
 void Clock::Store() {
+    if (!m_scripted) {
+        // A file that another clock holds makes the write wait; the screen says so meanwhile.
+        m_display->ShowInformation("Please wait\u2026");
+        platform::services().DoEvents();
+    }
     m_database->StorePunch(*m_last.outcome->records);
     m_last.stored = true;
     Confirm();
@@ -521,8 +535,7 @@ void Clock::Confirm() {
     m_state = State::Confirm;
     m_display->Clear();
     m_display->ShowCursor(framework::VBool::False);
-    m_display->SetPrompt(m_employee ? m_employee->name : "Punch recorded");
-    m_display->SetUserInput(lines.size() > 1 ? lines[1] : lines.front());
+    m_display->SetPrompt(m_last.stored ? "Punch recorded" : "");
 }
 
 // Back to the card prompt; manager mode lasts for one punch.
@@ -564,9 +577,7 @@ void Clock::OwnButton(ClockButtons::Action action) {
         if (m_state == State::Card) {
             m_card_keypad->Reset();
         } else if (m_state == State::Pin) {
-            m_pin.clear();
-            m_display->SetUserInput("");
-            m_display->SetCursorPosition(0);
+            PinKey(CardKeypad::kClearEntry);
         } else if (m_state == State::Punch && m_last.session) {
             for (size_t i = m_display->user_input().size(); i > 0; --i)
                 m_last.session->PressKey(kBackspace);
@@ -615,6 +626,7 @@ double Clock::SpanDays() const {
 std::shared_ptr<platform::UserControl> Clock::ActiveForm() const {
     switch (m_state) {
         case State::Card:
+        case State::Pin:
             return m_card_keypad;
         case State::Punch:
             return m_last.session ? m_last.session->KeypadForm() : nullptr;

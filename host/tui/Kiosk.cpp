@@ -1,5 +1,6 @@
 #include "host/tui/Kiosk.h"
 
+#include <clocale>
 #include <fstream>
 #include <optional>
 
@@ -65,6 +66,8 @@ std::optional<int16_t> ClockKey(int key) {
 }  // namespace
 
 int RunKiosk(const KioskOptions& options) {
+    // The terminal's own character set, so that the screen's texts draw as they are written.
+    std::setlocale(LC_ALL, "");
     KioskServices services;
     platform::ServicesScope scope(services);
 

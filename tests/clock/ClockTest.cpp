@@ -156,6 +156,9 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             {"Avery Stone  card 1001"}, "MANAGER", "V"},
     Journey{"EscapeLeavesManagerMode", "9001 ENTER 2468 ENTER ESC 1001 ENTER",
             {"Avery Stone"}, "MANAGER", ""},
+    Journey{"PinByClicks",
+            "9001 ENTER CLICK:cmdKey(1) CLICK:cmdKey(9) 2468 CLICK:cmdKey(11) 1001 ENTER",
+            {"MANAGER MODE"}, "", ""},
     Journey{"WrongPin", "9001 ENTER 1111 ENTER", {"Wrong PIN", "Enter PIN for Mina Hart"}, "",
             ""},
     Journey{"FiveWrongPinsLockTheCard",
@@ -218,6 +221,22 @@ TEST_F(ClockTest, DatabaseErrorOnACardIsAMessage) {
     // The clock goes on.
     Drive("1 ENTER");
     EXPECT_NE(Screen().find("Enter Card Number"), std::string::npos);
+}
+
+// A setting changed while the clock runs applies from its next idle card prompt.
+TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCardPrompt) {
+    Open(false);
+    Drive("1001 ENTER 1 ENTER");
+    auto config = timeclock::Configuration::Load(m_folder / "timeclock.json");
+    auto step = config.CreateStep();
+    step->Properties()->Item(platform::Variant("IsGlidepass"))->SetValue(true);
+    config.StoreStep(step);
+    config.Save(m_folder / "timeclock.json");
+    std::filesystem::last_write_time(
+        m_folder / "timeclock.json",
+        std::filesystem::file_time_type::clock::now() + std::chrono::seconds(1));
+    Drive("WAIT:3 1001 ENTER");
+    EXPECT_EQ(Stored(), "O");
 }
 
 TEST_F(ClockTest, ManagerEntryRecordsWhoEnteredIt) {
