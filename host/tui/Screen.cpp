@@ -162,13 +162,17 @@ void Screen::DrawDisplay(const Clock& clock) {
     PutClipped(0, std::max(0, COLS - static_cast<int>(now.size()) - 1), now, COLS);
     attroff(COLOR_PAIR(kTitlePair));
 
+    // The manager banner, then whose punch it is.
     const auto model = clock.Model();
+    int column = 2;
     if (!model.banner.empty()) {
+        const std::string banner = " " + model.banner + " ";
         attron(A_REVERSE);
-        PutClipped(1, 1, " " + model.banner + " ", COLS - 2);
+        PutClipped(1, 1, banner, COLS - 2);
         attroff(A_REVERSE);
+        column = 1 + static_cast<int>(banner.size()) + 2;
     }
-    PutClipped(1, COLS / 2, model.employee, COLS - COLS / 2 - 1);
+    PutClipped(1, column, model.employee, COLS - column - 1);
     attron(A_BOLD);
     PutClipped(2, 2, display.prompt(), COLS - 4);
     attroff(A_BOLD);
