@@ -84,6 +84,9 @@ int RunKiosk(const KioskOptions& options) {
             << text << '\n';
     });
     Screen screen;
+    // A press is the click; the release is asked for too, so that the terminal library reports
+    // it (and the kiosk ignores it) rather than holding it back until the next key.
+    mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED, nullptr);
     services.Attach(screen, *clock);
     clock->Start();
 
@@ -100,7 +103,7 @@ int RunKiosk(const KioskOptions& options) {
             clock->Escape();
         } else if (key == KEY_MOUSE) {
             MEVENT event;
-            if (getmouse(&event) == OK)
+            if (getmouse(&event) == OK && (event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)))
                 clock->Click(screen.ControlAt(event.y, event.x));
         } else if (const auto clock_key = ClockKey(key)) {
             clock->PressKey(*clock_key);
