@@ -131,7 +131,12 @@ TEST_P(Journeys, ShowAndStore) {
 INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"EmployeeIn", "1001 ENTER 1 ENTER",
             {"Avery Stone", "IN 12/04/2026 08:00", "Today 0:00"}, "", "I"},
-    Journey{"PunchScreenNamesTheEmployee", "1001 ENTER", {"Avery Stone  card 1001"}, "", ""},
+    // In, lunch, break and out: each out closes its open row, so the day is two work rows,
+    // the lunch and the break.
+    Journey{"AnEmployeesDay",
+            "1001 ENTER 1 ENTER WAIT:14400 1001 ENTER 3 ENTER WAIT:1800 1001 ENTER 4 ENTER "
+            "WAIT:9000 1001 ENTER 5 ENTER WAIT:900 1001 ENTER 6 ENTER WAIT:6300 1001 ENTER 2 ENTER",
+            {"OUT 12/04/2026 17:00"}, "", "O LI O BI"},
     Journey{"ConfirmationEndsByItself", "1001 ENTER 1 ENTER WAIT:3", {"Enter Card Number"},
             "Avery Stone", "I"},
     Journey{"NewCardEndsTheConfirmationAndIsTaken", "1001 ENTER 1 ENTER 1001 ENTER",
@@ -172,6 +177,8 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             {"Wrong PIN"}, "locked", ""},
     Journey{"AutomaticPunchDecidesForTheEmployee", "1001 ENTER", {"IN 12/04/2026 08:00"}, "",
             "I", true},
+    Journey{"AutomaticPunchFollowsTheHistory", "1001 ENTER WAIT:14400 1001 ENTER WAIT:1800 1001 ENTER",
+            {"IN 12/04/2026 12:30"}, "", "O I", true},
     Journey{"AutomaticPunchNeverDecidesForTheManager", "9001 ENTER 2468 ENTER 1001 ENTER",
             {"MANAGER MODE"}, "IN 12/04", "", true},
     Journey{"SameCardSamePunchWithinAMinute", "1001 ENTER 1 ENTER WAIT:30 1001 ENTER 1 ENTER",
