@@ -411,8 +411,9 @@ void Clock::StartPunch(std::optional<platform::Variant> card, bool statistics) {
     m_last.session->Begin();
 }
 
-// After each input: a finished keypad (its Finished event, or a skipped keypad) completes the
-// punch.
+// After each input: the keypad's Finished event (or a skipped keypad) completes the punch. The
+// session notes the event and the engine acts once the input has returned, never inside the
+// keypad's own handler: storing may raise, and that error belongs to the engine, not the keypad.
 void Clock::AfterInput() {
     if (m_state == State::Punch && m_last.session) {
         if (m_last.session->Cancelled())
