@@ -438,9 +438,12 @@ void Clock::FinishPunch() {
         return;
     }
     if (m_manager_mode) {
-        auto& write = *m_last.outcome->records;
-        write.entered_by = orvane::ManagerEntry{m_manager ? m_manager->card : 0,
-                                                platform::services().Now(), HostName()};
+        // Manager entries are exempt from the guards; at a kiosk they record who made them (the
+        // scripted door has no manager card to name).
+        if (m_manager) {
+            m_last.outcome->records->entered_by =
+                orvane::ManagerEntry{m_manager->card, platform::services().Now(), HostName()};
+        }
         Store();
         return;
     }
