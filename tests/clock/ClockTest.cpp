@@ -216,18 +216,35 @@ TEST_F(ClockTest, ClicksOnControlsNotOnShowDoNothing) {
     EXPECT_EQ(Stored(), "I");
 }
 
-TEST_F(ClockTest, DatabaseErrorOnACardIsAMessage) {
-    Open(false);
-    ASSERT_EQ(sqlite3_exec(m_clock->Database().handle(), "DROP TABLE Employees", nullptr, nullptr,
-                           nullptr),
-              SQLITE_OK);
-    Drive("1001 ENTER");
-    EXPECT_EQ(m_clock->CurrentState(), ClockState::Card);
-    EXPECT_NE(Screen().find("Employees"), std::string::npos) << Screen();
-    ASSERT_EQ(m_log.size(), 1u);
-    // The clock goes on.
-    Drive("1 ENTER");
-    EXPECT_NE(Screen().find("Enter Card Number"), std::string::npos);
+// A database error on a card or on the write is a short message; the clock goes on.
+TEST_F(ClockTest, DatabaseErrorsAreMessages) {
+    const struct {
+        const char* before;
+        const char* drop;
+        const char* after;
+        const char* shown;
+    } cases[] = {
+        {"", "Employees", "1001 ENTER", "Employees"},
+        {"1001 ENTER 1", "\"Clock Data Table\"", "ENTER", "The punch was not stored."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drop);
+        m_clock.reset();
+        std::filesystem::remove(m_folder / "clock.db");
+        Open(false);
+        Drive(c.before);
+        ASSERT_EQ(
+            sqlite3_exec(m_clock->Database().handle(),
+                         (std::string("DROP TABLE ") + c.drop).c_str(), nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        m_log.clear();
+        Drive(c.after);
+        EXPECT_EQ(m_clock->CurrentState(), ClockState::Card);
+        EXPECT_NE(Screen().find(c.shown), std::string::npos) << Screen();
+        EXPECT_EQ(m_log.size(), 1u);
+        Drive("1 ENTER");
+        EXPECT_NE(Screen().find("Enter Card Number"), std::string::npos);
+    }
 }
 
 // A setting changed while the clock runs applies from its next idle card prompt.
