@@ -12,6 +12,7 @@
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/EmployeeStatistics.h"
 #include "host/clock/PunchHistory.h"
+#include "host/database/DatabaseError.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 
@@ -555,22 +556,33 @@ void Clock::EndPunch() {
 
 void Clock::Fail(const platform::RaisedError& error) {
     m_last.error = error;
-    std::string text = "Error " + std::to_string(error.number()) + ": " + error.description();
-    m_log(text);
-    if (m_last.session)
-        m_last.session->Cancel();
+    m_log("Error " + std::to_string(error.number()) + ": " + error.description());
+    if (m_last.session && !m_last.session->Finished()) {
+        // The step is told the punch was given up; a second error on the way changes nothing.
+        try {
+            m_last.session->Cancel();
+        } catch (const platform::RaisedError& second) {
+            m_log("Error " + std::to_string(second.number()) + ": " + second.description());
+        }
+    }
     if (m_scripted) {
         m_state = State::Card;
         return;
     }
-    // The screen gets the description alone; a database error says the punch was not stored.
+    // The screen gets a short message a person can act on; the log has the full text.
     m_manager.reset();
     m_manager_mode = false;
     m_state = State::Card;
     m_employee.reset();
-    m_message = m_last.outcome && m_last.outcome->HasWrites() && !m_last.stored
-                    ? "The punch was not stored. Please try again."
-                    : error.description();
+    const bool unstored = m_last.outcome && m_last.outcome->HasWrites() && !m_last.stored;
+    if (unstored && error.number() == orvane::dberr::kLocked)
+        m_message = "The clock database is busy. The punch was not stored; please try again.";
+    else if (unstored)
+        m_message = "The punch was not stored. Please try again or tell your manager.";
+    else if (error.number() >= platform::err::kHostBase)
+        m_message = "The clock database cannot be read. Please tell your manager.";
+    else
+        m_message = error.description();
     Start();
 }
 

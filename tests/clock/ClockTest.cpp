@@ -224,7 +224,7 @@ TEST_F(ClockTest, DatabaseErrorsAreMessages) {
         const char* after;
         const char* shown;
     } cases[] = {
-        {"", "Employees", "1001 ENTER", "Employees"},
+        {"", "Employees", "1001 ENTER", "The clock database cannot be read."},
         {"1001 ENTER 1", "\"Clock Data Table\"", "ENTER", "The punch was not stored."},
     };
     for (const auto& c : cases) {
