@@ -11,6 +11,7 @@
 #include "framework/IPunchValues.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/EmployeeStatistics.h"
+#include "host/clock/PinLock.h"
 #include "host/clock/PunchHistory.h"
 #include "host/database/DatabaseError.h"
 #include "platform/Convert.h"
@@ -317,13 +318,11 @@ void Clock::Tick(platform::Date now) {
 
 void Clock::CardAccepted(const orvane::Employee& employee) {
     if (employee.manager && !m_manager) {
-        const auto now = platform::services().Now();
-        if (auto locked = m_locked_until.find(employee.card);
-            locked != m_locked_until.end() && now < locked->second) {
+        if (const auto until = m_pin_lock.LockedUntil(employee.card, platform::services().Now())) {
             m_card_keypad->Reset();
             m_display->ShowError("Card " + std::to_string(employee.card) + " is locked after " +
-                                 std::to_string(kPinTries) + " wrong PINs. Try again after " +
-                                 TimeOfDay(locked->second) + ".");
+                                 std::to_string(PinLock::kTries) + " wrong PINs. Try again after " +
+                                 TimeOfDay(*until) + ".");
             return;
         }
         if (!m_database->HasManagerPin(employee.card)) {
@@ -358,21 +357,17 @@ void Clock::PinKey(int16_t key) {
     } else if (key == kEnter && !m_pin.empty()) {
         const int32_t card = m_manager->card;
         if (m_database->VerifyManagerPin(card, std::exchange(m_pin, {}))) {
-            m_wrong_pins.erase(card);
+            m_pin_lock.Right(card);
             m_manager_mode = true;
             Start();
             return;
         }
         m_display->SetUserInput("");
         m_display->SetCursorPosition(0);
-        if (++m_wrong_pins[card] >= kPinTries) {
-            m_wrong_pins.erase(card);
-            const auto until =
-                platform::Date{platform::services().Now().days + kPinLockSeconds / kSecondsPerDay};
-            m_locked_until[card] = until;
+        if (const auto until = m_pin_lock.Wrong(card, platform::services().Now())) {
             m_manager.reset();
             m_message = "Too many wrong PINs: card " + std::to_string(card) + " is locked until " +
-                        TimeOfDay(until) + ".";
+                        TimeOfDay(*until) + ".";
             Start();
             return;
         }

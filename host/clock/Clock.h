@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 #include "host/clock/CardKeypad.h"
 #include "host/clock/ClockButtons.h"
 #include "host/clock/Configuration.h"
+#include "host/clock/PinLock.h"
 #include "host/clock/PunchSession.h"
 #include "host/clock/ScreenModel.h"
 #include "host/database/ClockDatabase.h"
@@ -99,9 +99,6 @@ class Clock {
     // a front end gives another place.
     void SetLog(std::function<void(std::string_view)> log) { m_log = std::move(log); }
 
-    static constexpr int kPinTries = 5;
-    static constexpr int kPinLockSeconds = 5 * 60;
-
   private:
     template <class Action>
     void Guarded(Action&& action);
@@ -143,9 +140,7 @@ class Clock {
     std::string m_message;
     LastPunch m_last;
     platform::Date m_last_input{};
-    // A manager card's wrong PINs in a row, and until when it is locked.
-    std::map<int32_t, int> m_wrong_pins;
-    std::map<int32_t, platform::Date> m_locked_until;
+    PinLock m_pin_lock;
 };
 
 // The word for a punch code, as the clock shows a recorded punch ("O" gives "OUT").
