@@ -508,7 +508,10 @@ void Clock::Confirm() {
             punch +=
                 " " + Day(in) + " " + TimeOfDay(in) + " to " + TimeOfDay(values->DateTimeOut());
         } else {
-            const auto moment = m_manager_mode && values ? in : session.Moment();
+            // A manager types the moment: an in, or an out when the punch has no in.
+            auto moment = session.Moment();
+            if (m_manager_mode && values)
+                moment = in.days != 0.0 ? in : values->DateTimeOut();
             punch += " " + Day(moment) + " " + TimeOfDay(moment);
         }
         lines.push_back(punch);
