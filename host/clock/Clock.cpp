@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <iostream>
@@ -677,7 +678,10 @@ ScreenModel Clock::Model() const {
     if (auto form = ActiveForm())
         AddViews(*form, "", 0, 0, model.controls);
     if (auto buttons = OwnButtons()) {
-        const int right = ActiveForm() ? ActiveForm()->ScaleWidth() + 120 : 0;
+        // A gap of one button margin to the right of the keypad's controls on show.
+        int right = 0;
+        for (const auto& view : model.controls)
+            right = std::max(right, view.left + view.width + 120);
         AddViews(*buttons, "", right, 0, model.controls);
     }
     return model;

@@ -223,6 +223,27 @@ TEST_F(ClockTest, ClicksOnControlsNotOnShowDoNothing) {
     EXPECT_EQ(Stored(), "I");
 }
 
+// The screen model lists the controls on show, by the paths a click names, the clock's own
+// buttons to the right of the keypad.
+TEST_F(ClockTest, ModelListsTheControlsOnShow) {
+    Open(false);
+    Drive("1001 ENTER");
+    const auto model = m_clock->Model();
+    int keypad_right = 0;
+    const timeclock::ControlView* enter = nullptr;
+    for (const auto& control : model.controls) {
+        EXPECT_FALSE(control.path.starts_with("TimeIn1.")) << control.path;
+        if (control.path == "cmdEnter")
+            enter = &control;
+        else if (control.path != "cmdClear" && control.path != "cmdCancel")
+            keypad_right = std::max(keypad_right, control.left + control.width);
+    }
+    ASSERT_TRUE(enter);
+    EXPECT_GT(enter->left, keypad_right);
+    EXPECT_EQ(model.controls.front().path, "cmdStampkind(0)");
+    EXPECT_TRUE(model.controls.front().caption.starts_with("IN")) << model.controls.front().caption;
+}
+
 // A database error on a card or on the write is a short message; the clock goes on.
 TEST_F(ClockTest, DatabaseErrorsAreMessages) {
     const struct {
