@@ -33,7 +33,10 @@ class KioskTest : public TimeclockTest {
             "STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
             Quote((m_bin / "timeclock").string()) + " kiosk --db " + Quote(Database().string()) +
             " --config " + Quote(Config().string()) + " 2>" +
-            Quote((m_folder / "kiosk.err").string()) + "; " + tmux + "wait-for -S " + channel;
+            Quote((m_folder / "kiosk.err").string()) + "; " + tmux + "wait-for -S " + channel +
+            // The session outlives the kiosk, so that the server keeps the signal for a test
+            // that reaches wait-for after a quick kiosk has already quit.
+            "; exec cat >/dev/null";
         if (std::system((tmux + "new-session -d -x 100 -y 40 " + Quote(kiosk)).c_str()) != 0)
             return false;
         const bool sent = std::system((tmux + "send-keys -t 0 " + keys + " F10").c_str()) == 0;
