@@ -43,17 +43,21 @@ class ClockTest : public ::testing::Test {
             .Register();
     }
 
+    void TurnOnTheAutomaticPunch() {
+        const auto file = m_folder / "timeclock.json";
+        auto config = timeclock::Configuration::Load(file);
+        auto step = config.CreateStep();
+        step->Properties()->Item(platform::Variant("IsGlidepass"))->SetValue(true);
+        config.StoreStep(step);
+        config.Save(file);
+    }
+
     void Open(bool glidepass) {
         const auto file = m_folder / "timeclock.json";
         std::ofstream(file) << R"({"steps": ["Employee ID", "Punch Entry",
             "Employee Statistics"]})";
-        if (glidepass) {
-            auto config = timeclock::Configuration::Load(file);
-            auto step = config.CreateStep();
-            step->Properties()->Item(platform::Variant("IsGlidepass"))->SetValue(true);
-            config.StoreStep(step);
-            config.Save(file);
-        }
+        if (glidepass)
+            TurnOnTheAutomaticPunch();
         m_clock = Clock::Open({file, m_folder / "clock.db"});
         auto& db = m_clock->Database();
         db.AddEmployee({1001, "Avery Stone", false});
@@ -279,11 +283,7 @@ TEST_F(ClockTest, DatabaseErrorsAreMessages) {
 TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCardPrompt) {
     Open(false);
     Drive("1001 ENTER 1 ENTER");
-    auto config = timeclock::Configuration::Load(m_folder / "timeclock.json");
-    auto step = config.CreateStep();
-    step->Properties()->Item(platform::Variant("IsGlidepass"))->SetValue(true);
-    config.StoreStep(step);
-    config.Save(m_folder / "timeclock.json");
+    TurnOnTheAutomaticPunch();
     std::filesystem::last_write_time(
         m_folder / "timeclock.json",
         std::filesystem::file_time_type::clock::now() + std::chrono::seconds(1));
