@@ -80,6 +80,19 @@ Configuration Configuration::Load(const fs::path& file) {
         }
         config.database_wait = static_cast<int32_t>(it->get<int64_t>());
     }
+    for (auto [key, value] : {std::pair{"idle_seconds", &config.idle_seconds},
+                              std::pair{"confirm_seconds", &config.confirm_seconds},
+                              std::pair{"duplicate_seconds", &config.duplicate_seconds}}) {
+        if (auto it = stored.find(key); it != stored.end()) {
+            if (!it->is_number_integer() || it->get<int64_t>() < 0 ||
+                it->get<int64_t>() > kLongestDatabaseWait) {
+                Damaged(file, "\"" + std::string(key) +
+                                  "\" is no whole number of seconds from 0 to " +
+                                  std::to_string(kLongestDatabaseWait));
+            }
+            *value = static_cast<int32_t>(it->get<int64_t>());
+        }
+    }
     if (auto it = stored.find("steps"); it != stored.end()) {
         if (!it->is_array())
             Damaged(file, "\"steps\" is not a list");
@@ -112,6 +125,9 @@ void Configuration::Save(const fs::path& file) const {
     stored["database"] = database.string();
     stored["button_color"] = button_color;
     stored["database_wait"] = database_wait;
+    stored["idle_seconds"] = idle_seconds;
+    stored["confirm_seconds"] = confirm_seconds;
+    stored["duplicate_seconds"] = duplicate_seconds;
     stored["steps"] = steps;
     stored["saved"] = m_steps_bag.to_json();
 

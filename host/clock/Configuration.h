@@ -41,6 +41,13 @@ class Configuration {
     // up with "locked" and stores nothing.
     int32_t database_wait = kDefaultDatabaseWait;
 
+    // The kiosk's guards, in seconds: a screen left without input returns to the card prompt,
+    // a confirmation shows this long, and the same punch of a card again within this time is
+    // not stored.
+    int32_t idle_seconds = 30;
+    int32_t confirm_seconds = 3;
+    int32_t duplicate_seconds = 60;
+
     bool HasStep(const std::string& name) const;
 
     // The "Punch Entry" step: restored from its saved settings, or a new one with the defaults.

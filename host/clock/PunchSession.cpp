@@ -38,7 +38,7 @@ void PunchSession::Begin() {
     m_step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(m_context.moment));
     m_step->ReceiveMessage(orvane::MakeMessage("manager mode", m_context.manager_mode));
 
-    m_skipped = framework::FromVBool(m_step->Skip(m_steps));
+    m_skipped = !m_context.never_skip && framework::FromVBool(m_step->Skip(m_steps));
     if (m_skipped)
         return;
 
@@ -60,14 +60,6 @@ void PunchSession::PressKey(int16_t key) {
     if (!m_keypad || Finished() || m_cancelled)
         return;
     m_keypad->ProcessKeyPress(key);
-}
-
-bool PunchSession::Click(std::string_view path) {
-    auto form = KeypadForm();
-    if (!form || Finished() || m_cancelled)
-        return false;
-    auto control = FindControl(*form, path);
-    return control && control->Click();
 }
 
 void PunchSession::Cancel() {

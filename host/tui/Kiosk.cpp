@@ -1,12 +1,14 @@
 #include "host/tui/Kiosk.h"
 
+#include <clocale>
+#include <fstream>
 #include <optional>
 
 #include "framework/Factories.h"
 #include "host/clock/Clock.h"
-#include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/tui/Screen.h"
+#include "platform/Convert.h"
 #include "platform/Services.h"
 
 #include <curses.h>
@@ -64,51 +66,47 @@ std::optional<int16_t> ClockKey(int key) {
 }  // namespace
 
 int RunKiosk(const KioskOptions& options) {
+    // The terminal's own character set, so that the screen's texts draw as they are written.
+    std::setlocale(LC_ALL, "");
     KioskServices services;
     platform::ServicesScope scope(services);
 
-    auto config = Configuration::Load(options.config_file);
-    ComponentLibrary::BesideProgram().EnsureRegistered();
     std::error_code ec;
     if (!std::filesystem::exists(options.config_file, ec))
-        config.Save(options.config_file);
-    auto database_file = options.database;
-    if (database_file.empty())
-        database_file = config.database;
-    if (database_file.empty())
-        database_file = DefaultDatabaseFile();
-    std::filesystem::create_directories(database_file.parent_path(), ec);
-    orvane::ClockDatabase database(database_file, std::chrono::seconds(config.database_wait));
-    // The automatic punch finds the database open and keeps its prepared lookups between punches.
-    const auto lookup = framework::Global()->Database();
-    lookup->SetConnectString(database_file.string());
-    lookup->Open(database_file.string());
-
-    auto display = std::make_shared<orvane::RecordingDisplay>();
-    Clock clock(std::move(config), database, display);
+        Configuration::Load(options.config_file).Save(options.config_file);
+    auto clock = Clock::Open({options.config_file, options.database});
+    // The screen gets short messages; their full text goes to the log beside the database.
+    auto log_file = clock->Database().file();
+    log_file.replace_extension(".log");
+    clock->SetLog([log_file](std::string_view text) {
+        std::ofstream(log_file, std::ios::app)
+            << platform::format_date(platform::services().Now(), "yyyy-mm-dd hh:nn:ss") << ' '
+            << text << '\n';
+    });
     Screen screen;
-    services.Attach(screen, clock);
-    clock.Start();
+    // A press is the click; the release is asked for too, so that the terminal library reports
+    // it (and the kiosk ignores it) rather than holding it back until the next key.
+    mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED, nullptr);
+    services.Attach(screen, *clock);
+    clock->Start();
 
     timeout(kPollMilliseconds);
     while (true) {
-        screen.Draw(clock);
+        clock->Tick(services.Now());
+        screen.Draw(*clock);
         const int key = getch();
         if (key == ERR || key == KEY_RESIZE)
             continue;
         if (key == KEY_F(10) || key == kControlC)
             break;
         if (key == kEscape) {
-            clock.Escape();
+            clock->Escape();
         } else if (key == KEY_MOUSE) {
             MEVENT event;
-            if (getmouse(&event) != OK)
-                continue;
-            if (auto control = screen.ControlAt(event.y, event.x); control && control->Click()) {
-                clock.Update();
-            }
+            if (getmouse(&event) == OK && (event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)))
+                clock->Click(screen.ControlAt(event.y, event.x));
         } else if (const auto clock_key = ClockKey(key)) {
-            clock.PressKey(*clock_key);
+            clock->PressKey(*clock_key);
         }
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <utility>
 
 #include "platform/Convert.h"
 #include "platform/Services.h"
@@ -66,6 +67,29 @@ void PutClipped(int row, int column, const std::string& text, int width) {
     mvaddnstr(row, column, text.c_str(), std::min(width, COLS - column));
 }
 
+// The words of a text as lines of at most `width` columns; a word longer than a line is split.
+std::vector<std::string> Wrap(const std::string& text, int width) {
+    std::vector<std::string> lines;
+    std::istringstream words(text);
+    std::string word;
+    std::string line;
+    const auto limit = static_cast<size_t>(std::max(1, width));
+    while (words >> word) {
+        while (word.size() > limit) {
+            if (!line.empty())
+                lines.push_back(std::exchange(line, {}));
+            lines.push_back(word.substr(0, limit));
+            word.erase(0, limit);
+        }
+        if (!line.empty() && line.size() + 1 + word.size() > limit)
+            lines.push_back(std::exchange(line, {}));
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
 }  // namespace
 
 Screen::Screen() {
@@ -117,7 +141,10 @@ void Screen::Draw(const Clock& clock) {
                        COLS - 2);
         } else {
             const int width = form->ScaleWidth() / scale.twips_per_column;
-            DrawForm(*form, kHeaderRows, std::max(1, (COLS - width) / 2), scale);
+            const int left = std::max(1, (COLS - width) / 2);
+            DrawForm(*form, kHeaderRows, left, scale);
+            if (auto buttons = clock.OwnButtons())
+                DrawForm(*buttons, kHeaderRows, left + width + 2, scale);
         }
     }
     PutClipped(LINES - 1, 0, " F10 quit   Esc cancel   keys or mouse on the buttons", COLS);
@@ -135,11 +162,17 @@ void Screen::DrawDisplay(const Clock& clock) {
     PutClipped(0, std::max(0, COLS - static_cast<int>(now.size()) - 1), now, COLS);
     attroff(COLOR_PAIR(kTitlePair));
 
-    if (clock.ManagerModePending()) {
+    // The manager banner, then whose punch it is.
+    const auto model = clock.Model();
+    int column = 2;
+    if (!model.banner.empty()) {
+        const std::string banner = " " + model.banner + " ";
         attron(A_REVERSE);
-        PutClipped(1, 1, " MANAGER MODE ", COLS - 2);
+        PutClipped(1, 1, banner, COLS - 2);
         attroff(A_REVERSE);
+        column = 1 + static_cast<int>(banner.size()) + 2;
     }
+    PutClipped(1, column, model.employee, COLS - column - 1);
     attron(A_BOLD);
     PutClipped(2, 2, display.prompt(), COLS - 4);
     attroff(A_BOLD);
@@ -152,12 +185,18 @@ void Screen::DrawDisplay(const Clock& clock) {
     mvaddch(3, left + kEntryWidth + 1, ']');
     PutClipped(3, entry_column, entry.substr(entry.size() - static_cast<size_t>(shown)), shown);
 
+    // A message wraps onto the lines below it rather than being cut at the screen's edge.
+    int row = 5;
     if (!display.error().empty()) {
         attron(COLOR_PAIR(kErrorPair) | A_BOLD);
-        PutClipped(5, 2, display.error(), COLS - 4);
+        for (const auto& line : Wrap(display.error(), COLS - 4))
+            PutClipped(row++, 2, line, COLS - 4);
         attroff(COLOR_PAIR(kErrorPair) | A_BOLD);
     }
-    PutClipped(6, 2, display.information(), COLS - 4);
+    for (const auto& line : Wrap(display.information(), COLS - 4))
+        PutClipped(row++, 2, line, COLS - 4);
+    for (const auto& line : model.confirmation)
+        PutClipped(row++, 2, line, COLS - 4);
 
     if (display.cursor_visible()) {
         const int position = std::clamp(display.cursor_position(), 0, kEntryWidth);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -37,7 +38,8 @@ class TimeclockTest : public ::testing::Test {
             if (c == '/')
                 c = '-';
         }
-        m_folder = std::filesystem::temp_directory_path() / name;
+        // The process id keeps suites that run side by side (several checkouts) apart.
+        m_folder = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
     }
