@@ -18,9 +18,11 @@ class KioskTest : public TimeclockTest {
              {std::tuple{"1001", "Avery Stone", false}, std::tuple{"9001", "Mina Hart", true}}) {
             std::vector<std::string> add{"employee", "add", "--db",   Database().string(),
                                          "--card",   card,  "--name", name};
-            if (manager)
+            if (manager) {
                 add.push_back("--manager");
-            ASSERT_EQ(Run(add).status, 0);
+                add.push_back("--pin-stdin");
+            }
+            ASSERT_EQ(Run(add, "", "2468\n").status, 0);
         }
         std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
     }
