@@ -43,6 +43,7 @@ class KioskServices final : public platform::Services {
     }
     const platform::RegionalSettings& Regional() const override { return m_system.Regional(); }
     std::filesystem::path RegistryFile() const override { return m_system.RegistryFile(); }
+    platform::SystemServices& System() { return m_system; }
 
   private:
     platform::SystemServices m_system;
@@ -68,6 +69,7 @@ int RunKiosk(const KioskOptions& options) {
     platform::ServicesScope scope(services);
 
     auto config = Configuration::Load(options.config_file);
+    config.ApplyRegional(services.System());
     ComponentLibrary::BesideProgram().EnsureRegistered();
     std::error_code ec;
     if (!std::filesystem::exists(options.config_file, ec))
