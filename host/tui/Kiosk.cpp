@@ -1,7 +1,4 @@
 #include "host/tui/Kiosk.h"
-
-#include <optional>
-
 #include "framework/Factories.h"
 #include "host/clock/Clock.h"
 #include "host/clock/ComponentLibrary.h"
@@ -16,8 +13,6 @@ namespace timeclock::tui {
 namespace {
 
 constexpr int kPollMilliseconds = 500;
-constexpr int kControlC = 3;
-constexpr int kEscape = 27;
 
 // The platform services of the kiosk: the computer's clock and regional settings, a pause that
 // keeps the screen up to date while it waits, and the message box drawn on the screen.
@@ -51,17 +46,6 @@ class KioskServices final : public platform::Services {
     const Clock* m_clock = nullptr;
 };
 
-// The key code a terminal key stands for at the clock; none for keys the clock ignores.
-std::optional<int16_t> ClockKey(int key) {
-    if (key == '\n' || key == '\r' || key == KEY_ENTER)
-        return int16_t{13};
-    if (key == KEY_BACKSPACE || key == 127 || key == 8)
-        return int16_t{8};
-    if (key >= 32 && key < 127)
-        return static_cast<int16_t>(key);
-    return std::nullopt;
-}
-
 }  // namespace
 
 int RunKiosk(const KioskOptions& options) {
@@ -92,28 +76,26 @@ int RunKiosk(const KioskOptions& options) {
     services.Attach(screen, clock);
     clock.Start();
 
-    timeout(kPollMilliseconds);
     while (true) {
         screen.Draw(clock);
-        const int key = getch();
-        if (key == ERR || key == KEY_RESIZE)
-            continue;
-        if (key == KEY_F(10) || key == kControlC)
-            break;
-        if (key == kEscape) {
-            clock.Escape();
-        } else if (key == KEY_MOUSE) {
-            MEVENT event;
-            if (getmouse(&event) != OK)
-                continue;
-            if (auto control = screen.ControlAt(event.y, event.x); control && control->Click()) {
-                clock.Update();
-            }
-        } else if (const auto clock_key = ClockKey(key)) {
-            clock.PressKey(*clock_key);
+        auto input = screen.ReadInput(kPollMilliseconds);
+        switch (input.kind) {
+            case Screen::Input::Kind::Quit:
+                return 0;
+            case Screen::Input::Kind::Escape:
+                clock.Escape();
+                break;
+            case Screen::Input::Kind::Key:
+                clock.PressKey(input.key);
+                break;
+            case Screen::Input::Kind::Click:
+                if (input.control->Click())
+                    clock.Update();
+                break;
+            case Screen::Input::Kind::None:
+                break;
         }
     }
-    return 0;
 }
 
 }  // namespace timeclock::tui
