@@ -185,6 +185,9 @@ Screen::Screen() {
     noecho();
     keypad(stdscr, TRUE);
     set_escdelay(25);
+    // Every draw reaches the terminal, even with keys waiting: the screen must show the state in
+    // which each key is taken.
+    typeahead(-1);
     for (size_t i = 0; i < kKeypadKeys.size(); ++i)
         define_key(kKeypadKeys[i].sequence, kFirstKeypadCode + static_cast<int>(i));
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
