@@ -11,9 +11,10 @@
 
 // A program in a terminal of its own: a detached tmux server on a socket of its own, so that
 // nothing of the user's tmux is touched. Nothing outlives the test: the destructor kills the
-// server, and the program is run under `timeout`, so that even a test killed at its own timeout
-// (where no destructor runs) leaves no kiosk behind. The terminal keeps its last screen after
-// the program quits (no alternate screen, panes remain), so the test reads what it drew then.
+// server, and where no destructor runs (a test killed at its timeout) the program is ended by
+// `timeout` and the terminal closes a little later, which ends the server. The terminal keeps
+// the program's last screen (no alternate screen) for a while after it quits, so that the test
+// reads what it drew.
 class TmuxKiosk {
   public:
     // Starts `command` (shell text) in a terminal of `columns` x `rows`, ending it after
@@ -22,11 +23,11 @@ class TmuxKiosk {
               int rows, int seconds = 60)
         : m_socket("stampkind-" + std::to_string(getpid()) + "-" + std::to_string(NextId())),
           m_tmux("tmux -L " + m_socket + " -f " + Quote((folder / "tmux.conf").string()) + " ") {
-        std::ofstream(folder / "tmux.conf") << "set -g remain-on-exit on\n"
-                                               "set -g alternate-screen off\n"
+        std::ofstream(folder / "tmux.conf") << "set -g alternate-screen off\n"
                                                "set -g status off\n";
         const std::string shell = "timeout --foreground -k 5 " + std::to_string(seconds) + " " +
-                                  command + "; " + m_tmux + "wait-for -S done";
+                                  command + "; " + m_tmux + "wait-for -S done; exec sleep " +
+                                  std::to_string(kKeptSeconds);
         m_started = Tmux("new-session -d -x " + std::to_string(columns) + " -y " +
                          std::to_string(rows) + " " + Quote(shell));
     }
@@ -64,6 +65,9 @@ class TmuxKiosk {
     }
 
   private:
+    // How long the terminal stays after the program, for the test to read it.
+    static constexpr int kKeptSeconds = 30;
+
     static int NextId() {
         static std::atomic<int> id{0};
         return ++id;
