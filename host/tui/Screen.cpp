@@ -157,18 +157,28 @@ std::vector<std::string> WrapLines(const std::vector<std::string>& lines, int wi
     return wrapped;
 }
 
-// The access letter of a caption: the letter after a single "&", in lower case; 0 for none.
-char AccessLetter(const std::string& caption) {
-    for (size_t i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != '&')
-            continue;
-        if (caption[i + 1] == '&') {
-            ++i;
-            continue;
+// The access key of a caption: the letter after a single "&", in lower case, and how many
+// letters that are not blanks come before it as the button shows the caption (wrapping moves
+// only blanks, so this finds the letter to underline on any lines).
+struct AccessKey {
+    char letter = 0;
+    int shown_before = -1;
+};
+
+AccessKey AccessKeyOf(const std::string& caption) {
+    int shown = 0;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        const auto c = static_cast<unsigned char>(caption[i]);
+        if (c == '&' && i + 1 < caption.size() && caption[i + 1] != '&') {
+            return {static_cast<char>(std::tolower(static_cast<unsigned char>(caption[i + 1]))),
+                    shown};
         }
-        return static_cast<char>(std::tolower(static_cast<unsigned char>(caption[i + 1])));
+        if (c == '&')
+            ++i;
+        if (!std::isspace(c))
+            ++shown;
     }
-    return 0;
+    return {};
 }
 
 void PutClipped(int row, int column, const std::string& text, int width) {
@@ -325,10 +335,20 @@ void Screen::DrawButton(const platform::Control& control, int row, int column, i
     }
     const auto lines = WrapLines(CaptionLines(control.Caption()), width - 1);
     const int first = row + std::max(0, (height - static_cast<int>(lines.size())) / 2);
+    int access = AccessKeyOf(control.Caption()).shown_before;
     for (size_t i = 0; i < lines.size() && first + static_cast<int>(i) < row + height; ++i) {
         const int length = std::min(static_cast<int>(lines[i].size()), width - 1);
-        PutClipped(first + static_cast<int>(i), column + std::max(0, (width - 1 - length) / 2),
-                   lines[i], length);
+        const int line_row = first + static_cast<int>(i);
+        const int line_column = column + std::max(0, (width - 1 - length) / 2);
+        PutClipped(line_row, line_column, lines[i], length);
+        // The access letter is underlined, as Alt and that letter press the button.
+        for (int c = 0; c < length && access >= 0; ++c) {
+            const auto letter = static_cast<unsigned char>(lines[i][static_cast<size_t>(c)]);
+            if (std::isspace(letter))
+                continue;
+            if (access-- == 0 && line_row < LINES - 1)
+                mvaddch(line_row, line_column + c, letter | A_UNDERLINE);
+        }
     }
     attroff(attributes);
 }
@@ -396,7 +416,7 @@ std::shared_ptr<platform::Control> Screen::AccessKeyControl(char letter) const {
     for (const auto& placed : m_placed) {
         const auto& control = *placed.control;
         if (control.Kind() == platform::ControlKind::CommandButton && control.Visible() &&
-            control.Enabled() && AccessLetter(control.Caption()) == wanted) {
+            control.Enabled() && AccessKeyOf(control.Caption()).letter == wanted) {
             return placed.control;
         }
     }
