@@ -13,8 +13,9 @@ namespace timeclock::tui {
 // The terminal screen of the kiosk (ncurses): the display's prompt, entry, cursor and error
 // line at the top, the active keypad's controls below, drawn at their places with twips scaled
 // to character cells, shown, enabled and coloured as the control models say. It remembers where
-// each control was drawn so that a mouse click finds its control. It only draws and looks up;
-// the clock and the control models decide everything.
+// each control was drawn so that a mouse click or Alt and an access letter finds its control,
+// and turns terminal keys into the clock's keys. It only draws, reads and looks up; the clock
+// and the control models decide everything.
 class Screen {
   public:
     Screen();
