@@ -9,6 +9,7 @@
 #include "host/clock/Configuration.h"
 #include "platform/Controls.h"
 #include "platform/Registry.h"
+#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -56,6 +57,9 @@ nlohmann::ordered_json Settings(const framework::IStep& step, const std::filesys
 void RunSetup(const SetupOptions& options) {
     const auto file = ConfigFileOrDefault(options.config);
     auto config = Configuration::Load(file);
+    // The setup page reads the span typed into it under the clock's regional settings.
+    if (auto* system = dynamic_cast<platform::SystemServices*>(&platform::services()))
+        config.ApplyRegional(*system);
     ComponentLibrary::BesideProgram().EnsureRegistered();
     auto step = config.CreateStep();
     auto page = platform::CreateObjectAs<framework::IPropertyPage>(step->PropertyPageID());

@@ -93,6 +93,14 @@ Configuration Configuration::Load(const fs::path& file) {
             *value = static_cast<int32_t>(it->get<int64_t>());
         }
     }
+    if (auto it = stored.find("regional"); it != stored.end()) {
+        const auto settings = it->is_string()
+                                  ? platform::RegionalSettings::by_name(it->get<std::string>())
+                                  : std::nullopt;
+        if (!settings)
+            Damaged(file, "\"regional\" is neither \"en-US\" nor \"en-GB\"");
+        config.regional = *settings;
+    }
     if (auto it = stored.find("steps"); it != stored.end()) {
         if (!it->is_array())
             Damaged(file, "\"steps\" is not a list");
@@ -128,6 +136,7 @@ void Configuration::Save(const fs::path& file) const {
     stored["idle_seconds"] = idle_seconds;
     stored["confirm_seconds"] = confirm_seconds;
     stored["duplicate_seconds"] = duplicate_seconds;
+    stored["regional"] = regional.name;
     stored["steps"] = steps;
     stored["saved"] = m_steps_bag.to_json();
 
@@ -153,6 +162,10 @@ void Configuration::Save(const fs::path& file) const {
 
 bool Configuration::HasStep(const std::string& name) const {
     return std::find(steps.begin(), steps.end(), name) != steps.end();
+}
+
+void Configuration::ApplyRegional(platform::SystemServices& services) const {
+    services.set_regional(regional);
 }
 
 std::shared_ptr<framework::IStep> Configuration::CreateStep() const {

@@ -8,6 +8,8 @@
 
 #include "framework/IStep.h"
 #include "platform/PropertyBag.h"
+#include "platform/Regional.h"
+#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -47,8 +49,13 @@ class Configuration {
     int32_t idle_seconds = 30;
     int32_t confirm_seconds = 3;
     int32_t duplicate_seconds = 60;
+    // The regional settings of the clock's dates and numbers ("regional": "en-US" or "en-GB").
+    platform::RegionalSettings regional = platform::RegionalSettings::us_english();
 
     bool HasStep(const std::string& name) const;
+    // Puts the configured regional settings in force on the services of the clock's process;
+    // called once at start-up, before the first date is read or shown.
+    void ApplyRegional(platform::SystemServices& services) const;
 
     // The "Punch Entry" step: restored from its saved settings, or a new one with the defaults.
     // Created through the component registry.

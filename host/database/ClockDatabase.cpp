@@ -251,6 +251,16 @@ bool is_pin(std::string_view pin) {
     return true;
 }
 
+// The hash of a PIN to keep; raises "Invalid procedure call" (5) when it is not 4 to 12 digits.
+std::string pin_hash_for(std::string_view pin) {
+    if (!is_pin(pin)) {
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "A PIN is " + std::to_string(ClockDatabase::kShortestPin) + " to " +
+                            std::to_string(ClockDatabase::kLongestPin) + " digits.");
+    }
+    return HashSecret(pin);
+}
+
 std::string journal_mode(sqlite3* db) {
     auto statement = sqlite::Prepare(db, "PRAGMA journal_mode");
     std::string mode;
@@ -317,19 +327,34 @@ void ClockDatabase::StorePunch(const PunchWrite& punch) {
     }
 }
 
-void ClockDatabase::AddEmployee(const Employee& employee) {
+void ClockDatabase::AddEmployee(const Employee& employee, std::optional<std::string_view> pin) {
+    if (pin && !employee.manager) {
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "Card " + std::to_string(employee.card) + " is not a manager's card.");
+    }
+    // The slow hash is made before the file is locked; the employee and the PIN are stored
+    // together, so that a manager is never on file without the PIN asked for.
+    const std::string hash = pin ? pin_hash_for(*pin) : std::string();
+    Transaction transaction(m_db);
     if (FindEmployee(employee.card)) {
         platform::raise(
             platform::err::kKeyAlreadyAssociated,
             "An employee with card " + std::to_string(employee.card) + " already exists.");
     }
     auto statement = sqlite::Prepare(
-        m_db, R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager") VALUES (?, ?, ?))sql");
+        m_db,
+        R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash") VALUES (?, ?, ?, ?))sql");
     sqlite3_bind_int(statement.get(), 1, employee.card);
     sqlite3_bind_text(statement.get(), 2, employee.name.data(),
                       static_cast<int>(employee.name.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int(statement.get(), 3, employee.manager ? 1 : 0);
+    if (pin)
+        sqlite3_bind_text(statement.get(), 4, hash.data(), static_cast<int>(hash.size()),
+                          SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_null(statement.get(), 4);
     step_done(m_db, statement.get(), "Cannot add the employee");
+    transaction.Commit();
 }
 
 void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
@@ -338,12 +363,7 @@ void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
         platform::raise(platform::err::kInvalidProcedureCall,
                         "Card " + std::to_string(card) + " is not a manager's card.");
     }
-    if (!is_pin(pin)) {
-        platform::raise(platform::err::kInvalidProcedureCall,
-                        "A PIN is " + std::to_string(kShortestPin) + " to " +
-                            std::to_string(kLongestPin) + " digits.");
-    }
-    const std::string hash = HashSecret(pin);
+    const std::string hash = pin_hash_for(pin);
     auto statement =
         sqlite::Prepare(m_db, R"sql(UPDATE "Employees" SET "PIN Hash" = ? WHERE "Card ID" = ?)sql");
     sqlite3_bind_text(statement.get(), 1, hash.data(), static_cast<int>(hash.size()),

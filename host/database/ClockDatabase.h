@@ -65,7 +65,10 @@ class PLATFORM_API ClockDatabase {
     // was.
     void StorePunch(const PunchWrite& punch);
 
-    void AddEmployee(const Employee& employee);
+    // Adds an employee; a manager may be given a PIN, stored with the employee in one
+    // transaction. Raises "Invalid procedure call" (5) for a PIN that is not 4 to 12 digits or is
+    // given to someone who is not a manager, and error 457 when the card is taken.
+    void AddEmployee(const Employee& employee, std::optional<std::string_view> pin = std::nullopt);
     // Keeps a manager's PIN as a slow salted hash. Raises "Invalid procedure call" (5) when the
     // card is not a manager's or the PIN is not 4 to 12 digits.
     void SetManagerPin(int32_t card, std::string_view pin);

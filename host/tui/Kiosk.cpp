@@ -18,8 +18,6 @@ namespace timeclock::tui {
 namespace {
 
 constexpr int kPollMilliseconds = 500;
-constexpr int kControlC = 3;
-constexpr int kEscape = 27;
 
 // The platform services of the kiosk: the computer's clock and regional settings, a pause that
 // keeps the screen up to date while it waits, and the message box drawn on the screen.
@@ -45,23 +43,13 @@ class KioskServices final : public platform::Services {
     }
     const platform::RegionalSettings& Regional() const override { return m_system.Regional(); }
     std::filesystem::path RegistryFile() const override { return m_system.RegistryFile(); }
+    platform::SystemServices& System() { return m_system; }
 
   private:
     platform::SystemServices m_system;
     Screen* m_screen = nullptr;
     const Clock* m_clock = nullptr;
 };
-
-// The key code a terminal key stands for at the clock; none for keys the clock ignores.
-std::optional<int16_t> ClockKey(int key) {
-    if (key == '\n' || key == '\r' || key == KEY_ENTER)
-        return int16_t{13};
-    if (key == KEY_BACKSPACE || key == 127 || key == 8)
-        return int16_t{8};
-    if (key >= 32 && key < 127)
-        return static_cast<int16_t>(key);
-    return std::nullopt;
-}
 
 }  // namespace
 
@@ -71,9 +59,12 @@ int RunKiosk(const KioskOptions& options) {
     KioskServices services;
     platform::ServicesScope scope(services);
 
+    // The regional settings are the process's: in force before the first date is read or shown.
+    const auto config = Configuration::Load(options.config_file);
+    config.ApplyRegional(services.System());
     std::error_code ec;
     if (!std::filesystem::exists(options.config_file, ec))
-        Configuration::Load(options.config_file).Save(options.config_file);
+        config.Save(options.config_file);
     auto clock = Clock::Open({options.config_file, options.database});
     // The screen gets short messages; their full text goes to the log beside the database.
     auto log_file = clock->Database().file();
@@ -90,26 +81,26 @@ int RunKiosk(const KioskOptions& options) {
     services.Attach(screen, *clock);
     clock->Start();
 
-    timeout(kPollMilliseconds);
     while (true) {
         clock->Tick(services.Now());
         screen.Draw(*clock);
-        const int key = getch();
-        if (key == ERR || key == KEY_RESIZE)
-            continue;
-        if (key == KEY_F(10) || key == kControlC)
-            break;
-        if (key == kEscape) {
-            clock->Escape();
-        } else if (key == KEY_MOUSE) {
-            MEVENT event;
-            if (getmouse(&event) == OK && (event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)))
-                clock->Click(screen.ControlAt(event.y, event.x));
-        } else if (const auto clock_key = ClockKey(key)) {
-            clock->PressKey(*clock_key);
+        const auto input = screen.ReadInput(kPollMilliseconds);
+        switch (input.kind) {
+            case Screen::Input::Kind::Quit:
+                return 0;
+            case Screen::Input::Kind::Escape:
+                clock->Escape();
+                break;
+            case Screen::Input::Kind::Key:
+                clock->PressKey(input.key);
+                break;
+            case Screen::Input::Kind::Click:
+                clock->Click(input.control);
+                break;
+            case Screen::Input::Kind::None:
+                break;
         }
     }
-    return 0;
 }
 
 }  // namespace timeclock::tui

@@ -17,9 +17,11 @@ class KioskTest : public TimeclockTest {
         for (const auto& [card, name, manager] : {std::tuple{"1001", "Avery Stone", false}}) {
             std::vector<std::string> add{"employee", "add", "--db",   Database().string(),
                                          "--card",   card,  "--name", name};
-            if (manager)
+            if (manager) {
                 add.push_back("--manager");
-            ASSERT_EQ(Run(add).status, 0);
+                add.push_back("--pin-stdin");
+            }
+            ASSERT_EQ(Run(add, "", "2468\n").status, 0);
         }
         std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
     }
