@@ -41,6 +41,15 @@ class Configuration {
     // up with "locked" and stores nothing.
     int32_t database_wait = kDefaultDatabaseWait;
 
+    // The first day of the week of "Employee Statistics", 0 Sunday to 6 Saturday; the file
+    // keeps it by name ("week_starts": "Monday").
+    int32_t week_starts = 0;
+    static const std::vector<std::string>& WeekdayNames();
+    // The name of this clock, kept with every record entered in manager mode ("clock_name");
+    // empty means the computer's host name, so that one file can be copied to several clocks.
+    std::string clock_name;
+    std::string ClockName() const;
+
     bool HasStep(const std::string& name) const;
 
     // The "Punch Entry" step: restored from its saved settings, or a new one with the defaults.
