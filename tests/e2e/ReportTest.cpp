@@ -51,6 +51,9 @@ struct Refused {
     std::vector<std::string> arguments;
     const char* says;
 };
+void PrintTo(const Refused& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReportRefuses : public ReportTest, public ::testing::WithParamInterface<Refused> {};
 

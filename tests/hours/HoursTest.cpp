@@ -54,6 +54,9 @@ struct DayShape {
     size_t exceptions;         // on any day
     hours::Minutes week = -1;  // shifts started this week; -1: as worked
 };
+void PrintTo(const DayShape& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DayShapes : public ::testing::TestWithParam<DayShape> {};
 
@@ -135,6 +138,9 @@ struct WeekCase {
     double now;  // hours from Saturday's midnight
     double today, week;
 };
+void PrintTo(const WeekCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class WeekBoundary : public ::testing::TestWithParam<WeekCase> {};
 
