@@ -39,8 +39,20 @@ std::filesystem::path bench_dir() {
 std::filesystem::path clock_file(int64_t rows) {
     std::filesystem::create_directories(bench_dir());
     const auto file = bench_dir() / ("hours-" + std::to_string(rows) + ".db");
-    if (std::filesystem::exists(file))
-        return file;
+    if (std::filesystem::exists(file)) {
+        const orvane::ClockDatabase made(file);
+        sqlite3_stmt* count = nullptr;
+        // The rows are numbered from 1 when the file is made: the last number is the count.
+        sqlite3_prepare_v2(made.handle(), R"(SELECT ifnull(max("ID"), 0) FROM "Clock Data Table")",
+                           -1, &count, nullptr);
+        const bool whole =
+            sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int64(count, 0) == rows;
+        sqlite3_finalize(count);
+        if (whole)
+            return file;
+    }
+    for (const char* suffix : {"", "-wal", "-shm"})  // a file left half made by a stopped run
+        std::filesystem::remove(file.string() + suffix);
     std::fprintf(stderr, "making %s ...\n", file.c_str());
     orvane::ClockDatabase clock(file);
     sqlite3* db = clock.handle();
