@@ -1,7 +1,5 @@
 #include "host/clock/Clock.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -111,13 +109,6 @@ void AddViews(const platform::UserControl& form, const std::string& prefix, int 
                          control->Width(), control->Height(), control->BackColor(),
                          control->Enabled()});
     }
-}
-
-std::string HostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0)
-        return "clock";
-    return name;
 }
 
 }  // namespace
@@ -438,8 +429,8 @@ void Clock::FinishPunch() {
         // Manager entries are exempt from the guards; at a kiosk they record who made them (the
         // scripted door has no manager card to name).
         if (m_manager) {
-            m_last.outcome->records->entered_by =
-                orvane::ManagerEntry{m_manager->card, platform::services().Now(), HostName()};
+            m_last.outcome->records->entered_by = orvane::ManagerEntry{
+                m_manager->card, platform::services().Now(), m_config.ClockName()};
         }
         Store();
         return;
@@ -523,15 +514,15 @@ void Clock::Confirm() {
     }
     const int32_t card = m_employee ? m_employee->card : 0;
     if (m_statistics && (m_employee || session.Card())) {
-        const auto figures = EmployeeStatistics::Compute(
-            m_database->Rows(m_employee ? card : session.Card()->to_int32()), session.Moment());
+        const auto figures =
+            EmployeeStatistics::Compute(*m_database, m_employee ? card : session.Card()->to_int32(),
+                                        session.Moment(), m_config.week_starts, SpanDays() * 24.0);
         if (m_scripted) {
             const auto employee = m_database->FindEmployee(session.Card()->to_int32());
             figures.Show(*m_display, employee ? employee->name : "");
         } else {
-            lines.push_back("Today " + EmployeeStatistics::FormatHours(figures.hours_today) +
-                            "  This week " +
-                            EmployeeStatistics::FormatHours(figures.hours_this_week));
+            for (auto& line : figures.Lines())
+                lines.push_back(std::move(line));
         }
     }
     if (m_scripted)

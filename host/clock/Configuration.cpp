@@ -5,6 +5,8 @@
 #include <sstream>
 #include <system_error>
 
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/Error.h"
@@ -101,6 +103,19 @@ Configuration Configuration::Load(const fs::path& file) {
             Damaged(file, "\"regional\" is neither \"en-US\" nor \"en-GB\"");
         config.regional = *settings;
     }
+    if (auto it = stored.find("week_starts"); it != stored.end()) {
+        const auto& names = WeekdayNames();
+        const auto name = it->is_string() ? it->get<std::string>() : "";
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end())
+            Damaged(file, "\"week_starts\" is not a day of the week (\"Sunday\" to \"Saturday\")");
+        config.week_starts = static_cast<int32_t>(found - names.begin());
+    }
+    if (auto it = stored.find("clock_name"); it != stored.end()) {
+        if (!it->is_string())
+            Damaged(file, "\"clock_name\" is not a text");
+        config.clock_name = it->get<std::string>();
+    }
     if (auto it = stored.find("steps"); it != stored.end()) {
         if (!it->is_array())
             Damaged(file, "\"steps\" is not a list");
@@ -138,6 +153,9 @@ void Configuration::Save(const fs::path& file) const {
     stored["duplicate_seconds"] = duplicate_seconds;
     stored["regional"] = regional.name;
     stored["steps"] = steps;
+    stored["week_starts"] = WeekdayNames().at(static_cast<size_t>(week_starts));
+    if (!clock_name.empty())
+        stored["clock_name"] = clock_name;
     stored["saved"] = m_steps_bag.to_json();
 
     std::error_code ec;
@@ -158,6 +176,21 @@ void Configuration::Save(const fs::path& file) const {
         platform::raise(platform::err::kHostBase + 1, "Cannot write the configuration file " +
                                                           file.string() + ": " + ec.message());
     }
+}
+
+const std::vector<std::string>& Configuration::WeekdayNames() {
+    static const std::vector<std::string> names{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                "Thursday", "Friday", "Saturday"};
+    return names;
+}
+
+std::string Configuration::ClockName() const {
+    if (!clock_name.empty())
+        return clock_name;
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0)
+        return "clock";
+    return host;
 }
 
 bool Configuration::HasStep(const std::string& name) const {

@@ -51,6 +51,14 @@ class Configuration {
     int32_t duplicate_seconds = 60;
     // The regional settings of the clock's dates and numbers ("regional": "en-US" or "en-GB").
     platform::RegionalSettings regional = platform::RegionalSettings::us_english();
+    // The first day of the week of "Employee Statistics", 0 Sunday to 6 Saturday; the file
+    // keeps it by name ("week_starts": "Monday").
+    int32_t week_starts = 0;
+    static const std::vector<std::string>& WeekdayNames();
+    // The name of this clock, kept with every record entered in manager mode ("clock_name");
+    // empty means the computer's host name, so that one file can be copied to several clocks.
+    std::string clock_name;
+    std::string ClockName() const;
 
     bool HasStep(const std::string& name) const;
     // Puts the configured regional settings in force on the services of the clock's process;

@@ -94,6 +94,11 @@ class PLATFORM_API ClockDatabase {
     };
     // The rows of one card (every card when nothing is given), oldest first.
     std::vector<Row> Rows(std::optional<int32_t> card = std::nullopt) const;
+    // The rows of one card (every card, by card, when nothing is given) whose in-moment or
+    // out-moment lies within [from, to], oldest first. It reads only those rows, through the
+    // moment indexes, however long the history.
+    std::vector<Row> RowsBetween(std::optional<int32_t> card, platform::Date from,
+                                 platform::Date to) const;
 
     // A record entered in manager mode: the "ID" of its row and who entered it. A row that a
     // manager entry closed (an out that paired with an open in) has an entry of its own.
