@@ -49,7 +49,7 @@ EntryKeypad::Submission Hours::Submit() {
     if (!time)
         return Submission::refused(kInvalidTimeAmount);
 
-    const platform::DateParts parts = platform::split(*time);
+    const platform::DateParts parts = platform::split_rounded(*time);
     const double fraction =
         platform::leading_number(platform::format_number(parts.minute / 60.0, ".000"));
     const double amount = parts.hour + fraction;

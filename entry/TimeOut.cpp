@@ -11,9 +11,9 @@ namespace stampkind {
 
 namespace {
 
-// A moment cut to its whole minute, comparable in calendar order.
-auto whole_minute(platform::Date moment) {
-    const platform::DateParts parts = platform::split(moment);
+// A moment cut to its whole minute (seconds and fractions dropped), comparable in calendar order.
+auto minute_of(platform::Date moment) {
+    const platform::DateParts parts = platform::split_cut(moment);
     return std::make_tuple(parts.year, parts.month, parts.day, parts.hour, parts.minute);
 }
 
@@ -29,9 +29,10 @@ DateTimeEntry::Submission TimeOut::Submit() {
     platform::Services& services = platform::services();
     const platform::RegionalSettings& regional = services.Regional();
 
-    // The present minute stands in for an empty entry, as if its ten digits had been typed.
+    // The present minute stands in for an empty entry, as if its ten digits had been typed; the
+    // seconds are dropped first, since the format would round them into the next minute.
     if (Entry().empty())
-        SetEntry(platform::format_date(services.Now(), "mmddyyHHnn"));
+        SetEntry(platform::format_date(platform::whole_minute(services.Now()), "mmddyyHHnn"));
     if (Entry().size() == 6 && platform::is_date(DatePart(FormatEntry(Entry())), regional)) {
         SetEntry(Entry() + "0000");
     }
@@ -39,7 +40,7 @@ DateTimeEntry::Submission TimeOut::Submit() {
     const auto moment = platform::parse_date(FormatEntry(Entry()), regional);
     if (!moment)
         return Submission::refused(kInvalidDateOrTime);
-    if (whole_minute(*moment) < whole_minute(Step().DateTimeIn())) {
+    if (minute_of(*moment) < minute_of(Step().DateTimeIn())) {
         return Submission::refused(kOutBeforeIn);
     }
     Step().SetDateTimeOut(*moment);

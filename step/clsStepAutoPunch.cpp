@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "framework/Factories.h"
+#include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
 #include "step/clsStep.h"
@@ -43,29 +44,7 @@ std::string next_punch_after(const platform::Variant& last) {
 // four-digit year and the time with seconds, whatever the regional settings, so that a clock
 // with day-first settings cannot have its window misread.
 std::string bound_text(platform::Date moment) {
-    const platform::DateParts parts = platform::split(moment);
-    const int hour12 = parts.hour % 12 == 0 ? 12 : parts.hour % 12;
-    std::string text;
-    text.reserve(24);
-    const auto number = [&text](int value, size_t width) {
-        const std::string digits = std::to_string(value);
-        if (digits.size() < width)
-            text.append(width - digits.size(), '0');
-        text += digits;
-    };
-    number(parts.month, 1);
-    text += '/';
-    number(parts.day, 1);
-    text += '/';
-    number(parts.year, 4);
-    text += ' ';
-    number(hour12, 1);
-    text += ':';
-    number(parts.minute, 2);
-    text += ':';
-    number(parts.second, 2);
-    text += parts.hour < 12 ? " AM" : " PM";
-    return text;
+    return platform::format_date(moment, "m/d/yyyy h:nn:ss AM/PM");
 }
 
 platform::Date upper_bound() {

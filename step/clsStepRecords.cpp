@@ -168,7 +168,7 @@ void clsStep::WriteOutDateTime(framework::IRecord& record, platform::Date moment
 platform::Date clsStep::DateOnly(platform::Date moment) {
     if (!platform::in_range(moment))
         platform::raise(platform::err::kOverflow);
-    const platform::DateParts parts = platform::split(moment);
+    const platform::DateParts parts = platform::split_cut(moment);
     const auto date = platform::make_date(parts.year, parts.month, parts.day);
     if (!date)
         platform::raise(platform::err::kOverflow);
@@ -178,7 +178,7 @@ platform::Date clsStep::DateOnly(platform::Date moment) {
 platform::Date clsStep::TimeOnly(platform::Date moment) {
     if (!platform::in_range(moment))
         platform::raise(platform::err::kOverflow);
-    const platform::DateParts parts = platform::split(moment);
+    const platform::DateParts parts = platform::split_cut(moment);
     const auto time = platform::make_time(parts.hour, parts.minute, 0);
     if (!time)
         platform::raise(platform::err::kOverflow);

@@ -276,7 +276,7 @@ class AutoPunchOnFile : public AutoPunch {
         for (const auto& moment : {in, out}) {
             if (moment) {
                 // Stored as the step writes them: the day, and the time of day on day zero.
-                const auto parts = platform::split(*moment);
+                const auto parts = platform::split_rounded(*moment);
                 sqlite3_bind_double(insert, column,
                                     platform::make_date(parts.year, parts.month, parts.day)->days);
                 sqlite3_bind_double(
