@@ -12,6 +12,7 @@
 #include "keypad/PunchButtons.h"
 #include "library/LiveObjects.h"
 #include "platform/Error.h"
+#include "step/StepSettings.h"
 #include "step/clsStep.h"
 
 namespace stampkind {
@@ -258,10 +259,7 @@ void StampkindKeypad::Attach(const std::shared_ptr<framework::IStep>& step,
     m_step = own_step;
     m_has_statistics_step = own_step->HasStatisticsStep();
     m_display = display;
-    const auto settings = own_step->Properties();
-    if (!settings)
-        platform::raise(platform::err::kObjectVariableNotSet);
-    m_allowed_types = settings->Item(platform::Variant("AllowedStampkinds"))->Value().to_text();
+    m_allowed_types = SettingsView(own_step->Properties()).AllowedStampkinds();
 }
 
 void StampkindKeypad::Reset() {

@@ -35,21 +35,6 @@ void AddDefaults(framework::IPropertyCollection& settings) {
     }
 }
 
-// Converts `value` to the kind of `default_value`; raises the conversion's error when it cannot.
-void CheckKind(const platform::Variant& value, const platform::Variant& default_value) {
-    switch (default_value.type()) {
-        case platform::VarType::Boolean:
-            (void)value.to_bool();
-            break;
-        case platform::VarType::Double:
-            (void)value.to_double();
-            break;
-        default:
-            (void)value.to_text();
-            break;
-    }
-}
-
 }  // namespace
 
 clsStep::clsStep() : m_precondition_errors(framework::NewErrorCollection()) {}
@@ -146,22 +131,15 @@ void clsStep::ReadProperties(platform::PropertyBag& bag) {
         return;
     }
     m_settings = platform::query_or_raise<framework::IPropertyCollection>(object);
-    // A saved value wins over its default: the collection refuses a name it already holds, and
-    // that refusal is expected here. A setting missing from older saved data gets its default.
-    // A saved value of a kind its setting cannot take (a hand-edited file) would fail every
-    // punch later: the saved step is refused now, naming the setting.
+    // From here on every error is ignored. A saved value wins over its default: the collection
+    // refuses a name it already holds, and that refusal is expected. A setting missing from older
+    // saved data gets its default. A saved value of a kind its setting cannot take (a hand-edited
+    // file) is kept as it is: only the use that needs it meets the error, and the automatic
+    // punch then goes on as an in punch, so punching never stops.
     for (const auto& setting : StepSettings()) {
-        const std::string name(setting.name);
         try {
-            m_settings->Add(name, setting.default_value);
+            m_settings->Add(std::string(setting.name), setting.default_value);
         } catch (const platform::RaisedError&) {
-        }
-        try {
-            CheckKind(m_settings->Item(platform::Variant(name))->Value(), setting.default_value);
-        } catch (const platform::RaisedError& error) {
-            platform::raise(platform::err::kBadFileFormat,
-                            "Bad file format: the saved setting \"" + name +
-                                "\" cannot be used: " + error.description());
         }
     }
 }

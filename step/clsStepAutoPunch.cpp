@@ -6,6 +6,7 @@
 #include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
+#include "step/StepSettings.h"
 #include "step/clsStep.h"
 
 namespace stampkind {
@@ -59,11 +60,7 @@ framework::VBool clsStep::Skip(const std::shared_ptr<framework::ISteps>& steps) 
     if (!framework::FromVBool(sequence->Exists(std::string(kEmployeeIdStep)))) {
         result = true;
     } else {
-        if (!m_settings)
-            platform::raise(platform::err::kObjectVariableNotSet);
-        const platform::Variant glidepass =
-            m_settings->Item(platform::Variant("IsGlidepass"))->Value();
-        if (platform::loose_equal(glidepass, platform::Variant(true))) {
+        if (SettingsView(m_settings).IsGlidepass()) {
             auto employee = platform::query_or_raise<framework::IStep>(
                 sequence->Item(std::string(kEmployeeIdStep)));
             const int32_t card = employee->Value().to_int32();
@@ -130,9 +127,7 @@ std::string clsStep::NextPunchFromLastPunch(int32_t card_number) {
 }
 
 platform::Date clsStep::LowerBound() const {
-    if (!m_settings)
-        platform::raise(platform::err::kObjectVariableNotSet);
-    const double span = m_settings->Item(platform::Variant("GlidepassSpan"))->Value().to_double();
+    const double span = SettingsView(m_settings).GlidepassSpan();
     return platform::add_hours(platform::services().Now(), -span);
 }
 
