@@ -4,7 +4,7 @@
 
 #include "library/LiveObjects.h"
 #include "platform/Variant.h"
-#include "step/clsStep.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 

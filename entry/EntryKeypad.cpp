@@ -5,9 +5,10 @@
 #include <cctype>
 
 #include "framework/Factories.h"
+#include "framework/IStep.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
-#include "step/clsStep.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 
@@ -156,7 +157,7 @@ void EntryKeypad::ProcessKeyPress(int16_t key_ascii) {
 
 void EntryKeypad::Attach(const std::shared_ptr<framework::IStep>& step,
                          const std::shared_ptr<framework::IDisplay>& display) {
-    m_step = platform::query_or_raise<clsStep>(step);
+    m_step = platform::query_or_raise<IEnteredValues>(step);
     m_display = display;
 }
 
@@ -179,7 +180,7 @@ std::optional<int16_t> EntryKeypad::CursorPosition() const {
     return static_cast<int16_t>(length + length / 2);
 }
 
-clsStep& EntryKeypad::Step() const {
+IEnteredValues& EntryKeypad::Step() const {
     if (!m_step)
         platform::raise(platform::err::kObjectVariableNotSet);
     return *m_step;

@@ -3,7 +3,7 @@
 #include "library/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
-#include "step/clsStep.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 

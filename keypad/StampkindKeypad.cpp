@@ -9,11 +9,12 @@
 #include "entry/TimeIn.h"
 #include "entry/TimeOut.h"
 #include "framework/Factories.h"
+#include "framework/IStep.h"
 #include "keypad/PunchButtons.h"
 #include "library/LiveObjects.h"
 #include "platform/Error.h"
+#include "step/IEnteredValues.h"
 #include "step/StepSettings.h"
-#include "step/clsStep.h"
 
 namespace stampkind {
 
@@ -237,9 +238,9 @@ void StampkindKeypad::ProcessKeyPress(int16_t key_ascii) {
         return;
     }
     if (m_entry_stage) {
-        // A STATUS punch in manager mode finishes without a value keypad: nothing takes the key.
-        if (m_active_keypad)
-            m_active_keypad->ProcessKeyPress(key_ascii);
+        // Every key goes to the value keypad on show. After a manager confirmed STATUS there is
+        // none, and the key raises 91 to the host like any other failed call.
+        Active().ProcessKeyPress(key_ascii);
         return;
     }
     if (key_ascii >= '0' && key_ascii <= '9') {
@@ -255,11 +256,12 @@ void StampkindKeypad::ProcessKeyPress(int16_t key_ascii) {
 
 void StampkindKeypad::Attach(const std::shared_ptr<framework::IStep>& step,
                              const std::shared_ptr<framework::IDisplay>& display) {
-    auto own_step = platform::query_or_raise<clsStep>(step);
-    m_step = own_step;
-    m_has_statistics_step = own_step->HasStatisticsStep();
+    // The new step is kept before its kind is checked, as the host's contract has it: a step of
+    // another kind stays attached and the keypad then refuses to use it.
+    m_step = step;
+    m_has_statistics_step = Values().HasStatisticsStep();
     m_display = display;
-    m_allowed_types = SettingsView(own_step->Properties()).AllowedStampkinds();
+    m_allowed_types = SettingsView(Step().Properties()).AllowedStampkinds();
 }
 
 void StampkindKeypad::Reset() {
@@ -398,8 +400,7 @@ void StampkindKeypad::BeginValueEntry(const std::shared_ptr<framework::IMessage>
 
 void StampkindKeypad::ContinueValueEntry(const std::shared_ptr<framework::IMessage>& colors) {
     // The value keypad raises Finished inside this call when it accepts its entry.
-    if (m_active_keypad)
-        m_active_keypad->ProcessKeyPress(kEnter);
+    Active().ProcessKeyPress(kEnter);
     if (m_time_in_done) {
         ShowKeypad(ValuePad::TimeIn, false);
         if (const SecondValueRow* row = find_row(kSecondValueRows, m_value)) {
@@ -409,20 +410,20 @@ void StampkindKeypad::ContinueValueEntry(const std::shared_ptr<framework::IMessa
                 m_active_keypad = Keypad(second);
             }
             if (row->out_equals_in)
-                Step().SetDateTimeOut(Step().DateTimeIn());
+                Values().SetDateTimeOut(Values().DateTimeIn());
         }
         // Attached and reset again even when unchanged: a refused or accepted entry is cleared.
-        if (m_active_keypad)
-            Activate(colors);
+        Activate(colors);
     }
     if (m_time_in_done && m_second_value_done)
         RaiseEvent("Finished");
 }
 
 void StampkindKeypad::Activate(const std::shared_ptr<framework::IMessage>& colors) {
-    m_active_keypad->Attach(m_step, m_display);
-    m_active_keypad->ReceiveMessage(colors);
-    m_active_keypad->Reset();
+    EntryKeypad& active = Active();
+    active.Attach(m_step, m_display);
+    active.ReceiveMessage(colors);
+    active.Reset();
 }
 
 std::shared_ptr<framework::IMessage> StampkindKeypad::ButtonColorMessage() const {
@@ -452,10 +453,20 @@ void StampkindKeypad::ShowKeypad(ValuePad pad, bool visible) {
         keypad->Extender().SetVisible(visible);
 }
 
-clsStep& StampkindKeypad::Step() const {
+framework::IStep& StampkindKeypad::Step() const {
     if (!m_step)
         platform::raise(platform::err::kObjectVariableNotSet);
     return *m_step;
+}
+
+IEnteredValues& StampkindKeypad::Values() const {
+    return *platform::query_or_raise<IEnteredValues>(m_step);
+}
+
+EntryKeypad& StampkindKeypad::Active() const {
+    if (!m_active_keypad)
+        platform::raise(platform::err::kObjectVariableNotSet);
+    return *m_active_keypad;
 }
 
 framework::IDisplay& StampkindKeypad::Display() const {
