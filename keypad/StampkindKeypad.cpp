@@ -43,61 +43,6 @@ constexpr EmbeddedKeypad kTimeOut1{"TimeOut1", 0, 0, 3015, 3735};
 constexpr EmbeddedKeypad kHours1{"Hours1", 0, 0, 3015, 3735};
 constexpr EmbeddedKeypad kCurrency1{"Currency1", 0, 0, 3015, 3735};
 
-enum class Done { None, TimeIn, SecondValue };
-
-// What the Enter that confirms a punch type in manager mode does: the keypad it shows (and makes
-// active), the keypad it hides and the value the type does not need. Codes are separated by
-// blanks and compared exactly. A code on no row (STATUS) finishes at once.
-struct ConfirmRow {
-    std::string_view codes;
-    ValuePad show;
-    ValuePad hide;
-    Done done;
-};
-
-// What each later Enter does once the date-time in is accepted: the keypad of the second value,
-// brought up once, or the out moment taken from the in moment (a switch).
-struct SecondValueRow {
-    std::string_view codes;
-    ValuePad keypad;
-    bool out_equals_in;
-};
-
-constexpr std::array<ConfirmRow, 4> kConfirmRows{{
-    {"H V S P FL JD A X B", ValuePad::TimeIn, ValuePad::None, Done::None},
-    {"C", ValuePad::TimeIn, ValuePad::TimeOut, Done::None},
-    {"I LI BI SW", ValuePad::TimeIn, ValuePad::TimeOut, Done::SecondValue},
-    {"O LO BO", ValuePad::TimeOut, ValuePad::TimeIn, Done::TimeIn},
-}};
-
-constexpr std::array<SecondValueRow, 4> kSecondValueRows{{
-    {"C", ValuePad::TimeOut, false},
-    {"H S V P JD FL B", ValuePad::Hours, false},
-    {"A X", ValuePad::Currency, false},
-    {"SW", ValuePad::None, true},
-}};
-
-bool lists_code(std::string_view codes, std::string_view code) {
-    while (!codes.empty()) {
-        const auto blank = codes.find(' ');
-        if (codes.substr(0, blank) == code)
-            return true;
-        if (blank == std::string_view::npos)
-            break;
-        codes.remove_prefix(blank + 1);
-    }
-    return false;
-}
-
-template <class Row, std::size_t N>
-const Row* find_row(const std::array<Row, N>& rows, std::string_view code) {
-    for (const Row& row : rows) {
-        if (lists_code(row.codes, code))
-            return &row;
-    }
-    return nullptr;
-}
-
 // A character of a mask or of the allowed types as a boolean, converted as the platform converts
 // text: "1" true, "0" false, another number true unless zero; a missing or non-numeric character
 // raises "Type mismatch".
@@ -143,7 +88,7 @@ StampkindKeypad::StampkindKeypad()
 
     for (std::size_t i = 0; i < kPunchButtons.size(); ++i) {
         const PunchButton& row = kPunchButtons[i];
-        const std::string caption = std::string(row.word) + '\r' + row.key;
+        const std::string caption = PunchWord(row.tag) + '\r' + row.key;
         platform::Control& button = AddControl({
             .kind = platform::ControlKind::CommandButton,
             .name = "cmdStampkind",
@@ -383,18 +328,24 @@ void StampkindKeypad::BeginValueEntry(const std::shared_ptr<framework::IMessage>
     m_skip->SetVisible(false);
     m_entry_stage = true;
 
-    const ConfirmRow* row = find_row(kConfirmRows, m_value);
-    if (!row) {
+    // The confirming Enter shows the type's first keypad. A type that starts with the date-time
+    // out has its date-time in done; one with no second value has that done; the keypad not
+    // needed is hidden. A type without a first keypad (STATUS) finishes here.
+    const PunchCode* code = FindPunchCode(m_value);
+    if (!code || code->first_pad == ValuePad::None) {
         RaiseEvent("Finished");
         return;
     }
-    ShowKeypad(row->show, true);
-    ShowKeypad(row->hide, false);
-    if (row->done == Done::TimeIn)
+    ShowKeypad(code->first_pad, true);
+    if (code->first_pad == ValuePad::TimeOut) {
+        ShowKeypad(ValuePad::TimeIn, false);
         m_time_in_done = true;
-    if (row->done == Done::SecondValue)
-        m_second_value_done = true;
-    m_active_keypad = Keypad(row->show);
+    } else if (code->second_pad == ValuePad::None || code->second_pad == ValuePad::TimeOut) {
+        ShowKeypad(ValuePad::TimeOut, false);
+        if (code->second_pad == ValuePad::None)
+            m_second_value_done = true;
+    }
+    m_active_keypad = Keypad(code->first_pad);
     Activate(colors);
 }
 
@@ -403,13 +354,13 @@ void StampkindKeypad::ContinueValueEntry(const std::shared_ptr<framework::IMessa
     Active().ProcessKeyPress(kEnter);
     if (m_time_in_done) {
         ShowKeypad(ValuePad::TimeIn, false);
-        if (const SecondValueRow* row = find_row(kSecondValueRows, m_value)) {
-            const ValuePad second = row->keypad;
+        if (const PunchCode* code = FindPunchCode(m_value)) {
+            const ValuePad second = code->second_pad;
             if (second != ValuePad::None && !Keypad(second)->Extender().Visible()) {
                 ShowKeypad(second, true);
                 m_active_keypad = Keypad(second);
             }
-            if (row->out_equals_in)
+            if (code->out_equals_in)
                 Values().SetDateTimeOut(Values().DateTimeIn());
         }
         // Attached and reset again even when unchanged: a refused or accepted entry is cleared.

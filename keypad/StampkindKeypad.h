@@ -9,6 +9,7 @@
 #include "framework/IKeypadControl.h"
 #include "platform/Controls.h"
 #include "platform/Events.h"
+#include "step/PunchCodes.h"
 
 namespace stampkind {
 
@@ -18,9 +19,6 @@ class TimeIn;
 class TimeOut;
 class Hours;
 class Currency;
-
-// The four value keypads embedded in the punch-type keypad, by the value they collect.
-enum class ValuePad { None, TimeIn, TimeOut, Hours, Currency };
 
 // The keypad of the "Punch Entry" step: nineteen punch-type buttons on three pages, More Punches
 // and Skip for a manager, and four embedded value keypads (TimeIn1, TimeOut1, Hours1,

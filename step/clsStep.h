@@ -76,8 +76,6 @@ class clsStep final : public framework::IStep, public IEnteredValues, public pla
     platform::Date PunchMoment() const;
     platform::Date InMoment() const;
     platform::Date OutMoment() const;
-    // The amount fields in the order of the letters of "HSVBAPJFX".
-    static const std::array<std::string_view, 9> AmountFieldNames;
 
     // The automatic punch.
     std::string NextPunchFromLastPunch(int32_t card_number);

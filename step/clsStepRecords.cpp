@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/Error.h"
+#include "step/PunchCodes.h"
 #include "step/clsStep.h"
 
 namespace stampkind {
@@ -13,49 +14,6 @@ namespace {
 // search, so the tail of a code ("W") or several codes joined by commas pass too; "FL" and "JD"
 // do not, the list holding "F" and "J" in their place.
 constexpr std::string_view kValidCodes = "I,O,BI,BO,LI,LO,C,T,A,X,H,V,S,P,B,F,J,SW,GLP,STATUS,";
-
-// The letters that pick an amount field; see AmountFieldNames.
-constexpr std::string_view kAmountLetters = "HSVBAPJFX";
-
-// The codes that write an amount; every other code writes none, whatever its first letter.
-constexpr std::array<std::string_view, 11> kAmountCodes{"H", "S", "V", "B",  "A", "P",
-                                                        "J", "F", "X", "FL", "JD"};
-
-// What a code writes into the punch's own record besides its amount. Codes not listed ("GLP",
-// "Status", "T", "F", "J" and anything else) write no punch type and no date.
-enum class Moments { None, In, Out, OutAsIn, InAsOut, Complete };
-struct PunchCode {
-    std::string_view code;
-    std::string_view punch_type;  // empty: no "Punch Type"
-    std::string_view notes;       // empty: no "Notes"
-    Moments moments;
-};
-constexpr std::array<PunchCode, 17> kPunchCodes{{
-    {"I", "I", "", Moments::In},
-    {"O", "O", "", Moments::Out},
-    {"LO", "O", "", Moments::Out},
-    {"LI", "I", "", Moments::In},
-    // A break record holds the leave time as its in-fields and the return as its out-fields.
-    {"BO", "BO", "", Moments::OutAsIn},
-    {"BI", "BI", "", Moments::InAsOut},
-    {"SW", "O", "", Moments::Out},
-    {"A", "A", "", Moments::In},
-    {"H", "H", "", Moments::In},
-    {"S", "S", "", Moments::In},
-    {"V", "V", "", Moments::In},
-    {"P", "P", "", Moments::In},
-    {"B", "B", "", Moments::In},
-    {"X", "X", "", Moments::In},
-    {"FL", "P", "Funeral Leave", Moments::In},
-    {"JD", "P", "Jury Duty", Moments::In},
-    {"C", "E", "", Moments::Complete},
-}};
-
-const PunchCode* find_code(std::string_view code) {
-    const auto* it = std::find_if(kPunchCodes.begin(), kPunchCodes.end(),
-                                  [&](const PunchCode& row) { return row.code == code; });
-    return it == kPunchCodes.end() ? nullptr : it;
-}
 
 void write_field(framework::IRecord& record, const std::string& name,
                  const platform::Variant& value) {
@@ -73,10 +31,6 @@ std::string upper(std::string text) {
 
 }  // namespace
 
-const std::array<std::string_view, 9> clsStep::AmountFieldNames{"Holiday",  "Sick",     "Vacation",
-                                                                "Bonus",    "Advances", "Personal",
-                                                                "Personal", "Personal", "Other"};
-
 framework::VBool clsStep::ValidateValue(const platform::Variant& value) const {
     const std::string text = upper(value.to_text());
     if (text.empty())
@@ -85,11 +39,10 @@ framework::VBool clsStep::ValidateValue(const platform::Variant& value) const {
 }
 
 void clsStep::RegisterRecordNames(const std::shared_ptr<framework::IRecordNames>& names) {
-    if (m_value == "LI" || m_value == "LO") {
-        platform::query_or_raise<framework::IRecordNames>(names)->Add(m_value, "");
-    } else if (m_value == "SW") {
-        platform::query_or_raise<framework::IRecordNames>(names)->Add("I", "");
-    }
+    const PunchCode* code = FindPunchCode(m_value);
+    if (code && !code->extra_record.empty())
+        platform::query_or_raise<framework::IRecordNames>(names)->Add(
+            std::string(code->extra_record), "");
 }
 
 void clsStep::WriteValue(const std::shared_ptr<framework::ISteps>&, const std::string& record_name,
@@ -115,44 +68,39 @@ void clsStep::WriteValue(const std::shared_ptr<framework::ISteps>&, const std::s
         return;
     }
 
-    if (m_value.empty())
-        return;
-    const PunchCode* code = find_code(m_value);
-    const bool writes_amount =
-        std::find(kAmountCodes.begin(), kAmountCodes.end(), m_value) != kAmountCodes.end();
-    if (!code && !writes_amount)
+    const PunchCode* code = FindPunchCode(m_value);
+    if (!code || (code->punch_type.empty() && code->moments == RecordMoments::None &&
+                  code->amount_field.empty()))
         return;
     auto& target = *platform::query_or_raise<framework::IRecord>(record);
 
-    if (code && !code->punch_type.empty()) {
+    if (!code->punch_type.empty()) {
         write_field(target, "Punch Type", platform::Variant(code->punch_type));
         if (!code->notes.empty())
             write_field(target, "Notes", platform::Variant(code->notes));
     }
-    switch (code ? code->moments : Moments::None) {
-        case Moments::None:
+    switch (code->moments) {
+        case RecordMoments::None:
             break;
-        case Moments::In:
+        case RecordMoments::In:
             WriteInDateTime(target, InMoment());
             break;
-        case Moments::Out:
+        case RecordMoments::Out:
             WriteOutDateTime(target, OutMoment());
             break;
-        case Moments::OutAsIn:
+        case RecordMoments::OutAsIn:
             WriteInDateTime(target, OutMoment());
             break;
-        case Moments::InAsOut:
+        case RecordMoments::InAsOut:
             WriteOutDateTime(target, InMoment());
             break;
-        case Moments::Complete:
+        case RecordMoments::Complete:
             WriteInDateTime(target, m_date_time_in);
             WriteOutDateTime(target, m_date_time_out);
             break;
     }
-    if (writes_amount) {
-        const size_t position = kAmountLetters.find(m_value.front());
-        write_field(target, std::string(AmountFieldNames[position]), platform::Variant(m_amount));
-    }
+    if (!code->amount_field.empty())
+        write_field(target, std::string(code->amount_field), platform::Variant(m_amount));
 }
 
 void clsStep::WriteInDateTime(framework::IRecord& record, platform::Date moment) const {
