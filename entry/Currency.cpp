@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Variant.h"
 #include "step/IEnteredValues.h"
 

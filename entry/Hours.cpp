@@ -1,6 +1,6 @@
 #include "entry/Hours.h"
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/IEnteredValues.h"

@@ -2,7 +2,7 @@
 
 #include <tuple>
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/IEnteredValues.h"

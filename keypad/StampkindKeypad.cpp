@@ -11,7 +11,7 @@
 #include "framework/Factories.h"
 #include "framework/IStep.h"
 #include "keypad/PunchButtons.h"
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Error.h"
 #include "step/IEnteredValues.h"
 #include "step/StepSettings.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "library/ClassTable.h"
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/ClassFactory.h"
 #include "platform/Error.h"
 #include "platform/Registry.h"

@@ -1,6 +1,6 @@
 #include "setup/SetupPage.h"
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Variant.h"

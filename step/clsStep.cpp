@@ -4,7 +4,7 @@
 #include <string>
 
 #include "framework/Factories.h"
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Error.h"
 #include "step/StepSettings.h"
 

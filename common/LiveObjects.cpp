@@ -1,4 +1,4 @@
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 
 #include <atomic>
 
