@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "framework/Factories.h"
 #include "framework/IStep.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
+#include "platform/TextScan.h"
 #include "step/IEnteredValues.h"
 
 namespace stampkind {
@@ -68,13 +68,6 @@ ExtraButtonLook extra_button_look(ExtraButton extra) {
     return {"cmdPlusMinus", "+ &/ -", {"Arial", 12.0, true}};
 }
 
-std::string lower(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
-
 }  // namespace
 
 EntryKeypad::EntryKeypad(const EntryStyle& style)
@@ -113,7 +106,7 @@ void EntryKeypad::ReceiveMessage(const std::shared_ptr<framework::IMessage>& mes
     if (!message)
         platform::raise(platform::err::kObjectVariableNotSet);
     for (const framework::MessageEntry& entry : message->Entries()) {
-        if (lower(entry.Name) == "button color") {
+        if (platform::text::iequals(entry.Name, "button color")) {
             m_button_color = entry.Value.to_int32();
             ApplyButtonColor();
         }

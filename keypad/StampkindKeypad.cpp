@@ -1,9 +1,9 @@
 #include "keypad/StampkindKeypad.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
+#include "common/LiveObjects.h"
 #include "entry/Currency.h"
 #include "entry/Hours.h"
 #include "entry/TimeIn.h"
@@ -11,8 +11,8 @@
 #include "framework/Factories.h"
 #include "framework/IStep.h"
 #include "keypad/PunchButtons.h"
-#include "common/LiveObjects.h"
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 #include "step/IEnteredValues.h"
 #include "step/StepSettings.h"
 
@@ -56,13 +56,6 @@ bool flag_at(std::string_view text, std::size_t position) {
     const std::string_view character =
         position < text.size() ? text.substr(position, 1) : std::string_view();
     return platform::Variant(character).to_bool();
-}
-
-std::string lower(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
 }
 
 std::optional<int> index_for_digit(int page, int16_t key) {
@@ -166,11 +159,10 @@ void StampkindKeypad::ReceiveMessage(const std::shared_ptr<framework::IMessage>&
     if (!message)
         platform::raise(platform::err::kObjectVariableNotSet);
     for (const framework::MessageEntry& entry : message->Entries()) {
-        const std::string name = lower(entry.Name);
-        if (name == "manager mode") {
+        if (platform::text::iequals(entry.Name, "manager mode")) {
             m_manager_mode = entry.Value.to_bool();
             UpdateManagerButtons();
-        } else if (name == "button color") {
+        } else if (platform::text::iequals(entry.Name, "button color")) {
             m_button_color = entry.Value.to_int32();
             ApplyButtonColor();
         }

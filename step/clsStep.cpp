@@ -3,9 +3,10 @@
 
 #include <string>
 
-#include "framework/Factories.h"
 #include "common/LiveObjects.h"
+#include "framework/Factories.h"
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 #include "step/StepSettings.h"
 
 namespace stampkind {
@@ -19,15 +20,6 @@ constexpr const char* kKeypadId = "Stampkind.StampkindKeypad";
 constexpr const char* kSettingsProperty = "Props";
 // The property under which Clone saves the step into its scratch bag.
 constexpr const char* kCloneProperty = "step";
-
-// A message name as the step compares it: ASCII letters in lower case, nothing trimmed.
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 void AddDefaults(framework::IPropertyCollection& settings) {
     for (const auto& setting : StepSettings()) {
@@ -101,11 +93,11 @@ void clsStep::ReceiveMessage(const std::shared_ptr<framework::IMessage>& message
     if (!message)
         platform::raise(platform::err::kObjectVariableNotSet);
     for (const auto& entry : message->Entries()) {
-        const std::string name = Lowered(entry.Name);
-        if (name == "datetime") {
+        // Names are compared in lower case, nothing trimmed.
+        if (platform::text::iequals(entry.Name, "datetime")) {
             AttachDateTime(
                 platform::query_or_raise<framework::IPunchDateTime>(entry.Value.to_object()));
-        } else if (name == "manager mode") {
+        } else if (platform::text::iequals(entry.Name, "manager mode")) {
             m_manager_mode = entry.Value.to_bool();
         }
     }

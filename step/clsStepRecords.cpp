@@ -1,8 +1,8 @@
 // Punch validation and record writing: ValidateValue, RegisterRecordNames, WriteValue.
 #include <algorithm>
-#include <cctype>
 
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 #include "step/PunchCodes.h"
 #include "step/clsStep.h"
 
@@ -23,16 +23,10 @@ void write_field(framework::IRecord& record, const std::string& name,
     field->SetValue(value);
 }
 
-std::string upper(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 }  // namespace
 
 framework::VBool clsStep::ValidateValue(const platform::Variant& value) const {
-    const std::string text = upper(value.to_text());
+    const std::string text = platform::text::to_upper(value.to_text());
     if (text.empty())
         return framework::VBool::True;
     return framework::ToVBool(kValidCodes.find(text + ",") != std::string_view::npos);
@@ -48,7 +42,7 @@ void clsStep::RegisterRecordNames(const std::shared_ptr<framework::IRecordNames>
 void clsStep::WriteValue(const std::shared_ptr<framework::ISteps>&, const std::string& record_name,
                          const std::shared_ptr<framework::IRecord>& record) {
     if (!record_name.empty()) {
-        const std::string name = upper(record_name);
+        const std::string name = platform::text::to_upper(record_name);
         if (name != "LI" && name != "LO" && name != "I")
             return;
         auto& target = *platform::query_or_raise<framework::IRecord>(record);
