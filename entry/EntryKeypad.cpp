@@ -5,6 +5,7 @@
 
 #include "framework/Factories.h"
 #include "framework/IStep.h"
+#include "framework/KeyCodes.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
 #include "platform/TextScan.h"
@@ -18,12 +19,7 @@ constexpr int kButtonWidth = 855;
 constexpr int kButtonHeight = 735;
 constexpr uint32_t kErrorPauseMs = 2000;
 
-constexpr int16_t kBackspace = 8;
-constexpr int16_t kBackspaceAlt = 20;
-constexpr int16_t kEnter = 13;
-constexpr int16_t kSlash = '/';
-constexpr int16_t kMinus = '-';
-constexpr int16_t kPlus = '+';
+using namespace framework::keys;
 
 // One button of the value keypads. `index` is the digit of a cmdButton, -1 for the extra button.
 // The two tab columns are the usual order (9..0 then the extra button) and the order of a keypad

@@ -10,6 +10,7 @@
 #include "entry/TimeOut.h"
 #include "framework/Factories.h"
 #include "framework/IStep.h"
+#include "framework/KeyCodes.h"
 #include "keypad/PunchButtons.h"
 #include "platform/Error.h"
 #include "platform/TextScan.h"
@@ -23,9 +24,7 @@ namespace {
 constexpr int kButtonWidth = 1215;
 constexpr int kButtonHeight = 615;
 
-constexpr int16_t kEnter = 13;
-constexpr int16_t kPlus = '+';
-constexpr int16_t kMinus = '-';
+using namespace framework::keys;
 
 const platform::FontSpec kPunchFont{"MS Sans Serif", 8.25, true};
 const platform::FontSpec kSkipFont{"Arial", 9.75, true};
