@@ -48,7 +48,6 @@ class PLATFORM_API SystemServices : public Services {
     const RegionalSettings& Regional() const override { return m_regional; }
     std::filesystem::path RegistryFile() const override { return m_registry; }
 
-    void set_regional(RegionalSettings settings) { m_regional = std::move(settings); }
     void set_registry_file(std::filesystem::path file) { m_registry = std::move(file); }
 
   private:
