@@ -58,7 +58,7 @@ struct ExtraButtonLook {
     platform::FontSpec font;
 };
 
-ExtraButtonLook extra_button_look(ExtraButton extra) {
+ExtraButtonLook LookOf(ExtraButton extra) {
     if (extra == ExtraButton::AmPm)
         return {"cmdAmPm", "AM&/PM", {"Arial", 9.75, true}};
     return {"cmdPlusMinus", "+ &/ -", {"Arial", 12.0, true}};
@@ -70,7 +70,7 @@ EntryKeypad::EntryKeypad(const EntryStyle& style)
     : platform::UserControl(kWidth, kHeight),
       platform::EventSource({{"Click", 1}, {"Finished", 2}}),
       m_style(style) {
-    const ExtraButtonLook extra = extra_button_look(style.extra);
+    const ExtraButtonLook extra = LookOf(style.extra);
     for (const EntryButton& row : kEntryButtons) {
         const bool is_digit = row.index >= 0;
         platform::ControlSpec control_row{

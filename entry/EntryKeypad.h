@@ -83,9 +83,9 @@ class EntryKeypad : public platform::UserControl,
         Kind kind;
         std::string_view message;
 
-        static Submission accepted() { return {Kind::Accepted, {}}; }
-        static Submission refused(std::string_view message) { return {Kind::Refused, message}; }
-        static Submission kept() { return {Kind::Kept, {}}; }
+        static Submission Accepted() { return {Kind::Accepted, {}}; }
+        static Submission Refused(std::string_view message) { return {Kind::Refused, message}; }
+        static Submission Kept() { return {Kind::Kept, {}}; }
     };
 
     explicit EntryKeypad(const EntryStyle& style);

@@ -12,7 +12,7 @@ namespace stampkind {
 namespace {
 
 // A moment cut to its whole minute (seconds and fractions dropped), comparable in calendar order.
-auto minute_of(platform::Date moment) {
+auto MinuteOf(platform::Date moment) {
     const platform::DateParts parts = platform::split_cut(moment);
     return std::make_tuple(parts.year, parts.month, parts.day, parts.hour, parts.minute);
 }
@@ -39,12 +39,12 @@ DateTimeEntry::Submission TimeOut::Submit() {
 
     const auto moment = platform::parse_date(FormatEntry(Entry()), regional);
     if (!moment)
-        return Submission::refused(kInvalidDateOrTime);
-    if (minute_of(*moment) < minute_of(Step().DateTimeIn())) {
-        return Submission::refused(kOutBeforeIn);
+        return Submission::Refused(kInvalidDateOrTime);
+    if (MinuteOf(*moment) < MinuteOf(Step().DateTimeIn())) {
+        return Submission::Refused(kOutBeforeIn);
     }
     Step().SetDateTimeOut(*moment);
-    return Submission::accepted();
+    return Submission::Accepted();
 }
 
 }  // namespace stampkind

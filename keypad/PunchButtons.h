@@ -65,7 +65,7 @@ inline constexpr std::array<std::string_view, 4> kLayoutMasks{
 };
 
 // Every button's code has a word.
-constexpr bool buttons_have_words() {
+constexpr bool ButtonsHaveWords() {
     for (const PunchButton& button : kPunchButtons) {
         const PunchCode* code = FindPunchCode(button.tag);
         if (!code || code->word.empty())
@@ -73,10 +73,10 @@ constexpr bool buttons_have_words() {
     }
     return true;
 }
-static_assert(buttons_have_words());
+static_assert(ButtonsHaveWords());
 
 // The masks say the same as the page column of the button table.
-constexpr bool masks_match_button_pages() {
+constexpr bool MasksMatchButtonPages() {
     for (std::size_t page = 0; page < kLayoutMasks.size(); ++page) {
         if (kLayoutMasks[page].size() != kPunchButtons.size())
             return false;
@@ -88,7 +88,7 @@ constexpr bool masks_match_button_pages() {
     }
     return true;
 }
-static_assert(masks_match_button_pages());
+static_assert(MasksMatchButtonPages());
 
 // How a digit key picks a button on a page: keys `first` to `last` choose the index key - offset.
 struct DigitRule {

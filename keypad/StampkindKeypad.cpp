@@ -45,7 +45,7 @@ constexpr EmbeddedKeypad kCurrency1{"Currency1", 0, 0, 3015, 3735};
 // A character of a mask or of the allowed types as a boolean, converted as the platform converts
 // text: "1" true, "0" false, another number true unless zero; a missing or non-numeric character
 // raises "Type mismatch".
-bool flag_at(std::string_view text, std::size_t position) {
+bool FlagAt(std::string_view text, std::size_t position) {
     if (position < text.size()) {
         if (text[position] == '1')
             return true;
@@ -57,7 +57,7 @@ bool flag_at(std::string_view text, std::size_t position) {
     return platform::Variant(character).to_bool();
 }
 
-std::optional<int> index_for_digit(int page, int16_t key) {
+std::optional<int> IndexForDigit(int page, int16_t key) {
     for (const DigitRule& rule : kDigitRules) {
         if (rule.page == page && key >= rule.first && key <= rule.last)
             return key - rule.offset;
@@ -180,7 +180,7 @@ void StampkindKeypad::ProcessKeyPress(int16_t key_ascii) {
         return;
     }
     if (key_ascii >= '0' && key_ascii <= '9') {
-        if (const auto index = index_for_digit(m_page, key_ascii)) {
+        if (const auto index = IndexForDigit(m_page, key_ascii)) {
             m_punch_buttons[static_cast<std::size_t>(*index)]->FireClick();
         }
     } else if (key_ascii == kPlus && m_manager_mode) {
@@ -227,7 +227,7 @@ void StampkindKeypad::ShowPage(int page) {
     const std::string& mask = m_layout_masks[static_cast<std::size_t>(page)];
     for (std::size_t i = 0; i < mask.size(); ++i) {
         platform::Control& button = *m_punch_buttons[i];
-        button.SetVisible(flag_at(mask, i));
+        button.SetVisible(FlagAt(mask, i));
         if (static_cast<int>(i) == kStatusIndex) {
             // STATUS is offered only with a statistics step. While the keypad is off screen it
             // stays visible, so that it is on show whenever the keypad appears on page 0.
@@ -240,14 +240,14 @@ void StampkindKeypad::ShowPage(int page) {
         if (static_cast<int>(i) >= kFirstManagerIndex && static_cast<int>(i) <= kLastManagerIndex) {
             // Enabled states follow the allowed types on every page, hidden buttons included.
             const auto allowed = static_cast<std::size_t>(kPunchButtons[i].allowed - 1);
-            button.SetEnabled(flag_at(m_allowed_types, allowed));
+            button.SetEnabled(FlagAt(m_allowed_types, allowed));
         }
     }
 }
 
 bool StampkindKeypad::IsOnPage(int index) const {
-    return flag_at(m_layout_masks[static_cast<std::size_t>(m_page)],
-                   static_cast<std::size_t>(index));
+    return FlagAt(m_layout_masks[static_cast<std::size_t>(m_page)],
+                  static_cast<std::size_t>(index));
 }
 
 void StampkindKeypad::UpdateManagerButtons() {

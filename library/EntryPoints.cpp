@@ -38,7 +38,7 @@ class TableFactory final : public platform::ClassFactory {
     std::shared_ptr<platform::Object> CreateInstance() override { return m_entry->create(); }
     void LockServer(bool lock) override { lock ? LiveObjects::Lock() : LiveObjects::Unlock(); }
 
-    const ComponentClass& entry() const { return *m_entry; }
+    const ComponentClass& Entry() const { return *m_entry; }
 
   private:
     const ComponentClass* m_entry;
@@ -106,7 +106,7 @@ int32_t GetClassObject(const char* class_id, platform::ClassFactory** factory) {
         return platform::hr::kInvalidArgument;
     *factory = nullptr;
     for (auto& candidate : Factories()) {
-        const ComponentClass& entry = candidate.entry();
+        const ComponentClass& entry = candidate.Entry();
         if (platform::text::iequals(class_id, entry.class_id) ||
             platform::text::iequals(class_id, ProgId(entry))) {
             *factory = &candidate;

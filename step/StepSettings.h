@@ -31,12 +31,12 @@ struct StepSetting {
 // Duty, Complete), whether the step chooses the punch by itself, and how many hours back that
 // choice looks for the employee's last punch.
 inline const std::array<StepSetting, 3>& StepSettings() {
-    static const std::array<StepSetting, 3> settings{{
+    static const std::array<StepSetting, 3> kSettings{{
         {SettingId::AllowedStampkinds, "AllowedStampkinds", platform::Variant("1111111111")},
         {SettingId::IsGlidepass, "IsGlidepass", platform::Variant(false)},
         {SettingId::GlidepassSpan, "GlidepassSpan", platform::Variant(18.0)},
     }};
-    return settings;
+    return kSettings;
 }
 
 inline const StepSetting& SettingOf(SettingId id) {
@@ -100,7 +100,7 @@ class SettingsView {
                         (void)value.to_double();
                         break;
                     default:
-                        if (!is_allowed_types(value.to_text()))
+                        if (!IsAllowedTypes(value.to_text()))
                             platform::raise(platform::err::kTypeMismatch,
                                             "it is not ten characters 1 or 0");
                         break;
@@ -115,7 +115,7 @@ class SettingsView {
 
   private:
     // The setup page reads the first ten characters as digits.
-    static bool is_allowed_types(std::string_view text) {
+    static bool IsAllowedTypes(std::string_view text) {
         if (text.size() < 10)
             return false;
         for (char c : text.substr(0, 10)) {

@@ -30,7 +30,7 @@ constexpr std::array<NextPunch, 6> kNextPunch{{
     {"BO", "BI"},
 }};
 
-std::string next_punch_after(const platform::Variant& last) {
+std::string NextPunchAfter(const platform::Variant& last) {
     if (!last.is_text())
         return "I";
     const std::string text = last.to_text();
@@ -44,11 +44,11 @@ std::string next_punch_after(const platform::Variant& last) {
 // A bound of the lookup's window as the database reads a date literal: month/day/year with the
 // four-digit year and the time with seconds, whatever the regional settings, so that a clock
 // with day-first settings cannot have its window misread.
-std::string bound_text(platform::Date moment) {
+std::string BoundText(platform::Date moment) {
     return platform::format_date(moment, "m/d/yyyy h:nn:ss AM/PM");
 }
 
-platform::Date upper_bound() {
+platform::Date UpperBound() {
     return platform::services().Now();
 }
 
@@ -85,13 +85,13 @@ std::string clsStep::NextPunchFromLastPunch(int32_t card_number) {
         sql += "WHERE [Card ID]=";
         sql += std::to_string(card_number);
         sql += " AND (([Date In]+[Time In]) BETWEEN #";
-        sql += bound_text(LowerBound());
+        sql += BoundText(LowerBound());
         sql += "# AND #";
-        sql += bound_text(upper_bound());
+        sql += BoundText(UpperBound());
         sql += "# OR ([Date Out]+[Time Out]) BETWEEN #";
-        sql += bound_text(LowerBound());
+        sql += BoundText(LowerBound());
         sql += "# AND #";
-        sql += bound_text(upper_bound());
+        sql += BoundText(UpperBound());
         sql +=
             "#) AND ([Punch Type] IN (\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY "
             "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) DESC;";
@@ -111,7 +111,7 @@ std::string clsStep::NextPunchFromLastPunch(int32_t card_number) {
             platform::raise(platform::err::kObjectVariableNotSet);
         std::string result = "I";
         if (!framework::FromVBool(recordset->Eof())) {
-            result = next_punch_after(recordset->Fields("Punch Type")->Value());
+            result = NextPunchAfter(recordset->Fields("Punch Type")->Value());
         }
         recordset->Close();
         if (opened_here)

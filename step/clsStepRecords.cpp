@@ -15,8 +15,8 @@ namespace {
 // do not, the list holding "F" and "J" in their place.
 constexpr std::string_view kValidCodes = "I,O,BI,BO,LI,LO,C,T,A,X,H,V,S,P,B,F,J,SW,GLP,STATUS,";
 
-void write_field(framework::IRecord& record, const std::string& name,
-                 const platform::Variant& value) {
+void WriteField(framework::IRecord& record, const std::string& name,
+                const platform::Variant& value) {
     auto field = record.Item(name);
     if (!field)
         platform::raise(platform::err::kObjectVariableNotSet);
@@ -48,15 +48,15 @@ void clsStep::WriteValue(const std::shared_ptr<framework::ISteps>&, const std::s
         auto& target = *platform::query_or_raise<framework::IRecord>(record);
         if (name == "LI") {
             // The lunch record closes when the new work record opens.
-            write_field(target, "Punch Type", platform::Variant("LI"));
+            WriteField(target, "Punch Type", platform::Variant("LI"));
             WriteOutDateTime(target, InMoment());
         } else if (name == "LO") {
             // The lunch record opens when the work record closes.
-            write_field(target, "Punch Type", platform::Variant("LO"));
+            WriteField(target, "Punch Type", platform::Variant("LO"));
             WriteInDateTime(target, OutMoment());
         } else {
             // The new work record of a switch.
-            write_field(target, "Punch Type", platform::Variant("I"));
+            WriteField(target, "Punch Type", platform::Variant("I"));
             WriteInDateTime(target, InMoment());
         }
         return;
@@ -69,9 +69,9 @@ void clsStep::WriteValue(const std::shared_ptr<framework::ISteps>&, const std::s
     auto& target = *platform::query_or_raise<framework::IRecord>(record);
 
     if (!code->punch_type.empty()) {
-        write_field(target, "Punch Type", platform::Variant(code->punch_type));
+        WriteField(target, "Punch Type", platform::Variant(code->punch_type));
         if (!code->notes.empty())
-            write_field(target, "Notes", platform::Variant(code->notes));
+            WriteField(target, "Notes", platform::Variant(code->notes));
     }
     switch (code->moments) {
         case RecordMoments::None:
@@ -94,17 +94,17 @@ void clsStep::WriteValue(const std::shared_ptr<framework::ISteps>&, const std::s
             break;
     }
     if (!code->amount_field.empty())
-        write_field(target, std::string(code->amount_field), platform::Variant(m_amount));
+        WriteField(target, std::string(code->amount_field), platform::Variant(m_amount));
 }
 
 void clsStep::WriteInDateTime(framework::IRecord& record, platform::Date moment) const {
-    write_field(record, "Date In", platform::Variant(DateOnly(moment)));
-    write_field(record, "Time In", platform::Variant(TimeOnly(moment)));
+    WriteField(record, "Date In", platform::Variant(DateOnly(moment)));
+    WriteField(record, "Time In", platform::Variant(TimeOnly(moment)));
 }
 
 void clsStep::WriteOutDateTime(framework::IRecord& record, platform::Date moment) const {
-    write_field(record, "Date Out", platform::Variant(DateOnly(moment)));
-    write_field(record, "Time Out", platform::Variant(TimeOnly(moment)));
+    WriteField(record, "Date Out", platform::Variant(DateOnly(moment)));
+    WriteField(record, "Time Out", platform::Variant(TimeOnly(moment)));
 }
 
 platform::Date clsStep::DateOnly(platform::Date moment) {
