@@ -168,13 +168,6 @@ TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
     }
 }
 
-TEST_F(TimeEntryTest, EmptyInThenEmptyOutInTheSameMinuteIsAccepted) {
-    Enter<stampkind::TimeIn>("");
-    Enter<stampkind::TimeOut>("");
-    EXPECT_TRUE(Finished());
-    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 16, 51));
-}
-
 // The real clock carries milliseconds. An empty TimeIn keeps the moment whole, an empty TimeOut
 // fills in its minute, and the records hold that minute: the fraction is dropped, never rounded
 // into the next minute or the next day.
