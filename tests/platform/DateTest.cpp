@@ -62,12 +62,15 @@ TEST(DateTest, RefusesDaysThatDoNotExist) {
     }
 }
 
-TEST(DateTest, SplitRoundsToTheSecondAcrossMidnight) {
-    // Half a second before midnight rounds into the next day.
+TEST(DateTest, RoundedSplitCrossesMidnightCutSplitAndWholeMinuteStayOnTheDay) {
+    // 0.4 s before midnight: the platform's text rounds into the next day; a moment cut stays.
     const Date late{46360.0 + (86400.0 - 0.4) / 86400.0};
     EXPECT_EQ(platform::split_rounded(late), (DateParts{2026, 12, 5, 0, 0, 0}));
-    const Date early{46360.0 + 0.4 / 86400.0};
-    EXPECT_EQ(platform::split_rounded(early), (DateParts{2026, 12, 4, 0, 0, 0}));
+    EXPECT_EQ(platform::split_cut(late), (DateParts{2026, 12, 4, 23, 59, 59}));
+    EXPECT_EQ(platform::whole_minute(late), *platform::make_date_time({2026, 12, 4, 23, 59, 0}));
+    // A whole second held a hair below itself in the double is not cut to the second before.
+    const Date whole = *platform::make_date_time({9999, 12, 31, 14, 7, 0});
+    EXPECT_EQ(platform::split_cut(whole), (DateParts{9999, 12, 31, 14, 7, 0}));
 }
 
 TEST(DateTest, SplitOfValuesThatAreNoDatesStaysDefined) {
