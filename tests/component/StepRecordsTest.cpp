@@ -135,9 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Manager, OwnRecord,
     ::testing::ValuesIn(std::vector<OwnRecordCase>{
-        {"In", "I", true, typed("I", kInAtEnteredIn)},
         {"Out", "O", true, typed("O", kOutAtEnteredOut)},
-        {"LunchLeave", "LO", true, typed("O", kOutAtEnteredOut)},
         {"Switch", "SW", true, typed("O", kOutAtEnteredOut)},
         {"BreakLeaveStoresLeaveAsIn", "BO", true, typed("BO", kInAtEnteredOut)},
         {"BreakReturnStoresReturnAsOut", "BI", true, typed("BI", kOutAtEnteredIn)},
