@@ -15,20 +15,11 @@
 #include "host/database/DatabaseError.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
+#include "step/PunchCodes.h"
 
 namespace timeclock {
 
 namespace {
-
-// clang-format off
-constexpr std::array<std::pair<std::string_view, std::string_view>, 18> kPunchWords{{
-    {"I", "IN"}, {"O", "OUT"}, {"LO", "LUNCH LEAVE"}, {"LI", "LUNCH RETURN"},
-    {"BO", "BREAK LEAVE"}, {"BI", "BREAK RETURN"}, {"SW", "SWITCH"}, {"A", "ADVANCE"},
-    {"H", "HOLIDAY"}, {"S", "SICK"}, {"V", "VACATION"}, {"P", "PERSONAL"}, {"B", "BONUS"},
-    {"X", "OTHER"}, {"FL", "FUNERAL LEAVE"}, {"JD", "JURY DUTY"}, {"C", "COMPLETE"},
-    {"Status", "STATUS"},
-}};
-// clang-format on
 
 constexpr int16_t kEnter = 13;
 constexpr int16_t kBackspace = 8;
@@ -48,9 +39,10 @@ std::string Day(platform::Date moment) {
     return platform::format_date(moment, "mm/dd/yyyy");
 }
 
-// Codes whose amount is money rather than hours.
+// Codes whose amount is money rather than hours: the amount is typed on the dollar keypad.
 bool IsDollars(const std::string& code) {
-    return code == "A" || code == "X";
+    const auto* row = stampkind::FindPunchCode(code);
+    return row && row->second_pad == stampkind::ValuePad::Currency;
 }
 
 std::string Dollars(double amount) {
@@ -61,13 +53,13 @@ std::string Dollars(double amount) {
 // itself visible and enabled.
 std::shared_ptr<platform::Control> ControlOnShow(const platform::UserControl& form,
                                                  std::string_view path) {
-    auto control = FindControl(form, path);
+    auto control = form.Resolve(path);
     if (!control)
         return nullptr;
     const platform::UserControl* container = &form;
     std::shared_ptr<platform::UserControl> inner;
     for (auto dot = path.find('.'); dot != std::string_view::npos; dot = path.find('.')) {
-        auto site = FindControl(*container, path.substr(0, dot));
+        auto site = container->Resolve(path.substr(0, dot));
         if (!site || !site->Visible() || !site->Enabled())
             return nullptr;
         inner = std::dynamic_pointer_cast<platform::UserControlSite>(site)->Inner();
@@ -114,11 +106,7 @@ void AddViews(const platform::UserControl& form, const std::string& prefix, int 
 }  // namespace
 
 std::string PunchWord(const std::string& code) {
-    for (const auto& [punch, word] : kPunchWords) {
-        if (punch == code)
-            return std::string(word);
-    }
-    return code;
+    return stampkind::PunchWord(code);
 }
 
 std::unique_ptr<Clock> Clock::Open(const Files& files,

@@ -101,10 +101,4 @@ class PunchSession {
     bool m_cancelled = false;
 };
 
-// Finds a control of a form by a path such as "cmdStampkind(3)" or "TimeIn1.cmdButton(5)": each
-// part a control name with an optional index, a dot stepping into an embedded user control.
-// Null when a part names no control.
-std::shared_ptr<platform::Control> FindControl(const platform::UserControl& form,
-                                               std::string_view path);
-
 }  // namespace timeclock

@@ -13,7 +13,7 @@ namespace hours {
 namespace {
 
 std::string MomentText(double days) {
-    const auto parts = platform::split(platform::Date{days});
+    const auto parts = platform::split_cut(platform::Date{days});
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", parts.year, parts.month, parts.day,
                   parts.hour, parts.minute);

@@ -21,7 +21,7 @@ constexpr std::array<std::string_view, 7> kLeaveKinds{
 constexpr std::array<std::string_view, 2> kDollarKinds{"Advances", "Other"};
 
 std::string EntryMark(const orvane::ManagerEntry& entry, const std::string& manager) {
-    const auto parts = platform::split(entry.entered_at);
+    const auto parts = platform::split_cut(entry.entered_at);
     char when[32];
     std::snprintf(when, sizeof when, "%02d/%02d %02d:%02d", parts.month, parts.day, parts.hour,
                   parts.minute);
@@ -89,7 +89,7 @@ ordered_json KindsJson(const std::map<std::string, double>& amounts) {
 }  // namespace
 
 std::string DayText(int64_t day) {
-    const auto parts = platform::split(platform::Date{static_cast<double>(day)});
+    const auto parts = platform::split_cut(platform::Date{static_cast<double>(day)});
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", parts.year, parts.month, parts.day);
     return text;

@@ -39,12 +39,4 @@ TEST_F(CardKeypadTest, EditingKeys) {
     EXPECT_TRUE(looked_up.empty());
 }
 
-TEST(FindControl, PathsThatNameNoControl) {
-    CardKeypad keypad(std::make_shared<orvane::RecordingDisplay>(),
-                      [](int32_t) { return std::nullopt; });
-    for (const char* path : {"cmdKey", "cmdKey(12)", "cmdKey(x)", "cmdKey(1", "cmdKey(1).x", ""}) {
-        EXPECT_FALSE(timeclock::FindControl(keypad, path)) << path;
-    }
-}
-
 }  // namespace
