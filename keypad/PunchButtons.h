@@ -64,11 +64,14 @@ inline constexpr std::array<std::string_view, 4> kLayoutMasks{
     "0000000000000000000",
 };
 
-// Every button's code has a word.
+// Every button's code has a word. (Compared by value: the sanitizer build does not let a
+// pointer from the table be tested against null at compile time.)
 constexpr bool ButtonsHaveWords() {
     for (const PunchButton& button : kPunchButtons) {
-        const PunchCode* code = FindPunchCode(button.tag);
-        if (!code || code->word.empty())
+        bool found = false;
+        for (const PunchCode& code : kPunchCodes)
+            found = found || (code.code == button.tag && !code.word.empty());
+        if (!found)
             return false;
     }
     return true;
