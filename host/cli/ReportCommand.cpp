@@ -6,6 +6,8 @@
 
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
+#include "host/clock/ComponentLibrary.h"
+#include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/hours/Timesheet.h"
 #include "platform/Services.h"
@@ -19,6 +21,7 @@ constexpr int64_t kLongestRangeDays = 366;
 
 struct ReportOptions {
     std::string database;
+    std::string config;
     std::string from;
     std::string to;
     std::optional<int32_t> card;
@@ -68,8 +71,12 @@ bool RunReport(const ReportOptions& options) {
                   << " is not an employee and has no records\n";
         return false;
     }
-    const auto sheet =
-        hours::Timesheet::Build(database, *from, *to, options.card, {platform::services().Now()});
+    // An open work record counts as the clock counts it: up to the saved step's reset span.
+    ComponentLibrary::BesideProgram().EnsureRegistered();
+    const double span_hours =
+        Configuration::Load(ConfigFileOrDefault(options.config)).ResetSpanHours();
+    const auto sheet = hours::Timesheet::Build(database, *from, *to, options.card,
+                                               {platform::services().Now(), span_hours});
     if (sheet.employees.empty()) {
         std::cerr << "timeclock report: there are no records from " << options.from << " to "
                   << options.to << '\n';
@@ -91,6 +98,9 @@ void AddReportCommand(CLI::App& app, int& exit_status) {
     auto* command = app.add_subcommand(
         "report", "Timesheets for payroll: worked time, lunch, breaks, leave and dollars by day");
     command->add_option("--db", options->database, "The clock database file")->required();
+    command->add_option("--config", options->config,
+                        "The configuration file whose reset span ends an open work record "
+                        "(default: the clock's own)");
     command->add_option("--from", options->from, "The first day, YYYY-MM-DD")->required();
     command->add_option("--to", options->to, "The last day, YYYY-MM-DD")->required();
     command->add_option("--card", options->card, "Only this employee's card")
