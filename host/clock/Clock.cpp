@@ -16,6 +16,7 @@
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/PunchCodes.h"
+#include "step/StepSettings.h"
 
 namespace timeclock {
 
@@ -24,8 +25,6 @@ namespace {
 constexpr int16_t kEnter = 13;
 constexpr int16_t kBackspace = 8;
 constexpr double kSecondsPerDay = 86400.0;
-// How far back the guards look when the step's own span cannot be read.
-constexpr double kDefaultSpanHours = 18.0;
 
 double SecondsBetween(platform::Date from, platform::Date to) {
     return (to.days - from.days) * kSecondsPerDay;
@@ -35,7 +34,17 @@ std::string TimeOfDay(platform::Date moment) {
     return platform::format_date(moment, "hh:nn");
 }
 
+// The day in the regional order of its parts, two digits each ("12/04/2026"; "04/12/2026" with
+// day first), as a person checks a stored punch.
 std::string Day(platform::Date moment) {
+    switch (platform::services().Regional().order) {
+        case platform::DateOrder::DayMonthYear:
+            return platform::format_date(moment, "dd/mm/yyyy");
+        case platform::DateOrder::YearMonthDay:
+            return platform::format_date(moment, "yyyy/mm/dd");
+        case platform::DateOrder::MonthDayYear:
+            break;
+    }
     return platform::format_date(moment, "mm/dd/yyyy");
 }
 
@@ -189,6 +198,8 @@ void Clock::Touch() {
 
 void Clock::Start() {
     ReloadSettings();
+    if (!m_step)
+        WarnOfSettings();
     m_state = State::Card;
     m_employee.reset();
     m_code.clear();
@@ -598,6 +609,17 @@ void Clock::ReloadSettings() {
     }
 }
 
+// Saved step settings the step cannot use as their kind are the administrator's to mend; the
+// clock names them in its log when it starts or reloads the settings, and goes on punching.
+void Clock::WarnOfSettings() {
+    try {
+        for (const auto& problem : stampkind::SettingsView(Step()->Properties()).Problems())
+            m_log("warning: " + problem.text);
+    } catch (const platform::RaisedError& error) {
+        m_log("Error " + std::to_string(error.number()) + ": " + error.description());
+    }
+}
+
 std::shared_ptr<framework::IStep> Clock::Step() {
     if (!m_step)
         m_step = m_config.CreateStep();
@@ -605,16 +627,7 @@ std::shared_ptr<framework::IStep> Clock::Step() {
 }
 
 double Clock::SpanDays() const {
-    double hours = kDefaultSpanHours;
-    try {
-        if (m_step) {
-            hours =
-                m_step->Properties()->Item(platform::Variant("GlidepassSpan"))->Value().to_double();
-        }
-    } catch (const platform::RaisedError&) {
-        // A span that is no number: the guards look back the default span.
-    }
-    return hours / 24.0;
+    return ResetSpanHours(m_step) / 24.0;
 }
 
 std::shared_ptr<platform::UserControl> Clock::ActiveForm() const {

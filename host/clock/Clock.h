@@ -114,6 +114,7 @@ class Clock {
     void EndPunch();
     void OwnButton(ClockButtons::Action action);
     void ReloadSettings();
+    void WarnOfSettings();
     std::shared_ptr<framework::IStep> Step();
     // How far back the guards look for the employee's last punch: the step's reset span.
     double SpanDays() const;
