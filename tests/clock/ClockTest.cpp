@@ -13,6 +13,7 @@
 #include "host/clock/KeyScript.h"
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
+#include "step/StepSettings.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -47,7 +48,7 @@ class ClockTest : public ::testing::Test {
         const auto file = m_folder / "timeclock.json";
         auto config = timeclock::Configuration::Load(file);
         auto step = config.CreateStep();
-        step->Properties()->Item(platform::Variant("IsGlidepass"))->SetValue(true);
+        stampkind::SettingsView(step->Properties()).SetIsGlidepass(true);
         config.StoreStep(step);
         config.Save(file);
     }
@@ -167,6 +168,11 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"ManagerOutShowsTheTypedMoment",
             "9001 ENTER 2468 ENTER 1001 ENTER 2 ENTER 1203260500 / ENTER",
             {"OUT 12/03/2026 17:00"}, "", "O"},
+    // The keypad raises 91 for keys after a manager's STATUS; the clock has ended the punch by
+    // then, so the next key starts the next card.
+    Journey{"KeysAfterManagersStatusStartTheNextCard",
+            "9001 ENTER 2468 ENTER 1001 ENTER 0 ENTER 1001 ENTER", {"Avery Stone  card 1001"},
+            "Object variable", ""},
     Journey{"ManagerModeLastsOnePunch",
             "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 1001 ENTER",
             {"Avery Stone  card 1001"}, "MANAGER", "V"},
