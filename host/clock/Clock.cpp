@@ -8,6 +8,7 @@
 
 #include "framework/Factories.h"
 #include "framework/IPunchValues.h"
+#include "framework/KeyCodes.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/EmployeeStatistics.h"
 #include "host/clock/PinLock.h"
@@ -22,8 +23,8 @@ namespace timeclock {
 
 namespace {
 
-constexpr int16_t kEnter = 13;
-constexpr int16_t kBackspace = 8;
+using framework::keys::kBackspace;
+using framework::keys::kEnter;
 constexpr double kSecondsPerDay = 86400.0;
 
 double SecondsBetween(platform::Date from, platform::Date to) {

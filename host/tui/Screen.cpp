@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "framework/KeyCodes.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 
@@ -28,9 +29,9 @@ constexpr int kMaxTwipsPerColumn = 220;
 constexpr int kMaxTwipsPerRow = 520;
 
 constexpr int kControlC = 3;
-constexpr int kEscape = 27;
-constexpr int16_t kEnterKey = 13;
-constexpr int16_t kBackspaceKey = 8;
+constexpr int kEscape = framework::keys::kEscape;
+constexpr int16_t kEnterKey = framework::keys::kEnter;
+constexpr int16_t kBackspaceKey = framework::keys::kBackspace;
 
 // The numeric keypad in application mode (xterm, tmux, screen, the Linux console) sends Escape,
 // "O" and a letter for each key. The clock reads each as the key printed on it; the codes given
