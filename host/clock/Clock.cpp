@@ -26,6 +26,7 @@ namespace {
 using framework::keys::kBackspace;
 using framework::keys::kEnter;
 constexpr double kSecondsPerDay = 86400.0;
+constexpr std::string_view kPleaseWait = "Please wait\u2026";
 
 double SecondsBetween(platform::Date from, platform::Date to) {
     return (to.days - from.days) * kSecondsPerDay;
@@ -175,6 +176,13 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
                 break;
         }
     });
+    // A file that another clock holds makes a read or write wait; the screen says so meanwhile.
+    m_database->SetWhileBusy([this] {
+        if (m_scripted)
+            return;
+        m_display->ShowInformation(std::string(kPleaseWait));
+        platform::services().DoEvents();
+    });
     m_last_input = platform::services().Now();
 }
 
@@ -191,6 +199,8 @@ void Clock::Guarded(Action&& action) {
     } catch (const platform::RaisedError& error) {
         Fail(error);
     }
+    if (m_display->information() == kPleaseWait)
+        m_display->ShowInformation("");
 }
 
 void Clock::Touch() {
@@ -471,11 +481,6 @@ void Clock::FinishPunch() {
 }
 
 void Clock::Store() {
-    if (!m_scripted) {
-        // A file that another clock holds makes the write wait; the screen says so meanwhile.
-        m_display->ShowInformation("Please wait\u2026");
-        platform::services().DoEvents();
-    }
     m_database->StorePunch(*m_last.outcome->records);
     m_last.stored = true;
     Confirm();
