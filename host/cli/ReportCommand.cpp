@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -30,13 +29,8 @@ struct ReportOptions {
 };
 
 // Days since day zero of a "YYYY-MM-DD" text; none when it names no day.
-std::optional<int64_t> ParseDay(const std::string& text) {
-    int year = 0, month = 0, day = 0;
-    char rest = 0;
-    if (text.size() != 10 ||
-        std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3)
-        return std::nullopt;
-    const auto date = platform::make_date(year, month, day);
+std::optional<int64_t> DayNumber(const std::string& text) {
+    const auto date = ParseDay(text);
     if (!date)
         return std::nullopt;
     return static_cast<int64_t>(date->days);
@@ -45,8 +39,8 @@ std::optional<int64_t> ParseDay(const std::string& text) {
 // Prints the timesheet; false with a message on standard error when the command line asks for
 // something that cannot be given.
 bool RunReport(const ReportOptions& options) {
-    const auto from = ParseDay(options.from);
-    const auto to = ParseDay(options.to);
+    const auto from = DayNumber(options.from);
+    const auto to = DayNumber(options.to);
     if (!from || !to) {
         std::cerr << "timeclock report: --from and --to take a day as YYYY-MM-DD\n";
         return false;
