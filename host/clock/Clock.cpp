@@ -60,26 +60,6 @@ std::string Dollars(double amount) {
     return "$" + platform::format_number(amount, "#,##0.00");
 }
 
-// The control a path names when it is on show: every user control on the way and the control
-// itself visible and enabled.
-std::shared_ptr<platform::Control> ControlOnShow(const platform::UserControl& form,
-                                                 std::string_view path) {
-    auto control = form.Resolve(path);
-    if (!control)
-        return nullptr;
-    const platform::UserControl* container = &form;
-    std::shared_ptr<platform::UserControl> inner;
-    for (auto dot = path.find('.'); dot != std::string_view::npos; dot = path.find('.')) {
-        auto site = container->Resolve(path.substr(0, dot));
-        if (!site || !site->Visible() || !site->Enabled())
-            return nullptr;
-        inner = std::dynamic_pointer_cast<platform::UserControlSite>(site)->Inner();
-        container = inner.get();
-        path.remove_prefix(dot + 1);
-    }
-    return control->Visible() && control->Enabled() ? control : nullptr;
-}
-
 // Whether a control a front end found is one of the form's controls on show.
 bool IsOnShow(const platform::UserControl& form, const platform::Control& wanted) {
     for (const auto& control : form.Controls()) {
@@ -116,9 +96,7 @@ void AddViews(const platform::UserControl& form, const std::string& prefix, int 
 
 }  // namespace
 
-std::string PunchWord(const std::string& code) {
-    return stampkind::PunchWord(code);
-}
+using stampkind::PunchWord;
 
 std::unique_ptr<Clock> Clock::Open(const Files& files,
                                    std::shared_ptr<orvane::RecordingDisplay> display) {
@@ -256,26 +234,24 @@ void Clock::PressKey(int16_t key) {
 bool Clock::Click(std::string_view path) {
     std::shared_ptr<platform::Control> control;
     if (auto form = ActiveForm())
-        control = ControlOnShow(*form, path);
+        control = form->Resolve(path);
     if (!control) {
         if (auto buttons = OwnButtons())
-            control = ControlOnShow(*buttons, path);
+            control = buttons->Resolve(path);
     }
-    return control && Click(control);
+    return Click(control);
 }
 
 bool Clock::Click(const std::shared_ptr<platform::Control>& control) {
-    const auto form = ActiveForm();
-    const auto buttons = OwnButtons();
-    if (!control ||
-        !((form && IsOnShow(*form, *control)) || (buttons && IsOnShow(*buttons, *control)))) {
+    if (!control)
         return false;
-    }
-    bool clicked = false;
-    if (buttons && IsOnShow(*buttons, *control)) {
+    if (const auto buttons = OwnButtons(); buttons && IsOnShow(*buttons, *control)) {
         // The clock's own buttons run inputs that guard themselves.
         return control->Click();
     }
+    if (const auto form = ActiveForm(); !form || !IsOnShow(*form, *control))
+        return false;
+    bool clicked = false;
     Guarded([&] {
         clicked = control->Click();
         if (m_state == State::Card) {

@@ -144,7 +144,4 @@ class Clock {
     PinLock m_pin_lock;
 };
 
-// The word for a punch code, as the clock shows a recorded punch ("O" gives "OUT").
-std::string PunchWord(const std::string& code);
-
 }  // namespace timeclock
