@@ -65,10 +65,16 @@ bool RunReport(const ReportOptions& options) {
                   << " is not an employee and has no records\n";
         return false;
     }
-    // An open work record counts as the clock counts it: up to the saved step's reset span.
-    ComponentLibrary::BesideProgram().EnsureRegistered();
-    const double span_hours =
-        Configuration::Load(ConfigFileOrDefault(options.config)).ResetSpanHours();
+    // An open work record counts as the clock counts it: up to the saved step's reset span. A
+    // configuration that cannot be read leaves the default span, and the report still runs.
+    double span_hours = hours::HoursRules::kDefaultSpanHours;
+    try {
+        ComponentLibrary::BesideProgram().EnsureRegistered();
+        span_hours = Configuration::Load(ConfigFileOrDefault(options.config)).ResetSpanHours();
+    } catch (const platform::RaisedError& error) {
+        std::cerr << "timeclock report: warning: " << error.description()
+                  << "; open work records count up to " << span_hours << " h\n";
+    }
     const auto sheet = hours::Timesheet::Build(database, *from, *to, options.card,
                                                {platform::services().Now(), span_hours});
     if (sheet.employees.empty()) {
