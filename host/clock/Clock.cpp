@@ -441,14 +441,12 @@ void Clock::FinishPunch() {
     }
     if (const auto misfit = history.Misfit(m_code); !misfit.empty()) {
         if (m_scripted) {
-            std::string finding = misfit.substr(misfit.find("not "));
-            finding.pop_back();  // the period
-            m_last.notice = m_last.notice.empty() ? finding : m_last.notice + "; " + finding;
+            m_last.notice = m_last.notice.empty() ? misfit : m_last.notice + "; " + misfit;
         } else {
             m_state = State::NotFitting;
             m_display->Clear();
             m_display->ShowCursor(framework::VBool::False);
-            m_display->SetPrompt(misfit + " Enter: record " + PunchWord(m_code) +
+            m_display->SetPrompt("You are " + misfit + ". Enter: record " + PunchWord(m_code) +
                                  " anyway. Esc: cancel.");
             return;
         }
