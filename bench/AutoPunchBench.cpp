@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/RowsArgument.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/SqliteDatabase.h"
 #include "host/framework/Global.h"
@@ -204,28 +205,6 @@ void BM_HandWrittenQuery(benchmark::State& state) {
     sqlite3_close(db);
 }
 
-std::vector<int64_t> sizes_from_arguments(int& argc, char** argv) {
-    std::vector<int64_t> sizes{10'000, 100'000, 1'000'000};
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument.rfind("--rows=", 0) != 0)
-            continue;
-        sizes.clear();
-        std::string list(argument.substr(7));
-        size_t start = 0;
-        while (start < list.size()) {
-            const size_t comma = list.find(',', start);
-            sizes.push_back(std::stoll(list.substr(start, comma - start)));
-            start = comma == std::string::npos ? list.size() : comma + 1;
-        }
-        for (int j = i; j + 1 < argc; ++j)
-            argv[j] = argv[j + 1];
-        --argc;
-        --i;
-    }
-    return sizes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -235,7 +214,7 @@ int main(int argc, char** argv) {
     // work being measured (it struck the hand-written query as much as the lookup).
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 128 << 20);
-    const auto sizes = sizes_from_arguments(argc, argv);
+    const auto sizes = RowsArgument(argc, argv, {10'000, 100'000, 1'000'000});
     for (const int64_t rows : sizes) {
         benchmark::RegisterBenchmark("Skip/automatic_punch", BM_SkipAutomaticPunch)
             ->Arg(rows)

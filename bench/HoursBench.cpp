@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/RowsArgument.h"
 #include "host/clock/EmployeeStatistics.h"
 #include "host/database/ClockDatabase.h"
 #include "host/hours/Timesheet.h"
@@ -164,31 +165,10 @@ void BM_HandWrittenWeek(benchmark::State& state) {
     sqlite3_finalize(query);
 }
 
-std::vector<int64_t> sizes_from_arguments(int& argc, char** argv) {
-    std::vector<int64_t> sizes{1'000'000};
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument.rfind("--rows=", 0) != 0)
-            continue;
-        sizes.clear();
-        std::string list(argument.substr(7));
-        for (size_t start = 0; start < list.size();) {
-            const size_t comma = list.find(',', start);
-            sizes.push_back(std::stoll(list.substr(start, comma - start)));
-            start = comma == std::string::npos ? list.size() : comma + 1;
-        }
-        for (int j = i; j + 1 < argc; ++j)
-            argv[j] = argv[j + 1];
-        --argc;
-        --i;
-    }
-    return sizes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const int64_t rows : sizes_from_arguments(argc, argv)) {
+    for (const int64_t rows : RowsArgument(argc, argv, {1'000'000})) {
         benchmark::RegisterBenchmark("Statistics/one_employee", BM_Statistics)
             ->Arg(rows)
             ->Unit(benchmark::kMicrosecond);

@@ -5,6 +5,9 @@
 # the package only: `cmake --install` leaves them out.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/stampkind.service
     DESTINATION /lib/systemd/system COMPONENT service EXCLUDE_FROM_ALL)
+# The terminal kiosk on tty1, over the unit's server; without this line the unit runs the server.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/stampkind.service.d/terminal-kiosk.conf
+    DESTINATION /lib/systemd/system/stampkind.service.d COMPONENT service EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/timeclock.json
     DESTINATION /etc/stampkind COMPONENT service EXCLUDE_FROM_ALL)
 

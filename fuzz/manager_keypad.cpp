@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "entry/EntryKeypad.h"
+#include "framework/KeyCodes.h"
 #include "host/framework/Message.h"
 #include "host/framework/PunchDateTime.h"
 #include "host/framework/PunchRecord.h"
@@ -39,7 +40,7 @@
 
 namespace {
 
-constexpr int16_t kEnter = 13;
+using framework::keys::kEnter;
 
 enum Operation : uint8_t {
     kClick = 0xF0,

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -18,16 +17,6 @@ struct AuditOptions {
     std::string from;
     std::string to;
 };
-
-// The start of a "YYYY-MM-DD" day; none when the text names no day.
-std::optional<platform::Date> ParseDay(const std::string& text) {
-    int year = 0, month = 0, day = 0;
-    char rest = 0;
-    if (text.size() != 10 ||
-        std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3)
-        return std::nullopt;
-    return platform::make_date(year, month, day);
-}
 
 bool RunAudit(const AuditOptions& options) {
     std::optional<platform::Date> from, to;

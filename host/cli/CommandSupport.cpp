@@ -39,6 +39,15 @@ ordered_json ToJson(const platform::Variant& value) {
         value.storage());
 }
 
+std::optional<platform::Date> ParseDay(const std::string& text) {
+    int year = 0, month = 0, day = 0;
+    char rest = 0;
+    if (text.size() != 10 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3)
+        return std::nullopt;
+    return platform::make_date(year, month, day);
+}
+
 std::optional<platform::Date> ParseMoment(const std::string& text) {
     // "YYYY-MM-DD HH:MM:SS" (or a "T" between date and time), optionally followed by a fraction
     // of a second such as ".7" or ".602", which the moment keeps as a part of a day.

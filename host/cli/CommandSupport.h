@@ -20,6 +20,8 @@ std::string DateToJsonText(platform::Date value);
 
 // "YYYY-MM-DD HH:MM:SS" (or with a "T"); none when the text is no such moment.
 std::optional<platform::Date> ParseMoment(const std::string& text);
+// The start of a "YYYY-MM-DD" day; none when the text names no day.
+std::optional<platform::Date> ParseDay(const std::string& text);
 
 // A raised error as {"number", "description"}.
 nlohmann::ordered_json ErrorToJson(const platform::RaisedError& error);

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -6,6 +5,8 @@
 
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
+#include "host/clock/ComponentLibrary.h"
+#include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/hours/Timesheet.h"
 #include "platform/Services.h"
@@ -19,6 +20,7 @@ constexpr int64_t kLongestRangeDays = 366;
 
 struct ReportOptions {
     std::string database;
+    std::string config;
     std::string from;
     std::string to;
     std::optional<int32_t> card;
@@ -27,13 +29,8 @@ struct ReportOptions {
 };
 
 // Days since day zero of a "YYYY-MM-DD" text; none when it names no day.
-std::optional<int64_t> ParseDay(const std::string& text) {
-    int year = 0, month = 0, day = 0;
-    char rest = 0;
-    if (text.size() != 10 ||
-        std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3)
-        return std::nullopt;
-    const auto date = platform::make_date(year, month, day);
+std::optional<int64_t> DayNumber(const std::string& text) {
+    const auto date = ParseDay(text);
     if (!date)
         return std::nullopt;
     return static_cast<int64_t>(date->days);
@@ -42,8 +39,8 @@ std::optional<int64_t> ParseDay(const std::string& text) {
 // Prints the timesheet; false with a message on standard error when the command line asks for
 // something that cannot be given.
 bool RunReport(const ReportOptions& options) {
-    const auto from = ParseDay(options.from);
-    const auto to = ParseDay(options.to);
+    const auto from = DayNumber(options.from);
+    const auto to = DayNumber(options.to);
     if (!from || !to) {
         std::cerr << "timeclock report: --from and --to take a day as YYYY-MM-DD\n";
         return false;
@@ -68,8 +65,18 @@ bool RunReport(const ReportOptions& options) {
                   << " is not an employee and has no records\n";
         return false;
     }
-    const auto sheet =
-        hours::Timesheet::Build(database, *from, *to, options.card, {platform::services().Now()});
+    // An open work record counts as the clock counts it: up to the saved step's reset span. A
+    // configuration that cannot be read leaves the default span, and the report still runs.
+    double span_hours = hours::HoursRules::kDefaultSpanHours;
+    try {
+        ComponentLibrary::BesideProgram().EnsureRegistered();
+        span_hours = Configuration::Load(ConfigFileOrDefault(options.config)).ResetSpanHours();
+    } catch (const platform::RaisedError& error) {
+        std::cerr << "timeclock report: warning: " << error.description()
+                  << "; open work records count up to " << span_hours << " h\n";
+    }
+    const auto sheet = hours::Timesheet::Build(database, *from, *to, options.card,
+                                               {platform::services().Now(), span_hours});
     if (sheet.employees.empty()) {
         std::cerr << "timeclock report: there are no records from " << options.from << " to "
                   << options.to << '\n';
@@ -91,6 +98,9 @@ void AddReportCommand(CLI::App& app, int& exit_status) {
     auto* command = app.add_subcommand(
         "report", "Timesheets for payroll: worked time, lunch, breaks, leave and dollars by day");
     command->add_option("--db", options->database, "The clock database file")->required();
+    command->add_option("--config", options->config,
+                        "The configuration file whose reset span ends an open work record "
+                        "(default: the clock's own)");
     command->add_option("--from", options->from, "The first day, YYYY-MM-DD")->required();
     command->add_option("--to", options->to, "The last day, YYYY-MM-DD")->required();
     command->add_option("--card", options->card, "Only this employee's card")

@@ -3,11 +3,16 @@
 #include <charconv>
 #include <utility>
 
+#include "framework/KeyCodes.h"
+
 namespace timeclock {
 
 using platform::ControlKind;
 
 namespace {
+
+using framework::keys::kBackspace;
+using framework::keys::kEnter;
 constexpr int kWidth = 3 * 1080 + 4 * 120;
 constexpr int kHeight = 4 * 720 + 5 * 120;
 }  // namespace

@@ -20,8 +20,6 @@ class CardKeypad final : public platform::UserControl {
   public:
     using Lookup = std::function<std::optional<orvane::Employee>(int32_t card)>;
 
-    static constexpr int16_t kEnter = 13;
-    static constexpr int16_t kBackspace = 8;
     // The key of the CLEAR button: it empties the whole entry (backspace takes one digit).
     static constexpr int16_t kClearEntry = -1;
     // A card number has at most nine digits, so that it always fits the card column.

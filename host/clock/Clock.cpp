@@ -8,6 +8,7 @@
 
 #include "framework/Factories.h"
 #include "framework/IPunchValues.h"
+#include "framework/KeyCodes.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/EmployeeStatistics.h"
 #include "host/clock/PinLock.h"
@@ -16,16 +17,16 @@
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/PunchCodes.h"
+#include "step/StepSettings.h"
 
 namespace timeclock {
 
 namespace {
 
-constexpr int16_t kEnter = 13;
-constexpr int16_t kBackspace = 8;
+using framework::keys::kBackspace;
+using framework::keys::kEnter;
 constexpr double kSecondsPerDay = 86400.0;
-// How far back the guards look when the step's own span cannot be read.
-constexpr double kDefaultSpanHours = 18.0;
+constexpr std::string_view kPleaseWait = "Please wait\u2026";
 
 double SecondsBetween(platform::Date from, platform::Date to) {
     return (to.days - from.days) * kSecondsPerDay;
@@ -35,7 +36,17 @@ std::string TimeOfDay(platform::Date moment) {
     return platform::format_date(moment, "hh:nn");
 }
 
+// The day in the regional order of its parts, two digits each ("12/04/2026"; "04/12/2026" with
+// day first), as a person checks a stored punch.
 std::string Day(platform::Date moment) {
+    switch (platform::services().Regional().order) {
+        case platform::DateOrder::DayMonthYear:
+            return platform::format_date(moment, "dd/mm/yyyy");
+        case platform::DateOrder::YearMonthDay:
+            return platform::format_date(moment, "yyyy/mm/dd");
+        case platform::DateOrder::MonthDayYear:
+            break;
+    }
     return platform::format_date(moment, "mm/dd/yyyy");
 }
 
@@ -47,26 +58,6 @@ bool IsDollars(const std::string& code) {
 
 std::string Dollars(double amount) {
     return "$" + platform::format_number(amount, "#,##0.00");
-}
-
-// The control a path names when it is on show: every user control on the way and the control
-// itself visible and enabled.
-std::shared_ptr<platform::Control> ControlOnShow(const platform::UserControl& form,
-                                                 std::string_view path) {
-    auto control = form.Resolve(path);
-    if (!control)
-        return nullptr;
-    const platform::UserControl* container = &form;
-    std::shared_ptr<platform::UserControl> inner;
-    for (auto dot = path.find('.'); dot != std::string_view::npos; dot = path.find('.')) {
-        auto site = container->Resolve(path.substr(0, dot));
-        if (!site || !site->Visible() || !site->Enabled())
-            return nullptr;
-        inner = std::dynamic_pointer_cast<platform::UserControlSite>(site)->Inner();
-        container = inner.get();
-        path.remove_prefix(dot + 1);
-    }
-    return control->Visible() && control->Enabled() ? control : nullptr;
 }
 
 // Whether a control a front end found is one of the form's controls on show.
@@ -105,9 +96,7 @@ void AddViews(const platform::UserControl& form, const std::string& prefix, int 
 
 }  // namespace
 
-std::string PunchWord(const std::string& code) {
-    return stampkind::PunchWord(code);
-}
+using stampkind::PunchWord;
 
 std::unique_ptr<Clock> Clock::Open(const Files& files,
                                    std::shared_ptr<orvane::RecordingDisplay> display) {
@@ -165,6 +154,13 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
                 break;
         }
     });
+    // A file that another clock holds makes a read or write wait; the screen says so meanwhile.
+    m_database->SetWhileBusy([this] {
+        if (m_scripted)
+            return;
+        m_display->ShowInformation(std::string(kPleaseWait));
+        platform::services().DoEvents();
+    });
     m_last_input = platform::services().Now();
 }
 
@@ -181,6 +177,8 @@ void Clock::Guarded(Action&& action) {
     } catch (const platform::RaisedError& error) {
         Fail(error);
     }
+    if (m_display->information() == kPleaseWait)
+        m_display->ShowInformation("");
 }
 
 void Clock::Touch() {
@@ -189,6 +187,8 @@ void Clock::Touch() {
 
 void Clock::Start() {
     ReloadSettings();
+    if (!m_step)
+        WarnOfSettings();
     m_state = State::Card;
     m_employee.reset();
     m_code.clear();
@@ -234,26 +234,24 @@ void Clock::PressKey(int16_t key) {
 bool Clock::Click(std::string_view path) {
     std::shared_ptr<platform::Control> control;
     if (auto form = ActiveForm())
-        control = ControlOnShow(*form, path);
+        control = form->Resolve(path);
     if (!control) {
         if (auto buttons = OwnButtons())
-            control = ControlOnShow(*buttons, path);
+            control = buttons->Resolve(path);
     }
-    return control && Click(control);
+    return Click(control);
 }
 
 bool Clock::Click(const std::shared_ptr<platform::Control>& control) {
-    const auto form = ActiveForm();
-    const auto buttons = OwnButtons();
-    if (!control ||
-        !((form && IsOnShow(*form, *control)) || (buttons && IsOnShow(*buttons, *control)))) {
+    if (!control)
         return false;
-    }
-    bool clicked = false;
-    if (buttons && IsOnShow(*buttons, *control)) {
+    if (const auto buttons = OwnButtons(); buttons && IsOnShow(*buttons, *control)) {
         // The clock's own buttons run inputs that guard themselves.
         return control->Click();
     }
+    if (const auto form = ActiveForm(); !form || !IsOnShow(*form, *control))
+        return false;
+    bool clicked = false;
     Guarded([&] {
         clicked = control->Click();
         if (m_state == State::Card) {
@@ -443,14 +441,12 @@ void Clock::FinishPunch() {
     }
     if (const auto misfit = history.Misfit(m_code); !misfit.empty()) {
         if (m_scripted) {
-            std::string finding = misfit.substr(misfit.find("not "));
-            finding.pop_back();  // the period
-            m_last.notice = m_last.notice.empty() ? finding : m_last.notice + "; " + finding;
+            m_last.notice = m_last.notice.empty() ? misfit : m_last.notice + "; " + misfit;
         } else {
             m_state = State::NotFitting;
             m_display->Clear();
             m_display->ShowCursor(framework::VBool::False);
-            m_display->SetPrompt(misfit + " Enter: record " + PunchWord(m_code) +
+            m_display->SetPrompt("You are " + misfit + ". Enter: record " + PunchWord(m_code) +
                                  " anyway. Esc: cancel.");
             return;
         }
@@ -459,11 +455,6 @@ void Clock::FinishPunch() {
 }
 
 void Clock::Store() {
-    if (!m_scripted) {
-        // A file that another clock holds makes the write wait; the screen says so meanwhile.
-        m_display->ShowInformation("Please wait\u2026");
-        platform::services().DoEvents();
-    }
     m_database->StorePunch(*m_last.outcome->records);
     m_last.stored = true;
     Confirm();
@@ -598,6 +589,17 @@ void Clock::ReloadSettings() {
     }
 }
 
+// Saved step settings the step cannot use as their kind are the administrator's to mend; the
+// clock names them in its log when it starts or reloads the settings, and goes on punching.
+void Clock::WarnOfSettings() {
+    try {
+        for (const auto& problem : stampkind::SettingsView(Step()->Properties()).Problems())
+            m_log("warning: " + problem.text);
+    } catch (const platform::RaisedError& error) {
+        m_log("Error " + std::to_string(error.number()) + ": " + error.description());
+    }
+}
+
 std::shared_ptr<framework::IStep> Clock::Step() {
     if (!m_step)
         m_step = m_config.CreateStep();
@@ -605,16 +607,7 @@ std::shared_ptr<framework::IStep> Clock::Step() {
 }
 
 double Clock::SpanDays() const {
-    double hours = kDefaultSpanHours;
-    try {
-        if (m_step) {
-            hours =
-                m_step->Properties()->Item(platform::Variant("GlidepassSpan"))->Value().to_double();
-        }
-    } catch (const platform::RaisedError&) {
-        // A span that is no number: the guards look back the default span.
-    }
-    return hours / 24.0;
+    return ResetSpanHours(m_step) / 24.0;
 }
 
 std::shared_ptr<platform::UserControl> Clock::ActiveForm() const {

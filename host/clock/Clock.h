@@ -114,6 +114,7 @@ class Clock {
     void EndPunch();
     void OwnButton(ClockButtons::Action action);
     void ReloadSettings();
+    void WarnOfSettings();
     std::shared_ptr<framework::IStep> Step();
     // How far back the guards look for the employee's last punch: the step's reset span.
     double SpanDays() const;
@@ -142,8 +143,5 @@ class Clock {
     platform::Date m_last_input{};
     PinLock m_pin_lock;
 };
-
-// The word for a punch code, as the clock shows a recorded punch ("O" gives "OUT").
-std::string PunchWord(const std::string& code);
 
 }  // namespace timeclock

@@ -11,6 +11,7 @@
 
 #include "platform/Error.h"
 #include "platform/Registry.h"
+#include "step/StepSettings.h"
 
 namespace timeclock {
 
@@ -224,6 +225,21 @@ std::shared_ptr<framework::IStep> Configuration::CreateStep() const {
 
 void Configuration::StoreStep(const std::shared_ptr<framework::IStep>& step) {
     m_steps_bag.WriteProperty(kPunchEntryStep, platform::Variant(step));
+}
+
+double Configuration::ResetSpanHours() const {
+    return timeclock::ResetSpanHours(CreateStep());
+}
+
+double ResetSpanHours(const std::shared_ptr<framework::IStep>& step) {
+    const auto& setting = stampkind::SettingOf(stampkind::SettingId::GlidepassSpan);
+    try {
+        if (step)
+            return stampkind::SettingsView(step->Properties()).GlidepassSpan();
+    } catch (const platform::RaisedError&) {
+        // A saved span that is no number: the default span.
+    }
+    return setting.default_value.to_double();
 }
 
 }  // namespace timeclock

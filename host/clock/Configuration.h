@@ -13,6 +13,10 @@
 
 namespace timeclock {
 
+// A step's reset span ("GlidepassSpan") in hours; its default when there is no step or the saved
+// value is no number (the step itself reports that at its lookup).
+double ResetSpanHours(const std::shared_ptr<framework::IStep>& step);
+
 // The names of the steps the clock knows, in the order a punch runs them.
 inline constexpr const char* kEmployeeIdStep = "Employee ID";
 inline constexpr const char* kPunchEntryStep = "Punch Entry";
@@ -70,6 +74,9 @@ class Configuration {
     std::shared_ptr<framework::IStep> CreateStep() const;
     // Keeps the step's settings for the next Save.
     void StoreStep(const std::shared_ptr<framework::IStep>& step);
+    // The saved step's reset span ("GlidepassSpan") in hours: how far back the clock's guards
+    // and the hours calculation look for an open punch.
+    double ResetSpanHours() const;
 
     // A light grey, the colour of a plain keypad.
     static constexpr int32_t kDefaultButtonColor = 0xC0C0C0;

@@ -3,11 +3,12 @@
 #include <charconv>
 #include <sstream>
 
+#include "framework/KeyCodes.h"
 namespace timeclock {
 
 namespace {
-constexpr int16_t kEnter = 13;
-constexpr int16_t kBackspace = 8;
+using framework::keys::kBackspace;
+using framework::keys::kEnter;
 constexpr std::string_view kKeyPrefix = "KEY:";
 constexpr std::string_view kClickPrefix = "CLICK:";
 }  // namespace

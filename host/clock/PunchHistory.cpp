@@ -71,11 +71,11 @@ std::string PunchHistory::Misfit(const std::string& code) const {
     const std::string last = m_last ? m_last->code : "O";
     const bool working = last == "I" || last == "LI" || last == "BI";
     if ((code == "O" || code == "SW") && !working)
-        return "You are not clocked in.";
+        return "not clocked in";
     if (code == "LI" && last != "LO")
-        return "You are not out to lunch.";
+        return "not out to lunch";
     if (code == "BI" && last != "BO")
-        return "You are not on a break.";
+        return "not on a break";
     return {};
 }
 

@@ -30,8 +30,8 @@ class PunchHistory {
     // The last event when it is the same punch as `code` and lies within `seconds` of `now`.
     std::optional<Event> Duplicate(const std::string& code, platform::Date now, int seconds) const;
 
-    // Why `code` does not fit the employee's state ("You are not clocked in."); empty when it
-    // fits or is a punch that needs no state (IN, leave, pay entries).
+    // Why `code` does not fit the employee's state ("not clocked in"); empty when it fits or is
+    // a punch that needs no state (IN, leave, pay entries).
     std::string Misfit(const std::string& code) const;
 
   private:

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <string_view>
@@ -271,6 +272,30 @@ std::string journal_mode(sqlite3* db) {
 
 }  // namespace
 
+void BusyWait::Install(sqlite3* db) {
+    sqlite3_busy_handler(db, &BusyWait::OnBusy, this);
+}
+
+int BusyWait::OnBusy(void* self, int count) {
+    // Short pauses first, as a punch holds the file for a few milliseconds, then longer ones.
+    static constexpr std::array<int, 8> kPausesMs{1, 2, 5, 10, 25, 50, 100, 200};
+    auto& wait = *static_cast<BusyWait*>(self);
+    if (count == 0) {
+        wait.m_waited = std::chrono::milliseconds(0);
+        if (wait.m_waiting)
+            wait.m_waiting();
+    }
+    if (wait.m_waited >= wait.m_limit)
+        return 0;
+    const auto pause = std::min<std::chrono::milliseconds>(
+        std::chrono::milliseconds(
+            kPausesMs[std::min<size_t>(static_cast<size_t>(count), kPausesMs.size() - 1)]),
+        wait.m_limit - wait.m_waited);
+    sqlite3_sleep(static_cast<int>(pause.count()));
+    wait.m_waited += pause;
+    return 1;
+}
+
 ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::milliseconds busy_wait)
     : m_file(file) {
     auto db = sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing, busy_wait);
@@ -299,6 +324,8 @@ ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::mil
         platform::raise(dberr::kReadOnly, "Cannot use the clock database in '" + file.string() +
                                               "': the database may only be read.");
     }
+    m_busy = std::make_unique<BusyWait>(busy_wait);
+    m_busy->Install(db.get());
     m_db = db.release();
 }
 

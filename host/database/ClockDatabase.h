@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +44,27 @@ struct PunchWrite {
     std::optional<ManagerEntry> entered_by;
 };
 
+// The wait of a connection for a file that another clock is writing: up to `limit`, in short
+// pauses. Before the first pause of each wait it tells `waiting` (when set), so that a front end
+// can say that the clock waits; a file that is free at once tells nothing. Installed on a
+// connection it must outlive it.
+class PLATFORM_API BusyWait {
+  public:
+    explicit BusyWait(std::chrono::milliseconds limit) : m_limit(limit) {}
+    BusyWait(const BusyWait&) = delete;
+    BusyWait& operator=(const BusyWait&) = delete;
+
+    void Install(sqlite3* db);
+    void SetWaiting(std::function<void()> waiting) { m_waiting = std::move(waiting); }
+
+  private:
+    static int OnBusy(void* self, int count);
+
+    std::chrono::milliseconds m_limit;
+    std::chrono::milliseconds m_waited{0};
+    std::function<void()> m_waiting;
+};
+
 // The host's clock database file on SQLite (WAL, synchronous=NORMAL, a busy timeout): the
 // "Clock Data Table" of punches and the "Employees" table, made when missing. It stores a punch
 // whole or not at all, in one transaction that begins IMMEDIATE. Errors are raised platform
@@ -58,6 +80,10 @@ class PLATFORM_API ClockDatabase {
     ClockDatabase& operator=(const ClockDatabase&) = delete;
 
     const std::filesystem::path& file() const { return m_file; }
+
+    // Called once each time a statement finds the file held by another clock, before it waits,
+    // so that a front end can say that the clock waits.
+    void SetWhileBusy(std::function<void()> waiting) { m_busy->SetWaiting(std::move(waiting)); }
 
     // Stores what the step wrote into the punch's records, in one transaction. How an out punch
     // pairs with the employee's open record is described in docs/clock-database.md. A punch that
@@ -118,6 +144,7 @@ class PLATFORM_API ClockDatabase {
   private:
     std::filesystem::path m_file;
     sqlite3* m_db = nullptr;
+    std::unique_ptr<BusyWait> m_busy;
 };
 
 }  // namespace orvane

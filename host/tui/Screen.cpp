@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "framework/KeyCodes.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 
@@ -26,11 +27,13 @@ constexpr int kMinTwipsPerRow = 120;
 // Beyond these the buttons would be too small to read.
 constexpr int kMaxTwipsPerColumn = 220;
 constexpr int kMaxTwipsPerRow = 520;
+// The gap between the keypad and the clock's own buttons, as the screen model places them.
+constexpr int kButtonGapTwips = 120;
 
 constexpr int kControlC = 3;
-constexpr int kEscape = 27;
-constexpr int16_t kEnterKey = 13;
-constexpr int16_t kBackspaceKey = 8;
+constexpr int kEscape = framework::keys::kEscape;
+constexpr int16_t kEnterKey = framework::keys::kEnter;
+constexpr int16_t kBackspaceKey = framework::keys::kBackspace;
 
 // The numeric keypad in application mode (xterm, tmux, screen, the Linux console) sends Escape,
 // "O" and a letter for each key. The clock reads each as the key printed on it; the codes given
@@ -261,18 +264,26 @@ void Screen::Draw(const Clock& clock) {
     if (form) {
         const int rows = LINES - kHeaderRows - 1;
         const int columns = COLS - 2;
-        Scale scale{std::max(kMinTwipsPerColumn, (form->ScaleWidth() + columns - 1) / columns),
-                    std::max(kMinTwipsPerRow, (form->ScaleHeight() + rows - 1) / rows)};
+        // The keypad and the clock's own buttons to its right share the width, so that both are
+        // whole on the screen.
+        const auto buttons = clock.OwnButtons();
+        const int buttons_left = form->ScaleWidth() + (buttons ? kButtonGapTwips : 0);
+        const int total_width = buttons_left + (buttons ? buttons->ScaleWidth() : 0);
+        const int total_height =
+            std::max(form->ScaleHeight(), buttons ? buttons->ScaleHeight() : 0);
+        Scale scale{std::max(kMinTwipsPerColumn, (total_width + columns - 1) / columns),
+                    std::max(kMinTwipsPerRow, (total_height + rows - 1) / rows)};
         if (scale.twips_per_column > kMaxTwipsPerColumn || scale.twips_per_row > kMaxTwipsPerRow) {
             m_too_small = true;
             PutClipped(kHeaderRows, 1, "Terminal too small for the keypad: enlarge the window.",
                        COLS - 2);
         } else {
-            const int width = form->ScaleWidth() / scale.twips_per_column;
+            const int width = total_width / scale.twips_per_column;
             const int left = std::max(1, (COLS - width) / 2);
             DrawForm(*form, kHeaderRows, left, scale);
-            if (auto buttons = clock.OwnButtons())
-                DrawForm(*buttons, kHeaderRows, left + width + 2, scale);
+            if (buttons)
+                DrawForm(*buttons, kHeaderRows, left + buttons_left / scale.twips_per_column,
+                         scale);
         }
     }
     PutClipped(LINES - 1, 0, " F10 quit   Esc cancel   keys or mouse on the buttons", COLS);

@@ -13,6 +13,7 @@
 #include "host/clock/KeyScript.h"
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
+#include "step/StepSettings.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -43,22 +44,29 @@ class ClockTest : public ::testing::Test {
             .Register();
     }
 
-    void TurnOnTheAutomaticPunch() {
+    void SaveSetting(stampkind::SettingId id, platform::Variant value) {
         const auto file = m_folder / "timeclock.json";
         auto config = timeclock::Configuration::Load(file);
         auto step = config.CreateStep();
-        step->Properties()->Item(platform::Variant("IsGlidepass"))->SetValue(true);
+        stampkind::SettingsView(step->Properties()).Item(id)->SetValue(std::move(value));
         config.StoreStep(step);
         config.Save(file);
     }
+    void TurnOnTheAutomaticPunch() {
+        SaveSetting(stampkind::SettingId::IsGlidepass, platform::Variant(true));
+    }
 
     void Open(bool glidepass) {
-        const auto file = m_folder / "timeclock.json";
-        std::ofstream(file) << R"({"steps": ["Employee ID", "Punch Entry",
+        std::ofstream(m_folder / "timeclock.json") << R"({"steps": ["Employee ID", "Punch Entry",
             "Employee Statistics"]})";
         if (glidepass)
             TurnOnTheAutomaticPunch();
-        m_clock = Clock::Open({file, m_folder / "clock.db"});
+        OpenSaved();
+    }
+
+    // Opens the clock on the configuration file as it stands.
+    void OpenSaved() {
+        m_clock = Clock::Open({m_folder / "timeclock.json", m_folder / "clock.db"});
         auto& db = m_clock->Database();
         db.AddEmployee({1001, "Avery Stone", false});
         db.AddEmployee({9001, "Mina Hart", true});
@@ -167,6 +175,11 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"ManagerOutShowsTheTypedMoment",
             "9001 ENTER 2468 ENTER 1001 ENTER 2 ENTER 1203260500 / ENTER",
             {"OUT 12/03/2026 17:00"}, "", "O"},
+    // The keypad raises 91 for keys after a manager's STATUS; the clock has ended the punch by
+    // then, so the next key starts the next card.
+    Journey{"KeysAfterManagersStatusStartTheNextCard",
+            "9001 ENTER 2468 ENTER 1001 ENTER 0 ENTER 1001 ENTER", {"Avery Stone  card 1001"},
+            "Object variable", ""},
     Journey{"ManagerModeLastsOnePunch",
             "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 1001 ENTER",
             {"Avery Stone  card 1001"}, "MANAGER", "V"},
@@ -289,6 +302,20 @@ TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCardPrompt) {
         std::filesystem::file_time_type::clock::now() + std::chrono::seconds(1));
     Drive("WAIT:3 1001 ENTER");
     EXPECT_EQ(Stored(), "O");
+}
+
+// The confirmation's day follows the regional settings; a saved setting the step cannot use is
+// named in the log at start, and the clock goes on punching.
+TEST_F(ClockTest, DayFirstConfirmationAndAnUnusableSavedSpan) {
+    m_fake.regional = platform::RegionalSettings::british_english();
+    std::ofstream(m_folder / "timeclock.json") << R"({"steps": ["Employee ID", "Punch Entry"]})";
+    SaveSetting(stampkind::SettingId::GlidepassSpan, platform::Variant("abc"));
+    OpenSaved();
+    ASSERT_EQ(m_log.size(), 1u);
+    EXPECT_NE(m_log[0].find("\"GlidepassSpan\" cannot be used"), std::string::npos) << m_log[0];
+    Drive("1001 ENTER 1 ENTER");
+    EXPECT_NE(Screen().find("IN 04/12/2026 08:00"), std::string::npos) << Screen();
+    EXPECT_EQ(Stored(), "I");
 }
 
 TEST_F(ClockTest, ManagerEntryRecordsWhoEnteredIt) {

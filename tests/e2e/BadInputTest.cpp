@@ -1,7 +1,6 @@
 // Damaged or wrong input at each door of the time clock: the configuration, the component
 // registry, the database file and the card number. Each ends the punch with a raised error
 // that names the problem, or is repaired; none crashes the clock or loses a stored punch.
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -147,23 +146,6 @@ TEST_F(BadInputTest, UnusableDatabaseIsNamed) {
     }
     EXPECT_EQ(Read(junk), std::string(4096, 'x'));
     EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
-}
-
-// A database another program holds locked: the punch says so once the configured wait is over,
-// stores nothing, and the next punch after the lock is let go is stored.
-TEST_F(BadInputTest, LockedDatabaseIsNamedAndTheNextPunchIsStored) {
-    Write(Config(), "{\"database_wait\": 0}");
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(Database().c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    ExpectRefusedOut({}, 3218, Database().string());
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
-
-    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
-    const auto out = Punch(kOut, "2 ENTER", {"--card", std::to_string(kCard)});
-    ASSERT_EQ(out.status, 0) << out.out << out.err;
-    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"O"});
 }
 
 // A database that may only be read, whether its file's permissions say so or its own header

@@ -64,17 +64,20 @@ TEST_F(TerminalTest, KeypadDigitsAndEnterType) {
 
 // Alt and P is "More &Punches": the manager's second page shows, the punch is not given up.
 TEST_F(TerminalTest, AltAndAccessLetterPressesTheButton) {
-    const auto screen = AtKiosk(100, 40, {{"9001 Enter 2468 Enter 1001 Enter", false}, {"M-p", false}});
+    const auto screen =
+        AtKiosk(100, 40, {{"9001 Enter 2468 Enter 1001 Enter", false}, {"M-p", false}});
     EXPECT_NE(screen.find("VACATION"), std::string::npos) << screen;
     EXPECT_NE(screen.find("Select Punch Type"), std::string::npos) << screen;
 }
 
-// From the smallest terminal the clock takes to a large one, every caption shows whole.
+// From the smallest terminal the clock takes to a large one, every caption shows whole, the
+// clock's own buttons beside the keypad included.
 TEST_F(TerminalTest, CaptionsAreNeverCut) {
     for (const auto& [columns, rows] :
          {std::pair{60, 22}, std::pair{100, 40}, std::pair{200, 60}}) {
         const auto screen = AtKiosk(columns, rows, {{"9001 Enter 2468 Enter 1001 Enter", false}});
-        for (const char* caption : {"LUNCH RETURN", "BREAK RETURN", "More Punches", "SWITCH"})
+        for (const char* caption :
+             {"LUNCH RETURN", "BREAK RETURN", "More Punches", "Clear", "Cancel"})
             EXPECT_NE(screen.find(caption), std::string::npos) << columns << "x" << rows << screen;
     }
 }
