@@ -1,245 +1,15 @@
 #include "host/database/ClockDatabase.h"
 
-#include <sqlite3.h>
-
-#include <array>
-#include <map>
-#include <string_view>
-
-#include "host/database/DatabaseError.h"
-#include "host/database/Sqlite.h"
+#include "host/database/ClockStore.h"
+#include "host/database/ConnectionText.h"
+#include "host/database/PostgresClockStore.h"
+#include "host/database/SqliteClockStore.h"
 #include "host/framework/Secret.h"
 #include "platform/Error.h"
 
 namespace orvane {
 
 namespace {
-
-// The tables and indexes of the clock database. Dates are the platform's date type in 8-byte
-// REAL columns: "Date In"/"Date Out" whole days, "Time In"/"Time Out" a time of day on day zero.
-//
-// The indexes serve the automatic punch's lookup of an employee's last punch, which asks for
-// rows of one card whose in-moment or out-moment lies in a window: with one index per moment,
-// both led by the card, the engine reads only the rows inside the window (a multi-index OR),
-// however long the employee's history. There is deliberately no index on the card alone: beside
-// the two, it lets the engine read the employee's whole history instead. The partial index of
-// open records serves the pairing of an out punch with the employee's open record.
-constexpr const char* kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS "Clock Data Table" (
-    "ID" INTEGER PRIMARY KEY,
-    "Card ID" INTEGER NOT NULL,
-    "Date In" REAL,
-    "Time In" REAL,
-    "Date Out" REAL,
-    "Time Out" REAL,
-    "Punch Type" TEXT NOT NULL DEFAULT '',
-    "Notes" TEXT NOT NULL DEFAULT '',
-    "Holiday" REAL NOT NULL DEFAULT 0,
-    "Sick" REAL NOT NULL DEFAULT 0,
-    "Vacation" REAL NOT NULL DEFAULT 0,
-    "Bonus" REAL NOT NULL DEFAULT 0,
-    "Advances" REAL NOT NULL DEFAULT 0,
-    "Personal" REAL NOT NULL DEFAULT 0,
-    "Other" REAL NOT NULL DEFAULT 0
-);
-CREATE INDEX IF NOT EXISTS "Clock Data In Moment"
-    ON "Clock Data Table" ("Card ID", ("Date In"+"Time In"));
-CREATE INDEX IF NOT EXISTS "Clock Data Out Moment"
-    ON "Clock Data Table" ("Card ID", ("Date Out"+"Time Out"));
-CREATE INDEX IF NOT EXISTS "Clock Data Open Records"
-    ON "Clock Data Table" ("Card ID", "Punch Type", ("Date In"+"Time In"))
-    WHERE "Date Out" IS NULL;
-CREATE TABLE IF NOT EXISTS "Employees" (
-    "Card ID" INTEGER PRIMARY KEY,
-    "Name" TEXT NOT NULL DEFAULT '',
-    "Manager" INTEGER NOT NULL DEFAULT 0
-);
-CREATE TABLE IF NOT EXISTS "Manager Entries" (
-    "ID" INTEGER PRIMARY KEY,
-    "Record ID" INTEGER NOT NULL,
-    "Manager Card" INTEGER NOT NULL,
-    "Entered At" REAL NOT NULL,
-    "Clock Name" TEXT NOT NULL DEFAULT ''
-);
-CREATE INDEX IF NOT EXISTS "Manager Entries Record" ON "Manager Entries" ("Record ID");
-CREATE INDEX IF NOT EXISTS "Manager Entries Moment" ON "Manager Entries" ("Entered At");
-)sql";
-
-// A column added after the first clocks were installed: a database made before it gains it
-// when a clock opens it.
-constexpr const char* kPinColumn = "PIN Hash";
-
-// The punch type that closes an open record, and the type of the record it closes.
-struct Pairing {
-    std::string_view closing;
-    std::string_view opening;
-};
-constexpr std::array<Pairing, 3> kPairings{{
-    {"O", "I"},    // an out (also of a lunch leave or a switch) closes the work record
-    {"BI", "BO"},  // a break return closes the break record
-    {"LI", "LO"},  // the lunch record of a lunch return closes the lunch record
-}};
-
-bool is_date_field(std::string_view field) {
-    return field == "Date In" || field == "Time In" || field == "Date Out" || field == "Time Out";
-}
-bool is_text_field(std::string_view field) {
-    return field == "Punch Type" || field == "Notes";
-}
-
-std::string identifier(std::string_view name) {
-    return "\"" + std::string(name) + "\"";
-}
-
-class Transaction {
-  public:
-    explicit Transaction(sqlite3* db) : m_db(db) { sqlite::Exec(db, "BEGIN IMMEDIATE"); }
-    ~Transaction() {
-        if (!m_done)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit() {
-        sqlite::Exec(m_db, "COMMIT");
-        m_done = true;
-    }
-
-  private:
-    sqlite3* m_db;
-    bool m_done = false;
-};
-
-void bind_value(sqlite3* db, sqlite3_stmt* statement, int index, const std::string& field,
-                const platform::Variant& value) {
-    int rc = SQLITE_OK;
-    if (value.is_null() || value.is_empty()) {
-        rc = is_text_field(field) ? sqlite3_bind_text(statement, index, "", 0, SQLITE_STATIC)
-                                  : sqlite3_bind_null(statement, index);
-    } else if (is_text_field(field)) {
-        const std::string text = value.to_text();
-        rc = sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
-                               SQLITE_TRANSIENT);
-    } else if (is_date_field(field)) {
-        rc = sqlite3_bind_double(statement, index, value.to_date().days);
-    } else {
-        rc = sqlite3_bind_double(statement, index, value.to_double());
-    }
-    if (rc != SQLITE_OK)
-        sqlite::RaiseLast(db, "Cannot store the punch");
-}
-
-void step_done(sqlite3* db, sqlite3_stmt* statement, std::string_view doing) {
-    if (sqlite3_step(statement) != SQLITE_DONE)
-        sqlite::RaiseLast(db, doing);
-}
-
-std::optional<platform::Date> optional_date(sqlite3_stmt* statement, int column) {
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL)
-        return std::nullopt;
-    return platform::Date{sqlite3_column_double(statement, column)};
-}
-
-std::string text_column(sqlite3_stmt* statement, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? text : "";
-}
-
-// The open record that a record with only out-fields closes: the employee's latest record of
-// the opening type without an out-moment whose in-moment is not after the closing moment.
-std::optional<int64_t> open_record(sqlite3* db, int32_t card, std::string_view opening,
-                                   double closing_moment) {
-    auto statement = sqlite::Prepare(db, R"sql(
-        SELECT "ID" FROM "Clock Data Table"
-        WHERE "Card ID" = ?1 AND "Punch Type" = ?2 AND "Date Out" IS NULL
-          AND ("Date In"+"Time In") <= ?3
-        ORDER BY ("Date In"+"Time In") DESC LIMIT 1)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    sqlite3_bind_text(statement.get(), 2, opening.data(), static_cast<int>(opening.size()),
-                      SQLITE_STATIC);
-    sqlite3_bind_double(statement.get(), 3, closing_moment);
-    const int rc = sqlite3_step(statement.get());
-    if (rc == SQLITE_ROW)
-        return sqlite3_column_int64(statement.get(), 0);
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(db, "Cannot store the punch");
-    return std::nullopt;
-}
-
-// Stores one record of a punch: it closes the matching open record or becomes a row of its own.
-// Gives the "ID" of the row it wrote, none when the record holds nothing.
-std::optional<int64_t> store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
-    const std::map<std::string, platform::Variant> values = record.values();
-    if (values.empty())
-        return std::nullopt;  // the punch wrote nothing into this record
-
-    std::optional<int64_t> closes;
-    const bool out_only = values.contains("Date Out") && !values.contains("Date In");
-    if (out_only && values.contains("Punch Type")) {
-        const std::string type = values.at("Punch Type").to_text();
-        for (const auto& pairing : kPairings) {
-            if (type != pairing.closing)
-                continue;
-            const double moment =
-                values.at("Date Out").to_date().days +
-                (values.contains("Time Out") ? values.at("Time Out").to_date().days : 0.0);
-            closes = open_record(db, card, pairing.opening, moment);
-        }
-    }
-
-    std::string sql;
-    if (closes) {
-        sql = "UPDATE \"Clock Data Table\" SET ";
-        bool first = true;
-        for (const auto& [field, value] : values) {
-            if (!first)
-                sql += ", ";
-            sql += identifier(field) + " = ?";
-            first = false;
-        }
-        sql += " WHERE \"ID\" = ?";
-    } else {
-        std::string names = "\"Card ID\"";
-        std::string marks = "?";
-        for (const auto& [field, value] : values) {
-            names += ", " + identifier(field);
-            marks += ", ?";
-        }
-        sql = "INSERT INTO \"Clock Data Table\" (" + names + ") VALUES (" + marks + ")";
-    }
-    auto statement = sqlite::Prepare(db, sql);
-    int index = 1;
-    if (!closes)
-        sqlite3_bind_int(statement.get(), index++, card);
-    for (const auto& [field, value] : values) {
-        bind_value(db, statement.get(), index++, field, value);
-    }
-    if (closes)
-        sqlite3_bind_int64(statement.get(), index, *closes);
-    step_done(db, statement.get(), "Cannot store the punch");
-    return closes ? *closes : sqlite3_last_insert_rowid(db);
-}
-
-void store_entry(sqlite3* db, int64_t record_id, const ManagerEntry& entry) {
-    auto statement = sqlite::Prepare(db, R"sql(
-        INSERT INTO "Manager Entries" ("Record ID", "Manager Card", "Entered At", "Clock Name")
-        VALUES (?, ?, ?, ?))sql");
-    sqlite3_bind_int64(statement.get(), 1, record_id);
-    sqlite3_bind_int(statement.get(), 2, entry.manager_card);
-    sqlite3_bind_double(statement.get(), 3, entry.entered_at.days);
-    sqlite3_bind_text(statement.get(), 4, entry.clock_name.data(),
-                      static_cast<int>(entry.clock_name.size()), SQLITE_TRANSIENT);
-    step_done(db, statement.get(), "Cannot store the punch");
-}
-
-bool has_column(sqlite3* db, std::string_view table, std::string_view column) {
-    auto statement = sqlite::Prepare(db, "PRAGMA table_info(" + identifier(table) + ")");
-    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-        if (text_column(statement.get(), 1) == column)
-            return true;
-    }
-    return false;
-}
 
 bool is_pin(std::string_view pin) {
     if (pin.size() < ClockDatabase::kShortestPin || pin.size() > ClockDatabase::kLongestPin)
@@ -251,66 +21,47 @@ bool is_pin(std::string_view pin) {
     return true;
 }
 
-std::string journal_mode(sqlite3* db) {
-    auto statement = sqlite::Prepare(db, "PRAGMA journal_mode");
-    std::string mode;
-    if (sqlite3_step(statement.get()) == SQLITE_ROW)
-        mode = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
-    return mode;
+std::unique_ptr<ClockStore> open_store(const std::filesystem::path& file,
+                                       std::chrono::milliseconds busy_wait) {
+    if (EngineOf(file.native()) == Engine::Postgres)
+        return std::make_unique<PostgresClockStore>(file.native());
+    return std::make_unique<SqliteClockStore>(file, busy_wait);
 }
 
 }  // namespace
 
-ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::milliseconds busy_wait)
-    : m_file(file) {
-    auto db = sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing, busy_wait);
-    // WAL lets a clock read while another writes; NORMAL keeps a committed punch across a crash
-    // of the program (the file system's flush is what a power loss can cost).
-    // Switching to WAL needs the file to itself: only the first clock on a new file does it.
-    if (journal_mode(db.get()) != "wal")
-        sqlite::Exec(db.get(), "PRAGMA journal_mode=WAL");
-    sqlite::Exec(db.get(), "PRAGMA synchronous=NORMAL");
-    sqlite::Exec(db.get(), "BEGIN IMMEDIATE");
-    try {
-        sqlite::Exec(db.get(), kSchema);
-        if (!has_column(db.get(), "Employees", kPinColumn)) {
-            sqlite::Exec(db.get(), ("ALTER TABLE \"Employees\" ADD COLUMN " +
-                                    identifier(kPinColumn) + " TEXT")
-                                       .c_str());
-        }
-        sqlite::Exec(db.get(), "COMMIT");
-    } catch (...) {
-        sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-    // A file the clock may only read (its permissions, or its own header) could not take a
-    // punch: say so now, before anyone types one.
-    if (sqlite3_db_readonly(db.get(), "main") == 1) {
-        platform::raise(dberr::kReadOnly, "Cannot use the clock database in '" + file.string() +
-                                              "': the database may only be read.");
-    }
-    m_db = db.release();
+bool IsDateField(std::string_view field) {
+    return field == "Date In" || field == "Time In" || field == "Date Out" || field == "Time Out";
 }
 
-ClockDatabase::~ClockDatabase() {
-    sqlite3_close_v2(m_db);
+bool IsTextField(std::string_view field) {
+    return field == "Punch Type" || field == "Notes";
 }
+
+std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values) {
+    const bool out_only = values.contains("Date Out") && !values.contains("Date In");
+    if (!out_only || !values.contains("Punch Type"))
+        return std::nullopt;
+    const std::string type = values.at("Punch Type").to_text();
+    for (const auto& pairing : kPairings) {
+        if (type != pairing.closing)
+            continue;
+        const double moment =
+            values.at("Date Out").to_date().days +
+            (values.contains("Time Out") ? values.at("Time Out").to_date().days : 0.0);
+        return Closing{pairing.opening, moment};
+    }
+    return std::nullopt;
+}
+
+ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::milliseconds busy_wait)
+    : m_file(file), m_store(open_store(file, busy_wait)) {}
+
+ClockDatabase::~ClockDatabase() = default;
 
 void ClockDatabase::StorePunch(const PunchWrite& punch) {
     try {
-        Transaction transaction(m_db);
-        const auto store = [&](const PunchRecord& record) {
-            const auto id = store_record(m_db, punch.card, record);
-            if (id && punch.entered_by)
-                store_entry(m_db, *id, *punch.entered_by);
-        };
-        if (punch.own)
-            store(*punch.own);
-        for (const auto& extra : punch.extras) {
-            if (extra)
-                store(*extra);
-        }
-        transaction.Commit();
+        m_store->StorePunch(punch);
     } catch (const platform::RaisedError& error) {
         // The transaction is rolled back: the person must know the punch is not on record.
         platform::raise(error.number(), "The punch was not stored. " + error.description());
@@ -318,18 +69,7 @@ void ClockDatabase::StorePunch(const PunchWrite& punch) {
 }
 
 void ClockDatabase::AddEmployee(const Employee& employee) {
-    if (FindEmployee(employee.card)) {
-        platform::raise(
-            platform::err::kKeyAlreadyAssociated,
-            "An employee with card " + std::to_string(employee.card) + " already exists.");
-    }
-    auto statement = sqlite::Prepare(
-        m_db, R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager") VALUES (?, ?, ?))sql");
-    sqlite3_bind_int(statement.get(), 1, employee.card);
-    sqlite3_bind_text(statement.get(), 2, employee.name.data(),
-                      static_cast<int>(employee.name.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int(statement.get(), 3, employee.manager ? 1 : 0);
-    step_done(m_db, statement.get(), "Cannot add the employee");
+    m_store->AddEmployee(employee);
 }
 
 void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
@@ -343,129 +83,40 @@ void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
                         "A PIN is " + std::to_string(kShortestPin) + " to " +
                             std::to_string(kLongestPin) + " digits.");
     }
-    const std::string hash = HashSecret(pin);
-    auto statement =
-        sqlite::Prepare(m_db, R"sql(UPDATE "Employees" SET "PIN Hash" = ? WHERE "Card ID" = ?)sql");
-    sqlite3_bind_text(statement.get(), 1, hash.data(), static_cast<int>(hash.size()),
-                      SQLITE_TRANSIENT);
-    sqlite3_bind_int(statement.get(), 2, card);
-    step_done(m_db, statement.get(), "Cannot keep the PIN");
+    m_store->SetPinHash(card, HashSecret(pin));
 }
-
-namespace {
-
-std::string pin_hash(sqlite3* db, int32_t card) {
-    auto statement = sqlite::Prepare(
-        db, R"sql(SELECT "PIN Hash" FROM "Employees" WHERE "Card ID" = ? AND "Manager" <> 0)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    const int rc = sqlite3_step(statement.get());
-    if (rc == SQLITE_ROW)
-        return text_column(statement.get(), 0);
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(db, "Cannot read the employees");
-    return {};
-}
-
-}  // namespace
 
 bool ClockDatabase::HasManagerPin(int32_t card) const {
-    return !pin_hash(m_db, card).empty();
+    return !m_store->PinHash(card).empty();
 }
 
 bool ClockDatabase::VerifyManagerPin(int32_t card, std::string_view pin) const {
-    return VerifySecret(pin_hash(m_db, card), pin);
+    return VerifySecret(m_store->PinHash(card), pin);
 }
 
 bool ClockDatabase::RemoveEmployee(int32_t card) {
-    auto statement = sqlite::Prepare(m_db, R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    step_done(m_db, statement.get(), "Cannot remove the employee");
-    return sqlite3_changes(m_db) > 0;
+    return m_store->RemoveEmployee(card);
 }
 
 std::vector<Employee> ClockDatabase::Employees() const {
-    auto statement = sqlite::Prepare(
-        m_db, R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" ORDER BY "Card ID")sql");
-    std::vector<Employee> result;
-    int rc = 0;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        result.push_back({sqlite3_column_int(statement.get(), 0), text_column(statement.get(), 1),
-                          sqlite3_column_int(statement.get(), 2) != 0});
-    }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the employees");
-    return result;
+    return m_store->Employees();
 }
 
 std::optional<Employee> ClockDatabase::FindEmployee(int32_t card) const {
-    auto statement = sqlite::Prepare(
-        m_db, R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" WHERE "Card ID" = ?)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    const int rc = sqlite3_step(statement.get());
-    if (rc == SQLITE_ROW) {
-        return Employee{sqlite3_column_int(statement.get(), 0), text_column(statement.get(), 1),
-                        sqlite3_column_int(statement.get(), 2) != 0};
-    }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the employees");
-    return std::nullopt;
+    return m_store->FindEmployee(card);
 }
 
 std::vector<ClockDatabase::Row> ClockDatabase::Rows(std::optional<int32_t> card) const {
-    auto statement = sqlite::Prepare(m_db, R"sql(
-        SELECT "ID", "Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type",
-               "Notes", "Holiday", "Sick", "Vacation", "Bonus", "Advances", "Personal", "Other"
-        FROM "Clock Data Table" WHERE ?1 IS NULL OR "Card ID" = ?1 ORDER BY "ID")sql");
-    if (card)
-        sqlite3_bind_int(statement.get(), 1, *card);
-    std::vector<Row> rows;
-    int rc = 0;
-    sqlite3_stmt* s = statement.get();
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        Row row;
-        row.id = sqlite3_column_int64(s, 0);
-        row.card = sqlite3_column_int(s, 1);
-        row.date_in = optional_date(s, 2);
-        row.time_in = optional_date(s, 3);
-        row.date_out = optional_date(s, 4);
-        row.time_out = optional_date(s, 5);
-        row.punch_type = text_column(s, 6);
-        row.notes = text_column(s, 7);
-        row.holiday = sqlite3_column_double(s, 8);
-        row.sick = sqlite3_column_double(s, 9);
-        row.vacation = sqlite3_column_double(s, 10);
-        row.bonus = sqlite3_column_double(s, 11);
-        row.advances = sqlite3_column_double(s, 12);
-        row.personal = sqlite3_column_double(s, 13);
-        row.other = sqlite3_column_double(s, 14);
-        rows.push_back(std::move(row));
-    }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the punches");
-    return rows;
+    return m_store->Rows(card);
 }
 
 std::vector<ClockDatabase::EnteredRecord> ClockDatabase::ManagerEntries(
     std::optional<platform::Date> from, std::optional<platform::Date> to) const {
-    auto statement = sqlite::Prepare(m_db, R"sql(
-        SELECT "Record ID", "Manager Card", "Entered At", "Clock Name" FROM "Manager Entries"
-        WHERE (?1 IS NULL OR "Entered At" >= ?1) AND (?2 IS NULL OR "Entered At" < ?2)
-        ORDER BY "Entered At", "ID")sql");
-    if (from)
-        sqlite3_bind_double(statement.get(), 1, from->days);
-    if (to)
-        sqlite3_bind_double(statement.get(), 2, to->days);
-    std::vector<EnteredRecord> entries;
-    int rc = 0;
-    sqlite3_stmt* s = statement.get();
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        entries.push_back({sqlite3_column_int64(s, 0),
-                           {sqlite3_column_int(s, 1), platform::Date{sqlite3_column_double(s, 2)},
-                            text_column(s, 3)}});
-    }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the manager entries");
-    return entries;
+    return m_store->ManagerEntries(from, to);
+}
+
+sqlite3* ClockDatabase::handle() const {
+    return m_store->SqliteHandle();
 }
 
 }  // namespace orvane

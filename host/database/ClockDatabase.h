@@ -17,6 +17,8 @@ struct sqlite3;
 
 namespace orvane {
 
+class ClockStore;
+
 // One employee of the "Employees" table.
 struct Employee {
     int32_t card = 0;
@@ -43,14 +45,17 @@ struct PunchWrite {
     std::optional<ManagerEntry> entered_by;
 };
 
-// The host's clock database file on SQLite (WAL, synchronous=NORMAL, a busy timeout): the
-// "Clock Data Table" of punches and the "Employees" table, made when missing. It stores a punch
-// whole or not at all, in one transaction that begins IMMEDIATE. Errors are raised platform
-// errors whose description names the file and the engine's message.
+// The host's clock database: the "Clock Data Table" of punches, the "Employees" table and the
+// "Manager Entries", made when missing. It lives in an SQLite file (WAL, synchronous=NORMAL, a
+// busy timeout) or, when the connection text is a "postgresql://" URI, on a PostgreSQL server
+// that many clocks share. It stores a punch whole or not at all, in one transaction. Errors are
+// raised platform errors whose description names the file or the server (never a password) and
+// the engine's message.
 class PLATFORM_API ClockDatabase {
   public:
-    // Opens (and creates when missing) the database file and its tables and indexes. A write
-    // that finds the file locked by another clock waits up to `busy_wait` for it.
+    // Opens (and creates when missing) the database file, or connects to the server the URI
+    // names, and makes its tables and indexes when missing. A write that finds the file locked
+    // by another clock waits up to `busy_wait` for it.
     explicit ClockDatabase(const std::filesystem::path& file,
                            std::chrono::milliseconds busy_wait = sqlite::kDefaultBusyWait);
     ~ClockDatabase();
@@ -104,12 +109,12 @@ class PLATFORM_API ClockDatabase {
         std::optional<platform::Date> from = std::nullopt,
         std::optional<platform::Date> to = std::nullopt) const;
 
-    // The connection for code of the host that needs more (statistics).
-    sqlite3* handle() const { return m_db; }
+    // The connection for code of the host that needs more (statistics); none on a server.
+    sqlite3* handle() const;
 
   private:
     std::filesystem::path m_file;
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<ClockStore> m_store;
 };
 
 }  // namespace orvane

@@ -1,4 +1,5 @@
 #include "host/tui/Kiosk.h"
+#include "host/database/ConnectionText.h"
 
 #include <optional>
 
@@ -77,7 +78,8 @@ int RunKiosk(const KioskOptions& options) {
         database_file = config.database;
     if (database_file.empty())
         database_file = DefaultDatabaseFile();
-    std::filesystem::create_directories(database_file.parent_path(), ec);
+    if (orvane::EngineOf(database_file.native()) == orvane::Engine::Sqlite)
+        std::filesystem::create_directories(database_file.parent_path(), ec);
     orvane::ClockDatabase database(database_file, std::chrono::seconds(config.database_wait));
     // The automatic punch finds the database open and keeps its prepared lookups between punches.
     const auto lookup = framework::Global()->Database();

@@ -1,0 +1,195 @@
+// The clock database and the database object on a PostgreSQL server: the dialect's second
+// target, the component's lookup, connection errors, the query plan and two clocks punching the
+// same card at once. Needs the tests' cluster (scripts/pg-cluster); skips without it.
+#include <latch>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "host/database/ClockDatabase.h"
+#include "host/database/DatabaseError.h"
+#include "host/database/EngineDatabase.h"
+#include "host/database/Postgres.h"
+#include "host/database/PostgresDatabase.h"
+#include "host/database/SqlDialect.h"
+#include "tests/support/Postgres.h"
+#include "tests/support/Raised.h"
+
+namespace {
+
+using framework::FromVBool;
+using orvane::sql::Parameter;
+using orvane::sql::Target;
+using orvane::sql::Translate;
+
+struct PostgresCase {
+    const char* query;
+    const char* text;
+    std::vector<Parameter> parameters;
+};
+
+TEST(PostgresTranslation, NumbersPlaceholdersAndWritesTheServersFunctions) {
+    const std::vector<PostgresCase> cases{
+        {"SELECT IIf(IsNull([a]),[b]+1,IIf([c]=\"x\",2,3)) AS s FROM [t]",
+         "SELECT (CASE WHEN ((\"a\") IS NULL) THEN \"b\"+$1 ELSE (CASE WHEN \"c\"=$2 THEN $3 ELSE "
+         "$4 END) END) AS \"s\" FROM \"t\"",
+         {int64_t{1}, std::string("x"), int64_t{2}, int64_t{3}}},
+        {"SELECT TOP 1 Nz([a], 0) FROM [t] WHERE [b] IN (\"I\",\"O\")",
+         "SELECT coalesce(\"a\", $1) FROM \"t\" WHERE \"b\" IN ($2,$3) LIMIT $4",
+         {int64_t{0}, std::string("I"), std::string("O"), int64_t{1}}},
+        {"SELECT max(f(1, 2)) FROM [t]", nullptr, {}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.query);
+        if (!row.text) {
+            EXPECT_EQ(ErrorNumberOf([&] { Translate(row.query, Target::Postgres); }), 3075);
+            continue;
+        }
+        const auto result = Translate(row.query, Target::Postgres);
+        EXPECT_EQ(result.text, row.text);
+        EXPECT_EQ(result.parameters, row.parameters);
+    }
+    EXPECT_EQ(ErrorNumberOf([] { Translate("SELECT IIf([a], 1) FROM [t]", Target::Postgres); }),
+              3075);
+}
+
+class PostgresTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!m_server.available())
+            GTEST_SKIP() << "no PostgreSQL cluster for the tests (STAMPKIND_TEST_POSTGRES)";
+        m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
+    }
+
+    void Exec(const std::string& sql) {
+        orvane::pg::Connection connection(m_server.uri());
+        connection.Exec(sql.c_str(), "test");
+    }
+
+    ScratchPostgres m_server;
+    std::unique_ptr<orvane::ClockDatabase> m_clock;
+};
+
+// The automatic punch's lookup as the step writes it, for card 7 on 12/4/2026 (46360).
+const std::string kLookup =
+    "SELECT [Clock Data Table].[Card ID], [Clock Data Table].[Punch Type], "
+    "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) AS SortByDateTime "
+    "FROM [Clock Data Table] WHERE [Card ID]=7 AND (([Date In]+[Time In]) BETWEEN "
+    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM# OR ([Date Out]+[Time Out]) BETWEEN "
+    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM#) AND ([Punch Type] IN "
+    "(\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY IIf(IsNull([Date In]),[Date Out]+[Time "
+    "Out],[Date In]+[Time In]) DESC;";
+
+TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
+    Exec(R"sql(INSERT INTO "Clock Data Table" ("Card ID", "Date In", "Time In", "Punch Type")
+                 VALUES (7, 46359, 0.8, 'I'), (7, 46360, 0.25, 'BO'), (8, 46360, 0.3, 'LO');
+               INSERT INTO "Clock Data Table" ("Card ID", "Date Out", "Time Out", "Punch Type")
+                 VALUES (7, 46360, 0.125, 'O'))sql");
+    orvane::EngineDatabase database;
+    database.Open(m_server.uri());
+    auto rows = database.Execute(kLookup);
+    ASSERT_FALSE(FromVBool(rows->Eof()));
+    EXPECT_EQ(rows->Fields("punch type")->Value().to_text(), "BO");
+    EXPECT_EQ(rows->Fields("Card ID")->Value(), platform::Variant(int32_t{7}));
+    EXPECT_DOUBLE_EQ(rows->Fields("SortByDateTime")->Value().to_double(), 46360.25);
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "O");  // sorted by its out-moment
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "I");
+    rows->MoveNext();
+    EXPECT_TRUE(FromVBool(rows->Eof()));
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), 3021);
+    rows->Close();
+
+    std::string other = kLookup;
+    other.replace(other.find("=7"), 2, "=8");
+    EXPECT_EQ(database.Execute(other)->Fields("Punch Type")->Value().to_text(), "LO");
+    const auto server =
+        std::dynamic_pointer_cast<orvane::PostgresDatabase>(database.open_database());
+    ASSERT_TRUE(server);
+    EXPECT_EQ(server->cached_statements(), 1u);
+    database.Close();
+    EXPECT_FALSE(FromVBool(database.IsOpen()));
+}
+
+TEST_F(PostgresTest, ConnectionTroubleNamesWhatIsWrongAndNeverThePassword) {
+    const std::string server = ScratchPostgres::ServerUri();
+    const std::string query = server.substr(server.find('?'));
+    const std::string socket_folder = query.substr(6, query.find('&') - 6);
+    struct Case {
+        std::string uri;
+        int32_t number;
+        std::string named;
+    };
+    const std::vector<Case> cases{
+        {"postgresql://clock:s3cret@[::1/clocks", orvane::dberr::kBadConnectString,
+         "no valid PostgreSQL URI"},
+        {"postgresql://nobody:s3cret@/postgres?host=" + socket_folder, orvane::dberr::kLoginRefused,
+         "nobody"},
+        {"postgresql:///no_such_clocks" + query, orvane::dberr::kFileNotFound, "no_such_clocks"},
+        {"postgresql://clock:s3cret@/clocks?host=/nonexistent-folder",
+         orvane::dberr::kConnectionFailed, "Cannot reach"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.uri);
+        std::string description;
+        EXPECT_EQ(ErrorNumberOf([&] { orvane::ClockDatabase(row.uri); }, &description), row.number);
+        EXPECT_NE(description.find(row.named), std::string::npos) << description;
+        EXPECT_EQ(description.find("s3cret"), std::string::npos) << description;
+        orvane::EngineDatabase database;
+        EXPECT_EQ(ErrorNumberOf([&] { database.Open(row.uri); }), row.number);
+    }
+}
+
+TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
+    Exec(R"sql(INSERT INTO "Clock Data Table"
+                 ("Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type")
+               SELECT 1 + i % 100, 40000 + i / 100, 0.33, 40000 + i / 100, 0.7, 'O'
+               FROM generate_series(0, 199999) AS i;
+               ANALYZE "Clock Data Table")sql");
+    orvane::pg::Connection connection(m_server.uri());
+    const auto translation = Translate(kLookup, Target::Postgres);
+    std::vector<orvane::pg::Value> values;
+    for (const auto& parameter : translation.parameters)
+        values.push_back(orvane::pg::Value::From(parameter));
+    const auto plan = connection.Run("EXPLAIN " + translation.text, values, "test");
+    std::string all;
+    for (int row = 0; row < orvane::pg::Rows(plan.get()); ++row)
+        all += orvane::pg::TextAt(plan.get(), row, 0) + "\n";
+    EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
+    EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
+    EXPECT_EQ(all.find("Seq Scan"), std::string::npos) << all;
+}
+
+// Two clocks store an out for the same card at the same moment, again and again: one of them
+// closes the open record and the other's out becomes a row of its own, never both closing it.
+TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
+    constexpr int kRounds = 30;
+    orvane::ClockDatabase second(m_server.uri());
+    const auto record = [](const char* type, bool in) {
+        auto result = std::make_shared<orvane::PunchRecord>("");
+        result->Item("Punch Type")->SetValue(platform::Variant(type));
+        result->Item(in ? "Date In" : "Date Out")
+            ->SetValue(platform::Variant(platform::Date{46360}));
+        result->Item(in ? "Time In" : "Time Out")
+            ->SetValue(platform::Variant(platform::Date{in ? 0.25 : 0.5}));
+        return result;
+    };
+    for (int card = 1; card <= kRounds; ++card) {
+        m_clock->StorePunch({card, record("I", true), {}, std::nullopt});
+        std::latch start(2);
+        const auto out = [&](orvane::ClockDatabase& clock) {
+            start.arrive_and_wait();
+            clock.StorePunch({card, record("O", false), {}, std::nullopt});
+        };
+        std::thread other(out, std::ref(second));
+        out(*m_clock);
+        other.join();
+        const auto rows = m_clock->Rows(card);
+        ASSERT_EQ(rows.size(), 2u) << "card " << card;
+        EXPECT_TRUE(rows[0].date_in && rows[0].date_out) << "card " << card;
+        EXPECT_TRUE(!rows[1].date_in && rows[1].date_out) << "card " << card;
+    }
+}
+
+}  // namespace

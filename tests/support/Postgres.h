@@ -1,0 +1,70 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host/database/Postgres.h"
+
+// A database of its own on the tests' PostgreSQL cluster (started by scripts/pg-cluster for the
+// test run, which names it in STAMPKIND_TEST_POSTGRES), named after the test and dropped when
+// the test ends. Without a cluster, available() is false and the test skips itself.
+class ScratchPostgres {
+  public:
+    // The URI of the cluster's maintenance database; empty when no cluster runs.
+    static std::string ServerUri() {
+        const char* uri = std::getenv("STAMPKIND_TEST_POSTGRES");
+        return uri ? uri : "";
+    }
+
+    ScratchPostgres() {
+        const std::string server = ServerUri();
+        if (server.empty())
+            return;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = "t";
+        for (const char c : std::string(info ? info->test_suite_name() : "") + "_" +
+                                (info ? info->name() : "test")) {
+            if (name.size() >= 48)
+                break;
+            const bool alnum = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+            name += alnum ? c : (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : '_';
+        }
+        m_name = name + "_" + std::to_string(getpid());
+        Admin("DROP DATABASE IF EXISTS \"" + m_name + "\" WITH (FORCE)");
+        Admin("CREATE DATABASE \"" + m_name + "\"");
+        // postgresql:///postgres?host=...: the same server and options, another database.
+        const size_t path = server.find('/', server.find("://") + 3);
+        const size_t query = server.find('?', path);
+        m_uri = server.substr(0, path + 1) + m_name +
+                (query == std::string::npos ? "" : server.substr(query));
+    }
+    ~ScratchPostgres() {
+        if (!m_name.empty()) {
+            try {
+                Admin("DROP DATABASE IF EXISTS \"" + m_name + "\" WITH (FORCE)");
+            } catch (...) {
+                // The cluster goes at the end of the run in any case.
+            }
+        }
+    }
+    ScratchPostgres(const ScratchPostgres&) = delete;
+    ScratchPostgres& operator=(const ScratchPostgres&) = delete;
+
+    bool available() const { return !m_uri.empty(); }
+    const std::string& uri() const { return m_uri; }
+    const std::string& name() const { return m_name; }
+
+    // Runs a statement on the cluster's maintenance database.
+    static void Admin(const std::string& sql) {
+        orvane::pg::Connection admin(ServerUri());
+        admin.Exec(sql.c_str(), "Cannot prepare the test database");
+    }
+
+  private:
+    std::string m_name;
+    std::string m_uri;
+};
