@@ -20,8 +20,9 @@ class ScratchPostgres {
         return uri ? uri : "";
     }
 
-    ScratchPostgres() {
-        const std::string server = ServerUri();
+    explicit ScratchPostgres(std::string server_uri = ServerUri())
+        : m_server(std::move(server_uri)) {
+        const std::string& server = m_server;
         if (server.empty())
             return;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -58,13 +59,14 @@ class ScratchPostgres {
     const std::string& uri() const { return m_uri; }
     const std::string& name() const { return m_name; }
 
+  private:
     // Runs a statement on the cluster's maintenance database.
-    static void Admin(const std::string& sql) {
-        orvane::pg::Connection admin(ServerUri());
+    void Admin(const std::string& sql) const {
+        orvane::pg::Connection admin(m_server);
         admin.Exec(sql.c_str(), "Cannot prepare the test database");
     }
 
-  private:
+    std::string m_server;
     std::string m_name;
     std::string m_uri;
 };
