@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     timeclock::AddSetupCommand(app, exit_status);
     timeclock::AddEmployeeCommand(app, exit_status);
     timeclock::AddRegisterCommands(app, exit_status);
+    timeclock::AddQueueCommand(app, exit_status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,8 +1,12 @@
 #include "host/database/ClockDatabase.h"
 
+#include <random>
+
 #include "host/database/ClockStore.h"
 #include "host/database/ConnectionText.h"
+#include "host/database/DatabaseError.h"
 #include "host/database/PostgresClockStore.h"
+#include "host/database/PunchQueue.h"
 #include "host/database/SqliteClockStore.h"
 #include "host/framework/Secret.h"
 #include "platform/Error.h"
@@ -26,6 +30,19 @@ std::unique_ptr<ClockStore> open_store(const std::filesystem::path& file,
     if (EngineOf(file.native()) == Engine::Postgres)
         return std::make_unique<PostgresClockStore>(file.native());
     return std::make_unique<SqliteClockStore>(file, busy_wait);
+}
+
+// 128 random bits in hex: unique among every clock's punches without asking anyone.
+std::string new_identity() {
+    std::random_device random;
+    std::string identity;
+    constexpr const char* kHex = "0123456789abcdef";
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t bits = random();
+        for (int shift = 28; shift >= 0; shift -= 4)
+            identity += kHex[(bits >> shift) & 0xf];
+    }
+    return identity;
 }
 
 }  // namespace
@@ -59,13 +76,67 @@ ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::mil
 
 ClockDatabase::~ClockDatabase() = default;
 
-void ClockDatabase::StorePunch(const PunchWrite& punch) {
+StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
+    const std::string identity = new_identity();
+    // Punches kept earlier go first, so that an out pairs with the in that came before it.
+    if (m_queue && !m_queue->Empty() && SendQueued().waiting > 0) {
+        m_queue->Add(identity, punch);
+        return StoreResult::Queued;
+    }
     try {
-        m_store->StorePunch(punch);
+        m_store->StorePunch(punch, identity);
+        return StoreResult::Stored;
     } catch (const platform::RaisedError& error) {
+        if (m_queue && error.number() == dberr::kConnectionFailed) {
+            m_queue->Add(identity, punch);
+            return StoreResult::Queued;
+        }
         // The transaction is rolled back: the person must know the punch is not on record.
         platform::raise(error.number(), "The punch was not stored. " + error.description());
     }
+}
+
+void ClockDatabase::KeepLostPunchesIn(const std::filesystem::path& queue_file) {
+    if (EngineOf(m_file.native()) == Engine::Postgres)
+        m_queue = std::make_unique<PunchQueue>(queue_file);
+}
+
+ClockDatabase::QueueReport ClockDatabase::SendQueued() {
+    QueueReport report;
+    if (!m_queue)
+        return report;
+    const auto waiting = m_queue->Waiting();
+    for (const auto& entry : waiting) {
+        try {
+            m_store->StorePunch(entry.punch, entry.identity);
+        } catch (const platform::RaisedError& error) {
+            if (error.number() != dberr::kConnectionFailed) {
+                platform::raise(error.number(), "A punch kept on this clock (card " +
+                                                    std::to_string(entry.punch.card) +
+                                                    ") was not sent. " + error.description());
+            }
+            report.waiting = waiting.size() - report.sent;
+            return report;
+        }
+        // Stored: a crash before this removal sends it again, and the server, knowing its
+        // identity, stores it once.
+        m_queue->Remove(entry.position);
+        ++report.sent;
+    }
+    return report;
+}
+
+std::vector<PunchWrite> ClockDatabase::Queued() const {
+    std::vector<PunchWrite> punches;
+    if (m_queue) {
+        for (auto& entry : m_queue->Waiting())
+            punches.push_back(std::move(entry.punch));
+    }
+    return punches;
+}
+
+size_t ClockDatabase::QueuedCount() const {
+    return m_queue ? m_queue->Waiting().size() : 0;
 }
 
 void ClockDatabase::AddEmployee(const Employee& employee) {

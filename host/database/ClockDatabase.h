@@ -45,6 +45,18 @@ struct PunchWrite {
     std::optional<ManagerEntry> entered_by;
 };
 
+// What became of a punch handed to the clock database.
+enum class StoreResult {
+    // On record in the database.
+    Stored,
+    // The server could not be reached: the punch is kept on this clock and will be sent when
+    // the server is back. The screen says "Recorded on this clock. It will be sent when the
+    // server is back."
+    Queued,
+};
+
+class PunchQueue;
+
 // The host's clock database: the "Clock Data Table" of punches, the "Employees" table and the
 // "Manager Entries", made when missing. It lives in an SQLite file (WAL, synchronous=NORMAL, a
 // busy timeout) or, when the connection text is a "postgresql://" URI, on a PostgreSQL server
@@ -67,8 +79,22 @@ class PLATFORM_API ClockDatabase {
     // Stores what the step wrote into the punch's records, in one transaction. How an out punch
     // pairs with the employee's open record is described in docs/clock-database.md. A punch that
     // cannot be stored raises, saying that the punch was not stored, and leaves the file as it
-    // was.
-    void StorePunch(const PunchWrite& punch);
+    // was. With a queue (KeepLostPunchesIn), a punch that cannot reach the server is kept on the
+    // clock instead, and so is every punch after it while earlier ones still wait.
+    StoreResult StorePunch(const PunchWrite& punch);
+
+    // Keeps punches that cannot reach the server in a queue file of this clock (an SQLite file
+    // beside its configuration). A database in a file needs none and ignores it.
+    void KeepLostPunchesIn(const std::filesystem::path& queue_file);
+    struct QueueReport {
+        size_t sent = 0;
+        size_t waiting = 0;
+    };
+    // Sends the waiting punches in the order they were kept, until the server cannot be reached.
+    QueueReport SendQueued();
+    // The punches waiting in the queue, oldest first.
+    std::vector<PunchWrite> Queued() const;
+    size_t QueuedCount() const;
 
     void AddEmployee(const Employee& employee);
     // Keeps a manager's PIN as a slow salted hash. Raises "Invalid procedure call" (5) when the
@@ -115,6 +141,7 @@ class PLATFORM_API ClockDatabase {
   private:
     std::filesystem::path m_file;
     std::unique_ptr<ClockStore> m_store;
+    std::unique_ptr<PunchQueue> m_queue;
 };
 
 }  // namespace orvane

@@ -17,8 +17,10 @@ class ClockStore {
   public:
     virtual ~ClockStore() = default;
 
-    // Stores the punch whole or not at all.
-    virtual void StorePunch(const PunchWrite& punch) = 0;
+    // Stores the punch whole or not at all. A server keeps the punch's identity with it and
+    // does not store a punch whose identity it already keeps (sent again after a connection lost
+    // before the clock heard the answer).
+    virtual void StorePunch(const PunchWrite& punch, const std::string& identity) = 0;
     virtual void AddEmployee(const Employee& employee) = 0;
     // False when there was no such card.
     virtual bool RemoveEmployee(int32_t card) = 0;

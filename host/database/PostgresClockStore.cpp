@@ -58,6 +58,10 @@ CREATE TABLE IF NOT EXISTS "Manager Entries" (
 );
 CREATE INDEX IF NOT EXISTS "Manager Entries Record" ON "Manager Entries" ("Record ID");
 CREATE INDEX IF NOT EXISTS "Manager Entries Moment" ON "Manager Entries" ("Entered At");
+CREATE TABLE IF NOT EXISTS "Stored Punches" (
+    "Punch ID" TEXT PRIMARY KEY,
+    "Stored At" TIMESTAMPTZ NOT NULL DEFAULT now()
+);
 )sql";
 
 // Advisory lock spaces: the schema is made by one clock at a time, and the punches of one card
@@ -198,12 +202,23 @@ pg::Connection& PostgresClockStore::Connection() const {
     return *m_connection;
 }
 
-void PostgresClockStore::StorePunch(const PunchWrite& punch) {
+void PostgresClockStore::StorePunch(const PunchWrite& punch, const std::string& identity) {
     auto& connection = Connection();
     Transaction transaction(connection, kStoring);
     connection.Run("SELECT pg_advisory_xact_lock($1, $2)",
                    {Value{23, std::to_string(kCardLock)}, Value{23, std::to_string(punch.card)}},
                    kStoring);
+    // A punch whose identity the server already keeps was stored before (its first sending
+    // lost the answer): it is not stored again.
+    if (!identity.empty()) {
+        const auto first = connection.Run(
+            R"sql(INSERT INTO "Stored Punches" ("Punch ID") VALUES ($1) ON CONFLICT DO NOTHING)sql",
+            {Value::Text(identity)}, kStoring);
+        if (pg::Affected(first.get()) == 0) {
+            transaction.Commit(kStoring);
+            return;
+        }
+    }
     const auto store = [&](const PunchRecord& record) {
         const auto id = store_record(connection, punch.card, record);
         if (id && punch.entered_by)

@@ -23,7 +23,7 @@ class PostgresClockStore final : public ClockStore {
     PostgresClockStore(const PostgresClockStore&) = delete;
     PostgresClockStore& operator=(const PostgresClockStore&) = delete;
 
-    void StorePunch(const PunchWrite& punch) override;
+    void StorePunch(const PunchWrite& punch, const std::string& identity) override;
     void AddEmployee(const Employee& employee) override;
     bool RemoveEmployee(int32_t card) override;
     std::vector<Employee> Employees() const override;

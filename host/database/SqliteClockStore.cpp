@@ -257,7 +257,8 @@ SqliteClockStore::~SqliteClockStore() {
     sqlite3_close_v2(m_db);
 }
 
-void SqliteClockStore::StorePunch(const PunchWrite& punch) {
+// A file is never half-reached: its punches need no identity.
+void SqliteClockStore::StorePunch(const PunchWrite& punch, const std::string& /*identity*/) {
     Transaction transaction(m_db);
     const auto store = [&](const PunchRecord& record) {
         const auto id = store_record(m_db, punch.card, record);

@@ -16,7 +16,7 @@ class SqliteClockStore final : public ClockStore {
     SqliteClockStore(const SqliteClockStore&) = delete;
     SqliteClockStore& operator=(const SqliteClockStore&) = delete;
 
-    void StorePunch(const PunchWrite& punch) override;
+    void StorePunch(const PunchWrite& punch, const std::string& identity) override;
     void AddEmployee(const Employee& employee) override;
     bool RemoveEmployee(int32_t card) override;
     std::vector<Employee> Employees() const override;

@@ -11,9 +11,11 @@
 #include "host/database/EngineDatabase.h"
 #include "host/database/Postgres.h"
 #include "host/database/PostgresDatabase.h"
+#include "host/database/PunchQueue.h"
 #include "host/database/SqlDialect.h"
 #include "tests/support/Postgres.h"
 #include "tests/support/Raised.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -190,6 +192,92 @@ TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
         EXPECT_TRUE(rows[0].date_in && rows[0].date_out) << "card " << card;
         EXPECT_TRUE(!rows[1].date_in && rows[1].date_out) << "card " << card;
     }
+}
+
+// A server that stops answering this test's database, and comes back.
+class LostServer : public PostgresTest {
+  protected:
+    void SetUp() override {
+        PostgresTest::SetUp();
+        if (m_clock)
+            m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    }
+
+    // Ends every connection to the database (as a network that drops them); with `refuse`, new
+    // connections are refused until Return.
+    void Drop(bool refuse) {
+        orvane::pg::Connection admin(ScratchPostgres::ServerUri());
+        const std::string name = m_server.name();
+        if (refuse)
+            admin.Exec(("ALTER DATABASE \"" + name + "\" ALLOW_CONNECTIONS false").c_str(), "test");
+        admin.Exec(("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+                    name + "'")
+                       .c_str(),
+                   "test");
+    }
+    void Return() {
+        orvane::pg::Connection admin(ScratchPostgres::ServerUri());
+        admin.Exec(("ALTER DATABASE \"" + m_server.name() + "\" ALLOW_CONNECTIONS true").c_str(),
+                   "test");
+    }
+
+    orvane::StoreResult Punch(const char* type, bool in, double time) {
+        auto record = std::make_shared<orvane::PunchRecord>("");
+        record->Item("Punch Type")->SetValue(platform::Variant(type));
+        record->Item(in ? "Date In" : "Date Out")
+            ->SetValue(platform::Variant(platform::Date{46360}));
+        record->Item(in ? "Time In" : "Time Out")
+            ->SetValue(platform::Variant(platform::Date{time}));
+        return m_clock->StorePunch({1204, record, {}, std::nullopt});
+    }
+
+    // The rows of the card as "type in-time out-time", times in hours.
+    std::vector<std::string> Stored() const {
+        std::vector<std::string> rows;
+        for (const auto& row : m_clock->Rows(1204)) {
+            const auto hours = [](const std::optional<platform::Date>& time) {
+                return time ? std::to_string(static_cast<int>(time->days * 24 + 0.5)) : "-";
+            };
+            rows.push_back(row.punch_type + " " + hours(row.time_in) + " " + hours(row.time_out));
+        }
+        return rows;
+    }
+
+    TempFolder m_folder;
+};
+
+TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
+    ASSERT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Stored);
+    Drop(false);
+    EXPECT_EQ(Punch("O", false, 12.0 / 24), orvane::StoreResult::Queued);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"I 8 -"}));  // nothing half-stored
+    const auto waiting = orvane::PunchQueue(m_folder / "punch-queue.db").Waiting();
+    ASSERT_EQ(waiting.size(), 1u);
+
+    const auto sent = m_clock->SendQueued();
+    EXPECT_EQ(sent.sent, 1u);
+    EXPECT_EQ(sent.waiting, 0u);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12"}));
+    EXPECT_TRUE(m_clock->Queued().empty());
+
+    // The clock stopped after the server stored the punch and before it crossed it off: it
+    // sends it again, and the server, knowing its identity, does not store it twice.
+    orvane::PunchQueue(m_folder / "punch-queue.db").Add(waiting[0].identity, waiting[0].punch);
+    EXPECT_EQ(m_clock->SendQueued().sent, 1u);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12"}));
+}
+
+TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
+    Drop(true);
+    EXPECT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Queued);
+    EXPECT_EQ(Punch("O", false, 12.0 / 24), orvane::StoreResult::Queued);
+    EXPECT_EQ(Punch("I", true, 13.0 / 24), orvane::StoreResult::Queued);
+    EXPECT_EQ(m_clock->SendQueued().waiting, 3u);
+    Return();
+    // The next punch sends the waiting ones first, so that its out pairs with the latest in.
+    EXPECT_EQ(Punch("O", false, 17.0 / 24), orvane::StoreResult::Stored);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12", "O 13 17"}));
+    EXPECT_TRUE(m_clock->Queued().empty());
 }
 
 }  // namespace
