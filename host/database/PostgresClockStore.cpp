@@ -184,12 +184,24 @@ Employee employee_at(const pg_result* result, int row) {
 }  // namespace
 
 PostgresClockStore::PostgresClockStore(std::string uri) : m_uri(std::move(uri)) {
-    auto& connection = Connection();
-    Transaction transaction(connection, "Cannot make the clock database's tables");
+    try {
+        Connection();
+    } catch (const platform::RaisedError& error) {
+        // A clock starts while its server is away and keeps its punches until it is back; a
+        // URI that cannot be read, a refused login or a missing database are said at once.
+        if (error.number() != dberr::kConnectionFailed)
+            throw;
+    }
+}
+
+void PostgresClockStore::MakeTables(pg::Connection& connection) const {
+    constexpr std::string_view kMaking = "Cannot make the clock database's tables";
+    Transaction transaction(connection, kMaking);
     connection.Run("SELECT pg_advisory_xact_lock($1, 0)", {Value{23, std::to_string(kSchemaLock)}},
-                   "Cannot make the clock database's tables");
-    connection.Exec(kSchema, "Cannot make the clock database's tables");
-    transaction.Commit("Cannot make the clock database's tables");
+                   kMaking);
+    connection.Exec(kSchema, kMaking);
+    transaction.Commit(kMaking);
+    m_tables_made = true;
 }
 
 PostgresClockStore::~PostgresClockStore() = default;
@@ -198,6 +210,8 @@ pg::Connection& PostgresClockStore::Connection() const {
     if (!m_connection || m_connection->Lost()) {
         m_connection.reset();
         m_connection = std::make_unique<pg::Connection>(m_uri);
+        if (!m_tables_made)
+            MakeTables(*m_connection);
     }
     return *m_connection;
 }

@@ -15,7 +15,8 @@ class Connection;
 // the file engine (8-byte floating point dates, the same names), made on first use. A punch is
 // one transaction that first takes the lock of the employee's card, so that two clocks punching
 // the same card one after the other pair with the open record exactly once. A connection that
-// was lost is made anew at the next use.
+// was lost is made anew at the next use. A server that cannot be reached when the clock starts
+// is no error until the clock needs it (error 3151), so that a clock with a queue can start.
 class PostgresClockStore final : public ClockStore {
   public:
     explicit PostgresClockStore(std::string uri);
@@ -35,10 +36,14 @@ class PostgresClockStore final : public ClockStore {
         std::optional<platform::Date> from, std::optional<platform::Date> to) const override;
 
   private:
+    // The connection, made anew when there is none or it was lost; the first one makes the
+    // tables when missing.
     pg::Connection& Connection() const;
+    void MakeTables(pg::Connection& connection) const;
 
     std::string m_uri;
     mutable std::unique_ptr<pg::Connection> m_connection;
+    mutable bool m_tables_made = false;
 };
 
 }  // namespace orvane
