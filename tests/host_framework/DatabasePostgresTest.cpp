@@ -2,6 +2,7 @@
 // target, the component's lookup, connection errors, the query plan and two clocks punching the
 // same card at once. Needs the tests' cluster (scripts/pg-cluster); skips without it.
 #include <latch>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -204,13 +205,12 @@ class LostServer : public PostgresTest {
             m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
     }
 
-    // Ends every connection to the database (as a network that drops them); with `refuse`, new
-    // connections are refused until Return.
-    void Drop(bool refuse) {
+    // Ends every connection to the database and refuses new ones (as a server that went away)
+    // until Return.
+    void Refuse() {
         orvane::pg::Connection admin(ScratchPostgres::ServerUri());
         const std::string name = m_server.name();
-        if (refuse)
-            admin.Exec(("ALTER DATABASE \"" + name + "\" ALLOW_CONNECTIONS false").c_str(), "test");
+        admin.Exec(("ALTER DATABASE \"" + name + "\" ALLOW_CONNECTIONS false").c_str(), "test");
         admin.Exec(("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
                     name + "'")
                        .c_str(),
@@ -249,8 +249,25 @@ class LostServer : public PostgresTest {
 
 TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
     ASSERT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Stored);
-    Drop(false);
-    EXPECT_EQ(Punch("O", false, 12.0 / 24), orvane::StoreResult::Queued);
+    // A second connection holds the card's lock, so that the clock's out waits inside its
+    // transaction, and ends the clock's connection there.
+    orvane::pg::Connection other(m_server.uri());
+    other.Exec("SELECT pg_advisory_lock(2, 1204)", "test");
+    std::optional<orvane::StoreResult> result;
+    std::thread clock([&] { result = Punch("O", false, 12.0 / 24); });
+    std::string waiting_pid;
+    for (int poll = 0; poll < 100000 && waiting_pid.empty(); ++poll) {
+        const auto found = other.Run(
+            "SELECT pid FROM pg_locks WHERE locktype = 'advisory' AND NOT granted", {}, "test");
+        if (orvane::pg::Rows(found.get()) == 1)
+            waiting_pid = orvane::pg::TextAt(found.get(), 0, 0);
+    }
+    if (!waiting_pid.empty())
+        other.Exec(("SELECT pg_terminate_backend(" + waiting_pid + ")").c_str(), "test");
+    clock.join();
+    other.Exec("SELECT pg_advisory_unlock(2, 1204)", "test");
+    ASSERT_FALSE(waiting_pid.empty()) << "the clock never waited for the card's lock";
+    EXPECT_EQ(result, orvane::StoreResult::Queued);
     EXPECT_EQ(Stored(), (std::vector<std::string>{"I 8 -"}));  // nothing half-stored
     const auto waiting = orvane::PunchQueue(m_folder / "punch-queue.db").Waiting();
     ASSERT_EQ(waiting.size(), 1u);
@@ -269,7 +286,7 @@ TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
 }
 
 TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
-    Drop(true);
+    Refuse();
     // A clock that starts while the server is away starts all the same.
     m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
     m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
