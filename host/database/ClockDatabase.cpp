@@ -135,9 +135,6 @@ std::vector<PunchWrite> ClockDatabase::Queued() const {
     return punches;
 }
 
-size_t ClockDatabase::QueuedCount() const {
-    return m_queue ? m_queue->Waiting().size() : 0;
-}
 
 void ClockDatabase::AddEmployee(const Employee& employee) {
     m_store->AddEmployee(employee);

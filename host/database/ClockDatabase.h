@@ -92,9 +92,9 @@ class PLATFORM_API ClockDatabase {
     };
     // Sends the waiting punches in the order they were kept, until the server cannot be reached.
     QueueReport SendQueued();
-    // The punches waiting in the queue, oldest first.
+    // The punches waiting in the queue, oldest first: what the clock knows of its employees'
+    // latest punches while the server is away.
     std::vector<PunchWrite> Queued() const;
-    size_t QueuedCount() const;
 
     void AddEmployee(const Employee& employee);
     // Keeps a manager's PIN as a slow salted hash. Raises "Invalid procedure call" (5) when the
