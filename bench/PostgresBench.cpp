@@ -91,7 +91,7 @@ std::string clock_database(int64_t rows) {
 // The query text the step builds for a card at a moment, with an 18-hour window.
 std::string step_lookup(int card, int second) {
     const auto bound = [](double moment) {
-        const auto parts = platform::split(platform::Date{moment});
+        const auto parts = platform::split_rounded(platform::Date{moment});
         char text[64];
         std::snprintf(text, sizeof text, "%d/%d/%d %d:%02d:%02d", parts.month, parts.day,
                       parts.year, parts.hour, parts.minute, parts.second);

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Variant.h"
-#include "step/clsStep.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 
@@ -46,13 +46,13 @@ EntryKeypad::Submission Currency::Submit() {
     for (char digit : Entry())
         cents = cents * 10 + (digit - '0');
     if (cents == 0)
-        return Submission::refused(kInvalidDollarAmount);
+        return Submission::Refused(kInvalidDollarAmount);
 
     // Through the money type, so that the amount is exact to the cent.
     const platform::Currency money{(IsNegative() ? -cents : cents) * kTenThousandthsPerCent};
     Step().SetAmount(platform::Variant(money).to_double());
     SendAlignment(0);
-    return Submission::accepted();
+    return Submission::Accepted();
 }
 
 }  // namespace stampkind

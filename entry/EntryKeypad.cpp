@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "framework/Factories.h"
+#include "framework/IStep.h"
+#include "framework/KeyCodes.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
-#include "step/clsStep.h"
+#include "platform/TextScan.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 
@@ -17,12 +19,7 @@ constexpr int kButtonWidth = 855;
 constexpr int kButtonHeight = 735;
 constexpr uint32_t kErrorPauseMs = 2000;
 
-constexpr int16_t kBackspace = 8;
-constexpr int16_t kBackspaceAlt = 20;
-constexpr int16_t kEnter = 13;
-constexpr int16_t kSlash = '/';
-constexpr int16_t kMinus = '-';
-constexpr int16_t kPlus = '+';
+using namespace framework::keys;
 
 // One button of the value keypads. `index` is the digit of a cmdButton, -1 for the extra button.
 // The two tab columns are the usual order (9..0 then the extra button) and the order of a keypad
@@ -61,17 +58,10 @@ struct ExtraButtonLook {
     platform::FontSpec font;
 };
 
-ExtraButtonLook extra_button_look(ExtraButton extra) {
+ExtraButtonLook LookOf(ExtraButton extra) {
     if (extra == ExtraButton::AmPm)
         return {"cmdAmPm", "AM&/PM", {"Arial", 9.75, true}};
     return {"cmdPlusMinus", "+ &/ -", {"Arial", 12.0, true}};
-}
-
-std::string lower(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
 }
 
 }  // namespace
@@ -80,7 +70,7 @@ EntryKeypad::EntryKeypad(const EntryStyle& style)
     : platform::UserControl(kWidth, kHeight),
       platform::EventSource({{"Click", 1}, {"Finished", 2}}),
       m_style(style) {
-    const ExtraButtonLook extra = extra_button_look(style.extra);
+    const ExtraButtonLook extra = LookOf(style.extra);
     for (const EntryButton& row : kEntryButtons) {
         const bool is_digit = row.index >= 0;
         platform::ControlSpec control_row{
@@ -112,7 +102,7 @@ void EntryKeypad::ReceiveMessage(const std::shared_ptr<framework::IMessage>& mes
     if (!message)
         platform::raise(platform::err::kObjectVariableNotSet);
     for (const framework::MessageEntry& entry : message->Entries()) {
-        if (lower(entry.Name) == "button color") {
+        if (platform::text::iequals(entry.Name, "button color")) {
             m_button_color = entry.Value.to_int32();
             ApplyButtonColor();
         }
@@ -156,7 +146,7 @@ void EntryKeypad::ProcessKeyPress(int16_t key_ascii) {
 
 void EntryKeypad::Attach(const std::shared_ptr<framework::IStep>& step,
                          const std::shared_ptr<framework::IDisplay>& display) {
-    m_step = platform::query_or_raise<clsStep>(step);
+    m_step = platform::query_or_raise<IEnteredValues>(step);
     m_display = display;
 }
 
@@ -179,7 +169,7 @@ std::optional<int16_t> EntryKeypad::CursorPosition() const {
     return static_cast<int16_t>(length + length / 2);
 }
 
-clsStep& EntryKeypad::Step() const {
+IEnteredValues& EntryKeypad::Step() const {
     if (!m_step)
         platform::raise(platform::err::kObjectVariableNotSet);
     return *m_step;

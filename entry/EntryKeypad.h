@@ -13,7 +13,7 @@
 
 namespace stampkind {
 
-class clsStep;
+class IEnteredValues;
 
 // The extra button beside "0": AM/PM on the date-time keypads, a sign on the amount keypads.
 enum class ExtraButton { AmPm, PlusMinus };
@@ -60,7 +60,8 @@ class EntryKeypad : public platform::UserControl,
     void ReceiveMessage(const std::shared_ptr<framework::IMessage>& message) override;
     // Edits or submits the entry; does nothing while the keypad is hidden in its container.
     void ProcessKeyPress(int16_t key_ascii) override;
-    // Keeps the step, which must be a clsStep ("Type mismatch" otherwise), and the display.
+    // Keeps the step, which must be this library's step ("Type mismatch" otherwise), and the
+    // display.
     void Attach(const std::shared_ptr<framework::IStep>& step,
                 const std::shared_ptr<framework::IDisplay>& display) override;
     framework::VBool Finalize() override { return framework::VBool::False; }
@@ -82,9 +83,9 @@ class EntryKeypad : public platform::UserControl,
         Kind kind;
         std::string_view message;
 
-        static Submission accepted() { return {Kind::Accepted, {}}; }
-        static Submission refused(std::string_view message) { return {Kind::Refused, message}; }
-        static Submission kept() { return {Kind::Kept, {}}; }
+        static Submission Accepted() { return {Kind::Accepted, {}}; }
+        static Submission Refused(std::string_view message) { return {Kind::Refused, message}; }
+        static Submission Kept() { return {Kind::Kept, {}}; }
     };
 
     explicit EntryKeypad(const EntryStyle& style);
@@ -100,7 +101,7 @@ class EntryKeypad : public platform::UserControl,
     bool Flag() const { return m_flag; }
     void SetEntry(std::string digits) { m_entry = std::move(digits); }
     // The attached step and display; "Object variable not set" (91) before Attach.
-    clsStep& Step() const;
+    IEnteredValues& Step() const;
     framework::IDisplay& Display() const;
     // Sends "userinput alignment" with the value to the display.
     void SendAlignment(int32_t alignment) const;
@@ -112,7 +113,7 @@ class EntryKeypad : public platform::UserControl,
     void ApplyButtonColor();
 
     EntryStyle m_style;
-    std::shared_ptr<clsStep> m_step;
+    std::shared_ptr<IEnteredValues> m_step;
     std::shared_ptr<framework::IDisplay> m_display;
     std::string m_entry;
     bool m_flag = false;

@@ -1,9 +1,9 @@
 #include "entry/Hours.h"
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
-#include "step/clsStep.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 
@@ -39,7 +39,7 @@ std::string Hours::FormatHours(std::string_view digits, bool is_negative) {
 
 EntryKeypad::Submission Hours::Submit() {
     if (Entry().size() != kMaxDigits)
-        return Submission::refused(kInvalidTimeAmount);
+        return Submission::Refused(kInvalidTimeAmount);
 
     // The digits read as a time of day ("0830" as "8:30"): the date test refuses hours past 23
     // and minutes past 59.
@@ -47,14 +47,14 @@ EntryKeypad::Submission Hours::Submit() {
     const auto time = platform::parse_date(platform::format_number(whole, "0:00"),
                                            platform::services().Regional());
     if (!time)
-        return Submission::refused(kInvalidTimeAmount);
+        return Submission::Refused(kInvalidTimeAmount);
 
-    const platform::DateParts parts = platform::split(*time);
+    const platform::DateParts parts = platform::split_rounded(*time);
     const double fraction =
         platform::leading_number(platform::format_number(parts.minute / 60.0, ".000"));
     const double amount = parts.hour + fraction;
     Step().SetAmount(IsNegative() ? -amount : amount);
-    return Submission::accepted();
+    return Submission::Accepted();
 }
 
 std::optional<int16_t> Hours::CursorPosition() const {

@@ -1,9 +1,9 @@
 #include "entry/TimeIn.h"
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
-#include "step/clsStep.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 
@@ -19,21 +19,21 @@ DateTimeEntry::Submission TimeIn::Submit() {
 
     if (Entry().empty()) {
         Step().SetDateTimeIn(services.Now());
-        return Submission::accepted();
+        return Submission::Accepted();
     }
     if (Entry().size() == 6) {
         // A date alone means the start of that day; a date that does not exist is only redrawn.
         const auto day = platform::parse_date(DatePart(text), services.Regional());
         if (!day)
-            return Submission::kept();
+            return Submission::Kept();
         Step().SetDateTimeIn(*day);
-        return Submission::accepted();
+        return Submission::Accepted();
     }
     const auto moment = platform::parse_date(text, services.Regional());
     if (!moment)
-        return Submission::refused(kInvalidDateOrTime);
+        return Submission::Refused(kInvalidDateOrTime);
     Step().SetDateTimeIn(*moment);
-    return Submission::accepted();
+    return Submission::Accepted();
 }
 
 }  // namespace stampkind

@@ -13,7 +13,8 @@
 // The host objects as the component sees them. Each interface lists its operations in the
 // declaration (slot) order of the host's framework library; callers reach them by position.
 // Objects are held by shared pointers; an object handed in stays the host's. Every operation
-// may raise a platform error (platform::RaisedError), which travels to the caller.
+// may raise a platform error (platform::RaisedError), which travels to the caller. The
+// component calls them on the apartment's thread, inside the host's own call into it.
 namespace framework {
 
 using platform::ObjectRef;

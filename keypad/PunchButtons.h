@@ -4,16 +4,18 @@
 #include <cstddef>
 #include <string_view>
 
+#include "step/PunchCodes.h"
+
 namespace stampkind {
 
-// One punch-type button of the punch-type keypad. Its caption is the word, a carriage return and
-// the key character; its Tag is the punch code. `page` is the page whose mask shows it (-1: no
-// page), `allowed` the 1-based position of the character of the step's "AllowedStampkinds"
-// setting that enables it (0: always enabled). Positions are in twips.
+// One punch-type button of the punch-type keypad. Its caption is the punch code's word (see
+// step/PunchCodes.h), a carriage return and the key character; its Tag is the punch code. `page` is
+// the page whose mask shows it (-1: no page), `allowed` the 1-based position of the character of
+// the step's "AllowedStampkinds" setting that enables it (0: always enabled). Positions are in
+// twips.
 struct PunchButton {
-    std::string_view word;
-    char key;
     std::string_view tag;
+    char key;
     int page;
     int left;
     int top;
@@ -30,25 +32,25 @@ inline constexpr int kLastManagerIndex = 17;
 // The punch-type buttons, cmdStampkind(0) to cmdStampkind(18): two columns (Left 120, 1560) and
 // five rows (Top 120, 840, 1560, 2280, 3000).
 inline constexpr std::array<PunchButton, 19> kPunchButtons{{
-    {"IN", '1', "I", 0, 120, 120, kAlwaysEnabled},
-    {"OUT", '2', "O", 0, 1560, 120, kAlwaysEnabled},
-    {"LUNCH LEAVE", '3', "LO", 0, 120, 840, kAlwaysEnabled},
-    {"LUNCH RETURN", '4', "LI", 0, 1560, 840, kAlwaysEnabled},
-    {"BREAK LEAVE", '5', "BO", 0, 120, 1560, kAlwaysEnabled},
-    {"BREAK RETURN", '6', "BI", 0, 1560, 1560, kAlwaysEnabled},
-    {"SWITCH", '7', "SW", 0, 120, 2280, kAlwaysEnabled},
-    {"SWIPE", '8', "GLP", kNoPage, 1560, 2280, kAlwaysEnabled},
-    {"ADVANCE", '1', "A", 1, 120, 120, 1},
-    {"HOLIDAY", '2', "H", 1, 1560, 120, 2},
-    {"SICK", '3', "S", 1, 120, 840, 3},
-    {"VACATION", '4', "V", 1, 1560, 840, 4},
-    {"PERSONAL", '5', "P", 1, 120, 1560, 5},
-    {"BONUS", '6', "B", 1, 1560, 1560, 6},
-    {"OTHER", '7', "X", 1, 120, 2280, 7},
-    {"FUNERAL", '8', "FL", 1, 1560, 2280, 8},
-    {"JURY DUTY", '1', "JD", 2, 120, 120, 9},
-    {"COMPLETE", '2', "C", 2, 1560, 120, 10},
-    {"STATUS", '0', "Status", 0, 1560, 3000, kAlwaysEnabled},
+    {"I", '1', 0, 120, 120, kAlwaysEnabled},
+    {"O", '2', 0, 1560, 120, kAlwaysEnabled},
+    {"LO", '3', 0, 120, 840, kAlwaysEnabled},
+    {"LI", '4', 0, 1560, 840, kAlwaysEnabled},
+    {"BO", '5', 0, 120, 1560, kAlwaysEnabled},
+    {"BI", '6', 0, 1560, 1560, kAlwaysEnabled},
+    {"SW", '7', 0, 120, 2280, kAlwaysEnabled},
+    {"GLP", '8', kNoPage, 1560, 2280, kAlwaysEnabled},
+    {"A", '1', 1, 120, 120, 1},
+    {"H", '2', 1, 1560, 120, 2},
+    {"S", '3', 1, 120, 840, 3},
+    {"V", '4', 1, 1560, 840, 4},
+    {"P", '5', 1, 120, 1560, 5},
+    {"B", '6', 1, 1560, 1560, 6},
+    {"X", '7', 1, 120, 2280, 7},
+    {"FL", '8', 1, 1560, 2280, 8},
+    {"JD", '1', 2, 120, 120, 9},
+    {"C", '2', 2, 1560, 120, 10},
+    {"Status", '0', 0, 1560, 3000, kAlwaysEnabled},
 }};
 
 // The page masks: character k (from 1) shows or hides cmdStampkind(k - 1). Page 3 is the blank
@@ -62,8 +64,19 @@ inline constexpr std::array<std::string_view, 4> kLayoutMasks{
     "0000000000000000000",
 };
 
+// Every button's code has a word.
+constexpr bool ButtonsHaveWords() {
+    for (const PunchButton& button : kPunchButtons) {
+        const PunchCode* code = FindPunchCode(button.tag);
+        if (!code || code->word.empty())
+            return false;
+    }
+    return true;
+}
+static_assert(ButtonsHaveWords());
+
 // The masks say the same as the page column of the button table.
-constexpr bool masks_match_button_pages() {
+constexpr bool MasksMatchButtonPages() {
     for (std::size_t page = 0; page < kLayoutMasks.size(); ++page) {
         if (kLayoutMasks[page].size() != kPunchButtons.size())
             return false;
@@ -75,7 +88,7 @@ constexpr bool masks_match_button_pages() {
     }
     return true;
 }
-static_assert(masks_match_button_pages());
+static_assert(MasksMatchButtonPages());
 
 // How a digit key picks a button on a page: keys `first` to `last` choose the index key - offset.
 struct DigitRule {

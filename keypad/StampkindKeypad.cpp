@@ -1,18 +1,21 @@
 #include "keypad/StampkindKeypad.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
+#include "common/LiveObjects.h"
 #include "entry/Currency.h"
 #include "entry/Hours.h"
 #include "entry/TimeIn.h"
 #include "entry/TimeOut.h"
 #include "framework/Factories.h"
+#include "framework/IStep.h"
+#include "framework/KeyCodes.h"
 #include "keypad/PunchButtons.h"
-#include "library/LiveObjects.h"
 #include "platform/Error.h"
-#include "step/clsStep.h"
+#include "platform/TextScan.h"
+#include "step/IEnteredValues.h"
+#include "step/StepSettings.h"
 
 namespace stampkind {
 
@@ -21,9 +24,7 @@ namespace {
 constexpr int kButtonWidth = 1215;
 constexpr int kButtonHeight = 615;
 
-constexpr int16_t kEnter = 13;
-constexpr int16_t kPlus = '+';
-constexpr int16_t kMinus = '-';
+using namespace framework::keys;
 
 const platform::FontSpec kPunchFont{"MS Sans Serif", 8.25, true};
 const platform::FontSpec kSkipFont{"Arial", 9.75, true};
@@ -41,65 +42,10 @@ constexpr EmbeddedKeypad kTimeOut1{"TimeOut1", 0, 0, 3015, 3735};
 constexpr EmbeddedKeypad kHours1{"Hours1", 0, 0, 3015, 3735};
 constexpr EmbeddedKeypad kCurrency1{"Currency1", 0, 0, 3015, 3735};
 
-enum class Done { None, TimeIn, SecondValue };
-
-// What the Enter that confirms a punch type in manager mode does: the keypad it shows (and makes
-// active), the keypad it hides and the value the type does not need. Codes are separated by
-// blanks and compared exactly. A code on no row (STATUS) finishes at once.
-struct ConfirmRow {
-    std::string_view codes;
-    ValuePad show;
-    ValuePad hide;
-    Done done;
-};
-
-// What each later Enter does once the date-time in is accepted: the keypad of the second value,
-// brought up once, or the out moment taken from the in moment (a switch).
-struct SecondValueRow {
-    std::string_view codes;
-    ValuePad keypad;
-    bool out_equals_in;
-};
-
-constexpr std::array<ConfirmRow, 4> kConfirmRows{{
-    {"H V S P FL JD A X B", ValuePad::TimeIn, ValuePad::None, Done::None},
-    {"C", ValuePad::TimeIn, ValuePad::TimeOut, Done::None},
-    {"I LI BI SW", ValuePad::TimeIn, ValuePad::TimeOut, Done::SecondValue},
-    {"O LO BO", ValuePad::TimeOut, ValuePad::TimeIn, Done::TimeIn},
-}};
-
-constexpr std::array<SecondValueRow, 4> kSecondValueRows{{
-    {"C", ValuePad::TimeOut, false},
-    {"H S V P JD FL B", ValuePad::Hours, false},
-    {"A X", ValuePad::Currency, false},
-    {"SW", ValuePad::None, true},
-}};
-
-bool lists_code(std::string_view codes, std::string_view code) {
-    while (!codes.empty()) {
-        const auto blank = codes.find(' ');
-        if (codes.substr(0, blank) == code)
-            return true;
-        if (blank == std::string_view::npos)
-            break;
-        codes.remove_prefix(blank + 1);
-    }
-    return false;
-}
-
-template <class Row, std::size_t N>
-const Row* find_row(const std::array<Row, N>& rows, std::string_view code) {
-    for (const Row& row : rows) {
-        if (lists_code(row.codes, code))
-            return &row;
-    }
-    return nullptr;
-}
-
 // A character of a mask or of the allowed types as a boolean, converted as the platform converts
 // text: "1" true, "0" false, another number true unless zero; a missing or non-numeric character
 // raises "Type mismatch".
-bool flag_at(std::string_view text, std::size_t position) {
+bool FlagAt(std::string_view text, std::size_t position) {
     if (position < text.size()) {
         if (text[position] == '1')
             return true;
@@ -111,14 +57,7 @@ bool flag_at(std::string_view text, std::size_t position) {
     return platform::Variant(character).to_bool();
 }
 
-std::string lower(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
-
-std::optional<int> index_for_digit(int page, int16_t key) {
+std::optional<int> IndexForDigit(int page, int16_t key) {
     for (const DigitRule& rule : kDigitRules) {
         if (rule.page == page && key >= rule.first && key <= rule.last)
             return key - rule.offset;
@@ -141,7 +80,7 @@ StampkindKeypad::StampkindKeypad()
 
     for (std::size_t i = 0; i < kPunchButtons.size(); ++i) {
         const PunchButton& row = kPunchButtons[i];
-        const std::string caption = std::string(row.word) + '\r' + row.key;
+        const std::string caption = PunchWord(row.tag) + '\r' + row.key;
         platform::Control& button = AddControl({
             .kind = platform::ControlKind::CommandButton,
             .name = "cmdStampkind",
@@ -219,11 +158,10 @@ void StampkindKeypad::ReceiveMessage(const std::shared_ptr<framework::IMessage>&
     if (!message)
         platform::raise(platform::err::kObjectVariableNotSet);
     for (const framework::MessageEntry& entry : message->Entries()) {
-        const std::string name = lower(entry.Name);
-        if (name == "manager mode") {
+        if (platform::text::iequals(entry.Name, "manager mode")) {
             m_manager_mode = entry.Value.to_bool();
             UpdateManagerButtons();
-        } else if (name == "button color") {
+        } else if (platform::text::iequals(entry.Name, "button color")) {
             m_button_color = entry.Value.to_int32();
             ApplyButtonColor();
         }
@@ -236,13 +174,13 @@ void StampkindKeypad::ProcessKeyPress(int16_t key_ascii) {
         return;
     }
     if (m_entry_stage) {
-        // A STATUS punch in manager mode finishes without a value keypad: nothing takes the key.
-        if (m_active_keypad)
-            m_active_keypad->ProcessKeyPress(key_ascii);
+        // Every key goes to the value keypad on show. After a manager confirmed STATUS there is
+        // none, and the key raises 91 to the host like any other failed call.
+        Active().ProcessKeyPress(key_ascii);
         return;
     }
     if (key_ascii >= '0' && key_ascii <= '9') {
-        if (const auto index = index_for_digit(m_page, key_ascii)) {
+        if (const auto index = IndexForDigit(m_page, key_ascii)) {
             m_punch_buttons[static_cast<std::size_t>(*index)]->FireClick();
         }
     } else if (key_ascii == kPlus && m_manager_mode) {
@@ -254,14 +192,12 @@ void StampkindKeypad::ProcessKeyPress(int16_t key_ascii) {
 
 void StampkindKeypad::Attach(const std::shared_ptr<framework::IStep>& step,
                              const std::shared_ptr<framework::IDisplay>& display) {
-    auto own_step = platform::query_or_raise<clsStep>(step);
-    m_step = own_step;
-    m_has_statistics_step = own_step->HasStatisticsStep();
+    // The new step is kept before its kind is checked, as the host's contract has it: a step of
+    // another kind stays attached and the keypad then refuses to use it.
+    m_step = step;
+    m_has_statistics_step = Values().HasStatisticsStep();
     m_display = display;
-    const auto settings = own_step->Properties();
-    if (!settings)
-        platform::raise(platform::err::kObjectVariableNotSet);
-    m_allowed_types = settings->Item(platform::Variant("AllowedStampkinds"))->Value().to_text();
+    m_allowed_types = SettingsView(Step().Properties()).AllowedStampkinds();
 }
 
 void StampkindKeypad::Reset() {
@@ -291,7 +227,7 @@ void StampkindKeypad::ShowPage(int page) {
     const std::string& mask = m_layout_masks[static_cast<std::size_t>(page)];
     for (std::size_t i = 0; i < mask.size(); ++i) {
         platform::Control& button = *m_punch_buttons[i];
-        button.SetVisible(flag_at(mask, i));
+        button.SetVisible(FlagAt(mask, i));
         if (static_cast<int>(i) == kStatusIndex) {
             // STATUS is offered only with a statistics step. While the keypad is off screen it
             // stays visible, so that it is on show whenever the keypad appears on page 0.
@@ -304,14 +240,14 @@ void StampkindKeypad::ShowPage(int page) {
         if (static_cast<int>(i) >= kFirstManagerIndex && static_cast<int>(i) <= kLastManagerIndex) {
             // Enabled states follow the allowed types on every page, hidden buttons included.
             const auto allowed = static_cast<std::size_t>(kPunchButtons[i].allowed - 1);
-            button.SetEnabled(flag_at(m_allowed_types, allowed));
+            button.SetEnabled(FlagAt(m_allowed_types, allowed));
         }
     }
 }
 
 bool StampkindKeypad::IsOnPage(int index) const {
-    return flag_at(m_layout_masks[static_cast<std::size_t>(m_page)],
-                   static_cast<std::size_t>(index));
+    return FlagAt(m_layout_masks[static_cast<std::size_t>(m_page)],
+                  static_cast<std::size_t>(index));
 }
 
 void StampkindKeypad::UpdateManagerButtons() {
@@ -383,48 +319,53 @@ void StampkindKeypad::BeginValueEntry(const std::shared_ptr<framework::IMessage>
     m_skip->SetVisible(false);
     m_entry_stage = true;
 
-    const ConfirmRow* row = find_row(kConfirmRows, m_value);
-    if (!row) {
+    // The confirming Enter shows the type's first keypad. A type that starts with the date-time
+    // out has its date-time in done; one with no second value has that done; the keypad not
+    // needed is hidden. A type without a first keypad (STATUS) finishes here.
+    const PunchCode* code = FindPunchCode(m_value);
+    if (!code || code->first_pad == ValuePad::None) {
         RaiseEvent("Finished");
         return;
     }
-    ShowKeypad(row->show, true);
-    ShowKeypad(row->hide, false);
-    if (row->done == Done::TimeIn)
+    ShowKeypad(code->first_pad, true);
+    if (code->first_pad == ValuePad::TimeOut) {
+        ShowKeypad(ValuePad::TimeIn, false);
         m_time_in_done = true;
-    if (row->done == Done::SecondValue)
-        m_second_value_done = true;
-    m_active_keypad = Keypad(row->show);
+    } else if (code->second_pad == ValuePad::None || code->second_pad == ValuePad::TimeOut) {
+        ShowKeypad(ValuePad::TimeOut, false);
+        if (code->second_pad == ValuePad::None)
+            m_second_value_done = true;
+    }
+    m_active_keypad = Keypad(code->first_pad);
     Activate(colors);
 }
 
 void StampkindKeypad::ContinueValueEntry(const std::shared_ptr<framework::IMessage>& colors) {
     // The value keypad raises Finished inside this call when it accepts its entry.
-    if (m_active_keypad)
-        m_active_keypad->ProcessKeyPress(kEnter);
+    Active().ProcessKeyPress(kEnter);
     if (m_time_in_done) {
         ShowKeypad(ValuePad::TimeIn, false);
-        if (const SecondValueRow* row = find_row(kSecondValueRows, m_value)) {
-            const ValuePad second = row->keypad;
+        if (const PunchCode* code = FindPunchCode(m_value)) {
+            const ValuePad second = code->second_pad;
             if (second != ValuePad::None && !Keypad(second)->Extender().Visible()) {
                 ShowKeypad(second, true);
                 m_active_keypad = Keypad(second);
             }
-            if (row->out_equals_in)
-                Step().SetDateTimeOut(Step().DateTimeIn());
+            if (code->out_equals_in)
+                Values().SetDateTimeOut(Values().DateTimeIn());
         }
         // Attached and reset again even when unchanged: a refused or accepted entry is cleared.
-        if (m_active_keypad)
-            Activate(colors);
+        Activate(colors);
     }
     if (m_time_in_done && m_second_value_done)
         RaiseEvent("Finished");
 }
 
 void StampkindKeypad::Activate(const std::shared_ptr<framework::IMessage>& colors) {
-    m_active_keypad->Attach(m_step, m_display);
-    m_active_keypad->ReceiveMessage(colors);
-    m_active_keypad->Reset();
+    EntryKeypad& active = Active();
+    active.Attach(m_step, m_display);
+    active.ReceiveMessage(colors);
+    active.Reset();
 }
 
 std::shared_ptr<framework::IMessage> StampkindKeypad::ButtonColorMessage() const {
@@ -454,10 +395,20 @@ void StampkindKeypad::ShowKeypad(ValuePad pad, bool visible) {
         keypad->Extender().SetVisible(visible);
 }
 
-clsStep& StampkindKeypad::Step() const {
+framework::IStep& StampkindKeypad::Step() const {
     if (!m_step)
         platform::raise(platform::err::kObjectVariableNotSet);
     return *m_step;
+}
+
+IEnteredValues& StampkindKeypad::Values() const {
+    return *platform::query_or_raise<IEnteredValues>(m_step);
+}
+
+EntryKeypad& StampkindKeypad::Active() const {
+    if (!m_active_keypad)
+        platform::raise(platform::err::kObjectVariableNotSet);
+    return *m_active_keypad;
 }
 
 framework::IDisplay& StampkindKeypad::Display() const {

@@ -9,18 +9,16 @@
 #include "framework/IKeypadControl.h"
 #include "platform/Controls.h"
 #include "platform/Events.h"
+#include "step/PunchCodes.h"
 
 namespace stampkind {
 
-class clsStep;
+class IEnteredValues;
 class EntryKeypad;
 class TimeIn;
 class TimeOut;
 class Hours;
 class Currency;
-
-// The four value keypads embedded in the punch-type keypad, by the value they collect.
-enum class ValuePad { None, TimeIn, TimeOut, Hours, Currency };
 
 // The keypad of the "Punch Entry" step: nineteen punch-type buttons on three pages, More Punches
 // and Skip for a manager, and four embedded value keypads (TimeIn1, TimeOut1, Hours1,
@@ -89,11 +87,17 @@ class StampkindKeypad final : public platform::UserControl,
     std::shared_ptr<EntryKeypad> Keypad(ValuePad pad) const;
     void ShowKeypad(ValuePad pad, bool visible);
 
-    clsStep& Step() const;
+    // The attached step, and its entered values; "Object variable not set" (91) before Attach,
+    // "Type mismatch" (13) after an Attach of a step of another kind.
+    framework::IStep& Step() const;
+    IEnteredValues& Values() const;
     framework::IDisplay& Display() const;
+    // The value keypad on show; "Object variable not set" (91) when there is none (after a
+    // manager confirmed STATUS).
+    EntryKeypad& Active() const;
 
     // Fields in the order the keypad's behaviour names them.
-    std::shared_ptr<clsStep> m_step;
+    std::shared_ptr<framework::IStep> m_step;
     std::shared_ptr<framework::IDisplay> m_display;
     std::string m_value;
     bool m_manager_mode = false;

@@ -9,7 +9,7 @@
 namespace stampkind {
 
 // One creatable class of the library: its name, class id, what the registry records of it, and
-// how an object of it is made. `create` makes the object with MakeCounted (library/LiveObjects.h)
+// how an object of it is made. `create` makes the object with MakeCounted (common/LiveObjects.h)
 // so that the library is not unloaded while the object lives.
 struct ComponentClass {
     std::string_view name;      // "clsStep": the programmatic identifier is "Stampkind." + name

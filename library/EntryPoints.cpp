@@ -10,12 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/LiveObjects.h"
 #include "library/ClassTable.h"
-#include "library/LiveObjects.h"
 #include "platform/ClassFactory.h"
 #include "platform/Error.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
+#include "platform/TextScan.h"
 
 namespace stampkind {
 
@@ -29,12 +30,6 @@ std::string ProgId(const ComponentClass& entry) {
     return std::string(kProject) + "." + std::string(entry.name);
 }
 
-// Class ids and programmatic identifiers are matched without regard to case.
-bool SameId(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return std::ranges::equal(a, b, [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // The class factory of one class of the table; it lives as long as the library.
 class TableFactory final : public platform::ClassFactory {
   public:
@@ -43,7 +38,7 @@ class TableFactory final : public platform::ClassFactory {
     std::shared_ptr<platform::Object> CreateInstance() override { return m_entry->create(); }
     void LockServer(bool lock) override { lock ? LiveObjects::Lock() : LiveObjects::Unlock(); }
 
-    const ComponentClass& entry() const { return *m_entry; }
+    const ComponentClass& Entry() const { return *m_entry; }
 
   private:
     const ComponentClass* m_entry;
@@ -111,8 +106,9 @@ int32_t GetClassObject(const char* class_id, platform::ClassFactory** factory) {
         return platform::hr::kInvalidArgument;
     *factory = nullptr;
     for (auto& candidate : Factories()) {
-        const ComponentClass& entry = candidate.entry();
-        if (SameId(class_id, entry.class_id) || SameId(class_id, ProgId(entry))) {
+        const ComponentClass& entry = candidate.Entry();
+        if (platform::text::iequals(class_id, entry.class_id) ||
+            platform::text::iequals(class_id, ProgId(entry))) {
             *factory = &candidate;
             return platform::hr::kOk;
         }

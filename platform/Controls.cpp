@@ -7,20 +7,13 @@
 #include <utility>
 
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 
 namespace platform {
 
 namespace {
 
 constexpr int32_t kInvalidPropertyValue = 380;
-
-bool same_name(std::string_view a, std::string_view b) {
-    auto lower = [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 }  // namespace
 
@@ -161,7 +154,7 @@ UserControl::~UserControl() = default;
 
 std::shared_ptr<Control> UserControl::Find(std::string_view name, int index) const {
     for (const auto& control : m_controls) {
-        if (control->Index() == index && same_name(control->Name(), name))
+        if (control->Index() == index && platform::text::iequals(control->Name(), name))
             return control;
     }
     return nullptr;

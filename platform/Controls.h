@@ -108,12 +108,6 @@ class PLATFORM_API Control : public virtual Object {
 class PLATFORM_API CommandButton final : public Control {
   public:
     using Control::Control;
-    // The graphical style, which shows a BackColor set at run time.
-    bool Graphical() const { return m_graphical; }
-    void SetGraphical(bool graphical) { m_graphical = graphical; }
-
-  private:
-    bool m_graphical = true;
 };
 
 // A list box; with multiple selection each click toggles one item.

@@ -262,7 +262,7 @@ bool looks_like_year(const DateNumber& number) {
 
 // Day and month without a year are read in the current year of the platform clock.
 int current_year() {
-    return split(services().Now()).year;
+    return split_rounded(services().Now()).year;
 }
 
 struct Ymd {
@@ -444,7 +444,7 @@ std::optional<Date> parse_date(std::string_view text, const RegionalSettings& se
 }
 
 std::string date_to_text(Date value, const RegionalSettings& settings) {
-    const DateParts p = split(value);
+    const DateParts p = split_rounded(value);
     std::string date_text;
     const char sep = settings.date_separator;
     const std::string day =
@@ -483,7 +483,7 @@ std::string date_to_text(Date value, const RegionalSettings& settings) {
 }
 
 std::string format_date(Date value, std::string_view format) {
-    const DateParts p = split(value);
+    const DateParts p = split_rounded(value);
     // A twelve-hour clock when the format carries a designator.
     bool twelve = false;
     for (size_t i = 0; i < format.size(); ++i) {

@@ -49,14 +49,16 @@ void civil_from_serial(int64_t serial, int& year, int& month, int& day) {
     year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
 }
 
-// A date value as a whole day and the seconds of its time of day, rounded to the second. The
-// time of a negative value counts forward from midnight of its (truncated) day.
+// A date value as a whole day and the seconds of its time of day. The time of a negative value
+// counts forward from midnight of its (truncated) day.
 struct DaySeconds {
     int64_t day;
     int64_t seconds;
 };
 
-DaySeconds to_day_seconds(Date value) {
+enum class SubSecond { Round, Cut };
+
+DaySeconds to_day_seconds(Date value, SubSecond rule = SubSecond::Round) {
     // Values far outside the date type (or not numbers at all) are held to a bound that keeps
     // the calendar arithmetic defined; they are no dates, and their parts mean nothing.
     constexpr double kBound = 1e9;
@@ -69,7 +71,12 @@ DaySeconds to_day_seconds(Date value) {
     const double whole = std::trunc(value.days);
     const double fraction = std::fabs(value.days - whole);
     auto day = static_cast<int64_t>(whole);
-    auto seconds = static_cast<int64_t>(std::llround(fraction * kSecondsPerDay));
+    int64_t seconds = 0;
+    if (rule == SubSecond::Round) {
+        seconds = std::llround(fraction * kSecondsPerDay);
+    } else {
+        seconds = std::llround(fraction * kSecondsPerDay * 1000.0) / 1000;
+    }
     if (seconds >= kSecondsPerDay) {
         seconds -= kSecondsPerDay;
         ++day;
@@ -81,6 +88,15 @@ Date from_day_seconds(int64_t day, int64_t seconds) {
     const double fraction = static_cast<double>(seconds) / kSecondsPerDay;
     const auto whole = static_cast<double>(day);
     return Date{day < 0 ? whole - fraction : whole + fraction};
+}
+
+DateParts parts_of(DaySeconds ds) {
+    DateParts parts;
+    civil_from_serial(ds.day, parts.year, parts.month, parts.day);
+    parts.hour = static_cast<int>(ds.seconds / 3600);
+    parts.minute = static_cast<int>(ds.seconds / 60 % 60);
+    parts.second = static_cast<int>(ds.seconds % 60);
+    return parts;
 }
 
 constexpr int64_t kMinDay = -657434;  // 100-01-01
@@ -116,22 +132,28 @@ std::optional<Date> make_date_time(const DateParts& parts) {
     return from_day_seconds(static_cast<int64_t>(day->days), to_day_seconds(*time).seconds);
 }
 
-DateParts split(Date value) {
-    const DaySeconds ds = to_day_seconds(value);
-    DateParts parts;
-    civil_from_serial(ds.day, parts.year, parts.month, parts.day);
-    parts.hour = static_cast<int>(ds.seconds / 3600);
-    parts.minute = static_cast<int>(ds.seconds / 60 % 60);
-    parts.second = static_cast<int>(ds.seconds % 60);
-    return parts;
-}
-
 bool in_range(Date value) {
     if (!std::isfinite(value.days)) {
         return false;
     }
     const double whole = std::trunc(value.days);
     return whole >= static_cast<double>(kMinDay) && whole <= static_cast<double>(kMaxDay);
+}
+
+DateParts split_rounded(Date value) {
+    return parts_of(to_day_seconds(value, SubSecond::Round));
+}
+
+DateParts split_cut(Date value) {
+    return parts_of(to_day_seconds(value, SubSecond::Cut));
+}
+
+Date whole_minute(Date value) {
+    if (!in_range(value)) {
+        return value;
+    }
+    const DaySeconds ds = to_day_seconds(value, SubSecond::Cut);
+    return from_day_seconds(ds.day, ds.seconds - ds.seconds % 60);
 }
 
 Date date_part(Date value) {

@@ -17,7 +17,7 @@ struct Date {
     friend constexpr auto operator<=>(Date, Date) = default;
 };
 
-// A date taken apart, rounded to the second.
+// A date taken apart into its calendar day and its time of day to the second.
 struct DateParts {
     int year = 1899;
     int month = 12;
@@ -45,8 +45,15 @@ PLATFORM_API std::optional<Date> make_time(int hour, int minute, int second);
 // A day and a time of day together; nothing when either is invalid.
 PLATFORM_API std::optional<Date> make_date_time(const DateParts& parts);
 
-// The parts of a date, rounded to the whole second.
-PLATFORM_API DateParts split(Date value);
+// The parts of a date as the platform's conversions of a date to text read them: the fraction
+// of a second rounded to the nearest second, so 23:59:59.7 reads as midnight of the next day.
+PLATFORM_API DateParts split_rounded(Date value);
+// The parts of a moment with the fraction of a second dropped, not rounded, so 23:59:59.7 stays
+// on its day at 23:59:59. The moment is first read to the millisecond, the finest the clock gives,
+// so that a whole second held slightly below itself in the double is not cut to the one before.
+PLATFORM_API DateParts split_cut(Date value);
+// The moment cut to its whole minute: seconds and fractions of a second dropped.
+PLATFORM_API Date whole_minute(Date value);
 // True when the value lies within the years 100 to 9999.
 PLATFORM_API bool in_range(Date value);
 

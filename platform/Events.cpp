@@ -5,18 +5,11 @@
 #include <utility>
 
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 
 namespace platform {
 
 namespace {
-
-bool same_name(std::string_view a, std::string_view b) {
-    auto lower = [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 [[noreturn]] void raise_unknown_event(std::string_view name) {
     raise(err::kPropertyNotFound,
@@ -31,7 +24,7 @@ EventSource::~EventSource() = default;
 
 int32_t EventSource::DispatchId(std::string_view name) const {
     for (const auto& event : m_events) {
-        if (same_name(event.name, name))
+        if (platform::text::iequals(event.name, name))
             return event.dispatch_id;
     }
     raise_unknown_event(name);

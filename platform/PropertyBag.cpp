@@ -11,20 +11,13 @@
 
 #include "platform/Error.h"
 #include "platform/Registry.h"
+#include "platform/TextScan.h"
 
 namespace platform {
 
 namespace {
 
 using json = nlohmann::json;
-
-bool same_name(std::string_view a, std::string_view b) {
-    auto lower = [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 [[noreturn]] void bad_format(const std::string& problem) {
     raise(err::kBadFileFormat, standard_description(err::kBadFileFormat) + ": " + problem);
@@ -62,11 +55,11 @@ struct PropertyBag::Impl {
 
     std::vector<Entry>::iterator find(std::string_view name) {
         return std::find_if(entries.begin(), entries.end(),
-                            [&](const Entry& e) { return same_name(e.name, name); });
+                            [&](const Entry& e) { return platform::text::iequals(e.name, name); });
     }
     std::vector<Entry>::const_iterator find(std::string_view name) const {
         return std::find_if(entries.begin(), entries.end(),
-                            [&](const Entry& e) { return same_name(e.name, name); });
+                            [&](const Entry& e) { return platform::text::iequals(e.name, name); });
     }
     void put(Entry entry) {
         if (auto it = find(entry.name); it != entries.end()) {
@@ -112,7 +105,7 @@ Variant PropertyBag::ReadProperty(std::string_view name, const Variant& default_
     std::shared_ptr<Persistable> object;
     if (default_value.is_object()) {
         auto prototype = query<Persistable>(default_value.to_object());
-        if (prototype && same_name(prototype->PersistClassId(), stored.class_id)) {
+        if (prototype && platform::text::iequals(prototype->PersistClassId(), stored.class_id)) {
             object = prototype->NewInstance();
         }
     }

@@ -14,6 +14,7 @@
 #include "platform/ClassFactory.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
+#include "platform/TextScan.h"
 
 namespace platform {
 
@@ -22,14 +23,6 @@ namespace {
 using json = nlohmann::json;
 
 constexpr int32_t kPathFileAccessError = 75;
-
-bool same_name(std::string_view a, std::string_view b) {
-    auto lower = [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 // What the registry file holds.
 struct Contents {
@@ -190,8 +183,9 @@ ComponentRegistry::ComponentRegistry(std::filesystem::path file) : m_file(std::m
 std::optional<ClassRegistration> ComponentRegistry::FindClass(
     std::string_view prog_id_or_class_id) const {
     for (auto& entry : read_contents(m_file).classes) {
-        if (same_name(entry.prog_id, prog_id_or_class_id) ||
-            (!entry.class_id.empty() && same_name(entry.class_id, prog_id_or_class_id))) {
+        if (platform::text::iequals(entry.prog_id, prog_id_or_class_id) ||
+            (!entry.class_id.empty() &&
+             platform::text::iequals(entry.class_id, prog_id_or_class_id))) {
             return std::move(entry);
         }
     }
@@ -210,8 +204,9 @@ void ComponentRegistry::Register(const std::vector<ClassRegistration>& classes,
                                  const TypeLibraryRegistration& type_library) {
     Contents contents = read_contents(m_file);
     for (const auto& entry : classes) {
-        auto it = std::find_if(contents.classes.begin(), contents.classes.end(),
-                               [&](const auto& c) { return same_name(c.prog_id, entry.prog_id); });
+        auto it = std::find_if(
+            contents.classes.begin(), contents.classes.end(),
+            [&](const auto& c) { return platform::text::iequals(c.prog_id, entry.prog_id); });
         if (it != contents.classes.end()) {
             *it = entry;
         } else {
@@ -219,8 +214,9 @@ void ComponentRegistry::Register(const std::vector<ClassRegistration>& classes,
         }
     }
     if (!type_library.id.empty()) {
-        auto it = std::find_if(contents.type_libraries.begin(), contents.type_libraries.end(),
-                               [&](const auto& t) { return same_name(t.id, type_library.id); });
+        auto it = std::find_if(
+            contents.type_libraries.begin(), contents.type_libraries.end(),
+            [&](const auto& t) { return platform::text::iequals(t.id, type_library.id); });
         if (it != contents.type_libraries.end()) {
             *it = type_library;
         } else {
@@ -236,11 +232,12 @@ void ComponentRegistry::Unregister(const std::vector<std::string>& prog_ids,
         return;
     Contents contents = read_contents(m_file);
     std::erase_if(contents.classes, [&](const ClassRegistration& c) {
-        return std::any_of(prog_ids.begin(), prog_ids.end(),
-                           [&](const std::string& id) { return same_name(c.prog_id, id); });
+        return std::any_of(prog_ids.begin(), prog_ids.end(), [&](const std::string& id) {
+            return platform::text::iequals(c.prog_id, id);
+        });
     });
     std::erase_if(contents.type_libraries, [&](const TypeLibraryRegistration& t) {
-        return !type_library_id.empty() && same_name(t.id, type_library_id);
+        return !type_library_id.empty() && platform::text::iequals(t.id, type_library_id);
     });
     write_contents(m_file, contents);
 }

@@ -35,9 +35,10 @@ class PLATFORM_API Services {
 };
 
 // The services of the real computer: the system clock in local time, a real sleep, a message box
-// written to standard error (a host with a screen installs its own), US English unless the
-// environment's STAMPKIND_REGIONAL names other settings, and the registry file named by
-// STAMPKIND_REGISTRY or else $XDG_DATA_HOME/stampkind/registry.json (~/.local/share/...).
+// written to standard error (a host with a screen installs its own), US English until the host
+// sets other regional settings (the clock's configuration names them), and the registry file
+// named by STAMPKIND_REGISTRY or else $XDG_DATA_HOME/stampkind/registry.json
+// (~/.local/share/...).
 class PLATFORM_API SystemServices : public Services {
   public:
     SystemServices();

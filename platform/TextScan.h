@@ -4,6 +4,7 @@
 // letters, digits and blanks only; other bytes (UTF-8 included) are never part of a number or a
 // date, so no locale is consulted.
 
+#include <string>
 #include <string_view>
 
 namespace platform::text {
@@ -21,6 +22,19 @@ inline char to_lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+inline char to_upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+// The text with its ASCII letters in upper case; other bytes unchanged.
+inline std::string to_upper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        c = to_upper(c);
+    return upper;
+}
+
+// True when the texts are equal once their ASCII letters are in one case, as the platform
+// compares names.
 inline bool iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;

@@ -6,6 +6,7 @@
 #include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
+#include "platform/TextScan.h"
 
 namespace platform {
 
@@ -203,16 +204,8 @@ bool text_to_bool(const std::string& text) {
     while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) {
         trimmed.remove_suffix(1);
     }
-    auto equals_ignoring_case = [&](std::string_view word) {
-        if (trimmed.size() != word.size()) {
-            return false;
-        }
-        for (size_t i = 0; i < word.size(); ++i) {
-            if (std::tolower(static_cast<unsigned char>(trimmed[i])) != word[i]) {
-                return false;
-            }
-        }
-        return true;
+    const auto equals_ignoring_case = [&](std::string_view word) {
+        return text::iequals(trimmed, word);
     };
     if (equals_ignoring_case("true")) {
         return true;

@@ -1,9 +1,10 @@
 #include "setup/SetupPage.h"
 
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 #include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Variant.h"
+#include "step/StepSettings.h"
 
 namespace stampkind {
 
@@ -64,12 +65,12 @@ void SetupPage::Reset() {}
 
 void SetupPage::AttachStep(const std::shared_ptr<framework::IStep>& step) {
     m_step = step;
-    LoadAllowedTypes(Setting("AllowedStampkinds")->Value().to_text());
-    Get<platform::TextBox>("txtResetSpan").SetText(Setting("GlidepassSpan")->Value().to_text());
+    LoadAllowedTypes(Settings().AllowedStampkinds());
+    Get<platform::TextBox>("txtResetSpan")
+        .SetText(Settings().Value(SettingId::GlidepassSpan).to_text());
 
     auto& check = Get<platform::CheckBox>("chkUseGlidepass");
-    const bool glidepass = platform::loose_equal(Setting("IsGlidepass")->Value(), true);
-    check.SetValue(glidepass ? kChecked : 0);
+    check.SetValue(Settings().IsGlidepass() ? kChecked : 0);
     Get<platform::TextBox>("txtResetSpan").SetEnabled(check.Value() == kChecked);
 }
 
@@ -78,13 +79,13 @@ void SetupPage::ApplyChanges() {
     std::string allowed;
     for (int i = 0; i < kAllowedLength; ++i)
         allowed += list.Selected(i) ? '1' : '0';
-    Setting("AllowedStampkinds")->SetValue(allowed);
+    Settings().SetAllowedStampkinds(allowed);
 
     const double span = platform::leading_number(Get<platform::TextBox>("txtResetSpan").Text());
-    Setting("GlidepassSpan")->SetValue(span);
+    Settings().SetGlidepassSpan(span);
 
     const bool ticked = Get<platform::CheckBox>("chkUseGlidepass").Value() == kChecked;
-    Setting("IsGlidepass")->SetValue(ticked);
+    Settings().SetIsGlidepass(ticked);
 }
 
 std::string SetupPage::Description() const {
@@ -113,13 +114,10 @@ void SetupPage::LoadAllowedTypes(const std::string& allowed) {
     m_loading = false;
 }
 
-std::shared_ptr<framework::ISetting> SetupPage::Setting(const char* name) const {
+SettingsView SetupPage::Settings() const {
     if (!m_step)
         platform::raise(platform::err::kObjectVariableNotSet);
-    auto settings = m_step->Properties();
-    if (!settings)
-        platform::raise(platform::err::kObjectVariableNotSet);
-    return settings->Item(platform::Variant(name));
+    return SettingsView(m_step->Properties());
 }
 
 }  // namespace stampkind

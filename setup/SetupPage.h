@@ -9,6 +9,7 @@
 #include "framework/IStep.h"
 #include "platform/Controls.h"
 #include "platform/Events.h"
+#include "step/StepSettings.h"
 
 namespace stampkind {
 
@@ -46,7 +47,8 @@ class SetupPage final : public platform::UserControl,
     // Selects list item i when character i+1 of the text is a digit other than "0"; raises
     // "Type mismatch" (13) at the first of the ten characters that is missing or no digit.
     void LoadAllowedTypes(const std::string& allowed);
-    std::shared_ptr<framework::ISetting> Setting(const char* name) const;
+    // The attached step's settings; raises 91 without a step or a settings collection.
+    SettingsView Settings() const;
 
     std::shared_ptr<framework::IStep> m_step;
     // True while AttachStep fills the list: those selections are not a person's edits and

@@ -3,9 +3,10 @@
 
 #include <string>
 
+#include "common/LiveObjects.h"
 #include "framework/Factories.h"
-#include "library/LiveObjects.h"
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 #include "step/StepSettings.h"
 
 namespace stampkind {
@@ -20,33 +21,9 @@ constexpr const char* kSettingsProperty = "Props";
 // The property under which Clone saves the step into its scratch bag.
 constexpr const char* kCloneProperty = "step";
 
-// A message name as the step compares it: ASCII letters in lower case, nothing trimmed.
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 void AddDefaults(framework::IPropertyCollection& settings) {
     for (const auto& setting : StepSettings()) {
         settings.Add(std::string(setting.name), setting.default_value);
-    }
-}
-
-// Converts `value` to the kind of `default_value`; raises the conversion's error when it cannot.
-void CheckKind(const platform::Variant& value, const platform::Variant& default_value) {
-    switch (default_value.type()) {
-        case platform::VarType::Boolean:
-            (void)value.to_bool();
-            break;
-        case platform::VarType::Double:
-            (void)value.to_double();
-            break;
-        default:
-            (void)value.to_text();
-            break;
     }
 }
 
@@ -116,11 +93,11 @@ void clsStep::ReceiveMessage(const std::shared_ptr<framework::IMessage>& message
     if (!message)
         platform::raise(platform::err::kObjectVariableNotSet);
     for (const auto& entry : message->Entries()) {
-        const std::string name = Lowered(entry.Name);
-        if (name == "datetime") {
+        // Names are compared in lower case, nothing trimmed.
+        if (platform::text::iequals(entry.Name, "datetime")) {
             AttachDateTime(
                 platform::query_or_raise<framework::IPunchDateTime>(entry.Value.to_object()));
-        } else if (name == "manager mode") {
+        } else if (platform::text::iequals(entry.Name, "manager mode")) {
             m_manager_mode = entry.Value.to_bool();
         }
     }
@@ -146,22 +123,15 @@ void clsStep::ReadProperties(platform::PropertyBag& bag) {
         return;
     }
     m_settings = platform::query_or_raise<framework::IPropertyCollection>(object);
-    // A saved value wins over its default: the collection refuses a name it already holds, and
-    // that refusal is expected here. A setting missing from older saved data gets its default.
-    // A saved value of a kind its setting cannot take (a hand-edited file) would fail every
-    // punch later: the saved step is refused now, naming the setting.
+    // From here on every error is ignored. A saved value wins over its default: the collection
+    // refuses a name it already holds, and that refusal is expected. A setting missing from older
+    // saved data gets its default. A saved value of a kind its setting cannot take (a hand-edited
+    // file) is kept as it is: only the use that needs it meets the error, and the automatic
+    // punch then goes on as an in punch, so punching never stops.
     for (const auto& setting : StepSettings()) {
-        const std::string name(setting.name);
         try {
-            m_settings->Add(name, setting.default_value);
+            m_settings->Add(std::string(setting.name), setting.default_value);
         } catch (const platform::RaisedError&) {
-        }
-        try {
-            CheckKind(m_settings->Item(platform::Variant(name))->Value(), setting.default_value);
-        } catch (const platform::RaisedError& error) {
-            platform::raise(platform::err::kBadFileFormat,
-                            "Bad file format: the saved setting \"" + name +
-                                "\" cannot be used: " + error.description());
         }
     }
 }

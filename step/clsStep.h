@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "framework/IPunchValues.h"
 #include "framework/IStep.h"
 #include "platform/Date.h"
 #include "platform/PropertyBag.h"
+#include "step/IEnteredValues.h"
 
 namespace stampkind {
 
@@ -17,11 +17,9 @@ namespace stampkind {
 // through IStep whenever an employee punches. It owns the step's three settings and their
 // persistence, receives the host's messages, carries the chosen punch code from the keypads to
 // the punch record, and can choose the punch by itself from the employee's last punch. The
-// keypads of this library reach the entered values through the accessors below, which are not
-// part of IStep. It shows nothing itself.
-class clsStep final : public framework::IStep,
-                      public framework::IPunchValues,
-                      public platform::Persistable {
+// keypads of this library reach the entered values through IEnteredValues, which is not part of
+// IStep. It shows nothing itself.
+class clsStep final : public framework::IStep, public IEnteredValues, public platform::Persistable {
   public:
     static constexpr std::string_view kProgId = "Stampkind.clsStep";
 
@@ -56,15 +54,15 @@ class clsStep final : public framework::IStep,
     void ReadProperties(platform::PropertyBag& bag) override;
     void WriteProperties(platform::PropertyBag& bag) override;
 
-    // Internal accessors for the keypads of this library; each only reads or stores its member.
-    // The three readers also answer the host through IPunchValues.
+    // IEnteredValues: each only reads or stores its member. The three readers also answer the
+    // host through IPunchValues.
     platform::Date DateTimeIn() const override { return m_date_time_in; }
-    void SetDateTimeIn(platform::Date value) { m_date_time_in = value; }
+    void SetDateTimeIn(platform::Date value) override { m_date_time_in = value; }
     platform::Date DateTimeOut() const override { return m_date_time_out; }
-    void SetDateTimeOut(platform::Date value) { m_date_time_out = value; }
+    void SetDateTimeOut(platform::Date value) override { m_date_time_out = value; }
     double Amount() const override { return m_amount; }
-    void SetAmount(double value) { m_amount = value; }
-    bool HasStatisticsStep() const { return m_has_statistics_step; }
+    void SetAmount(double value) override { m_amount = value; }
+    bool HasStatisticsStep() const override { return m_has_statistics_step; }
     bool ManagerMode() const { return m_manager_mode; }
     // The punch's date-time object the host gave last, or none.
     std::shared_ptr<framework::IPunchDateTime> DateTime() const { return m_date_time; }
@@ -78,8 +76,6 @@ class clsStep final : public framework::IStep,
     platform::Date PunchMoment() const;
     platform::Date InMoment() const;
     platform::Date OutMoment() const;
-    // The amount fields in the order of the letters of "HSVBAPJFX".
-    static const std::array<std::string_view, 9> AmountFieldNames;
 
     // The automatic punch.
     std::string NextPunchFromLastPunch(int32_t card_number);

@@ -3,8 +3,10 @@
 #include <exception>
 
 #include "framework/Factories.h"
+#include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
+#include "step/StepSettings.h"
 #include "step/clsStep.h"
 
 namespace stampkind {
@@ -28,7 +30,7 @@ constexpr std::array<NextPunch, 6> kNextPunch{{
     {"BO", "BI"},
 }};
 
-std::string next_punch_after(const platform::Variant& last) {
+std::string NextPunchAfter(const platform::Variant& last) {
     if (!last.is_text())
         return "I";
     const std::string text = last.to_text();
@@ -42,33 +44,11 @@ std::string next_punch_after(const platform::Variant& last) {
 // A bound of the lookup's window as the database reads a date literal: month/day/year with the
 // four-digit year and the time with seconds, whatever the regional settings, so that a clock
 // with day-first settings cannot have its window misread.
-std::string bound_text(platform::Date moment) {
-    const platform::DateParts parts = platform::split(moment);
-    const int hour12 = parts.hour % 12 == 0 ? 12 : parts.hour % 12;
-    std::string text;
-    text.reserve(24);
-    const auto number = [&text](int value, size_t width) {
-        const std::string digits = std::to_string(value);
-        if (digits.size() < width)
-            text.append(width - digits.size(), '0');
-        text += digits;
-    };
-    number(parts.month, 1);
-    text += '/';
-    number(parts.day, 1);
-    text += '/';
-    number(parts.year, 4);
-    text += ' ';
-    number(hour12, 1);
-    text += ':';
-    number(parts.minute, 2);
-    text += ':';
-    number(parts.second, 2);
-    text += parts.hour < 12 ? " AM" : " PM";
-    return text;
+std::string BoundText(platform::Date moment) {
+    return platform::format_date(moment, "m/d/yyyy h:nn:ss AM/PM");
 }
 
-platform::Date upper_bound() {
+platform::Date UpperBound() {
     return platform::services().Now();
 }
 
@@ -80,11 +60,7 @@ framework::VBool clsStep::Skip(const std::shared_ptr<framework::ISteps>& steps) 
     if (!framework::FromVBool(sequence->Exists(std::string(kEmployeeIdStep)))) {
         result = true;
     } else {
-        if (!m_settings)
-            platform::raise(platform::err::kObjectVariableNotSet);
-        const platform::Variant glidepass =
-            m_settings->Item(platform::Variant("IsGlidepass"))->Value();
-        if (platform::loose_equal(glidepass, platform::Variant(true))) {
+        if (SettingsView(m_settings).IsGlidepass()) {
             auto employee = platform::query_or_raise<framework::IStep>(
                 sequence->Item(std::string(kEmployeeIdStep)));
             const int32_t card = employee->Value().to_int32();
@@ -109,13 +85,13 @@ std::string clsStep::NextPunchFromLastPunch(int32_t card_number) {
         sql += "WHERE [Card ID]=";
         sql += std::to_string(card_number);
         sql += " AND (([Date In]+[Time In]) BETWEEN #";
-        sql += bound_text(LowerBound());
+        sql += BoundText(LowerBound());
         sql += "# AND #";
-        sql += bound_text(upper_bound());
+        sql += BoundText(UpperBound());
         sql += "# OR ([Date Out]+[Time Out]) BETWEEN #";
-        sql += bound_text(LowerBound());
+        sql += BoundText(LowerBound());
         sql += "# AND #";
-        sql += bound_text(upper_bound());
+        sql += BoundText(UpperBound());
         sql +=
             "#) AND ([Punch Type] IN (\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY "
             "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) DESC;";
@@ -135,7 +111,7 @@ std::string clsStep::NextPunchFromLastPunch(int32_t card_number) {
             platform::raise(platform::err::kObjectVariableNotSet);
         std::string result = "I";
         if (!framework::FromVBool(recordset->Eof())) {
-            result = next_punch_after(recordset->Fields("Punch Type")->Value());
+            result = NextPunchAfter(recordset->Fields("Punch Type")->Value());
         }
         recordset->Close();
         if (opened_here)
@@ -151,9 +127,7 @@ std::string clsStep::NextPunchFromLastPunch(int32_t card_number) {
 }
 
 platform::Date clsStep::LowerBound() const {
-    if (!m_settings)
-        platform::raise(platform::err::kObjectVariableNotSet);
-    const double span = m_settings->Item(platform::Variant("GlidepassSpan"))->Value().to_double();
+    const double span = SettingsView(m_settings).GlidepassSpan();
     return platform::add_hours(platform::services().Now(), -span);
 }
 

@@ -1,7 +1,9 @@
 #include "host/cli/CommandSupport.h"
 
+#include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <string_view>
 #include <type_traits>
 
 #include "host/clock/ComponentLibrary.h"
@@ -11,7 +13,7 @@ namespace timeclock {
 using nlohmann::ordered_json;
 
 std::string DateToJsonText(platform::Date value) {
-    const auto parts = platform::split(value);
+    const auto parts = platform::split_rounded(value);
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", parts.year, parts.month,
                   parts.day, parts.hour, parts.minute, parts.second);
@@ -38,15 +40,32 @@ ordered_json ToJson(const platform::Variant& value) {
 }
 
 std::optional<platform::Date> ParseMoment(const std::string& text) {
+    // "YYYY-MM-DD HH:MM:SS" (or a "T" between date and time), optionally followed by a fraction
+    // of a second such as ".7" or ".602", which the moment keeps as a part of a day.
     platform::DateParts parts;
     char separator = 0;
-    char tail = 0;
+    int consumed = 0;
     const int read =
-        std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%c", &parts.year, &parts.month,
-                    &parts.day, &separator, &parts.hour, &parts.minute, &parts.second, &tail);
+        std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &parts.year, &parts.month,
+                    &parts.day, &separator, &parts.hour, &parts.minute, &parts.second, &consumed);
     if (read != 7 || (separator != ' ' && separator != 'T'))
         return std::nullopt;
-    return platform::make_date_time(parts);
+    std::string_view rest = std::string_view(text).substr(static_cast<size_t>(consumed));
+    double fraction = 0.0;
+    if (!rest.empty()) {
+        if (rest.front() != '.' || rest.size() < 2 || rest.size() > 10 ||
+            rest.substr(1).find_first_not_of("0123456789") != std::string_view::npos) {
+            return std::nullopt;
+        }
+        std::from_chars(rest.data(), rest.data() + rest.size(), fraction);
+    }
+    const auto moment = platform::make_date_time(parts);
+    if (!moment || fraction == 0.0)
+        return moment;
+    // The time of day counts forward from midnight also on days before day zero.
+    const double part_of_day = fraction / 86400.0;
+    return platform::Date{moment->days < 0 ? moment->days - part_of_day
+                                           : moment->days + part_of_day};
 }
 
 ordered_json ErrorToJson(const platform::RaisedError& error) {

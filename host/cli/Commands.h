@@ -18,5 +18,7 @@ void AddSetupCommand(CLI::App& app, int& exit_status);
 void AddEmployeeCommand(CLI::App& app, int& exit_status);
 void AddRegisterCommands(CLI::App& app, int& exit_status);
 void AddQueueCommand(CLI::App& app, int& exit_status);
+void AddReportCommand(CLI::App& app, int& exit_status);
+void AddAuditCommand(CLI::App& app, int& exit_status);
 
 }  // namespace timeclock

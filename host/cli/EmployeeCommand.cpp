@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -16,11 +20,113 @@ struct EmployeeOptions {
     std::optional<int32_t> card;
     std::string name;
     bool manager = false;
+    bool pin_stdin = false;
 };
 
+// The controlling terminal with its echo turned off while the object lives, so that a PIN typed
+// there is never shown; the terminal's settings come back even when reading fails.
+class SilentTerminal {
+  public:
+    SilentTerminal() : m_fd(open("/dev/tty", O_RDWR | O_CLOEXEC)) {
+        if (m_fd < 0 || tcgetattr(m_fd, &m_saved) != 0)
+            return;
+        termios silent = m_saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        m_silent = tcsetattr(m_fd, TCSAFLUSH, &silent) == 0;
+    }
+    ~SilentTerminal() {
+        if (m_silent)
+            tcsetattr(m_fd, TCSAFLUSH, &m_saved);
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    SilentTerminal(const SilentTerminal&) = delete;
+    SilentTerminal& operator=(const SilentTerminal&) = delete;
+
+    bool usable() const { return m_silent; }
+
+    // Shows the prompt and reads one line without echo; none at the end of input.
+    std::optional<std::string> Ask(std::string_view prompt) const {
+        Write(prompt);
+        std::string line;
+        char c;
+        while (true) {
+            const ssize_t got = read(m_fd, &c, 1);
+            if (got <= 0) {
+                Write("\n");
+                return std::nullopt;
+            }
+            if (c == '\n' || c == '\r')
+                break;
+            line += c;
+        }
+        Write("\n");
+        return line;
+    }
+
+  private:
+    void Write(std::string_view text) const {
+        [[maybe_unused]] const auto written = write(m_fd, text.data(), text.size());
+    }
+
+    int m_fd;
+    termios m_saved{};
+    bool m_silent = false;
+};
+
+bool IsPin(std::string_view pin) {
+    if (pin.size() < orvane::ClockDatabase::kShortestPin ||
+        pin.size() > orvane::ClockDatabase::kLongestPin) {
+        return false;
+    }
+    return pin.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The manager's PIN: one line of standard input, or typed twice at the terminal without echo.
+// None, with the reason on standard error, when there is no acceptable PIN.
+std::optional<std::string> ReadPin(const EmployeeOptions& options) {
+    const std::string command = "timeclock employee " + options.action + ": ";
+    std::optional<std::string> pin;
+    if (options.pin_stdin) {
+        std::string line;
+        if (std::getline(std::cin, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            pin = line;
+        }
+    } else {
+        const SilentTerminal terminal;
+        if (!terminal.usable()) {
+            std::cerr << command
+                      << "there is no terminal to ask the manager's PIN on; give it on standard "
+                         "input with --pin-stdin\n";
+            return std::nullopt;
+        }
+        pin = terminal.Ask("Manager's PIN (" + std::to_string(orvane::ClockDatabase::kShortestPin) +
+                           " to " + std::to_string(orvane::ClockDatabase::kLongestPin) +
+                           " digits): ");
+        const auto again = pin ? terminal.Ask("The same PIN again: ") : std::nullopt;
+        if (pin && again != pin) {
+            std::cerr << command << "the two PINs differ; nothing was changed\n";
+            return std::nullopt;
+        }
+    }
+    if (!pin || !IsPin(*pin)) {
+        std::cerr << command << "a PIN is " << orvane::ClockDatabase::kShortestPin << " to "
+                  << orvane::ClockDatabase::kLongestPin << " digits; nothing was changed\n";
+        return std::nullopt;
+    }
+    return pin;
+}
+
 // Runs the action; false with a message on standard error when the command line lacks what the
-// action needs.
+// action needs or the PIN is refused.
 bool RunEmployee(const EmployeeOptions& options) {
+    if (options.pin_stdin && !(options.action == "pin" || options.manager)) {
+        std::cerr << "timeclock employee " << options.action
+                  << ": --pin-stdin goes with add --manager or with pin\n";
+        return false;
+    }
     orvane::ClockDatabase database(options.database);
     if (options.action == "list") {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
@@ -40,9 +146,26 @@ bool RunEmployee(const EmployeeOptions& options) {
             std::cerr << "timeclock employee add: --name is required\n";
             return false;
         }
-        database.AddEmployee({*options.card, options.name, options.manager});
+        std::optional<std::string> pin;
+        if (options.manager && !(pin = ReadPin(options)))
+            return false;
+        database.AddEmployee({*options.card, options.name, options.manager}, pin);
         std::cout << "Added card " << *options.card << ": " << options.name
-                  << (options.manager ? " (manager)" : "") << '\n';
+                  << (options.manager ? " (manager, PIN set)" : "") << '\n';
+        return true;
+    }
+    if (options.action == "pin") {
+        const auto employee = database.FindEmployee(*options.card);
+        if (!employee || !employee->manager) {
+            std::cerr << "timeclock employee pin: card " << *options.card
+                      << " is not a manager's card\n";
+            return false;
+        }
+        const auto pin = ReadPin(options);
+        if (!pin)
+            return false;
+        database.SetManagerPin(*options.card, *pin);
+        std::cout << "PIN set for card " << *options.card << ": " << employee->name << '\n';
         return true;
     }
     if (!database.RemoveEmployee(*options.card)) {
@@ -61,15 +184,19 @@ void AddEmployeeCommand(CLI::App& app, int& exit_status) {
     auto* command = app.add_subcommand(
         "employee",
         "Keeps the \"Employees\" table that the \"Employee ID\" step checks cards against");
-    command->add_option("action", options->action, "add, list or remove")
+    command->add_option("action", options->action, "add, list, remove, or pin (a manager's PIN)")
         ->required()
-        ->check(CLI::IsMember({"add", "list", "remove"}));
+        ->check(CLI::IsMember({"add", "list", "remove", "pin"}));
     command->add_option("--db", options->database, "The clock database file (made when missing)")
         ->required();
     command->add_option("--card", options->card, "The card number")
         ->check(CLI::Range(0, 999999999));
     command->add_option("--name", options->name, "The employee's name (add)");
-    command->add_flag("--manager", options->manager, "The employee is a manager (add)");
+    command->add_flag("--manager", options->manager,
+                      "The employee is a manager (add); asks for the manager's PIN");
+    command->add_flag("--pin-stdin", options->pin_stdin,
+                      "Reads the manager's PIN from one line of standard input instead of asking "
+                      "on the terminal (add --manager, pin)");
     command->callback([options, &exit_status] {
         try {
             exit_status = RunEmployee(*options) ? kExitOk : kExitUsage;

@@ -6,13 +6,10 @@
 #include "framework/IPunchValues.h"
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
-#include "host/clock/ComponentLibrary.h"
+#include "host/clock/Clock.h"
 #include "host/clock/Configuration.h"
-#include "host/clock/EmployeeStatistics.h"
 #include "host/clock/KeyScript.h"
-#include "host/clock/PunchSession.h"
 #include "host/clock/ScriptedServices.h"
-#include "host/database/ClockDatabase.h"
 #include "host/framework/RecordingDisplay.h"
 
 namespace timeclock {
@@ -42,8 +39,6 @@ ordered_json RecordToJson(const orvane::PunchRecord& record) {
     return json;
 }
 
-// Runs one scripted punch and fills the report as it goes, so that a raised error still
-// reports what happened before it.
 // A card typed beyond the range of card numbers ends the punch before it begins, in words a
 // person can act on. Any other card goes to the step as typed: its own conversion decides.
 void CheckCardRange(const std::string& card) {
@@ -58,79 +53,65 @@ void CheckCardRange(const std::string& card) {
     }
 }
 
+// Runs one scripted punch through the clock engine. Clicks that did nothing (no such control on
+// show) are listed in `ignored`.
 void RunPunch(const PunchOptions& options, const KeyScript& script,
               const std::shared_ptr<orvane::RecordingDisplay>& display,
-              std::unique_ptr<PunchSession>& session, ordered_json& report) {
+              std::unique_ptr<Clock>& clock, ordered_json& ignored) {
     if (options.card)
         CheckCardRange(*options.card);
-    const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
-    ComponentLibrary::BesideProgram().EnsureRegistered();
-    orvane::ClockDatabase database(options.database, std::chrono::seconds(config.database_wait));
-    framework::Global()->Database()->SetConnectString(options.database);
-
-    PunchContext context;
-    context.moment = platform::services().Now();
-    context.manager_mode = options.manager;
+    clock = Clock::Open({ConfigFileOrDefault(options.config), options.database}, display);
+    std::optional<platform::Variant> card;
     if (options.card)
-        context.card = platform::Variant(*options.card);
-    context.statistics = options.statistics;
-    context.button_color = config.button_color;
-
-    session = std::make_unique<PunchSession>(config.CreateStep(), display, context);
-    session->Begin();
+        card = platform::Variant(*options.card);
+    clock->BeginScriptedPunch(card, options.manager, options.statistics);
     for (const auto& action : script.actions) {
-        if (session->Finished() || session->Cancelled())
+        if (clock->CurrentState() != ClockState::Punch)
             break;
         switch (action.kind) {
             case ScriptAction::Kind::Key:
-                session->PressKey(action.key);
+                clock->PressKey(action.key);
                 break;
             case ScriptAction::Kind::Click:
-                if (!session->Click(action.control)) {
+                if (!clock->Click(action.control)) {
+                    ignored.push_back(action.control);
                     std::cerr << "timeclock: the click on " << action.control << " did nothing\n";
                 }
                 break;
             case ScriptAction::Kind::Cancel:
-                session->Cancel();
+                clock->Escape();
                 break;
         }
     }
-    if (!session->Finished() || session->Cancelled())
-        return;
-
-    const int32_t card = context.card ? context.card->to_int32() : 0;
-    const auto outcome = session->Complete(card);
-    report["valid"] = outcome.valid;
-    if (!outcome.records)
-        return;
-    ordered_json records = ordered_json::array();
-    records.push_back(RecordToJson(*outcome.records->own));
-    for (const auto& extra : outcome.records->extras)
-        records.push_back(RecordToJson(*extra));
-    report["records"] = std::move(records);
-    if (outcome.HasWrites())
-        database.StorePunch(*outcome.records);
-
-    if (options.statistics && context.card) {
-        const auto employee = database.FindEmployee(card);
-        EmployeeStatistics::Compute(database.Rows(card), context.moment)
-            .Show(*display, employee ? employee->name : "");
-    }
 }
 
-void FinishReport(const PunchSession* session, const orvane::RecordingDisplay& display,
+void FinishReport(const Clock* clock, const orvane::RecordingDisplay& display,
                   const ScriptedServices& services, ordered_json& report) {
-    if (session) {
-        report["skipped"] = session->Skipped();
-        report["value"] = ToJson(session->Step()->Value());
-        report["finished"] = session->Finished() && !session->Cancelled();
-        report["events"] = session->Events();
-        if (auto values = platform::query<framework::IPunchValues>(session->Step())) {
+    if (clock && clock->Last().session) {
+        const auto& last = clock->Last();
+        const auto& session = *last.session;
+        report["skipped"] = session.Skipped();
+        report["value"] = ToJson(session.Step()->Value());
+        report["finished"] = session.Finished() && !session.Cancelled();
+        report["events"] = session.Events();
+        if (auto values = platform::query<framework::IPunchValues>(session.Step())) {
             report["step"] = {{"DateTimeIn", DateToJsonText(values->DateTimeIn())},
                               {"DateTimeOut", DateToJsonText(values->DateTimeOut())},
                               {"Amount", values->Amount()}};
         }
+        if (last.outcome) {
+            report["valid"] = last.outcome->valid;
+            if (last.outcome->records) {
+                ordered_json records = ordered_json::array();
+                records.push_back(RecordToJson(*last.outcome->records->own));
+                for (const auto& extra : last.outcome->records->extras)
+                    records.push_back(RecordToJson(*extra));
+                report["records"] = std::move(records);
+            }
+        }
     }
+    if (clock && clock->Last().error)
+        report["error"] = ErrorToJson(*clock->Last().error);
     ordered_json calls = ordered_json::array();
     for (const auto& [operation, argument] : display.calls()) {
         calls.push_back({operation, argument});
@@ -138,6 +119,11 @@ void FinishReport(const PunchSession* session, const orvane::RecordingDisplay& d
     report["display"] = std::move(calls);
     report["messages"] = services.messages();
     report["pauses"] = services.pauses();
+    if (clock) {
+        report["notice"] = clock->Last().notice.empty() ? ordered_json(nullptr)
+                                                        : ordered_json(clock->Last().notice);
+        report["confirmation"] = clock->Last().confirmation;
+    }
 }
 
 }  // namespace
@@ -185,7 +171,8 @@ void AddPunchCommand(CLI::App& app, int& exit_status) {
         ScriptedServices services(now, !options->no_pause);
         platform::ServicesScope scope(services);
         auto display = std::make_shared<orvane::RecordingDisplay>();
-        std::unique_ptr<PunchSession> session;
+        std::unique_ptr<Clock> clock;
+        ordered_json ignored = ordered_json::array();
         ordered_json report;
         report["skipped"] = false;
         report["value"] = nullptr;
@@ -198,13 +185,13 @@ void AddPunchCommand(CLI::App& app, int& exit_status) {
         report["records"] = ordered_json::array();
         report["step"] = nullptr;
         try {
-            RunPunch(*options, script, display, session, report);
-            exit_status = kExitOk;
+            RunPunch(*options, script, display, clock, ignored);
         } catch (const platform::RaisedError& error) {
             report["error"] = ErrorToJson(error);
-            exit_status = kExitError;
         }
-        FinishReport(session.get(), *display, services, report);
+        FinishReport(clock.get(), *display, services, report);
+        report["ignored_clicks"] = std::move(ignored);
+        exit_status = report.contains("error") ? kExitError : kExitOk;
         std::cout << report.dump() << std::endl;
     });
 }

@@ -9,6 +9,8 @@
 #include "host/clock/Configuration.h"
 #include "platform/Controls.h"
 #include "platform/Registry.h"
+#include "platform/Services.h"
+#include "step/StepSettings.h"
 
 namespace timeclock {
 
@@ -43,26 +45,43 @@ void EditPage(platform::UserControl& page, const SetupOptions& options) {
         page.Get<platform::TextBox>("txtResetSpan").SetText(*options.span);
 }
 
+// The settings as saved, the configuration file, and (only when there are any) the warnings
+// about saved values the step cannot use.
 nlohmann::ordered_json Settings(const framework::IStep& step, const std::filesystem::path& file) {
-    auto settings = step.Properties();
+    const stampkind::SettingsView settings(step.Properties());
     nlohmann::ordered_json json;
-    for (const char* name : {"AllowedStampkinds", "IsGlidepass", "GlidepassSpan"}) {
-        json[name] = ToJson(settings->Item(platform::Variant(name))->Value());
-    }
+    for (const auto& setting : stampkind::StepSettings())
+        json[std::string(setting.name)] = ToJson(settings.Value(setting.id));
     json["config"] = file.string();
+    for (const auto& problem : settings.Problems())
+        json["warnings"].push_back(problem.text);
     return json;
+}
+
+// Saved values the step cannot use are reported on the error stream. Before the setup page loads
+// the settings they are put back to their defaults, so that the administrator can edit the
+// settings at all; the edits are then saved over them.
+void RepairForEditing(const framework::IStep& step) {
+    const stampkind::SettingsView settings(step.Properties());
+    for (const auto& problem : settings.Problems()) {
+        std::cerr << "timeclock: warning: " << problem.text << "; it is set to its default\n";
+        settings.Item(problem.id)->SetValue(stampkind::SettingOf(problem.id).default_value);
+    }
 }
 
 void RunSetup(const SetupOptions& options) {
     const auto file = ConfigFileOrDefault(options.config);
     auto config = Configuration::Load(file);
+    // The setup page reads the span typed into it under the clock's regional settings.
+    if (auto* system = dynamic_cast<platform::SystemServices*>(&platform::services()))
+        config.ApplyRegional(*system);
     ComponentLibrary::BesideProgram().EnsureRegistered();
     auto step = config.CreateStep();
-    auto page = platform::CreateObjectAs<framework::IPropertyPage>(step->PropertyPageID());
-    page->AttachStep(step);
-
     const bool edits = options.allowed || options.glidepass || options.span;
     if (edits) {
+        RepairForEditing(*step);
+        auto page = platform::CreateObjectAs<framework::IPropertyPage>(step->PropertyPageID());
+        page->AttachStep(step);
         EditPage(*platform::query_or_raise<platform::UserControl>(page), options);
         page->ApplyChanges();
         config.StoreStep(step);

@@ -30,18 +30,25 @@ const std::array<platform::ControlSpec, 12> CardKeypad::kButtons{{
 }};
 // clang-format on
 
-CardKeypad::CardKeypad(std::shared_ptr<framework::IDisplay> display, Lookup lookup)
+CardKeypad::CardKeypad(std::shared_ptr<framework::IDisplay> display, Lookup lookup,
+                       std::function<void(int16_t)> on_key)
     : platform::UserControl(kWidth, kHeight),
       m_display(std::move(display)),
-      m_lookup(std::move(lookup)) {
+      m_lookup(std::move(lookup)),
+      m_on_key(std::move(on_key)) {
     for (const auto& row : kButtons) {
         auto& button = AddControl(row);
-        // The key a button presses: its digit, or backspace and Enter for CLEAR and ENTER.
-        const int16_t key = row.caption == "CLEAR"   ? kBackspace
+        // The key a button presses: its digit, or "clear the entry" and Enter.
+        const int16_t key = row.caption == "CLEAR"   ? kClearEntry
                             : row.caption == "ENTER" ? kEnter
                                                      : static_cast<int16_t>(row.caption[0]);
         button.SetTag(std::to_string(key));
-        button.SetClickHandler([this, key] { ProcessKeyPress(key); });
+        button.SetClickHandler([this, key] {
+            if (m_on_key)
+                m_on_key(key);
+            else
+                ProcessKeyPress(key);
+        });
     }
 }
 
@@ -57,6 +64,9 @@ void CardKeypad::ProcessKeyPress(int16_t key) {
     if (key >= '0' && key <= '9') {
         if (m_entry.size() < kMaxDigits)
             m_entry += static_cast<char>(key);
+        ShowEntry();
+    } else if (key == kClearEntry) {
+        m_entry.clear();
         ShowEntry();
     } else if (key == kBackspace) {
         if (!m_entry.empty())

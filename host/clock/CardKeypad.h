@@ -22,13 +22,19 @@ class CardKeypad final : public platform::UserControl {
 
     static constexpr int16_t kEnter = 13;
     static constexpr int16_t kBackspace = 8;
+    // The key of the CLEAR button: it empties the whole entry (backspace takes one digit).
+    static constexpr int16_t kClearEntry = -1;
     // A card number has at most nine digits, so that it always fits the card column.
     static constexpr std::size_t kMaxDigits = 9;
 
-    // The keypad's buttons: digits 0 to 9, CLEAR and ENTER; the Tag is the key they press.
+    // The keypad's buttons: digits 0 to 9, CLEAR (the whole entry) and ENTER; the Tag is the key
+    // they stand for.
     static const std::array<platform::ControlSpec, 12> kButtons;
 
-    CardKeypad(std::shared_ptr<framework::IDisplay> display, Lookup lookup);
+    // `on_key` receives the keys of clicked buttons (a PIN typed on the same buttons); without it
+    // they go to ProcessKeyPress.
+    CardKeypad(std::shared_ptr<framework::IDisplay> display, Lookup lookup,
+               std::function<void(int16_t)> on_key = {});
 
     // Empties the entry and shows the prompt.
     void Reset();
@@ -43,6 +49,7 @@ class CardKeypad final : public platform::UserControl {
 
     std::shared_ptr<framework::IDisplay> m_display;
     Lookup m_lookup;
+    std::function<void(int16_t)> m_on_key;
     std::string m_entry;
     std::optional<orvane::Employee> m_accepted;
 };

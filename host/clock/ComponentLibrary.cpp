@@ -31,7 +31,14 @@ fs::path XdgBase(const char* variable, const char* fallback_below_home) {
 ComponentLibrary ComponentLibrary::BesideProgram() {
     std::error_code ec;
     const auto program = fs::read_symlink("/proc/self/exe", ec);
-    return ComponentLibrary((ec ? fs::current_path() : program.parent_path()) / "libstampkind.so");
+    const auto folder = ec ? fs::current_path() : program.parent_path();
+    auto beside = folder / "libstampkind.so";
+#ifdef STAMPKIND_INSTALLED_COMPONENT
+    // An installed program keeps the component in the private folder of its libraries.
+    if (!fs::exists(beside, ec))
+        return ComponentLibrary((folder / STAMPKIND_INSTALLED_COMPONENT).lexically_normal());
+#endif
+    return ComponentLibrary(std::move(beside));
 }
 
 void ComponentLibrary::Register() const {

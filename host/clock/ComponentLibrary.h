@@ -9,7 +9,7 @@ namespace timeclock {
 // clock creates the step, its keypad and its setup page by programmatic identifier.
 class ComponentLibrary {
   public:
-    // The library beside the running program.
+    // The library beside the running program, or in its installed place.
     static ComponentLibrary BesideProgram();
     explicit ComponentLibrary(std::filesystem::path file) : m_file(std::move(file)) {}
 

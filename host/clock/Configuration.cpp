@@ -6,6 +6,8 @@
 #include <sstream>
 #include <system_error>
 
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/Error.h"
@@ -83,6 +85,40 @@ Configuration Configuration::Load(const fs::path& file) {
         }
         config.database_wait = static_cast<int32_t>(it->get<int64_t>());
     }
+    for (auto [key, value] : {std::pair{"idle_seconds", &config.idle_seconds},
+                              std::pair{"confirm_seconds", &config.confirm_seconds},
+                              std::pair{"duplicate_seconds", &config.duplicate_seconds}}) {
+        if (auto it = stored.find(key); it != stored.end()) {
+            if (!it->is_number_integer() || it->get<int64_t>() < 0 ||
+                it->get<int64_t>() > kLongestDatabaseWait) {
+                Damaged(file, "\"" + std::string(key) +
+                                  "\" is no whole number of seconds from 0 to " +
+                                  std::to_string(kLongestDatabaseWait));
+            }
+            *value = static_cast<int32_t>(it->get<int64_t>());
+        }
+    }
+    if (auto it = stored.find("regional"); it != stored.end()) {
+        const auto settings = it->is_string()
+                                  ? platform::RegionalSettings::by_name(it->get<std::string>())
+                                  : std::nullopt;
+        if (!settings)
+            Damaged(file, "\"regional\" is neither \"en-US\" nor \"en-GB\"");
+        config.regional = *settings;
+    }
+    if (auto it = stored.find("week_starts"); it != stored.end()) {
+        const auto& names = WeekdayNames();
+        const auto name = it->is_string() ? it->get<std::string>() : "";
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end())
+            Damaged(file, "\"week_starts\" is not a day of the week (\"Sunday\" to \"Saturday\")");
+        config.week_starts = static_cast<int32_t>(found - names.begin());
+    }
+    if (auto it = stored.find("clock_name"); it != stored.end()) {
+        if (!it->is_string())
+            Damaged(file, "\"clock_name\" is not a text");
+        config.clock_name = it->get<std::string>();
+    }
     if (auto it = stored.find("steps"); it != stored.end()) {
         if (!it->is_array())
             Damaged(file, "\"steps\" is not a list");
@@ -115,7 +151,14 @@ void Configuration::Save(const fs::path& file) const {
     stored["database"] = database.string();
     stored["button_color"] = button_color;
     stored["database_wait"] = database_wait;
+    stored["idle_seconds"] = idle_seconds;
+    stored["confirm_seconds"] = confirm_seconds;
+    stored["duplicate_seconds"] = duplicate_seconds;
+    stored["regional"] = regional.name;
     stored["steps"] = steps;
+    stored["week_starts"] = WeekdayNames().at(static_cast<size_t>(week_starts));
+    if (!clock_name.empty())
+        stored["clock_name"] = clock_name;
     stored["saved"] = m_steps_bag.to_json();
 
     std::error_code ec;
@@ -138,8 +181,27 @@ void Configuration::Save(const fs::path& file) const {
     }
 }
 
+const std::vector<std::string>& Configuration::WeekdayNames() {
+    static const std::vector<std::string> names{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                "Thursday", "Friday", "Saturday"};
+    return names;
+}
+
+std::string Configuration::ClockName() const {
+    if (!clock_name.empty())
+        return clock_name;
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0)
+        return "clock";
+    return host;
+}
+
 bool Configuration::HasStep(const std::string& name) const {
     return std::find(steps.begin(), steps.end(), name) != steps.end();
+}
+
+void Configuration::ApplyRegional(platform::SystemServices& services) const {
+    services.set_regional(regional);
 }
 
 std::shared_ptr<framework::IStep> Configuration::CreateStep() const {

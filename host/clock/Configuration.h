@@ -8,6 +8,8 @@
 
 #include "framework/IStep.h"
 #include "platform/PropertyBag.h"
+#include "platform/Regional.h"
+#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -41,7 +43,27 @@ class Configuration {
     // up with "locked" and stores nothing.
     int32_t database_wait = kDefaultDatabaseWait;
 
+    // The kiosk's guards, in seconds: a screen left without input returns to the card prompt,
+    // a confirmation shows this long, and the same punch of a card again within this time is
+    // not stored.
+    int32_t idle_seconds = 30;
+    int32_t confirm_seconds = 3;
+    int32_t duplicate_seconds = 60;
+    // The regional settings of the clock's dates and numbers ("regional": "en-US" or "en-GB").
+    platform::RegionalSettings regional = platform::RegionalSettings::us_english();
+    // The first day of the week of "Employee Statistics", 0 Sunday to 6 Saturday; the file
+    // keeps it by name ("week_starts": "Monday").
+    int32_t week_starts = 0;
+    static const std::vector<std::string>& WeekdayNames();
+    // The name of this clock, kept with every record entered in manager mode ("clock_name");
+    // empty means the computer's host name, so that one file can be copied to several clocks.
+    std::string clock_name;
+    std::string ClockName() const;
+
     bool HasStep(const std::string& name) const;
+    // Puts the configured regional settings in force on the services of the clock's process;
+    // called once at start-up, before the first date is read or shown.
+    void ApplyRegional(platform::SystemServices& services) const;
 
     // The "Punch Entry" step: restored from its saved settings, or a new one with the defaults.
     // Created through the component registry.

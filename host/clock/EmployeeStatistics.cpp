@@ -8,46 +8,53 @@
 
 namespace timeclock {
 
-namespace {
-
-constexpr double kHoursPerDay = 24.0;
-
-// The hours of [from, to) that fall within [start, end), all in days.
-double Overlap(double from, double to, double start, double end) {
-    const double overlap = std::min(to, end) - std::max(from, start);
-    return overlap > 0 ? overlap * kHoursPerDay : 0.0;
-}
-
-}  // namespace
-
 EmployeeStatistics EmployeeStatistics::Compute(const std::vector<orvane::ClockDatabase::Row>& rows,
-                                               platform::Date now) {
-    const double today = std::floor(now.days);
-    // Day zero (1899-12-30) was a Saturday: days since the last Sunday.
-    const double since_sunday = std::fmod(today - 1.0, 7.0);
-    const double week_start = today - (since_sunday < 0 ? since_sunday + 7.0 : since_sunday);
+                                               platform::Date now, int week_starts,
+                                               double span_hours) {
+    const auto card = hours::Timecard::Calculate(rows, {now, span_hours});
+    const int64_t today = hours::DayOf(hours::ToMinutes(now));
+    const int64_t week_start = hours::WeekStart(today, week_starts);
 
     EmployeeStatistics figures;
-    for (const auto& row : rows) {
-        if (!row.date_in)
-            continue;
-        const double in = row.date_in->days + (row.time_in ? row.time_in->days : 0.0);
-        double out = now.days;
-        if (row.date_out)
-            out = row.date_out->days + (row.time_out ? row.time_out->days : 0.0);
-        if (out <= in)
-            continue;
-        figures.hours_today += Overlap(in, out, today, today + 1.0);
-        figures.hours_this_week += Overlap(in, out, week_start, week_start + 7.0);
+    figures.hours_today = static_cast<double>(card.Day(today).worked) / 60.0;
+    figures.hours_this_week =
+        static_cast<double>(card.WorkedInShiftsStarting(week_start, today)) / 60.0;
+    for (auto it = card.days().lower_bound(week_start);
+         it != card.days().end() && it->first <= today; ++it) {
+        for (const auto& [kind, amount] : it->second.leave)
+            figures.leave_this_week[kind] += amount;
     }
     return figures;
 }
 
+EmployeeStatistics EmployeeStatistics::Compute(const orvane::ClockDatabase& database, int32_t card,
+                                               platform::Date now, int week_starts,
+                                               double span_hours) {
+    // What can count: records of this week, and an open record started within the span (which
+    // may reach back before the week or today).
+    const int64_t today = hours::DayOf(hours::ToMinutes(now));
+    const double week_start = static_cast<double>(hours::WeekStart(today, week_starts));
+    const double from = std::min(week_start, now.days - span_hours / 24.0);
+    const auto rows = database.RowsBetween(card, platform::Date{from}, now);
+    return Compute(rows, now, week_starts, span_hours);
+}
+
 std::string EmployeeStatistics::FormatHours(double hours) {
-    const long minutes = std::lround(hours * 60.0);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", minutes / 60, minutes % 60);
-    return text;
+    return hours::FormatHoursMinutes(std::lround(hours * 60.0));
+}
+
+std::vector<std::string> EmployeeStatistics::Lines() const {
+    std::vector<std::string> lines{"Today " + FormatHours(hours_today) + "  This week " +
+                                   FormatHours(hours_this_week)};
+    std::string leave;
+    for (const auto& [kind, amount] : leave_this_week) {
+        if (amount == 0)
+            continue;
+        leave += (leave.empty() ? "Leave this week: " : ", ") + kind + " " + FormatHours(amount);
+    }
+    if (!leave.empty())
+        lines.push_back(leave);
+    return lines;
 }
 
 void EmployeeStatistics::Show(framework::IDisplay& display,
@@ -55,8 +62,10 @@ void EmployeeStatistics::Show(framework::IDisplay& display,
     display.Clear();
     display.ShowCursor(framework::VBool::False);
     display.SetPrompt(employee_name.empty() ? "Hours worked" : "Hours worked: " + employee_name);
-    display.SetUserInput("Today " + FormatHours(hours_today) + "  This week " +
-                         FormatHours(hours_this_week));
+    std::string text;
+    for (const auto& line : Lines())
+        text += (text.empty() ? "" : "\n") + line;
+    display.SetUserInput(text);
     platform::services().Sleep(kShowMilliseconds);
     display.Clear();
 }

@@ -1,7 +1,5 @@
 #include "host/clock/PunchSession.h"
 
-#include <charconv>
-
 #include "host/clock/Configuration.h"
 #include "host/framework/Message.h"
 #include "host/framework/PunchDateTime.h"
@@ -38,7 +36,7 @@ void PunchSession::Begin() {
     m_step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(m_context.moment));
     m_step->ReceiveMessage(orvane::MakeMessage("manager mode", m_context.manager_mode));
 
-    m_skipped = framework::FromVBool(m_step->Skip(m_steps));
+    m_skipped = !m_context.never_skip && framework::FromVBool(m_step->Skip(m_steps));
     if (m_skipped)
         return;
 
@@ -60,14 +58,6 @@ void PunchSession::PressKey(int16_t key) {
     if (!m_keypad || Finished() || m_cancelled)
         return;
     m_keypad->ProcessKeyPress(key);
-}
-
-bool PunchSession::Click(std::string_view path) {
-    auto form = KeypadForm();
-    if (!form || Finished() || m_cancelled)
-        return false;
-    auto control = FindControl(*form, path);
-    return control && control->Click();
 }
 
 void PunchSession::Cancel() {
@@ -121,35 +111,6 @@ bool PunchSession::Outcome::HasWrites() const {
 
 std::shared_ptr<platform::UserControl> PunchSession::KeypadForm() const {
     return platform::query<platform::UserControl>(m_keypad);
-}
-
-std::shared_ptr<platform::Control> FindControl(const platform::UserControl& form,
-                                               std::string_view path) {
-    const platform::UserControl* container = &form;
-    std::shared_ptr<platform::UserControl> inner;  // keeps an embedded form alive while walked
-    while (true) {
-        const auto dot = path.find('.');
-        std::string_view part = path.substr(0, dot);
-        int index = -1;
-        if (const auto open = part.find('('); open != std::string_view::npos) {
-            if (part.back() != ')')
-                return nullptr;
-            const auto digits = part.substr(open + 1, part.size() - open - 2);
-            const auto [end, ec] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), index);
-            if (ec != std::errc() || end != digits.data() + digits.size())
-                return nullptr;
-            part = part.substr(0, open);
-        }
-        auto control = container->Find(part, index);
-        if (!control || dot == std::string_view::npos)
-            return control;
-        auto site = std::dynamic_pointer_cast<platform::UserControlSite>(control);
-        if (!site || !(inner = site->Inner()))
-            return nullptr;
-        container = inner.get();
-        path.remove_prefix(dot + 1);
-    }
 }
 
 }  // namespace timeclock

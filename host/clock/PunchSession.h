@@ -29,6 +29,9 @@ struct PunchContext {
     bool statistics = false;
     // The colour of the keypad's buttons.
     int32_t button_color = 0;
+    // The keypad shows without asking the step whether to skip it (a manager's punch at a
+    // kiosk: the automatic punch never decides it).
+    bool never_skip = false;
 };
 
 // One punch of the "Punch Entry" step, from the first key to the records it fills: hands the
@@ -60,10 +63,6 @@ class PunchSession {
 
     // One key for the keypad; ignored once the punch has finished or was cancelled.
     void PressKey(int16_t key);
-    // A click on a keypad control named as "cmdStampkind(3)", "cmdSkip" or, for a control of an
-    // embedded keypad, "TimeIn1.cmdButton(5)". False when there is no such control or it took
-    // no click (hidden or disabled).
-    bool Click(std::string_view path);
     // Gives the punch up: tells the keypad, and nothing will be written.
     void Cancel();
 
@@ -85,6 +84,8 @@ class PunchSession {
     // when skipped.
     std::shared_ptr<platform::UserControl> KeypadForm() const;
     const std::shared_ptr<framework::IStep>& Step() const { return m_step; }
+    platform::Date Moment() const { return m_context.moment; }
+    const std::optional<platform::Variant>& Card() const { return m_context.card; }
     const std::shared_ptr<orvane::StepSequence>& Steps() const { return m_steps; }
 
   private:
@@ -99,11 +100,5 @@ class PunchSession {
     bool m_finished = false;
     bool m_cancelled = false;
 };
-
-// Finds a control of a form by a path such as "cmdStampkind(3)" or "TimeIn1.cmdButton(5)": each
-// part a control name with an optional index, a dot stepping into an embedded user control.
-// Null when a part names no control.
-std::shared_ptr<platform::Control> FindControl(const platform::UserControl& form,
-                                               std::string_view path);
 
 }  // namespace timeclock

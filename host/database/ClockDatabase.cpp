@@ -45,6 +45,16 @@ std::string new_identity() {
     return identity;
 }
 
+// The hash of a PIN to keep; raises "Invalid procedure call" (5) when it is not 4 to 12 digits.
+std::string pin_hash_for(std::string_view pin) {
+    if (!is_pin(pin)) {
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "A PIN is " + std::to_string(ClockDatabase::kShortestPin) + " to " +
+                            std::to_string(ClockDatabase::kLongestPin) + " digits.");
+    }
+    return HashSecret(pin);
+}
+
 }  // namespace
 
 bool IsDateField(std::string_view field) {
@@ -135,9 +145,14 @@ std::vector<PunchWrite> ClockDatabase::Queued() const {
     return punches;
 }
 
-
-void ClockDatabase::AddEmployee(const Employee& employee) {
-    m_store->AddEmployee(employee);
+void ClockDatabase::AddEmployee(const Employee& employee, std::optional<std::string_view> pin) {
+    if (pin && !employee.manager) {
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "Card " + std::to_string(employee.card) + " is not a manager's card.");
+    }
+    // The slow hash is made before the database is locked; the employee and the PIN are stored
+    // together, so that a manager is never on file without the PIN asked for.
+    m_store->AddEmployee(employee, pin ? pin_hash_for(*pin) : std::string());
 }
 
 void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
@@ -146,12 +161,7 @@ void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
         platform::raise(platform::err::kInvalidProcedureCall,
                         "Card " + std::to_string(card) + " is not a manager's card.");
     }
-    if (!is_pin(pin)) {
-        platform::raise(platform::err::kInvalidProcedureCall,
-                        "A PIN is " + std::to_string(kShortestPin) + " to " +
-                            std::to_string(kLongestPin) + " digits.");
-    }
-    m_store->SetPinHash(card, HashSecret(pin));
+    m_store->SetPinHash(card, pin_hash_for(pin));
 }
 
 bool ClockDatabase::HasManagerPin(int32_t card) const {
@@ -176,6 +186,12 @@ std::optional<Employee> ClockDatabase::FindEmployee(int32_t card) const {
 
 std::vector<ClockDatabase::Row> ClockDatabase::Rows(std::optional<int32_t> card) const {
     return m_store->Rows(card);
+}
+
+std::vector<ClockDatabase::Row> ClockDatabase::RowsBetween(std::optional<int32_t> card,
+                                                           platform::Date from,
+                                                           platform::Date to) const {
+    return m_store->RowsBetween(card, from, to);
 }
 
 std::vector<ClockDatabase::EnteredRecord> ClockDatabase::ManagerEntries(

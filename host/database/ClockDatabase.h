@@ -96,7 +96,10 @@ class PLATFORM_API ClockDatabase {
     // latest punches while the server is away.
     std::vector<PunchWrite> Queued() const;
 
-    void AddEmployee(const Employee& employee);
+    // Adds an employee; a manager may be given a PIN, stored with the employee in one
+    // transaction. Raises "Invalid procedure call" (5) for a PIN that is not 4 to 12 digits or is
+    // given to someone who is not a manager, and error 457 when the card is taken.
+    void AddEmployee(const Employee& employee, std::optional<std::string_view> pin = std::nullopt);
     // Keeps a manager's PIN as a slow salted hash. Raises "Invalid procedure call" (5) when the
     // card is not a manager's or the PIN is not 4 to 12 digits.
     void SetManagerPin(int32_t card, std::string_view pin);
@@ -122,6 +125,11 @@ class PLATFORM_API ClockDatabase {
     };
     // The rows of one card (every card when nothing is given), oldest first.
     std::vector<Row> Rows(std::optional<int32_t> card = std::nullopt) const;
+    // The rows of one card (every card, by card, when nothing is given) whose in-moment or
+    // out-moment lies within [from, to], oldest first. It reads only those rows, through the
+    // moment indexes, however long the history.
+    std::vector<Row> RowsBetween(std::optional<int32_t> card, platform::Date from,
+                                 platform::Date to) const;
 
     // A record entered in manager mode: the "ID" of its row and who entered it. A row that a
     // manager entry closed (an out that paired with an open in) has an entry of its own.

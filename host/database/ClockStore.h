@@ -21,7 +21,9 @@ class ClockStore {
     // does not store a punch whose identity it already keeps (sent again after a connection lost
     // before the clock heard the answer).
     virtual void StorePunch(const PunchWrite& punch, const std::string& identity) = 0;
-    virtual void AddEmployee(const Employee& employee) = 0;
+    // Adds the employee with the PIN hash given (none when empty) in one transaction; raises
+    // error 457 when the card is taken.
+    virtual void AddEmployee(const Employee& employee, const std::string& pin_hash) = 0;
     // False when there was no such card.
     virtual bool RemoveEmployee(int32_t card) = 0;
     virtual std::vector<Employee> Employees() const = 0;
@@ -30,6 +32,9 @@ class ClockStore {
     // The manager's PIN hash; empty when the card is no manager's or has no PIN.
     virtual std::string PinHash(int32_t card) const = 0;
     virtual std::vector<ClockDatabase::Row> Rows(std::optional<int32_t> card) const = 0;
+    virtual std::vector<ClockDatabase::Row> RowsBetween(std::optional<int32_t> card,
+                                                        platform::Date from,
+                                                        platform::Date to) const = 0;
     virtual std::vector<ClockDatabase::EnteredRecord> ManagerEntries(
         std::optional<platform::Date> from, std::optional<platform::Date> to) const = 0;
 

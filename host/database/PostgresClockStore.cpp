@@ -247,11 +247,14 @@ void PostgresClockStore::StorePunch(const PunchWrite& punch, const std::string& 
     transaction.Commit(kStoring);
 }
 
-void PostgresClockStore::AddEmployee(const Employee& employee) {
+void PostgresClockStore::AddEmployee(const Employee& employee, const std::string& pin_hash) {
+    // One statement: the employee and the PIN are stored together or not at all.
     const auto result = Connection().Run(
-        R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager") VALUES ($1, $2, $3)
+        R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash")
+              VALUES ($1, $2, $3, NULLIF($4, ''))
               ON CONFLICT ("Card ID") DO NOTHING)sql",
-        {Value::Int(employee.card), Value::Text(employee.name), Value::Int(employee.manager)},
+        {Value::Int(employee.card), Value::Text(employee.name), Value::Int(employee.manager),
+         Value::Text(pin_hash)},
         "Cannot add the employee");
     if (pg::Affected(result.get()) == 0) {
         platform::raise(
@@ -299,15 +302,15 @@ std::string PostgresClockStore::PinHash(int32_t card) const {
     return pg::TextAt(result.get(), 0, 0);
 }
 
-std::vector<ClockDatabase::Row> PostgresClockStore::Rows(std::optional<int32_t> card) const {
-    const auto result =
-        Connection().Run(R"sql(
+namespace {
+
+constexpr std::string_view kRowColumns = R"sql(
         SELECT "ID", "Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type",
                "Notes", "Holiday", "Sick", "Vacation", "Bonus", "Advances", "Personal", "Other"
-        FROM "Clock Data Table" WHERE $1::int8 IS NULL OR "Card ID" = $1 ORDER BY "ID")sql",
-                         {card ? Value::Int(*card) : Value::NullInt()}, "Cannot read the punches");
+        FROM "Clock Data Table" )sql";
+
+std::vector<ClockDatabase::Row> rows_of(const pg_result* r) {
     std::vector<ClockDatabase::Row> rows;
-    const pg_result* r = result.get();
     for (int i = 0; i < pg::Rows(r); ++i) {
         ClockDatabase::Row row;
         row.id = pg::IntAt(r, i, 0);
@@ -328,6 +331,34 @@ std::vector<ClockDatabase::Row> PostgresClockStore::Rows(std::optional<int32_t> 
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+}  // namespace
+
+std::vector<ClockDatabase::Row> PostgresClockStore::Rows(std::optional<int32_t> card) const {
+    const auto result =
+        Connection().Run(std::string(kRowColumns) +
+                             R"sql(WHERE $1::int8 IS NULL OR "Card ID" = $1 ORDER BY "ID")sql",
+                         {card ? Value::Int(*card) : Value::NullInt()}, "Cannot read the punches");
+    return rows_of(result.get());
+}
+
+std::vector<ClockDatabase::Row> PostgresClockStore::RowsBetween(std::optional<int32_t> card,
+                                                                platform::Date from,
+                                                                platform::Date to) const {
+    // One card: a BitmapOr of the two moment indexes led by the card, as in the automatic
+    // punch's lookup. Every card (a report): the moments alone, which the server reads in full.
+    const std::string where =
+        card ? R"sql(WHERE "Card ID" = $3 AND (("Date In"+"Time In") BETWEEN $1 AND $2
+                      OR ("Date Out"+"Time Out") BETWEEN $1 AND $2) ORDER BY "ID")sql"
+             : R"sql(WHERE ("Date In"+"Time In") BETWEEN $1 AND $2
+                      OR ("Date Out"+"Time Out") BETWEEN $1 AND $2 ORDER BY "Card ID", "ID")sql";
+    std::vector<Value> values{Value::Real(from.days), Value::Real(to.days)};
+    if (card)
+        values.push_back(Value::Int(*card));
+    const auto result =
+        Connection().Run(std::string(kRowColumns) + where, values, "Cannot read the punches");
+    return rows_of(result.get());
 }
 
 std::vector<ClockDatabase::EnteredRecord> PostgresClockStore::ManagerEntries(

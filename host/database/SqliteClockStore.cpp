@@ -274,19 +274,27 @@ void SqliteClockStore::StorePunch(const PunchWrite& punch, const std::string& /*
     transaction.Commit();
 }
 
-void SqliteClockStore::AddEmployee(const Employee& employee) {
+void SqliteClockStore::AddEmployee(const Employee& employee, const std::string& pin_hash) {
+    Transaction transaction(m_db);
     if (FindEmployee(employee.card)) {
         platform::raise(
             platform::err::kKeyAlreadyAssociated,
             "An employee with card " + std::to_string(employee.card) + " already exists.");
     }
     auto statement = sqlite::Prepare(
-        m_db, R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager") VALUES (?, ?, ?))sql");
+        m_db,
+        R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash") VALUES (?, ?, ?, ?))sql");
     sqlite3_bind_int(statement.get(), 1, employee.card);
     sqlite3_bind_text(statement.get(), 2, employee.name.data(),
                       static_cast<int>(employee.name.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int(statement.get(), 3, employee.manager ? 1 : 0);
+    if (pin_hash.empty())
+        sqlite3_bind_null(statement.get(), 4);
+    else
+        sqlite3_bind_text(statement.get(), 4, pin_hash.data(), static_cast<int>(pin_hash.size()),
+                          SQLITE_TRANSIENT);
     step_done(m_db, statement.get(), "Cannot add the employee");
+    transaction.Commit();
 }
 
 void SqliteClockStore::SetPinHash(int32_t card, const std::string& hash) {
@@ -353,16 +361,16 @@ std::optional<Employee> SqliteClockStore::FindEmployee(int32_t card) const {
     return std::nullopt;
 }
 
-std::vector<ClockDatabase::Row> SqliteClockStore::Rows(std::optional<int32_t> card) const {
-    auto statement = sqlite::Prepare(m_db, R"sql(
+namespace {
+
+constexpr const char* kRowColumns = R"sql(
         SELECT "ID", "Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type",
                "Notes", "Holiday", "Sick", "Vacation", "Bonus", "Advances", "Personal", "Other"
-        FROM "Clock Data Table" WHERE ?1 IS NULL OR "Card ID" = ?1 ORDER BY "ID")sql");
-    if (card)
-        sqlite3_bind_int(statement.get(), 1, *card);
+        FROM "Clock Data Table" )sql";
+
+std::vector<ClockDatabase::Row> read_rows(sqlite3* db, sqlite3_stmt* s) {
     std::vector<ClockDatabase::Row> rows;
     int rc = 0;
-    sqlite3_stmt* s = statement.get();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         ClockDatabase::Row row;
         row.id = sqlite3_column_int64(s, 0);
@@ -383,8 +391,37 @@ std::vector<ClockDatabase::Row> SqliteClockStore::Rows(std::optional<int32_t> ca
         rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the punches");
+        sqlite::RaiseLast(db, "Cannot read the punches");
     return rows;
+}
+
+}  // namespace
+
+std::vector<ClockDatabase::Row> SqliteClockStore::Rows(std::optional<int32_t> card) const {
+    auto statement =
+        sqlite::Prepare(m_db, std::string(kRowColumns) +
+                                  R"sql(WHERE ?1 IS NULL OR "Card ID" = ?1 ORDER BY "ID")sql");
+    if (card)
+        sqlite3_bind_int(statement.get(), 1, *card);
+    return read_rows(m_db, statement.get());
+}
+
+std::vector<ClockDatabase::Row> SqliteClockStore::RowsBetween(std::optional<int32_t> card,
+                                                              platform::Date from,
+                                                              platform::Date to) const {
+    // One card: the same multi-index OR as the automatic punch's lookup, over the two moment
+    // indexes led by the card. Every card: the moment indexes without the card, each a range.
+    const char* where =
+        card ? R"sql(WHERE "Card ID" = ?3 AND (("Date In"+"Time In") BETWEEN ?1 AND ?2
+                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2) ORDER BY "ID")sql"
+             : R"sql(WHERE ("Date In"+"Time In") BETWEEN ?1 AND ?2
+                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2 ORDER BY "Card ID", "ID")sql";
+    auto statement = sqlite::Prepare(m_db, std::string(kRowColumns) + where);
+    sqlite3_bind_double(statement.get(), 1, from.days);
+    sqlite3_bind_double(statement.get(), 2, to.days);
+    if (card)
+        sqlite3_bind_int(statement.get(), 3, *card);
+    return read_rows(m_db, statement.get());
 }
 
 std::vector<ClockDatabase::EnteredRecord> SqliteClockStore::ManagerEntries(

@@ -1,13 +1,14 @@
 #include "host/tui/Kiosk.h"
-#include "host/database/ConnectionText.h"
 
+#include <clocale>
+#include <fstream>
 #include <optional>
 
 #include "framework/Factories.h"
 #include "host/clock/Clock.h"
-#include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/tui/Screen.h"
+#include "platform/Convert.h"
 #include "platform/Services.h"
 
 #include <curses.h>
@@ -17,8 +18,6 @@ namespace timeclock::tui {
 namespace {
 
 constexpr int kPollMilliseconds = 500;
-constexpr int kControlC = 3;
-constexpr int kEscape = 27;
 
 // The platform services of the kiosk: the computer's clock and regional settings, a pause that
 // keeps the screen up to date while it waits, and the message box drawn on the screen.
@@ -44,6 +43,7 @@ class KioskServices final : public platform::Services {
     }
     const platform::RegionalSettings& Regional() const override { return m_system.Regional(); }
     std::filesystem::path RegistryFile() const override { return m_system.RegistryFile(); }
+    platform::SystemServices& System() { return m_system; }
 
   private:
     platform::SystemServices m_system;
@@ -51,69 +51,56 @@ class KioskServices final : public platform::Services {
     const Clock* m_clock = nullptr;
 };
 
-// The key code a terminal key stands for at the clock; none for keys the clock ignores.
-std::optional<int16_t> ClockKey(int key) {
-    if (key == '\n' || key == '\r' || key == KEY_ENTER)
-        return int16_t{13};
-    if (key == KEY_BACKSPACE || key == 127 || key == 8)
-        return int16_t{8};
-    if (key >= 32 && key < 127)
-        return static_cast<int16_t>(key);
-    return std::nullopt;
-}
-
 }  // namespace
 
 int RunKiosk(const KioskOptions& options) {
+    // The terminal's own character set, so that the screen's texts draw as they are written.
+    std::setlocale(LC_ALL, "");
     KioskServices services;
     platform::ServicesScope scope(services);
 
-    auto config = Configuration::Load(options.config_file);
-    ComponentLibrary::BesideProgram().EnsureRegistered();
+    // The regional settings are the process's: in force before the first date is read or shown.
+    const auto config = Configuration::Load(options.config_file);
+    config.ApplyRegional(services.System());
     std::error_code ec;
     if (!std::filesystem::exists(options.config_file, ec))
         config.Save(options.config_file);
-    auto database_file = options.database;
-    if (database_file.empty())
-        database_file = config.database;
-    if (database_file.empty())
-        database_file = DefaultDatabaseFile();
-    if (orvane::EngineOf(database_file.native()) == orvane::Engine::Sqlite)
-        std::filesystem::create_directories(database_file.parent_path(), ec);
-    orvane::ClockDatabase database(database_file, std::chrono::seconds(config.database_wait));
-    // The automatic punch finds the database open and keeps its prepared lookups between punches.
-    const auto lookup = framework::Global()->Database();
-    lookup->SetConnectString(database_file.string());
-    lookup->Open(database_file.string());
-
-    auto display = std::make_shared<orvane::RecordingDisplay>();
-    Clock clock(std::move(config), database, display);
+    auto clock = Clock::Open({options.config_file, options.database});
+    // The screen gets short messages; their full text goes to the log beside the database.
+    auto log_file = clock->Database().file();
+    log_file.replace_extension(".log");
+    clock->SetLog([log_file](std::string_view text) {
+        std::ofstream(log_file, std::ios::app)
+            << platform::format_date(platform::services().Now(), "yyyy-mm-dd hh:nn:ss") << ' '
+            << text << '\n';
+    });
     Screen screen;
-    services.Attach(screen, clock);
-    clock.Start();
+    // A press is the click; the release is asked for too, so that the terminal library reports
+    // it (and the kiosk ignores it) rather than holding it back until the next key.
+    mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED, nullptr);
+    services.Attach(screen, *clock);
+    clock->Start();
 
-    timeout(kPollMilliseconds);
     while (true) {
-        screen.Draw(clock);
-        const int key = getch();
-        if (key == ERR || key == KEY_RESIZE)
-            continue;
-        if (key == KEY_F(10) || key == kControlC)
-            break;
-        if (key == kEscape) {
-            clock.Escape();
-        } else if (key == KEY_MOUSE) {
-            MEVENT event;
-            if (getmouse(&event) != OK)
-                continue;
-            if (auto control = screen.ControlAt(event.y, event.x); control && control->Click()) {
-                clock.Update();
-            }
-        } else if (const auto clock_key = ClockKey(key)) {
-            clock.PressKey(*clock_key);
+        clock->Tick(services.Now());
+        screen.Draw(*clock);
+        const auto input = screen.ReadInput(kPollMilliseconds);
+        switch (input.kind) {
+            case Screen::Input::Kind::Quit:
+                return 0;
+            case Screen::Input::Kind::Escape:
+                clock->Escape();
+                break;
+            case Screen::Input::Kind::Key:
+                clock->PressKey(input.key);
+                break;
+            case Screen::Input::Kind::Click:
+                clock->Click(input.control);
+                break;
+            case Screen::Input::Kind::None:
+                break;
         }
     }
-    return 0;
 }
 
 }  // namespace timeclock::tui

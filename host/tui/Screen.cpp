@@ -1,7 +1,11 @@
 #include "host/tui/Screen.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <optional>
 #include <sstream>
+#include <utility>
 
 #include "platform/Convert.h"
 #include "platform/Services.h"
@@ -15,11 +19,78 @@ namespace {
 
 constexpr int kHeaderRows = 8;  // title, prompt, entry, error and information lines
 constexpr int kEntryWidth = 32;
-constexpr int kMinTwipsPerColumn = 100;
-constexpr int kMinTwipsPerRow = 240;
+// A character cell is about 120 by 240 twips; the keypads may grow to twice that size, so that
+// on a large terminal the buttons grow with it.
+constexpr int kMinTwipsPerColumn = 50;
+constexpr int kMinTwipsPerRow = 120;
 // Beyond these the buttons would be too small to read.
 constexpr int kMaxTwipsPerColumn = 220;
 constexpr int kMaxTwipsPerRow = 520;
+
+constexpr int kControlC = 3;
+constexpr int kEscape = 27;
+constexpr int16_t kEnterKey = 13;
+constexpr int16_t kBackspaceKey = 8;
+
+// The numeric keypad in application mode (xterm, tmux, screen, the Linux console) sends Escape,
+// "O" and a letter for each key. The clock reads each as the key printed on it; the codes given
+// to them lie beyond ncurses' own key codes.
+struct KeypadKey {
+    const char* sequence;
+    int16_t key;
+};
+inline constexpr std::array<KeypadKey, 17> kKeypadKeys{{
+    {"\033Op", '0'},
+    {"\033Oq", '1'},
+    {"\033Or", '2'},
+    {"\033Os", '3'},
+    {"\033Ot", '4'},
+    {"\033Ou", '5'},
+    {"\033Ov", '6'},
+    {"\033Ow", '7'},
+    {"\033Ox", '8'},
+    {"\033Oy", '9'},
+    {"\033On", '.'},
+    {"\033Ok", '+'},
+    {"\033Ol", '+'},  // the Linux console's plus
+    {"\033Om", '-'},
+    {"\033Oj", '*'},
+    {"\033Oo", '/'},
+    {"\033OM", kEnterKey},
+}};
+constexpr int kFirstKeypadCode = KEY_MAX + 1;
+
+// The key code a terminal key stands for at the clock; none for keys the clock ignores.
+std::optional<int16_t> ClockKey(int key) {
+    if (key >= kFirstKeypadCode && key < kFirstKeypadCode + static_cast<int>(kKeypadKeys.size()))
+        return kKeypadKeys[static_cast<size_t>(key - kFirstKeypadCode)].key;
+    switch (key) {
+        case '\n':
+        case '\r':
+        case KEY_ENTER:
+            return kEnterKey;
+        case KEY_BACKSPACE:
+        case 127:
+        case 8:
+            return kBackspaceKey;
+        // The keypad's corners and centre, where the terminal description names them.
+        case KEY_A1:
+            return int16_t{'7'};
+        case KEY_A3:
+            return int16_t{'9'};
+        case KEY_B2:
+            return int16_t{'5'};
+        case KEY_C1:
+            return int16_t{'1'};
+        case KEY_C3:
+            return int16_t{'3'};
+        default:
+            break;
+    }
+    if (key >= 32 && key < 127)
+        return static_cast<int16_t>(key);
+    return std::nullopt;
+}
 
 constexpr short kErrorPair = 1;
 constexpr short kTitlePair = 2;
@@ -60,10 +131,84 @@ std::vector<std::string> CaptionLines(const std::string& caption) {
     return lines;
 }
 
+// The lines of a caption within `width` columns: broken between words, and a word longer than
+// the width broken across lines, so that no letter is lost.
+std::vector<std::string> WrapLines(const std::vector<std::string>& lines, int width) {
+    const auto columns = static_cast<size_t>(std::max(1, width));
+    std::vector<std::string> wrapped;
+    for (const auto& line : lines) {
+        std::istringstream words(line);
+        std::string word, current;
+        while (words >> word) {
+            if (!current.empty() && current.size() + 1 + word.size() <= columns) {
+                current += ' ' + word;
+                continue;
+            }
+            if (!current.empty())
+                wrapped.push_back(current);
+            while (word.size() > columns) {
+                wrapped.push_back(word.substr(0, columns));
+                word.erase(0, columns);
+            }
+            current = word;
+        }
+        if (!current.empty())
+            wrapped.push_back(current);
+    }
+    return wrapped;
+}
+
+// The access key of a caption: the letter after a single "&", in lower case, and how many
+// letters that are not blanks come before it as the button shows the caption (wrapping moves
+// only blanks, so this finds the letter to underline on any lines).
+struct AccessKey {
+    char letter = 0;
+    int shown_before = -1;
+};
+
+AccessKey AccessKeyOf(const std::string& caption) {
+    int shown = 0;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        const auto c = static_cast<unsigned char>(caption[i]);
+        if (c == '&' && i + 1 < caption.size() && caption[i + 1] != '&') {
+            return {static_cast<char>(std::tolower(static_cast<unsigned char>(caption[i + 1]))),
+                    shown};
+        }
+        if (c == '&')
+            ++i;
+        if (!std::isspace(c))
+            ++shown;
+    }
+    return {};
+}
+
 void PutClipped(int row, int column, const std::string& text, int width) {
     if (width <= 0 || row < 0 || row >= LINES || column >= COLS)
         return;
     mvaddnstr(row, column, text.c_str(), std::min(width, COLS - column));
+}
+
+// The words of a text as lines of at most `width` columns; a word longer than a line is split.
+std::vector<std::string> Wrap(const std::string& text, int width) {
+    std::vector<std::string> lines;
+    std::istringstream words(text);
+    std::string word;
+    std::string line;
+    const auto limit = static_cast<size_t>(std::max(1, width));
+    while (words >> word) {
+        while (word.size() > limit) {
+            if (!line.empty())
+                lines.push_back(std::exchange(line, {}));
+            lines.push_back(word.substr(0, limit));
+            word.erase(0, limit);
+        }
+        if (!line.empty() && line.size() + 1 + word.size() > limit)
+            lines.push_back(std::exchange(line, {}));
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
 }
 
 }  // namespace
@@ -74,6 +219,11 @@ Screen::Screen() {
     noecho();
     keypad(stdscr, TRUE);
     set_escdelay(25);
+    // Every draw reaches the terminal, even with keys waiting: the screen must show the state in
+    // which each key is taken.
+    typeahead(-1);
+    for (size_t i = 0; i < kKeypadKeys.size(); ++i)
+        define_key(kKeypadKeys[i].sequence, kFirstKeypadCode + static_cast<int>(i));
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
     mouseinterval(0);
     if (has_colors()) {
@@ -97,7 +247,8 @@ void Screen::Draw(const Clock& clock) {
     m_placed.clear();
     erase();
     curs_set(0);
-    if (COLS < kMinColumns || LINES < kMinRows) {
+    m_too_small = COLS < kMinColumns || LINES < kMinRows;
+    if (m_too_small) {
         std::ostringstream text;
         text << "Terminal too small: " << COLS << "x" << LINES << ", the clock needs "
              << kMinColumns << "x" << kMinRows << ". F10 quits.";
@@ -113,11 +264,15 @@ void Screen::Draw(const Clock& clock) {
         Scale scale{std::max(kMinTwipsPerColumn, (form->ScaleWidth() + columns - 1) / columns),
                     std::max(kMinTwipsPerRow, (form->ScaleHeight() + rows - 1) / rows)};
         if (scale.twips_per_column > kMaxTwipsPerColumn || scale.twips_per_row > kMaxTwipsPerRow) {
+            m_too_small = true;
             PutClipped(kHeaderRows, 1, "Terminal too small for the keypad: enlarge the window.",
                        COLS - 2);
         } else {
             const int width = form->ScaleWidth() / scale.twips_per_column;
-            DrawForm(*form, kHeaderRows, std::max(1, (COLS - width) / 2), scale);
+            const int left = std::max(1, (COLS - width) / 2);
+            DrawForm(*form, kHeaderRows, left, scale);
+            if (auto buttons = clock.OwnButtons())
+                DrawForm(*buttons, kHeaderRows, left + width + 2, scale);
         }
     }
     PutClipped(LINES - 1, 0, " F10 quit   Esc cancel   keys or mouse on the buttons", COLS);
@@ -135,11 +290,17 @@ void Screen::DrawDisplay(const Clock& clock) {
     PutClipped(0, std::max(0, COLS - static_cast<int>(now.size()) - 1), now, COLS);
     attroff(COLOR_PAIR(kTitlePair));
 
-    if (clock.ManagerModePending()) {
+    // The manager banner, then whose punch it is.
+    const auto model = clock.Model();
+    int column = 2;
+    if (!model.banner.empty()) {
+        const std::string banner = " " + model.banner + " ";
         attron(A_REVERSE);
-        PutClipped(1, 1, " MANAGER MODE ", COLS - 2);
+        PutClipped(1, 1, banner, COLS - 2);
         attroff(A_REVERSE);
+        column = 1 + static_cast<int>(banner.size()) + 2;
     }
+    PutClipped(1, column, model.employee, COLS - column - 1);
     attron(A_BOLD);
     PutClipped(2, 2, display.prompt(), COLS - 4);
     attroff(A_BOLD);
@@ -152,12 +313,18 @@ void Screen::DrawDisplay(const Clock& clock) {
     mvaddch(3, left + kEntryWidth + 1, ']');
     PutClipped(3, entry_column, entry.substr(entry.size() - static_cast<size_t>(shown)), shown);
 
+    // A message wraps onto the lines below it rather than being cut at the screen's edge.
+    int row = 5;
     if (!display.error().empty()) {
         attron(COLOR_PAIR(kErrorPair) | A_BOLD);
-        PutClipped(5, 2, display.error(), COLS - 4);
+        for (const auto& line : Wrap(display.error(), COLS - 4))
+            PutClipped(row++, 2, line, COLS - 4);
         attroff(COLOR_PAIR(kErrorPair) | A_BOLD);
     }
-    PutClipped(6, 2, display.information(), COLS - 4);
+    for (const auto& line : Wrap(display.information(), COLS - 4))
+        PutClipped(row++, 2, line, COLS - 4);
+    for (const auto& line : model.confirmation)
+        PutClipped(row++, 2, line, COLS - 4);
 
     if (display.cursor_visible()) {
         const int position = std::clamp(display.cursor_position(), 0, kEntryWidth);
@@ -205,12 +372,22 @@ void Screen::DrawButton(const platform::Control& control, int row, int column, i
         if (row + r < LINES - 1)
             mvhline(row + r, column, ' ' | static_cast<chtype>(attributes), std::max(1, width - 1));
     }
-    const auto lines = CaptionLines(control.Caption());
+    const auto lines = WrapLines(CaptionLines(control.Caption()), width - 1);
     const int first = row + std::max(0, (height - static_cast<int>(lines.size())) / 2);
+    int access = AccessKeyOf(control.Caption()).shown_before;
     for (size_t i = 0; i < lines.size() && first + static_cast<int>(i) < row + height; ++i) {
         const int length = std::min(static_cast<int>(lines[i].size()), width - 1);
-        PutClipped(first + static_cast<int>(i), column + std::max(0, (width - 1 - length) / 2),
-                   lines[i], length);
+        const int line_row = first + static_cast<int>(i);
+        const int line_column = column + std::max(0, (width - 1 - length) / 2);
+        PutClipped(line_row, line_column, lines[i], length);
+        // The access letter is underlined, as Alt and that letter press the button.
+        for (int c = 0; c < length && access >= 0; ++c) {
+            const auto letter = static_cast<unsigned char>(lines[i][static_cast<size_t>(c)]);
+            if (std::isspace(letter))
+                continue;
+            if (access-- == 0 && line_row < LINES - 1)
+                mvaddch(line_row, line_column + c, letter | A_UNDERLINE);
+        }
     }
     attroff(attributes);
 }
@@ -225,24 +402,87 @@ std::shared_ptr<platform::Control> Screen::ControlAt(int row, int column) const 
     return nullptr;
 }
 
+Screen::Input Screen::ReadInput(int milliseconds) {
+    timeout(milliseconds);
+    const int key = getch();
+    if (key == KEY_F(10) || key == kControlC)
+        return {Input::Kind::Quit, 0, nullptr};
+    // A terminal too small to show the keypad takes no keys: a punch would be made blind.
+    if (m_too_small || key == ERR || key == KEY_RESIZE)
+        return {};
+    if (key == kEscape)
+        return AfterEscape();
+    if (key == KEY_MOUSE) {
+        MEVENT event;
+        if (getmouse(&event) != OK || !(event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)))
+            return {};
+        if (auto control = ControlAt(event.y, event.x))
+            return {Input::Kind::Click, 0, std::move(control)};
+        return {};
+    }
+    if (const auto clock_key = ClockKey(key))
+        return {Input::Kind::Key, *clock_key, nullptr};
+    return {};
+}
+
+// Escape alone cancels. Escape with a letter already behind it is Alt and that letter; with "["
+// or "O" behind it, it begins the sequence of a key the clock does not know, which is dropped
+// whole rather than read as a cancel and stray characters.
+Screen::Input Screen::AfterEscape() {
+    timeout(0);
+    const int next = getch();
+    if (next == ERR)
+        return {Input::Kind::Escape, 0, nullptr};
+    if (next == '[' || next == 'O') {
+        int c = getch();
+        while (next == '[' && c != ERR && !(c >= 0x40 && c <= 0x7E))
+            c = getch();
+        if (c != ERR || next == '[')
+            return {};
+        // Alt and "O" alone.
+    }
+    if (next < 128 && std::isalnum(next)) {
+        if (auto control = AccessKeyControl(static_cast<char>(next)))
+            return {Input::Kind::Click, 0, std::move(control)};
+        return {};
+    }
+    ungetch(next);
+    return {Input::Kind::Escape, 0, nullptr};
+}
+
+std::shared_ptr<platform::Control> Screen::AccessKeyControl(char letter) const {
+    const char wanted = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    for (const auto& placed : m_placed) {
+        const auto& control = *placed.control;
+        if (control.Kind() == platform::ControlKind::CommandButton && control.Visible() &&
+            control.Enabled() && AccessKeyOf(control.Caption()).letter == wanted) {
+            return placed.control;
+        }
+    }
+    return nullptr;
+}
+
 void Screen::ShowMessage(const std::string& text) {
     if (m_clock)
         Draw(*m_clock);
+    // The text is wrapped inside the box, never cut at its edge.
     const int width = std::min(COLS - 2, std::max(30, static_cast<int>(text.size()) + 4));
-    const int top = std::max(0, LINES / 2 - 3);
+    const auto lines = WrapLines({text}, width - 4);
+    const int height = std::min(LINES, static_cast<int>(lines.size()) + 4);
+    const int top = std::max(0, (LINES - height) / 2);
     const int left = std::max(0, (COLS - width) / 2);
-    WINDOW* window = newwin(5, width, top, left);
+    WINDOW* window = newwin(height, width, top, left);
     if (!window)
         return;
     box(window, 0, 0);
-    mvwaddnstr(window, 1, 2, text.c_str(), width - 4);
-    mvwaddstr(window, 3, std::max(1, width / 2 - 5), "[  OK  ]");
+    for (int i = 0; i < static_cast<int>(lines.size()) && i + 1 < height - 3; ++i)
+        mvwaddnstr(window, i + 1, 2, lines[static_cast<size_t>(i)].c_str(), width - 4);
+    mvwaddstr(window, height - 2, std::max(1, width / 2 - 5), "[  OK  ]");
     wrefresh(window);
     curs_set(0);
     while (true) {
         const int key = getch();
-        if (key == '\n' || key == '\r' || key == KEY_ENTER || key == ' ' || key == 27 ||
-            key == KEY_MOUSE) {
+        if (ClockKey(key) == kEnterKey || key == ' ' || key == kEscape || key == KEY_MOUSE) {
             break;
         }
     }

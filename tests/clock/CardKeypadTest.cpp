@@ -28,24 +28,6 @@ class CardKeypadTest : public ::testing::Test {
         });
 };
 
-TEST_F(CardKeypadTest, KnownCardIsAccepted) {
-    keypad->Reset();
-    EXPECT_EQ(display->prompt(), "Enter Card Number");
-    Type("1001\r");
-    ASSERT_TRUE(keypad->Accepted());
-    EXPECT_EQ(keypad->Accepted()->name, "Avery");
-    EXPECT_EQ(looked_up, std::vector<int32_t>{1001});
-}
-
-TEST_F(CardKeypadTest, UnknownCardIsAMessageAndTheEntryStartsAgain) {
-    keypad->Reset();
-    Type("42\r");
-    EXPECT_FALSE(keypad->Accepted());
-    EXPECT_EQ(display->error(), "Unknown card 42");
-    EXPECT_EQ(display->user_input(), "");
-    EXPECT_EQ(keypad->Entry(), "");
-}
-
 TEST_F(CardKeypadTest, EditingKeys) {
     keypad->Reset();
     Type("12345678901");
@@ -55,27 +37,6 @@ TEST_F(CardKeypadTest, EditingKeys) {
     EXPECT_EQ(display->cursor_position(), 7);
     Type("\b\b\b\b\b\b\b\b\r");
     EXPECT_TRUE(looked_up.empty());
-}
-
-// A click on a button and the key it names reach the same handler.
-TEST_F(CardKeypadTest, ButtonsPressTheirKeys) {
-    keypad->Reset();
-    for (const char* path : {"cmdKey(0)", "cmdKey(10)", "cmdKey(10)", "cmdKey(0)", "cmdKey(4)",
-                             "cmdKey(9)", "cmdKey(11)"}) {
-        auto control = timeclock::FindControl(*keypad, path);
-        ASSERT_TRUE(control) << path;
-        EXPECT_TRUE(control->Click()) << path;
-    }
-    ASSERT_TRUE(keypad->Accepted());
-    EXPECT_EQ(keypad->Accepted()->card, 1001);
-}
-
-TEST(FindControl, PathsThatNameNoControl) {
-    CardKeypad keypad(std::make_shared<orvane::RecordingDisplay>(),
-                      [](int32_t) { return std::nullopt; });
-    for (const char* path : {"cmdKey", "cmdKey(12)", "cmdKey(x)", "cmdKey(1", "cmdKey(1).x", ""}) {
-        EXPECT_FALSE(timeclock::FindControl(keypad, path)) << path;
-    }
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ TEST_F(ConfigurationTest, SavedSettingsReadBack) {
     config.database = m_folder / "clock.db";
     config.button_color = 0x00FF00;
     config.database_wait = 0;
+    config.regional = platform::RegionalSettings::british_english();
     config.steps = {"Punch Entry", "Employee Statistics"};
     config.Save(File());
 
@@ -42,6 +43,8 @@ TEST_F(ConfigurationTest, SavedSettingsReadBack) {
     EXPECT_EQ(read.database, config.database);
     EXPECT_EQ(read.button_color, 0x00FF00);
     EXPECT_EQ(read.database_wait, 0);
+    EXPECT_EQ(read.regional.name, "en-GB");
+    EXPECT_EQ(read.regional.order, platform::DateOrder::DayMonthYear);
     EXPECT_EQ(read.steps, config.steps);
     EXPECT_FALSE(read.HasStep("Employee ID"));
     EXPECT_FALSE(fs::exists(File().string() + ".tmp"));
@@ -78,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"NotJson", R"({"database": "clock.db",)", "parse error"},
         DamageCase{"NoObject", R"(["Punch Entry"])", "no JSON object"},
         DamageCase{"DatabaseNumber", R"({"database": 7})", "\"database\""},
+        DamageCase{"RegionalUnknown", R"({"regional": "fr-FR"})", "\"regional\""},
         DamageCase{"ColorText", R"({"button_color": "red"})", "\"button_color\""},
         DamageCase{"ColorTooLarge", R"({"button_color": 99999999999})", "out of range"},
         DamageCase{"WaitNegative", R"({"database_wait": -1})", "\"database_wait\""},

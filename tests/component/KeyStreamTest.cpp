@@ -95,11 +95,14 @@ TEST_P(KeyStreamTest, RandomKeysAndClicksKeepTheInvariants) {
             const Button& button = buttons[any_button(random)];
             if (!button.site || button.site->Visible())
                 button.control->Click();
-        } else if (roll < 40) {
-            key = static_cast<int16_t>(any_code(random));
-            keypad->ProcessKeyPress(key);
         } else if (roll < 99) {
-            key = static_cast<int16_t>(likely[likely_key(random)]);
+            key = static_cast<int16_t>(roll < 40 ? any_code(random) : likely[likely_key(random)]);
+            if (keypad->EntryStage() && !keypad->ActiveKeypad()) {
+                // After a manager confirmed STATUS no value keypad takes the keys.
+                ASSERT_EQ(ErrorNumberOf([&] { keypad->ProcessKeyPress(key); }),
+                          platform::err::kObjectVariableNotSet);
+                continue;
+            }
             keypad->ProcessKeyPress(key);
         } else {
             keypad->Reset();

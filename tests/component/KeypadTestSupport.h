@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/KeyCodes.h"
 #include "host/framework/Message.h"
 #include "host/framework/RecordingDisplay.h"
 #include "host/framework/StepSequence.h"
@@ -88,7 +89,7 @@ void Type(Keypad& keypad, std::string_view keys) {
         keypad.ProcessKeyPress(static_cast<int16_t>(key));
 }
 
-inline constexpr int16_t kEnter = 13;
+using framework::keys::kEnter;
 
 using Calls = std::vector<orvane::RecordingDisplay::Call>;
 

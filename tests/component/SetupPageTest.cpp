@@ -229,16 +229,4 @@ TEST_F(SetupPageTest, AFailedLookupStopsApplyAfterTheSettingsWritten) {
     EXPECT_EQ(step->settings->writes, std::vector<std::string>{"AllowedStampkinds"});
 }
 
-TEST_F(SetupPageTest, ApplyWithoutAStepIsAnError) {
-    EXPECT_EQ(ErrorNumberOf([&] { page->ApplyChanges(); }), platform::err::kObjectVariableNotSet);
-}
-
-TEST_F(SetupPageTest, DescriptionIsEmptyAndMessagesChangeNothing) {
-    page->AttachStep(DefaultStep());
-    page->ReceiveMessage(nullptr);
-    page->Reset();
-    EXPECT_EQ(page->Description(), "");
-    EXPECT_EQ(SelectedMask(), "1111111111");
-}
-
 }  // namespace

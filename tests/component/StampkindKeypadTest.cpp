@@ -99,7 +99,24 @@ TEST_F(PunchKeypadTest, AllowedTypesTooShortOrNotNumericFailWithTypeMismatch) {
 
 TEST_F(PunchKeypadTest, ResetBeforeAttachAndAttachingAnotherKindOfStepFail) {
     EXPECT_THROW(keypad->Reset(), platform::RaisedError);
+    Start("1111111111", false, true);
     EXPECT_EQ(ErrorAttachingForeignStep(*keypad, display), platform::err::kTypeMismatch);
+    // The refused step is kept: choosing and confirming a type now fails on it too.
+    keypad->ProcessKeyPress('1');
+    EXPECT_EQ(ErrorNumberOf([&] { keypad->ProcessKeyPress(kEnter); }),
+              platform::err::kTypeMismatch);
+    EXPECT_EQ(step->Value().to_text(), "");
+}
+
+TEST_F(PunchKeypadTest, KeysAfterAManagerConfirmsStatusReachNoKeypadAndRaise) {
+    Start("1111111111", true, true);
+    Type(*keypad, "0\r");
+    ASSERT_EQ(log.text(), "Click Finished");
+    for (int16_t key : {int16_t{'5'}, int16_t{'+'}, kEnter}) {
+        EXPECT_EQ(ErrorNumberOf([&] { keypad->ProcessKeyPress(key); }),
+                  platform::err::kObjectVariableNotSet);
+    }
+    EXPECT_EQ(log.text(), "Click Finished");
 }
 
 TEST_F(PunchKeypadTest, ResetPreparesTheDisplayAndPageZero) {

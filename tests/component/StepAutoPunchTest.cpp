@@ -7,9 +7,12 @@
 #include "host/database/ClockDatabase.h"
 #include "host/database/SqliteDatabase.h"
 #include "host/framework/Global.h"
+#include "host/framework/PunchDateTime.h"
+#include "host/framework/PunchRecord.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
+#include "step/StepSettings.h"
 #include "step/clsStep.h"
 #include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
@@ -214,12 +217,46 @@ TEST_F(AutoPunch, FailingQueryIsShownOnceAndThePunchGoesOnAsIn) {
               (std::vector<std::string>{"Open sqlite:/clock/punches.db", "Execute"}));
 }
 
-TEST_F(AutoPunch, SpanThatIsNoNumberIsShownAndNoQueryRuns) {
-    setting("GlidepassSpan", Variant("eighteen"));
-    EXPECT_TRUE(skip());
-    EXPECT_EQ(value(), "I");
-    EXPECT_EQ(m_services.messages, (std::vector<std::string>{"Error: Type mismatch"}));
-    EXPECT_TRUE(m_database->queries.empty());
+// Saved settings of a kind the step cannot use (a hand-edited file) are restored as they are and
+// never stop a punch: a glidepass flag that is not true is off, a span that is no number is
+// explained and the punch goes on as an in punch. The administrator is told about each.
+TEST_F(AutoPunch, OddSavedSettingsAreRestoredAndThePunchGoesOn) {
+    struct Row {
+        const char* name;
+        Variant glidepass;
+        Variant span;
+        bool skipped;
+        std::vector<std::string> messages;
+    };
+    const std::vector<Row> rows{
+        {"SpanText", Variant(true), Variant("abc"), true, {"Error: Type mismatch"}},
+        {"SpanNull", Variant(true), Variant::null(), true, {"Error: Invalid use of Null"}},
+        {"GlidepassYes", Variant("yes"), Variant(18.0), false, {}},
+        {"GlidepassNull", Variant::null(), Variant(18.0), false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        setting("IsGlidepass", row.glidepass);
+        setting("GlidepassSpan", row.span);
+        platform::PropertyBag bag;
+        m_step->WriteProperties(bag);
+        auto restored = std::make_shared<stampkind::clsStep>();
+        ASSERT_NO_THROW(restored->ReadProperties(bag));
+        EXPECT_EQ(stampkind::SettingsView(restored->Properties()).Problems().size(), 1U);
+
+        m_services.messages.clear();
+        m_database->queries.clear();
+        EXPECT_EQ(framework::FromVBool(restored->Skip(m_steps)), row.skipped);
+        EXPECT_EQ(m_services.messages, row.messages);
+        EXPECT_TRUE(m_database->queries.empty());
+        if (row.skipped) {
+            EXPECT_EQ(restored->Value(), Variant("I"));
+            restored->AttachDateTime(std::make_shared<orvane::PunchDateTime>(kNow));
+            auto record = std::make_shared<orvane::PunchRecord>("");
+            restored->WriteValue(m_steps, "", record);
+            EXPECT_EQ(record->writes().front().second, Variant("I"));
+        }
+    }
 }
 
 TEST_F(AutoPunch, WithoutEmployeeIdStepSkipsWithoutLookingAnythingUp) {
@@ -276,7 +313,7 @@ class AutoPunchOnFile : public AutoPunch {
         for (const auto& moment : {in, out}) {
             if (moment) {
                 // Stored as the step writes them: the day, and the time of day on day zero.
-                const auto parts = platform::split(*moment);
+                const auto parts = platform::split_rounded(*moment);
                 sqlite3_bind_double(insert, column,
                                     platform::make_date(parts.year, parts.month, parts.day)->days);
                 sqlite3_bind_double(

@@ -123,25 +123,19 @@ INSTANTIATE_TEST_SUITE_P(
         {"Unknown", "Z", false, {}},
         {"Advance", "A", false, typed("A", kInAtPunch, "Advances")},
         {"Holiday", "H", false, typed("H", kInAtPunch, "Holiday")},
-        {"Sick", "S", false, typed("S", kInAtPunch, "Sick")},
-        {"Vacation", "V", false, typed("V", kInAtPunch, "Vacation")},
         {"Personal", "P", false, typed("P", kInAtPunch, "Personal")},
-        {"Bonus", "B", false, typed("B", kInAtPunch, "Bonus")},
         {"Other", "X", false, typed("X", kInAtPunch, "Other")},
         {"FuneralLeave", "FL", false, typed("P", kInAtPunch, "Personal", "Funeral Leave")},
         {"JuryDuty", "JD", false, typed("P", kInAtPunch, "Personal", "Jury Duty")},
         {"CompleteUsesEnteredTimes", "C", false,
          typed("E", join({kInAtEnteredIn, kOutAtEnteredOut}))},
-        {"CodeFOnlyAmount", "F", false, amount("Personal")},
-        {"CodeJOnlyAmount", "J", false, amount("Personal")}}),
+        {"CodeFOnlyAmount", "F", false, amount("Personal")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Manager, OwnRecord,
     ::testing::ValuesIn(std::vector<OwnRecordCase>{
-        {"In", "I", true, typed("I", kInAtEnteredIn)},
         {"Out", "O", true, typed("O", kOutAtEnteredOut)},
-        {"LunchLeave", "LO", true, typed("O", kOutAtEnteredOut)},
         {"Switch", "SW", true, typed("O", kOutAtEnteredOut)},
         {"BreakLeaveStoresLeaveAsIn", "BO", true, typed("BO", kInAtEnteredOut)},
         {"BreakReturnStoresReturnAsOut", "BI", true, typed("BI", kOutAtEnteredIn)},
@@ -184,15 +178,6 @@ TEST_F(StepRecords, CompleteWithNothingEnteredWritesDayZero) {
     fresh->WriteValue(nullptr, "", record);
     const Date zero{0.0};
     EXPECT_EQ(record->writes(), typed("E", join({in_fields(zero, zero), out_fields(zero, zero)})));
-}
-
-TEST_F(StepRecords, HolidayOutsideManagerModeOnFreshStepWritesZeroHours) {
-    auto fresh = std::make_shared<stampkind::clsStep>();
-    fresh->AttachDateTime(std::make_shared<orvane::PunchDateTime>(kPunch));
-    fresh->SetValue(Variant("H"));
-    auto record = std::make_shared<orvane::PunchRecord>();
-    fresh->WriteValue(nullptr, "", record);
-    EXPECT_EQ(record->writes().back(), (orvane::PunchRecord::Write{"Holiday", Variant(0.0)}));
 }
 
 TEST_F(StepRecords, MissingPunchDateTimeRaisesAfterThePunchType) {

@@ -120,13 +120,6 @@ TEST(StepSettingsTest, PropsThatHoldsNoCollectionIsRaisedAndChangesNothing) {
     EXPECT_EQ(step->Properties(), settings);
 }
 
-TEST(StepIdentityTest, PreconditionsHoldEvenWithoutStepsAndTheErrorsAreThere) {
-    auto step = stampkind::clsStep::Create();
-    EXPECT_EQ(step->CheckPrecondition(nullptr), VBool::True);
-    ASSERT_NE(step->PreconditionErrors(), nullptr);
-    EXPECT_EQ(step->PreconditionErrors()->Count(), 0);
-}
-
 TEST(StepValueTest, NewStepHoldsAnEmptyTextAndIsValidAsksOnlyForSomeText) {
     EXPECT_EQ(NewStep()->Value().type(), platform::VarType::String);
     const std::vector<std::pair<Variant, VBool>> cases{

@@ -4,6 +4,8 @@
 #include "entry/DateTimeEntry.h"
 #include "entry/TimeIn.h"
 #include "entry/TimeOut.h"
+#include "host/framework/PunchDateTime.h"
+#include "host/framework/PunchRecord.h"
 #include "platform/Services.h"
 
 namespace {
@@ -166,11 +168,54 @@ TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
     }
 }
 
-TEST_F(TimeEntryTest, EmptyInThenEmptyOutInTheSameMinuteIsAccepted) {
-    Enter<stampkind::TimeIn>("");
-    Enter<stampkind::TimeOut>("");
-    EXPECT_TRUE(Finished());
-    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 16, 51));
+// The real clock carries milliseconds. An empty TimeIn keeps the moment whole, an empty TimeOut
+// fills in its minute, and the records hold that minute: the fraction is dropped, never rounded
+// into the next minute or the next day.
+TEST_F(TimeEntryTest, FractionsOfASecondAreCutToTheMinute) {
+    struct Row {
+        const char* name;
+        int hour;
+        int minute;
+        double seconds;
+    };
+    const std::vector<Row> rows{
+        {"BelowHalf", 14, 7, 59.4},         {"Half", 14, 7, 59.5},
+        {"LastMillisecond", 14, 7, 59.999}, {"LastOfTheDay", 23, 59, 59.7},
+        {"LastBeforeNoon", 11, 59, 59.7},
+    };
+    using Writes = std::vector<orvane::PunchRecord::Write>;
+    const auto write = [this](const char* code, bool manager) {
+        step->ReceiveMessage(orvane::MakeMessage("manager mode", platform::Variant(manager)));
+        step->SetValue(platform::Variant(code));
+        auto record = std::make_shared<orvane::PunchRecord>("");
+        step->WriteValue(nullptr, "", record);
+        return record->writes();
+    };
+    for (const Row& row : rows) {
+        const platform::Date day = Moment(2026, 3, 2, 0, 0);
+        const platform::Date minute = Moment(2026, 3, 2, row.hour, row.minute);
+        const platform::Date time = *platform::make_time(row.hour, row.minute, 0);
+        fake.now = platform::Date{minute.days + row.seconds / 86400.0};
+        step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(fake.now));
+        step->SetDateTimeIn({});
+
+        Enter<stampkind::TimeIn>("");
+        EXPECT_EQ(step->DateTimeIn(), fake.now) << row.name;
+        Enter<stampkind::TimeOut>("");
+        EXPECT_TRUE(Finished()) << row.name;
+        EXPECT_EQ(step->DateTimeOut(), minute) << row.name;
+
+        const Writes in{{"Date In", platform::Variant(day)}, {"Time In", platform::Variant(time)}};
+        const Writes out{{"Date Out", platform::Variant(day)},
+                         {"Time Out", platform::Variant(time)}};
+        Writes complete{{"Punch Type", platform::Variant("E")}};
+        complete.insert(complete.end(), in.begin(), in.end());
+        complete.insert(complete.end(), out.begin(), out.end());
+        EXPECT_EQ(write("C", true), complete) << row.name;
+        Writes employee_in{{"Punch Type", platform::Variant("I")}};
+        employee_in.insert(employee_in.end(), in.begin(), in.end());
+        EXPECT_EQ(write("I", false), employee_in) << row.name;
+    }
 }
 
 TEST_F(TimeEntryTest, EmptyOutDuringTheNoonHourReadsAsMidnightUntilPm) {

@@ -76,14 +76,13 @@ TEST_F(BadInputTest, DamagedConfigurationIsNamedKeptAndStoresNothing) {
     }
 }
 
-// The step's own saved settings, damaged inside a configuration file that is good JSON.
+// The step's own saved settings, damaged inside a configuration file that is good JSON. (Values of
+// a kind a setting cannot use are no damage: the step keeps them and punching goes on.)
 TEST_F(BadInputTest, DamagedStepSettingsAreNamedKeptAndStoreNothing) {
     ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
     const std::string saved = Read(Config());
     const std::vector<std::pair<std::string, std::string>> damages{
         {"\"type\": \"Boolean\"", "\"type\": \"Blob\""},  // a type no setting has
-        {"\"value\": true", "\"value\": \"maybe\""},      // a flag that is no flag
-        {"\"type\": \"Double\"", "\"type\": \"Null\""},   // a span that is no number
         {"\"value\": 3\n", "\"value\": 300\n"},           // more settings than are named
     };
     for (const auto& [good, bad] : damages) {

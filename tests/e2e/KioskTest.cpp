@@ -14,13 +14,14 @@ class KioskTest : public TimeclockTest {
         TimeclockTest::SetUp();
         if (std::system("command -v tmux >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "tmux is missing";
-        for (const auto& [card, name, manager] :
-             {std::tuple{"1001", "Avery Stone", false}, std::tuple{"9001", "Mina Hart", true}}) {
+        for (const auto& [card, name, manager] : {std::tuple{"1001", "Avery Stone", false}}) {
             std::vector<std::string> add{"employee", "add", "--db",   Database().string(),
                                          "--card",   card,  "--name", name};
-            if (manager)
+            if (manager) {
                 add.push_back("--manager");
-            ASSERT_EQ(Run(add).status, 0);
+                add.push_back("--pin-stdin");
+            }
+            ASSERT_EQ(Run(add, "", "2468\n").status, 0);
         }
         std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
     }
@@ -34,7 +35,10 @@ class KioskTest : public TimeclockTest {
             "STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
             Quote((m_bin / "timeclock").string()) + " kiosk --db " + Quote(Database().string()) +
             " --config " + Quote(Config().string()) + " 2>" +
-            Quote((m_folder / "kiosk.err").string()) + "; " + tmux + "wait-for -S " + channel;
+            Quote((m_folder / "kiosk.err").string()) + "; " + tmux + "wait-for -S " + channel +
+            // The session outlives the kiosk, so that the server keeps the signal for a test
+            // that reaches wait-for after a quick kiosk has already quit.
+            "; exec cat >/dev/null";
         if (std::system((tmux + "new-session -d -x 100 -y 40 " + Quote(kiosk)).c_str()) != 0)
             return false;
         const bool sent = std::system((tmux + "send-keys -t 0 " + keys + " F10").c_str()) == 0;
@@ -56,27 +60,6 @@ TEST_F(KioskTest, StoresAPunchTypedAtTheTerminal) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].punch_type, "I");
     EXPECT_TRUE(rows[0].date_in.has_value());
-}
-
-// A manager's card, then the employee's: the punch-type keypad opens in manager mode and the
-// vacation hours typed for a day are stored on it.
-TEST_F(KioskTest, ManagerCardOpensManagerModeForTheNextCard) {
-    ASSERT_TRUE(TypeAtKiosk("9001 Enter 1001 Enter + 4 Enter 1204260800 Enter 0800 Enter"));
-    const auto rows = Rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].punch_type, "V");
-    EXPECT_DOUBLE_EQ(rows[0].vacation, 8.0);
-    ASSERT_TRUE(rows[0].date_in.has_value());
-    EXPECT_DOUBLE_EQ(rows[0].date_in->days, 46360.0);  // 4 December 2026
-}
-
-// With the automatic punch on, the card alone makes the punch: no key chooses it.
-TEST_F(KioskTest, AutomaticPunchNeedsOnlyTheCard) {
-    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
-    ASSERT_TRUE(TypeAtKiosk("1001 Enter"));
-    const auto rows = Rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].punch_type, "I");
 }
 
 }  // namespace

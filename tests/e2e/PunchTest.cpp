@@ -28,61 +28,6 @@ class PunchTest : public TimeclockTest {
     }
 };
 
-struct DayPunch {
-    const char* time;
-    const char* key;
-    const char* code;
-    const char* punch_type;
-    const char* extra_record;  // "" when the punch has none
-};
-
-// An employee's day, one punch key each, stored one after the other.
-TEST_F(PunchTest, AnEmployeesDay) {
-    const std::vector<DayPunch> day{
-        {"08:00:00", "1", "I", "I", ""},    {"12:00:00", "3", "LO", "O", "LO"},
-        {"12:30:00", "4", "LI", "I", "LI"}, {"15:00:00", "5", "BO", "BO", ""},
-        {"15:15:00", "6", "BI", "BI", ""},  {"17:00:00", "2", "O", "O", ""},
-    };
-    for (const auto& punch : day) {
-        SCOPED_TRACE(punch.code);
-        const auto result =
-            CardPunch(std::string("2026-12-04 ") + punch.time, std::string(punch.key) + " ENTER");
-        ASSERT_EQ(result.status, 0) << result.out << result.err;
-        const auto report = result.json();
-        EXPECT_EQ(report["skipped"], false);
-        EXPECT_EQ(report["finished"], true);
-        EXPECT_EQ(report["valid"], true);
-        EXPECT_EQ(report["value"], punch.code);
-        EXPECT_EQ(report["events"], json({"Click", "Finished"}));
-        ASSERT_GE(report["records"].size(), 1u);
-        EXPECT_EQ(report["records"][0]["name"], "");
-        EXPECT_EQ(report["records"][0]["fields"]["Punch Type"], punch.punch_type);
-        if (*punch.extra_record) {
-            ASSERT_EQ(report["records"].size(), 2u);
-            EXPECT_EQ(report["records"][1]["name"], punch.extra_record);
-            EXPECT_EQ(report["records"][1]["fields"]["Punch Type"], punch.extra_record);
-        } else {
-            EXPECT_EQ(report["records"].size(), 1u);
-        }
-        EXPECT_FALSE(report.contains("error"));
-        if (std::string(punch.code) == "I") {
-            EXPECT_EQ(report["records"][0]["fields"]["Date In"], "2026-12-04T00:00:00");
-            EXPECT_EQ(report["records"][0]["fields"]["Time In"], "1899-12-30T08:00:00");
-        }
-    }
-    // An out closes the open record of its kind: the day is two work records, the lunch and the
-    // break, each holding its in and its out.
-    const auto rows = Rows();
-    ASSERT_EQ(rows.size(), 4u);
-    const std::vector<std::string> types{rows[0].punch_type, rows[1].punch_type, rows[2].punch_type,
-                                         rows[3].punch_type};
-    EXPECT_EQ(types, (std::vector<std::string>{"O", "LI", "O", "BI"}));
-    ASSERT_TRUE(rows[0].time_in && rows[0].time_out);
-    EXPECT_NEAR(rows[0].time_in->days * 24, 8.0, 1e-6);
-    EXPECT_NEAR(rows[0].time_out->days * 24, 12.0, 1e-6);
-    EXPECT_NEAR(rows[0].date_in->days, 46360.0, 1e-9);
-}
-
 TEST_F(PunchTest, SwitchClosesTheRecordAndOpensANewOne) {
     const auto report = CardPunch("2026-12-04 11:00:00", "7 ENTER").json();
     EXPECT_EQ(report["value"], "SW");
@@ -163,27 +108,6 @@ TEST_F(PunchTest, ManagerCompleteEntryKeepsBothMoments) {
     EXPECT_EQ(report["step"]["DateTimeOut"], "2026-12-04T16:30:00");
 }
 
-// The automatic punch reads the stored history and needs no key.
-TEST_F(PunchTest, AutomaticPunchFollowsTheStoredHistory) {
-    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
-    const std::vector<std::pair<const char*, const char*>> expected{
-        {"2026-12-04 08:00:00", "I"}, {"2026-12-04 12:00:00", "O"}, {"2026-12-04 12:30:00", "I"}};
-    for (const auto& [now, code] : expected) {
-        const auto result = CardPunch(now, "");
-        ASSERT_EQ(result.status, 0) << result.out << result.err;
-        const auto report = result.json();
-        EXPECT_EQ(report["skipped"], true) << now;
-        EXPECT_EQ(report["finished"], true) << now;
-        EXPECT_EQ(report["value"], code) << now;
-        EXPECT_TRUE(report["messages"].empty()) << report["messages"];
-    }
-    // A lunch leave typed by hand is followed by the lunch return.
-    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "off"}).status, 0);
-    ASSERT_EQ(CardPunch("2026-12-04 13:00:00", "3 ENTER").status, 0);
-    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
-    EXPECT_EQ(CardPunch("2026-12-04 13:30:00", "").json()["value"], "LI");
-}
-
 TEST_F(PunchTest, RefusedEntryShowsItsMessageAndPausesAndStoresNothing) {
     const auto result = CardPunch("2026-12-05 09:00:00", "1 ENTER 1399260800 ENTER", {"--manager"});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -215,6 +139,34 @@ TEST_F(PunchTest, SkipButtonRecordsNothing) {
     EXPECT_EQ(report["valid"], false);
     EXPECT_EQ(report["value"], "");
     EXPECT_TRUE(Rows().empty());
+}
+
+// The scripted punch stores what it is told and says what a kiosk would have guarded.
+TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {
+    const std::vector<std::tuple<const char*, const char*, json>> punches{
+        {"2026-12-04 08:00:00", "1 ENTER", nullptr},
+        {"2026-12-04 08:00:30", "1 ENTER", "duplicate of the IN at 08:00"},
+        {"2026-12-04 17:00:00", "2 ENTER", nullptr},
+        {"2026-12-04 17:30:00", "2 ENTER", "not clocked in"},
+    };
+    for (const auto& [now, keys, notice] : punches) {
+        const auto report = CardPunch(now, keys).json();
+        EXPECT_EQ(report["notice"], notice) << now;
+    }
+    // Both ins are stored; each out closes one of them.
+    EXPECT_EQ(Rows().size(), 2u);
+    EXPECT_EQ(CardPunch("2026-12-04 18:00:00", "1 ENTER").json()["confirmation"],
+              json({"IN 12/04/2026 18:00"}));
+}
+
+// A click on a keypad that is not on show does nothing and is reported; the punch goes on.
+TEST_F(PunchTest, ClickOnAControlNotOnShowDoesNothing) {
+    const auto result = CardPunch("2026-12-04 08:00:00", "CLICK:TimeIn1.cmdButton(5) 1 ENTER");
+    ASSERT_EQ(result.status, 0) << result.out << result.err;
+    const auto report = result.json();
+    EXPECT_EQ(report["ignored_clicks"], json({"TimeIn1.cmdButton(5)"}));
+    EXPECT_EQ(report["value"], "I");
+    EXPECT_EQ(Rows().size(), 1u);
 }
 
 TEST_F(PunchTest, UsageErrors) {

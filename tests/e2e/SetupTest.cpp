@@ -54,10 +54,11 @@ TEST_F(SetupTest, DamagedConfigurationIsNamedAndKept) {
 
 TEST_F(SetupTest, EmployeesAreKept) {
     const auto db = Database().string();
-    EXPECT_EQ(
-        Run({"employee", "add", "--db", db, "--card", "7", "--name", "Robin Vale", "--manager"})
-            .status,
-        0);
+    EXPECT_EQ(Run({"employee", "add", "--db", db, "--card", "7", "--name", "Robin Vale",
+                   "--manager", "--pin-stdin"},
+                  "", "2468\n")
+                  .status,
+              0);
     EXPECT_EQ(Run({"employee", "add", "--db", db, "--card", "8", "--name", "Kim Ash"}).status, 0);
     EXPECT_EQ(Run({"employee", "remove", "--db", db, "--card", "8"}).status, 0);
     EXPECT_EQ(Run({"employee", "remove", "--db", db, "--card", "8"}).status, 2);

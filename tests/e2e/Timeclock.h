@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -46,7 +47,8 @@ class TimeclockTest : public ::testing::Test {
             name += "-postgres";
             m_server.emplace(server);
         }
-        m_folder = std::filesystem::temp_directory_path() / name;
+        // The process id keeps suites that run side by side (several checkouts) apart.
+        m_folder = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
     }
@@ -61,15 +63,20 @@ class TimeclockTest : public ::testing::Test {
     std::filesystem::path Config() const { return m_folder / "timeclock.json"; }
 
     // Runs timeclock with the arguments (each quoted for the shell); `environment` holds more
-    // NAME=value settings for it, already quoted.
-    Result Run(const std::vector<std::string>& arguments,
-               const std::string& environment = "") const {
+    // NAME=value settings for it, already quoted; `input`, when given, is its standard input.
+    Result Run(const std::vector<std::string>& arguments, const std::string& environment = "",
+               const std::string& input = "") const {
         std::string command = "STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
                               environment + " " + Quote((m_bin / "timeclock").string());
         for (const auto& argument : arguments)
             command += " " + Quote(argument);
         const auto err_file = m_folder / "stderr.txt";
         command += " 2>" + Quote(err_file.string());
+        if (!input.empty()) {
+            const auto in_file = m_folder / "stdin.txt";
+            std::ofstream(in_file) << input;
+            command += " <" + Quote(in_file.string());
+        }
         Result result;
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe)

@@ -58,7 +58,7 @@ std::string describe(const ClockDatabase::Row& row) {
     const auto clock = [](const std::optional<Date>& time) {
         if (!time)
             return std::string("-");
-        const auto parts = platform::split(*time);
+        const auto parts = platform::split_rounded(*time);
         char text[8];
         std::snprintf(text, sizeof text, "%02d:%02d", parts.hour, parts.minute);
         return std::string(text);

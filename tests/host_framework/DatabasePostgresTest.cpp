@@ -145,6 +145,8 @@ TEST_F(PostgresTest, ConnectionTroubleNamesWhatIsWrongAndNeverThePassword) {
     }
 }
 
+// The automatic punch's lookup and the statistics' read of one card's window: each a BitmapOr
+// of the two moment indexes, never a scan of the table.
 TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
     Exec(R"sql(INSERT INTO "Clock Data Table"
                  ("Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type")
@@ -156,13 +158,28 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
     std::vector<orvane::pg::Value> values;
     for (const auto& parameter : translation.parameters)
         values.push_back(orvane::pg::Value::From(parameter));
-    const auto plan = connection.Run("EXPLAIN " + translation.text, values, "test");
-    std::string all;
-    for (int row = 0; row < orvane::pg::Rows(plan.get()); ++row)
-        all += orvane::pg::TextAt(plan.get(), row, 0) + "\n";
-    EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
-    EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
-    EXPECT_EQ(all.find("Seq Scan"), std::string::npos) << all;
+    // The clock's own read, as its connection last sent it.
+    m_clock->RowsBetween(7, platform::Date{41000}, platform::Date{41001});
+    const auto sent = connection.Run(
+        "SELECT query FROM pg_stat_activity WHERE datname = current_database() AND pid <> "
+        "pg_backend_pid() AND query LIKE '%BETWEEN%'",
+        {}, "test");
+    ASSERT_EQ(orvane::pg::Rows(sent.get()), 1);
+    const std::vector<std::pair<std::string, std::vector<orvane::pg::Value>>> queries{
+        {translation.text, values},
+        {orvane::pg::TextAt(sent.get(), 0, 0),
+         {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
+          orvane::pg::Value::Int(7)}},
+    };
+    for (const auto& [text, parameters] : queries) {
+        const auto plan = connection.Run("EXPLAIN " + text, parameters, "test");
+        std::string all;
+        for (int row = 0; row < orvane::pg::Rows(plan.get()); ++row)
+            all += orvane::pg::TextAt(plan.get(), row, 0) + "\n";
+        EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
+        EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
+        EXPECT_EQ(all.find("Seq Scan"), std::string::npos) << all;
+    }
 }
 
 // Two clocks store an out for the same card at the same moment, again and again: one of them

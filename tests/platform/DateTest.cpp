@@ -45,7 +45,7 @@ TEST(DateTest, BuildsAndTakesApartKnownDays) {
         const auto built = platform::make_date_time(c.parts);
         ASSERT_TRUE(built) << c.days;
         EXPECT_NEAR(built->days, c.days, 1e-9) << c.days;
-        EXPECT_EQ(platform::split(Date{c.days}), c.parts) << c.days;
+        EXPECT_EQ(platform::split_rounded(Date{c.days}), c.parts) << c.days;
     }
 }
 
@@ -62,18 +62,21 @@ TEST(DateTest, RefusesDaysThatDoNotExist) {
     }
 }
 
-TEST(DateTest, SplitRoundsToTheSecondAcrossMidnight) {
-    // Half a second before midnight rounds into the next day.
+TEST(DateTest, RoundedSplitCrossesMidnightCutSplitAndWholeMinuteStayOnTheDay) {
+    // 0.4 s before midnight: the platform's text rounds into the next day; a moment cut stays.
     const Date late{46360.0 + (86400.0 - 0.4) / 86400.0};
-    EXPECT_EQ(platform::split(late), (DateParts{2026, 12, 5, 0, 0, 0}));
-    const Date early{46360.0 + 0.4 / 86400.0};
-    EXPECT_EQ(platform::split(early), (DateParts{2026, 12, 4, 0, 0, 0}));
+    EXPECT_EQ(platform::split_rounded(late), (DateParts{2026, 12, 5, 0, 0, 0}));
+    EXPECT_EQ(platform::split_cut(late), (DateParts{2026, 12, 4, 23, 59, 59}));
+    EXPECT_EQ(platform::whole_minute(late), *platform::make_date_time({2026, 12, 4, 23, 59, 0}));
+    // A whole second held a hair below itself in the double is not cut to the second before.
+    const Date whole = *platform::make_date_time({9999, 12, 31, 14, 7, 0});
+    EXPECT_EQ(platform::split_cut(whole), (DateParts{9999, 12, 31, 14, 7, 0}));
 }
 
 TEST(DateTest, SplitOfValuesThatAreNoDatesStaysDefined) {
     for (const double days : {1e300, -1e300, std::numeric_limits<double>::infinity(),
                               std::numeric_limits<double>::quiet_NaN()}) {
-        const DateParts parts = platform::split(Date{days});
+        const DateParts parts = platform::split_rounded(Date{days});
         EXPECT_FALSE(platform::in_range(Date{days}));
         EXPECT_GE(parts.month, 1);
         EXPECT_LE(parts.month, 12);
@@ -103,7 +106,7 @@ TEST(DateTest, AddsHoursByTheCalendar) {
     };
     for (const auto& c : cases) {
         const Date result = platform::add_hours(*platform::make_date_time(c.from), c.hours);
-        EXPECT_EQ(platform::split(result), c.to) << c.hours;
+        EXPECT_EQ(platform::split_rounded(result), c.to) << c.hours;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "library/LiveObjects.h"
+#include "common/LiveObjects.h"
 
 #include <atomic>
 
@@ -11,7 +11,7 @@ struct Counts {
     std::atomic<long> locks{0};
 };
 
-Counts& counts() {
+Counts& AllCounts() {
     static Counts instance;
     return instance;
 }
@@ -19,22 +19,22 @@ Counts& counts() {
 }  // namespace
 
 void LiveObjects::Add() {
-    ++counts().objects;
+    ++AllCounts().objects;
 }
 void LiveObjects::Remove() {
-    --counts().objects;
+    --AllCounts().objects;
 }
 void LiveObjects::Lock() {
-    ++counts().locks;
+    ++AllCounts().locks;
 }
 void LiveObjects::Unlock() {
     // An unlock without a lock is the caller's mistake; the count never goes below zero.
-    long locks = counts().locks.load();
-    while (locks > 0 && !counts().locks.compare_exchange_weak(locks, locks - 1)) {
+    long locks = AllCounts().locks.load();
+    while (locks > 0 && !AllCounts().locks.compare_exchange_weak(locks, locks - 1)) {
     }
 }
 bool LiveObjects::None() {
-    return counts().objects.load() == 0 && counts().locks.load() == 0;
+    return AllCounts().objects.load() == 0 && AllCounts().locks.load() == 0;
 }
 
 }  // namespace stampkind

@@ -1,0 +1,303 @@
+// Journeys through the clock engine: keys, clicks and the passing of time in, the screen model's
+// texts and the stored rows out. A fixed clock and a temporary database; nothing sleeps.
+#include "host/clock/Clock.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "host/clock/ComponentLibrary.h"
+#include "host/clock/KeyScript.h"
+#include "platform/FakeServices.h"
+#include "platform/Services.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using timeclock::Clock;
+using timeclock::ClockState;
+
+struct Journey {
+    const char* name;
+    // Blank-separated as for `timeclock punch --keys`, plus WAIT:n (n seconds pass, then a Tick).
+    const char* inputs;
+    // Texts the screen shows at the end, and one it must not show ("" for none).
+    std::vector<std::string> shown;
+    const char* not_shown;
+    // The punch types stored for card 1001, in order, joined by blanks.
+    const char* stored;
+    bool glidepass = false;
+
+    friend void PrintTo(const Journey& journey, std::ostream* os) { *os << journey.name; }
+};
+
+class ClockTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_fake.registry_file = m_folder / "registry.json";
+        const char* bin = std::getenv("STAMPKIND_BIN");
+        timeclock::ComponentLibrary(std::filesystem::path(bin ? bin : ".") / "libstampkind.so")
+            .Register();
+    }
+
+    void TurnOnTheAutomaticPunch() {
+        const auto file = m_folder / "timeclock.json";
+        auto config = timeclock::Configuration::Load(file);
+        auto step = config.CreateStep();
+        step->Properties()->Item(platform::Variant("IsGlidepass"))->SetValue(true);
+        config.StoreStep(step);
+        config.Save(file);
+    }
+
+    void Open(bool glidepass) {
+        const auto file = m_folder / "timeclock.json";
+        std::ofstream(file) << R"({"steps": ["Employee ID", "Punch Entry",
+            "Employee Statistics"]})";
+        if (glidepass)
+            TurnOnTheAutomaticPunch();
+        m_clock = Clock::Open({file, m_folder / "clock.db"});
+        auto& db = m_clock->Database();
+        db.AddEmployee({1001, "Avery Stone", false});
+        db.AddEmployee({9001, "Mina Hart", true});
+        db.SetManagerPin(9001, "2468");
+        m_clock->SetLog([this](std::string_view text) { m_log.emplace_back(text); });
+        m_clock->Start();
+    }
+
+    void Drive(const std::string& inputs) {
+        std::istringstream tokens(inputs);
+        std::string token;
+        while (tokens >> token) {
+            if (token.starts_with("WAIT:")) {
+                m_fake.now.days += std::stoi(token.substr(5)) / 86400.0;
+                m_clock->Tick(m_fake.now);
+                continue;
+            }
+            for (const auto& action : timeclock::KeyScript::Parse(token).actions) {
+                switch (action.kind) {
+                    case timeclock::ScriptAction::Kind::Key:
+                        m_clock->PressKey(action.key);
+                        break;
+                    case timeclock::ScriptAction::Kind::Click:
+                        m_clicks.push_back(m_clock->Click(action.control));
+                        break;
+                    case timeclock::ScriptAction::Kind::Cancel:
+                        m_clock->Escape();
+                        break;
+                }
+            }
+        }
+    }
+
+    std::string Screen() const {
+        const auto model = m_clock->Model();
+        std::string text = model.banner + "\n" + model.employee + "\n" + model.prompt + "\n" +
+                           model.entry + "\n" + model.error + "\n" + model.information;
+        for (const auto& line : model.confirmation)
+            text += "\n" + line;
+        return text;
+    }
+
+    std::string Stored() const {
+        std::string types;
+        for (const auto& row : m_clock->Database().Rows(1001))
+            types += (types.empty() ? "" : " ") + row.punch_type;
+        return types;
+    }
+
+    TempFolder m_folder;
+    platform::FakeServices m_fake{*platform::make_date_time({2026, 12, 4, 8, 0, 0})};
+    platform::ServicesScope m_scope{m_fake};
+    std::unique_ptr<Clock> m_clock;
+    std::vector<std::string> m_log;
+    std::vector<bool> m_clicks;
+};
+
+class Journeys : public ClockTest, public ::testing::WithParamInterface<Journey> {};
+
+TEST_P(Journeys, ShowAndStore) {
+    const auto& journey = GetParam();
+    Open(journey.glidepass);
+    Drive(journey.inputs);
+    const auto screen = Screen();
+    for (const auto& text : journey.shown)
+        EXPECT_NE(screen.find(text), std::string::npos) << text << " not in\n" << screen;
+    if (*journey.not_shown) {
+        EXPECT_EQ(screen.find(journey.not_shown), std::string::npos) << screen;
+    }
+    EXPECT_EQ(Stored(), journey.stored);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
+    Journey{"EmployeeIn", "1001 ENTER 1 ENTER",
+            {"Avery Stone", "IN 12/04/2026 08:00", "Today 0:00"}, "", "I"},
+    // In, lunch, break and out: each out closes its open row, so the day is two work rows,
+    // the lunch and the break.
+    Journey{"AnEmployeesDay",
+            "1001 ENTER 1 ENTER WAIT:14400 1001 ENTER 3 ENTER WAIT:1800 1001 ENTER 4 ENTER "
+            "WAIT:9000 1001 ENTER 5 ENTER WAIT:900 1001 ENTER 6 ENTER WAIT:6300 1001 ENTER 2 ENTER",
+            {"OUT 12/04/2026 17:00"}, "", "O LI O BI"},
+    Journey{"ConfirmationEndsByItself", "1001 ENTER 1 ENTER WAIT:3", {"Enter Card Number"},
+            "Avery Stone", "I"},
+    Journey{"NewCardEndsTheConfirmationAndIsTaken", "1001 ENTER 1 ENTER 1001 ENTER",
+            {"Avery Stone  card 1001"}, "IN 12/04", "I"},
+    Journey{"IdlePunchScreenIsCancelled", "1001 ENTER WAIT:30 1 ENTER", {"Unknown card 1"}, "",
+            ""},
+    Journey{"EscapeEndsTheConfirmation", "1001 ENTER 1 ENTER ESC", {"Enter Card Number"},
+            "IN 12/04", "I"},
+    Journey{"IdleQuestionStoresNothing", "1001 ENTER 2 ENTER WAIT:30 ENTER", {"Enter Card Number"},
+            "not clocked in", ""},
+    Journey{"IdleCardEntryIsCleared", "10 WAIT:30 01 ENTER", {"Unknown card 01"}, "", ""},
+    Journey{"InputKeepsTheScreen", "1001 ENTER WAIT:20 WAIT:9", {"Avery Stone  card 1001"}, "",
+            ""},
+    Journey{"ManagerCardAsksThePin", "9001 ENTER 24", {"Enter PIN for Mina Hart", "**"}, "2468",
+            ""},
+    Journey{"ManagerModeNamesBoth", "9001 ENTER 2468 ENTER 1001 ENTER",
+            {"MANAGER MODE \u2014 Mina Hart for Avery Stone"}, "", ""},
+    Journey{"ManagerVacation",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER",
+            {"VACATION 8:00 h on 12/04/2026"}, "", "V"},
+    Journey{"ManagerAdvance",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 1 ENTER 1204260800 ENTER 5000 ENTER",
+            {"ADVANCE $50.00 on 12/04/2026"}, "", "A"},
+    Journey{"ManagerOutShowsTheTypedMoment",
+            "9001 ENTER 2468 ENTER 1001 ENTER 2 ENTER 1203260500 / ENTER",
+            {"OUT 12/03/2026 17:00"}, "", "O"},
+    Journey{"ManagerModeLastsOnePunch",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 1001 ENTER",
+            {"Avery Stone  card 1001"}, "MANAGER", "V"},
+    Journey{"EscapeLeavesManagerMode", "9001 ENTER 2468 ENTER ESC 1001 ENTER",
+            {"Avery Stone"}, "MANAGER", ""},
+    Journey{"PinByClicks",
+            "9001 ENTER CLICK:cmdKey(1) CLICK:cmdKey(9) 2468 CLICK:cmdKey(11) 1001 ENTER",
+            {"MANAGER MODE"}, "", ""},
+    Journey{"WrongPin", "9001 ENTER 1111 ENTER", {"Wrong PIN", "Enter PIN for Mina Hart"}, "",
+            ""},
+    Journey{"FiveWrongPinsLockTheCard",
+            "9001 ENTER 1 ENTER 2 ENTER 3 ENTER 4 ENTER 5 ENTER 9001 ENTER",
+            {"locked", "08:05"}, "Enter PIN", ""},
+    Journey{"LockEndsAfterFiveMinutes",
+            "9001 ENTER 1 ENTER 2 ENTER 3 ENTER 4 ENTER 5 ENTER WAIT:300 9001 ENTER",
+            {"Enter PIN for Mina Hart"}, "", ""},
+    Journey{"RightPinClearsTheWrongOnes",
+            "9001 ENTER 1 ENTER 2 ENTER 3 ENTER 4 ENTER 2468 ENTER ESC 9001 ENTER 5 ENTER",
+            {"Wrong PIN"}, "locked", ""},
+    Journey{"AutomaticPunchDecidesForTheEmployee", "1001 ENTER", {"IN 12/04/2026 08:00"}, "",
+            "I", true},
+    Journey{"AutomaticPunchFollowsTheHistory", "1001 ENTER WAIT:14400 1001 ENTER WAIT:1800 1001 ENTER",
+            {"IN 12/04/2026 12:30"}, "", "O I", true},
+    Journey{"AutomaticPunchNeverDecidesForTheManager", "9001 ENTER 2468 ENTER 1001 ENTER",
+            {"MANAGER MODE"}, "IN 12/04", "", true},
+    Journey{"SameCardSamePunchWithinAMinute", "1001 ENTER 1 ENTER WAIT:30 1001 ENTER 1 ENTER",
+            {"Already recorded at 08:00", "IN at 08:00 on 12/04/2026"}, "", "I"},
+    Journey{"SamePunchAfterTheDuplicateTimeAsks", "1001 ENTER 1 ENTER WAIT:61 1001 ENTER 2 ENTER",
+            {"Avery Stone", "OUT 12/04/2026 08:01"}, "not clocked", "O"},
+    Journey{"OutWithoutInAsks", "1001 ENTER 2 ENTER",
+            {"You are not clocked in. Enter: record OUT anyway. Esc: cancel."}, "", ""},
+    Journey{"OutWithoutInConfirmed", "1001 ENTER 2 ENTER ENTER", {"OUT 12/04/2026 08:00"}, "",
+            "O"},
+    Journey{"OutWithoutInCancelled", "1001 ENTER 2 ENTER ESC", {"Enter Card Number"}, "", ""},
+    Journey{"ReturnWithoutLeaveAsks", "1001 ENTER 1 ENTER WAIT:61 1001 ENTER 4 ENTER",
+            {"You are not out to lunch."}, "", "I"},
+    Journey{"ClicksMakeAPunch",
+            "CLICK:cmdKey(0) CLICK:cmdKey(10) CLICK:cmdKey(10) CLICK:cmdKey(0) CLICK:cmdEnter "
+            "CLICK:cmdStampkind(0) CLICK:cmdEnter",
+            {"IN 12/04/2026 08:00"}, "", "I"},
+    Journey{"ClearEmptiesTheCardEntry", "100 CLICK:cmdKey(9) 1001 ENTER",
+            {"Avery Stone  card 1001"}, "", ""},
+    Journey{"OwnClearEmptiesTheCardEntry", "100 CLICK:cmdClear 1001 ENTER",
+            {"Avery Stone  card 1001"}, "", ""},
+    Journey{"OwnCancelGivesUpThePunch", "1001 ENTER CLICK:cmdCancel", {"Enter Card Number"}, "",
+            ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST_F(ClockTest, ClicksOnControlsNotOnShowDoNothing) {
+    Open(false);
+    // The value keypads are hidden until a manager chooses a punch; the card keypad is gone once
+    // the punch keypad shows; the confirmation has no buttons.
+    Drive(
+        "1001 ENTER CLICK:TimeIn1.cmdButton(5) CLICK:cmdKey(0) CLICK:NoSuchControl 1 ENTER "
+        "CLICK:cmdEnter");
+    EXPECT_EQ(m_clicks, (std::vector<bool>{false, false, false, false}));
+    EXPECT_EQ(Stored(), "I");
+}
+
+// The screen model lists the controls on show, by the paths a click names, the clock's own
+// buttons to the right of the keypad.
+TEST_F(ClockTest, ModelListsTheControlsOnShow) {
+    Open(false);
+    Drive("1001 ENTER");
+    const auto model = m_clock->Model();
+    int keypad_right = 0;
+    const timeclock::ControlView* enter = nullptr;
+    for (const auto& control : model.controls) {
+        EXPECT_FALSE(control.path.starts_with("TimeIn1.")) << control.path;
+        if (control.path == "cmdEnter")
+            enter = &control;
+        else if (control.path != "cmdClear" && control.path != "cmdCancel")
+            keypad_right = std::max(keypad_right, control.left + control.width);
+    }
+    ASSERT_TRUE(enter);
+    EXPECT_GT(enter->left, keypad_right);
+    EXPECT_EQ(model.controls.front().path, "cmdStampkind(0)");
+    EXPECT_TRUE(model.controls.front().caption.starts_with("IN")) << model.controls.front().caption;
+}
+
+// A database error on a card or on the write is a short message; the clock goes on.
+TEST_F(ClockTest, DatabaseErrorsAreMessages) {
+    const struct {
+        const char* before;
+        const char* drop;
+        const char* after;
+        const char* shown;
+    } cases[] = {
+        {"", "Employees", "1001 ENTER", "The clock database cannot be read."},
+        {"1001 ENTER 1", "\"Clock Data Table\"", "ENTER", "The punch was not stored."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drop);
+        m_clock.reset();
+        std::filesystem::remove(m_folder / "clock.db");
+        Open(false);
+        Drive(c.before);
+        ASSERT_EQ(
+            sqlite3_exec(m_clock->Database().handle(),
+                         (std::string("DROP TABLE ") + c.drop).c_str(), nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        m_log.clear();
+        Drive(c.after);
+        EXPECT_EQ(m_clock->CurrentState(), ClockState::Card);
+        EXPECT_NE(Screen().find(c.shown), std::string::npos) << Screen();
+        EXPECT_EQ(m_log.size(), 1u);
+        Drive("1 ENTER");
+        EXPECT_NE(Screen().find("Enter Card Number"), std::string::npos);
+    }
+}
+
+// A setting changed while the clock runs applies from its next idle card prompt.
+TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCardPrompt) {
+    Open(false);
+    Drive("1001 ENTER 1 ENTER");
+    TurnOnTheAutomaticPunch();
+    std::filesystem::last_write_time(
+        m_folder / "timeclock.json",
+        std::filesystem::file_time_type::clock::now() + std::chrono::seconds(1));
+    Drive("WAIT:3 1001 ENTER");
+    EXPECT_EQ(Stored(), "O");
+}
+
+TEST_F(ClockTest, ManagerEntryRecordsWhoEnteredIt) {
+    Open(false);
+    Drive("9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER");
+    const auto entries = m_clock->Database().ManagerEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].entry.manager_card, 9001);
+    EXPECT_EQ(entries[0].entry.entered_at, m_fake.now);
+}
+
+}  // namespace

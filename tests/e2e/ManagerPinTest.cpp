@@ -1,0 +1,63 @@
+#include "host/database/ClockDatabase.h"
+#include "tests/e2e/Timeclock.h"
+
+namespace {
+
+// The manager's PIN at the command line: taken whole or refused with nothing stored, and never
+// printed.
+class ManagerPinTest : public TimeclockTest {
+  protected:
+    Result AddManager(const std::string& input, const std::string& environment = "") const {
+        std::vector<std::string> arguments{"employee", "add",  "--db",   Database().string(),
+                                           "--card",   "9001", "--name", "Morgan Lee",
+                                           "--manager"};
+        if (!input.empty())
+            arguments.push_back("--pin-stdin");
+        return Run(arguments, environment, input);
+    }
+    Result ChangePin(const std::string& card, const std::string& input) const {
+        return Run({"employee", "pin", "--db", Database().string(), "--card", card, "--pin-stdin"},
+                   "", input);
+    }
+    orvane::ClockDatabase Open() const { return orvane::ClockDatabase(Database()); }
+};
+
+TEST_F(ManagerPinTest, AddsTheManagerWithThePin) {
+    const auto result = AddManager("24680\n");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ((result.out + result.err).find("24680"), std::string::npos);
+    EXPECT_TRUE(Open().VerifyManagerPin(9001, "24680"));
+    EXPECT_FALSE(Open().VerifyManagerPin(9001, "2468"));
+}
+
+TEST_F(ManagerPinTest, RefusedPinAddsNobody) {
+    // Too short, too long, not digits, no line at all, and no terminal to ask on (the program is
+    // started in a session of its own, without a controlling terminal).
+    for (const auto& [input, environment] :
+         {std::pair{"123\n", ""}, std::pair{"1234567890123\n", ""}, std::pair{"12a4\n", ""},
+          std::pair{"\n", ""}, std::pair{"", "setsid -w"}}) {
+        const auto result = AddManager(input, environment);
+        EXPECT_EQ(result.status, 2) << input << environment;
+        EXPECT_NE(result.err.find("PIN"), std::string::npos) << result.err;
+        EXPECT_FALSE(Open().FindEmployee(9001)) << input << environment;
+    }
+}
+
+TEST_F(ManagerPinTest, ChangesTheManagersPinOnly) {
+    ASSERT_EQ(AddManager("1111\n").status, 0);
+    ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "1001", "--name",
+                   "Avery Stone"})
+                  .status,
+              0);
+    EXPECT_EQ(ChangePin("9001", "123\n").status, 2);
+    EXPECT_TRUE(Open().VerifyManagerPin(9001, "1111"));
+    const auto changed = ChangePin("9001", "8642\n");
+    EXPECT_EQ(changed.status, 0) << changed.err;
+    EXPECT_EQ(changed.out.find("8642"), std::string::npos);
+    EXPECT_TRUE(Open().VerifyManagerPin(9001, "8642"));
+    EXPECT_FALSE(Open().VerifyManagerPin(9001, "1111"));
+    for (const char* card : {"1001", "7"})
+        EXPECT_EQ(ChangePin(card, "8642\n").status, 2) << card;
+}
+
+}  // namespace

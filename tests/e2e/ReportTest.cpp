@@ -1,0 +1,78 @@
+#include "tests/e2e/Timeclock.h"
+
+namespace {
+
+using nlohmann::json;
+
+class ReportTest : public TimeclockTest {
+  protected:
+    void SetUp() override {
+        TimeclockTest::SetUp();
+        ASSERT_EQ(Run({"register"}).status, 0);
+        ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "1001", "--name",
+                       "Avery Stone"})
+                      .status,
+                  0);
+    }
+    Result Report(std::vector<std::string> extra) const {
+        std::vector<std::string> arguments{"report", "--db", Database().string()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return Run(arguments);
+    }
+};
+
+// A day punched at the clock (in, lunch, break, switch, out) comes back as payroll reads it.
+TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
+    const std::vector<std::pair<const char*, const char*>> day{
+        {"2026-12-01 08:00:00", "CLICK:cmdStampkind(0)"},  // in
+        {"2026-12-01 12:00:00", "CLICK:cmdStampkind(2)"},  // lunch leave
+        {"2026-12-01 12:45:00", "CLICK:cmdStampkind(3)"},  // lunch return
+        {"2026-12-01 15:00:00", "CLICK:cmdStampkind(4)"},  // break leave
+        {"2026-12-01 15:15:00", "CLICK:cmdStampkind(5)"},  // break return
+        {"2026-12-01 16:00:00", "CLICK:cmdStampkind(6)"},  // switch
+        {"2026-12-01 17:30:00", "CLICK:cmdStampkind(1)"},  // out
+    };
+    for (const auto& [now, key] : day)
+        ASSERT_EQ(Punch(now, std::string(key) + " ENTER", {"--card", "1001"}).status, 0) << now;
+
+    const auto result = Report({"--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const json expected = json::parse(R"({
+        "from": "2026-11-29", "to": "2026-12-05",
+        "employees": [{"card": 1001, "name": "Avery Stone",
+            "days": [{"date": "2026-12-01", "worked": 8.75, "lunch": 0.75, "breaks": 0.25,
+                      "leave": {}, "dollars": {}, "exceptions": []}],
+            "total": {"worked": 8.75, "leave": {}, "dollars": {}}}]})");
+    EXPECT_EQ(result.json(), expected);
+}
+
+struct Refused {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* says;
+};
+void PrintTo(const Refused& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ReportRefuses : public ReportTest, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(ReportRefuses, WithAClearMessage) {
+    ASSERT_EQ(Run({"employee", "list", "--db", Database().string()}).status, 0);
+    const auto result = Report(GetParam().arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find(GetParam().says), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Report, ReportRefuses,
+    ::testing::Values(
+        Refused{"EmptyRange", {"--from", "2026-12-05", "--to", "2026-12-01"}, "is empty"},
+        Refused{"NothingInTheRange", {"--from", "2026-12-01", "--to", "2026-12-05"}, "no records"},
+        Refused{"UnknownCard",
+                {"--from", "2026-12-01", "--to", "2026-12-05", "--card", "77"},
+                "card 77"},
+        Refused{"LongerThanAYear", {"--from", "2025-01-01", "--to", "2026-12-05"}, "--force"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "host/database/ClockDatabase.h"
+#include "tests/e2e/Timeclock.h"
+#include "tests/e2e/TmuxKiosk.h"
+
+namespace {
+
+// What the terminal kiosk draws and which keys it takes, in a real terminal: the keys are
+// queued at once, F10 last, and the screen is read after the kiosk has quit.
+class TerminalTest : public TimeclockTest {
+  protected:
+    void SetUp() override {
+        TimeclockTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        if (std::system("command -v tmux >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "tmux is missing";
+        ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "1001", "--name",
+                       "Avery Stone"})
+                      .status,
+                  0);
+        ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "9001", "--name",
+                       "Morgan Lee", "--manager", "--pin-stdin"},
+                      "", "2468\n")
+                      .status,
+                  0);
+        std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
+    }
+
+    // Runs the kiosk in a terminal of the size given, types each group of keys (tmux words, or
+    // literal text where marked), then F10; returns the last screen ("" when it did not quit).
+    std::string AtKiosk(int columns, int rows,
+                        const std::vector<std::pair<std::string, bool>>& keys) const {
+        const std::string kiosk = "env STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
+                                  Quote((m_bin / "timeclock").string()) + " kiosk --db " +
+                                  Quote(Database().string()) + " --config " +
+                                  Quote(Config().string()) + " 2>" +
+                                  Quote((m_folder / "kiosk.err").string());
+        TmuxKiosk terminal(m_folder, kiosk, columns, rows);
+        if (!terminal.started())
+            return "";
+        for (const auto& [text, literal] : keys) {
+            if (!terminal.Send(literal ? Quote(text) : text, literal))
+                return "";
+        }
+        if (!terminal.Send("F10") || !terminal.WaitForEnd())
+            return "";
+        return terminal.Screen();
+    }
+
+    std::vector<orvane::ClockDatabase::Row> Rows() const {
+        return orvane::ClockDatabase(Database()).Rows(1001);
+    }
+};
+
+// The numeric keypad in application mode: "1001", Enter, then IN (1) and Enter, all from it.
+TEST_F(TerminalTest, KeypadDigitsAndEnterType) {
+    const auto screen =
+        AtKiosk(100, 40, {{"\033Oq\033Op\033Op\033Oq\033OM", true}, {"\033Oq\033OM", true}});
+    ASSERT_FALSE(screen.empty());
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 1u) << screen;
+    EXPECT_EQ(rows[0].punch_type, "I");
+}
+
+// Alt and P is "More &Punches": the manager's second page shows, the punch is not given up.
+TEST_F(TerminalTest, AltAndAccessLetterPressesTheButton) {
+    const auto screen = AtKiosk(100, 40, {{"9001 Enter 2468 Enter 1001 Enter", false}, {"M-p", false}});
+    EXPECT_NE(screen.find("VACATION"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Select Punch Type"), std::string::npos) << screen;
+}
+
+// From the smallest terminal the clock takes to a large one, every caption shows whole.
+TEST_F(TerminalTest, CaptionsAreNeverCut) {
+    for (const auto& [columns, rows] :
+         {std::pair{60, 22}, std::pair{100, 40}, std::pair{200, 60}}) {
+        const auto screen = AtKiosk(columns, rows, {{"9001 Enter 2468 Enter 1001 Enter", false}});
+        for (const char* caption : {"LUNCH RETURN", "BREAK RETURN", "More Punches", "SWITCH"})
+            EXPECT_NE(screen.find(caption), std::string::npos) << columns << "x" << rows << screen;
+    }
+}
+
+TEST_F(TerminalTest, TooSmallTerminalTakesNoPunch) {
+    const auto screen = AtKiosk(50, 16, {{"1001 Enter 1 Enter", false}});
+    EXPECT_NE(screen.find("Terminal too small"), std::string::npos) << screen;
+    EXPECT_TRUE(Rows().empty());
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+#include "host/hours/Hours.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/clock/EmployeeStatistics.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using orvane::ClockDatabase;
+using Row = ClockDatabase::Row;
+
+// Day 46361 is Saturday 2026-12-05; its week began on Sunday 2026-11-29.
+constexpr int64_t kSaturday = 46361;
+
+// A row as the clock database stores it; moments are hours from Saturday's midnight.
+Row Stored(const char* type, std::optional<double> in, std::optional<double> out = std::nullopt,
+           double amount = 0, const char* notes = "") {
+    static int64_t next_id = 1;
+    Row row;
+    row.id = next_id++;
+    row.punch_type = type;
+    row.notes = notes;
+    const auto place = [](double hours, auto& date, auto& time) {
+        const double moment = static_cast<double>(kSaturday) + hours / 24.0;
+        date = platform::Date{std::floor(moment)};
+        time = platform::Date{moment - std::floor(moment)};
+    };
+    if (in)
+        place(*in, row.date_in, row.time_in);
+    if (out)
+        place(*out, row.date_out, row.time_out);
+    const std::string t = type;
+    (t == "V"   ? row.vacation
+     : t == "A" ? row.advances
+     : t == "P" ? row.personal
+                : row.other) = amount;
+    return row;
+}
+
+struct DayShape {
+    const char* name;
+    std::vector<Row> rows;
+    hours::Minutes worked, lunch, breaks;  // on Saturday
+    std::map<std::string, double> leave, dollars;
+    size_t exceptions;         // on any day
+    hours::Minutes week = -1;  // shifts started this week; -1: as worked
+};
+void PrintTo(const DayShape& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class DayShapes : public ::testing::TestWithParam<DayShape> {};
+
+TEST_P(DayShapes, AddUp) {
+    const DayShape& shape = GetParam();
+    const platform::Date now{static_cast<double>(kSaturday) + 17.0 / 24.0};
+    const auto card = hours::Timecard::Calculate(shape.rows, {now});
+    const auto day = card.Day(kSaturday);
+    EXPECT_EQ(day.worked, shape.worked);
+    EXPECT_EQ(day.lunch, shape.lunch);
+    EXPECT_EQ(day.breaks, shape.breaks);
+    EXPECT_EQ(day.leave, shape.leave);
+    EXPECT_EQ(day.dollars, shape.dollars);
+    size_t exceptions = 0;
+    for (const auto& [number, figures] : card.days())
+        exceptions += figures.exceptions.size();
+    EXPECT_EQ(exceptions, shape.exceptions);
+    EXPECT_EQ(card.WorkedInShiftsStarting(kSaturday - 6, kSaturday),
+              shape.week < 0 ? shape.worked : shape.week);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hours, DayShapes,
+    ::testing::Values(
+        DayShape{
+            "FullDayWithLunchAndBreak",
+            {Stored("O", 8, 12), Stored("LI", 12, 13), Stored("O", 13, 17), Stored("BI", 15, 15.5)},
+            480,
+            60,
+            30,
+            {},
+            {},
+            0},
+        DayShape{"Switch", {Stored("O", 8, 12), Stored("O", 12, 17)}, 540, 0, 0, {}, {}, 0},
+        DayShape{"NightShiftSplitsAtMidnight", {Stored("O", -2, 6)}, 360, 0, 0, {}, {}, 0, 480},
+        DayShape{"ForgottenOutInsideTheSpan", {Stored("I", 8)}, 540, 0, 0, {}, {}, 0},
+        DayShape{"ForgottenOutPastTheSpan", {Stored("I", -20)}, 0, 0, 0, {}, {}, 1},
+        DayShape{"ReturnWithoutLeave",
+                 {Stored("O", 8, 12), Stored("LI", std::nullopt, 13)},
+                 240,
+                 0,
+                 0,
+                 {},
+                 {},
+                 1},
+        DayShape{"OutWithNoOpenWorkRecord", {Stored("O", std::nullopt, 17)}, 0, 0, 0, {}, {}, 1},
+        DayShape{"LeaveAndDollarsWithoutPunches",
+                 {Stored("V", 8, std::nullopt, 8), Stored("A", 9, std::nullopt, 150)},
+                 0,
+                 0,
+                 0,
+                 {{"Vacation", 8}},
+                 {{"Advances", 150}},
+                 0},
+        DayShape{"FuneralAndJuryDutyToldApart",
+                 {Stored("P", 8, std::nullopt, 8, "Funeral Leave"),
+                  Stored("P", 8, std::nullopt, 4, "Jury Duty"), Stored("P", 8, std::nullopt, 2)},
+                 0,
+                 0,
+                 0,
+                 {{"Funeral Leave", 8}, {"Jury Duty", 4}, {"Personal", 2}},
+                 {},
+                 0},
+        DayShape{"CompleteEntry", {Stored("E", 9, 13)}, 240, 0, 0, {}, {}, 0},
+        DayShape{"OverlappingRecordsCountNothing",
+                 {Stored("O", 8, 12), Stored("E", 10, 14), Stored("O", 14, 16)},
+                 120,
+                 0,
+                 0,
+                 {},
+                 {},
+                 2},
+        DayShape{"RecordInTheFuture", {Stored("O", 18, 19)}, 0, 0, 0, {}, {}, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct WeekCase {
+    const char* name;
+    int week_starts;
+    double now;  // hours from Saturday's midnight
+    double today, week;
+};
+void PrintTo(const WeekCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class WeekBoundary : public ::testing::TestWithParam<WeekCase> {};
+
+// A shift from Saturday 22:00 to Sunday 06:00, and eight hours on the Monday before.
+TEST_P(WeekBoundary, ShiftBelongsToTheWeekItStarted) {
+    const auto& c = GetParam();
+    const std::vector<Row> rows{Stored("O", -5 * 24 + 8, -5 * 24 + 16), Stored("O", 22, 30)};
+    const auto figures = timeclock::EmployeeStatistics::Compute(
+        rows, platform::Date{static_cast<double>(kSaturday) + c.now / 24.0}, c.week_starts);
+    EXPECT_DOUBLE_EQ(figures.hours_today, c.today);
+    EXPECT_DOUBLE_EQ(figures.hours_this_week, c.week);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hours, WeekBoundary,
+                         ::testing::Values(WeekCase{"SundayMorning", 0, 32, 6, 0},
+                                           WeekCase{"MondayStartSundayMorning", 1, 32, 6, 16}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EmployeeStatistics, ShowsLeaveOnASecondLineOnlyWhenBooked) {
+    const platform::Date now{static_cast<double>(kSaturday) + 17.0 / 24.0};
+    EXPECT_EQ(timeclock::EmployeeStatistics::Compute({Stored("O", 8, 12.5)}, now).Lines(),
+              std::vector<std::string>{"Today 4:30  This week 4:30"});
+    EXPECT_EQ(
+        timeclock::EmployeeStatistics::Compute({Stored("V", 8, std::nullopt, 7.5)}, now).Lines(),
+        (std::vector<std::string>{"Today 0:00  This week 0:00", "Leave this week: Vacation 7:30"}));
+}
+
+// The statistics read one card's rows of the week through the moment indexes, whatever the
+// length of the history, and never scan the table.
+TEST(EmployeeStatistics, ReadOnlyTheWeeksRowsThroughAnIndex) {
+    TempFolder folder;
+    ClockDatabase database(folder.path() / "clock.db");
+    sqlite3* db = database.handle();
+    const auto insert = [&](int card, double in, double out) {
+        const std::string sql =
+            "INSERT INTO \"Clock Data Table\" (\"Card ID\", \"Date In\", \"Time In\", \"Date "
+            "Out\", \"Time Out\", \"Punch Type\") VALUES (" +
+            std::to_string(card) + "," + std::to_string(std::floor(in)) + "," +
+            std::to_string(in - std::floor(in)) + "," + std::to_string(std::floor(out)) + "," +
+            std::to_string(out - std::floor(out)) + ",'O')";
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    };
+    for (int day = 0; day < 400; ++day)
+        insert(7, kSaturday - 400 + day + 0.25, kSaturday - 400 + day + 0.5);
+    insert(7, kSaturday + 0.25, kSaturday + 0.5);
+    insert(8, kSaturday + 0.25, kSaturday + 0.5);
+
+    std::vector<std::string> statements;
+    sqlite3_trace_v2(
+        db, SQLITE_TRACE_STMT,
+        [](unsigned, void* seen, void* statement, void*) {
+            static_cast<std::vector<std::string>*>(seen)->push_back(
+                sqlite3_sql(static_cast<sqlite3_stmt*>(statement)));
+            return 0;
+        },
+        &statements);
+    const auto figures = timeclock::EmployeeStatistics::Compute(
+        database, 7, platform::Date{static_cast<double>(kSaturday) + 0.75});
+    sqlite3_trace_v2(db, 0, nullptr, nullptr);
+    EXPECT_DOUBLE_EQ(figures.hours_today, 6);
+    EXPECT_DOUBLE_EQ(figures.hours_this_week, 6 * 7);
+
+    ASSERT_EQ(statements.size(), 1u);
+    ASSERT_EQ(sqlite3_exec(db, "ANALYZE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_stmt* plan = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + statements[0]).c_str(), -1, &plan, nullptr),
+        SQLITE_OK);
+    std::string steps;
+    bool scans = false;
+    while (sqlite3_step(plan) == SQLITE_ROW) {
+        const std::string step = reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
+        scans = scans || step.rfind("SCAN", 0) == 0;
+        steps += step + "\n";
+    }
+    sqlite3_finalize(plan);
+    EXPECT_FALSE(scans) << steps;
+    EXPECT_NE(steps.find("Clock Data In Moment"), std::string::npos) << steps;
+    EXPECT_NE(steps.find("Clock Data Out Moment"), std::string::npos) << steps;
+}
+
+}  // namespace

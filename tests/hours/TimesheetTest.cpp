@@ -1,0 +1,51 @@
+#include "host/hours/Timesheet.h"
+
+#include <gtest/gtest.h>
+
+#include "host/hours/Audit.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using platform::Variant;
+
+// Day 46358 is Wednesday 2026-12-02.
+constexpr int64_t kWednesday = 46358;
+
+std::shared_ptr<orvane::PunchRecord> Booked(const char* type, double hour, double amount) {
+    auto record = std::make_shared<orvane::PunchRecord>("");
+    record->Item("Punch Type")->SetValue(Variant(std::string(type)));
+    record->Item("Date In")->SetValue(Variant(platform::Date{static_cast<double>(kWednesday)}));
+    record->Item("Time In")->SetValue(Variant(platform::Date{hour / 24.0}));
+    record->Item("Vacation")->SetValue(Variant(amount));
+    return record;
+}
+
+// A vacation booked by a manager shows who entered it, in the timesheet and in the audit list.
+TEST(Timesheet, MarksManagerEntriesAndListsThem) {
+    TempFolder folder;
+    orvane::ClockDatabase database(folder.path() / "clock.db");
+    database.AddEmployee({1001, "Avery Stone", false});
+    database.AddEmployee({9001, "Grace Hopper", true});
+    const platform::Date entered{kWednesday + 3 + (9 + 14 / 60.0) / 24.0};
+    database.StorePunch({1001, Booked("V", 8, 8), {}, orvane::ManagerEntry{9001, entered, "door"}});
+
+    const auto sheet = hours::Timesheet::Build(database, kWednesday - 3, kWednesday + 3,
+                                               std::nullopt, {platform::Date{kWednesday + 4.0}});
+    ASSERT_EQ(sheet.employees.size(), 1u);
+    ASSERT_EQ(sheet.employees[0].days.size(), 1u);
+    EXPECT_EQ(sheet.employees[0].days[0].entered,
+              std::vector<std::string>{"entered by Grace Hopper on 12/05 09:14"});
+    EXPECT_EQ(sheet.Csv(),
+              "Card,Name,Date,Worked,Lunch,Breaks,Holiday,Sick,Vacation,Personal,Funeral Leave,"
+              "Jury Duty,Bonus,Advances,Other,Exceptions,Entered\n"
+              "1001,Avery Stone,2026-12-02,0.00,0.00,0.00,0.00,0.00,8.00,0.00,0.00,0.00,0.00,"
+              "0.00,0.00,,entered by Grace Hopper on 12/05 09:14\n"
+              "1001,Avery Stone,Total,0.00,,,0.00,0.00,8.00,0.00,0.00,0.00,0.00,0.00,0.00,,\n");
+    EXPECT_NE(hours::AuditList(database, std::nullopt, std::nullopt)
+                  .find("2026-12-05 09:14  door  9001 Grace Hopper  1001 Avery Stone  #1 \"V\" "
+                        "2026-12-02 08:00 to -"),
+              std::string::npos);
+}
+
+}  // namespace
