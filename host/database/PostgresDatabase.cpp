@@ -136,21 +136,30 @@ PostgresDatabase::PostgresDatabase() = default;
 PostgresDatabase::~PostgresDatabase() = default;
 
 framework::VBool PostgresDatabase::IsOpen() const {
-    return framework::ToVBool(m_connection != nullptr);
+    return framework::ToVBool(m_open);
 }
 
 void PostgresDatabase::Open(const std::string& connect_string) {
     m_connection.reset();
-    m_connection = std::make_shared<pg::Connection>(connect_string);
+    m_open = false;
+    try {
+        m_connection = std::make_shared<pg::Connection>(connect_string);
+    } catch (const platform::RaisedError& error) {
+        // A server away when the clock starts is asked again at the first query; a wrong URI,
+        // a refused login or a missing database are said at once.
+        if (error.number() != dberr::kConnectionFailed)
+            throw;
+    }
     m_opened_with = connect_string;
+    m_open = true;
 }
 
 std::shared_ptr<framework::IRecordset> PostgresDatabase::Execute(const std::string& sql) {
-    if (!m_connection)
+    if (!m_open)
         raise_not_open();
-    // A connection the server dropped (a restart, a lost network) is made anew once; a server
-    // still away raises "cannot reach" (3151).
-    if (m_connection->Lost())
+    // A connection the server dropped (a restart, a lost network), or never made, is made anew
+    // once; a server still away raises "cannot reach" (3151).
+    if (!m_connection || m_connection->Lost())
         m_connection = std::make_shared<pg::Connection>(m_opened_with);
     const sql::Translation translation = sql::Translate(sql, sql::Target::Postgres);
     std::vector<pg::Value> values;
@@ -162,8 +171,9 @@ std::shared_ptr<framework::IRecordset> PostgresDatabase::Execute(const std::stri
 }
 
 void PostgresDatabase::Close() {
-    if (!m_connection)
+    if (!m_open)
         raise_not_open();
+    m_open = false;
     m_connection.reset();
 }
 

@@ -41,6 +41,8 @@ class PLATFORM_API PostgresDatabase final : public framework::IDatabase {
     std::string m_connect_string;
     std::string m_opened_with;
     std::shared_ptr<pg::Connection> m_connection;
+    // Open: a connect string was given and not closed, though the server may still be away.
+    bool m_open = false;
 };
 
 }  // namespace orvane
