@@ -543,6 +543,8 @@ void Clock::Confirm() {
             for (auto& line : figures.Lines())
                 lines.push_back(std::move(line));
         }
+        if (m_database->Away())
+            lines.push_back(kIncompleteFigures);
     }
     if (m_scripted)
         return;

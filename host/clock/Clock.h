@@ -153,6 +153,9 @@ class Clock {
 inline constexpr const char* kQueuedConfirmation =
     "Recorded on this clock. It will be sent when the server is back.";
 inline constexpr double kSendEverySeconds = 30;
+// What the confirmation adds to figures computed while the server is away.
+inline constexpr const char* kIncompleteFigures =
+    "The server cannot be reached: these figures may be incomplete.";
 
 // The word for a punch code, as the clock shows a recorded punch ("O" gives "OUT").
 std::string PunchWord(const std::string& code);

@@ -180,18 +180,131 @@ std::vector<Employee> ClockDatabase::Employees() const {
     return m_store->Employees();
 }
 
+template <class Read>
+bool ClockDatabase::Reached(Read&& read) const {
+    try {
+        read();
+        m_away = false;
+        return true;
+    } catch (const platform::RaisedError& error) {
+        if (!m_queue || error.number() != dberr::kConnectionFailed)
+            throw;
+        m_away = true;
+        return false;
+    }
+}
+
 std::optional<Employee> ClockDatabase::FindEmployee(int32_t card) const {
-    return m_store->FindEmployee(card);
+    std::optional<Employee> found;
+    if (Reached([&] { found = m_store->FindEmployee(card); })) {
+        if (m_queue && found)
+            m_known_employees[card] = *found;
+        else if (m_queue)
+            m_known_employees.erase(card);
+        return found;
+    }
+    const auto known = m_known_employees.find(card);
+    if (known == m_known_employees.end()) {
+        platform::raise(dberr::kConnectionFailed,
+                        "Cannot reach the clock database's server; card " + std::to_string(card) +
+                            " is not known on this clock yet.");
+    }
+    return known->second;
+}
+
+namespace {
+
+// A record kept in the queue as the row it will become when it opens one; an out that will
+// close an open record is a row of its own until it is sent.
+ClockDatabase::Row row_of(int32_t card, const PunchRecord& record) {
+    ClockDatabase::Row row;
+    row.card = card;
+    const std::map<std::string, double ClockDatabase::Row::*> amounts{
+        {"Holiday", &ClockDatabase::Row::holiday},   {"Sick", &ClockDatabase::Row::sick},
+        {"Vacation", &ClockDatabase::Row::vacation}, {"Bonus", &ClockDatabase::Row::bonus},
+        {"Advances", &ClockDatabase::Row::advances}, {"Personal", &ClockDatabase::Row::personal},
+        {"Other", &ClockDatabase::Row::other}};
+    for (const auto& [field, value] : record.values()) {
+        if (value.is_null() || value.is_empty())
+            continue;
+        if (field == "Date In")
+            row.date_in = value.to_date();
+        else if (field == "Time In")
+            row.time_in = value.to_date();
+        else if (field == "Date Out")
+            row.date_out = value.to_date();
+        else if (field == "Time Out")
+            row.time_out = value.to_date();
+        else if (field == "Punch Type")
+            row.punch_type = value.to_text();
+        else if (field == "Notes")
+            row.notes = value.to_text();
+        else if (const auto amount = amounts.find(field); amount != amounts.end())
+            row.*(amount->second) = value.to_double();
+    }
+    return row;
+}
+
+double moment_of(const std::optional<platform::Date>& date,
+                 const std::optional<platform::Date>& time) {
+    return date ? date->days + (time ? time->days : 0.0) : -1e300;
+}
+
+}  // namespace
+
+std::vector<ClockDatabase::Row> ClockDatabase::KnownRows(int32_t card) const {
+    std::vector<Row> rows;
+    for (const auto& [id, row] : m_known_rows[card])
+        rows.push_back(row);
+    for (const auto& punch : Queued()) {
+        if (punch.card != card)
+            continue;
+        if (punch.own && !punch.own->values().empty())
+            rows.push_back(row_of(card, *punch.own));
+        for (const auto& extra : punch.extras) {
+            if (extra && !extra->values().empty())
+                rows.push_back(row_of(card, *extra));
+        }
+    }
+    return rows;
 }
 
 std::vector<ClockDatabase::Row> ClockDatabase::Rows(std::optional<int32_t> card) const {
-    return m_store->Rows(card);
+    if (!card)
+        return m_store->Rows(card);
+    std::vector<Row> rows;
+    if (Reached([&] { rows = m_store->Rows(card); })) {
+        if (m_queue) {
+            auto& known = m_known_rows[*card];
+            known.clear();
+            for (const auto& row : rows)
+                known[row.id] = row;
+        }
+        return rows;
+    }
+    return KnownRows(*card);
 }
 
 std::vector<ClockDatabase::Row> ClockDatabase::RowsBetween(std::optional<int32_t> card,
                                                            platform::Date from,
                                                            platform::Date to) const {
-    return m_store->RowsBetween(card, from, to);
+    if (!card)
+        return m_store->RowsBetween(card, from, to);
+    std::vector<Row> rows;
+    if (Reached([&] { rows = m_store->RowsBetween(card, from, to); })) {
+        if (m_queue) {
+            for (const auto& row : rows)
+                m_known_rows[*card][row.id] = row;
+        }
+        return rows;
+    }
+    for (auto& row : KnownRows(*card)) {
+        const double in = moment_of(row.date_in, row.time_in);
+        const double out = moment_of(row.date_out, row.time_out);
+        if ((in >= from.days && in <= to.days) || (out >= from.days && out <= to.days))
+            rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 std::vector<ClockDatabase::EnteredRecord> ClockDatabase::ManagerEntries(

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -146,10 +147,26 @@ class PLATFORM_API ClockDatabase {
     // The connection for code of the host that needs more (statistics); none on a server.
     sqlite3* handle() const;
 
+    // True when the last read could not reach the server. With a queue, a clock whose server is
+    // away answers an employee's card, rows and rows in a window from what it last read of that
+    // card and from its own queue (as records not yet paired): figures that may be incomplete.
+    bool Away() const { return m_away; }
+
   private:
+    // Runs a read of the server; false, and the clock is away, when a clock with a queue cannot
+    // reach it. Every other failure raises.
+    template <class Read>
+    bool Reached(Read&& read) const;
+    // What this clock knows of a card's rows while its server is away.
+    std::vector<Row> KnownRows(int32_t card) const;
+
     std::filesystem::path m_file;
     std::unique_ptr<ClockStore> m_store;
     std::unique_ptr<PunchQueue> m_queue;
+    mutable bool m_away = false;
+    mutable std::map<int32_t, Employee> m_known_employees;
+    // The rows of each card last read, by "ID": a whole history or the windows read since.
+    mutable std::map<int32_t, std::map<int64_t, Row>> m_known_rows;
 };
 
 }  // namespace orvane

@@ -34,6 +34,18 @@ TEST_F(QueueTest, ShowsWhatWaitsAndSendsItOnce) {
     }
     EXPECT_EQ(orvane::ClockDatabase(server.uri()).Rows(1204).size(), 1u);
     EXPECT_EQ(Run({"queue", "--config", Config().string()}).json()["waiting"].size(), 0u);
+
+    // A punch the server cannot take is kept, and says so.
+    server.Refuse();
+    const auto punch =
+        Run({"punch", "--db", server.uri(), "--config", Config().string(), "--now",
+             "2026-12-04 12:00:00", "--no-pause", "--keys", "2 ENTER", "--card", "1204"});
+    server.Return();
+    ASSERT_EQ(punch.status, 0) << punch.err;
+    EXPECT_EQ(punch.json()["stored"], "queued");
+    EXPECT_EQ(punch.json()["confirmation"].back(),
+              "Recorded on this clock. It will be sent when the server is back.");
+    EXPECT_EQ(Run({"queue", "--config", Config().string()}).json()["waiting"].size(), 1u);
 }
 
 }  // namespace

@@ -227,23 +227,6 @@ class LostServer : public PostgresTest {
             m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
     }
 
-    // Ends every connection to the database and refuses new ones (as a server that went away)
-    // until Return.
-    void Refuse() {
-        orvane::pg::Connection admin(ScratchPostgres::ServerUri());
-        const std::string name = m_server.name();
-        admin.Exec(("ALTER DATABASE \"" + name + "\" ALLOW_CONNECTIONS false").c_str(), "test");
-        admin.Exec(("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
-                    name + "'")
-                       .c_str(),
-                   "test");
-    }
-    void Return() {
-        orvane::pg::Connection admin(ScratchPostgres::ServerUri());
-        admin.Exec(("ALTER DATABASE \"" + m_server.name() + "\" ALLOW_CONNECTIONS true").c_str(),
-                   "test");
-    }
-
     orvane::StoreResult Punch(const char* type, bool in, double time) {
         auto record = std::make_shared<orvane::PunchRecord>("");
         record->Item("Punch Type")->SetValue(platform::Variant(type));
@@ -308,7 +291,7 @@ TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
 }
 
 TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
-    Refuse();
+    m_server.Refuse();
     // A clock that starts while the server is away starts all the same.
     m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
     m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
@@ -316,7 +299,7 @@ TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
     EXPECT_EQ(Punch("O", false, 12.0 / 24), orvane::StoreResult::Queued);
     EXPECT_EQ(Punch("I", true, 13.0 / 24), orvane::StoreResult::Queued);
     EXPECT_EQ(m_clock->SendQueued().waiting, 3u);
-    Return();
+    m_server.Return();
     // The next punch sends the waiting ones first, so that its out pairs with the latest in.
     EXPECT_EQ(Punch("O", false, 17.0 / 24), orvane::StoreResult::Stored);
     EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12", "O 13 17"}));

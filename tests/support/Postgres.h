@@ -56,6 +56,15 @@ class ScratchPostgres {
     ScratchPostgres& operator=(const ScratchPostgres&) = delete;
 
     bool available() const { return !m_uri.empty(); }
+
+    // Ends every connection to the database and refuses new ones (as a server that went away)
+    // until Return.
+    void Refuse() const {
+        Admin("ALTER DATABASE \"" + m_name + "\" ALLOW_CONNECTIONS false");
+        Admin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + m_name +
+              "'");
+    }
+    void Return() const { Admin("ALTER DATABASE \"" + m_name + "\" ALLOW_CONNECTIONS true"); }
     const std::string& uri() const { return m_uri; }
     const std::string& name() const { return m_name; }
 
