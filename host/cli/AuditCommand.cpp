@@ -6,6 +6,7 @@
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
 #include "host/database/ClockDatabase.h"
+#include "host/database/ConnectionText.h"
 #include "host/hours/Audit.h"
 
 namespace timeclock {
@@ -32,7 +33,9 @@ bool RunAudit(const AuditOptions& options) {
         }
         to->days += 1;  // the last day is listed whole
     }
-    if (!std::filesystem::exists(options.database)) {
+    // A server says itself when its database is missing; a file is looked for here.
+    if (orvane::EngineOf(options.database) == orvane::Engine::Sqlite &&
+        !std::filesystem::exists(options.database)) {
         std::cerr << "timeclock audit: there is no clock database " << options.database << '\n';
         return false;
     }

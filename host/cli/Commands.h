@@ -17,6 +17,7 @@ void AddPunchCommand(CLI::App& app, int& exit_status);
 void AddSetupCommand(CLI::App& app, int& exit_status);
 void AddEmployeeCommand(CLI::App& app, int& exit_status);
 void AddRegisterCommands(CLI::App& app, int& exit_status);
+void AddQueueCommand(CLI::App& app, int& exit_status);
 void AddReportCommand(CLI::App& app, int& exit_status);
 void AddAuditCommand(CLI::App& app, int& exit_status);
 

@@ -123,6 +123,10 @@ void FinishReport(const Clock* clock, const orvane::RecordingDisplay& display,
         report["notice"] = clock->Last().notice.empty() ? ordered_json(nullptr)
                                                         : ordered_json(clock->Last().notice);
         report["confirmation"] = clock->Last().confirmation;
+        // A punch the server could not take waits in this clock's queue.
+        report["stored"] = !clock->Last().stored  ? ordered_json(nullptr)
+                           : clock->Last().queued ? ordered_json("queued")
+                                                  : ordered_json("stored");
     }
 }
 

@@ -8,6 +8,7 @@
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
+#include "host/database/ConnectionText.h"
 #include "host/hours/Timesheet.h"
 #include "platform/Services.h"
 
@@ -54,7 +55,9 @@ bool RunReport(const ReportOptions& options) {
         std::cerr << "timeclock report: the range is longer than a year; add --force to run it\n";
         return false;
     }
-    if (!std::filesystem::exists(options.database)) {
+    // A server says itself when its database is missing; a file is looked for here.
+    if (orvane::EngineOf(options.database) == orvane::Engine::Sqlite &&
+        !std::filesystem::exists(options.database)) {
         std::cerr << "timeclock report: there is no clock database " << options.database << '\n';
         return false;
     }

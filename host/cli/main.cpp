@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     timeclock::AddSetupCommand(app, exit_status);
     timeclock::AddEmployeeCommand(app, exit_status);
     timeclock::AddRegisterCommands(app, exit_status);
+    timeclock::AddQueueCommand(app, exit_status);
     timeclock::AddReportCommand(app, exit_status);
     timeclock::AddAuditCommand(app, exit_status);
     try {

@@ -13,7 +13,9 @@
 #include "host/clock/EmployeeStatistics.h"
 #include "host/clock/PinLock.h"
 #include "host/clock/PunchHistory.h"
+#include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
+#include "host/database/PunchQueue.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
 #include "step/PunchCodes.h"
@@ -103,16 +105,22 @@ std::unique_ptr<Clock> Clock::Open(const Files& files,
     auto config = Configuration::Load(files.config_file);
     ComponentLibrary::BesideProgram().EnsureRegistered();
     auto database_file = files.database;
+    const bool server =
+        orvane::EngineOf((database_file.empty() ? config.database : database_file).native()) ==
+        orvane::Engine::Postgres;
     if (database_file.empty()) {
         // The clock's own database gets its folder; a file named on the command line must lie
         // in a folder that exists.
         database_file = config.database.empty() ? DefaultDatabaseFile() : config.database;
         std::error_code ec;
-        if (database_file.has_parent_path())
+        if (!server && database_file.has_parent_path())
             std::filesystem::create_directories(database_file.parent_path(), ec);
     }
     auto database = std::make_unique<orvane::ClockDatabase>(
         database_file, std::chrono::seconds(config.database_wait));
+    // A punch that cannot reach the server is kept on this clock until it answers again.
+    if (server)
+        database->KeepLostPunchesIn(orvane::PunchQueue::BesideConfiguration(files.config_file));
     // The automatic punch finds the database open and keeps its prepared lookups between
     // punches.
     const auto lookup = framework::Global()->Database();
@@ -283,6 +291,8 @@ void Clock::Tick(platform::Date now) {
         }
         const bool idle_screen = m_state == State::Card && !m_manager &&
                                  m_card_keypad->Entry().empty() && m_display->error().empty();
+        if (m_state == State::Card && !m_manager && m_card_keypad->Entry().empty())
+            SendQueued(now);
         if (idle_screen || idle < m_config.idle_seconds)
             return;
         m_last_input = now;
@@ -455,9 +465,28 @@ void Clock::FinishPunch() {
 }
 
 void Clock::Store() {
-    m_database->StorePunch(*m_last.outcome->records);
+    m_last.queued = m_database->StorePunch(*m_last.outcome->records) == orvane::StoreResult::Queued;
     m_last.stored = true;
+    if (m_last.queued)
+        m_next_send = platform::Date{platform::services().Now().days + kSendEverySeconds / 86400.0};
     Confirm();
+}
+
+void Clock::SendQueued(platform::Date now) {
+    if (now.days < m_next_send.days)
+        return;
+    m_next_send = platform::Date{now.days + kSendEverySeconds / 86400.0};
+    try {
+        const auto report = m_database->SendQueued();
+        if (report.sent > 0) {
+            m_log(std::to_string(report.sent) + " punch(es) kept on this clock sent; " +
+                  std::to_string(report.waiting) + " waiting");
+        }
+    } catch (const platform::RaisedError& error) {
+        // A punch the server refuses stays in the queue for an administrator
+        // (`timeclock queue`); the person at the clock is not stopped for it.
+        m_log("Error " + std::to_string(error.number()) + ": " + error.description());
+    }
 }
 
 void Clock::Confirm() {
@@ -486,6 +515,8 @@ void Clock::Confirm() {
             punch += " " + Day(moment) + " " + TimeOfDay(moment);
         }
         lines.push_back(punch);
+        if (m_last.queued)
+            lines.push_back(kQueuedConfirmation);
     } else if (m_code == "Status") {
         lines.push_back("STATUS");
     } else {
@@ -503,13 +534,17 @@ void Clock::Confirm() {
             for (auto& line : figures.Lines())
                 lines.push_back(std::move(line));
         }
+        if (m_database->Away())
+            lines.push_back(kIncompleteFigures);
     }
     if (m_scripted)
         return;
     m_state = State::Confirm;
     m_display->Clear();
     m_display->ShowCursor(framework::VBool::False);
-    m_display->SetPrompt(m_last.stored ? "Punch recorded" : "");
+    m_display->SetPrompt(m_last.queued   ? kQueuedConfirmation
+                         : m_last.stored ? "Punch recorded"
+                                         : "");
 }
 
 // Back to the card prompt; manager mode lasts for one punch.

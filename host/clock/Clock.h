@@ -92,6 +92,8 @@ class Clock {
         std::string notice;
         std::vector<std::string> confirmation;
         bool stored = false;
+        // Stored in this clock's queue: the server could not be reached.
+        bool queued = false;
     };
     const LastPunch& Last() const { return m_last; }
 
@@ -115,6 +117,9 @@ class Clock {
     void OwnButton(ClockButtons::Action action);
     void ReloadSettings();
     void WarnOfSettings();
+    // At the card prompt, now and then: sends the punches kept while the server was away, in
+    // order; a server still away costs one failed connection.
+    void SendQueued(platform::Date now);
     std::shared_ptr<framework::IStep> Step();
     // How far back the guards look for the employee's last punch: the step's reset span.
     double SpanDays() const;
@@ -142,6 +147,15 @@ class Clock {
     LastPunch m_last;
     platform::Date m_last_input{};
     PinLock m_pin_lock;
+    platform::Date m_next_send{};
 };
+
+// What the confirmation says of a punch kept on the clock while its server is away.
+inline constexpr const char* kQueuedConfirmation =
+    "Recorded on this clock. It will be sent when the server is back.";
+inline constexpr double kSendEverySeconds = 30;
+// What the confirmation adds to figures computed while the server is away.
+inline constexpr const char* kIncompleteFigures =
+    "The server cannot be reached: these figures may be incomplete.";
 
 }  // namespace timeclock

@@ -1,4 +1,5 @@
 #include "host/clock/Configuration.h"
+#include "host/database/ConnectionText.h"
 
 #include <algorithm>
 #include <fstream>
@@ -62,7 +63,9 @@ Configuration Configuration::Load(const fs::path& file) {
         if (!it->is_string())
             Damaged(file, "\"database\" is not a text");
         fs::path database = it->get<std::string>();
-        if (!database.empty() && database.is_relative())
+        // A server's URI is no path: it is kept as written.
+        if (!database.empty() && database.is_relative() &&
+            orvane::EngineOf(database.native()) == orvane::Engine::Sqlite)
             database = file.parent_path() / database;
         config.database = database;
     }

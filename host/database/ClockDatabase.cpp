@@ -1,246 +1,19 @@
 #include "host/database/ClockDatabase.h"
 
-#include <sqlite3.h>
+#include <random>
 
-#include <algorithm>
-#include <array>
-#include <map>
-#include <string_view>
-
+#include "host/database/ClockStore.h"
+#include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
-#include "host/database/Sqlite.h"
+#include "host/database/PostgresClockStore.h"
+#include "host/database/PunchQueue.h"
+#include "host/database/SqliteClockStore.h"
 #include "host/framework/Secret.h"
 #include "platform/Error.h"
 
 namespace orvane {
 
 namespace {
-
-// The tables and indexes of the clock database. Dates are the platform's date type in 8-byte
-// REAL columns: "Date In"/"Date Out" whole days, "Time In"/"Time Out" a time of day on day zero.
-//
-// The indexes serve the automatic punch's lookup of an employee's last punch, which asks for
-// rows of one card whose in-moment or out-moment lies in a window: with one index per moment,
-// both led by the card, the engine reads only the rows inside the window (a multi-index OR),
-// however long the employee's history. There is deliberately no index on the card alone: beside
-// the two, it lets the engine read the employee's whole history instead. The partial index of
-// open records serves the pairing of an out punch with the employee's open record.
-constexpr const char* kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS "Clock Data Table" (
-    "ID" INTEGER PRIMARY KEY,
-    "Card ID" INTEGER NOT NULL,
-    "Date In" REAL,
-    "Time In" REAL,
-    "Date Out" REAL,
-    "Time Out" REAL,
-    "Punch Type" TEXT NOT NULL DEFAULT '',
-    "Notes" TEXT NOT NULL DEFAULT '',
-    "Holiday" REAL NOT NULL DEFAULT 0,
-    "Sick" REAL NOT NULL DEFAULT 0,
-    "Vacation" REAL NOT NULL DEFAULT 0,
-    "Bonus" REAL NOT NULL DEFAULT 0,
-    "Advances" REAL NOT NULL DEFAULT 0,
-    "Personal" REAL NOT NULL DEFAULT 0,
-    "Other" REAL NOT NULL DEFAULT 0
-);
-CREATE INDEX IF NOT EXISTS "Clock Data In Moment"
-    ON "Clock Data Table" ("Card ID", ("Date In"+"Time In"));
-CREATE INDEX IF NOT EXISTS "Clock Data Out Moment"
-    ON "Clock Data Table" ("Card ID", ("Date Out"+"Time Out"));
-CREATE INDEX IF NOT EXISTS "Clock Data Open Records"
-    ON "Clock Data Table" ("Card ID", "Punch Type", ("Date In"+"Time In"))
-    WHERE "Date Out" IS NULL;
-CREATE TABLE IF NOT EXISTS "Employees" (
-    "Card ID" INTEGER PRIMARY KEY,
-    "Name" TEXT NOT NULL DEFAULT '',
-    "Manager" INTEGER NOT NULL DEFAULT 0
-);
-CREATE TABLE IF NOT EXISTS "Manager Entries" (
-    "ID" INTEGER PRIMARY KEY,
-    "Record ID" INTEGER NOT NULL,
-    "Manager Card" INTEGER NOT NULL,
-    "Entered At" REAL NOT NULL,
-    "Clock Name" TEXT NOT NULL DEFAULT ''
-);
-CREATE INDEX IF NOT EXISTS "Manager Entries Record" ON "Manager Entries" ("Record ID");
-CREATE INDEX IF NOT EXISTS "Manager Entries Moment" ON "Manager Entries" ("Entered At");
-)sql";
-
-// A column added after the first clocks were installed: a database made before it gains it
-// when a clock opens it.
-constexpr const char* kPinColumn = "PIN Hash";
-
-// The punch type that closes an open record, and the type of the record it closes.
-struct Pairing {
-    std::string_view closing;
-    std::string_view opening;
-};
-constexpr std::array<Pairing, 3> kPairings{{
-    {"O", "I"},    // an out (also of a lunch leave or a switch) closes the work record
-    {"BI", "BO"},  // a break return closes the break record
-    {"LI", "LO"},  // the lunch record of a lunch return closes the lunch record
-}};
-
-bool is_date_field(std::string_view field) {
-    return field == "Date In" || field == "Time In" || field == "Date Out" || field == "Time Out";
-}
-bool is_text_field(std::string_view field) {
-    return field == "Punch Type" || field == "Notes";
-}
-
-std::string identifier(std::string_view name) {
-    return "\"" + std::string(name) + "\"";
-}
-
-class Transaction {
-  public:
-    explicit Transaction(sqlite3* db) : m_db(db) { sqlite::Exec(db, "BEGIN IMMEDIATE"); }
-    ~Transaction() {
-        if (!m_done)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit() {
-        sqlite::Exec(m_db, "COMMIT");
-        m_done = true;
-    }
-
-  private:
-    sqlite3* m_db;
-    bool m_done = false;
-};
-
-void bind_value(sqlite3* db, sqlite3_stmt* statement, int index, const std::string& field,
-                const platform::Variant& value) {
-    int rc = SQLITE_OK;
-    if (value.is_null() || value.is_empty()) {
-        rc = is_text_field(field) ? sqlite3_bind_text(statement, index, "", 0, SQLITE_STATIC)
-                                  : sqlite3_bind_null(statement, index);
-    } else if (is_text_field(field)) {
-        const std::string text = value.to_text();
-        rc = sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
-                               SQLITE_TRANSIENT);
-    } else if (is_date_field(field)) {
-        rc = sqlite3_bind_double(statement, index, value.to_date().days);
-    } else {
-        rc = sqlite3_bind_double(statement, index, value.to_double());
-    }
-    if (rc != SQLITE_OK)
-        sqlite::RaiseLast(db, "Cannot store the punch");
-}
-
-void step_done(sqlite3* db, sqlite3_stmt* statement, std::string_view doing) {
-    if (sqlite3_step(statement) != SQLITE_DONE)
-        sqlite::RaiseLast(db, doing);
-}
-
-std::optional<platform::Date> optional_date(sqlite3_stmt* statement, int column) {
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL)
-        return std::nullopt;
-    return platform::Date{sqlite3_column_double(statement, column)};
-}
-
-std::string text_column(sqlite3_stmt* statement, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? text : "";
-}
-
-// The open record that a record with only out-fields closes: the employee's latest record of
-// the opening type without an out-moment whose in-moment is not after the closing moment.
-std::optional<int64_t> open_record(sqlite3* db, int32_t card, std::string_view opening,
-                                   double closing_moment) {
-    auto statement = sqlite::Prepare(db, R"sql(
-        SELECT "ID" FROM "Clock Data Table"
-        WHERE "Card ID" = ?1 AND "Punch Type" = ?2 AND "Date Out" IS NULL
-          AND ("Date In"+"Time In") <= ?3
-        ORDER BY ("Date In"+"Time In") DESC LIMIT 1)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    sqlite3_bind_text(statement.get(), 2, opening.data(), static_cast<int>(opening.size()),
-                      SQLITE_STATIC);
-    sqlite3_bind_double(statement.get(), 3, closing_moment);
-    const int rc = sqlite3_step(statement.get());
-    if (rc == SQLITE_ROW)
-        return sqlite3_column_int64(statement.get(), 0);
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(db, "Cannot store the punch");
-    return std::nullopt;
-}
-
-// Stores one record of a punch: it closes the matching open record or becomes a row of its own.
-// Gives the "ID" of the row it wrote, none when the record holds nothing.
-std::optional<int64_t> store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
-    const std::map<std::string, platform::Variant> values = record.values();
-    if (values.empty())
-        return std::nullopt;  // the punch wrote nothing into this record
-
-    std::optional<int64_t> closes;
-    const bool out_only = values.contains("Date Out") && !values.contains("Date In");
-    if (out_only && values.contains("Punch Type")) {
-        const std::string type = values.at("Punch Type").to_text();
-        for (const auto& pairing : kPairings) {
-            if (type != pairing.closing)
-                continue;
-            const double moment =
-                values.at("Date Out").to_date().days +
-                (values.contains("Time Out") ? values.at("Time Out").to_date().days : 0.0);
-            closes = open_record(db, card, pairing.opening, moment);
-        }
-    }
-
-    std::string sql;
-    if (closes) {
-        sql = "UPDATE \"Clock Data Table\" SET ";
-        bool first = true;
-        for (const auto& [field, value] : values) {
-            if (!first)
-                sql += ", ";
-            sql += identifier(field) + " = ?";
-            first = false;
-        }
-        sql += " WHERE \"ID\" = ?";
-    } else {
-        std::string names = "\"Card ID\"";
-        std::string marks = "?";
-        for (const auto& [field, value] : values) {
-            names += ", " + identifier(field);
-            marks += ", ?";
-        }
-        sql = "INSERT INTO \"Clock Data Table\" (" + names + ") VALUES (" + marks + ")";
-    }
-    auto statement = sqlite::Prepare(db, sql);
-    int index = 1;
-    if (!closes)
-        sqlite3_bind_int(statement.get(), index++, card);
-    for (const auto& [field, value] : values) {
-        bind_value(db, statement.get(), index++, field, value);
-    }
-    if (closes)
-        sqlite3_bind_int64(statement.get(), index, *closes);
-    step_done(db, statement.get(), "Cannot store the punch");
-    return closes ? *closes : sqlite3_last_insert_rowid(db);
-}
-
-void store_entry(sqlite3* db, int64_t record_id, const ManagerEntry& entry) {
-    auto statement = sqlite::Prepare(db, R"sql(
-        INSERT INTO "Manager Entries" ("Record ID", "Manager Card", "Entered At", "Clock Name")
-        VALUES (?, ?, ?, ?))sql");
-    sqlite3_bind_int64(statement.get(), 1, record_id);
-    sqlite3_bind_int(statement.get(), 2, entry.manager_card);
-    sqlite3_bind_double(statement.get(), 3, entry.entered_at.days);
-    sqlite3_bind_text(statement.get(), 4, entry.clock_name.data(),
-                      static_cast<int>(entry.clock_name.size()), SQLITE_TRANSIENT);
-    step_done(db, statement.get(), "Cannot store the punch");
-}
-
-bool has_column(sqlite3* db, std::string_view table, std::string_view column) {
-    auto statement = sqlite::Prepare(db, "PRAGMA table_info(" + identifier(table) + ")");
-    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-        if (text_column(statement.get(), 1) == column)
-            return true;
-    }
-    return false;
-}
 
 bool is_pin(std::string_view pin) {
     if (pin.size() < ClockDatabase::kShortestPin || pin.size() > ClockDatabase::kLongestPin)
@@ -250,6 +23,26 @@ bool is_pin(std::string_view pin) {
             return false;
     }
     return true;
+}
+
+std::unique_ptr<ClockStore> open_store(const std::filesystem::path& file,
+                                       std::chrono::milliseconds busy_wait) {
+    if (EngineOf(file.native()) == Engine::Postgres)
+        return std::make_unique<PostgresClockStore>(file.native());
+    return std::make_unique<SqliteClockStore>(file, busy_wait);
+}
+
+// 128 random bits in hex: unique among every clock's punches without asking anyone.
+std::string new_identity() {
+    std::random_device random;
+    std::string identity;
+    constexpr const char* kHex = "0123456789abcdef";
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t bits = random();
+        for (int shift = 28; shift >= 0; shift -= 4)
+            identity += kHex[(bits >> shift) & 0xf];
+    }
+    return identity;
 }
 
 // The hash of a PIN to keep; raises "Invalid procedure call" (5) when it is not 4 to 12 digits.
@@ -262,96 +55,98 @@ std::string pin_hash_for(std::string_view pin) {
     return HashSecret(pin);
 }
 
-std::string journal_mode(sqlite3* db) {
-    auto statement = sqlite::Prepare(db, "PRAGMA journal_mode");
-    std::string mode;
-    if (sqlite3_step(statement.get()) == SQLITE_ROW)
-        mode = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
-    return mode;
-}
-
 }  // namespace
 
-void BusyWait::Install(sqlite3* db) {
-    sqlite3_busy_handler(db, &BusyWait::OnBusy, this);
+bool IsDateField(std::string_view field) {
+    return field == "Date In" || field == "Time In" || field == "Date Out" || field == "Time Out";
 }
 
-int BusyWait::OnBusy(void* self, int count) {
-    // Short pauses first, as a punch holds the file for a few milliseconds, then longer ones.
-    static constexpr std::array<int, 8> kPausesMs{1, 2, 5, 10, 25, 50, 100, 200};
-    auto& wait = *static_cast<BusyWait*>(self);
-    if (count == 0) {
-        wait.m_waited = std::chrono::milliseconds(0);
-        if (wait.m_waiting)
-            wait.m_waiting();
+bool IsTextField(std::string_view field) {
+    return field == "Punch Type" || field == "Notes";
+}
+
+std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values) {
+    const bool out_only = values.contains("Date Out") && !values.contains("Date In");
+    if (!out_only || !values.contains("Punch Type"))
+        return std::nullopt;
+    const std::string type = values.at("Punch Type").to_text();
+    for (const auto& pairing : kPairings) {
+        if (type != pairing.closing)
+            continue;
+        const double moment =
+            values.at("Date Out").to_date().days +
+            (values.contains("Time Out") ? values.at("Time Out").to_date().days : 0.0);
+        return Closing{pairing.opening, moment};
     }
-    if (wait.m_waited >= wait.m_limit)
-        return 0;
-    const auto pause = std::min<std::chrono::milliseconds>(
-        std::chrono::milliseconds(
-            kPausesMs[std::min<size_t>(static_cast<size_t>(count), kPausesMs.size() - 1)]),
-        wait.m_limit - wait.m_waited);
-    sqlite3_sleep(static_cast<int>(pause.count()));
-    wait.m_waited += pause;
-    return 1;
+    return std::nullopt;
 }
 
 ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::milliseconds busy_wait)
-    : m_file(file) {
-    auto db = sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing, busy_wait);
-    // WAL lets a clock read while another writes; NORMAL keeps a committed punch across a crash
-    // of the program (the file system's flush is what a power loss can cost).
-    // Switching to WAL needs the file to itself: only the first clock on a new file does it.
-    if (journal_mode(db.get()) != "wal")
-        sqlite::Exec(db.get(), "PRAGMA journal_mode=WAL");
-    sqlite::Exec(db.get(), "PRAGMA synchronous=NORMAL");
-    sqlite::Exec(db.get(), "BEGIN IMMEDIATE");
-    try {
-        sqlite::Exec(db.get(), kSchema);
-        if (!has_column(db.get(), "Employees", kPinColumn)) {
-            sqlite::Exec(db.get(), ("ALTER TABLE \"Employees\" ADD COLUMN " +
-                                    identifier(kPinColumn) + " TEXT")
-                                       .c_str());
-        }
-        sqlite::Exec(db.get(), "COMMIT");
-    } catch (...) {
-        sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-    // A file the clock may only read (its permissions, or its own header) could not take a
-    // punch: say so now, before anyone types one.
-    if (sqlite3_db_readonly(db.get(), "main") == 1) {
-        platform::raise(dberr::kReadOnly, "Cannot use the clock database in '" + file.string() +
-                                              "': the database may only be read.");
-    }
-    m_busy = std::make_unique<BusyWait>(busy_wait);
-    m_busy->Install(db.get());
-    m_db = db.release();
+    : m_file(file), m_store(open_store(file, busy_wait)) {}
+
+ClockDatabase::~ClockDatabase() = default;
+
+void ClockDatabase::SetWhileBusy(std::function<void()> waiting) {
+    m_store->SetWhileBusy(std::move(waiting));
 }
 
-ClockDatabase::~ClockDatabase() {
-    sqlite3_close_v2(m_db);
-}
-
-void ClockDatabase::StorePunch(const PunchWrite& punch) {
+StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
+    const std::string identity = new_identity();
+    // Punches kept earlier go first, so that an out pairs with the in that came before it.
+    if (m_queue && !m_queue->Empty() && SendQueued().waiting > 0) {
+        m_queue->Add(identity, punch);
+        return StoreResult::Queued;
+    }
     try {
-        Transaction transaction(m_db);
-        const auto store = [&](const PunchRecord& record) {
-            const auto id = store_record(m_db, punch.card, record);
-            if (id && punch.entered_by)
-                store_entry(m_db, *id, *punch.entered_by);
-        };
-        if (punch.own)
-            store(*punch.own);
-        for (const auto& extra : punch.extras) {
-            if (extra)
-                store(*extra);
-        }
-        transaction.Commit();
+        m_store->StorePunch(punch, identity);
+        return StoreResult::Stored;
     } catch (const platform::RaisedError& error) {
+        if (m_queue && error.number() == dberr::kConnectionFailed) {
+            m_queue->Add(identity, punch);
+            return StoreResult::Queued;
+        }
         // The transaction is rolled back: the person must know the punch is not on record.
         platform::raise(error.number(), "The punch was not stored. " + error.description());
     }
+}
+
+void ClockDatabase::KeepLostPunchesIn(const std::filesystem::path& queue_file) {
+    if (EngineOf(m_file.native()) == Engine::Postgres)
+        m_queue = std::make_unique<PunchQueue>(queue_file);
+}
+
+ClockDatabase::QueueReport ClockDatabase::SendQueued() {
+    QueueReport report;
+    if (!m_queue)
+        return report;
+    const auto waiting = m_queue->Waiting();
+    for (const auto& entry : waiting) {
+        try {
+            m_store->StorePunch(entry.punch, entry.identity);
+        } catch (const platform::RaisedError& error) {
+            if (error.number() != dberr::kConnectionFailed) {
+                platform::raise(error.number(), "A punch kept on this clock (card " +
+                                                    std::to_string(entry.punch.card) +
+                                                    ") was not sent. " + error.description());
+            }
+            report.waiting = waiting.size() - report.sent;
+            return report;
+        }
+        // Stored: a crash before this removal sends it again, and the server, knowing its
+        // identity, stores it once.
+        m_queue->Remove(entry.position);
+        ++report.sent;
+    }
+    return report;
+}
+
+std::vector<PunchWrite> ClockDatabase::Queued() const {
+    std::vector<PunchWrite> punches;
+    if (m_queue) {
+        for (auto& entry : m_queue->Waiting())
+            punches.push_back(std::move(entry.punch));
+    }
+    return punches;
 }
 
 void ClockDatabase::AddEmployee(const Employee& employee, std::optional<std::string_view> pin) {
@@ -359,29 +154,9 @@ void ClockDatabase::AddEmployee(const Employee& employee, std::optional<std::str
         platform::raise(platform::err::kInvalidProcedureCall,
                         "Card " + std::to_string(employee.card) + " is not a manager's card.");
     }
-    // The slow hash is made before the file is locked; the employee and the PIN are stored
+    // The slow hash is made before the database is locked; the employee and the PIN are stored
     // together, so that a manager is never on file without the PIN asked for.
-    const std::string hash = pin ? pin_hash_for(*pin) : std::string();
-    Transaction transaction(m_db);
-    if (FindEmployee(employee.card)) {
-        platform::raise(
-            platform::err::kKeyAlreadyAssociated,
-            "An employee with card " + std::to_string(employee.card) + " already exists.");
-    }
-    auto statement = sqlite::Prepare(
-        m_db,
-        R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash") VALUES (?, ?, ?, ?))sql");
-    sqlite3_bind_int(statement.get(), 1, employee.card);
-    sqlite3_bind_text(statement.get(), 2, employee.name.data(),
-                      static_cast<int>(employee.name.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int(statement.get(), 3, employee.manager ? 1 : 0);
-    if (pin)
-        sqlite3_bind_text(statement.get(), 4, hash.data(), static_cast<int>(hash.size()),
-                          SQLITE_TRANSIENT);
-    else
-        sqlite3_bind_null(statement.get(), 4);
-    step_done(m_db, statement.get(), "Cannot add the employee");
-    transaction.Commit();
+    m_store->AddEmployee(employee, pin ? pin_hash_for(*pin) : std::string());
 }
 
 void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
@@ -390,158 +165,159 @@ void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
         platform::raise(platform::err::kInvalidProcedureCall,
                         "Card " + std::to_string(card) + " is not a manager's card.");
     }
-    const std::string hash = pin_hash_for(pin);
-    auto statement =
-        sqlite::Prepare(m_db, R"sql(UPDATE "Employees" SET "PIN Hash" = ? WHERE "Card ID" = ?)sql");
-    sqlite3_bind_text(statement.get(), 1, hash.data(), static_cast<int>(hash.size()),
-                      SQLITE_TRANSIENT);
-    sqlite3_bind_int(statement.get(), 2, card);
-    step_done(m_db, statement.get(), "Cannot keep the PIN");
+    m_store->SetPinHash(card, pin_hash_for(pin));
 }
-
-namespace {
-
-std::string pin_hash(sqlite3* db, int32_t card) {
-    auto statement = sqlite::Prepare(
-        db, R"sql(SELECT "PIN Hash" FROM "Employees" WHERE "Card ID" = ? AND "Manager" <> 0)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    const int rc = sqlite3_step(statement.get());
-    if (rc == SQLITE_ROW)
-        return text_column(statement.get(), 0);
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(db, "Cannot read the employees");
-    return {};
-}
-
-}  // namespace
 
 bool ClockDatabase::HasManagerPin(int32_t card) const {
-    return !pin_hash(m_db, card).empty();
+    return !m_store->PinHash(card).empty();
 }
 
 bool ClockDatabase::VerifyManagerPin(int32_t card, std::string_view pin) const {
-    return VerifySecret(pin_hash(m_db, card), pin);
+    return VerifySecret(m_store->PinHash(card), pin);
 }
 
 bool ClockDatabase::RemoveEmployee(int32_t card) {
-    auto statement = sqlite::Prepare(m_db, R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    step_done(m_db, statement.get(), "Cannot remove the employee");
-    return sqlite3_changes(m_db) > 0;
+    return m_store->RemoveEmployee(card);
 }
 
 std::vector<Employee> ClockDatabase::Employees() const {
-    auto statement = sqlite::Prepare(
-        m_db, R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" ORDER BY "Card ID")sql");
-    std::vector<Employee> result;
-    int rc = 0;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        result.push_back({sqlite3_column_int(statement.get(), 0), text_column(statement.get(), 1),
-                          sqlite3_column_int(statement.get(), 2) != 0});
+    return m_store->Employees();
+}
+
+template <class Read>
+bool ClockDatabase::Reached(Read&& read) const {
+    try {
+        read();
+        m_away = false;
+        return true;
+    } catch (const platform::RaisedError& error) {
+        if (!m_queue || error.number() != dberr::kConnectionFailed)
+            throw;
+        m_away = true;
+        return false;
     }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the employees");
-    return result;
 }
 
 std::optional<Employee> ClockDatabase::FindEmployee(int32_t card) const {
-    auto statement = sqlite::Prepare(
-        m_db, R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" WHERE "Card ID" = ?)sql");
-    sqlite3_bind_int(statement.get(), 1, card);
-    const int rc = sqlite3_step(statement.get());
-    if (rc == SQLITE_ROW) {
-        return Employee{sqlite3_column_int(statement.get(), 0), text_column(statement.get(), 1),
-                        sqlite3_column_int(statement.get(), 2) != 0};
+    std::optional<Employee> found;
+    if (Reached([&] { found = m_store->FindEmployee(card); })) {
+        if (m_queue && found)
+            m_known_employees[card] = *found;
+        else if (m_queue)
+            m_known_employees.erase(card);
+        return found;
     }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the employees");
-    return std::nullopt;
+    const auto known = m_known_employees.find(card);
+    if (known == m_known_employees.end()) {
+        platform::raise(dberr::kConnectionFailed,
+                        "Cannot reach the clock database's server; card " + std::to_string(card) +
+                            " is not known on this clock yet.");
+    }
+    return known->second;
 }
 
 namespace {
 
-constexpr const char* kRowColumns = R"sql(
-        SELECT "ID", "Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type",
-               "Notes", "Holiday", "Sick", "Vacation", "Bonus", "Advances", "Personal", "Other"
-        FROM "Clock Data Table" )sql";
-
-std::vector<ClockDatabase::Row> read_rows(sqlite3* db, sqlite3_stmt* s) {
-    std::vector<ClockDatabase::Row> rows;
-    int rc = 0;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        ClockDatabase::Row row;
-        row.id = sqlite3_column_int64(s, 0);
-        row.card = sqlite3_column_int(s, 1);
-        row.date_in = optional_date(s, 2);
-        row.time_in = optional_date(s, 3);
-        row.date_out = optional_date(s, 4);
-        row.time_out = optional_date(s, 5);
-        row.punch_type = text_column(s, 6);
-        row.notes = text_column(s, 7);
-        row.holiday = sqlite3_column_double(s, 8);
-        row.sick = sqlite3_column_double(s, 9);
-        row.vacation = sqlite3_column_double(s, 10);
-        row.bonus = sqlite3_column_double(s, 11);
-        row.advances = sqlite3_column_double(s, 12);
-        row.personal = sqlite3_column_double(s, 13);
-        row.other = sqlite3_column_double(s, 14);
-        rows.push_back(std::move(row));
+// A record kept in the queue as the row it will become when it opens one; an out that will
+// close an open record is a row of its own until it is sent.
+ClockDatabase::Row row_of(int32_t card, const PunchRecord& record) {
+    ClockDatabase::Row row;
+    row.card = card;
+    const std::map<std::string, double ClockDatabase::Row::*> amounts{
+        {"Holiday", &ClockDatabase::Row::holiday},   {"Sick", &ClockDatabase::Row::sick},
+        {"Vacation", &ClockDatabase::Row::vacation}, {"Bonus", &ClockDatabase::Row::bonus},
+        {"Advances", &ClockDatabase::Row::advances}, {"Personal", &ClockDatabase::Row::personal},
+        {"Other", &ClockDatabase::Row::other}};
+    for (const auto& [field, value] : record.values()) {
+        if (value.is_null() || value.is_empty())
+            continue;
+        if (field == "Date In")
+            row.date_in = value.to_date();
+        else if (field == "Time In")
+            row.time_in = value.to_date();
+        else if (field == "Date Out")
+            row.date_out = value.to_date();
+        else if (field == "Time Out")
+            row.time_out = value.to_date();
+        else if (field == "Punch Type")
+            row.punch_type = value.to_text();
+        else if (field == "Notes")
+            row.notes = value.to_text();
+        else if (const auto amount = amounts.find(field); amount != amounts.end())
+            row.*(amount->second) = value.to_double();
     }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(db, "Cannot read the punches");
-    return rows;
+    return row;
+}
+
+double moment_of(const std::optional<platform::Date>& date,
+                 const std::optional<platform::Date>& time) {
+    return date ? date->days + (time ? time->days : 0.0) : -1e300;
 }
 
 }  // namespace
 
+std::vector<ClockDatabase::Row> ClockDatabase::KnownRows(int32_t card) const {
+    std::vector<Row> rows;
+    for (const auto& [id, row] : m_known_rows[card])
+        rows.push_back(row);
+    for (const auto& punch : Queued()) {
+        if (punch.card != card)
+            continue;
+        if (punch.own && !punch.own->values().empty())
+            rows.push_back(row_of(card, *punch.own));
+        for (const auto& extra : punch.extras) {
+            if (extra && !extra->values().empty())
+                rows.push_back(row_of(card, *extra));
+        }
+    }
+    return rows;
+}
+
 std::vector<ClockDatabase::Row> ClockDatabase::Rows(std::optional<int32_t> card) const {
-    auto statement =
-        sqlite::Prepare(m_db, std::string(kRowColumns) +
-                                  R"sql(WHERE ?1 IS NULL OR "Card ID" = ?1 ORDER BY "ID")sql");
-    if (card)
-        sqlite3_bind_int(statement.get(), 1, *card);
-    return read_rows(m_db, statement.get());
+    if (!card)
+        return m_store->Rows(card);
+    std::vector<Row> rows;
+    if (Reached([&] { rows = m_store->Rows(card); })) {
+        if (m_queue) {
+            auto& known = m_known_rows[*card];
+            known.clear();
+            for (const auto& row : rows)
+                known[row.id] = row;
+        }
+        return rows;
+    }
+    return KnownRows(*card);
 }
 
 std::vector<ClockDatabase::Row> ClockDatabase::RowsBetween(std::optional<int32_t> card,
                                                            platform::Date from,
                                                            platform::Date to) const {
-    // One card: the same multi-index OR as the automatic punch's lookup, over the two moment
-    // indexes led by the card. Every card: the moment indexes without the card, each a range.
-    const char* where =
-        card ? R"sql(WHERE "Card ID" = ?3 AND (("Date In"+"Time In") BETWEEN ?1 AND ?2
-                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2) ORDER BY "ID")sql"
-             : R"sql(WHERE ("Date In"+"Time In") BETWEEN ?1 AND ?2
-                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2 ORDER BY "Card ID", "ID")sql";
-    auto statement = sqlite::Prepare(m_db, std::string(kRowColumns) + where);
-    sqlite3_bind_double(statement.get(), 1, from.days);
-    sqlite3_bind_double(statement.get(), 2, to.days);
-    if (card)
-        sqlite3_bind_int(statement.get(), 3, *card);
-    return read_rows(m_db, statement.get());
+    if (!card)
+        return m_store->RowsBetween(card, from, to);
+    std::vector<Row> rows;
+    if (Reached([&] { rows = m_store->RowsBetween(card, from, to); })) {
+        if (m_queue) {
+            for (const auto& row : rows)
+                m_known_rows[*card][row.id] = row;
+        }
+        return rows;
+    }
+    for (auto& row : KnownRows(*card)) {
+        const double in = moment_of(row.date_in, row.time_in);
+        const double out = moment_of(row.date_out, row.time_out);
+        if ((in >= from.days && in <= to.days) || (out >= from.days && out <= to.days))
+            rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 std::vector<ClockDatabase::EnteredRecord> ClockDatabase::ManagerEntries(
     std::optional<platform::Date> from, std::optional<platform::Date> to) const {
-    auto statement = sqlite::Prepare(m_db, R"sql(
-        SELECT "Record ID", "Manager Card", "Entered At", "Clock Name" FROM "Manager Entries"
-        WHERE (?1 IS NULL OR "Entered At" >= ?1) AND (?2 IS NULL OR "Entered At" < ?2)
-        ORDER BY "Entered At", "ID")sql");
-    if (from)
-        sqlite3_bind_double(statement.get(), 1, from->days);
-    if (to)
-        sqlite3_bind_double(statement.get(), 2, to->days);
-    std::vector<EnteredRecord> entries;
-    int rc = 0;
-    sqlite3_stmt* s = statement.get();
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        entries.push_back({sqlite3_column_int64(s, 0),
-                           {sqlite3_column_int(s, 1), platform::Date{sqlite3_column_double(s, 2)},
-                            text_column(s, 3)}});
-    }
-    if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(m_db, "Cannot read the manager entries");
-    return entries;
+    return m_store->ManagerEntries(from, to);
+}
+
+sqlite3* ClockDatabase::handle() const {
+    return m_store->SqliteHandle();
 }
 
 }  // namespace orvane

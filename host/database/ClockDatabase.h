@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,8 @@
 struct sqlite3;
 
 namespace orvane {
+
+class ClockStore;
 
 // One employee of the "Employees" table.
 struct Employee {
@@ -44,35 +47,29 @@ struct PunchWrite {
     std::optional<ManagerEntry> entered_by;
 };
 
-// The wait of a connection for a file that another clock is writing: up to `limit`, in short
-// pauses. Before the first pause of each wait it tells `waiting` (when set), so that a front end
-// can say that the clock waits; a file that is free at once tells nothing. Installed on a
-// connection it must outlive it.
-class PLATFORM_API BusyWait {
-  public:
-    explicit BusyWait(std::chrono::milliseconds limit) : m_limit(limit) {}
-    BusyWait(const BusyWait&) = delete;
-    BusyWait& operator=(const BusyWait&) = delete;
-
-    void Install(sqlite3* db);
-    void SetWaiting(std::function<void()> waiting) { m_waiting = std::move(waiting); }
-
-  private:
-    static int OnBusy(void* self, int count);
-
-    std::chrono::milliseconds m_limit;
-    std::chrono::milliseconds m_waited{0};
-    std::function<void()> m_waiting;
+// What became of a punch handed to the clock database.
+enum class StoreResult {
+    // On record in the database.
+    Stored,
+    // The server could not be reached: the punch is kept on this clock and will be sent when
+    // the server is back. The screen says "Recorded on this clock. It will be sent when the
+    // server is back."
+    Queued,
 };
 
-// The host's clock database file on SQLite (WAL, synchronous=NORMAL, a busy timeout): the
-// "Clock Data Table" of punches and the "Employees" table, made when missing. It stores a punch
-// whole or not at all, in one transaction that begins IMMEDIATE. Errors are raised platform
-// errors whose description names the file and the engine's message.
+class PunchQueue;
+
+// The host's clock database: the "Clock Data Table" of punches, the "Employees" table and the
+// "Manager Entries", made when missing. It lives in an SQLite file (WAL, synchronous=NORMAL, a
+// busy timeout) or, when the connection text is a "postgresql://" URI, on a PostgreSQL server
+// that many clocks share. It stores a punch whole or not at all, in one transaction. Errors are
+// raised platform errors whose description names the file or the server (never a password) and
+// the engine's message.
 class PLATFORM_API ClockDatabase {
   public:
-    // Opens (and creates when missing) the database file and its tables and indexes. A write
-    // that finds the file locked by another clock waits up to `busy_wait` for it.
+    // Opens (and creates when missing) the database file, or connects to the server the URI
+    // names, and makes its tables and indexes when missing. A write that finds the file locked
+    // by another clock waits up to `busy_wait` for it.
     explicit ClockDatabase(const std::filesystem::path& file,
                            std::chrono::milliseconds busy_wait = sqlite::kDefaultBusyWait);
     ~ClockDatabase();
@@ -81,15 +78,29 @@ class PLATFORM_API ClockDatabase {
 
     const std::filesystem::path& file() const { return m_file; }
 
-    // Called once each time a statement finds the file held by another clock, before it waits,
-    // so that a front end can say that the clock waits.
-    void SetWhileBusy(std::function<void()> waiting) { m_busy->SetWaiting(std::move(waiting)); }
+    // Called once each time a statement finds the database held by another clock, before it
+    // waits, so that a front end can say that the clock waits.
+    void SetWhileBusy(std::function<void()> waiting);
 
     // Stores what the step wrote into the punch's records, in one transaction. How an out punch
     // pairs with the employee's open record is described in docs/clock-database.md. A punch that
     // cannot be stored raises, saying that the punch was not stored, and leaves the file as it
-    // was.
-    void StorePunch(const PunchWrite& punch);
+    // was. With a queue (KeepLostPunchesIn), a punch that cannot reach the server is kept on the
+    // clock instead, and so is every punch after it while earlier ones still wait.
+    StoreResult StorePunch(const PunchWrite& punch);
+
+    // Keeps punches that cannot reach the server in a queue file of this clock (an SQLite file
+    // beside its configuration). A database in a file needs none and ignores it.
+    void KeepLostPunchesIn(const std::filesystem::path& queue_file);
+    struct QueueReport {
+        size_t sent = 0;
+        size_t waiting = 0;
+    };
+    // Sends the waiting punches in the order they were kept, until the server cannot be reached.
+    QueueReport SendQueued();
+    // The punches waiting in the queue, oldest first: what the clock knows of its employees'
+    // latest punches while the server is away.
+    std::vector<PunchWrite> Queued() const;
 
     // Adds an employee; a manager may be given a PIN, stored with the employee in one
     // transaction. Raises "Invalid procedure call" (5) for a PIN that is not 4 to 12 digits or is
@@ -138,13 +149,29 @@ class PLATFORM_API ClockDatabase {
         std::optional<platform::Date> from = std::nullopt,
         std::optional<platform::Date> to = std::nullopt) const;
 
-    // The connection for code of the host that needs more (statistics).
-    sqlite3* handle() const { return m_db; }
+    // The connection for code of the host that needs more (statistics); none on a server.
+    sqlite3* handle() const;
+
+    // True when the last read could not reach the server. With a queue, a clock whose server is
+    // away answers an employee's card, rows and rows in a window from what it last read of that
+    // card and from its own queue (as records not yet paired): figures that may be incomplete.
+    bool Away() const { return m_away; }
 
   private:
+    // Runs a read of the server; false, and the clock is away, when a clock with a queue cannot
+    // reach it. Every other failure raises.
+    template <class Read>
+    bool Reached(Read&& read) const;
+    // What this clock knows of a card's rows while its server is away.
+    std::vector<Row> KnownRows(int32_t card) const;
+
     std::filesystem::path m_file;
-    sqlite3* m_db = nullptr;
-    std::unique_ptr<BusyWait> m_busy;
+    std::unique_ptr<ClockStore> m_store;
+    std::unique_ptr<PunchQueue> m_queue;
+    mutable bool m_away = false;
+    mutable std::map<int32_t, Employee> m_known_employees;
+    // The rows of each card last read, by "ID": a whole history or the windows read since.
+    mutable std::map<int32_t, std::map<int64_t, Row>> m_known_rows;
 };
 
 }  // namespace orvane

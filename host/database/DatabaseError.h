@@ -23,6 +23,13 @@ inline constexpr int32_t kSyntax = 3075;
 inline constexpr int32_t kItemNotFound = 3265;
 // A file that is not a clock database.
 inline constexpr int32_t kUnrecognizedFormat = 3343;
+// A connection text that names no database the clock can use (a PostgreSQL URI it cannot read).
+inline constexpr int32_t kBadConnectString = 3001;
+// The database server refused the login (wrong user or password, or no entry for the clock in
+// the server's list of allowed connections).
+inline constexpr int32_t kLoginRefused = 3029;
+// The database server cannot be reached, or the connection to it was lost.
+inline constexpr int32_t kConnectionFailed = 3151;
 // The database is not open, or the recordset was closed.
 inline constexpr int32_t kNotOpen = 3420;
 

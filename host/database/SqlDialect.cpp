@@ -75,7 +75,7 @@ bool is_keyword(std::string_view word) {
 // Reads query text piece by piece and writes the engine's text.
 class Translator {
   public:
-    explicit Translator(std::string_view query) : m_in(query) {}
+    Translator(std::string_view query, Target target) : m_in(query), m_target(target) {}
 
     Translation run() {
         m_out.text.reserve(m_in.size());
@@ -105,8 +105,8 @@ class Translator {
         while (!m_out.text.empty() && m_out.text.back() == ' ')
             m_out.text.pop_back();
         if (m_top) {
-            m_out.text += " LIMIT ?";
-            m_out.parameters.emplace_back(*m_top);
+            m_out.text += " LIMIT ";
+            parameter(*m_top);
         }
         return std::move(m_out);
     }
@@ -132,8 +132,11 @@ class Translator {
     }
 
     void parameter(Parameter value) {
-        m_out.text += '?';
         m_out.parameters.push_back(std::move(value));
+        if (m_target == Target::Postgres)
+            m_out.text += '$' + std::to_string(m_out.parameters.size());
+        else
+            m_out.text += '?';
     }
 
     void quoted_identifier(std::string_view name) {
@@ -255,7 +258,14 @@ class Translator {
             skip_blanks();
             ++m_pos;  // the "("
             m_out.text += "((";
-            m_parens.push_back(Paren::IsNull);
+            m_parens.push_back({Paren::IsNull});
+            return;
+        }
+        if (call && key == "IIF" && m_target == Target::Postgres) {
+            skip_blanks();
+            ++m_pos;  // the "("
+            m_out.text += "(CASE WHEN ";
+            m_parens.push_back({Paren::IIf, 0, start});
             return;
         }
         if (call) {
@@ -263,7 +273,9 @@ class Translator {
                 std::find_if(kFunctions.begin(), kFunctions.end(),
                              [&](const FunctionName& f) { return f.dialect == key; });
             if (function != kFunctions.end()) {
-                m_out.text += function->engine;
+                m_out.text += m_target == Target::Postgres && function->dialect == "NZ"
+                                  ? std::string_view("coalesce")
+                                  : function->engine;
                 return;
             }
             if (!is_keyword(key))
@@ -313,13 +325,12 @@ class Translator {
         switch (c) {
             case '(':
                 m_out.text += '(';
-                m_parens.push_back(Paren::Plain);
+                m_parens.push_back({Paren::Plain});
                 return;
             case ')':
                 if (m_parens.empty())
                     fail("a \")\" that closes nothing", start);
-                m_out.text += m_parens.back() == Paren::IsNull ? ") IS NULL)" : ")";
-                m_parens.pop_back();
+                close_paren();
                 return;
             case '<':
                 if (next == '>' || next == '=') {
@@ -349,10 +360,19 @@ class Translator {
                 if ((c == '-' && next == '-') || (c == '/' && next == '*'))
                     m_out.text += ' ';
                 return;
+            case ',':
+                if (!m_parens.empty() && m_parens.back().kind == Paren::IIf) {
+                    const int argument = ++m_parens.back().commas;
+                    if (argument > 2)
+                        fail("an IIf with more than three arguments", m_parens.back().start);
+                    m_out.text += argument == 1 ? " THEN " : " ELSE ";
+                    return;
+                }
+                m_out.text += c;
+                return;
             case '=':
             case '+':
             case '*':
-            case ',':
             case '.':
                 m_out.text += c;
                 return;
@@ -361,12 +381,37 @@ class Translator {
         }
     }
 
-    enum class Paren { Plain, IsNull };
+    void close_paren() {
+        const OpenParen paren = m_parens.back();
+        m_parens.pop_back();
+        switch (paren.kind) {
+            case Paren::Plain:
+                m_out.text += ')';
+                return;
+            case Paren::IsNull:
+                m_out.text += ") IS NULL)";
+                return;
+            case Paren::IIf:
+                if (paren.commas != 2)
+                    fail("an IIf without three arguments", paren.start);
+                m_out.text += " END)";
+                return;
+        }
+    }
+
+    enum class Paren { Plain, IsNull, IIf };
+    struct OpenParen {
+        Paren kind = Paren::Plain;
+        // The commas met so far directly inside an IIf: its arguments are split at them.
+        int commas = 0;
+        size_t start = 0;
+    };
 
     std::string_view m_in;
+    Target m_target;
     size_t m_pos = 0;
     Translation m_out;
-    std::vector<Paren> m_parens;
+    std::vector<OpenParen> m_parens;
     std::string m_last_keyword;
     std::optional<int64_t> m_top;
 };
@@ -425,8 +470,8 @@ std::optional<TimeOfDay> read_time(std::string_view text, size_t pos) {
 
 }  // namespace
 
-Translation Translate(std::string_view query) {
-    return Translator(query).run();
+Translation Translate(std::string_view query, Target target) {
+    return Translator(query, target).run();
 }
 
 std::optional<platform::Date> ParseDateLiteral(std::string_view text) {

@@ -1,7 +1,7 @@
 #include "host/framework/Global.h"
 
 #include "framework/Factories.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/EngineDatabase.h"
 
 namespace orvane {
 
@@ -12,7 +12,7 @@ std::shared_ptr<GlobalObject> global_object() {
 }
 }  // namespace
 
-GlobalObject::GlobalObject() : m_database(std::make_shared<SqliteDatabase>()) {}
+GlobalObject::GlobalObject() : m_database(std::make_shared<EngineDatabase>()) {}
 
 std::shared_ptr<framework::IDatabase> GlobalObject::ReplaceDatabase(
     std::shared_ptr<framework::IDatabase> database) {

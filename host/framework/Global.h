@@ -7,8 +7,9 @@
 namespace orvane {
 
 // The host library's global object: one per process, created on first use by
-// framework::Global(). Its database is an SqliteDatabase until something else is installed;
-// the host sets the database's connection text before the first punch.
+// framework::Global(). Its database is an EngineDatabase (SQLite file or PostgreSQL server, by
+// the connection text) until something else is installed; the host sets the database's
+// connection text before the first punch.
 class PLATFORM_API GlobalObject final : public framework::IGlobal {
   public:
     GlobalObject();

@@ -14,6 +14,7 @@
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
 #include "step/StepSettings.h"
+#include "tests/support/Postgres.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -31,6 +32,8 @@ struct Journey {
     // The punch types stored for card 1001, in order, joined by blanks.
     const char* stored;
     bool glidepass = false;
+    // The database is on the tests' PostgreSQL server, which AWAY and BACK take away and return.
+    bool server = false;
 
     friend void PrintTo(const Journey& journey, std::ostream* os) { *os << journey.name; }
 };
@@ -56,17 +59,21 @@ class ClockTest : public ::testing::Test {
         SaveSetting(stampkind::SettingId::IsGlidepass, platform::Variant(true));
     }
 
-    void Open(bool glidepass) {
+    void Open(bool glidepass, bool server = false) {
         std::ofstream(m_folder / "timeclock.json") << R"({"steps": ["Employee ID", "Punch Entry",
             "Employee Statistics"]})";
         if (glidepass)
             TurnOnTheAutomaticPunch();
+        if (server)
+            m_server.emplace();
         OpenSaved();
     }
 
     // Opens the clock on the configuration file as it stands.
     void OpenSaved() {
-        m_clock = Clock::Open({m_folder / "timeclock.json", m_folder / "clock.db"});
+        m_clock = Clock::Open(
+            {m_folder / "timeclock.json",
+             m_server ? std::filesystem::path(m_server->uri()) : m_folder / "clock.db"});
         auto& db = m_clock->Database();
         db.AddEmployee({1001, "Avery Stone", false});
         db.AddEmployee({9001, "Mina Hart", true});
@@ -79,6 +86,10 @@ class ClockTest : public ::testing::Test {
         std::istringstream tokens(inputs);
         std::string token;
         while (tokens >> token) {
+            if (token == "AWAY" || token == "BACK") {
+                token == "AWAY" ? m_server->Refuse() : m_server->Return();
+                continue;
+            }
             if (token.starts_with("WAIT:")) {
                 m_fake.now.days += std::stoi(token.substr(5)) / 86400.0;
                 m_clock->Tick(m_fake.now);
@@ -117,6 +128,7 @@ class ClockTest : public ::testing::Test {
     }
 
     TempFolder m_folder;
+    std::optional<ScratchPostgres> m_server;
     platform::FakeServices m_fake{*platform::make_date_time({2026, 12, 4, 8, 0, 0})};
     platform::ServicesScope m_scope{m_fake};
     std::unique_ptr<Clock> m_clock;
@@ -128,7 +140,9 @@ class Journeys : public ClockTest, public ::testing::WithParamInterface<Journey>
 
 TEST_P(Journeys, ShowAndStore) {
     const auto& journey = GetParam();
-    Open(journey.glidepass);
+    if (journey.server && ScratchPostgres::ServerUri().empty())
+        GTEST_SKIP() << "no PostgreSQL cluster for the tests (STAMPKIND_TEST_POSTGRES)";
+    Open(journey.glidepass, journey.server);
     Drive(journey.inputs);
     const auto screen = Screen();
     for (const auto& text : journey.shown)
@@ -225,7 +239,15 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"OwnClearEmptiesTheCardEntry", "100 CLICK:cmdClear 1001 ENTER",
             {"Avery Stone  card 1001"}, "", ""},
     Journey{"OwnCancelGivesUpThePunch", "1001 ENTER CLICK:cmdCancel", {"Enter Card Number"}, "",
-            ""}),
+            ""},
+    // The server goes away inside the punch: the punch waits on the clock, and is sent once at
+    // the idle card prompt after the server is back; meanwhile the clock knows the card and its
+    // last punches.
+    Journey{"PunchWhileTheServerIsAwayIsKept", "1001 ENTER AWAY 1 ENTER BACK",
+            {timeclock::kQueuedConfirmation, timeclock::kIncompleteFigures}, "", "", false, true},
+    Journey{"KeptPunchIsSentAtTheIdlePrompt",
+            "1001 ENTER 1 ENTER WAIT:61 AWAY 1001 ENTER 2 ENTER BACK WAIT:3 WAIT:30 WAIT:30",
+            {"Enter Card Number"}, "not clocked", "O", false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

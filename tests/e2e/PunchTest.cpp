@@ -155,8 +155,9 @@ TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {
     }
     // Both ins are stored; each out closes one of them.
     EXPECT_EQ(Rows().size(), 2u);
-    EXPECT_EQ(CardPunch("2026-12-04 18:00:00", "1 ENTER").json()["confirmation"],
-              json({"IN 12/04/2026 18:00"}));
+    const auto last = CardPunch("2026-12-04 18:00:00", "1 ENTER").json();
+    EXPECT_EQ(last["confirmation"], json({"IN 12/04/2026 18:00"}));
+    EXPECT_EQ(last["stored"], "stored");
 }
 
 // A click on a keypad that is not on show does nothing and is reported; the punch goes on.

@@ -8,14 +8,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/Postgres.h"
+
 // Runs the built timeclock command as a person would, with its own registry, configuration and
-// database in a fresh folder.
+// database in a fresh folder. The database is a file there, or, when the run names a PostgreSQL
+// server in STAMPKIND_TEST_E2E_POSTGRES, a fresh database on it: the same tests run on both
+// engines.
 class TimeclockTest : public ::testing::Test {
   protected:
     struct Result {
@@ -38,6 +43,10 @@ class TimeclockTest : public ::testing::Test {
             if (c == '/')
                 c = '-';
         }
+        if (const char* server = std::getenv("STAMPKIND_TEST_E2E_POSTGRES")) {
+            name += "-postgres";
+            m_server.emplace(server);
+        }
         // The process id keeps suites that run side by side (several checkouts) apart.
         m_folder = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
         std::filesystem::remove_all(m_folder);
@@ -46,7 +55,11 @@ class TimeclockTest : public ::testing::Test {
     void TearDown() override { std::filesystem::remove_all(m_folder); }
 
     std::filesystem::path Registry() const { return m_folder / "registry.json"; }
-    std::filesystem::path Database() const { return m_folder / "clock.db"; }
+    // The database's connection text: a file path or a server's URI.
+    std::filesystem::path Database() const {
+        return m_server ? std::filesystem::path(m_server->uri()) : m_folder / "clock.db";
+    }
+
     std::filesystem::path Config() const { return m_folder / "timeclock.json"; }
 
     // Runs timeclock with the arguments (each quoted for the shell); `environment` holds more
@@ -104,4 +117,5 @@ class TimeclockTest : public ::testing::Test {
 
     std::filesystem::path m_bin;
     std::filesystem::path m_folder;
+    std::optional<ScratchPostgres> m_server;
 };

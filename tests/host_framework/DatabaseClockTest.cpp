@@ -5,14 +5,18 @@
 #include <gtest/gtest.h>
 
 #include "host/database/ClockDatabase.h"
+#include "host/database/ConnectionText.h"
+#include "host/database/EngineDatabase.h"
 #include "host/database/SqlDialect.h"
 #include "platform/Error.h"
+#include "tests/support/Postgres.h"
 #include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
 using orvane::ClockDatabase;
+using orvane::Engine;
 using orvane::PunchRecord;
 using orvane::PunchWrite;
 using platform::Date;
@@ -69,14 +73,38 @@ std::vector<std::string> stored(const ClockDatabase& db) {
     return rows;
 }
 
-class ClockDatabaseTest : public ::testing::Test {
+// A clock database on a fresh SQLite file or a fresh PostgreSQL database.
+class ClockDatabaseFixture : public ::testing::Test {
   protected:
+    void Open(Engine engine) {
+        if (engine == Engine::Postgres && !m_server.available())
+            GTEST_SKIP() << "no PostgreSQL cluster for the tests (STAMPKIND_TEST_POSTGRES)";
+        m_location = engine == Engine::Postgres ? std::filesystem::path(m_server.uri())
+                                                : m_folder / "clock.db";
+        m_db = std::make_unique<ClockDatabase>(m_location);
+    }
+
     TempFolder m_folder;
-    ClockDatabase m_db{m_folder / "clock.db"};
+    ScratchPostgres m_server;
+    std::filesystem::path m_location;
+    std::unique_ptr<ClockDatabase> m_db;
 };
 
+// The same behaviour on both engines.
+class ClockDatabaseTest : public ClockDatabaseFixture,
+                          public ::testing::WithParamInterface<Engine> {
+  protected:
+    void SetUp() override { Open(GetParam()); }
+};
+
+std::string engine_name(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::Postgres ? "Postgres" : "Sqlite";
+}
+INSTANTIATE_TEST_SUITE_P(Engines, ClockDatabaseTest,
+                         ::testing::Values(Engine::Sqlite, Engine::Postgres), engine_name);
+
 // How the punches of a day pair up into rows.
-TEST_F(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
+TEST_P(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
     const auto in = [](int h, int m, int d = 4) { return punch(record("", "I", {{h, m}}, {}, d)); };
     const auto out = [](int h, int m) { return punch(record("", "O", {}, {{h, m}})); };
     struct Row {
@@ -116,17 +144,17 @@ TEST_F(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
     }
 }
 
-TEST_F(ClockDatabaseTest, PunchThatWroteNothingStoresNothing) {
-    m_db.StorePunch(punch(std::make_shared<PunchRecord>("")));
-    EXPECT_TRUE(m_db.Rows().empty());
+TEST_P(ClockDatabaseTest, PunchThatWroteNothingStoresNothing) {
+    m_db->StorePunch(punch(std::make_shared<PunchRecord>("")));
+    EXPECT_TRUE(m_db->Rows().empty());
 }
 
-TEST_F(ClockDatabaseTest, AmountsAndNotesAreStoredWithTheirPunch) {
+TEST_P(ClockDatabaseTest, AmountsAndNotesAreStoredWithTheirPunch) {
     auto funeral = record("", "P", {{9, 0}}, {});
     funeral->Item("Notes")->SetValue(Variant("Funeral Leave"));
     funeral->Item("Personal")->SetValue(Variant(8.0));
-    m_db.StorePunch(punch(funeral));
-    const auto rows = m_db.Rows(kCard);
+    m_db->StorePunch(punch(funeral));
+    const auto rows = m_db->Rows(kCard);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].notes, "Funeral Leave");
     EXPECT_EQ(rows[0].personal, 8.0);
@@ -134,82 +162,82 @@ TEST_F(ClockDatabaseTest, AmountsAndNotesAreStoredWithTheirPunch) {
     EXPECT_FALSE(rows[0].date_out.has_value());
 }
 
-TEST_F(ClockDatabaseTest, PunchIsStoredWholeOrNotAtAll) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+TEST_P(ClockDatabaseTest, PunchIsStoredWholeOrNotAtAll) {
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
     auto broken = record("LO", "LO", {}, {});
     broken->Item("Date In")->SetValue(Variant("not a date"));
-    EXPECT_THROW(m_db.StorePunch(punch(record("", "O", {}, {{12, 0}}), {broken})),
+    EXPECT_THROW(m_db->StorePunch(punch(record("", "O", {}, {{12, 0}}), {broken})),
                  platform::RaisedError);
     // The own record's close of the work record was rolled back with the failed extra record.
-    EXPECT_EQ(stored(m_db), (std::vector<std::string>{"I 08:00 -"}));
+    EXPECT_EQ(stored(*m_db), (std::vector<std::string>{"I 08:00 -"}));
 }
 
-TEST_F(ClockDatabaseTest, ReopeningKeepsWhatWasStored) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    ClockDatabase again(m_folder / "clock.db");
+TEST_P(ClockDatabaseTest, ReopeningKeepsWhatWasStored) {
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    ClockDatabase again(m_location);
     EXPECT_EQ(again.Rows(kCard).size(), 1u);
 }
 
-TEST_F(ClockDatabaseTest, EmployeesAreKeptByCard) {
-    m_db.AddEmployee({12, "Ada Stone", false});
-    m_db.AddEmployee({3, "Ben Ortiz", true});
-    EXPECT_EQ(m_db.Employees(),
+TEST_P(ClockDatabaseTest, EmployeesAreKeptByCard) {
+    m_db->AddEmployee({12, "Ada Stone", false});
+    m_db->AddEmployee({3, "Ben Ortiz", true});
+    EXPECT_EQ(m_db->Employees(),
               (std::vector<orvane::Employee>{{3, "Ben Ortiz", true}, {12, "Ada Stone", false}}));
-    EXPECT_EQ(m_db.FindEmployee(12), (orvane::Employee{12, "Ada Stone", false}));
+    EXPECT_EQ(m_db->FindEmployee(12), (orvane::Employee{12, "Ada Stone", false}));
     EXPECT_EQ(ErrorNumberOf([&] {
-                  m_db.AddEmployee({12, "Someone Else", false});
+                  m_db->AddEmployee({12, "Someone Else", false});
               }),
               platform::err::kKeyAlreadyAssociated);
-    EXPECT_TRUE(m_db.RemoveEmployee(12));
-    EXPECT_FALSE(m_db.RemoveEmployee(12));
-    EXPECT_FALSE(m_db.FindEmployee(12).has_value());
+    EXPECT_TRUE(m_db->RemoveEmployee(12));
+    EXPECT_FALSE(m_db->RemoveEmployee(12));
+    EXPECT_FALSE(m_db->FindEmployee(12).has_value());
 }
 
-TEST_F(ClockDatabaseTest, ManagerPinIsKeptHashedAndChecked) {
-    m_db.AddEmployee({9001, "Morgan Lee", true});
-    m_db.AddEmployee({12, "Ada Stone", false});
-    EXPECT_FALSE(m_db.HasManagerPin(9001));
-    EXPECT_FALSE(m_db.VerifyManagerPin(9001, ""));
-    m_db.SetManagerPin(9001, "4711");
-    EXPECT_TRUE(m_db.VerifyManagerPin(9001, "4711"));
-    EXPECT_FALSE(m_db.VerifyManagerPin(9001, "4712"));
-    EXPECT_FALSE(m_db.VerifyManagerPin(12, "4711"));
+TEST_P(ClockDatabaseTest, ManagerPinIsKeptHashedAndChecked) {
+    m_db->AddEmployee({9001, "Morgan Lee", true});
+    m_db->AddEmployee({12, "Ada Stone", false});
+    EXPECT_FALSE(m_db->HasManagerPin(9001));
+    EXPECT_FALSE(m_db->VerifyManagerPin(9001, ""));
+    m_db->SetManagerPin(9001, "4711");
+    EXPECT_TRUE(m_db->VerifyManagerPin(9001, "4711"));
+    EXPECT_FALSE(m_db->VerifyManagerPin(9001, "4712"));
+    EXPECT_FALSE(m_db->VerifyManagerPin(12, "4711"));
     // Refused: not a manager, too short, too long, not digits.
     for (const auto& [card, pin] : std::vector<std::pair<int32_t, std::string>>{
              {12, "4711"}, {9001, "471"}, {9001, "1234567890123"}, {9001, "47a1"}}) {
-        EXPECT_EQ(ErrorNumberOf([&] { m_db.SetManagerPin(card, pin); }),
+        EXPECT_EQ(ErrorNumberOf([&] { m_db->SetManagerPin(card, pin); }),
                   platform::err::kInvalidProcedureCall)
             << card << " " << pin;
     }
     // Only the hash is stored.
-    ClockDatabase again(m_folder / "clock.db");
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(again.handle(),
-                       R"(SELECT "PIN Hash" FROM "Employees" WHERE "Card ID" = 9001)", -1,
-                       &statement, nullptr);
-    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
-    const std::string hash = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    sqlite3_finalize(statement);
+    ClockDatabase again(m_location);
+    orvane::EngineDatabase stored;
+    stored.Open(m_location.native());
+    const std::string hash =
+        stored.Execute("SELECT [PIN Hash] FROM [Employees] WHERE [Card ID] = 9001")
+            ->Fields("PIN Hash")
+            ->Value()
+            .to_text();
     EXPECT_EQ(hash.find("4711"), std::string::npos);
     EXPECT_EQ(hash.rfind("$argon2id$", 0), 0u);
     EXPECT_TRUE(again.VerifyManagerPin(9001, "4711"));
 }
 
-TEST_F(ClockDatabaseTest, ManagerEntryMarksEveryRecordItStores) {
-    m_db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
+TEST_P(ClockDatabaseTest, ManagerEntryMarksEveryRecordItStores) {
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
     auto lunch = punch(record("", "O", {}, {{12, 0}}), {record("Lunch", "LO", {{12, 0}}, {})});
     const orvane::ManagerEntry by{9001, Date{day(5).days + time_of(9, 14).days}, "door"};
     lunch.entered_by = by;
-    m_db.StorePunch(lunch);
-    const auto entries = m_db.ManagerEntries();
+    m_db->StorePunch(lunch);
+    const auto entries = m_db->ManagerEntries();
     ASSERT_EQ(entries.size(), 2u);
-    const auto rows = m_db.Rows(kCard);
+    const auto rows = m_db->Rows(kCard);
     // The closed work record and the new lunch record, both marked.
     EXPECT_EQ(entries[0].record_id, rows[0].id);
     EXPECT_EQ(entries[1].record_id, rows[1].id);
     EXPECT_EQ(entries[0].entry, by);
-    EXPECT_TRUE(m_db.ManagerEntries(day(6)).empty());
-    EXPECT_EQ(m_db.ManagerEntries(day(5), day(6)).size(), 2u);
+    EXPECT_TRUE(m_db->ManagerEntries(day(6)).empty());
+    EXPECT_EQ(m_db->ManagerEntries(day(5), day(6)).size(), 2u);
 }
 
 // The engine's plan for a query, one detail line per step.
@@ -249,10 +277,11 @@ const std::string kLookup =
     "(\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY IIf(IsNull([Date In]),[Date Out]+[Time "
     "Out],[Date In]+[Time In]) DESC;";
 
-class QueryPlan : public ClockDatabaseTest, public ::testing::WithParamInterface<bool> {
+class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterface<bool> {
   protected:
     void SetUp() override {
-        sqlite3* db = m_db.handle();
+        Open(Engine::Sqlite);
+        sqlite3* db = m_db->handle();
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt* insert = nullptr;
         sqlite3_prepare_v2(db,
@@ -276,7 +305,7 @@ class QueryPlan : public ClockDatabaseTest, public ::testing::WithParamInterface
 };
 
 TEST_P(QueryPlan, LastPunchLookupSearchesBothMomentIndexes) {
-    const auto details = plan_of(m_db.handle(), kLookup);
+    const auto details = plan_of(m_db->handle(), kLookup);
     std::string all;
     for (const auto& line : details)
         all += line + "\n";
@@ -287,7 +316,7 @@ TEST_P(QueryPlan, LastPunchLookupSearchesBothMomentIndexes) {
 }
 
 TEST_P(QueryPlan, PairingSearchesOpenRecordsOnly) {
-    const auto details = plan_of(m_db.handle(),
+    const auto details = plan_of(m_db->handle(),
                                  "SELECT [ID] FROM [Clock Data Table] WHERE [Card ID] = 1204 AND "
                                  "[Punch Type] = \"I\" AND [Date Out] IS NULL AND ([Date In]+[Time "
                                  "In]) <= 46360 ORDER BY ([Date In]+[Time In]) DESC LIMIT 1");

@@ -1,0 +1,47 @@
+#include "host/database/EngineDatabase.h"
+
+#include "host/database/ConnectionText.h"
+#include "host/database/DatabaseError.h"
+#include "host/database/PostgresDatabase.h"
+#include "host/database/SqliteDatabase.h"
+#include "platform/Error.h"
+
+namespace orvane {
+
+namespace {
+[[noreturn]] void raise_not_open() {
+    platform::raise(dberr::kNotOpen,
+                    "Object invalid or no longer set: the clock database is "
+                    "not open.");
+}
+}  // namespace
+
+framework::VBool EngineDatabase::IsOpen() const {
+    return m_open ? m_open->IsOpen() : framework::ToVBool(false);
+}
+
+void EngineDatabase::Open(const std::string& connect_string) {
+    m_open.reset();
+    std::shared_ptr<framework::IDatabase> database;
+    if (EngineOf(connect_string) == Engine::Postgres)
+        database = std::make_shared<PostgresDatabase>();
+    else
+        database = std::make_shared<SqliteDatabase>();
+    database->Open(connect_string);
+    m_open = std::move(database);
+}
+
+std::shared_ptr<framework::IRecordset> EngineDatabase::Execute(const std::string& sql) {
+    if (!m_open)
+        raise_not_open();
+    return m_open->Execute(sql);
+}
+
+void EngineDatabase::Close() {
+    if (!m_open)
+        raise_not_open();
+    m_open->Close();
+    m_open.reset();
+}
+
+}  // namespace orvane

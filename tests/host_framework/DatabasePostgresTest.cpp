@@ -1,0 +1,309 @@
+// The clock database and the database object on a PostgreSQL server: the dialect's second
+// target, the component's lookup, connection errors, the query plan and two clocks punching the
+// same card at once. Needs the tests' cluster (scripts/pg-cluster); skips without it.
+#include <latch>
+#include <optional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "host/database/ClockDatabase.h"
+#include "host/database/DatabaseError.h"
+#include "host/database/EngineDatabase.h"
+#include "host/database/Postgres.h"
+#include "host/database/PostgresDatabase.h"
+#include "host/database/PunchQueue.h"
+#include "host/database/SqlDialect.h"
+#include "tests/support/Postgres.h"
+#include "tests/support/Raised.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using framework::FromVBool;
+using orvane::sql::Parameter;
+using orvane::sql::Target;
+using orvane::sql::Translate;
+
+struct PostgresCase {
+    const char* query;
+    const char* text;
+    std::vector<Parameter> parameters;
+};
+
+TEST(PostgresTranslation, NumbersPlaceholdersAndWritesTheServersFunctions) {
+    const std::vector<PostgresCase> cases{
+        {"SELECT IIf(IsNull([a]),[b]+1,IIf([c]=\"x\",2,3)) AS s FROM [t]",
+         "SELECT (CASE WHEN ((\"a\") IS NULL) THEN \"b\"+$1 ELSE (CASE WHEN \"c\"=$2 THEN $3 ELSE "
+         "$4 END) END) AS \"s\" FROM \"t\"",
+         {int64_t{1}, std::string("x"), int64_t{2}, int64_t{3}}},
+        {"SELECT TOP 1 Nz([a], 0) FROM [t] WHERE [b] IN (\"I\",\"O\")",
+         "SELECT coalesce(\"a\", $1) FROM \"t\" WHERE \"b\" IN ($2,$3) LIMIT $4",
+         {int64_t{0}, std::string("I"), std::string("O"), int64_t{1}}},
+        {"SELECT max(f(1, 2)) FROM [t]", nullptr, {}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.query);
+        if (!row.text) {
+            EXPECT_EQ(ErrorNumberOf([&] { Translate(row.query, Target::Postgres); }), 3075);
+            continue;
+        }
+        const auto result = Translate(row.query, Target::Postgres);
+        EXPECT_EQ(result.text, row.text);
+        EXPECT_EQ(result.parameters, row.parameters);
+    }
+    EXPECT_EQ(ErrorNumberOf([] { Translate("SELECT IIf([a], 1) FROM [t]", Target::Postgres); }),
+              3075);
+}
+
+class PostgresTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!m_server.available())
+            GTEST_SKIP() << "no PostgreSQL cluster for the tests (STAMPKIND_TEST_POSTGRES)";
+        m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
+    }
+
+    void Exec(const std::string& sql) {
+        orvane::pg::Connection connection(m_server.uri());
+        connection.Exec(sql.c_str(), "test");
+    }
+
+    ScratchPostgres m_server;
+    std::unique_ptr<orvane::ClockDatabase> m_clock;
+};
+
+// The automatic punch's lookup as the step writes it, for card 7 on 12/4/2026 (46360).
+const std::string kLookup =
+    "SELECT [Clock Data Table].[Card ID], [Clock Data Table].[Punch Type], "
+    "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) AS SortByDateTime "
+    "FROM [Clock Data Table] WHERE [Card ID]=7 AND (([Date In]+[Time In]) BETWEEN "
+    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM# OR ([Date Out]+[Time Out]) BETWEEN "
+    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM#) AND ([Punch Type] IN "
+    "(\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY IIf(IsNull([Date In]),[Date Out]+[Time "
+    "Out],[Date In]+[Time In]) DESC;";
+
+TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
+    Exec(R"sql(INSERT INTO "Clock Data Table" ("Card ID", "Date In", "Time In", "Punch Type")
+                 VALUES (7, 46359, 0.8, 'I'), (7, 46360, 0.25, 'BO'), (8, 46360, 0.3, 'LO');
+               INSERT INTO "Clock Data Table" ("Card ID", "Date Out", "Time Out", "Punch Type")
+                 VALUES (7, 46360, 0.125, 'O'))sql");
+    orvane::EngineDatabase database;
+    database.Open(m_server.uri());
+    auto rows = database.Execute(kLookup);
+    ASSERT_FALSE(FromVBool(rows->Eof()));
+    EXPECT_EQ(rows->Fields("punch type")->Value().to_text(), "BO");
+    EXPECT_EQ(rows->Fields("Card ID")->Value(), platform::Variant(int32_t{7}));
+    EXPECT_DOUBLE_EQ(rows->Fields("SortByDateTime")->Value().to_double(), 46360.25);
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "O");  // sorted by its out-moment
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "I");
+    rows->MoveNext();
+    EXPECT_TRUE(FromVBool(rows->Eof()));
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), 3021);
+    rows->Close();
+
+    std::string other = kLookup;
+    other.replace(other.find("=7"), 2, "=8");
+    EXPECT_EQ(database.Execute(other)->Fields("Punch Type")->Value().to_text(), "LO");
+    const auto server =
+        std::dynamic_pointer_cast<orvane::PostgresDatabase>(database.open_database());
+    ASSERT_TRUE(server);
+    EXPECT_EQ(server->cached_statements(), 1u);
+    database.Close();
+    EXPECT_FALSE(FromVBool(database.IsOpen()));
+}
+
+TEST_F(PostgresTest, ConnectionTroubleNamesWhatIsWrongAndNeverThePassword) {
+    const std::string server = ScratchPostgres::ServerUri();
+    const std::string query = server.substr(server.find('?'));
+    const std::string socket_folder = query.substr(6, query.find('&') - 6);
+    struct Case {
+        std::string uri;
+        int32_t number;
+        std::string named;
+    };
+    const std::vector<Case> cases{
+        {"postgresql://clock:s3cret@[::1/clocks", orvane::dberr::kBadConnectString,
+         "no valid PostgreSQL URI"},
+        {"postgresql://nobody:s3cret@/postgres?host=" + socket_folder, orvane::dberr::kLoginRefused,
+         "nobody"},
+        {"postgresql:///no_such_clocks" + query, orvane::dberr::kFileNotFound, "no_such_clocks"},
+        {"postgresql://clock:s3cret@/clocks?host=/nonexistent-folder",
+         orvane::dberr::kConnectionFailed, "Cannot reach"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.uri);
+        std::string description;
+        EXPECT_EQ(ErrorNumberOf([&] { orvane::ClockDatabase(row.uri).Employees(); }, &description),
+                  row.number);
+        EXPECT_NE(description.find(row.named), std::string::npos) << description;
+        EXPECT_EQ(description.find("s3cret"), std::string::npos) << description;
+        orvane::EngineDatabase database;
+        // A server away is no error until the first query: the clock starts without it.
+        EXPECT_EQ(ErrorNumberOf([&] {
+                      database.Open(row.uri);
+                      database.Execute("SELECT 1");
+                  }),
+                  row.number);
+    }
+}
+
+// The automatic punch's lookup and the statistics' read of one card's window: each a BitmapOr
+// of the two moment indexes, never a scan of the table.
+TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
+    Exec(R"sql(INSERT INTO "Clock Data Table"
+                 ("Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type")
+               SELECT 1 + i % 100, 40000 + i / 100, 0.33, 40000 + i / 100, 0.7, 'O'
+               FROM generate_series(0, 199999) AS i;
+               ANALYZE "Clock Data Table")sql");
+    orvane::pg::Connection connection(m_server.uri());
+    const auto translation = Translate(kLookup, Target::Postgres);
+    std::vector<orvane::pg::Value> values;
+    for (const auto& parameter : translation.parameters)
+        values.push_back(orvane::pg::Value::From(parameter));
+    // The clock's own read, as its connection last sent it.
+    m_clock->RowsBetween(7, platform::Date{41000}, platform::Date{41001});
+    const auto sent = connection.Run(
+        "SELECT query FROM pg_stat_activity WHERE datname = current_database() AND pid <> "
+        "pg_backend_pid() AND query LIKE '%BETWEEN%'",
+        {}, "test");
+    ASSERT_EQ(orvane::pg::Rows(sent.get()), 1);
+    const std::vector<std::pair<std::string, std::vector<orvane::pg::Value>>> queries{
+        {translation.text, values},
+        {orvane::pg::TextAt(sent.get(), 0, 0),
+         {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
+          orvane::pg::Value::Int(7)}},
+    };
+    for (const auto& [text, parameters] : queries) {
+        const auto plan = connection.Run("EXPLAIN " + text, parameters, "test");
+        std::string all;
+        for (int row = 0; row < orvane::pg::Rows(plan.get()); ++row)
+            all += orvane::pg::TextAt(plan.get(), row, 0) + "\n";
+        EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
+        EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
+        EXPECT_EQ(all.find("Seq Scan"), std::string::npos) << all;
+    }
+}
+
+// Two clocks store an out for the same card at the same moment, again and again: one of them
+// closes the open record and the other's out becomes a row of its own, never both closing it.
+TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
+    constexpr int kRounds = 30;
+    orvane::ClockDatabase second(m_server.uri());
+    const auto record = [](const char* type, bool in) {
+        auto result = std::make_shared<orvane::PunchRecord>("");
+        result->Item("Punch Type")->SetValue(platform::Variant(type));
+        result->Item(in ? "Date In" : "Date Out")
+            ->SetValue(platform::Variant(platform::Date{46360}));
+        result->Item(in ? "Time In" : "Time Out")
+            ->SetValue(platform::Variant(platform::Date{in ? 0.25 : 0.5}));
+        return result;
+    };
+    for (int card = 1; card <= kRounds; ++card) {
+        m_clock->StorePunch({card, record("I", true), {}, std::nullopt});
+        std::latch start(2);
+        const auto out = [&](orvane::ClockDatabase& clock) {
+            start.arrive_and_wait();
+            clock.StorePunch({card, record("O", false), {}, std::nullopt});
+        };
+        std::thread other(out, std::ref(second));
+        out(*m_clock);
+        other.join();
+        const auto rows = m_clock->Rows(card);
+        ASSERT_EQ(rows.size(), 2u) << "card " << card;
+        EXPECT_TRUE(rows[0].date_in && rows[0].date_out) << "card " << card;
+        EXPECT_TRUE(!rows[1].date_in && rows[1].date_out) << "card " << card;
+    }
+}
+
+// A server that stops answering this test's database, and comes back.
+class LostServer : public PostgresTest {
+  protected:
+    void SetUp() override {
+        PostgresTest::SetUp();
+        if (m_clock)
+            m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    }
+
+    orvane::StoreResult Punch(const char* type, bool in, double time) {
+        auto record = std::make_shared<orvane::PunchRecord>("");
+        record->Item("Punch Type")->SetValue(platform::Variant(type));
+        record->Item(in ? "Date In" : "Date Out")
+            ->SetValue(platform::Variant(platform::Date{46360}));
+        record->Item(in ? "Time In" : "Time Out")
+            ->SetValue(platform::Variant(platform::Date{time}));
+        return m_clock->StorePunch({1204, record, {}, std::nullopt});
+    }
+
+    // The rows of the card as "type in-time out-time", times in hours.
+    std::vector<std::string> Stored() const {
+        std::vector<std::string> rows;
+        for (const auto& row : m_clock->Rows(1204)) {
+            const auto hours = [](const std::optional<platform::Date>& time) {
+                return time ? std::to_string(static_cast<int>(time->days * 24 + 0.5)) : "-";
+            };
+            rows.push_back(row.punch_type + " " + hours(row.time_in) + " " + hours(row.time_out));
+        }
+        return rows;
+    }
+
+    TempFolder m_folder;
+};
+
+TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
+    ASSERT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Stored);
+    // A second connection holds the card's lock, so that the clock's out waits inside its
+    // transaction, and ends the clock's connection there.
+    orvane::pg::Connection other(m_server.uri());
+    other.Exec("SELECT pg_advisory_lock(2, 1204)", "test");
+    std::optional<orvane::StoreResult> result;
+    std::thread clock([&] { result = Punch("O", false, 12.0 / 24); });
+    std::string waiting_pid;
+    for (int poll = 0; poll < 100000 && waiting_pid.empty(); ++poll) {
+        const auto found = other.Run(
+            "SELECT pid FROM pg_locks WHERE locktype = 'advisory' AND NOT granted", {}, "test");
+        if (orvane::pg::Rows(found.get()) == 1)
+            waiting_pid = orvane::pg::TextAt(found.get(), 0, 0);
+    }
+    if (!waiting_pid.empty())
+        other.Exec(("SELECT pg_terminate_backend(" + waiting_pid + ")").c_str(), "test");
+    clock.join();
+    other.Exec("SELECT pg_advisory_unlock(2, 1204)", "test");
+    ASSERT_FALSE(waiting_pid.empty()) << "the clock never waited for the card's lock";
+    EXPECT_EQ(result, orvane::StoreResult::Queued);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"I 8 -"}));  // nothing half-stored
+    const auto waiting = orvane::PunchQueue(m_folder / "punch-queue.db").Waiting();
+    ASSERT_EQ(waiting.size(), 1u);
+
+    const auto sent = m_clock->SendQueued();
+    EXPECT_EQ(sent.sent, 1u);
+    EXPECT_EQ(sent.waiting, 0u);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12"}));
+    EXPECT_TRUE(m_clock->Queued().empty());
+
+    // The clock stopped after the server stored the punch and before it crossed it off: it
+    // sends it again, and the server, knowing its identity, does not store it twice.
+    orvane::PunchQueue(m_folder / "punch-queue.db").Add(waiting[0].identity, waiting[0].punch);
+    EXPECT_EQ(m_clock->SendQueued().sent, 1u);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12"}));
+}
+
+TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
+    m_server.Refuse();
+    // A clock that starts while the server is away starts all the same.
+    m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
+    m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    EXPECT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Queued);
+    EXPECT_EQ(Punch("O", false, 12.0 / 24), orvane::StoreResult::Queued);
+    EXPECT_EQ(Punch("I", true, 13.0 / 24), orvane::StoreResult::Queued);
+    EXPECT_EQ(m_clock->SendQueued().waiting, 3u);
+    m_server.Return();
+    // The next punch sends the waiting ones first, so that its out pairs with the latest in.
+    EXPECT_EQ(Punch("O", false, 17.0 / 24), orvane::StoreResult::Stored);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12", "O 13 17"}));
+    EXPECT_TRUE(m_clock->Queued().empty());
+}
+
+}  // namespace
