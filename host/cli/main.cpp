@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     timeclock::AddRegisterCommands(app, exit_status);
     timeclock::AddReportCommand(app, exit_status);
     timeclock::AddAuditCommand(app, exit_status);
+    timeclock::AddServeCommand(app, exit_status);
+    timeclock::AddKioskKeyCommand(app, exit_status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
