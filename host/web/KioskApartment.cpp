@@ -31,6 +31,9 @@ const char* StateName(ClockState state) {
 }
 
 std::string ColorText(int32_t color) {
+    // A system colour (the high bit set) is the platform's button face: a light grey.
+    if (color < 0)
+        return "#dfe3ea";
     // The platform's colours are 0x00BBGGRR.
     char text[8];
     std::snprintf(text, sizeof text, "#%02x%02x%02x", color & 0xFF, (color >> 8) & 0xFF,
