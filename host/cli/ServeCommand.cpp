@@ -66,6 +66,7 @@ int Serve(web::ServerOptions options) {
                                                         : options.address) +
         ":" + std::to_string(server.Port());
     std::cout << "Serving the time clock on " << url << "/kiosk" << std::endl;
+    std::cout << "The administrator's pages are at " << url << "/admin" << std::endl;
     server.Serve();
     // The server may have ended by itself; the waiting thread ends with a signal of our own.
     pthread_kill(waiter.native_handle(), SIGTERM);
@@ -82,7 +83,9 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
     auto db = std::make_shared<std::string>();
     auto config = std::make_shared<std::string>();
     auto* command = app.add_subcommand(
-        "serve", "The clock server: browser kiosks at /kiosk (127.0.0.1:8080 unless --listen)");
+        "serve",
+        "The clock server: browser kiosks at /kiosk, the administrator's pages at /admin "
+        "(127.0.0.1:8080 unless --listen)");
     command->add_option("--listen", *listen,
                         "ADDRESS:PORT to listen on (default 127.0.0.1:8080; port 0: any free)");
     command->add_option("--db", *db, "The clock database file (default: the configuration's)");

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     timeclock::AddAuditCommand(app, exit_status);
     timeclock::AddServeCommand(app, exit_status);
     timeclock::AddKioskKeyCommand(app, exit_status);
+    timeclock::AddAdminPasswordCommand(app, exit_status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -25,18 +25,6 @@ constexpr size_t kLongestKey = 128;
 constexpr size_t kLongestPath = 64;
 constexpr size_t kLongestBody = 4096;
 
-std::string RandomToken() {
-    std::random_device random;
-    std::string token;
-    static constexpr char kHex[] = "0123456789abcdef";
-    for (int i = 0; i < 32; ++i) {
-        const auto byte = random() & 0xFF;
-        token += kHex[byte >> 4];
-        token += kHex[byte & 0xF];
-    }
-    return token;
-}
-
 void Refuse(httplib::Response& response, int status, const std::string& message) {
     response.status = status;
     response.set_content(json{{"refused", message}}.dump(), "application/json");
@@ -66,10 +54,23 @@ void NoStore(httplib::Response& response) {
 
 }  // namespace
 
+std::string RandomToken() {
+    std::random_device random;
+    std::string token;
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < 32; ++i) {
+        const auto byte = random() & 0xFF;
+        token += kHex[byte >> 4];
+        token += kHex[byte & 0xF];
+    }
+    return token;
+}
+
 WebServer::WebServer(ServerOptions options, Log log)
     : m_options(std::move(options)),
       m_log(std::move(log)),
-      m_server(std::make_unique<httplib::Server>()) {
+      m_server(std::make_unique<httplib::Server>()),
+      m_admin(m_options, m_log) {
     m_server->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
     m_server->set_payload_max_length(kLongestBody);
     m_server->set_default_headers({{"X-Content-Type-Options", "nosniff"},
@@ -130,6 +131,7 @@ void WebServer::Routes() {
                    [this](const auto& request, auto& response) { Input(request, response); });
     m_server->Get("/api/kiosk/events",
                   [this](const auto& request, auto& response) { Events(request, response); });
+    m_admin.Register(*m_server);
     m_server->Get("/api/ping", [](const auto&, auto& response) {
         NoStore(response);
         response.set_content("{}", "application/json");

@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "host/web/AdminPages.h"
 #include "host/web/KioskApartment.h"
+#include "host/web/ServerOptions.h"
 
 namespace httplib {
 class Server;
@@ -19,14 +21,6 @@ class Response;
 
 namespace timeclock::web {
 
-struct ServerOptions {
-    std::string address = "127.0.0.1";
-    int port = 8080;
-    std::filesystem::path config_file;
-    // Empty: the database the configuration names, else the clock's default one.
-    std::filesystem::path database;
-};
-
 // The clock server: the browser kiosk's page and its requests. A page opens its kiosk with the
 // kiosk's key and gets a session; its inputs go to the kiosk's apartment (one engine per
 // registered kiosk, on its own thread), and the screens it draws come back as server-sent
@@ -34,7 +28,6 @@ struct ServerOptions {
 // valid session or key gets 403 and reaches no engine.
 class WebServer {
   public:
-    using Log = std::function<void(std::string_view)>;
     WebServer(ServerOptions options, Log log);
     ~WebServer();
     WebServer(const WebServer&) = delete;
@@ -63,6 +56,7 @@ class WebServer {
     ServerOptions m_options;
     Log m_log;
     std::unique_ptr<httplib::Server> m_server;
+    AdminPages m_admin;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;

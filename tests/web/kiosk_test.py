@@ -39,10 +39,12 @@ class Clock:
         with open(self.config, "w") as f:
             json.dump({"database": self.db, "idle_seconds": 4, "confirm_seconds": 2}, f)
         self.run("register")
-        for card, name in (("1001", "Avery Stone"), ("1002", "Jordan Reyes"), ("1003", "Sam Okafor")):
+        for card, name in (("1001", "Avery Stone"), ("1002", "Jordan Reyes"), ("1003", "Sam Okafor"),
+                           ("1004", "Riley Chen")):
             self.run("employee", "add", "--db", self.db, "--card", card, "--name", name)
         self.run("employee", "add", "--db", self.db, "--card", "9001", "--name", "Morgan Lee",
                  "--manager", "--pin-stdin", stdin="2468\n")
+        self.run("admin-password", "--config", self.config, stdin="correct horse battery\n")
         self.keys = {name: self.add_kiosk(name) for name in ("Front Door", "Dock")}
         self.server = subprocess.Popen(
             ["timeout", SERVER_LIFETIME, TIMECLOCK, "serve", "--listen", "127.0.0.1:0",
@@ -212,6 +214,32 @@ class KioskTest(unittest.TestCase):
             self.wait_for_text("confirmation", "IN")
         self.assertEqual(len(self.records(1003)), 1)
         self.assertEqual(len([r for r in self.records(1002) if r[0] == "I"]), 1)
+
+    def test_admin_pages_need_a_login_then_show_the_timesheet(self):
+        self.clock.run("punch", "--db", self.clock.db, "--config", self.clock.config, "--card",
+                       "1004", "--now", "2026-12-01 08:00:00", "--keys", "CLICK:cmdStampkind(0) ENTER")
+        self.clock.run("punch", "--db", self.clock.db, "--config", self.clock.config, "--card",
+                       "1004", "--now", "2026-12-01 16:30:00", "--keys", "CLICK:cmdStampkind(1) ENTER")
+        self.driver.get(self.clock.url + "/admin/timesheet?week=2026-12-01")
+        self.assertIn("/admin/login", self.driver.current_url)
+        field = self.driver.find_element(By.NAME, "password")
+        field.send_keys("wrong password" + Keys.ENTER)
+        WebDriverWait(self.driver, WAIT).until(lambda d: "Wrong password" in d.page_source)
+        self.driver.find_element(By.NAME, "password").send_keys("correct horse battery" + Keys.ENTER)
+        WebDriverWait(self.driver, WAIT).until(lambda d: "/admin/timesheet" in d.current_url)
+        self.driver.get(self.clock.url + "/admin/timesheet?week=2026-12-01")
+        self.assertIn("Riley Chen", self.driver.page_source)
+        self.assertIn("8:30", self.driver.find_element(By.CLASS_NAME, "chart").text)
+        # A form posted from elsewhere carries the session's cookie but not its token.
+        cookie = self.driver.get_cookie("stampkind_admin")["value"]
+        forged = urllib.request.Request(self.clock.url + "/admin/employees", method="POST",
+                                        data=b"action=remove&card=1004&csrf=forged",
+                                        headers={"Cookie": "stampkind_admin=" + cookie})
+        with self.assertRaises(urllib.error.HTTPError) as refused:
+            urllib.request.urlopen(forged, timeout=WAIT)
+        self.assertEqual(refused.exception.code, 403)
+        self.assertEqual(self.clock.rows('SELECT COUNT(*) FROM "Employees" WHERE "Card ID" = 1004'),
+                         [(1,)])
 
 
 if __name__ == "__main__":
