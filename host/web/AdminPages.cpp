@@ -86,10 +86,10 @@ th{background:#e9eef7}td.n{text-align:right;font-variant-numeric:tabular-nums}
 .notice{background:#e6f0ff;border-left:5px solid #3d8bfd;padding:10px 14px;margin-bottom:16px}
 .refused{background:#fdecec;border-left:5px solid #ef5350;padding:10px 14px;margin-bottom:16px}
 button,input{font:inherit;padding:6px 10px}button{background:#3d8bfd;color:#fff;border:0;border-radius:6px;cursor:pointer}
-button.quiet{background:#5b6b8c}.chart{display:grid;gap:18px;background:#fff;padding:16px;margin-bottom:24px}
+button.quiet{background:#5b6b8c}.chart{display:grid;gap:10px;background:#fff;padding:16px;margin-bottom:24px}
 .row{display:grid;grid-template-columns:180px repeat(7,1fr);align-items:end;gap:8px}
-.bars{height:120px;display:flex;align-items:flex-end;justify-content:center}
-.bar{width:70%;background:#3d8bfd;border-radius:4px 4px 0 0;min-height:1px}
+.bars{height:70px;display:flex;align-items:flex-end;justify-content:center}
+.bar{width:45%;background:#3d8bfd;border-radius:4px 4px 0 0;min-height:1px}
 .lbl{font-size:12px;text-align:center;color:#5b6b8c}.who{font-weight:600;align-self:center}
 .login{max-width:380px;margin:80px auto;background:#fff;padding:28px;border-radius:10px}
 .login input{width:100%;box-sizing:border-box;margin:8px 0 16px}

@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/framework/Secret.h"
 #include "host/web/Pages.h"
@@ -98,6 +99,8 @@ bool WebServer::Bind() {
 }
 
 void WebServer::Serve() {
+    // Registered here, once, so that the kiosks' threads only read the registry.
+    ComponentLibrary::BesideProgram().EnsureRegistered();
     m_server->listen_after_bind();
     // The kiosks' threads end with the server.
     std::lock_guard lock(m_mutex);
