@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "host/clock/Clock.h"
+#include "host/web/KioskRequest.h"
 
 namespace timeclock::web {
 
@@ -24,11 +25,7 @@ namespace timeclock::web {
 // idle screen's clock moves.
 class KioskApartment {
   public:
-    struct Input {
-        enum class Kind { Key, Click, Escape } kind = Kind::Key;
-        int16_t key = 0;
-        std::string path;
-    };
+    using Input = KioskInput;
     // The screen as drawn last: a number that grows with every change, and its JSON text.
     struct Screen {
         uint64_t version = 0;

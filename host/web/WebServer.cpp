@@ -8,6 +8,7 @@
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/framework/Secret.h"
+#include "host/web/KioskRequest.h"
 #include "host/web/Pages.h"
 #include "platform/Error.h"
 
@@ -23,30 +24,11 @@ constexpr auto kStreamKeepAlive = std::chrono::seconds(10);
 // Threads that serve requests: each open kiosk page holds one for its stream.
 constexpr size_t kServerThreads = 64;
 constexpr size_t kLongestKey = 128;
-constexpr size_t kLongestPath = 64;
 constexpr size_t kLongestBody = 4096;
 
 void Refuse(httplib::Response& response, int status, const std::string& message) {
     response.status = status;
     response.set_content(json{{"refused", message}}.dump(), "application/json");
-}
-
-// A control path as the engine names one: "cmdStampkind(3)", "TimeIn1.cmdButton(5)".
-bool IsControlPath(std::string_view path) {
-    if (path.empty() || path.size() > kLongestPath)
-        return false;
-    for (char c : path) {
-        const bool fits = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '(' || c == ')';
-        if (!fits)
-            return false;
-    }
-    return true;
-}
-
-// A key a person can type at a kiosk: Backspace, Enter, or a printable character.
-bool IsKioskKey(int64_t key) {
-    return key == 8 || key == 13 || (key >= 32 && key <= 126);
 }
 
 void NoStore(httplib::Response& response) {
@@ -224,34 +206,14 @@ void WebServer::Input(const httplib::Request& request, httplib::Response& respon
         Refuse(response, 403, "This kiosk's session has ended. Open the kiosk's link again.");
         return;
     }
-    const auto body = json::parse(request.body, nullptr, false);
-    KioskApartment::Input input;
-    if (!body.is_object() || body.size() != 1) {
-        Refuse(response, 400, "An input is one key, one click or an escape.");
-        return;
-    }
-    if (const auto key = body.find("key"); key != body.end()) {
-        if (!key->is_number_integer() || !IsKioskKey(key->get<int64_t>())) {
-            Refuse(response, 400, "That key is not one a kiosk takes.");
-            return;
-        }
-        input.kind = KioskApartment::Input::Kind::Key;
-        input.key = static_cast<int16_t>(key->get<int64_t>());
-    } else if (const auto click = body.find("click"); click != body.end()) {
-        if (!click->is_string() || !IsControlPath(click->get<std::string>())) {
-            Refuse(response, 400, "That is no button of the kiosk.");
-            return;
-        }
-        input.kind = KioskApartment::Input::Kind::Click;
-        input.path = click->get<std::string>();
-    } else if (const auto escape = body.find("escape"); escape != body.end() && *escape == true) {
-        input.kind = KioskApartment::Input::Kind::Escape;
-    } else {
-        Refuse(response, 400, "An input is one key, one click or an escape.");
+    auto input = ParseKioskInput(request.body);
+    if (const auto* refused = std::get_if<std::string>(&input)) {
+        Refuse(response, 400, *refused);
         return;
     }
     try {
-        response.set_content(apartment->Post(std::move(input)).json, "application/json");
+        response.set_content(apartment->Post(std::get<KioskInput>(std::move(input))).json,
+                             "application/json");
     } catch (const platform::RaisedError& error) {
         m_log("kiosk \"" + apartment->Name() + "\": " + error.description());
         Refuse(response, 503, "The kiosk is busy. Try again in a moment.");
