@@ -6,13 +6,17 @@
 
 #include <httplib.h>
 
+#include "framework/IPropertyPage.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/framework/Secret.h"
 #include "host/hours/Timesheet.h"
+#include "platform/Controls.h"
 #include "platform/Error.h"
+#include "platform/Registry.h"
 #include "platform/Services.h"
+#include "step/StepSettings.h"
 
 namespace timeclock::web {
 
@@ -93,6 +97,7 @@ button.quiet{background:#5b6b8c}.chart{display:grid;gap:10px;background:#fff;pad
 .lbl{font-size:12px;text-align:center;color:#5b6b8c}.who{font-weight:600;align-self:center}
 .login{max-width:380px;margin:80px auto;background:#fff;padding:28px;border-radius:10px}
 .login input{width:100%;box-sizing:border-box;margin:8px 0 16px}
+.settings{background:#fff;padding:16px 24px}.settings .item{display:block;padding:4px 0}
 )css";
 
 std::string Page(const std::string& title, const std::string& csrf, const std::string& body) {
@@ -103,6 +108,7 @@ std::string Page(const std::string& title, const std::string& csrf, const std::s
         html +=
             "<header><b>STAMPKIND ADMIN</b><a href=\"/admin/timesheet\">Timesheet</a>"
             "<a href=\"/admin/employees\">Employees</a>"
+            "<a href=\"/admin/settings\">Settings</a>"
             "<form method=\"post\" action=\"/admin/logout\"><input type=\"hidden\" "
             "name=\"csrf\" value=\"" +
             csrf + "\"><button class=\"quiet\">Sign out</button></form></header>";
@@ -138,6 +144,30 @@ void Html(httplib::Response& response, const std::string& html, int status = 200
                         "form-action 'self'; frame-ancestors 'none'");
     response.set_content(html, "text/html; charset=utf-8");
 }
+
+// The step's setup page on this thread, attached to the step as the configuration keeps it. The
+// request's thread makes and drops these objects; they never leave it. Saved values the step
+// cannot use are put back to their defaults first, so that the page can load at all.
+struct SetupPage {
+    Configuration config;
+    std::shared_ptr<framework::IStep> step;
+    std::shared_ptr<framework::IPropertyPage> page;
+    std::vector<std::string> repaired;
+
+    explicit SetupPage(const std::filesystem::path& file) : config(Configuration::Load(file)) {
+        if (auto* system = dynamic_cast<platform::SystemServices*>(&platform::services()))
+            config.ApplyRegional(*system);
+        step = config.CreateStep();
+        const stampkind::SettingsView settings(step->Properties());
+        for (const auto& problem : settings.Problems()) {
+            repaired.push_back(problem.text + "; it is set to its default");
+            settings.Item(problem.id)->SetValue(stampkind::SettingOf(problem.id).default_value);
+        }
+        page = platform::CreateObjectAs<framework::IPropertyPage>(step->PropertyPageID());
+        page->AttachStep(step);
+    }
+    platform::UserControl& Form() { return *platform::query_or_raise<platform::UserControl>(page); }
+};
 
 }  // namespace
 
@@ -178,6 +208,10 @@ void AdminPages::Register(httplib::Server& server) {
                [this](const auto& request, auto& response) { Timesheet(request, response, true); });
     server.Get("/admin/employees",
                [this](const auto& request, auto& response) { Employees(request, response); });
+    server.Get("/admin/settings",
+               [this](const auto& request, auto& response) { Settings(request, response); });
+    server.Post("/admin/settings",
+                [this](const auto& request, auto& response) { ChangeSettings(request, response); });
     server.Post("/admin/employees", [this](const auto& request, auto& response) {
         ChangeEmployees(request, response);
     });
@@ -431,6 +465,95 @@ void AdminPages::ChangeEmployees(const httplib::Request& request, httplib::Respo
     }
     Notice(request, notice);
     response.set_redirect("/admin/employees", 303);
+}
+
+void AdminPages::Settings(const httplib::Request& request, httplib::Response& response) {
+    const auto session = Authorised(request, response, false);
+    if (!session)
+        return;
+    SetupPage setup(m_options.config_file);
+    std::string body = "<h1>Punch Entry settings</h1>";
+    if (!session->notice.empty())
+        body += "<div class=\"notice\">" + Escape(session->notice) + "</div>";
+    for (const auto& text : setup.repaired)
+        body += "<div class=\"refused\">" + Escape(text) + "</div>";
+    body +=
+        "<form method=\"post\" class=\"settings\"><input type=\"hidden\" name=\"csrf\" value=\"" +
+        session->csrf + "\">";
+    // The page's own controls, in its order, as the setup page shows them.
+    for (const auto& control : setup.Form().Controls()) {
+        if (!control->Visible())
+            continue;
+        const auto name = Escape(control->QualifiedName());
+        switch (control->Kind()) {
+            case platform::ControlKind::Label:
+            case platform::ControlKind::Frame:
+                body += "<h3>" + Escape(control->Caption()) + "</h3>";
+                break;
+            case platform::ControlKind::ListBox: {
+                const auto& list = static_cast<const platform::ListBox&>(*control);
+                for (int i = 0; i < list.ListCount(); ++i) {
+                    body += "<label class=\"item\"><input type=\"checkbox\" name=\"" + name + "." +
+                            std::to_string(i) + "\" value=\"on\"" +
+                            (list.Selected(i) ? " checked" : "") + "> " + Escape(list.List(i)) +
+                            "</label>";
+                }
+                break;
+            }
+            case platform::ControlKind::CheckBox:
+                body += "<label class=\"item\"><input type=\"checkbox\" name=\"" + name +
+                        "\" value=\"on\"" +
+                        (static_cast<const platform::CheckBox&>(*control).Value() == 1 ? " checked"
+                                                                                       : "") +
+                        "> " + Escape(control->Caption()) + "</label>";
+                break;
+            case platform::ControlKind::TextBox:
+                body += "<p><input name=\"" + name + "\" value=\"" +
+                        Escape(static_cast<const platform::TextBox&>(*control).Text()) +
+                        "\" maxlength=\"32\"></p>";
+                break;
+            default:
+                break;
+        }
+    }
+    body += "<p><button>Apply</button></p></form>";
+    Html(response, Page("Settings", session->csrf, body));
+}
+
+void AdminPages::ChangeSettings(const httplib::Request& request, httplib::Response& response) {
+    if (!Authorised(request, response, true))
+        return;
+    std::string notice = "The settings are applied; the kiosks take them at their next punch.";
+    try {
+        SetupPage setup(m_options.config_file);
+        // The administrator's edits, made on the page's controls as a person would make them.
+        for (const auto& control : setup.Form().Controls()) {
+            if (!control->Visible() || !control->Enabled())
+                continue;
+            const auto name = control->QualifiedName();
+            if (auto* list = dynamic_cast<platform::ListBox*>(control.get())) {
+                for (int i = 0; i < list->ListCount(); ++i) {
+                    const bool wanted =
+                        request.get_param_value(name + "." + std::to_string(i)) == "on";
+                    if (list->Selected(i) != wanted)
+                        list->ClickItem(i);
+                }
+            } else if (auto* check = dynamic_cast<platform::CheckBox*>(control.get())) {
+                if ((check->Value() == 1) != (request.get_param_value(name) == "on"))
+                    check->Click();
+            } else if (auto* text = dynamic_cast<platform::TextBox*>(control.get())) {
+                if (request.has_param(name) && request.get_param_value(name).size() <= 32)
+                    text->SetText(request.get_param_value(name));
+            }
+        }
+        setup.page->ApplyChanges();
+        setup.config.StoreStep(setup.step);
+        setup.config.Save(m_options.config_file);
+    } catch (const platform::RaisedError& error) {
+        notice = "The settings were not applied: " + error.description();
+    }
+    Notice(request, notice);
+    response.set_redirect("/admin/settings", 303);
 }
 
 }  // namespace timeclock::web

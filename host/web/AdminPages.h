@@ -16,11 +16,12 @@ class Response;
 
 namespace timeclock::web {
 
-// The administrator's pages under /admin: the timesheet of a week with its chart and CSV, and
-// the employees. They are drawn on the server as plain HTML forms. A session begins with the
-// administrator's password, lasts while it is used (15 minutes idle end it), and every form it
-// sends carries the session's own token, so that another site cannot post in its name. After
-// five wrong passwords in a row, each further try waits longer.
+// The administrator's pages under /admin: the timesheet of a week with its chart and CSV, the
+// employees, and the "Punch Entry" step's settings on its own setup page. They are drawn on the
+// server as plain HTML forms. A session begins with the administrator's password, lasts while it is
+// used (15 minutes idle end it), and every form it sends carries the session's own token, so that
+// another site cannot post in its name. After five wrong passwords in a row, each further try waits
+// longer.
 class AdminPages {
   public:
     AdminPages(const ServerOptions& options, Log log);
@@ -42,6 +43,8 @@ class AdminPages {
     void Timesheet(const httplib::Request& request, httplib::Response& response, bool csv);
     void Employees(const httplib::Request& request, httplib::Response& response);
     void ChangeEmployees(const httplib::Request& request, httplib::Response& response);
+    void Settings(const httplib::Request& request, httplib::Response& response);
+    void ChangeSettings(const httplib::Request& request, httplib::Response& response);
     void Notice(const httplib::Request& request, std::string text);
     std::filesystem::path DatabaseFile() const;
 

@@ -240,6 +240,13 @@ class KioskTest(unittest.TestCase):
         self.assertEqual(refused.exception.code, 403)
         self.assertEqual(self.clock.rows('SELECT COUNT(*) FROM "Employees" WHERE "Card ID" = 1004'),
                          [(1,)])
+        # The step's settings, edited on its setup page's controls as `timeclock setup` does.
+        self.driver.get(self.clock.url + "/admin/settings")
+        self.driver.find_element(By.NAME, "lstManagerStampkinds.9").click()  # no "Complete"
+        self.driver.find_element(By.CSS_SELECTOR, "form.settings button").click()
+        WebDriverWait(self.driver, WAIT).until(lambda d: "settings are applied" in d.page_source)
+        shown = json.loads(self.clock.run("setup", "--config", self.clock.config, "--show"))
+        self.assertEqual(shown["AllowedStampkinds"], "1111111110")
 
 
 if __name__ == "__main__":
