@@ -56,6 +56,8 @@ WebServer::WebServer(ServerOptions options, Log log)
       m_admin(m_options, m_log) {
     m_server->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
     m_server->set_payload_max_length(kLongestBody);
+    // A kiosk's answers are small; sent at once, not held back for more.
+    m_server->set_tcp_nodelay(true);
     m_server->set_default_headers({{"X-Content-Type-Options", "nosniff"},
                                    {"X-Frame-Options", "DENY"},
                                    {"Referrer-Policy", "no-referrer"}});
