@@ -147,9 +147,12 @@ int main(int argc, char** argv) {
             bool in = false;
             auto press = [&](int key) -> nlohmann::json {
                 const auto start = Clock::now();
-                const auto answer =
-                    client.Post("/api/kiosk/input", headers,
-                                "{\"key\":" + std::to_string(key) + "}", "application/json");
+                const auto body = "{\"key\":" + std::to_string(key) + "}";
+                auto answer = client.Post("/api/kiosk/input", headers, body, "application/json");
+                // A connection left idle while the other kiosks opened may have been closed by
+                // the server; a browser sends again on a new one, and so does this.
+                if (!answer)
+                    answer = client.Post("/api/kiosk/input", headers, body, "application/json");
                 mine.push_back(
                     std::chrono::duration<double, std::micro>(Clock::now() - start).count());
                 if (!answer || answer->status != 200) {

@@ -58,6 +58,8 @@ WebServer::WebServer(ServerOptions options, Log log)
     m_server->set_payload_max_length(kLongestBody);
     // A kiosk's answers are small; sent at once, not held back for more.
     m_server->set_tcp_nodelay(true);
+    // A kiosk page keeps its connection for many keys.
+    m_server->set_keep_alive_max_count(10000);
     m_server->set_default_headers({{"X-Content-Type-Options", "nosniff"},
                                    {"X-Frame-Options", "DENY"},
                                    {"Referrer-Policy", "no-referrer"}});
@@ -144,6 +146,9 @@ std::string WebServer::KioskOfKey(std::string_view key) {
         return {};
     // Read on every opening, so that a kiosk added or removed counts at once.
     const auto config = Configuration::Load(m_options.config_file);
+    // One check at a time: each takes tens of megabytes for a moment, and a row of pages opening
+    // at once must not take the memory of the computer (nor guess keys in parallel).
+    std::lock_guard lock(m_verify_mutex);
     for (const auto& [name, hash] : config.kiosk_keys) {
         if (orvane::VerifySecret(hash, key))
             return name;

@@ -60,6 +60,7 @@ class WebServer {
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
+    std::mutex m_verify_mutex;
     std::map<std::string, std::shared_ptr<KioskApartment>> m_apartments;
     // Session tokens, each to the name of its kiosk.
     std::map<std::string, std::string> m_sessions;
