@@ -130,9 +130,14 @@ int main(int argc, char** argv) {
             httplib::Client client("127.0.0.1", port);
             client.set_keep_alive(true);
             client.set_tcp_nodelay(true);
+            // The keys are checked one at a time on the server: the last kiosk waits for all.
+            client.set_read_timeout(std::chrono::seconds(120));
             const auto session_answer = client.Post(
                 "/api/kiosk/open", nlohmann::json{{"key", keys[i]}}.dump(), "application/json");
             if (!session_answer || session_answer->status != 200) {
+                std::fprintf(stderr, "kiosk %d did not open: %s\n", i,
+                             session_answer ? session_answer->body.c_str()
+                                            : httplib::to_string(session_answer.error()).c_str());
                 ++failures;
                 ++opened;
                 return;
@@ -157,6 +162,10 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double, std::micro>(Clock::now() - start).count());
                 if (!answer || answer->status != 200) {
                     ++failures;
+                    std::lock_guard lock(mutex);
+                    std::fprintf(stderr, "failed: %s\n",
+                                 answer ? std::to_string(answer->status).c_str()
+                                        : httplib::to_string(answer.error()).c_str());
                     return {};
                 }
                 return nlohmann::json::parse(answer->body);
