@@ -10,8 +10,10 @@ namespace platform {
 
 namespace {
 
-// The services installed by the innermost ServicesScope, or null for the process's own.
-Services* g_installed = nullptr;
+// The services installed by the innermost ServicesScope of this thread, or null for the thread's
+// own. Each apartment (a thread that owns a kiosk's objects) has its own services: one kiosk's
+// pause or message box never reaches another.
+thread_local Services* g_installed = nullptr;
 
 // Days from 1899-12-30 (day zero of the date type) to 1970-01-01.
 constexpr double kUnixEpochDays = 25569.0;
@@ -74,7 +76,7 @@ void SystemServices::MessageBox(std::string_view text) {
 Services& services() {
     if (g_installed)
         return *g_installed;
-    static SystemServices system;
+    thread_local SystemServices system;
     return system;
 }
 

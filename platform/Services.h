@@ -13,9 +13,9 @@ namespace platform {
 
 // The platform's services: the clock, waiting, the dispatch of pending window messages, the
 // modal message box, the regional settings and where the component registry lives. There is
-// one instance per process; the component, the host and the conversions reach it through
-// services(). Tests and hosts install their own with ServicesScope. All calls come on the one
-// user-interface thread.
+// one instance per apartment (a thread that owns component objects); the component, the host and
+// the conversions reach it through services(). Tests and hosts install their own with
+// ServicesScope, which holds for the thread that made it.
 class PLATFORM_API Services {
   public:
     virtual ~Services();
@@ -57,10 +57,11 @@ class PLATFORM_API SystemServices : public Services {
     std::filesystem::path m_registry;
 };
 
-// The services now in force.
+// The services now in force on the calling thread.
 PLATFORM_API Services& services();
 
-// Installs services for the lifetime of the scope and restores the earlier ones on exit.
+// Installs services on the calling thread for the lifetime of the scope and restores the earlier
+// ones on exit.
 class PLATFORM_API ServicesScope {
   public:
     explicit ServicesScope(Services& installed);

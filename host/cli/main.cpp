@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
     timeclock::AddQueueCommand(app, exit_status);
     timeclock::AddReportCommand(app, exit_status);
     timeclock::AddAuditCommand(app, exit_status);
+    timeclock::AddServeCommand(app, exit_status);
+    timeclock::AddKioskKeyCommand(app, exit_status);
+    timeclock::AddAdminPasswordCommand(app, exit_status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

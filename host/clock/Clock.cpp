@@ -425,8 +425,9 @@ void Clock::FinishPunch() {
         // Manager entries are exempt from the guards; at a kiosk they record who made them (the
         // scripted door has no manager card to name).
         if (m_manager) {
-            m_last.outcome->records->entered_by = orvane::ManagerEntry{
-                m_manager->card, platform::services().Now(), m_config.ClockName()};
+            m_last.outcome->records->entered_by =
+                orvane::ManagerEntry{m_manager->card, platform::services().Now(),
+                                     m_clock_name.empty() ? m_config.ClockName() : m_clock_name};
         }
         Store();
         return;

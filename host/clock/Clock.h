@@ -100,6 +100,9 @@ class Clock {
     // Where the full text of an error goes (the screen gets a short one); standard error unless
     // a front end gives another place.
     void SetLog(std::function<void(std::string_view)> log) { m_log = std::move(log); }
+    // The name this clock records with manager entries, in place of the configuration's (a
+    // browser kiosk's registered name); empty: the configuration's.
+    void SetClockName(std::string name) { m_clock_name = std::move(name); }
 
   private:
     template <class Action>
@@ -133,6 +136,7 @@ class Clock {
     std::shared_ptr<ClockButtons> m_buttons;
     std::shared_ptr<framework::IStep> m_step;
     std::function<void(std::string_view)> m_log;
+    std::string m_clock_name;
 
     State m_state = State::Card;
     bool m_scripted = false;

@@ -120,6 +120,20 @@ Configuration Configuration::Load(const fs::path& file) {
             Damaged(file, "\"clock_name\" is not a text");
         config.clock_name = it->get<std::string>();
     }
+    if (auto it = stored.find("kiosks"); it != stored.end()) {
+        if (!it->is_object())
+            Damaged(file, "\"kiosks\" is not a table of kiosk names");
+        for (const auto& [name, hash] : it->items()) {
+            if (!hash.is_string())
+                Damaged(file, "\"kiosks\": the key of \"" + name + "\" is not a text");
+            config.kiosk_keys[name] = hash.get<std::string>();
+        }
+    }
+    if (auto it = stored.find("admin_password"); it != stored.end()) {
+        if (!it->is_string())
+            Damaged(file, "\"admin_password\" is not a text");
+        config.admin_password = it->get<std::string>();
+    }
     if (auto it = stored.find("steps"); it != stored.end()) {
         if (!it->is_array())
             Damaged(file, "\"steps\" is not a list");
@@ -160,6 +174,10 @@ void Configuration::Save(const fs::path& file) const {
     stored["week_starts"] = WeekdayNames().at(static_cast<size_t>(week_starts));
     if (!clock_name.empty())
         stored["clock_name"] = clock_name;
+    if (!kiosk_keys.empty())
+        stored["kiosks"] = kiosk_keys;
+    if (!admin_password.empty())
+        stored["admin_password"] = admin_password;
     stored["saved"] = m_steps_bag.to_json();
 
     std::error_code ec;

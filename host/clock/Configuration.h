@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,13 @@ class Configuration {
     // empty means the computer's host name, so that one file can be copied to several clocks.
     std::string clock_name;
     std::string ClockName() const;
+
+    // The registered browser kiosks, by name, each with the slow salted hash of its key
+    // ("kiosks"); a kiosk's name is the clock name of the manager entries made at it.
+    std::map<std::string, std::string> kiosk_keys;
+    // The slow salted hash of the administrator's password ("admin_password"); empty: none set,
+    // and the administrator's pages refuse everyone.
+    std::string admin_password;
 
     bool HasStep(const std::string& name) const;
     // Puts the configured regional settings in force on the services of the clock's process;

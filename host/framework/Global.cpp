@@ -6,8 +6,10 @@
 namespace orvane {
 
 namespace {
+// One global object per apartment: each kiosk's thread has its own database for the automatic
+// punch.
 std::shared_ptr<GlobalObject> global_object() {
-    static const auto global = std::make_shared<GlobalObject>();
+    thread_local const auto global = std::make_shared<GlobalObject>();
     return global;
 }
 }  // namespace

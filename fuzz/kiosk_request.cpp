@@ -1,0 +1,51 @@
+// Reads arbitrary bytes as the body of a kiosk page's input request, which the server never
+// trusts. A body is either refused with a message or read as one input the kiosk takes: a key
+// of Backspace, Enter or a printable character, a control path of letters, digits and "_.()" up
+// to 64 characters, or an escape. An input that is read, sent again as the page sends it, reads
+// back the same.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "host/web/KioskRequest.h"
+
+using timeclock::web::KioskInput;
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view body(reinterpret_cast<const char*>(data), size);
+    const auto parsed = timeclock::web::ParseKioskInput(body);
+    if (const auto* refused = std::get_if<std::string>(&parsed)) {
+        Check(!refused->empty());
+        return 0;
+    }
+    const auto& input = std::get<KioskInput>(parsed);
+    switch (input.kind) {
+        case KioskInput::Kind::Key:
+            Check(input.key == 8 || input.key == 13 || (input.key >= 32 && input.key <= 126));
+            break;
+        case KioskInput::Kind::Click:
+            Check(!input.path.empty() && input.path.size() <= 64);
+            for (char c : input.path)
+                Check(std::string_view("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                       "0123456789_.()")
+                          .find(c) != std::string_view::npos);
+            break;
+        case KioskInput::Kind::Escape:
+            break;
+    }
+    const auto again = timeclock::web::ParseKioskInput(timeclock::web::KioskInputJson(input));
+    Check(std::holds_alternative<KioskInput>(again) && std::get<KioskInput>(again) == input);
+    return 0;
+}

@@ -1,0 +1,559 @@
+#include "host/web/AdminPages.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include <httplib.h>
+
+#include "framework/IPropertyPage.h"
+#include "host/clock/ComponentLibrary.h"
+#include "host/clock/Configuration.h"
+#include "host/database/ClockDatabase.h"
+#include "host/framework/Secret.h"
+#include "host/hours/Timesheet.h"
+#include "platform/Controls.h"
+#include "platform/Error.h"
+#include "platform/Registry.h"
+#include "platform/Services.h"
+#include "step/StepSettings.h"
+
+namespace timeclock::web {
+
+namespace {
+
+constexpr auto kSessionIdle = std::chrono::minutes(15);
+constexpr int kFreeTries = 5;
+constexpr auto kLongestWait = std::chrono::seconds(900);
+constexpr const char* kCookie = "stampkind_admin";
+// Days from day zero of the clock's dates (1899-12-30) to 1970-01-01.
+constexpr int64_t kUnixEpochDays = 25569;
+constexpr size_t kLongestName = 60;
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    unsigned char differ = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        differ |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return differ == 0;
+}
+
+std::string CookieToken(const httplib::Request& request) {
+    const auto cookies = request.get_header_value("Cookie");
+    const std::string name = std::string(kCookie) + "=";
+    for (size_t at = 0; at < cookies.size();) {
+        while (at < cookies.size() && (cookies[at] == ' ' || cookies[at] == ';'))
+            ++at;
+        const auto end = std::min(cookies.find(';', at), cookies.size());
+        if (cookies.compare(at, name.size(), name) == 0)
+            return cookies.substr(at + name.size(), end - at - name.size());
+        at = end;
+    }
+    return {};
+}
+
+const char* kStyle = R"css(
+body{margin:0;font-family:"DejaVu Sans",Roboto,Helvetica,Arial,sans-serif;background:#f3f5f9;color:#15203a}
+header{background:#0c1326;color:#fff;padding:14px 28px;display:flex;gap:28px;align-items:center}
+header b{letter-spacing:.06em}header a{color:#bcd0ff;text-decoration:none;font-weight:600}
+header form{margin-left:auto}main{padding:24px 28px;max-width:1200px}
+h1{font-size:24px;margin:0 0 16px}table{border-collapse:collapse;background:#fff;width:100%;margin:12px 0 24px}
+th,td{padding:8px 10px;border-bottom:1px solid #e1e6ef;text-align:left;font-size:14px}
+th{background:#e9eef7}td.n{text-align:right;font-variant-numeric:tabular-nums}
+.notice{background:#e6f0ff;border-left:5px solid #3d8bfd;padding:10px 14px;margin-bottom:16px}
+.refused{background:#fdecec;border-left:5px solid #ef5350;padding:10px 14px;margin-bottom:16px}
+button,input{font:inherit;padding:6px 10px}button{background:#3d8bfd;color:#fff;border:0;border-radius:6px;cursor:pointer}
+button.quiet{background:#5b6b8c}.chart{display:grid;gap:10px;background:#fff;padding:16px;margin-bottom:24px}
+.row{display:grid;grid-template-columns:180px repeat(7,1fr);align-items:end;gap:8px}
+.bars{height:70px;display:flex;align-items:flex-end;justify-content:center}
+.bar{width:45%;background:#3d8bfd;border-radius:4px 4px 0 0;min-height:1px}
+.lbl{font-size:12px;text-align:center;color:#5b6b8c}.who{font-weight:600;align-self:center}
+.login{max-width:380px;margin:80px auto;background:#fff;padding:28px;border-radius:10px}
+.login input{width:100%;box-sizing:border-box;margin:8px 0 16px}
+.settings{background:#fff;padding:16px 24px}.settings .item{display:block;padding:4px 0}
+)css";
+
+std::string Page(const std::string& title, const std::string& csrf, const std::string& body) {
+    std::string html = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>" +
+                       Escape(title) + " — Stampkind</title><style>" + kStyle +
+                       "</style></head><body>";
+    if (!csrf.empty()) {
+        html +=
+            "<header><b>STAMPKIND ADMIN</b><a href=\"/admin/timesheet\">Timesheet</a>"
+            "<a href=\"/admin/employees\">Employees</a>"
+            "<a href=\"/admin/settings\">Settings</a>"
+            "<form method=\"post\" action=\"/admin/logout\"><input type=\"hidden\" "
+            "name=\"csrf\" value=\"" +
+            csrf + "\"><button class=\"quiet\">Sign out</button></form></header>";
+    }
+    return html + "<main>" + body + "</main></body></html>";
+}
+
+std::string HoursText(hours::Minutes minutes) {
+    return std::to_string(minutes / 60) + ":" + (minutes % 60 < 10 ? "0" : "") +
+           std::to_string(minutes % 60);
+}
+
+// "YYYY-MM-DD" as a day of the clock's dates; none when it is no such day.
+std::optional<int64_t> ParseDay(const std::string& text) {
+    int y = 0;
+    unsigned m = 0, d = 0;
+    char a = 0, b = 0;
+    std::istringstream in(text);
+    if (text.size() != 10 || !(in >> y >> a >> m >> b >> d) || a != '-' || b != '-')
+        return std::nullopt;
+    const std::chrono::year_month_day day{std::chrono::year{y}, std::chrono::month{m},
+                                          std::chrono::day{d}};
+    if (!day.ok())
+        return std::nullopt;
+    return std::chrono::sys_days(day).time_since_epoch().count() + kUnixEpochDays;
+}
+
+void Html(httplib::Response& response, const std::string& html, int status = 200) {
+    response.status = status;
+    response.set_header("Cache-Control", "no-store");
+    response.set_header("Content-Security-Policy",
+                        "default-src 'none'; style-src 'unsafe-inline'; "
+                        "form-action 'self'; frame-ancestors 'none'");
+    response.set_content(html, "text/html; charset=utf-8");
+}
+
+// The step's setup page on this thread, attached to the step as the configuration keeps it. The
+// request's thread makes and drops these objects; they never leave it. Saved values the step
+// cannot use are put back to their defaults first, so that the page can load at all.
+struct SetupPage {
+    Configuration config;
+    std::shared_ptr<framework::IStep> step;
+    std::shared_ptr<framework::IPropertyPage> page;
+    std::vector<std::string> repaired;
+
+    explicit SetupPage(const std::filesystem::path& file) : config(Configuration::Load(file)) {
+        if (auto* system = dynamic_cast<platform::SystemServices*>(&platform::services()))
+            config.ApplyRegional(*system);
+        step = config.CreateStep();
+        const stampkind::SettingsView settings(step->Properties());
+        for (const auto& problem : settings.Problems()) {
+            repaired.push_back(problem.text + "; it is set to its default");
+            settings.Item(problem.id)->SetValue(stampkind::SettingOf(problem.id).default_value);
+        }
+        page = platform::CreateObjectAs<framework::IPropertyPage>(step->PropertyPageID());
+        page->AttachStep(step);
+    }
+    platform::UserControl& Form() { return *platform::query_or_raise<platform::UserControl>(page); }
+};
+
+}  // namespace
+
+AdminPages::AdminPages(const ServerOptions& options, Log log)
+    : m_options(options), m_log(std::move(log)) {}
+
+void AdminPages::Register(httplib::Server& server) {
+    server.Get("/admin",
+               [](const auto&, auto& response) { response.set_redirect("/admin/timesheet", 303); });
+    server.Get("/admin/login", [](const httplib::Request& request, httplib::Response& response) {
+        const auto refused = request.get_param_value("refused");
+        Html(response,
+             Page("Sign in", "",
+                  "<form class=\"login\" method=\"post\" action=\"/admin/login\">"
+                  "<h1>Time clock administration</h1>" +
+                      (refused.empty() ? std::string()
+                                       : "<div class=\"refused\">" + Escape(refused) + "</div>") +
+                      "<label>Administrator's password<input type=\"password\" "
+                      "name=\"password\" autofocus required></label>"
+                      "<button>Sign in</button></form>"));
+    });
+    server.Post("/admin/login",
+                [this](const auto& request, auto& response) { Login(request, response); });
+    server.Post("/admin/logout", [this](const httplib::Request& request, auto& response) {
+        if (Authorised(request, response, true)) {
+            std::lock_guard lock(m_mutex);
+            m_sessions.erase(CookieToken(request));
+        }
+        response.set_header(
+            "Set-Cookie",
+            std::string(kCookie) + "=; Path=/admin; Max-Age=0; HttpOnly; SameSite=Strict");
+        response.set_redirect("/admin/login", 303);
+    });
+    server.Get("/admin/timesheet", [this](const auto& request, auto& response) {
+        Timesheet(request, response, false);
+    });
+    server.Get("/admin/timesheet.csv",
+               [this](const auto& request, auto& response) { Timesheet(request, response, true); });
+    server.Get("/admin/employees",
+               [this](const auto& request, auto& response) { Employees(request, response); });
+    server.Get("/admin/settings",
+               [this](const auto& request, auto& response) { Settings(request, response); });
+    server.Post("/admin/settings",
+                [this](const auto& request, auto& response) { ChangeSettings(request, response); });
+    server.Post("/admin/employees", [this](const auto& request, auto& response) {
+        ChangeEmployees(request, response);
+    });
+}
+
+std::optional<AdminPages::Session> AdminPages::Authorised(const httplib::Request& request,
+                                                          httplib::Response& response, bool form) {
+    const auto token = CookieToken(request);
+    std::lock_guard lock(m_mutex);
+    const auto now = Clock::now();
+    std::erase_if(m_sessions,
+                  [&](const auto& entry) { return now - entry.second.used > kSessionIdle; });
+    const auto session = m_sessions.find(token);
+    if (token.empty() || session == m_sessions.end()) {
+        response.set_redirect("/admin/login?refused=Sign+in+to+continue.", 303);
+        return std::nullopt;
+    }
+    if (form && !SameText(request.get_param_value("csrf"), session->second.csrf)) {
+        m_log("an administrator's form without its session's token was refused (from " +
+              request.remote_addr + ")");
+        Html(response,
+             Page("Refused", "",
+                  "<div class=\"refused\">This form did not come from "
+                  "this clock's pages. Open the page again.</div>"),
+             403);
+        return std::nullopt;
+    }
+    session->second.used = now;
+    auto copy = session->second;
+    session->second.notice.clear();
+    return copy;
+}
+
+void AdminPages::Notice(const httplib::Request& request, std::string text) {
+    std::lock_guard lock(m_mutex);
+    if (const auto session = m_sessions.find(CookieToken(request)); session != m_sessions.end())
+        session->second.notice = std::move(text);
+}
+
+void AdminPages::Login(const httplib::Request& request, httplib::Response& response) {
+    {
+        std::lock_guard lock(m_mutex);
+        const auto now = Clock::now();
+        if (m_failures >= kFreeTries && now < m_next_try) {
+            const auto wait = std::chrono::ceil<std::chrono::seconds>(m_next_try - now).count();
+            response.set_redirect("/admin/login?refused=Too+many+wrong+passwords.+Try+again+in+" +
+                                      std::to_string(wait) + "+seconds.",
+                                  303);
+            return;
+        }
+    }
+    const auto config = Configuration::Load(m_options.config_file);
+    const auto password = request.get_param_value("password");
+    const bool right = !config.admin_password.empty() && password.size() <= 200 &&
+                       orvane::VerifySecret(config.admin_password, password);
+    std::lock_guard lock(m_mutex);
+    if (!right) {
+        ++m_failures;
+        if (m_failures >= kFreeTries) {
+            const auto wait = std::min<std::chrono::seconds>(
+                kLongestWait, std::chrono::seconds(15 << std::min(m_failures - kFreeTries, 6)));
+            m_next_try = Clock::now() + wait;
+        }
+        m_log("a wrong administrator's password (from " + request.remote_addr + ")");
+        response.set_redirect(config.admin_password.empty()
+                                  ? "/admin/login?refused=No+administrator's+password+is+set;+set+"
+                                    "one+with+timeclock+admin-password."
+                                  : "/admin/login?refused=Wrong+password.",
+                              303);
+        return;
+    }
+    m_failures = 0;
+    const auto token = RandomToken();
+    m_sessions[token] = Session{RandomToken(), Clock::now(), {}};
+    response.set_header("Set-Cookie", std::string(kCookie) + "=" + token +
+                                          "; Path=/admin; HttpOnly; SameSite=Strict");
+    response.set_redirect("/admin/timesheet", 303);
+}
+
+std::filesystem::path AdminPages::DatabaseFile() const {
+    if (!m_options.database.empty())
+        return m_options.database;
+    const auto config = Configuration::Load(m_options.config_file);
+    return config.database.empty() ? DefaultDatabaseFile() : config.database;
+}
+
+void AdminPages::Timesheet(const httplib::Request& request, httplib::Response& response, bool csv) {
+    const auto session = Authorised(request, response, false);
+    if (!session)
+        return;
+    const auto config = Configuration::Load(m_options.config_file);
+    const auto today = static_cast<int64_t>(std::floor(platform::services().Now().days));
+    std::string refused;
+    auto day = today;
+    if (request.has_param("week")) {
+        if (const auto asked = ParseDay(request.get_param_value("week")))
+            day = *asked;
+        else
+            refused = "A week is chosen by one of its days, as YYYY-MM-DD; this week is shown.";
+    }
+    // Day zero was a Saturday; the week begins on the configured day.
+    const auto weekday = (day + 6) % 7;
+    const auto from = day - (weekday - config.week_starts + 7) % 7;
+    const auto to = from + 6;
+    const orvane::ClockDatabase database(DatabaseFile());
+    const auto sheet =
+        hours::Timesheet::Build(database, from, to, std::nullopt, {platform::services().Now()});
+    if (csv) {
+        response.set_header("Content-Disposition",
+                            "attachment; filename=\"timesheet-" + hours::DayText(from) + ".csv\"");
+        response.set_content(sheet.Csv(), "text/csv; charset=utf-8");
+        return;
+    }
+    std::string body = "<h1>Timesheet, week of " + hours::DayText(from) + "</h1>";
+    if (!session->notice.empty())
+        body += "<div class=\"notice\">" + Escape(session->notice) + "</div>";
+    if (!refused.empty())
+        body += "<div class=\"refused\">" + Escape(refused) + "</div>";
+    body += "<form method=\"get\"><a href=\"?week=" + hours::DayText(from - 7) +
+            "\">&larr; Week before</a> &nbsp; <input type=\"date\" name=\"week\" value=\"" +
+            hours::DayText(from) +
+            "\"> <button>Show</button> &nbsp; <a href=\"?week=" + hours::DayText(from + 7) +
+            "\">Week after &rarr;</a> &nbsp; "
+            "<a href=\"/admin/timesheet.csv?week=" +
+            hours::DayText(from) + "\">Download CSV</a></form>";
+    // The chart: worked hours per employee per day, all on one scale.
+    hours::Minutes longest = 8 * 60;
+    for (const auto& employee : sheet.employees)
+        for (const auto& d : employee.days)
+            longest = std::max(longest, d.figures.worked);
+    body +=
+        "<div class=\"chart\" aria-label=\"Worked hours per day\"><div class=\"row\"><span></span>";
+    for (auto d = from; d <= to; ++d)
+        body += "<span class=\"lbl\">" + hours::DayText(d).substr(5) + "</span>";
+    body += "</div>";
+    for (const auto& employee : sheet.employees) {
+        body += "<div class=\"row\"><span class=\"who\">" + Escape(employee.name) + "</span>";
+        for (auto d = from; d <= to; ++d) {
+            hours::Minutes worked = 0;
+            for (const auto& sheet_day : employee.days)
+                if (sheet_day.figures.day == d)
+                    worked = sheet_day.figures.worked;
+            body += "<div><div class=\"bars\"><div class=\"bar\" style=\"height:" +
+                    std::to_string(worked * 100 / longest) + "%\" title=\"" + HoursText(worked) +
+                    "\"></div></div><div class=\"lbl\">" + HoursText(worked) + "</div></div>";
+        }
+        body += "</div>";
+    }
+    if (sheet.employees.empty())
+        body += "<p>Nothing was recorded this week.</p>";
+    body +=
+        "</div><table><tr><th>Card</th><th>Employee</th><th>Worked</th><th>Leave</th>"
+        "<th>Dollars</th></tr>";
+    for (const auto& employee : sheet.employees) {
+        std::string leave, dollars;
+        for (const auto& [kind, value] : employee.leave)
+            leave += Escape(kind) + " " +
+                     std::to_string(value).substr(0, std::to_string(value).find('.') + 3) + " h ";
+        for (const auto& [kind, value] : employee.dollars)
+            dollars += Escape(kind) + " $" +
+                       std::to_string(value).substr(0, std::to_string(value).find('.') + 3) + " ";
+        body += "<tr><td>" + std::to_string(employee.card) + "</td><td>" + Escape(employee.name) +
+                "</td><td class=\"n\">" + HoursText(employee.worked) + "</td><td>" + leave +
+                "</td><td>" + dollars + "</td></tr>";
+    }
+    body += "</table>";
+    Html(response, Page("Timesheet", session->csrf, body));
+}
+
+void AdminPages::Employees(const httplib::Request& request, httplib::Response& response) {
+    const auto session = Authorised(request, response, false);
+    if (!session)
+        return;
+    const orvane::ClockDatabase database(DatabaseFile());
+    const std::string csrf =
+        "<input type=\"hidden\" name=\"csrf\" value=\"" + session->csrf + "\">";
+    std::string body = "<h1>Employees</h1>";
+    if (!session->notice.empty())
+        body += "<div class=\"notice\">" + Escape(session->notice) + "</div>";
+    body += "<table><tr><th>Card</th><th>Name</th><th>Manager</th><th></th></tr>";
+    for (const auto& employee : database.Employees()) {
+        const auto card = std::to_string(employee.card);
+        body += "<tr><td>" + card + "</td><td>" + Escape(employee.name) + "</td><td>" +
+                (employee.manager ? "Manager" : "") + "</td><td>";
+        if (employee.manager) {
+            body += "<form method=\"post\" style=\"display:inline\">" + csrf +
+                    "<input type=\"hidden\" name=\"action\" value=\"pin\"><input type=\"hidden\" "
+                    "name=\"card\" value=\"" +
+                    card +
+                    "\"><input type=\"password\" name=\"pin\" "
+                    "placeholder=\"New PIN\" inputmode=\"numeric\" size=\"8\"> <button>Set "
+                    "PIN</button></form> ";
+        }
+        body += "<form method=\"post\" style=\"display:inline\">" + csrf +
+                "<input type=\"hidden\" name=\"action\" value=\"remove\"><input type=\"hidden\" "
+                "name=\"card\" value=\"" +
+                card + "\"><button class=\"quiet\">Remove</button></form></td></tr>";
+    }
+    body += "</table><h1>Add an employee</h1><form method=\"post\">" + csrf +
+            "<input type=\"hidden\" name=\"action\" value=\"add\">"
+            "<input name=\"card\" placeholder=\"Card number\" inputmode=\"numeric\" required> "
+            "<input name=\"name\" placeholder=\"Name\" required maxlength=\"60\"> "
+            "<label><input type=\"checkbox\" name=\"manager\" value=\"on\"> Manager</label> "
+            "<input type=\"password\" name=\"pin\" placeholder=\"Manager's PIN\" "
+            "inputmode=\"numeric\" size=\"8\"> "
+            "<button>Add</button></form>";
+    Html(response, Page("Employees", session->csrf, body));
+}
+
+void AdminPages::ChangeEmployees(const httplib::Request& request, httplib::Response& response) {
+    if (!Authorised(request, response, true))
+        return;
+    const auto action = request.get_param_value("action");
+    const auto card_text = request.get_param_value("card");
+    const auto name = request.get_param_value("name");
+    const auto pin = request.get_param_value("pin");
+    std::string notice;
+    int64_t card = 0;
+    const bool card_ok = !card_text.empty() && card_text.size() <= 9 &&
+                         card_text.find_first_not_of("0123456789") == std::string::npos &&
+                         (card = std::stoll(card_text)) > 0;
+    if (!card_ok) {
+        notice = "A card number is 1 to 9 digits.";
+    } else {
+        try {
+            orvane::ClockDatabase database(DatabaseFile());
+            const auto id = static_cast<int32_t>(card);
+            if (action == "add") {
+                if (name.empty() || name.size() > kLongestName) {
+                    notice = "A name is 1 to 60 characters.";
+                } else {
+                    const bool manager = request.get_param_value("manager") == "on";
+                    database.AddEmployee({id, name, manager},
+                                         manager && !pin.empty()
+                                             ? std::optional<std::string_view>(pin)
+                                             : std::nullopt);
+                    notice = "Added card " + card_text + ": " + name + ".";
+                }
+            } else if (action == "remove") {
+                notice = database.RemoveEmployee(id) ? "Removed card " + card_text + "."
+                                                     : "No employee has card " + card_text + ".";
+            } else if (action == "pin") {
+                database.SetManagerPin(id, pin);
+                notice = "The PIN of card " + card_text + " is changed.";
+            } else {
+                notice = "That is no change of the employees.";
+            }
+        } catch (const platform::RaisedError& error) {
+            notice = error.description();
+        }
+    }
+    Notice(request, notice);
+    response.set_redirect("/admin/employees", 303);
+}
+
+void AdminPages::Settings(const httplib::Request& request, httplib::Response& response) {
+    const auto session = Authorised(request, response, false);
+    if (!session)
+        return;
+    SetupPage setup(m_options.config_file);
+    std::string body = "<h1>Punch Entry settings</h1>";
+    if (!session->notice.empty())
+        body += "<div class=\"notice\">" + Escape(session->notice) + "</div>";
+    for (const auto& text : setup.repaired)
+        body += "<div class=\"refused\">" + Escape(text) + "</div>";
+    body +=
+        "<form method=\"post\" class=\"settings\"><input type=\"hidden\" name=\"csrf\" value=\"" +
+        session->csrf + "\">";
+    // The page's own controls, in its order, as the setup page shows them.
+    for (const auto& control : setup.Form().Controls()) {
+        if (!control->Visible())
+            continue;
+        const auto name = Escape(control->QualifiedName());
+        switch (control->Kind()) {
+            case platform::ControlKind::Label:
+            case platform::ControlKind::Frame:
+                body += "<h3>" + Escape(control->Caption()) + "</h3>";
+                break;
+            case platform::ControlKind::ListBox: {
+                const auto& list = static_cast<const platform::ListBox&>(*control);
+                for (int i = 0; i < list.ListCount(); ++i) {
+                    body += "<label class=\"item\"><input type=\"checkbox\" name=\"" + name + "." +
+                            std::to_string(i) + "\" value=\"on\"" +
+                            (list.Selected(i) ? " checked" : "") + "> " + Escape(list.List(i)) +
+                            "</label>";
+                }
+                break;
+            }
+            case platform::ControlKind::CheckBox:
+                body += "<label class=\"item\"><input type=\"checkbox\" name=\"" + name +
+                        "\" value=\"on\"" +
+                        (static_cast<const platform::CheckBox&>(*control).Value() == 1 ? " checked"
+                                                                                       : "") +
+                        "> " + Escape(control->Caption()) + "</label>";
+                break;
+            case platform::ControlKind::TextBox:
+                body += "<p><input name=\"" + name + "\" value=\"" +
+                        Escape(static_cast<const platform::TextBox&>(*control).Text()) +
+                        "\" maxlength=\"32\"></p>";
+                break;
+            default:
+                break;
+        }
+    }
+    body += "<p><button>Apply</button></p></form>";
+    Html(response, Page("Settings", session->csrf, body));
+}
+
+void AdminPages::ChangeSettings(const httplib::Request& request, httplib::Response& response) {
+    if (!Authorised(request, response, true))
+        return;
+    std::string notice = "The settings are applied; the kiosks take them at their next punch.";
+    try {
+        SetupPage setup(m_options.config_file);
+        // The administrator's edits, made on the page's controls as a person would make them.
+        for (const auto& control : setup.Form().Controls()) {
+            if (!control->Visible() || !control->Enabled())
+                continue;
+            const auto name = control->QualifiedName();
+            if (auto* list = dynamic_cast<platform::ListBox*>(control.get())) {
+                for (int i = 0; i < list->ListCount(); ++i) {
+                    const bool wanted =
+                        request.get_param_value(name + "." + std::to_string(i)) == "on";
+                    if (list->Selected(i) != wanted)
+                        list->ClickItem(i);
+                }
+            } else if (auto* check = dynamic_cast<platform::CheckBox*>(control.get())) {
+                if ((check->Value() == 1) != (request.get_param_value(name) == "on"))
+                    check->Click();
+            } else if (auto* text = dynamic_cast<platform::TextBox*>(control.get())) {
+                if (request.has_param(name) && request.get_param_value(name).size() <= 32)
+                    text->SetText(request.get_param_value(name));
+            }
+        }
+        setup.page->ApplyChanges();
+        setup.config.StoreStep(setup.step);
+        setup.config.Save(m_options.config_file);
+    } catch (const platform::RaisedError& error) {
+        notice = "The settings were not applied: " + error.description();
+    }
+    Notice(request, notice);
+    response.set_redirect("/admin/settings", 303);
+}
+
+}  // namespace timeclock::web

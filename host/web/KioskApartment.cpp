@@ -1,0 +1,241 @@
+#include "host/web/KioskApartment.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Convert.h"
+#include "platform/Error.h"
+#include "platform/Services.h"
+
+namespace timeclock::web {
+
+namespace {
+
+constexpr auto kTickInterval = std::chrono::milliseconds(250);
+// The engine did not come to an input in time: its thread is stuck, or the server is stopping.
+constexpr int32_t kNoAnswer = platform::err::kHostBase + 80;
+
+const char* StateName(ClockState state) {
+    switch (state) {
+        case ClockState::Card:
+            return "card";
+        case ClockState::Pin:
+            return "pin";
+        case ClockState::Punch:
+            return "punch";
+        case ClockState::NotFitting:
+            return "not-fitting";
+        case ClockState::Confirm:
+            return "confirm";
+    }
+    return "card";
+}
+
+std::string ColorText(int32_t color) {
+    // A system colour (the high bit set) is the platform's button face: a light grey.
+    if (color < 0)
+        return "#dfe3ea";
+    // The platform's colours are 0x00BBGGRR.
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", color & 0xFF, (color >> 8) & 0xFF,
+                  (color >> 16) & 0xFF);
+    return text;
+}
+
+}  // namespace
+
+// The services of one kiosk's apartment: the computer's clock and regional settings; a pause
+// shows the screen first, so that the page sees the message it is meant to read, then waits on
+// this kiosk's thread alone; a message box is shown on this kiosk's screen until the next input.
+class KioskApartment::Services final : public platform::Services {
+  public:
+    explicit Services(KioskApartment& owner) : m_owner(owner) {}
+    void Attach(const Clock* clock) { m_clock = clock; }
+
+    platform::Date Now() override { return m_system.Now(); }
+    void Sleep(uint32_t milliseconds) override {
+        DoEvents();
+        std::unique_lock lock(m_owner.m_mutex);
+        m_owner.m_queued.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                  [this] { return m_owner.m_stop; });
+    }
+    void DoEvents() override {
+        if (m_clock)
+            m_owner.Publish(*m_clock, message);
+    }
+    void MessageBox(std::string_view text) override {
+        message = std::string(text);
+        DoEvents();
+    }
+    const platform::RegionalSettings& Regional() const override { return m_system.Regional(); }
+    std::filesystem::path RegistryFile() const override { return m_system.RegistryFile(); }
+    platform::SystemServices& System() { return m_system; }
+
+    std::string message;
+
+  private:
+    KioskApartment& m_owner;
+    platform::SystemServices m_system;
+    const Clock* m_clock = nullptr;
+};
+
+KioskApartment::KioskApartment(std::string name, Clock::Files files, Log log)
+    : m_name(std::move(name)), m_log(std::move(log)) {
+    std::promise<void> opened;
+    auto result = opened.get_future();
+    m_thread = std::thread(&KioskApartment::Run, this, std::move(files), std::move(opened));
+    try {
+        result.get();
+    } catch (...) {
+        m_thread.join();
+        throw;
+    }
+}
+
+KioskApartment::~KioskApartment() {
+    Stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void KioskApartment::Stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_queued.notify_all();
+    m_changed.notify_all();
+}
+
+bool KioskApartment::Stopping() const {
+    std::lock_guard lock(m_mutex);
+    return m_stop;
+}
+
+KioskApartment::Screen KioskApartment::Post(Input input, std::chrono::milliseconds limit) {
+    std::promise<void> handled;
+    auto done = handled.get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stop)
+            platform::raise(kNoAnswer, "The kiosk is closing");
+        m_queue.emplace_back(std::move(input), std::move(handled));
+    }
+    m_queued.notify_all();
+    if (done.wait_for(limit) != std::future_status::ready)
+        platform::raise(kNoAnswer, "The kiosk did not answer in time");
+    done.get();
+    return Current();
+}
+
+KioskApartment::Screen KioskApartment::Current() const {
+    std::lock_guard lock(m_mutex);
+    return m_screen;
+}
+
+KioskApartment::Screen KioskApartment::WaitForChange(uint64_t seen,
+                                                     std::chrono::milliseconds limit) const {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait_for(lock, limit, [&] { return m_stop || m_screen.version != seen; });
+    return m_screen;
+}
+
+void KioskApartment::Publish(const Clock& clock, const std::string& message) {
+    const auto model = clock.Model();
+    nlohmann::json screen{
+        {"kiosk", m_name},
+        {"state", StateName(model.state)},
+        {"banner", model.banner},
+        {"employee", model.employee},
+        {"prompt", model.prompt},
+        {"entry", model.entry},
+        {"cursor", model.cursor_visible ? model.cursor_position : -1},
+        {"alignment", model.alignment == 1 ? "right" : "left"},
+        {"error", model.error},
+        {"information", model.information},
+        {"message", message},
+        {"confirmation", model.confirmation},
+    };
+    auto& controls = screen["controls"] = nlohmann::json::array();
+    for (const auto& control : model.controls) {
+        controls.push_back({{"path", control.path},
+                            {"caption", control.caption},
+                            {"left", control.left},
+                            {"top", control.top},
+                            {"width", control.width},
+                            {"height", control.height},
+                            {"color", ColorText(control.back_color)},
+                            {"enabled", control.enabled}});
+    }
+    const auto now = platform::services().Now();
+    screen["time"] = platform::format_date(now, "h:nn AM/PM");
+    screen["date"] = platform::format_date(now, "dddd, mmmm d");
+    auto text = screen.dump();
+    {
+        std::lock_guard lock(m_mutex);
+        if (text == m_drawn)
+            return;
+        m_drawn = std::move(text);
+        ++m_screen.version;
+        // The version leads, so that a page can drop a screen older than one it has drawn.
+        m_screen.json =
+            "{\"version\":" + std::to_string(m_screen.version) + "," + m_drawn.substr(1);
+    }
+    m_changed.notify_all();
+}
+
+void KioskApartment::Run(Clock::Files files, std::promise<void> opened) {
+    Services services(*this);
+    platform::ServicesScope scope(services);
+    std::unique_ptr<Clock> clock;
+    try {
+        const auto config = Configuration::Load(files.config_file);
+        config.ApplyRegional(services.System());
+        clock = Clock::Open(files);
+        clock->SetLog(m_log);
+        clock->SetClockName(m_name);
+        clock->Start();
+        services.Attach(clock.get());
+        Publish(*clock, {});
+    } catch (...) {
+        opened.set_exception(std::current_exception());
+        return;
+    }
+    opened.set_value();
+
+    std::unique_lock lock(m_mutex);
+    while (!m_stop) {
+        m_queued.wait_for(lock, kTickInterval, [this] { return m_stop || !m_queue.empty(); });
+        if (m_stop)
+            break;
+        auto inputs = std::move(m_queue);
+        m_queue.clear();
+        lock.unlock();
+        clock->Tick(services.Now());
+        for (auto& [input, handled] : inputs) {
+            services.message.clear();
+            try {
+                switch (input.kind) {
+                    case Input::Kind::Key:
+                        clock->PressKey(input.key);
+                        break;
+                    case Input::Kind::Click:
+                        clock->Click(input.path);
+                        break;
+                    case Input::Kind::Escape:
+                        clock->Escape();
+                        break;
+                }
+            } catch (const std::exception& e) {
+                // The engine ends an input's errors itself; anything else is a fault of ours,
+                // logged with its cause, and the kiosk goes on.
+                m_log(std::string("kiosk \"") + m_name + "\": " + e.what());
+            }
+            Publish(*clock, services.message);
+            handled.set_value();
+        }
+        Publish(*clock, services.message);
+        lock.lock();
+    }
+}
+
+}  // namespace timeclock::web

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "host/clock/Clock.h"
+#include "host/web/KioskRequest.h"
+
+namespace timeclock::web {
+
+// One browser kiosk's apartment: a thread that opens the kiosk's clock engine, owns it and every
+// component object it makes, with platform services of its own, and is fed inputs through a
+// queue. The HTTP threads never touch the engine; they post inputs and read the screen it last
+// drew, as JSON text. The engine's time comes from this server's clock: the thread ticks it
+// every quarter of a second, so an idle screen and a confirmation end by themselves and the
+// idle screen's clock moves.
+class KioskApartment {
+  public:
+    using Input = KioskInput;
+    // The screen as drawn last: a number that grows with every change, and its JSON text.
+    struct Screen {
+        uint64_t version = 0;
+        std::string json;
+    };
+    using Log = std::function<void(std::string_view)>;
+
+    // Starts the thread and opens the engine on it; raises what the engine could not open (a
+    // damaged configuration, a database that cannot be opened) on the calling thread.
+    KioskApartment(std::string name, Clock::Files files, Log log);
+    // Stops the thread after the input it is handling; inputs still queued are dropped.
+    ~KioskApartment();
+    KioskApartment(const KioskApartment&) = delete;
+    KioskApartment& operator=(const KioskApartment&) = delete;
+
+    const std::string& Name() const { return m_name; }
+    // Queues an input and waits until the engine has handled it (a pause of the engine, such as
+    // the one after a refused entry, is waited out); the screen after it. Raises "Timeout" when
+    // the engine has not come to it within `limit`.
+    Screen Post(Input input, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    Screen Current() const;
+    // Waits until the screen differs from `seen`, the apartment stops, or `limit` passes.
+    Screen WaitForChange(uint64_t seen, std::chrono::milliseconds limit) const;
+    // Wakes every waiter and lets the thread end; called before the server stops.
+    void Stop();
+    bool Stopping() const;
+
+  private:
+    class Services;
+    void Run(Clock::Files files, std::promise<void> opened);
+    // Draws the engine's screen and publishes it when it changed.
+    void Publish(const Clock& clock, const std::string& message);
+
+    std::string m_name;
+    Log m_log;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::condition_variable m_queued;
+    std::deque<std::pair<Input, std::promise<void>>> m_queue;
+    Screen m_screen;
+    std::string m_drawn;  // the screen's JSON without its version
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+}  // namespace timeclock::web

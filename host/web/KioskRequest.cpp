@@ -1,0 +1,66 @@
+#include "host/web/KioskRequest.h"
+
+#include <nlohmann/json.hpp>
+
+namespace timeclock::web {
+
+namespace {
+
+constexpr size_t kLongestPath = 64;
+
+// A control path as the engine names one: "cmdStampkind(3)", "TimeIn1.cmdButton(5)".
+bool IsControlPath(std::string_view path) {
+    if (path.empty() || path.size() > kLongestPath)
+        return false;
+    for (char c : path) {
+        const bool fits = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '(' || c == ')';
+        if (!fits)
+            return false;
+    }
+    return true;
+}
+
+// A key a person can type at a kiosk: Backspace, Enter, or a printable character.
+bool IsKioskKey(int64_t key) {
+    return key == 8 || key == 13 || (key >= 32 && key <= 126);
+}
+
+}  // namespace
+
+std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
+    const auto json = nlohmann::json::parse(body, nullptr, false);
+    if (!json.is_object() || json.size() != 1)
+        return std::string("An input is one key, one click or an escape.");
+    KioskInput input;
+    if (const auto key = json.find("key"); key != json.end()) {
+        if (!key->is_number_integer() || !IsKioskKey(key->get<int64_t>()))
+            return std::string("That key is not one a kiosk takes.");
+        input.kind = KioskInput::Kind::Key;
+        input.key = static_cast<int16_t>(key->get<int64_t>());
+    } else if (const auto click = json.find("click"); click != json.end()) {
+        if (!click->is_string() || !IsControlPath(click->get<std::string>()))
+            return std::string("That is no button of the kiosk.");
+        input.kind = KioskInput::Kind::Click;
+        input.path = click->get<std::string>();
+    } else if (const auto escape = json.find("escape"); escape != json.end() && *escape == true) {
+        input.kind = KioskInput::Kind::Escape;
+    } else {
+        return std::string("An input is one key, one click or an escape.");
+    }
+    return input;
+}
+
+std::string KioskInputJson(const KioskInput& input) {
+    switch (input.kind) {
+        case KioskInput::Kind::Key:
+            return nlohmann::json{{"key", input.key}}.dump();
+        case KioskInput::Kind::Click:
+            return nlohmann::json{{"click", input.path}}.dump();
+        case KioskInput::Kind::Escape:
+            break;
+    }
+    return nlohmann::json{{"escape", true}}.dump();
+}
+
+}  // namespace timeclock::web

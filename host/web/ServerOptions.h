@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace timeclock::web {
+
+struct ServerOptions {
+    std::string address = "127.0.0.1";
+    int port = 8080;
+    std::filesystem::path config_file;
+    // Empty: the database the configuration names, else the clock's default one.
+    std::filesystem::path database;
+};
+
+// Where the server's log lines go: one line each, the cause of a failure included.
+using Log = std::function<void(std::string_view)>;
+
+// 256 random bits as hexadecimal text: a session's token.
+std::string RandomToken();
+
+}  // namespace timeclock::web
