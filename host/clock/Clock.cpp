@@ -499,20 +499,26 @@ void Clock::Confirm() {
     if (m_last.stored) {
         auto values = platform::query<framework::IPunchValues>(session.Step());
         std::string punch = PunchWord(m_code);
-        const double amount = values ? values->Amount() : 0.0;
-        const platform::Date in = values ? values->DateTimeIn() : platform::Date{};
-        if (values && amount != 0.0) {
+        // The step keeps what was typed for earlier punches: only what this punch's code takes
+        // on its value keypads is this punch's, and only a manager types values.
+        const auto* row = stampkind::FindPunchCode(m_code);
+        const bool typed = m_manager_mode && values && row;
+        if (typed && !row->amount_field.empty()) {
+            const double amount = values->Amount();
             punch += IsDollars(m_code) ? " " + Dollars(amount)
                                        : " " + EmployeeStatistics::FormatHours(amount) + " h";
-            punch += " on " + Day(in);
-        } else if (values && m_code == "C") {
+            punch += " on " + Day(values->DateTimeIn());
+        } else if (typed && row->moments == stampkind::RecordMoments::Complete) {
+            const platform::Date in = values->DateTimeIn();
             punch +=
                 " " + Day(in) + " " + TimeOfDay(in) + " to " + TimeOfDay(values->DateTimeOut());
         } else {
-            // A manager types the moment: an in, or an out when the punch has no in.
+            // A manager types the moment on the code's first value keypad.
             auto moment = session.Moment();
-            if (m_manager_mode && values)
-                moment = in.days != 0.0 ? in : values->DateTimeOut();
+            if (typed && row->first_pad != stampkind::ValuePad::None) {
+                moment = row->first_pad == stampkind::ValuePad::TimeOut ? values->DateTimeOut()
+                                                                        : values->DateTimeIn();
+            }
             punch += " " + Day(moment) + " " + TimeOfDay(moment);
         }
         lines.push_back(punch);

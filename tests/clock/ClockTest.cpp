@@ -189,6 +189,15 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"ManagerOutShowsTheTypedMoment",
             "9001 ENTER 2468 ENTER 1001 ENTER 2 ENTER 1203260500 / ENTER",
             {"OUT 12/03/2026 17:00"}, "", "O"},
+    // The step keeps the values of earlier punches; the confirmation shows only this punch's.
+    Journey{"InAfterAManagersVacationShowsNoHours",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 1001 ENTER 1 "
+            "ENTER",
+            {"IN "}, " h on ", "V I"},
+    Journey{"ManagerOutAfterAVacationShowsTheTypedOut",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 9001 ENTER "
+            "2468 ENTER 1001 ENTER 2 ENTER 1205260500 / ENTER",
+            {"OUT 12/05/2026 17:00"}, "12/04", "V O"},
     // The keypad raises 91 for keys after a manager's STATUS; the clock has ended the punch by
     // then, so the next key starts the next card.
     Journey{"KeysAfterManagersStatusStartTheNextCard",
