@@ -59,11 +59,13 @@ std::string required_text(const json& object, const char* name, const std::files
 Contents read_contents(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        // No file yet: nothing is registered.
-        if (!std::filesystem::exists(file))
+        // No file yet: nothing is registered. The reason is taken at once: another program may
+        // rename its new registry into place just after this open found none.
+        const int reason = errno;
+        if (reason == ENOENT || !std::filesystem::exists(file))
             return {};
         raise(kPathFileAccessError, "Path/File access error: component registry " + file.string() +
-                                        ": " + std::strerror(errno));
+                                        ": " + std::strerror(reason));
     }
     json stored;
     try {
