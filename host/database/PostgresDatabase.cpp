@@ -10,6 +10,7 @@
 #include "host/database/Postgres.h"
 #include "host/database/SqlDialect.h"
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 
 namespace orvane {
 
@@ -23,13 +24,6 @@ constexpr Oid kInt4 = 23;
 constexpr Oid kFloat4 = 700;
 constexpr Oid kFloat8 = 701;
 constexpr Oid kNumeric = 1700;
-
-bool same_name(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 [[noreturn]] void raise_not_open() {
     platform::raise(dberr::kNotOpen,
@@ -94,9 +88,9 @@ class PostgresRecordset final : public framework::IRecordset {
             raise_not_open();
         if (at_end())
             platform::raise(dberr::kNoCurrentRecord, "No current record.");
-        const auto it =
-            std::find_if(m_columns.begin(), m_columns.end(),
-                         [&](const std::string& column) { return same_name(column, name); });
+        const auto it = std::find_if(
+            m_columns.begin(), m_columns.end(),
+            [&](const std::string& column) { return platform::text::iequals(column, name); });
         if (it == m_columns.end()) {
             platform::raise(
                 dberr::kItemNotFound,

@@ -12,6 +12,7 @@
 #include "host/database/SqlDialect.h"
 #include "host/database/Sqlite.h"
 #include "platform/Error.h"
+#include "platform/TextScan.h"
 
 namespace orvane {
 
@@ -20,13 +21,6 @@ namespace {
 // Past this many distinct texts the idle statements are dropped: a host that builds many
 // different queries must not keep a statement for each forever.
 constexpr size_t kMaxCachedStatements = 64;
-
-bool same_name(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 [[noreturn]] void raise_not_open() {
     platform::raise(dberr::kNotOpen,
@@ -150,9 +144,9 @@ class SqliteRecordset final : public framework::IRecordset {
             raise_not_open();
         if (m_eof)
             platform::raise(dberr::kNoCurrentRecord, "No current record.");
-        const auto it =
-            std::find_if(m_columns.begin(), m_columns.end(),
-                         [&](const std::string& column) { return same_name(column, name); });
+        const auto it = std::find_if(
+            m_columns.begin(), m_columns.end(),
+            [&](const std::string& column) { return platform::text::iequals(column, name); });
         if (it == m_columns.end()) {
             platform::raise(
                 dberr::kItemNotFound,
