@@ -46,6 +46,10 @@ TEST_F(SqliteDatabaseTest, ReadsRowsInOrderByColumnNameWithTheirKinds) {
         "[Date Out] FROM [Clock Data Table] WHERE [Card ID]=7 ORDER BY [Date In] DESC;");
 
     ASSERT_FALSE(FromVBool(rows->Eof()));
+    std::string description;
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Notes"); }, &description),
+              orvane::dberr::kItemNotFound);
+    EXPECT_NE(description.find("Notes"), std::string::npos);
     EXPECT_EQ(rows->Fields("punch type")->Value(), platform::Variant("BO"));
     EXPECT_EQ(rows->Fields("Card ID")->Value(), platform::Variant(int32_t{7}));
     EXPECT_EQ(rows->Fields("Moment")->Value(), platform::Variant(46361.25));
@@ -59,15 +63,6 @@ TEST_F(SqliteDatabaseTest, ReadsRowsInOrderByColumnNameWithTheirKinds) {
     EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), orvane::dberr::kNoCurrentRecord);
     rows->Close();
     EXPECT_EQ(ErrorNumberOf([&] { rows->Eof(); }), orvane::dberr::kNotOpen);
-}
-
-TEST_F(SqliteDatabaseTest, UnknownColumnIsItemNotFound) {
-    m_db.Open(m_file.string());
-    auto rows = m_db.Execute("SELECT [Punch Type] FROM [Clock Data Table]");
-    std::string description;
-    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Notes"); }, &description),
-              orvane::dberr::kItemNotFound);
-    EXPECT_NE(description.find("Notes"), std::string::npos);
 }
 
 TEST_F(SqliteDatabaseTest, ReusesOneStatementForLookupsThatDifferInValues) {
@@ -88,7 +83,9 @@ TEST_F(SqliteDatabaseTest, ReusesOneStatementForLookupsThatDifferInValues) {
     EXPECT_EQ(m_db.cached_statements(), 1u);
 }
 
-TEST_F(SqliteDatabaseTest, TwoOpenRecordsetsOfOneTextReadTheirOwnRows) {
+// Two open recordsets of one text read their own rows, and a recordset held past the close of
+// the database stays readable.
+TEST_F(SqliteDatabaseTest, RecordsetsReadTheirOwnRows) {
     m_db.Open(m_file.string());
     const std::string query = "SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=";
     auto first = m_db.Execute(query + "9");
@@ -99,22 +96,21 @@ TEST_F(SqliteDatabaseTest, TwoOpenRecordsetsOfOneTextReadTheirOwnRows) {
     EXPECT_TRUE(FromVBool(first->Eof()));
     second->Close();
     auto third = m_db.Execute(query + "7");
-    EXPECT_EQ(third->Fields("Punch Type")->Value().to_text(), "I");
-}
-
-TEST_F(SqliteDatabaseTest, RecordsetHeldPastCloseOfTheDatabaseStaysReadable) {
-    m_db.Open(m_file.string());
-    auto rows = m_db.Execute("SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=7");
     m_db.Close();
     EXPECT_FALSE(FromVBool(m_db.IsOpen()));
-    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "I");
-    rows->MoveNext();
-    rows->Close();
+    EXPECT_EQ(third->Fields("Punch Type")->Value().to_text(), "I");
+    third->MoveNext();
+    third->Close();
 }
 
-TEST_F(SqliteDatabaseTest, ExecuteOrCloseWhenNotOpenRaises) {
+// A database that is not open refuses its work, and opening a missing file never creates it.
+TEST_F(SqliteDatabaseTest, NotOpenRaisesAndAMissingFileIsNeverCreated) {
     EXPECT_EQ(ErrorNumberOf([&] { m_db.Execute("SELECT 1"); }), orvane::dberr::kNotOpen);
     EXPECT_EQ(ErrorNumberOf([&] { m_db.Close(); }), orvane::dberr::kNotOpen);
+    EXPECT_EQ(ErrorNumberOf([&] { m_db.Open((m_folder / "none.db").string()); }),
+              orvane::dberr::kFileNotFound);
+    EXPECT_FALSE(std::filesystem::exists(m_folder / "none.db"));
+    EXPECT_FALSE(FromVBool(m_db.IsOpen()));
 }
 
 TEST_F(SqliteDatabaseTest, ActionQueriesRunAndGiveAnEmptyRecordset) {
@@ -177,23 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                             return (f / "old.db").string();
                         },
                         "SELECT [Punch Type] FROM [Clock Data Table]", orvane::dberr::kEngine,
-                        "no such column: Punch Type"},
-        BadDatabaseCase{"NoTable",
-                        [](const TempFolder& f) {
-                            orvane::ClockDatabase clock(f / "c.db");
-                            return (f / "c.db").string();
-                        },
-                        "SELECT [x] FROM [Punches]", orvane::dberr::kEngine,
-                        "no such table: Punches"}),
+                        "no such column: Punch Type"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SqliteDatabaseOpen, NeverCreatesAMissingFile) {
-    TempFolder folder;
-    orvane::SqliteDatabase db;
-    EXPECT_EQ(ErrorNumberOf([&] { db.Open((folder / "none.db").string()); }),
-              orvane::dberr::kFileNotFound);
-    EXPECT_FALSE(std::filesystem::exists(folder / "none.db"));
-    EXPECT_FALSE(FromVBool(db.IsOpen()));
-}
 
 }  // namespace
