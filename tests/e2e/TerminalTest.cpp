@@ -14,15 +14,8 @@ class TerminalTest : public TimeclockTest {
             return;
         if (std::system("command -v tmux >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "tmux is missing";
-        ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "1001", "--name",
-                       "Avery Stone"})
-                      .status,
-                  0);
-        ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "9001", "--name",
-                       "Morgan Lee", "--manager", "--pin-stdin"},
-                      "", "2468\n")
-                      .status,
-                  0);
+        ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
+        ASSERT_TRUE(AddEmployee(9001, "Morgan Lee", "2468"));
         std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
     }
 
