@@ -2,7 +2,6 @@
 #include <sqlite3.h>
 
 #include <fstream>
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -122,58 +121,41 @@ TEST_F(SqliteDatabaseTest, ActionQueriesRunAndGiveAnEmptyRecordset) {
 }
 
 // A bad database never crashes: each failure is a raised error that says what is wrong.
-struct BadDatabaseCase {
-    const char* name;
-    std::function<std::string(const TempFolder&)> prepare;  // gives the connection text
-    const char* query;
-    int32_t number;
-    const char* says;
-};
-
-class BadDatabase : public ::testing::TestWithParam<BadDatabaseCase> {};
-
-TEST_P(BadDatabase, RaisesAnErrorThatExplainsIt) {
-    const auto& row = GetParam();
-    TempFolder folder;
-    const std::string connect = row.prepare(folder);
-    orvane::SqliteDatabase db;
-    std::string description;
-    const int32_t number = ErrorNumberOf(
-        [&] {
-            db.Open(connect);
-            db.Execute(row.query);
-        },
-        &description);
-    EXPECT_EQ(number, row.number) << description;
-    EXPECT_NE(description.find(row.says), std::string::npos) << description;
+TEST_F(SqliteDatabaseTest, BadDatabaseRaisesAnErrorThatExplainsIt) {
+    std::ofstream(m_folder / "notes.txt") << "this is no database, only words\n"
+                                          << std::string(2000, 'x');
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open((m_folder / "old.db").c_str(), &old), SQLITE_OK);
+    exec(old, "CREATE TABLE \"Clock Data Table\" (x)");
+    sqlite3_close(old);
+    const struct {
+        std::string connect;
+        const char* query;
+        int32_t number;
+        const char* says;
+    } cases[] = {
+        {(m_folder / "none.db").string(), "SELECT 1", orvane::dberr::kFileNotFound,
+         "Could not find file"},
+        {"", "SELECT 1", orvane::dberr::kFileNotFound, "connection text"},
+        {"sqlite:" + (m_folder / "notes.txt").string(), "SELECT 1",
+         orvane::dberr::kUnrecognizedFormat, "Unrecognized database format"},
+        {(m_folder / "old.db").string(), "SELECT [Punch Type] FROM [Clock Data Table]",
+         orvane::dberr::kEngine, "no such column: Punch Type"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connect);
+        orvane::SqliteDatabase db;
+        std::string description;
+        EXPECT_EQ(ErrorNumberOf(
+                      [&] {
+                          db.Open(c.connect);
+                          db.Execute(c.query);
+                      },
+                      &description),
+                  c.number)
+            << description;
+        EXPECT_NE(description.find(c.says), std::string::npos) << description;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, BadDatabase,
-    ::testing::Values(
-        BadDatabaseCase{"MissingFile", [](const TempFolder& f) { return (f / "none.db").string(); },
-                        "SELECT 1", orvane::dberr::kFileNotFound, "Could not find file"},
-        BadDatabaseCase{"EmptyConnectText", [](const TempFolder&) { return std::string(); },
-                        "SELECT 1", orvane::dberr::kFileNotFound, "connection text"},
-        BadDatabaseCase{"TextFile",
-                        [](const TempFolder& f) {
-                            std::ofstream(f / "notes.txt") << "this is no database, only words\n"
-                                                           << std::string(2000, 'x');
-                            return "sqlite:" + (f / "notes.txt").string();
-                        },
-                        "SELECT 1", orvane::dberr::kUnrecognizedFormat,
-                        "Unrecognized database format"},
-        BadDatabaseCase{"TableWithoutTheColumns",
-                        [](const TempFolder& f) {
-                            sqlite3* db = nullptr;
-                            sqlite3_open((f / "old.db").string().c_str(), &db);
-                            sqlite3_exec(db, "CREATE TABLE \"Clock Data Table\" (x)", nullptr,
-                                         nullptr, nullptr);
-                            sqlite3_close(db);
-                            return (f / "old.db").string();
-                        },
-                        "SELECT [Punch Type] FROM [Clock Data Table]", orvane::dberr::kEngine,
-                        "no such column: Punch Type"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
