@@ -27,6 +27,7 @@ TEST_F(ConfigurationTest, MissingFileGivesTheDefaults) {
     EXPECT_EQ(config.steps, Configuration::DefaultSteps());
     EXPECT_EQ(config.button_color, Configuration::kDefaultButtonColor);
     EXPECT_TRUE(config.database.empty());
+    EXPECT_EQ(config.week_starts, 0);
     EXPECT_FALSE(fs::exists(File()));
 }
 
@@ -37,6 +38,7 @@ TEST_F(ConfigurationTest, SavedSettingsReadBack) {
     config.database_wait = 0;
     config.regional = platform::RegionalSettings::british_english();
     config.steps = {"Punch Entry", "Employee Statistics"};
+    config.week_starts = 6;
     config.Save(File());
 
     const auto read = Configuration::Load(File());
@@ -46,13 +48,17 @@ TEST_F(ConfigurationTest, SavedSettingsReadBack) {
     EXPECT_EQ(read.regional.name, "en-GB");
     EXPECT_EQ(read.regional.order, platform::DateOrder::DayMonthYear);
     EXPECT_EQ(read.steps, config.steps);
+    EXPECT_EQ(read.week_starts, 6);
     EXPECT_FALSE(read.HasStep("Employee ID"));
     EXPECT_FALSE(fs::exists(File().string() + ".tmp"));
 }
 
-TEST_F(ConfigurationTest, RelativeDatabaseIsBesideTheFile) {
-    Write(R"({"database": "data/clock.db"})");
-    EXPECT_EQ(Configuration::Load(File()).database, m_folder / "data/clock.db");
+TEST_F(ConfigurationTest, RelativeDatabaseIsBesideTheFileAndTheWeekStartsOnADayByName) {
+    Write(R"({"database": "data/clock.db", "week_starts": "Monday", "clock_name": "door"})");
+    const auto config = Configuration::Load(File());
+    EXPECT_EQ(config.database, m_folder / "data/clock.db");
+    EXPECT_EQ(config.week_starts, 1);
+    EXPECT_EQ(config.ClockName(), "door");
 }
 
 struct DamageCase {
@@ -87,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"WaitNegative", R"({"database_wait": -1})", "\"database_wait\""},
         DamageCase{"WaitBeyondAnHour", R"({"database_wait": 3601})", "0 to 3600"},
         DamageCase{"WaitFraction", R"({"database_wait": 1.5})", "\"database_wait\""},
+        DamageCase{"WeekStartsNoDay", R"({"week_starts": "Funday"})", "\"week_starts\""},
         DamageCase{"StepsNoList", R"({"steps": "Punch Entry"})", "\"steps\""},
         DamageCase{"UnknownStep", R"({"steps": ["Punch Entry", "Coffee"]})", "Coffee"},
         DamageCase{"NoPunchEntry", R"({"steps": ["Employee ID"]})", "lacks \"Punch Entry\""},

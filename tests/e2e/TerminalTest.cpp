@@ -14,15 +14,8 @@ class TerminalTest : public TimeclockTest {
             return;
         if (std::system("command -v tmux >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "tmux is missing";
-        ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "1001", "--name",
-                       "Avery Stone"})
-                      .status,
-                  0);
-        ASSERT_EQ(Run({"employee", "add", "--db", Database().string(), "--card", "9001", "--name",
-                       "Morgan Lee", "--manager", "--pin-stdin"},
-                      "", "2468\n")
-                      .status,
-                  0);
+        ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
+        ASSERT_TRUE(AddEmployee(9001, "Morgan Lee", "2468"));
         std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
     }
 
@@ -52,20 +45,18 @@ class TerminalTest : public TimeclockTest {
     }
 };
 
-// The numeric keypad in application mode: "1001", Enter, then IN (1) and Enter, all from it.
-TEST_F(TerminalTest, KeypadDigitsAndEnterType) {
-    const auto screen =
-        AtKiosk(100, 40, {{"\033Oq\033Op\033Op\033Oq\033OM", true}, {"\033Oq\033OM", true}});
+// The numeric keypad in application mode types "1001", Enter, then IN (1) and Enter; then Alt
+// and P is "More &Punches": the manager's second page shows, the punch is not given up.
+TEST_F(TerminalTest, KeypadDigitsAndAltWithAnAccessLetterType) {
+    const auto screen = AtKiosk(100, 40,
+                                {{"\033Oq\033Op\033Op\033Oq\033OM", true},
+                                 {"\033Oq\033OM", true},
+                                 {"9001 Enter 2468 Enter 1001 Enter", false},
+                                 {"M-p", false}});
     ASSERT_FALSE(screen.empty());
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 1u) << screen;
     EXPECT_EQ(rows[0].punch_type, "I");
-}
-
-// Alt and P is "More &Punches": the manager's second page shows, the punch is not given up.
-TEST_F(TerminalTest, AltAndAccessLetterPressesTheButton) {
-    const auto screen =
-        AtKiosk(100, 40, {{"9001 Enter 2468 Enter 1001 Enter", false}, {"M-p", false}});
     EXPECT_NE(screen.find("VACATION"), std::string::npos) << screen;
     EXPECT_NE(screen.find("Select Punch Type"), std::string::npos) << screen;
 }

@@ -9,13 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "host/database/ClockDatabase.h"
 #include "tests/support/Postgres.h"
+#include "tests/support/TempFolder.h"
 
 // Runs the built timeclock command as a person would, with its own registry, configuration and
 // database in a fresh folder. The database is a file there, or, when the run names a PostgreSQL
@@ -36,23 +37,9 @@ class TimeclockTest : public ::testing::Test {
         const char* bin = std::getenv("STAMPKIND_BIN");
         ASSERT_TRUE(bin) << "STAMPKIND_BIN names the folder of the built programs";
         m_bin = bin;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string("stampkind-e2e-") + info->test_suite_name() + "-" + info->name();
-        for (char& c : name) {
-            if (c == '/')
-                c = '-';
-        }
-        if (const char* server = std::getenv("STAMPKIND_TEST_E2E_POSTGRES")) {
-            name += "-postgres";
+        if (const char* server = std::getenv("STAMPKIND_TEST_E2E_POSTGRES"))
             m_server.emplace(server);
-        }
-        // The process id keeps suites that run side by side (several checkouts) apart.
-        m_folder = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
-        std::filesystem::remove_all(m_folder);
-        std::filesystem::create_directories(m_folder);
     }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
 
     std::filesystem::path Registry() const { return m_folder / "registry.json"; }
     // The database's connection text: a file path or a server's URI.
@@ -92,10 +79,31 @@ class TimeclockTest : public ::testing::Test {
             result.signal = WTERMSIG(status);
         else if (result.status > 128)
             result.signal = result.status - 128;
-        std::stringstream err;
-        err << std::ifstream(err_file).rdbuf();
-        result.err = err.str();
+        result.err = ReadText(err_file);
         return result;
+    }
+
+    // Adds an employee with the command, as a manager with `pin` when one is given; true when the
+    // command added them.
+    bool AddEmployee(int32_t card, const std::string& name, const std::string& pin = "",
+                     const std::filesystem::path& database = {}) const {
+        std::vector<std::string> arguments{
+            "employee", "add",
+            "--db",     (database.empty() ? Database() : database).string(),
+            "--card",   std::to_string(card),
+            "--name",   name};
+        if (!pin.empty())
+            arguments.insert(arguments.end(), {"--manager", "--pin-stdin"});
+        return Run(arguments, "", pin.empty() ? "" : pin + "\n").status == 0;
+    }
+
+    // The punch types stored in a database (the test's own by default), in the order stored.
+    std::vector<std::string> StoredTypes(const std::filesystem::path& database = {}) const {
+        std::vector<std::string> types;
+        for (const auto& row :
+             orvane::ClockDatabase(database.empty() ? Database() : database).Rows())
+            types.push_back(row.punch_type);
+        return types;
     }
 
     // A scripted punch at a fixed moment, without waiting out the pauses.
@@ -116,6 +124,7 @@ class TimeclockTest : public ::testing::Test {
     }
 
     std::filesystem::path m_bin;
-    std::filesystem::path m_folder;
+    TempFolder m_scratch;
+    std::filesystem::path m_folder = m_scratch.path();
     std::optional<ScratchPostgres> m_server;
 };

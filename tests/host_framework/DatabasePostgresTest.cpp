@@ -21,40 +21,8 @@
 namespace {
 
 using framework::FromVBool;
-using orvane::sql::Parameter;
 using orvane::sql::Target;
 using orvane::sql::Translate;
-
-struct PostgresCase {
-    const char* query;
-    const char* text;
-    std::vector<Parameter> parameters;
-};
-
-TEST(PostgresTranslation, NumbersPlaceholdersAndWritesTheServersFunctions) {
-    const std::vector<PostgresCase> cases{
-        {"SELECT IIf(IsNull([a]),[b]+1,IIf([c]=\"x\",2,3)) AS s FROM [t]",
-         "SELECT (CASE WHEN ((\"a\") IS NULL) THEN \"b\"+$1 ELSE (CASE WHEN \"c\"=$2 THEN $3 ELSE "
-         "$4 END) END) AS \"s\" FROM \"t\"",
-         {int64_t{1}, std::string("x"), int64_t{2}, int64_t{3}}},
-        {"SELECT TOP 1 Nz([a], 0) FROM [t] WHERE [b] IN (\"I\",\"O\")",
-         "SELECT coalesce(\"a\", $1) FROM \"t\" WHERE \"b\" IN ($2,$3) LIMIT $4",
-         {int64_t{0}, std::string("I"), std::string("O"), int64_t{1}}},
-        {"SELECT max(f(1, 2)) FROM [t]", nullptr, {}},
-    };
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.query);
-        if (!row.text) {
-            EXPECT_EQ(ErrorNumberOf([&] { Translate(row.query, Target::Postgres); }), 3075);
-            continue;
-        }
-        const auto result = Translate(row.query, Target::Postgres);
-        EXPECT_EQ(result.text, row.text);
-        EXPECT_EQ(result.parameters, row.parameters);
-    }
-    EXPECT_EQ(ErrorNumberOf([] { Translate("SELECT IIf([a], 1) FROM [t]", Target::Postgres); }),
-              3075);
-}
 
 class PostgresTest : public ::testing::Test {
   protected:

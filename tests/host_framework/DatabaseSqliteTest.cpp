@@ -2,7 +2,6 @@
 #include <sqlite3.h>
 
 #include <fstream>
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +45,10 @@ TEST_F(SqliteDatabaseTest, ReadsRowsInOrderByColumnNameWithTheirKinds) {
         "[Date Out] FROM [Clock Data Table] WHERE [Card ID]=7 ORDER BY [Date In] DESC;");
 
     ASSERT_FALSE(FromVBool(rows->Eof()));
+    std::string description;
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Notes"); }, &description),
+              orvane::dberr::kItemNotFound);
+    EXPECT_NE(description.find("Notes"), std::string::npos);
     EXPECT_EQ(rows->Fields("punch type")->Value(), platform::Variant("BO"));
     EXPECT_EQ(rows->Fields("Card ID")->Value(), platform::Variant(int32_t{7}));
     EXPECT_EQ(rows->Fields("Moment")->Value(), platform::Variant(46361.25));
@@ -59,15 +62,6 @@ TEST_F(SqliteDatabaseTest, ReadsRowsInOrderByColumnNameWithTheirKinds) {
     EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), orvane::dberr::kNoCurrentRecord);
     rows->Close();
     EXPECT_EQ(ErrorNumberOf([&] { rows->Eof(); }), orvane::dberr::kNotOpen);
-}
-
-TEST_F(SqliteDatabaseTest, UnknownColumnIsItemNotFound) {
-    m_db.Open(m_file.string());
-    auto rows = m_db.Execute("SELECT [Punch Type] FROM [Clock Data Table]");
-    std::string description;
-    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Notes"); }, &description),
-              orvane::dberr::kItemNotFound);
-    EXPECT_NE(description.find("Notes"), std::string::npos);
 }
 
 TEST_F(SqliteDatabaseTest, ReusesOneStatementForLookupsThatDifferInValues) {
@@ -88,7 +82,9 @@ TEST_F(SqliteDatabaseTest, ReusesOneStatementForLookupsThatDifferInValues) {
     EXPECT_EQ(m_db.cached_statements(), 1u);
 }
 
-TEST_F(SqliteDatabaseTest, TwoOpenRecordsetsOfOneTextReadTheirOwnRows) {
+// Two open recordsets of one text read their own rows, and a recordset held past the close of
+// the database stays readable.
+TEST_F(SqliteDatabaseTest, RecordsetsReadTheirOwnRows) {
     m_db.Open(m_file.string());
     const std::string query = "SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=";
     auto first = m_db.Execute(query + "9");
@@ -99,22 +95,21 @@ TEST_F(SqliteDatabaseTest, TwoOpenRecordsetsOfOneTextReadTheirOwnRows) {
     EXPECT_TRUE(FromVBool(first->Eof()));
     second->Close();
     auto third = m_db.Execute(query + "7");
-    EXPECT_EQ(third->Fields("Punch Type")->Value().to_text(), "I");
-}
-
-TEST_F(SqliteDatabaseTest, RecordsetHeldPastCloseOfTheDatabaseStaysReadable) {
-    m_db.Open(m_file.string());
-    auto rows = m_db.Execute("SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=7");
     m_db.Close();
     EXPECT_FALSE(FromVBool(m_db.IsOpen()));
-    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "I");
-    rows->MoveNext();
-    rows->Close();
+    EXPECT_EQ(third->Fields("Punch Type")->Value().to_text(), "I");
+    third->MoveNext();
+    third->Close();
 }
 
-TEST_F(SqliteDatabaseTest, ExecuteOrCloseWhenNotOpenRaises) {
+// A database that is not open refuses its work, and opening a missing file never creates it.
+TEST_F(SqliteDatabaseTest, NotOpenRaisesAndAMissingFileIsNeverCreated) {
     EXPECT_EQ(ErrorNumberOf([&] { m_db.Execute("SELECT 1"); }), orvane::dberr::kNotOpen);
     EXPECT_EQ(ErrorNumberOf([&] { m_db.Close(); }), orvane::dberr::kNotOpen);
+    EXPECT_EQ(ErrorNumberOf([&] { m_db.Open((m_folder / "none.db").string()); }),
+              orvane::dberr::kFileNotFound);
+    EXPECT_FALSE(std::filesystem::exists(m_folder / "none.db"));
+    EXPECT_FALSE(FromVBool(m_db.IsOpen()));
 }
 
 TEST_F(SqliteDatabaseTest, ActionQueriesRunAndGiveAnEmptyRecordset) {
@@ -126,74 +121,41 @@ TEST_F(SqliteDatabaseTest, ActionQueriesRunAndGiveAnEmptyRecordset) {
 }
 
 // A bad database never crashes: each failure is a raised error that says what is wrong.
-struct BadDatabaseCase {
-    const char* name;
-    std::function<std::string(const TempFolder&)> prepare;  // gives the connection text
-    const char* query;
-    int32_t number;
-    const char* says;
-};
-
-class BadDatabase : public ::testing::TestWithParam<BadDatabaseCase> {};
-
-TEST_P(BadDatabase, RaisesAnErrorThatExplainsIt) {
-    const auto& row = GetParam();
-    TempFolder folder;
-    const std::string connect = row.prepare(folder);
-    orvane::SqliteDatabase db;
-    std::string description;
-    const int32_t number = ErrorNumberOf(
-        [&] {
-            db.Open(connect);
-            db.Execute(row.query);
-        },
-        &description);
-    EXPECT_EQ(number, row.number) << description;
-    EXPECT_NE(description.find(row.says), std::string::npos) << description;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, BadDatabase,
-    ::testing::Values(
-        BadDatabaseCase{"MissingFile", [](const TempFolder& f) { return (f / "none.db").string(); },
-                        "SELECT 1", orvane::dberr::kFileNotFound, "Could not find file"},
-        BadDatabaseCase{"EmptyConnectText", [](const TempFolder&) { return std::string(); },
-                        "SELECT 1", orvane::dberr::kFileNotFound, "connection text"},
-        BadDatabaseCase{"TextFile",
-                        [](const TempFolder& f) {
-                            std::ofstream(f / "notes.txt") << "this is no database, only words\n"
-                                                           << std::string(2000, 'x');
-                            return "sqlite:" + (f / "notes.txt").string();
-                        },
-                        "SELECT 1", orvane::dberr::kUnrecognizedFormat,
-                        "Unrecognized database format"},
-        BadDatabaseCase{"TableWithoutTheColumns",
-                        [](const TempFolder& f) {
-                            sqlite3* db = nullptr;
-                            sqlite3_open((f / "old.db").string().c_str(), &db);
-                            sqlite3_exec(db, "CREATE TABLE \"Clock Data Table\" (x)", nullptr,
-                                         nullptr, nullptr);
-                            sqlite3_close(db);
-                            return (f / "old.db").string();
-                        },
-                        "SELECT [Punch Type] FROM [Clock Data Table]", orvane::dberr::kEngine,
-                        "no such column: Punch Type"},
-        BadDatabaseCase{"NoTable",
-                        [](const TempFolder& f) {
-                            orvane::ClockDatabase clock(f / "c.db");
-                            return (f / "c.db").string();
-                        },
-                        "SELECT [x] FROM [Punches]", orvane::dberr::kEngine,
-                        "no such table: Punches"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SqliteDatabaseOpen, NeverCreatesAMissingFile) {
-    TempFolder folder;
-    orvane::SqliteDatabase db;
-    EXPECT_EQ(ErrorNumberOf([&] { db.Open((folder / "none.db").string()); }),
-              orvane::dberr::kFileNotFound);
-    EXPECT_FALSE(std::filesystem::exists(folder / "none.db"));
-    EXPECT_FALSE(FromVBool(db.IsOpen()));
+TEST_F(SqliteDatabaseTest, BadDatabaseRaisesAnErrorThatExplainsIt) {
+    std::ofstream(m_folder / "notes.txt") << "this is no database, only words\n"
+                                          << std::string(2000, 'x');
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open((m_folder / "old.db").c_str(), &old), SQLITE_OK);
+    exec(old, "CREATE TABLE \"Clock Data Table\" (x)");
+    sqlite3_close(old);
+    const struct {
+        std::string connect;
+        const char* query;
+        int32_t number;
+        const char* says;
+    } cases[] = {
+        {(m_folder / "none.db").string(), "SELECT 1", orvane::dberr::kFileNotFound,
+         "Could not find file"},
+        {"", "SELECT 1", orvane::dberr::kFileNotFound, "connection text"},
+        {"sqlite:" + (m_folder / "notes.txt").string(), "SELECT 1",
+         orvane::dberr::kUnrecognizedFormat, "Unrecognized database format"},
+        {(m_folder / "old.db").string(), "SELECT [Punch Type] FROM [Clock Data Table]",
+         orvane::dberr::kEngine, "no such column: Punch Type"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connect);
+        orvane::SqliteDatabase db;
+        std::string description;
+        EXPECT_EQ(ErrorNumberOf(
+                      [&] {
+                          db.Open(c.connect);
+                          db.Execute(c.query);
+                      },
+                      &description),
+                  c.number)
+            << description;
+        EXPECT_NE(description.find(c.says), std::string::npos) << description;
+    }
 }
 
 }  // namespace

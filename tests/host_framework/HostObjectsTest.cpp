@@ -6,6 +6,7 @@
 #include "framework/IStep.h"
 #include "host/framework/ErrorCollection.h"
 #include "host/framework/Message.h"
+#include "host/framework/PunchDateTime.h"
 #include "host/framework/PunchRecord.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"
@@ -44,7 +45,7 @@ TEST(MessageBuilderTest, MessageIsASnapshotOfTheEntriesSoFar) {
     EXPECT_NE(first, second);
 }
 
-TEST(PunchRecordTest, KeepsEveryWriteInOrderAndTheLastValueOfEachField) {
+TEST(PunchRecordTest, KeepsEveryWriteInOrderAndTheLastValueOfEachKnownField) {
     orvane::PunchRecord record;
     record.Item("Punch Type")->SetValue("I");
     record.Item("date in")->SetValue(46000.0);
@@ -57,15 +58,11 @@ TEST(PunchRecordTest, KeepsEveryWriteInOrderAndTheLastValueOfEachField) {
     EXPECT_EQ(record.values().size(), 2u);
     EXPECT_EQ(record.Item("Punch Type")->Value(), Variant("O"));
     EXPECT_TRUE(record.Item("Notes")->Value().is_null());
-}
-
-TEST(PunchRecordTest, RefusesUnknownFieldsAndObjectValues) {
-    orvane::PunchRecord record("Lunch");
-    EXPECT_EQ(record.Name(), "Lunch");
+    // Unknown fields and object values are refused and written nowhere.
     EXPECT_EQ(ErrorNumberOf([&] { record.Item("Card ID"); }), 9);
     auto object = framework::NewErrorCollection();
     EXPECT_EQ(ErrorNumberOf([&] { record.Item("Notes")->SetValue(object); }), 13);
-    EXPECT_TRUE(record.writes().empty());
+    EXPECT_EQ(record.writes().size(), 3u);
 }
 
 TEST(StepSequenceTest, FindsStepsByNameAndReplacesASecondOfTheSameName) {
@@ -80,6 +77,13 @@ TEST(StepSequenceTest, FindsStepsByNameAndReplacesASecondOfTheSameName) {
     auto id = platform::query_or_raise<framework::IStep>(steps.Item("EMPLOYEE ID"));
     EXPECT_EQ(id->Value(), Variant(int32_t{77}));
     EXPECT_EQ(ErrorNumberOf([&] { steps.Item("Punch Entry"); }), 9);
+}
+
+TEST(PunchDateTimeTest, SplitsTheMomentIntoDayAndTimeOfDay) {
+    // 1899-12-25 06:00: a time of day counts forward from midnight.
+    const orvane::PunchDateTime old(platform::Date{-5.25});
+    EXPECT_EQ(old.Date(), Variant(platform::Date{-5.0}));
+    EXPECT_EQ(old.Time(), Variant(platform::Date{0.25}));
 }
 
 TEST(StepSequenceTest, ValueStepSkipsItsKeypadAndWritesNothing) {

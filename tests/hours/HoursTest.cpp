@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/clock/EmployeeStatistics.h"
+#include "tests/support/SqlitePlan.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -78,88 +79,51 @@ TEST_P(DayShapes, AddUp) {
               shape.week < 0 ? shape.worked : shape.week);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hours, DayShapes,
-    ::testing::Values(
-        DayShape{
-            "FullDayWithLunchAndBreak",
-            {Stored("O", 8, 12), Stored("LI", 12, 13), Stored("O", 13, 17), Stored("BI", 15, 15.5)},
-            480,
-            60,
-            30,
-            {},
-            {},
-            0},
-        DayShape{"Switch", {Stored("O", 8, 12), Stored("O", 12, 17)}, 540, 0, 0, {}, {}, 0},
-        DayShape{"NightShiftSplitsAtMidnight", {Stored("O", -2, 6)}, 360, 0, 0, {}, {}, 0, 480},
-        DayShape{"ForgottenOutInsideTheSpan", {Stored("I", 8)}, 540, 0, 0, {}, {}, 0},
-        DayShape{"ForgottenOutPastTheSpan", {Stored("I", -20)}, 0, 0, 0, {}, {}, 1},
-        DayShape{"ReturnWithoutLeave",
-                 {Stored("O", 8, 12), Stored("LI", std::nullopt, 13)},
-                 240,
-                 0,
-                 0,
-                 {},
-                 {},
-                 1},
-        DayShape{"OutWithNoOpenWorkRecord", {Stored("O", std::nullopt, 17)}, 0, 0, 0, {}, {}, 1},
-        DayShape{"LeaveAndDollarsWithoutPunches",
-                 {Stored("V", 8, std::nullopt, 8), Stored("A", 9, std::nullopt, 150)},
-                 0,
-                 0,
-                 0,
-                 {{"Vacation", 8}},
-                 {{"Advances", 150}},
-                 0},
-        DayShape{"FuneralAndJuryDutyToldApart",
-                 {Stored("P", 8, std::nullopt, 8, "Funeral Leave"),
-                  Stored("P", 8, std::nullopt, 4, "Jury Duty"), Stored("P", 8, std::nullopt, 2)},
-                 0,
-                 0,
-                 0,
-                 {{"Funeral Leave", 8}, {"Jury Duty", 4}, {"Personal", 2}},
-                 {},
-                 0},
-        DayShape{"CompleteEntry", {Stored("E", 9, 13)}, 240, 0, 0, {}, {}, 0},
-        DayShape{"OverlappingRecordsCountNothing",
-                 {Stored("O", 8, 12), Stored("E", 10, 14), Stored("O", 14, 16)},
-                 120,
-                 0,
-                 0,
-                 {},
-                 {},
-                 2},
-        DayShape{"RecordInTheFuture", {Stored("O", 18, 19)}, 0, 0, 0, {}, {}, 1}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Hours, DayShapes, ::testing::Values(
+    DayShape{"FullDayWithLunchAndBreak",
+             {Stored("O", 8, 12), Stored("LI", 12, 13), Stored("O", 13, 17),
+              Stored("BI", 15, 15.5)}, 480, 60, 30, {}, {}, 0},
+    DayShape{"Switch", {Stored("O", 8, 12), Stored("O", 12, 17)}, 540, 0, 0, {}, {}, 0},
+    DayShape{"NightShiftSplitsAtMidnight", {Stored("O", -2, 6)}, 360, 0, 0, {}, {}, 0, 480},
+    DayShape{"ForgottenOutInsideTheSpan", {Stored("I", 8)}, 540, 0, 0, {}, {}, 0},
+    DayShape{"ForgottenOutPastTheSpan", {Stored("I", -20)}, 0, 0, 0, {}, {}, 1},
+    DayShape{"ReturnWithoutLeave", {Stored("O", 8, 12), Stored("LI", std::nullopt, 13)},
+             240, 0, 0, {}, {}, 1},
+    DayShape{"OutWithNoOpenWorkRecord", {Stored("O", std::nullopt, 17)}, 0, 0, 0, {}, {}, 1},
+    DayShape{"LeaveAndDollarsWithoutPunches",
+             {Stored("V", 8, std::nullopt, 8), Stored("A", 9, std::nullopt, 150)},
+             0, 0, 0, {{"Vacation", 8}}, {{"Advances", 150}}, 0},
+    DayShape{"FuneralAndJuryDutyToldApart",
+             {Stored("P", 8, std::nullopt, 8, "Funeral Leave"),
+              Stored("P", 8, std::nullopt, 4, "Jury Duty"), Stored("P", 8, std::nullopt, 2)},
+             0, 0, 0, {{"Funeral Leave", 8}, {"Jury Duty", 4}, {"Personal", 2}}, {}, 0},
+    DayShape{"CompleteEntry", {Stored("E", 9, 13)}, 240, 0, 0, {}, {}, 0},
+    DayShape{"OverlappingRecordsCountNothing",
+             {Stored("O", 8, 12), Stored("E", 10, 14), Stored("O", 14, 16)}, 120, 0, 0, {}, {}, 2},
+    DayShape{"RecordInTheFuture", {Stored("O", 18, 19)}, 0, 0, 0, {}, {}, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-struct WeekCase {
-    const char* name;
-    int week_starts;
-    double now;  // hours from Saturday's midnight
-    double today, week;
-};
-void PrintTo(const WeekCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class WeekBoundary : public ::testing::TestWithParam<WeekCase> {};
-
-// A shift from Saturday 22:00 to Sunday 06:00, and eight hours on the Monday before.
-TEST_P(WeekBoundary, ShiftBelongsToTheWeekItStarted) {
-    const auto& c = GetParam();
+// A shift from Saturday 22:00 to Sunday 06:00, and eight hours on the Monday before: on Sunday
+// morning the shift counts today, and in the week it started.
+TEST(EmployeeStatistics, ShiftBelongsToTheWeekItStarted) {
     const std::vector<Row> rows{Stored("O", -5 * 24 + 8, -5 * 24 + 16), Stored("O", 22, 30)};
-    const auto figures = timeclock::EmployeeStatistics::Compute(
-        rows, platform::Date{static_cast<double>(kSaturday) + c.now / 24.0}, c.week_starts);
-    EXPECT_DOUBLE_EQ(figures.hours_today, c.today);
-    EXPECT_DOUBLE_EQ(figures.hours_this_week, c.week);
+    const platform::Date sunday_morning{static_cast<double>(kSaturday) + 32 / 24.0};
+    const struct {
+        int week_starts;
+        double today, week;
+    } cases[] = {{0, 6, 0}, {1, 6, 16}};
+    for (const auto& c : cases) {
+        const auto figures =
+            timeclock::EmployeeStatistics::Compute(rows, sunday_morning, c.week_starts);
+        EXPECT_DOUBLE_EQ(figures.hours_today, c.today) << c.week_starts;
+        EXPECT_DOUBLE_EQ(figures.hours_this_week, c.week) << c.week_starts;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Hours, WeekBoundary,
-                         ::testing::Values(WeekCase{"SundayMorning", 0, 32, 6, 0},
-                                           WeekCase{"MondayStartSundayMorning", 1, 32, 6, 16}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(EmployeeStatistics, ShowsLeaveOnASecondLineOnlyWhenBooked) {
+TEST(EmployeeStatistics, ShowsHoursAndMinutesAndLeaveOnASecondLineOnlyWhenBooked) {
+    EXPECT_EQ(timeclock::EmployeeStatistics::FormatHours(41.0 + 59.6 / 60), "42:00");
     const platform::Date now{static_cast<double>(kSaturday) + 17.0 / 24.0};
     EXPECT_EQ(timeclock::EmployeeStatistics::Compute({Stored("O", 8, 12.5)}, now).Lines(),
               std::vector<std::string>{"Today 4:30  This week 4:30"});
@@ -174,19 +138,16 @@ TEST(EmployeeStatistics, ReadOnlyTheWeeksRowsThroughAnIndex) {
     TempFolder folder;
     ClockDatabase database(folder.path() / "clock.db");
     sqlite3* db = database.handle();
-    const auto insert = [&](int card, double in, double out) {
-        const std::string sql =
-            "INSERT INTO \"Clock Data Table\" (\"Card ID\", \"Date In\", \"Time In\", \"Date "
-            "Out\", \"Time Out\", \"Punch Type\") VALUES (" +
-            std::to_string(card) + "," + std::to_string(std::floor(in)) + "," +
-            std::to_string(in - std::floor(in)) + "," + std::to_string(std::floor(out)) + "," +
-            std::to_string(out - std::floor(out)) + ",'O')";
-        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    };
-    for (int day = 0; day < 400; ++day)
-        insert(7, kSaturday - 400 + day + 0.25, kSaturday - 400 + day + 0.5);
-    insert(7, kSaturday + 0.25, kSaturday + 0.5);
-    insert(8, kSaturday + 0.25, kSaturday + 0.5);
+    // Card 7 worked 06:00 to 12:00 on Saturday (day 46361) and on each of the 400 days before;
+    // card 8 on Saturday only.
+    ASSERT_EQ(sqlite3_exec(db, R"sql(
+        WITH RECURSIVE d(n) AS (SELECT 46361 - 400 UNION ALL SELECT n + 1 FROM d WHERE n < 46361)
+        INSERT INTO "Clock Data Table"
+            ("Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type")
+        SELECT 7, n, 0.25, n, 0.5, 'O' FROM d UNION ALL SELECT 8, 46361, 0.25, 46361, 0.5, 'O')sql",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(db);
 
     std::vector<std::string> statements;
     sqlite3_trace_v2(
@@ -205,21 +166,10 @@ TEST(EmployeeStatistics, ReadOnlyTheWeeksRowsThroughAnIndex) {
 
     ASSERT_EQ(statements.size(), 1u);
     ASSERT_EQ(sqlite3_exec(db, "ANALYZE", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_stmt* plan = nullptr;
-    ASSERT_EQ(
-        sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + statements[0]).c_str(), -1, &plan, nullptr),
-        SQLITE_OK);
-    std::string steps;
-    bool scans = false;
-    while (sqlite3_step(plan) == SQLITE_ROW) {
-        const std::string step = reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
-        scans = scans || step.rfind("SCAN", 0) == 0;
-        steps += step + "\n";
-    }
-    sqlite3_finalize(plan);
-    EXPECT_FALSE(scans) << steps;
-    EXPECT_NE(steps.find("Clock Data In Moment"), std::string::npos) << steps;
-    EXPECT_NE(steps.find("Clock Data Out Moment"), std::string::npos) << steps;
+    const auto plan = SqlitePlan(db, statements[0]);
+    EXPECT_FALSE(ScansATable(plan)) << plan;
+    EXPECT_NE(plan.find("Clock Data In Moment"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("Clock Data Out Moment"), std::string::npos) << plan;
 }
 
 }  // namespace

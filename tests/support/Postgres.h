@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -25,15 +27,14 @@ class ScratchPostgres {
         const std::string& server = m_server;
         if (server.empty())
             return;
+        // Named after the test, in the letters, digits and underscores a bare name may hold.
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "t";
-        for (const char c : std::string(info ? info->test_suite_name() : "") + "_" +
-                                (info ? info->name() : "test")) {
-            if (name.size() >= 48)
-                break;
-            const bool alnum = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-            name += alnum ? c : (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : '_';
-        }
+        std::string name = std::string("t_") + (info ? info->test_suite_name() : "") + "_" +
+                           (info ? info->name() : "test");
+        name.resize(std::min<size_t>(name.size(), 48));
+        for (char& c : name)
+            c = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c))
+                                                            : '_';
         m_name = name + "_" + std::to_string(getpid());
         Admin("DROP DATABASE IF EXISTS \"" + m_name + "\" WITH (FORCE)");
         Admin("CREATE DATABASE \"" + m_name + "\"");
@@ -66,7 +67,6 @@ class ScratchPostgres {
     }
     void Return() const { Admin("ALTER DATABASE \"" + m_name + "\" ALLOW_CONNECTIONS true"); }
     const std::string& uri() const { return m_uri; }
-    const std::string& name() const { return m_name; }
 
   private:
     // Runs a statement on the cluster's maintenance database.
