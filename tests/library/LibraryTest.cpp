@@ -69,31 +69,22 @@ class LibraryTest : public testing::Test {
     void* m_handle = nullptr;
 };
 
+// The host creates the step by programmatic identifier, starts it through the persistence
+// protocol and drives it as a step; its own objects reach the step built in this library.
 TEST_F(LibraryTest, StepIsCreatedByProgrammaticIdentifierAndDrivenThroughIStep) {
     ASSERT_EQ(Register(), platform::hr::kOk);
     auto step = platform::CreateObjectAs<framework::IStep>("Stampkind.clsStep");
     ASSERT_NE(step, nullptr);
-    // The host starts a new step through the persistence protocol, then drives it as a step.
     platform::query_or_raise<platform::Persistable>(step)->InitProperties();
-
-    EXPECT_EQ(step->Name(), "Punch Entry");
     EXPECT_EQ(step->KeypadControlID(), "Stampkind.StampkindKeypad");
-    EXPECT_EQ(step->PropertyPageID(), "Stampkind.SetupPage");
-    EXPECT_EQ(step->Value(), platform::Variant(""));
-    EXPECT_EQ(step->IsValid(), framework::VBool::False);
-    step->SetValue("I");
-    EXPECT_EQ(step->IsValid(), framework::VBool::True);
     EXPECT_EQ(step->Properties()->Item("GlidepassSpan")->Value(), platform::Variant(18.0));
 
-    // The host's own objects reach the step built in this library.
     auto message = framework::NewMessageBuilder();
     message->Add("manager mode", true);
     step->ReceiveMessage(message->Message());
     step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(platform::Date{46360.5}));
-
-    auto clone = step->Clone();
-    EXPECT_EQ(clone->Value(), platform::Variant(""));
-    EXPECT_NE(clone->Properties(), step->Properties());
+    step->SetValue("I");
+    EXPECT_EQ(step->IsValid(), framework::VBool::True);
 }
 
 TEST_F(LibraryTest, RegistrationRecordsTheClassesAndTheTypeLibraryAndUnregistrationRemovesThem) {
