@@ -35,42 +35,20 @@ constexpr const char* kInKeys = "1204260830\r";
 constexpr const char* kOutKeys = "1204261700\r";
 
 std::vector<ManagerPunch> AllPunches() {
-    std::vector<ManagerPunch> punches;
-    const auto in_only = [&](std::string name, std::string key, std::string code) {
-        punches.push_back({name, key + "\r" + kInKeys, code, {"TimeIn1"}, kIn, kNone, 0.0});
+    const std::string in = kInKeys;
+    const std::string out = kOutKeys;
+    const std::vector<std::string> hours{"TimeIn1", "Hours1"};
+    return {
+        {"In", "1\r" + in, "I", {"TimeIn1"}, kIn, kNone, 0.0},
+        {"Switch", "7\r" + in, "SW", {"TimeIn1"}, kIn, kIn, 0.0},
+        {"Out", "2\r" + out, "O", {"TimeOut1"}, kNone, kOut, 0.0},
+        {"Complete", "++2\r" + in + out, "C", {"TimeIn1", "TimeOut1"}, kIn, kOut, 0.0},
+        {"Holiday", "+2\r" + in + "0830\r", "H", hours, kIn, kNone, 8.5},
+        {"Funeral", "+8\r" + in + "0830\r", "FL", hours, kIn, kNone, 8.5},
+        {"JuryDuty", "++1\r" + in + "0830\r", "JD", hours, kIn, kNone, 8.5},
+        {"Advance", "+1\r" + in + "-1234\r", "A", {"TimeIn1", "Currency1"}, kIn, kNone, -12.34},
+        {"Status", "0\r", "Status", {}, kNone, kNone, 0.0},
     };
-    in_only("In", "1", "I");
-    punches.push_back({"Switch", "7\r" + std::string(kInKeys), "SW", {"TimeIn1"}, kIn, kIn, 0.0});
-    const auto out_only = [&](std::string name, std::string key, std::string code) {
-        punches.push_back({name, key + "\r" + kOutKeys, code, {"TimeOut1"}, kNone, kOut, 0.0});
-    };
-    out_only("Out", "2", "O");
-    punches.push_back({"Complete",
-                       "++2\r" + std::string(kInKeys) + kOutKeys,
-                       "C",
-                       {"TimeIn1", "TimeOut1"},
-                       kIn,
-                       kOut,
-                       0.0});
-    const auto hours = [&](std::string name, std::string keys, std::string code) {
-        punches.push_back(
-            {name, keys + "\r" + kInKeys + "0830\r", code, {"TimeIn1", "Hours1"}, kIn, kNone, 8.5});
-    };
-    hours("Holiday", "+2", "H");
-    hours("Funeral", "+8", "FL");
-    hours("JuryDuty", "++1", "JD");
-    const auto dollars = [&](std::string name, std::string keys, std::string code) {
-        punches.push_back({name,
-                           keys + "\r" + kInKeys + "-1234\r",
-                           code,
-                           {"TimeIn1", "Currency1"},
-                           kIn,
-                           kNone,
-                           -12.34});
-    };
-    dollars("Advance", "+1", "A");
-    punches.push_back({"Status", "0\r", "Status", {}, kNone, kNone, 0.0});
-    return punches;
 }
 
 // A keypad attached to a step that offers STATUS, in manager mode, coloured and reset.

@@ -171,7 +171,7 @@ TEST_F(PunchKeypadTest, ManagerModeShowsAndHidesMoreAndSkipAndLeavingItReturnsTo
 }
 
 // Key sequences outside and inside manager mode ("\r" is Enter): the keypad's Value, the step's
-// Value and the events in order.
+// Value (it held "X" before) and the events in order.
 TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
     struct Row {
         const char* name;
@@ -186,23 +186,23 @@ TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
         {"InThenEnter", false, false, "1\r", "I", "I", "Click Finished"},
         {"SwitchThenEnter", false, false, "7\r", "SW", "SW", "Click Finished"},
         {"LaterChoiceReplaces", false, false, "13\r", "LO", "LO", "Click Click Finished"},
-        {"EightAndNineIgnored", false, false, "89", "", "", ""},
-        {"PlusMinusIgnoredOutsideManagerMode", false, false, "+-", "", "", ""},
+        {"EightAndNineIgnored", false, false, "89", "", "X", ""},
+        {"PlusMinusIgnoredOutsideManagerMode", false, false, "+-", "", "X", ""},
         {"ZeroChoosesHiddenStatus", false, false, "0\r", "Status", "Status", "Click Finished"},
-        {"EnterBeforeChoiceDoesNothing", false, false, "\r", "", "", ""},
+        {"EnterBeforeChoiceDoesNothing", false, false, "\r", "", "X", ""},
         {"SecondEnterFinishesAgain", false, false, "2\r\r", "O", "O", "Click Finished Finished"},
-        {"PageOneZeroChoosesNothing", true, false, "+0", "", "", "Click Click"},
-        {"PageOneNineIgnored", true, false, "+9", "", "", "Click"},
-        {"PageTwoZeroChoosesNothing", true, false, "++0", "", "", "Click Click Click"},
-        {"PageTwoComplete", true, false, "++2", "C", "", "Click Click Click"},
+        {"PageOneZeroChoosesNothing", true, false, "+0", "", "X", "Click Click"},
+        {"PageOneNineIgnored", true, false, "+9", "", "X", "Click"},
+        {"PageTwoZeroChoosesNothing", true, false, "++0", "", "X", "Click Click Click"},
+        {"PageTwoComplete", true, false, "++2", "C", "X", "Click Click Click"},
         {"StatusFinishesOnConfirm", true, true, "0\r", "Status", "Status", "Click Finished"},
-        {"SkipFinishesWithoutEnter", true, false, "1-", "", "", "Click Finished"},
-        {"ChoiceKeptAcrossPages", true, false, "1+", "I", "", "Click Click"},
+        {"SkipEmptiesBothValues", true, false, "1-", "", "", "Click Finished"},
+        {"ChoiceKeptAcrossPages", true, false, "1+", "I", "X", "Click Click"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Start("1111111111", row.statistics, row.manager);
-        step->SetValue(platform::Variant(""));
+        step->SetValue(platform::Variant("X"));
         Type(*keypad, row.keys);
         EXPECT_EQ(keypad->Value(), row.chosen);
         EXPECT_EQ(step->Value().to_text(), row.step_value);
@@ -219,29 +219,22 @@ TEST_F(PunchKeypadTest, DisabledTypeIsNotChosenButClicks) {
     EXPECT_TRUE(display->calls().empty());
 }
 
-TEST_F(PunchKeypadTest, ChoosingShowsTheWordOnTheDisplay) {
-    Start();
+// A digit and a click on the button it names reach the same choice and show its word; the Skip
+// button does what the minus key does.
+TEST_F(PunchKeypadTest, ClicksReachTheSameHandlersAsKeys) {
+    Start("1111111111", false, true);
     keypad->ProcessKeyPress('3');
     EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "LUNCH LEAVE"},
                                        {"SetCursorPosition", "11"},
                                        {"ShowCursor", "True"}}));
-}
-
-TEST_F(PunchKeypadTest, ClickAndDigitReachTheSameChoice) {
-    Start();
     Button(4).Click();
     EXPECT_EQ(keypad->Value(), "BO");
     EXPECT_EQ(display->user_input(), "BREAK LEAVE");
-    EXPECT_EQ(log.events(), std::vector<std::string>{"Click"});
-}
-
-TEST_F(PunchKeypadTest, EnterWithNothingChosenOnlyShowsTheCursor) {
-    Start();
     step->SetValue(platform::Variant("O"));
-    keypad->ProcessKeyPress(kEnter);
-    EXPECT_EQ(display->calls(), (Calls{{"ShowCursor", "True"}}));
-    EXPECT_EQ(step->Value().to_text(), "O");
-    EXPECT_TRUE(log.events().empty());
+    Named("cmdSkip").Click();
+    EXPECT_EQ(keypad->Value(), "");
+    EXPECT_EQ(step->Value().to_text(), "");
+    EXPECT_EQ(log.text(), "Click Click Finished");
 }
 
 TEST_F(PunchKeypadTest, CancelledEmptiesTheChoiceButNotTheStep) {
@@ -254,16 +247,6 @@ TEST_F(PunchKeypadTest, CancelledEmptiesTheChoiceButNotTheStep) {
     EXPECT_EQ(keypad->Value(), "");
     EXPECT_EQ(step->Value().to_text(), "I");
     EXPECT_TRUE(log.events().empty());
-}
-
-TEST_F(PunchKeypadTest, SkipButtonEmptiesBothValues) {
-    Start("1111111111", false, true);
-    step->SetValue(platform::Variant("O"));
-    Type(*keypad, "2");
-    Named("cmdSkip").Click();
-    EXPECT_EQ(keypad->Value(), "");
-    EXPECT_EQ(step->Value().to_text(), "");
-    EXPECT_EQ(log.events(), (std::vector<std::string>{"Click", "Finished"}));
 }
 
 }  // namespace

@@ -57,67 +57,55 @@ TEST(StepSettingsTest, NewStepAndRestoreWithoutPropsHaveTheThreeDefaults) {
     EXPECT_EQ(step->Clone()->Properties(), nullptr);
 }
 
-TEST(StepSettingsTest, RestoreKeepsSavedValuesAndFillsInAMissingSetting) {
+// Saved settings come back through the stored text with their kinds; a setting an older step
+// did not save gets its default.
+TEST(StepSettingsTest, SettingsSurviveTheStoredFormAndAMissingOneIsFilledIn) {
     auto older = framework::NewPropertyCollection();
-    older->Add("AllowedStampkinds", "0000000000");
+    older->Add("AllowedStampkinds", "0110000001");
     older->Add("IsGlidepass", true);
     platform::PropertyBag bag;
     bag.WriteProperty("Props", older);
-
-    auto step = RestoredStep(bag);
-    EXPECT_EQ(step->Properties()->Count(), 3);
-    EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant("0000000000"));
-    EXPECT_EQ(Setting(*step, "IsGlidepass"), Variant(true));
-    EXPECT_EQ(Setting(*step, "GlidepassSpan"), Variant(18.0));
-}
-
-TEST(StepSettingsTest, SettingsSurviveTheStoredForm) {
-    auto step = NewStep();
-    step->Properties()->Item("AllowedStampkinds")->SetValue("0110000001");
-    step->Properties()->Item("IsGlidepass")->SetValue(true);
-    step->Properties()->Item("GlidepassSpan")->SetValue(4.5);
-    platform::PropertyBag bag;
-    std::dynamic_pointer_cast<platform::Persistable>(step)->WriteProperties(bag);
-
     auto stored = platform::PropertyBag::from_text(bag.to_text());
     auto restored = RestoredStep(stored);
     EXPECT_EQ(restored->Properties()->Count(), 3);
     EXPECT_EQ(Setting(*restored, "AllowedStampkinds"), Variant("0110000001"));
     EXPECT_EQ(Setting(*restored, "IsGlidepass"), Variant(true));
-    EXPECT_EQ(Setting(*restored, "GlidepassSpan"), Variant(4.5));
+    EXPECT_EQ(Setting(*restored, "GlidepassSpan"), Variant(18.0));
+
+    restored->Properties()->Item("GlidepassSpan")->SetValue(4.5);
+    platform::PropertyBag again;
+    std::dynamic_pointer_cast<platform::Persistable>(restored)->WriteProperties(again);
+    auto stored_again = platform::PropertyBag::from_text(again.to_text());
+    EXPECT_EQ(Setting(*RestoredStep(stored_again), "GlidepassSpan"), Variant(4.5));
 }
 
+// A saved count of settings that is a text, or Props that holds no collection, is raised and
+// leaves the step's settings as they were.
 TEST(StepSettingsTest, DamagedStoredSettingsRaiseAndOverwriteNothing) {
     platform::PropertyBag bag;
     std::dynamic_pointer_cast<platform::Persistable>(NewStep())->WriteProperties(bag);
-    // The saved count of settings is replaced by the saved first name, a text.
     nlohmann::json damaged = bag.to_json();
     auto& saved = damaged["Props"]["properties"];
     ASSERT_TRUE(saved.contains("Count") && saved.contains("Name1")) << damaged;
     saved["Count"] = saved["Name1"];
+    platform::PropertyBag no_collection;
+    no_collection.WriteProperty("Props", "1111111111");
 
-    auto step = NewStep();
-    step->Properties()->Item("IsGlidepass")->SetValue(true);
-    const auto settings = step->Properties();
-    EXPECT_EQ(ErrorNumberOf([&] {
-                  auto stored = platform::PropertyBag::from_json(damaged);
-                  std::dynamic_pointer_cast<platform::Persistable>(step)->ReadProperties(stored);
-              }),
-              321);
-    EXPECT_EQ(step->Properties(), settings);
-    EXPECT_EQ(Setting(*step, "IsGlidepass"), Variant(true));
-}
-
-TEST(StepSettingsTest, PropsThatHoldsNoCollectionIsRaisedAndChangesNothing) {
-    auto step = NewStep();
-    const auto settings = step->Properties();
-    platform::PropertyBag bag;
-    bag.WriteProperty("Props", "1111111111");
-    EXPECT_NE(ErrorNumberOf([&] {
-                  std::dynamic_pointer_cast<platform::Persistable>(step)->ReadProperties(bag);
-              }),
-              0);
-    EXPECT_EQ(step->Properties(), settings);
+    const std::pair<platform::PropertyBag, int32_t> rows[] = {
+        {platform::PropertyBag::from_json(damaged), platform::err::kBadFileFormat},
+        {no_collection, platform::err::kObjectRequired}};
+    for (auto [stored, number] : rows) {
+        auto step = NewStep();
+        step->Properties()->Item("IsGlidepass")->SetValue(true);
+        const auto settings = step->Properties();
+        EXPECT_EQ(
+            ErrorNumberOf([&] {
+                std::dynamic_pointer_cast<platform::Persistable>(step)->ReadProperties(stored);
+            }),
+            number);
+        EXPECT_EQ(step->Properties(), settings);
+        EXPECT_EQ(Setting(*step, "IsGlidepass"), Variant(true));
+    }
 }
 
 TEST(StepValueTest, NewStepHoldsAnEmptyTextAndIsValidAsksOnlyForSomeText) {

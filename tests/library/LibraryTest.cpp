@@ -17,11 +17,13 @@
 #include "host/framework/PunchDateTime.h"
 #include "platform/ClassFactory.h"
 #include "platform/Controls.h"
+#include "platform/Error.h"
 #include "platform/Events.h"
 #include "platform/FakeServices.h"
 #include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
+#include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -69,31 +71,22 @@ class LibraryTest : public testing::Test {
     void* m_handle = nullptr;
 };
 
+// The host creates the step by programmatic identifier, starts it through the persistence
+// protocol and drives it as a step; its own objects reach the step built in this library.
 TEST_F(LibraryTest, StepIsCreatedByProgrammaticIdentifierAndDrivenThroughIStep) {
     ASSERT_EQ(Register(), platform::hr::kOk);
     auto step = platform::CreateObjectAs<framework::IStep>("Stampkind.clsStep");
     ASSERT_NE(step, nullptr);
-    // The host starts a new step through the persistence protocol, then drives it as a step.
     platform::query_or_raise<platform::Persistable>(step)->InitProperties();
-
-    EXPECT_EQ(step->Name(), "Punch Entry");
     EXPECT_EQ(step->KeypadControlID(), "Stampkind.StampkindKeypad");
-    EXPECT_EQ(step->PropertyPageID(), "Stampkind.SetupPage");
-    EXPECT_EQ(step->Value(), platform::Variant(""));
-    EXPECT_EQ(step->IsValid(), framework::VBool::False);
-    step->SetValue("I");
-    EXPECT_EQ(step->IsValid(), framework::VBool::True);
     EXPECT_EQ(step->Properties()->Item("GlidepassSpan")->Value(), platform::Variant(18.0));
 
-    // The host's own objects reach the step built in this library.
     auto message = framework::NewMessageBuilder();
     message->Add("manager mode", true);
     step->ReceiveMessage(message->Message());
     step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(platform::Date{46360.5}));
-
-    auto clone = step->Clone();
-    EXPECT_EQ(clone->Value(), platform::Variant(""));
-    EXPECT_NE(clone->Properties(), step->Properties());
+    step->SetValue("I");
+    EXPECT_EQ(step->IsValid(), framework::VBool::True);
 }
 
 TEST_F(LibraryTest, RegistrationRecordsTheClassesAndTheTypeLibraryAndUnregistrationRemovesThem) {
@@ -195,6 +188,53 @@ TEST_F(LibraryTest, LibraryMayUnloadOnlyWithoutLiveObjectsOrLocks) {
     EXPECT_EQ(CanUnloadNow(), platform::hr::kFalse);
     factory->LockServer(false);
     EXPECT_EQ(CanUnloadNow(), platform::hr::kOk);
+}
+
+// A saved object of a class other than the default one is created through the registry and
+// restored from what was stored.
+TEST_F(LibraryTest, StoredObjectIsCreatedByItsClassAndRestored) {
+    ASSERT_EQ(Register(), platform::hr::kOk);
+    auto step = platform::CreateObjectAs<framework::IStep>("Stampkind.clsStep");
+    platform::query_or_raise<platform::Persistable>(step)->InitProperties();
+    step->Properties()->Item("GlidepassSpan")->SetValue(4.5);
+    platform::PropertyBag bag;
+    bag.WriteProperty("Step", platform::query_or_raise<platform::Persistable>(step));
+    const auto stored = platform::PropertyBag::from_text(bag.to_text());
+    auto restored = platform::query_or_raise<framework::IStep>(
+        platform::PropertyBag(stored).ReadProperty("Step").to_object());
+    ASSERT_NE(restored, step);
+    EXPECT_EQ(restored->Properties()->Item("GlidepassSpan")->Value(), platform::Variant(4.5));
+}
+
+TEST_F(LibraryTest, CreationFailuresNameTheIdentifierAndTheReason) {
+    Dl_info platform_library{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&platform::CreateObject), &platform_library), 0);
+    platform::ClassRegistration missing_library;
+    missing_library.prog_id = "Broken.NoLibrary";
+    missing_library.library = (m_folder / "absent.so").string();
+    platform::ClassRegistration no_entry_point;
+    no_entry_point.prog_id = "Broken.NoEntryPoint";
+    no_entry_point.library = platform_library.dli_fname;
+    platform::ClassRegistration not_served;
+    not_served.prog_id = "Broken.NotServed";
+    not_served.class_id = "{BBBB0000-0000-4000-8000-000000000009}";
+    not_served.library = LibraryFile().string();
+    Registry().Register({missing_library, no_entry_point, not_served}, {});
+
+    const std::vector<std::pair<const char*, const char*>> rows = {
+        {"Broken.Unregistered", "not registered"},
+        {"Broken.NoLibrary", "cannot load the library"},
+        {"Broken.NoEntryPoint", "has no DllGetClassObject"},
+        {"Broken.NotServed", "does not serve the class (result 0x80040111)"},
+    };
+    for (const auto& [prog_id, reason] : rows) {
+        SCOPED_TRACE(prog_id);
+        std::string description;
+        EXPECT_EQ(ErrorNumberOf([&] { platform::CreateObject(prog_id); }, &description),
+                  platform::err::kCannotCreateObject);
+        EXPECT_NE(description.find(prog_id), std::string::npos) << description;
+        EXPECT_NE(description.find(reason), std::string::npos) << description;
+    }
 }
 
 // The names the library exports, demangled.

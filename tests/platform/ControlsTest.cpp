@@ -133,32 +133,27 @@ TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
     }
 }
 
+// An embedded control's wrapper is the container's site for it: hiding the site is what the
+// inner control sees as its Visible. A top-level control gets one wrapper of its own size.
 TEST(UserControlTest, EmbeddedControlSharesItsWrapperWithTheContainer) {
     TestForm outer;
     auto inner = std::make_shared<TestForm>();
     outer.Embed(inner, "TimeIn1");
-
     auto site = outer.Find("TimeIn1");
     ASSERT_NE(site, nullptr);
     EXPECT_EQ(site->Kind(), ControlKind::UserControlSite);
     EXPECT_EQ(&inner->Extender(), site.get());
     EXPECT_EQ(inner->Extender().Inner(), inner);
     EXPECT_EQ(site->Top(), 200);
-
-    // Hiding the wrapper in the container is what the inner control sees as its Visible.
     site->SetVisible(false);
     EXPECT_FALSE(inner->Extender().Visible());
-}
 
-TEST(UserControlTest, TopLevelControlGetsOneWrapperOnFirstUse) {
-    TestForm form;
-    auto& first = form.Extender();
-    EXPECT_TRUE(first.Visible());
-    EXPECT_EQ(first.Inner(), nullptr);
-    EXPECT_EQ(first.Width(), 4800);
-    first.SetVisible(false);
-    EXPECT_EQ(&form.Extender(), &first);
-    EXPECT_FALSE(form.Extender().Visible());
+    auto& top = outer.Extender();
+    EXPECT_TRUE(top.Visible());
+    EXPECT_EQ(top.Inner(), nullptr);
+    EXPECT_EQ(top.Width(), 4800);
+    top.SetVisible(false);
+    EXPECT_FALSE(outer.Extender().Visible());
 }
 
 TEST(UserControlTest, ResolvesQualifiedPathsThroughEmbeddedControls) {

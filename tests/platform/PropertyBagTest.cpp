@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "platform/Error.h"
-#include "platform/FakeServices.h"
 #include "tests/support/Raised.h"
-#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -133,20 +130,6 @@ TEST(PropertyBagTest, ReferenceToNoObjectComesBackAsNoObject) {
     const Variant read = PropertyBag::from_text(bag.to_text()).ReadProperty("Props");
     EXPECT_TRUE(read.is_object());
     EXPECT_EQ(read.to_object(), nullptr);
-}
-
-TEST(PropertyBagTest, ClassNotLikeTheDefaultIsCreatedThroughTheRegistry) {
-    TempFolder folder;
-    platform::FakeServices fake;
-    fake.registry_file = folder / "registry.json";
-    platform::ServicesScope scope(fake);
-    PropertyBag bag = PropertyBag::from_text(
-        R"({"Props": {"type": "Object", "class": "Nowhere.Settings", "properties": {}}})");
-    std::string description;
-    EXPECT_EQ(ErrorNumberOf([&] { bag.ReadProperty("Props", std::make_shared<Settings>()); },
-                            &description),
-              platform::err::kCannotCreateObject);
-    EXPECT_NE(description.find("Nowhere.Settings"), std::string::npos);
 }
 
 struct DamagedCase {

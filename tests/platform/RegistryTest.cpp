@@ -1,6 +1,5 @@
 #include "platform/Registry.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,23 +22,12 @@ using platform::ClassRegistration;
 using platform::ComponentRegistry;
 using platform::TypeLibraryRegistration;
 
-constexpr const char* kFixtureLibrary = STAMPKIND_FIXTURE_LIBRARY;
-
 // Each test gets its own registry file in a folder of its own, named by the services.
 class RegistryTest : public testing::Test {
   protected:
     RegistryTest() { m_fake.registry_file = m_folder / "sub" / "registry.json"; }
 
     const fs::path& file() const { return m_fake.registry_file; }
-
-    // Loads the fixture library and calls one of its entry points, as the register command does.
-    static int32_t call_fixture(const char* entry_point) {
-        void* library = ::dlopen(kFixtureLibrary, RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(library, nullptr) << ::dlerror();
-        auto function = reinterpret_cast<int32_t (*)()>(::dlsym(library, entry_point));
-        EXPECT_NE(function, nullptr);
-        return function ? function() : -1;
-    }
 
     TempFolder m_folder;
     platform::FakeServices m_fake;
@@ -119,77 +107,11 @@ TEST_F(RegistryTest, DamagedFileRaisesBadFileFormatAndIsNeverOverwritten) {
     }
 }
 
-TEST_F(RegistryTest, CreatesAnObjectThroughTheLibraryItRegistered) {
-    ASSERT_EQ(call_fixture("DllRegisterServer"), platform::hr::kOk);
-    const auto entry = ComponentRegistry(file()).FindClass("Fixture.Counter");
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(fs::path(entry->library), fs::path(kFixtureLibrary));
-    EXPECT_EQ(entry->type_library_version, "1.0");
-
-    {
-        auto counter = platform::CreateObjectAs<platform::Persistable>("fixture.counter");
-        ASSERT_NE(counter, nullptr);
-        EXPECT_EQ(counter->PersistClassId(), "Fixture.Counter");
-        EXPECT_EQ(call_fixture("DllCanUnloadNow"), platform::hr::kFalse);
-    }
-    EXPECT_EQ(call_fixture("DllCanUnloadNow"), platform::hr::kOk);
-
-    ASSERT_EQ(call_fixture("DllUnregisterServer"), platform::hr::kOk);
-    EXPECT_FALSE(ComponentRegistry(file()).FindClass("Fixture.Counter"));
-    EXPECT_EQ(ErrorNumberOf([] { platform::CreateObject("Fixture.Counter"); }),
-              platform::err::kCannotCreateObject);
-}
-
-TEST_F(RegistryTest, StoredObjectOfAnotherClassIsCreatedByItsIdentifier) {
-    ASSERT_EQ(call_fixture("DllRegisterServer"), platform::hr::kOk);
-    auto counter = platform::CreateObjectAs<platform::Persistable>("Fixture.Counter");
-    platform::PropertyBag bag;
-    bag.WriteProperty("Counter", counter);  // saved with Count 0
-    // The counter counts each restore, so a read shows the restore ran on the stored state.
-    const auto stored_text = platform::PropertyBag::from_text(bag.to_text());
-    auto once = platform::PropertyBag(stored_text).ReadProperty("Counter");
-    platform::PropertyBag again;
-    again.WriteProperty("Counter", once);
-    EXPECT_EQ(again.to_json()["Counter"]["properties"]["Count"]["value"], 1);
-}
-
-TEST_F(RegistryTest, CreationFailuresNameTheIdentifierAndTheReason) {
-    Dl_info platform_library{};
-    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&platform::CreateObject), &platform_library), 0);
-
-    ClassRegistration missing_library;
-    missing_library.prog_id = "Broken.NoLibrary";
-    missing_library.library = (m_folder / "absent.so").string();
-    ClassRegistration no_entry_point;
-    no_entry_point.prog_id = "Broken.NoEntryPoint";
-    no_entry_point.library = platform_library.dli_fname;
-    ClassRegistration not_served;
-    not_served.prog_id = "Broken.NotServed";
-    not_served.class_id = "{BBBB0000-0000-4000-8000-000000000009}";
-    not_served.library = kFixtureLibrary;
-    ComponentRegistry(file()).Register({missing_library, no_entry_point, not_served}, {});
-
-    const std::vector<std::pair<const char*, const char*>> rows = {
-        {"Broken.Unregistered", "not registered"},
-        {"Broken.NoLibrary", "cannot load the library"},
-        {"Broken.NoEntryPoint", "has no DllGetClassObject"},
-        {"Broken.NotServed", "does not serve the class (result 0x80040111)"},
-    };
-    for (const auto& [prog_id, reason] : rows) {
-        SCOPED_TRACE(prog_id);
-        std::string description;
-        EXPECT_EQ(ErrorNumberOf([&] { platform::CreateObject(prog_id); }, &description),
-                  platform::err::kCannotCreateObject);
-        EXPECT_NE(description.find(prog_id), std::string::npos) << description;
-        EXPECT_NE(description.find(reason), std::string::npos) << description;
-    }
-}
-
 TEST_F(RegistryTest, DamagedRegistryMakesCreationFailWithTheReason) {
     fs::create_directories(file().parent_path());
     std::ofstream(file()) << "not json";
     std::string description;
-    EXPECT_EQ(ErrorNumberOf([] { platform::CreateObject("Fixture.Counter"); }, &description),
+    EXPECT_EQ(ErrorNumberOf([] { platform::CreateObject("Stampkind.clsStep"); }, &description),
               platform::err::kCannotCreateObject);
     EXPECT_NE(description.find("Bad file format"), std::string::npos) << description;
 }
