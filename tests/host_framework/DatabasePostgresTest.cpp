@@ -306,4 +306,77 @@ TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
     EXPECT_TRUE(m_clock->Queued().empty());
 }
 
+// Employees added and changed at another clock reach this clock's copy when it refreshes it,
+// and answer cards and PINs while the server is away; a card the copy lacks is still refused.
+TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
+    orvane::ClockDatabase office(m_server.uri());
+    office.AddEmployee({1204, "Avery Stone", false});
+    office.AddEmployee({9001, "Mina Hart", true}, "2468");
+    office.AddEmployee({77, "Leaves Soon", false});
+    ASSERT_TRUE(m_clock->RefreshLocalCopy());
+    office.RemoveEmployee(77);
+    office.SetManagerPin(9001, "1357");
+    ASSERT_TRUE(m_clock->RefreshLocalCopy());
+
+    m_server.Refuse();
+    EXPECT_FALSE(m_clock->RefreshLocalCopy());
+    EXPECT_EQ(m_clock->FindEmployee(1204), (orvane::Employee{1204, "Avery Stone", false}));
+    EXPECT_TRUE(m_clock->Away());
+    EXPECT_TRUE(m_clock->HasManagerPin(9001));
+    EXPECT_TRUE(m_clock->VerifyManagerPin(9001, "1357"));
+    EXPECT_FALSE(m_clock->VerifyManagerPin(9001, "2468"));
+    EXPECT_FALSE(m_clock->HasManagerPin(1204));
+    EXPECT_EQ(ErrorNumberOf([&] { m_clock->FindEmployee(77); }), 3151);
+
+    // The copy outlasts the clock: a clock started while the server is away knows them too.
+    m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
+    m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    EXPECT_EQ(m_clock->FindEmployee(9001), (orvane::Employee{9001, "Mina Hart", true}));
+    EXPECT_TRUE(m_clock->VerifyManagerPin(9001, "1357"));
+}
+
+// The automatic punch's lookup through the global object's database: from the server while it
+// answers, and from the clock's copy (the rows it last read and its own punches) while not.
+TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
+    const auto punch = [&](int32_t card, const char* type, bool in, double time) {
+        auto record = std::make_shared<orvane::PunchRecord>("");
+        record->Item("Punch Type")->SetValue(platform::Variant(type));
+        record->Item(in ? "Date In" : "Date Out")
+            ->SetValue(platform::Variant(platform::Date{46360}));
+        record->Item(in ? "Time In" : "Time Out")
+            ->SetValue(platform::Variant(platform::Date{time}));
+        return m_clock->StorePunch({card, record, {}, std::nullopt});
+    };
+    const auto last_punch = [&](orvane::EngineDatabase& database, int32_t card) {
+        std::string lookup = kLookup;
+        lookup.replace(lookup.find("=7"), 2, "=" + std::to_string(card));
+        const auto rows = database.Execute(lookup);
+        return FromVBool(rows->Eof()) ? std::string("none")
+                                      : rows->Fields("Punch Type")->Value().to_text();
+    };
+    // Card 7's in is read back from the server; card 8's break is known only as this clock's
+    // own punch.
+    ASSERT_EQ(punch(7, "I", true, 0.25), orvane::StoreResult::Stored);
+    ASSERT_EQ(m_clock->Rows(7).size(), 1u);
+    ASSERT_EQ(punch(8, "BO", true, 0.3), orvane::StoreResult::Stored);
+    orvane::EngineDatabase database;
+    database.AnswerWhileAwayFrom(m_folder / "punch-queue.db");
+    database.Open(m_server.uri());
+
+    m_server.Refuse();
+    EXPECT_EQ(last_punch(database, 7), "I");
+    EXPECT_EQ(last_punch(database, 8), "BO");
+    EXPECT_EQ(last_punch(database, 9), "none");
+    // A punch kept while the server is away is the latest the clock knows.
+    ASSERT_EQ(punch(7, "O", false, 0.4), orvane::StoreResult::Queued);
+    EXPECT_EQ(last_punch(database, 7), "O");
+    EXPECT_EQ(database.answers_while_away(), 4u);
+
+    m_server.Return();
+    EXPECT_EQ(last_punch(database, 7), "I");  // the server's, the out still waiting
+    EXPECT_EQ(database.answers_while_away(), 4u);
+    EXPECT_EQ(m_clock->SendQueued().sent, 1u);
+    EXPECT_EQ(last_punch(database, 7), "O");
+}
+
 }  // namespace
