@@ -4,6 +4,7 @@
 #include <latch>
 #include <optional>
 #include <thread>
+#include <variant>
 
 #include <gtest/gtest.h>
 
@@ -176,15 +177,30 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
          {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
           orvane::pg::Value::Int(7)}},
     };
-    for (const auto& [text, parameters] : queries) {
-        const auto plan = connection.Run("EXPLAIN " + text, parameters, "test");
+    const auto check = [](const orvane::pg::ResultPtr& plan) {
         std::string all;
         for (int row = 0; row < orvane::pg::Rows(plan.get()); ++row)
             all += orvane::pg::TextAt(plan.get(), row, 0) + "\n";
         EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
         EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
         EXPECT_EQ(all.find("Seq Scan"), std::string::npos) << all;
+    };
+    for (const auto& [text, parameters] : queries)
+        check(connection.Run("EXPLAIN " + text, parameters, "test"));
+    // The lookup's generic plan, which the component's database object uses for every lookup.
+    connection.Exec("SET plan_cache_mode = force_generic_plan", "test");
+    connection.Exec(("PREPARE lookup AS " + translation.text).c_str(), "test");
+    std::string arguments;
+    for (const auto& parameter : translation.parameters) {
+        arguments += arguments.empty() ? "" : ", ";
+        if (const auto* text = std::get_if<std::string>(&parameter))
+            arguments += "'" + *text + "'";
+        else if (const auto* number = std::get_if<int64_t>(&parameter))
+            arguments += std::to_string(*number);
+        else
+            arguments += std::to_string(std::get<double>(parameter));
     }
+    check(connection.Run("EXPLAIN EXECUTE lookup(" + arguments + ")", {}, "test"));
 }
 
 // Two clocks store an out for the same card at the same moment, again and again: one of them
