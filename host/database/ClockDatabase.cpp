@@ -235,7 +235,7 @@ std::string ClockDatabase::PinHashOf(int32_t card) const {
     std::string hash;
     if (!Reached([&] { hash = m_store->PinHash(card); }))
         return m_copy->PinHash(card);
-    if (m_copy && !hash.empty()) {
+    if (m_copy) {
         Remember([&] {
             if (const auto employee = m_copy->FindEmployee(card))
                 m_copy->KeepEmployee(*employee, hash);
