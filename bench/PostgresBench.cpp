@@ -12,6 +12,7 @@
 // The databases bench_<rows> are made once on the server and reused by later runs.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +20,10 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
+#include <libpq-fe.h>
 #include <unistd.h>
 
 #include "host/database/ClockDatabase.h"
@@ -149,6 +152,55 @@ std::string step_lookup(int card, int second) {
            "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) DESC;";
 }
 
+// A value as a literal of EXECUTE's argument list.
+std::string literal(const orvane::sql::Parameter& parameter) {
+    if (const auto* number = std::get_if<int64_t>(&parameter))
+        return std::to_string(*number);
+    if (const auto* real = std::get_if<double>(&parameter)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", *real);
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : std::get<std::string>(parameter))
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The server's own execution time of a statement prepared once, in microseconds: the median of
+// `samples` runs of EXPLAIN ANALYZE EXECUTE, each with the values `values_for(i)` gives. It
+// leaves out the round trip and the client, and the median leaves out the runs that another
+// program on the machine slowed down, so that it is the steady figure to compare queries by.
+template <class Values>
+double median_execution_us(const std::string& uri, const std::string& text, Values&& values_for) {
+    constexpr int kSamples = 301;
+    orvane::pg::Connection connection(uri);
+    connection.Exec("SET plan_cache_mode = force_generic_plan", "bench");
+    connection.Exec(("PREPARE measured AS " + text).c_str(), "bench");
+    std::vector<double> times;
+    for (int i = 0; i < kSamples; ++i) {
+        std::string arguments;
+        for (const auto& value : values_for(i))
+            arguments += (arguments.empty() ? "" : ", ") + literal(value);
+        // Each text is new: sent as it is, not prepared, so that the connection's prepared
+        // statements (and "measured" with them) stay.
+        const orvane::pg::ResultPtr plan(
+            PQexec(connection.get(),
+                   ("EXPLAIN (ANALYZE, FORMAT JSON) EXECUTE measured(" + arguments + ")").c_str()));
+        if (PQresultStatus(plan.get()) != PGRES_TUPLES_OK)
+            continue;
+        const std::string json = orvane::pg::TextAt(plan.get(), 0, 0);
+        const std::string key = "\"Execution Time\": ";
+        const size_t at = json.find(key);
+        if (at != std::string::npos)
+            times.push_back(std::stod(json.substr(at + key.size())) * 1000.0);
+    }
+    if (times.empty())
+        return 0;
+    std::ranges::nth_element(times, times.begin() + static_cast<long>(times.size() / 2));
+    return times[times.size() / 2];
+}
+
 void Lookup_as_the_step_writes_it(benchmark::State& state) {
     const std::string uri = clock_database(state.range(0));
     orvane::EngineDatabase database;
@@ -164,13 +216,21 @@ void Lookup_as_the_step_writes_it(benchmark::State& state) {
         ++i;
     }
     count_server_cpu(state, pid, before);
+    state.counters["server_exec_us"] = median_execution_us(
+        uri, orvane::sql::Translate(step_lookup(kFirstCard, 0), orvane::sql::Target::Postgres).text,
+        [](int n) {
+            return orvane::sql::Translate(step_lookup(kFirstCard + n % kCards, n % 3600),
+                                          orvane::sql::Target::Postgres)
+                .parameters;
+        });
 }
 
 // The best hand-written query: one probe of each moment index, the latest of the two.
 void Lookup_hand_written(benchmark::State& state) {
     const std::string uri = clock_database(state.range(0));
     orvane::pg::Connection connection(uri);
-    connection.Exec("SELECT 1", "bench");
+    // Planned once, as the step's lookup is.
+    connection.Exec("SET plan_cache_mode = force_generic_plan", "bench");
     const std::string pid = other_backend(uri);
     const double before = pid.empty() ? 0 : backend_cpu_seconds(pid);
     const std::string sql = R"sql(
@@ -197,6 +257,11 @@ void Lookup_hand_written(benchmark::State& state) {
         ++i;
     }
     count_server_cpu(state, pid, before);
+    state.counters["server_exec_us"] = median_execution_us(uri, sql, [](int n) {
+        const double now = kToday + (12 * 3600 + n % 3600) / 86400.0;
+        return std::vector<orvane::sql::Parameter>{int64_t{kFirstCard + n % kCards},
+                                                   now - 18.0 / 24, now};
+    });
 }
 
 // The floor: one round trip.

@@ -15,6 +15,7 @@
 #include "host/clock/PunchHistory.h"
 #include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
+#include "host/database/EngineDatabase.h"
 #include "host/database/PunchQueue.h"
 #include "platform/Convert.h"
 #include "platform/Services.h"
@@ -96,6 +97,13 @@ void AddViews(const platform::UserControl& form, const std::string& prefix, int 
     }
 }
 
+// How many lookups the automatic punch's database object answered from the clock's copy.
+uint64_t LookupAnswersWhileAway() {
+    const auto engine =
+        std::dynamic_pointer_cast<orvane::EngineDatabase>(framework::Global()->Database());
+    return engine ? engine->answers_while_away() : 0;
+}
+
 }  // namespace
 
 using stampkind::PunchWord;
@@ -124,6 +132,10 @@ std::unique_ptr<Clock> Clock::Open(const Files& files,
     // The automatic punch finds the database open and keeps its prepared lookups between
     // punches.
     const auto lookup = framework::Global()->Database();
+    // While the server is away, the lookup is answered from what this clock last read.
+    if (const auto engine = std::dynamic_pointer_cast<orvane::EngineDatabase>(lookup))
+        engine->AnswerWhileAwayFrom(
+            server ? orvane::PunchQueue::BesideConfiguration(files.config_file) : "");
     lookup->SetConnectString(database_file.string());
     lookup->Open(database_file.string());
     return std::make_unique<Clock>(std::move(config), std::move(database), std::move(display),
@@ -377,6 +389,7 @@ void Clock::BeginScriptedPunch(std::optional<platform::Variant> card, bool manag
 
 void Clock::StartPunch(std::optional<platform::Variant> card, bool statistics) {
     m_last = LastPunch{};
+    m_answers_while_away = LookupAnswersWhileAway();
     m_code.clear();
     m_statistics = statistics;
     PunchContext context;
@@ -483,6 +496,10 @@ void Clock::SendQueued(platform::Date now) {
             m_log(std::to_string(report.sent) + " punch(es) kept on this clock sent; " +
                   std::to_string(report.waiting) + " waiting");
         }
+        if (report.waiting == 0 && now.days >= m_next_refresh.days &&
+            m_database->RefreshLocalCopy()) {
+            m_next_refresh = platform::Date{now.days + kRefreshEverySeconds / 86400.0};
+        }
     } catch (const platform::RaisedError& error) {
         // A punch the server refuses stays in the queue for an administrator
         // (`timeclock queue`); the person at the clock is not stopped for it.
@@ -543,6 +560,12 @@ void Clock::Confirm() {
         }
         if (m_database->Away())
             lines.push_back(kIncompleteFigures);
+    }
+    // The automatic punch chose from what this clock knows: the person should know it may be
+    // wrong.
+    if (LookupAnswersWhileAway() != m_answers_while_away &&
+        std::ranges::find(lines, kIncompleteFigures) == lines.end()) {
+        lines.push_back(kIncompleteFigures);
     }
     if (m_scripted)
         return;

@@ -121,7 +121,8 @@ class Clock {
     void ReloadSettings();
     void WarnOfSettings();
     // At the card prompt, now and then: sends the punches kept while the server was away, in
-    // order; a server still away costs one failed connection.
+    // order, and then, less often, reads the employees into the clock's copy; a server still
+    // away costs one failed connection.
     void SendQueued(platform::Date now);
     std::shared_ptr<framework::IStep> Step();
     // How far back the guards look for the employee's last punch: the step's reset span.
@@ -152,12 +153,17 @@ class Clock {
     platform::Date m_last_input{};
     PinLock m_pin_lock;
     platform::Date m_next_send{};
+    platform::Date m_next_refresh{};
+    // The automatic punch's answers from the clock's copy before this punch began.
+    uint64_t m_answers_while_away = 0;
 };
 
 // What the confirmation says of a punch kept on the clock while its server is away.
 inline constexpr const char* kQueuedConfirmation =
     "Recorded on this clock. It will be sent when the server is back.";
 inline constexpr double kSendEverySeconds = 30;
+// How often a clock whose server answers reads every employee into its copy.
+inline constexpr double kRefreshEverySeconds = 300;
 // What the confirmation adds to figures computed while the server is away.
 inline constexpr const char* kIncompleteFigures =
     "The server cannot be reached: these figures may be incomplete.";

@@ -1,10 +1,12 @@
 #include "host/database/ClockDatabase.h"
 
+#include <algorithm>
 #include <random>
 
 #include "host/database/ClockStore.h"
 #include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
+#include "host/database/LocalCopy.h"
 #include "host/database/PostgresClockStore.h"
 #include "host/database/PunchQueue.h"
 #include "host/database/SqliteClockStore.h"
@@ -86,33 +88,89 @@ ClockDatabase::ClockDatabase(const std::filesystem::path& file, std::chrono::mil
 
 ClockDatabase::~ClockDatabase() = default;
 
+template <class Read>
+bool ClockDatabase::Reached(Read&& read) const {
+    try {
+        read();
+        m_away = false;
+        return true;
+    } catch (const platform::RaisedError& error) {
+        if (!m_queue || error.number() != dberr::kConnectionFailed)
+            throw;
+        m_away = true;
+        return false;
+    }
+}
+
+template <class Update>
+void ClockDatabase::Remember(Update&& update) const {
+    if (!m_copy)
+        return;
+    try {
+        update();
+    } catch (const platform::RaisedError&) {
+        // The server has what counts; the copy is brought up to date at its next answer.
+    }
+}
+
 void ClockDatabase::SetWhileBusy(std::function<void()> waiting) {
     m_store->SetWhileBusy(std::move(waiting));
 }
 
 StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
     const std::string identity = new_identity();
-    // Punches kept earlier go first, so that an out pairs with the in that came before it.
-    if (m_queue && !m_queue->Empty() && SendQueued().waiting > 0) {
+    const auto keep = [&] {
         m_queue->Add(identity, punch);
+        Remember([&] { m_copy->AddPunch(identity, punch, false); });
         return StoreResult::Queued;
-    }
+    };
+    // Punches kept earlier go first, so that an out pairs with the in that came before it.
+    if (m_queue && !m_queue->Empty() && SendQueued().waiting > 0)
+        return keep();
     try {
         m_store->StorePunch(punch, identity);
-        return StoreResult::Stored;
     } catch (const platform::RaisedError& error) {
-        if (m_queue && error.number() == dberr::kConnectionFailed) {
-            m_queue->Add(identity, punch);
-            return StoreResult::Queued;
-        }
+        if (m_queue && error.number() == dberr::kConnectionFailed)
+            return keep();
         // The transaction is rolled back: the person must know the punch is not on record.
         platform::raise(error.number(), "The punch was not stored. " + error.description());
     }
+    // Until the card's rows are read again, the copy knows the punch from what the clock sent.
+    Remember([&] { m_copy->AddPunch(identity, punch, true); });
+    return StoreResult::Stored;
 }
 
 void ClockDatabase::KeepLostPunchesIn(const std::filesystem::path& queue_file) {
-    if (EngineOf(m_file.native()) == Engine::Postgres)
-        m_queue = std::make_unique<PunchQueue>(queue_file);
+    if (EngineOf(m_file.native()) != Engine::Postgres)
+        return;
+    m_queue = std::make_unique<PunchQueue>(queue_file);
+    m_copy = std::make_unique<LocalCopy>(queue_file);
+    // The queue is what counts: a clock that stopped between keeping a punch and copying it, or
+    // between sending it and saying so in the copy, finds the copy set right here.
+    std::vector<std::string> waiting;
+    for (const auto& entry : m_queue->Waiting()) {
+        waiting.push_back(entry.identity);
+        m_copy->AddPunch(entry.identity, entry.punch, false);
+    }
+    for (const auto& identity : m_copy->Unsent()) {
+        if (std::ranges::find(waiting, identity) == waiting.end())
+            m_copy->MarkSent(identity);
+    }
+}
+
+bool ClockDatabase::RefreshLocalCopy() {
+    if (!m_copy)
+        return true;
+    std::vector<KnownEmployee> employees;
+    const bool reached = Reached([&] {
+        for (auto& employee : m_store->Employees()) {
+            std::string hash = employee.manager ? m_store->PinHash(employee.card) : "";
+            employees.push_back({std::move(employee), std::move(hash)});
+        }
+    });
+    if (reached)
+        m_copy->KeepEmployees(employees);
+    return reached;
 }
 
 ClockDatabase::QueueReport ClockDatabase::SendQueued() {
@@ -135,6 +193,7 @@ ClockDatabase::QueueReport ClockDatabase::SendQueued() {
         // Stored: a crash before this removal sends it again, and the server, knowing its
         // identity, stores it once.
         m_queue->Remove(entry.position);
+        Remember([&] { m_copy->MarkSent(entry.identity); });
         ++report.sent;
     }
     return report;
@@ -156,7 +215,9 @@ void ClockDatabase::AddEmployee(const Employee& employee, std::optional<std::str
     }
     // The slow hash is made before the database is locked; the employee and the PIN are stored
     // together, so that a manager is never on file without the PIN asked for.
-    m_store->AddEmployee(employee, pin ? pin_hash_for(*pin) : std::string());
+    const std::string hash = pin ? pin_hash_for(*pin) : std::string();
+    m_store->AddEmployee(employee, hash);
+    Remember([&] { m_copy->KeepEmployee(employee, hash); });
 }
 
 void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
@@ -165,112 +226,60 @@ void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
         platform::raise(platform::err::kInvalidProcedureCall,
                         "Card " + std::to_string(card) + " is not a manager's card.");
     }
-    m_store->SetPinHash(card, pin_hash_for(pin));
+    const std::string hash = pin_hash_for(pin);
+    m_store->SetPinHash(card, hash);
+    Remember([&] { m_copy->KeepEmployee(*employee, hash); });
+}
+
+std::string ClockDatabase::PinHashOf(int32_t card) const {
+    std::string hash;
+    if (!Reached([&] { hash = m_store->PinHash(card); }))
+        return m_copy->PinHash(card);
+    if (m_copy) {
+        Remember([&] {
+            if (const auto employee = m_copy->FindEmployee(card))
+                m_copy->KeepEmployee(*employee, hash);
+        });
+    }
+    return hash;
 }
 
 bool ClockDatabase::HasManagerPin(int32_t card) const {
-    return !m_store->PinHash(card).empty();
+    return !PinHashOf(card).empty();
 }
 
 bool ClockDatabase::VerifyManagerPin(int32_t card, std::string_view pin) const {
-    return VerifySecret(m_store->PinHash(card), pin);
+    return VerifySecret(PinHashOf(card), pin);
 }
 
 bool ClockDatabase::RemoveEmployee(int32_t card) {
-    return m_store->RemoveEmployee(card);
+    const bool removed = m_store->RemoveEmployee(card);
+    Remember([&] { m_copy->ForgetEmployee(card); });
+    return removed;
 }
 
 std::vector<Employee> ClockDatabase::Employees() const {
     return m_store->Employees();
 }
 
-template <class Read>
-bool ClockDatabase::Reached(Read&& read) const {
-    try {
-        read();
-        m_away = false;
-        return true;
-    } catch (const platform::RaisedError& error) {
-        if (!m_queue || error.number() != dberr::kConnectionFailed)
-            throw;
-        m_away = true;
-        return false;
-    }
-}
-
 std::optional<Employee> ClockDatabase::FindEmployee(int32_t card) const {
     std::optional<Employee> found;
     if (Reached([&] { found = m_store->FindEmployee(card); })) {
-        if (m_queue && found)
-            m_known_employees[card] = *found;
-        else if (m_queue)
-            m_known_employees.erase(card);
+        Remember([&] {
+            if (found)
+                m_copy->KeepEmployee(*found);
+            else
+                m_copy->ForgetEmployee(card);
+        });
         return found;
     }
-    const auto known = m_known_employees.find(card);
-    if (known == m_known_employees.end()) {
+    auto known = m_copy->FindEmployee(card);
+    if (!known) {
         platform::raise(dberr::kConnectionFailed,
                         "Cannot reach the clock database's server; card " + std::to_string(card) +
                             " is not known on this clock yet.");
     }
-    return known->second;
-}
-
-namespace {
-
-// A record kept in the queue as the row it will become when it opens one; an out that will
-// close an open record is a row of its own until it is sent.
-ClockDatabase::Row row_of(int32_t card, const PunchRecord& record) {
-    ClockDatabase::Row row;
-    row.card = card;
-    const std::map<std::string, double ClockDatabase::Row::*> amounts{
-        {"Holiday", &ClockDatabase::Row::holiday},   {"Sick", &ClockDatabase::Row::sick},
-        {"Vacation", &ClockDatabase::Row::vacation}, {"Bonus", &ClockDatabase::Row::bonus},
-        {"Advances", &ClockDatabase::Row::advances}, {"Personal", &ClockDatabase::Row::personal},
-        {"Other", &ClockDatabase::Row::other}};
-    for (const auto& [field, value] : record.values()) {
-        if (value.is_null() || value.is_empty())
-            continue;
-        if (field == "Date In")
-            row.date_in = value.to_date();
-        else if (field == "Time In")
-            row.time_in = value.to_date();
-        else if (field == "Date Out")
-            row.date_out = value.to_date();
-        else if (field == "Time Out")
-            row.time_out = value.to_date();
-        else if (field == "Punch Type")
-            row.punch_type = value.to_text();
-        else if (field == "Notes")
-            row.notes = value.to_text();
-        else if (const auto amount = amounts.find(field); amount != amounts.end())
-            row.*(amount->second) = value.to_double();
-    }
-    return row;
-}
-
-double moment_of(const std::optional<platform::Date>& date,
-                 const std::optional<platform::Date>& time) {
-    return date ? date->days + (time ? time->days : 0.0) : -1e300;
-}
-
-}  // namespace
-
-std::vector<ClockDatabase::Row> ClockDatabase::KnownRows(int32_t card) const {
-    std::vector<Row> rows;
-    for (const auto& [id, row] : m_known_rows[card])
-        rows.push_back(row);
-    for (const auto& punch : Queued()) {
-        if (punch.card != card)
-            continue;
-        if (punch.own && !punch.own->values().empty())
-            rows.push_back(row_of(card, *punch.own));
-        for (const auto& extra : punch.extras) {
-            if (extra && !extra->values().empty())
-                rows.push_back(row_of(card, *extra));
-        }
-    }
-    return rows;
+    return known;
 }
 
 std::vector<ClockDatabase::Row> ClockDatabase::Rows(std::optional<int32_t> card) const {
@@ -278,15 +287,10 @@ std::vector<ClockDatabase::Row> ClockDatabase::Rows(std::optional<int32_t> card)
         return m_store->Rows(card);
     std::vector<Row> rows;
     if (Reached([&] { rows = m_store->Rows(card); })) {
-        if (m_queue) {
-            auto& known = m_known_rows[*card];
-            known.clear();
-            for (const auto& row : rows)
-                known[row.id] = row;
-        }
+        Remember([&] { m_copy->KeepRows(*card, rows); });
         return rows;
     }
-    return KnownRows(*card);
+    return m_copy->Rows(*card);
 }
 
 std::vector<ClockDatabase::Row> ClockDatabase::RowsBetween(std::optional<int32_t> card,
@@ -296,15 +300,16 @@ std::vector<ClockDatabase::Row> ClockDatabase::RowsBetween(std::optional<int32_t
         return m_store->RowsBetween(card, from, to);
     std::vector<Row> rows;
     if (Reached([&] { rows = m_store->RowsBetween(card, from, to); })) {
-        if (m_queue) {
-            for (const auto& row : rows)
-                m_known_rows[*card][row.id] = row;
-        }
+        Remember([&] { m_copy->KeepRows(*card, rows, LocalCopy::Window{from.days, to.days}); });
         return rows;
     }
-    for (auto& row : KnownRows(*card)) {
-        const double in = moment_of(row.date_in, row.time_in);
-        const double out = moment_of(row.date_out, row.time_out);
+    const auto moment = [](const std::optional<platform::Date>& date,
+                           const std::optional<platform::Date>& time) {
+        return date ? date->days + (time ? time->days : 0.0) : -1e300;
+    };
+    for (auto& row : m_copy->Rows(*card)) {
+        const double in = moment(row.date_in, row.time_in);
+        const double out = moment(row.date_out, row.time_out);
         if ((in >= from.days && in <= to.days) || (out >= from.days && out <= to.days))
             rows.push_back(std::move(row));
     }

@@ -58,6 +58,7 @@ enum class StoreResult {
 };
 
 class PunchQueue;
+class LocalCopy;
 
 // The host's clock database: the "Clock Data Table" of punches, the "Employees" table and the
 // "Manager Entries", made when missing. It lives in an SQLite file (WAL, synchronous=NORMAL, a
@@ -90,8 +91,14 @@ class PLATFORM_API ClockDatabase {
     StoreResult StorePunch(const PunchWrite& punch);
 
     // Keeps punches that cannot reach the server in a queue file of this clock (an SQLite file
-    // beside its configuration). A database in a file needs none and ignores it.
+    // beside its configuration), and there too a copy of what the clock reads of the server (the
+    // employees with their managers' PIN hashes, each card's recent rows), which answers while
+    // the server is away. A database in a file needs neither and ignores it.
     void KeepLostPunchesIn(const std::filesystem::path& queue_file);
+    // Reads every employee (and each manager's PIN hash) from the server into the clock's copy,
+    // so that a card never read on this clock can punch while the server is away. False, and
+    // nothing changes, when the server cannot be reached; true without a copy.
+    bool RefreshLocalCopy();
     struct QueueReport {
         size_t sent = 0;
         size_t waiting = 0;
@@ -153,8 +160,9 @@ class PLATFORM_API ClockDatabase {
     sqlite3* handle() const;
 
     // True when the last read could not reach the server. With a queue, a clock whose server is
-    // away answers an employee's card, rows and rows in a window from what it last read of that
-    // card and from its own queue (as records not yet paired): figures that may be incomplete.
+    // away answers an employee's card and a manager's PIN from its copy of the employees, and
+    // rows and rows in a window from what it last read of that card and from its own punches
+    // not yet read back (as records not yet paired): figures that may be incomplete.
     bool Away() const { return m_away; }
 
   private:
@@ -162,16 +170,18 @@ class PLATFORM_API ClockDatabase {
     // reach it. Every other failure raises.
     template <class Read>
     bool Reached(Read&& read) const;
-    // What this clock knows of a card's rows while its server is away.
-    std::vector<Row> KnownRows(int32_t card) const;
+    // The manager's PIN hash from the server, or from the copy while the server is away.
+    std::string PinHashOf(int32_t card) const;
+    // Brings the copy up to date after the server answered; the copy serves only while the
+    // server is away, so a copy that cannot be written never fails what the server did.
+    template <class Update>
+    void Remember(Update&& update) const;
 
     std::filesystem::path m_file;
     std::unique_ptr<ClockStore> m_store;
     std::unique_ptr<PunchQueue> m_queue;
+    std::unique_ptr<LocalCopy> m_copy;
     mutable bool m_away = false;
-    mutable std::map<int32_t, Employee> m_known_employees;
-    // The rows of each card last read, by "ID": a whole history or the windows read since.
-    mutable std::map<int32_t, std::map<int64_t, Row>> m_known_rows;
 };
 
 }  // namespace orvane

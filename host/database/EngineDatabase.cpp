@@ -34,7 +34,25 @@ void EngineDatabase::Open(const std::string& connect_string) {
 std::shared_ptr<framework::IRecordset> EngineDatabase::Execute(const std::string& sql) {
     if (!m_open)
         raise_not_open();
-    return m_open->Execute(sql);
+    try {
+        return m_open->Execute(sql);
+    } catch (const platform::RaisedError& error) {
+        if (error.number() != dberr::kConnectionFailed || m_local_copy.empty())
+            throw;
+    }
+    if (!m_copy) {
+        auto copy = std::make_shared<SqliteDatabase>();
+        copy->Open(m_local_copy.string());
+        m_copy = std::move(copy);
+    }
+    auto answer = m_copy->Execute(sql);
+    ++m_answers_while_away;
+    return answer;
+}
+
+void EngineDatabase::AnswerWhileAwayFrom(std::filesystem::path local_copy) {
+    m_local_copy = std::move(local_copy);
+    m_copy.reset();
 }
 
 void EngineDatabase::Close() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -9,7 +11,10 @@ namespace orvane {
 
 // The database object of the host library's global object: Open chooses the engine by the
 // connection text (a file path for SQLite, a "postgresql://" URI for a server) and every other
-// member goes to the database object of that engine.
+// member goes to the database object of that engine. A clock whose database is a server can
+// name its copy of what it last read (an SQLite file with the same tables): while the server
+// cannot be reached, a query is answered from that copy instead, so that the automatic punch
+// still finds the employee's last punch. Such answers may be incomplete, and are counted.
 class PLATFORM_API EngineDatabase final : public framework::IDatabase {
   public:
     framework::VBool IsOpen() const override;
@@ -22,9 +27,18 @@ class PLATFORM_API EngineDatabase final : public framework::IDatabase {
     // The engine's database object while open (for tests and statistics).
     std::shared_ptr<framework::IDatabase> open_database() const { return m_open; }
 
+    // Answers queries from this SQLite file while the server cannot be reached (error 3151);
+    // an empty path answers none.
+    void AnswerWhileAwayFrom(std::filesystem::path local_copy);
+    // How many queries were answered from the copy since this object was made.
+    uint64_t answers_while_away() const { return m_answers_while_away; }
+
   private:
     std::string m_connect_string;
     std::shared_ptr<framework::IDatabase> m_open;
+    std::filesystem::path m_local_copy;
+    std::shared_ptr<framework::IDatabase> m_copy;
+    uint64_t m_answers_while_away = 0;
 };
 
 }  // namespace orvane

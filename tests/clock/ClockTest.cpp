@@ -251,7 +251,20 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             {timeclock::kQueuedConfirmation, timeclock::kIncompleteFigures}, "", "", false, true},
     Journey{"KeptPunchIsSentAtTheIdlePrompt",
             "1001 ENTER 1 ENTER WAIT:61 AWAY 1001 ENTER 2 ENTER BACK WAIT:3 WAIT:30 WAIT:30",
-            {"Enter Card Number"}, "not clocked", "O", false, true}),
+            {"Enter Card Number"}, "not clocked", "O", false, true},
+    // A card this clock has never read punches from the clock's copy of the employees.
+    Journey{"NeverReadCardPunchesWhileTheServerIsAway", "AWAY 1001 ENTER 1 ENTER BACK",
+            {"Avery Stone", timeclock::kQueuedConfirmation, timeclock::kIncompleteFigures}, "", "",
+            false, true},
+    // The automatic punch reads the in it made before the server went away and chooses the out.
+    Journey{"AutomaticPunchWhileTheServerIsAwayFollowsWhatTheClockKnows",
+            "1001 ENTER WAIT:61 AWAY 1001 ENTER BACK",
+            {"OUT 12/04/2026 08:01", timeclock::kQueuedConfirmation,
+             timeclock::kIncompleteFigures}, "Error", "I", true, true},
+    Journey{"ManagerPinIsCheckedWhileTheServerIsAway", "AWAY 9001 ENTER 2468 ENTER 1001 ENTER BACK",
+            {"MANAGER MODE \u2014 Mina Hart for Avery Stone"}, "", "", false, true},
+    Journey{"WrongManagerPinWhileTheServerIsAway", "AWAY 9001 ENTER 1357 ENTER BACK",
+            {"Wrong PIN"}, "", "", false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -4,6 +4,7 @@
 #include <latch>
 #include <optional>
 #include <thread>
+#include <variant>
 
 #include <gtest/gtest.h>
 
@@ -144,15 +145,30 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
          {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
           orvane::pg::Value::Int(7)}},
     };
-    for (const auto& [text, parameters] : queries) {
-        const auto plan = connection.Run("EXPLAIN " + text, parameters, "test");
+    const auto check = [](const orvane::pg::ResultPtr& plan) {
         std::string all;
         for (int row = 0; row < orvane::pg::Rows(plan.get()); ++row)
             all += orvane::pg::TextAt(plan.get(), row, 0) + "\n";
         EXPECT_NE(all.find("Clock Data In Moment"), std::string::npos) << all;
         EXPECT_NE(all.find("Clock Data Out Moment"), std::string::npos) << all;
         EXPECT_EQ(all.find("Seq Scan"), std::string::npos) << all;
+    };
+    for (const auto& [text, parameters] : queries)
+        check(connection.Run("EXPLAIN " + text, parameters, "test"));
+    // The lookup's generic plan, which the component's database object uses for every lookup.
+    connection.Exec("SET plan_cache_mode = force_generic_plan", "test");
+    connection.Exec(("PREPARE lookup AS " + translation.text).c_str(), "test");
+    std::string arguments;
+    for (const auto& parameter : translation.parameters) {
+        arguments += arguments.empty() ? "" : ", ";
+        if (const auto* text = std::get_if<std::string>(&parameter))
+            arguments += "'" + *text + "'";
+        else if (const auto* number = std::get_if<int64_t>(&parameter))
+            arguments += std::to_string(*number);
+        else
+            arguments += std::to_string(std::get<double>(parameter));
     }
+    check(connection.Run("EXPLAIN EXECUTE lookup(" + arguments + ")", {}, "test"));
 }
 
 // Two clocks store an out for the same card at the same moment, again and again: one of them
@@ -272,6 +288,79 @@ TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
     EXPECT_EQ(Punch("O", false, 17.0 / 24), orvane::StoreResult::Stored);
     EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12", "O 13 17"}));
     EXPECT_TRUE(m_clock->Queued().empty());
+}
+
+// Employees added and changed at another clock reach this clock's copy when it refreshes it,
+// and answer cards and PINs while the server is away; a card the copy lacks is still refused.
+TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
+    orvane::ClockDatabase office(m_server.uri());
+    office.AddEmployee({1204, "Avery Stone", false});
+    office.AddEmployee({9001, "Mina Hart", true}, "2468");
+    office.AddEmployee({77, "Leaves Soon", false});
+    ASSERT_TRUE(m_clock->RefreshLocalCopy());
+    office.RemoveEmployee(77);
+    office.SetManagerPin(9001, "1357");
+    ASSERT_TRUE(m_clock->RefreshLocalCopy());
+
+    m_server.Refuse();
+    EXPECT_FALSE(m_clock->RefreshLocalCopy());
+    EXPECT_EQ(m_clock->FindEmployee(1204), (orvane::Employee{1204, "Avery Stone", false}));
+    EXPECT_TRUE(m_clock->Away());
+    EXPECT_TRUE(m_clock->HasManagerPin(9001));
+    EXPECT_TRUE(m_clock->VerifyManagerPin(9001, "1357"));
+    EXPECT_FALSE(m_clock->VerifyManagerPin(9001, "2468"));
+    EXPECT_FALSE(m_clock->HasManagerPin(1204));
+    EXPECT_EQ(ErrorNumberOf([&] { m_clock->FindEmployee(77); }), 3151);
+
+    // The copy outlasts the clock: a clock started while the server is away knows them too.
+    m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
+    m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    EXPECT_EQ(m_clock->FindEmployee(9001), (orvane::Employee{9001, "Mina Hart", true}));
+    EXPECT_TRUE(m_clock->VerifyManagerPin(9001, "1357"));
+}
+
+// The automatic punch's lookup through the global object's database: from the server while it
+// answers, and from the clock's copy (the rows it last read and its own punches) while not.
+TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
+    const auto punch = [&](int32_t card, const char* type, bool in, double time) {
+        auto record = std::make_shared<orvane::PunchRecord>("");
+        record->Item("Punch Type")->SetValue(platform::Variant(type));
+        record->Item(in ? "Date In" : "Date Out")
+            ->SetValue(platform::Variant(platform::Date{46360}));
+        record->Item(in ? "Time In" : "Time Out")
+            ->SetValue(platform::Variant(platform::Date{time}));
+        return m_clock->StorePunch({card, record, {}, std::nullopt});
+    };
+    const auto last_punch = [&](orvane::EngineDatabase& database, int32_t card) {
+        std::string lookup = kLookup;
+        lookup.replace(lookup.find("=7"), 2, "=" + std::to_string(card));
+        const auto rows = database.Execute(lookup);
+        return FromVBool(rows->Eof()) ? std::string("none")
+                                      : rows->Fields("Punch Type")->Value().to_text();
+    };
+    // Card 7's in is read back from the server; card 8's break is known only as this clock's
+    // own punch.
+    ASSERT_EQ(punch(7, "I", true, 0.25), orvane::StoreResult::Stored);
+    ASSERT_EQ(m_clock->Rows(7).size(), 1u);
+    ASSERT_EQ(punch(8, "BO", true, 0.3), orvane::StoreResult::Stored);
+    orvane::EngineDatabase database;
+    database.AnswerWhileAwayFrom(m_folder / "punch-queue.db");
+    database.Open(m_server.uri());
+
+    m_server.Refuse();
+    EXPECT_EQ(last_punch(database, 7), "I");
+    EXPECT_EQ(last_punch(database, 8), "BO");
+    EXPECT_EQ(last_punch(database, 9), "none");
+    // A punch kept while the server is away is the latest the clock knows.
+    ASSERT_EQ(punch(7, "O", false, 0.4), orvane::StoreResult::Queued);
+    EXPECT_EQ(last_punch(database, 7), "O");
+    EXPECT_EQ(database.answers_while_away(), 4u);
+
+    m_server.Return();
+    EXPECT_EQ(last_punch(database, 7), "I");  // the server's, the out still waiting
+    EXPECT_EQ(database.answers_while_away(), 4u);
+    EXPECT_EQ(m_clock->SendQueued().sent, 1u);
+    EXPECT_EQ(last_punch(database, 7), "O");
 }
 
 }  // namespace

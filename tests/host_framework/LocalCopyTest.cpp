@@ -1,0 +1,111 @@
+// The clock's copy of what it read of its server: rows replaced by later reads, its own punches
+// kept until read back, old rows let go, employees and PIN hashes. No server needed.
+#include "host/database/LocalCopy.h"
+
+#include <gtest/gtest.h>
+
+#include "host/database/EngineDatabase.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+constexpr double kDay = 46360;
+
+orvane::ClockDatabase::Row ServerRow(int64_t id, const char* type, double in, double out = -1) {
+    orvane::ClockDatabase::Row row;
+    row.id = id;
+    row.card = 7;
+    row.punch_type = type;
+    row.date_in = platform::Date{kDay};
+    row.time_in = platform::Date{in};
+    if (out >= 0) {
+        row.date_out = platform::Date{kDay};
+        row.time_out = platform::Date{out};
+    }
+    return row;
+}
+
+orvane::PunchWrite OwnPunch(const char* type, bool in, double time) {
+    auto record = std::make_shared<orvane::PunchRecord>("");
+    record->Item("Punch Type")->SetValue(platform::Variant(type));
+    record->Item(in ? "Date In" : "Date Out")->SetValue(platform::Variant(platform::Date{kDay}));
+    record->Item(in ? "Time In" : "Time Out")->SetValue(platform::Variant(platform::Date{time}));
+    return {7, record, {}, std::nullopt};
+}
+
+class LocalCopyTest : public ::testing::Test {
+  protected:
+    // Card 7's rows as "type" or "type*" for a row of the clock's own punch, in the copy's order.
+    std::string Kept() const {
+        std::string kept;
+        for (const auto& row : m_copy.Rows(7))
+            kept += (kept.empty() ? "" : " ") + row.punch_type + (row.id == 0 ? "*" : "");
+        return kept;
+    }
+
+    TempFolder m_folder;
+    orvane::LocalCopy m_copy{m_folder / "punch-queue.db"};
+};
+
+TEST_F(LocalCopyTest, ReadsReplaceWhatTheyCoverAndOwnPunchesStayUntilReadBack) {
+    m_copy.KeepRows(7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "I", 0.6)});
+    m_copy.AddPunch("sent", OwnPunch("O", false, 0.7), true);
+    m_copy.AddPunch("queued", OwnPunch("I", true, 0.8), false);
+    EXPECT_EQ(Kept(), "O I O* I*");
+    EXPECT_EQ(m_copy.Unsent(), std::vector<std::string>{"queued"});
+
+    // A read of the afternoon covers row 2 and the sent punch: the server's rows now say it all.
+    m_copy.KeepRows(7, {ServerRow(2, "O", 0.6, 0.7)},
+                    orvane::LocalCopy::Window{kDay + 0.55, kDay + 0.75});
+    EXPECT_EQ(Kept(), "O O I*");
+
+    // The queued punch reaches the server, and a read of the whole history then replaces it.
+    m_copy.MarkSent("queued");
+    EXPECT_TRUE(m_copy.Unsent().empty());
+    m_copy.KeepRows(
+        7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "O", 0.6, 0.7), ServerRow(3, "I", 0.8)});
+    EXPECT_EQ(Kept(), "O O I");
+}
+
+TEST_F(LocalCopyTest, KeepsOnlyTheRecentDaysOfACard) {
+    auto old = ServerRow(1, "O", 0.25, 0.5);
+    old.date_in = old.date_out = platform::Date{kDay - orvane::LocalCopy::kKeptDays - 1};
+    m_copy.KeepRows(7, {old, ServerRow(2, "I", 0.25)});
+    EXPECT_EQ(Kept(), "I");
+}
+
+TEST_F(LocalCopyTest, EmployeesAndPinHashesFollowTheServer) {
+    m_copy.KeepEmployees(
+        {{{9001, "Mina Hart", true}, "$argon2id$hash"}, {{1001, "Avery Stone", false}, ""}});
+    EXPECT_EQ(m_copy.FindEmployee(1001), (orvane::Employee{1001, "Avery Stone", false}));
+    EXPECT_EQ(m_copy.PinHash(9001), "$argon2id$hash");
+    // One employee read again keeps the hash it was not given; a manager no longer one has none.
+    m_copy.KeepEmployee({9001, "Mina Hart-Stone", true});
+    EXPECT_EQ(m_copy.PinHash(9001), "$argon2id$hash");
+    m_copy.KeepEmployee({9001, "Mina Hart-Stone", false});
+    EXPECT_EQ(m_copy.PinHash(9001), "");
+    m_copy.ForgetEmployee(1001);
+    EXPECT_FALSE(m_copy.FindEmployee(1001));
+    // A whole list replaces whoever is not on it.
+    m_copy.KeepEmployees({{{42, "New Hire", false}, ""}});
+    EXPECT_EQ(m_copy.Employees(),
+              (std::vector<orvane::KnownEmployee>{{{42, "New Hire", false}, ""}}));
+}
+
+// The automatic punch's query text runs on the copy as it does on the clock database.
+TEST_F(LocalCopyTest, AutomaticPunchLookupRunsOnTheCopy) {
+    m_copy.KeepRows(7, {ServerRow(1, "I", 0.25)});
+    m_copy.AddPunch("queued", OwnPunch("BO", true, 0.4), false);
+    orvane::EngineDatabase database;
+    database.Open((m_folder / "punch-queue.db").string());
+    const auto rows = database.Execute(
+        "SELECT [Clock Data Table].[Punch Type], IIf(IsNull([Date In]),[Date Out]+[Time "
+        "Out],[Date In]+[Time In]) AS SortByDateTime FROM [Clock Data Table] WHERE [Card ID]=7 "
+        "AND (([Date In]+[Time In]) BETWEEN #12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM# "
+        "OR ([Date Out]+[Time Out]) BETWEEN #12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM#) "
+        "AND ([Punch Type] IN (\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY "
+        "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) DESC;");
+    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "BO");
+}
+
+}  // namespace
