@@ -130,6 +130,11 @@ TEST_P(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
         {"OutWithoutOpenRecordIsARowOfItsOwn",
          {punch(record("", "H", {{7, 0}}, {})), in(18, 0), out(16, 0)},
          {"H 07:00 -", "I 18:00 -", "O - 16:00"}},
+        // Punches of one minute share their moment; the out still closes the in before it.
+        {"InAndOutInOneMinuteMakeOneRow", {in(8, 0), out(8, 0)}, {"O 08:00 08:00"}},
+        {"OutClosesTheLaterOfTwoInsInOneMinute",
+         {in(8, 0), in(8, 0), out(8, 0)},
+         {"I 08:00 -", "O 08:00 08:00"}},
         {"OutPairsWithTheLatestOpenRecordOnly",
          {in(8, 0, 3), in(8, 0), out(16, 0)},
          {"I 08:00 -", "O 08:00 16:00"}},
@@ -316,10 +321,11 @@ TEST_P(QueryPlan, LastPunchLookupSearchesBothMomentIndexes) {
 }
 
 TEST_P(QueryPlan, PairingSearchesOpenRecordsOnly) {
-    const auto details = plan_of(m_db->handle(),
-                                 "SELECT [ID] FROM [Clock Data Table] WHERE [Card ID] = 1204 AND "
-                                 "[Punch Type] = \"I\" AND [Date Out] IS NULL AND ([Date In]+[Time "
-                                 "In]) <= 46360 ORDER BY ([Date In]+[Time In]) DESC LIMIT 1");
+    const auto details =
+        plan_of(m_db->handle(),
+                "SELECT [ID] FROM [Clock Data Table] WHERE [Card ID] = 1204 AND "
+                "[Punch Type] = \"I\" AND [Date Out] IS NULL AND ([Date In]+[Time "
+                "In]) <= 46360 ORDER BY ([Date In]+[Time In]) DESC, [ID] DESC LIMIT 1");
     std::string all;
     for (const auto& line : details)
         all += line + "\n";
