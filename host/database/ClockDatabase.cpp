@@ -90,6 +90,14 @@ void ClockDatabase::SetWhileBusy(std::function<void()> waiting) {
     m_store->SetWhileBusy(std::move(waiting));
 }
 
+void ClockDatabase::TakeWritesInTurn(std::shared_ptr<std::mutex> turn) {
+    m_write_turn = std::move(turn);
+}
+
+std::unique_lock<std::mutex> ClockDatabase::WriteTurn() const {
+    return m_write_turn ? std::unique_lock(*m_write_turn) : std::unique_lock<std::mutex>();
+}
+
 StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
     const std::string identity = new_identity();
     // Punches kept earlier go first, so that an out pairs with the in that came before it.
@@ -98,6 +106,7 @@ StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
         return StoreResult::Queued;
     }
     try {
+        const auto turn = WriteTurn();
         m_store->StorePunch(punch, identity);
         return StoreResult::Stored;
     } catch (const platform::RaisedError& error) {
@@ -122,6 +131,7 @@ ClockDatabase::QueueReport ClockDatabase::SendQueued() {
     const auto waiting = m_queue->Waiting();
     for (const auto& entry : waiting) {
         try {
+            const auto turn = WriteTurn();
             m_store->StorePunch(entry.punch, entry.identity);
         } catch (const platform::RaisedError& error) {
             if (error.number() != dberr::kConnectionFailed) {
@@ -156,7 +166,9 @@ void ClockDatabase::AddEmployee(const Employee& employee, std::optional<std::str
     }
     // The slow hash is made before the database is locked; the employee and the PIN are stored
     // together, so that a manager is never on file without the PIN asked for.
-    m_store->AddEmployee(employee, pin ? pin_hash_for(*pin) : std::string());
+    const auto hash = pin ? pin_hash_for(*pin) : std::string();
+    const auto turn = WriteTurn();
+    m_store->AddEmployee(employee, hash);
 }
 
 void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
@@ -165,7 +177,9 @@ void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
         platform::raise(platform::err::kInvalidProcedureCall,
                         "Card " + std::to_string(card) + " is not a manager's card.");
     }
-    m_store->SetPinHash(card, pin_hash_for(pin));
+    const auto hash = pin_hash_for(pin);
+    const auto turn = WriteTurn();
+    m_store->SetPinHash(card, hash);
 }
 
 bool ClockDatabase::HasManagerPin(int32_t card) const {
@@ -177,6 +191,7 @@ bool ClockDatabase::VerifyManagerPin(int32_t card, std::string_view pin) const {
 }
 
 bool ClockDatabase::RemoveEmployee(int32_t card) {
+    const auto turn = WriteTurn();
     return m_store->RemoveEmployee(card);
 }
 

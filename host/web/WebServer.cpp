@@ -162,7 +162,7 @@ std::shared_ptr<KioskApartment> WebServer::Apartment(const std::string& name) {
     if (!apartment) {
         try {
             apartment = std::make_shared<KioskApartment>(
-                name, Clock::Files{m_options.config_file, m_options.database}, m_log);
+                name, Clock::Files{m_options.config_file, m_options.database}, m_log, m_write_turn);
         } catch (...) {
             m_apartments.erase(name);
             throw;

@@ -62,6 +62,8 @@ class WebServer {
     std::mutex m_mutex;
     std::mutex m_verify_mutex;
     std::map<std::string, std::shared_ptr<KioskApartment>> m_apartments;
+    // The kiosks' turn for writing the clock database: one punch at a time, in order.
+    std::shared_ptr<std::mutex> m_write_turn = std::make_shared<std::mutex>();
     // Session tokens, each to the name of its kiosk.
     std::map<std::string, std::string> m_sessions;
 };
