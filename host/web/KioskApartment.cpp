@@ -239,7 +239,9 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
             Publish(*clock, services.message);
             handled.set_value();
         }
-        Publish(*clock, services.message);
+        // Each input has drawn its screen; a tick alone may have changed it too.
+        if (inputs.empty())
+            Publish(*clock, services.message);
         lock.lock();
     }
 }
