@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
 #include "host/database/EngineDatabase.h"
@@ -366,6 +371,48 @@ TEST(DatabaseClockTest, PunchMeetingALockIsRefusedAndTheClockGoesOn) {
     db.StorePunch(punch(record("", "I", {{8, 0}}, std::nullopt)));
     EXPECT_EQ(db.Rows().size(), 1u);
     EXPECT_EQ(waits, 1);
+}
+
+// Clocks of one process on one file that share a write turn never meet the file locked by one
+// another: with no busy wait at all, every punch of two clocks writing at once is stored, each
+// out closing its own employee's in, and neither clock ever waits on the file.
+TEST(DatabaseClockTest, ClocksSharingAWriteTurnNeverMeetTheFileLocked) {
+    TempFolder folder;
+    const auto file = folder / "clock.db";
+    const auto turn = std::make_shared<std::mutex>();
+    constexpr int kRounds = 150;
+    std::atomic<int> waits{0};
+    std::vector<std::unique_ptr<ClockDatabase>> clocks;
+    for (int i = 0; i < 2; ++i) {
+        clocks.push_back(std::make_unique<ClockDatabase>(file, std::chrono::milliseconds(0)));
+        clocks.back()->TakeWritesInTurn(turn);
+        clocks.back()->SetWhileBusy([&] { ++waits; });
+    }
+    std::vector<std::string> errors(clocks.size());
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < clocks.size(); ++i) {
+        threads.emplace_back([&, i] {
+            const int32_t card = 3000 + static_cast<int32_t>(i);
+            try {
+                for (int round = 0; round < kRounds; ++round) {
+                    clocks[i]->StorePunch({card, record("", "I", {{8, 0}}, {}), {}, {}});
+                    clocks[i]->StorePunch({card, record("", "O", {}, {{9, 0}}), {}, {}});
+                }
+            } catch (const platform::RaisedError& error) {
+                errors[i] = error.description();
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (size_t i = 0; i < clocks.size(); ++i) {
+        EXPECT_EQ(errors[i], "");
+        const auto rows = clocks[0]->Rows(3000 + static_cast<int32_t>(i));
+        ASSERT_EQ(rows.size(), static_cast<size_t>(kRounds));
+        for (const auto& row : rows)
+            EXPECT_EQ(describe(row), "O 08:00 09:00");
+    }
+    EXPECT_EQ(waits, 0);
 }
 
 }  // namespace
