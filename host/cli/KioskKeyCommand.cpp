@@ -1,6 +1,9 @@
+#include <cctype>
 #include <iostream>
 #include <memory>
 #include <random>
+#include <string>
+#include <string_view>
 
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
@@ -34,6 +37,24 @@ std::string NewKey() {
     for (int i = 0; i < 26; ++i)
         key += kAlphabet[random() % 32];
     return key;
+}
+
+// A kiosk's name as it stands in its link: anything but letters, digits and "-_." percent-encoded
+// (a name's blanks become %20), as the page's URLSearchParams reads it back.
+std::string LinkText(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || c == '-' || c == '_' || c == '.') {
+            text += c;
+        } else {
+            text += '%';
+            text += kHex[byte >> 4];
+            text += kHex[byte & 0xF];
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -90,7 +111,8 @@ void AddKioskKeyCommand(CLI::App& app, int& exit_status) {
             configuration.kiosk_keys[*name] = orvane::HashSecret(key);
             configuration.Save(file);
             std::cout << "Kiosk \"" << *name << "\" registered. Its key is shown this once:\n"
-                      << "  " << key << "\nOpen it at:\n  " << *url << "/kiosk#key=" << key << '\n';
+                      << "  " << key << "\nOpen it at:\n  " << *url << "/kiosk#key=" << key
+                      << "&kiosk=" << LinkText(*name) << '\n';
         } catch (const platform::RaisedError& error) {
             PrintError(error);
             exit_status = kExitError;

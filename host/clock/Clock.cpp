@@ -445,9 +445,13 @@ void Clock::FinishPunch() {
         Store();
         return;
     }
-    const PunchHistory history(m_database->Rows(card), session.Moment(), SpanDays());
-    if (const auto earlier =
-            history.Duplicate(m_code, session.Moment(), m_config.duplicate_seconds)) {
+    // Only the rows of the reset span can hold the employee's last event: read them alone,
+    // through the moment indexes, however long the history.
+    const auto moment = session.Moment();
+    const PunchHistory history(
+        m_database->RowsBetween(card, platform::Date{moment.days - SpanDays()}, moment), moment,
+        SpanDays());
+    if (const auto earlier = history.Duplicate(m_code, moment, m_config.duplicate_seconds)) {
         if (m_scripted) {
             m_last.notice =
                 "duplicate of the " + PunchWord(m_code) + " at " + TimeOfDay(earlier->moment);

@@ -1,5 +1,6 @@
 #include "host/clock/PunchHistory.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <tuple>
@@ -33,25 +34,31 @@ std::optional<platform::Date> Moment(const std::optional<platform::Date>& day,
 
 PunchHistory::PunchHistory(const std::vector<orvane::ClockDatabase::Row>& rows, platform::Date now,
                            double span_days) {
-    // Ties go to the row stored last: a lunch leave closes the work row and opens the lunch row
-    // at one moment, and the lunch row is the employee's state.
-    std::tuple<double, int64_t> latest{-1e300, -1};
-    for (const auto& row : rows) {
-        for (const auto& events : kRowEvents) {
-            if (events.type != row.punch_type)
+    // Events are ordered by moment and, within one minute, in the order they were stored: rows
+    // oldest first as read, and in a row its in before its out. An in and an out in the same
+    // minute therefore leave the employee out, and a lunch leave, which closes the work row and
+    // opens the lunch row at one moment, leaves the employee at lunch.
+    using Order = std::tuple<double, size_t, int>;
+    std::optional<Order> latest;
+    for (size_t position = 0; position < rows.size(); ++position) {
+        const auto& row = rows[position];
+        const auto events =
+            std::find_if(kRowEvents.begin(), kRowEvents.end(),
+                         [&](const RowEvents& e) { return e.type == row.punch_type; });
+        if (events == kRowEvents.end())
+            continue;
+        const std::array<std::pair<std::optional<platform::Date>, std::string_view>, 2> both{
+            {{Moment(row.date_in, row.time_in), events->at_in},
+             {Moment(row.date_out, row.time_out), events->at_out}}};
+        for (int side = 0; side < 2; ++side) {
+            const auto& [moment, code] = both[static_cast<size_t>(side)];
+            if (!moment || code.empty() || moment->days > now.days ||
+                now.days - moment->days > span_days)
                 continue;
-            const std::array<std::pair<std::optional<platform::Date>, std::string_view>, 2> both{
-                {{Moment(row.date_in, row.time_in), events.at_in},
-                 {Moment(row.date_out, row.time_out), events.at_out}}};
-            for (const auto& [moment, code] : both) {
-                if (!moment || code.empty() || moment->days > now.days ||
-                    now.days - moment->days > span_days)
-                    continue;
-                const std::tuple<double, int64_t> key{moment->days, row.id};
-                if (key > latest) {
-                    latest = key;
-                    m_last = Event{std::string(code), *moment};
-                }
+            const Order order{moment->days, position, side};
+            if (!latest || order > *latest) {
+                latest = order;
+                m_last = Event{std::string(code), *moment};
             }
         }
     }

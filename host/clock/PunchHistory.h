@@ -21,7 +21,8 @@ class PunchHistory {
         platform::Date moment{};
     };
 
-    // The latest event of the rows at or before `now` and no older than `span_days`.
+    // The latest event of the rows at or before `now` and no older than `span_days`. The rows
+    // come in the order they were stored (oldest first), as the clock database reads them.
     PunchHistory(const std::vector<orvane::ClockDatabase::Row>& rows, platform::Date now,
                  double span_days);
 

@@ -117,6 +117,14 @@ void ClockDatabase::SetWhileBusy(std::function<void()> waiting) {
     m_store->SetWhileBusy(std::move(waiting));
 }
 
+void ClockDatabase::TakeWritesInTurn(std::shared_ptr<std::mutex> turn) {
+    m_write_turn = std::move(turn);
+}
+
+std::unique_lock<std::mutex> ClockDatabase::WriteTurn() const {
+    return m_write_turn ? std::unique_lock(*m_write_turn) : std::unique_lock<std::mutex>();
+}
+
 StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
     const std::string identity = new_identity();
     const auto keep = [&] {
@@ -128,6 +136,7 @@ StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
     if (m_queue && !m_queue->Empty() && SendQueued().waiting > 0)
         return keep();
     try {
+        const auto turn = WriteTurn();
         m_store->StorePunch(punch, identity);
     } catch (const platform::RaisedError& error) {
         if (m_queue && error.number() == dberr::kConnectionFailed)
@@ -180,6 +189,7 @@ ClockDatabase::QueueReport ClockDatabase::SendQueued() {
     const auto waiting = m_queue->Waiting();
     for (const auto& entry : waiting) {
         try {
+            const auto turn = WriteTurn();
             m_store->StorePunch(entry.punch, entry.identity);
         } catch (const platform::RaisedError& error) {
             if (error.number() != dberr::kConnectionFailed) {
@@ -216,6 +226,7 @@ void ClockDatabase::AddEmployee(const Employee& employee, std::optional<std::str
     // The slow hash is made before the database is locked; the employee and the PIN are stored
     // together, so that a manager is never on file without the PIN asked for.
     const std::string hash = pin ? pin_hash_for(*pin) : std::string();
+    const auto turn = WriteTurn();
     m_store->AddEmployee(employee, hash);
     Remember([&] { m_copy->KeepEmployee(employee, hash); });
 }
@@ -227,7 +238,10 @@ void ClockDatabase::SetManagerPin(int32_t card, std::string_view pin) {
                         "Card " + std::to_string(card) + " is not a manager's card.");
     }
     const std::string hash = pin_hash_for(pin);
-    m_store->SetPinHash(card, hash);
+    {
+        const auto turn = WriteTurn();
+        m_store->SetPinHash(card, hash);
+    }
     Remember([&] { m_copy->KeepEmployee(*employee, hash); });
 }
 
@@ -253,6 +267,7 @@ bool ClockDatabase::VerifyManagerPin(int32_t card, std::string_view pin) const {
 }
 
 bool ClockDatabase::RemoveEmployee(int32_t card) {
+    const auto turn = WriteTurn();
     const bool removed = m_store->RemoveEmployee(card);
     Remember([&] { m_copy->ForgetEmployee(card); });
     return removed;

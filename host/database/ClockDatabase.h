@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,6 +83,12 @@ class PLATFORM_API ClockDatabase {
     // Called once each time a statement finds the database held by another clock, before it
     // waits, so that a front end can say that the clock waits.
     void SetWhileBusy(std::function<void()> waiting);
+
+    // Writes of this database (punches, employees, PINs) wait for `turn` and hold it while they
+    // write. Clocks of one process on one file share a turn: they wait on one another in order
+    // and wake the moment the file is free, instead of meeting the file locked and pausing in
+    // the engine's busy handler. Another process on the file is still met that way.
+    void TakeWritesInTurn(std::shared_ptr<std::mutex> turn);
 
     // Stores what the step wrote into the punch's records, in one transaction. How an out punch
     // pairs with the employee's open record is described in docs/clock-database.md. A punch that
@@ -166,6 +173,8 @@ class PLATFORM_API ClockDatabase {
     bool Away() const { return m_away; }
 
   private:
+    // Holds the write turn when there is one; holds nothing otherwise.
+    std::unique_lock<std::mutex> WriteTurn() const;
     // Runs a read of the server; false, and the clock is away, when a clock with a queue cannot
     // reach it. Every other failure raises.
     template <class Read>
@@ -181,6 +190,7 @@ class PLATFORM_API ClockDatabase {
     std::unique_ptr<ClockStore> m_store;
     std::unique_ptr<PunchQueue> m_queue;
     std::unique_ptr<LocalCopy> m_copy;
+    std::shared_ptr<std::mutex> m_write_turn;
     mutable bool m_away = false;
 };
 

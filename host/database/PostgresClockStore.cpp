@@ -121,7 +121,7 @@ std::optional<int64_t> open_record(pg::Connection& connection, int32_t card,
         SELECT "ID" FROM "Clock Data Table"
         WHERE "Card ID" = $1 AND "Punch Type" = $2 AND "Date Out" IS NULL
           AND ("Date In"+"Time In") <= $3
-        ORDER BY ("Date In"+"Time In") DESC LIMIT 1)sql",
+        ORDER BY ("Date In"+"Time In") DESC, "ID" DESC LIMIT 1)sql",
         {Value::Int(card), Value::Text(std::string(opening)), Value::Real(closing_moment)},
         kStoring);
     if (pg::Rows(result.get()) == 0)

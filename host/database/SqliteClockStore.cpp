@@ -135,7 +135,7 @@ std::optional<int64_t> open_record(sqlite3* db, int32_t card, std::string_view o
         SELECT "ID" FROM "Clock Data Table"
         WHERE "Card ID" = ?1 AND "Punch Type" = ?2 AND "Date Out" IS NULL
           AND ("Date In"+"Time In") <= ?3
-        ORDER BY ("Date In"+"Time In") DESC LIMIT 1)sql");
+        ORDER BY ("Date In"+"Time In") DESC, "ID" DESC LIMIT 1)sql");
     sqlite3_bind_int(statement.get(), 1, card);
     sqlite3_bind_text(statement.get(), 2, opening.data(), static_cast<int>(opening.size()),
                       SQLITE_STATIC);

@@ -56,15 +56,6 @@ std::string Escape(std::string_view text) {
     return out;
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    unsigned char differ = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        differ |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return differ == 0;
-}
-
 std::string CookieToken(const httplib::Request& request) {
     const auto cookies = request.get_header_value("Cookie");
     const std::string name = std::string(kCookie) + "=";
@@ -229,7 +220,7 @@ std::optional<AdminPages::Session> AdminPages::Authorised(const httplib::Request
         response.set_redirect("/admin/login?refused=Sign+in+to+continue.", 303);
         return std::nullopt;
     }
-    if (form && !SameText(request.get_param_value("csrf"), session->second.csrf)) {
+    if (form && !SameToken(request.get_param_value("csrf"), session->second.csrf)) {
         m_log("an administrator's form without its session's token was refused (from " +
               request.remote_addr + ")");
         Html(response,

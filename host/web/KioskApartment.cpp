@@ -78,11 +78,13 @@ class KioskApartment::Services final : public platform::Services {
     const Clock* m_clock = nullptr;
 };
 
-KioskApartment::KioskApartment(std::string name, Clock::Files files, Log log)
+KioskApartment::KioskApartment(std::string name, Clock::Files files, Log log,
+                               std::shared_ptr<std::mutex> write_turn)
     : m_name(std::move(name)), m_log(std::move(log)) {
     std::promise<void> opened;
     auto result = opened.get_future();
-    m_thread = std::thread(&KioskApartment::Run, this, std::move(files), std::move(opened));
+    m_thread = std::thread(&KioskApartment::Run, this, std::move(files), std::move(write_turn),
+                           std::move(opened));
     try {
         result.get();
     } catch (...) {
@@ -183,7 +185,8 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     m_changed.notify_all();
 }
 
-void KioskApartment::Run(Clock::Files files, std::promise<void> opened) {
+void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_turn,
+                         std::promise<void> opened) {
     Services services(*this);
     platform::ServicesScope scope(services);
     std::unique_ptr<Clock> clock;
@@ -191,6 +194,9 @@ void KioskApartment::Run(Clock::Files files, std::promise<void> opened) {
         const auto config = Configuration::Load(files.config_file);
         config.ApplyRegional(services.System());
         clock = Clock::Open(files);
+        // A server database orders its clocks' writes itself; only a file needs the turn.
+        if (write_turn && clock->Database().handle())
+            clock->Database().TakeWritesInTurn(std::move(write_turn));
         clock->SetLog(m_log);
         clock->SetClockName(m_name);
         clock->Start();
@@ -233,7 +239,9 @@ void KioskApartment::Run(Clock::Files files, std::promise<void> opened) {
             Publish(*clock, services.message);
             handled.set_value();
         }
-        Publish(*clock, services.message);
+        // Each input has drawn its screen; a tick alone may have changed it too.
+        if (inputs.empty())
+            Publish(*clock, services.message);
         lock.lock();
     }
 }

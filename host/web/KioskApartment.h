@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -34,8 +35,11 @@ class KioskApartment {
     using Log = std::function<void(std::string_view)>;
 
     // Starts the thread and opens the engine on it; raises what the engine could not open (a
-    // damaged configuration, a database that cannot be opened) on the calling thread.
-    KioskApartment(std::string name, Clock::Files files, Log log);
+    // damaged configuration, a database that cannot be opened) on the calling thread. The
+    // kiosks of one server share `write_turn`: on a database file their punches are written one
+    // after another, each waiting for the turn rather than for the file.
+    KioskApartment(std::string name, Clock::Files files, Log log,
+                   std::shared_ptr<std::mutex> write_turn = nullptr);
     // Stops the thread after the input it is handling; inputs still queued are dropped.
     ~KioskApartment();
     KioskApartment(const KioskApartment&) = delete;
@@ -55,7 +59,7 @@ class KioskApartment {
 
   private:
     class Services;
-    void Run(Clock::Files files, std::promise<void> opened);
+    void Run(Clock::Files files, std::shared_ptr<std::mutex> write_turn, std::promise<void> opened);
     // Draws the engine's screen and publishes it when it changed.
     void Publish(const Clock& clock, const std::string& message);
 

@@ -21,4 +21,8 @@ using Log = std::function<void(std::string_view)>;
 // 256 random bits as hexadecimal text: a session's token.
 std::string RandomToken();
 
+// Compares a token sent by a page with one the server keeps, in a time that depends only on
+// their lengths, so that the time of a refusal tells nothing of how much of a guess was right.
+bool SameToken(std::string_view sent, std::string_view kept);
+
 }  // namespace timeclock::web

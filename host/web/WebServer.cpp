@@ -24,6 +24,9 @@ constexpr auto kStreamKeepAlive = std::chrono::seconds(10);
 // Threads that serve requests: each open kiosk page holds one for its stream.
 constexpr size_t kServerThreads = 64;
 constexpr size_t kLongestKey = 128;
+constexpr size_t kLongestKioskName = 64;
+// A session is found by the head of its token; the rest, compared in constant time, is secret.
+constexpr size_t kSessionLookup = 16;
 constexpr size_t kLongestBody = 4096;
 
 void Refuse(httplib::Response& response, int status, const std::string& message) {
@@ -47,6 +50,15 @@ std::string RandomToken() {
         token += kHex[byte & 0xF];
     }
     return token;
+}
+
+bool SameToken(std::string_view sent, std::string_view kept) {
+    if (sent.size() != kept.size())
+        return false;
+    unsigned char differ = 0;
+    for (size_t i = 0; i < sent.size(); ++i)
+        differ |= static_cast<unsigned char>(sent[i] ^ kept[i]);
+    return differ == 0;
 }
 
 WebServer::WebServer(ServerOptions options, Log log)
@@ -141,14 +153,21 @@ void WebServer::Routes() {
     });
 }
 
-std::string WebServer::KioskOfKey(std::string_view key) {
-    if (key.empty() || key.size() > kLongestKey)
+std::string WebServer::KioskOfKey(std::string_view key, std::string_view named) {
+    if (key.empty() || key.size() > kLongestKey || named.size() > kLongestKioskName)
         return {};
     // Read on every opening, so that a kiosk added or removed counts at once.
     const auto config = Configuration::Load(m_options.config_file);
     // One check at a time: each takes tens of megabytes for a moment, and a row of pages opening
     // at once must not take the memory of the computer (nor guess keys in parallel).
     std::lock_guard lock(m_verify_mutex);
+    if (!named.empty()) {
+        const auto kiosk = config.kiosk_keys.find(std::string(named));
+        return kiosk != config.kiosk_keys.end() && orvane::VerifySecret(kiosk->second, key)
+                   ? kiosk->first
+                   : std::string();
+    }
+    // A link made before links named their kiosk: the key is tried against every kiosk.
     for (const auto& [name, hash] : config.kiosk_keys) {
         if (orvane::VerifySecret(hash, key))
             return name;
@@ -162,7 +181,7 @@ std::shared_ptr<KioskApartment> WebServer::Apartment(const std::string& name) {
     if (!apartment) {
         try {
             apartment = std::make_shared<KioskApartment>(
-                name, Clock::Files{m_options.config_file, m_options.database}, m_log);
+                name, Clock::Files{m_options.config_file, m_options.database}, m_log, m_write_turn);
         } catch (...) {
             m_apartments.erase(name);
             throw;
@@ -174,10 +193,12 @@ std::shared_ptr<KioskApartment> WebServer::Apartment(const std::string& name) {
 void WebServer::OpenKiosk(const httplib::Request& request, httplib::Response& response) {
     NoStore(response);
     const auto body = json::parse(request.body, nullptr, false);
-    const auto key = body.is_object() && body.contains("key") && body["key"].is_string()
-                         ? body["key"].get<std::string>()
-                         : std::string();
-    const auto name = KioskOfKey(key);
+    const auto text = [&](const char* field) {
+        return body.is_object() && body.contains(field) && body[field].is_string()
+                   ? body[field].get<std::string>()
+                   : std::string();
+    };
+    const auto name = KioskOfKey(text("key"), text("kiosk"));
     if (name.empty()) {
         m_log("a kiosk was refused: no registered kiosk has the key given (from " +
               request.remote_addr + ")");
@@ -189,7 +210,7 @@ void WebServer::OpenKiosk(const httplib::Request& request, httplib::Response& re
     const auto token = RandomToken();
     {
         std::lock_guard lock(m_mutex);
-        m_sessions[token] = name;
+        m_sessions[token.substr(0, kSessionLookup)] = KioskSession{token, name};
     }
     response.set_content(json{{"session", token}, {"kiosk", name}}.dump(), "application/json");
 }
@@ -198,11 +219,13 @@ std::shared_ptr<KioskApartment> WebServer::Session(const httplib::Request& reque
     auto token = request.get_header_value("X-Kiosk-Session");
     if (token.empty())
         token = request.get_param_value("session");
-    std::lock_guard lock(m_mutex);
-    const auto session = m_sessions.find(token);
-    if (token.empty() || session == m_sessions.end())
+    if (token.size() <= kSessionLookup)
         return nullptr;
-    const auto apartment = m_apartments.find(session->second);
+    std::lock_guard lock(m_mutex);
+    const auto session = m_sessions.find(token.substr(0, kSessionLookup));
+    if (session == m_sessions.end() || !SameToken(token, session->second.token))
+        return nullptr;
+    const auto apartment = m_apartments.find(session->second.kiosk);
     return apartment == m_apartments.end() ? nullptr : apartment->second;
 }
 

@@ -49,8 +49,9 @@ class WebServer {
     void Events(const httplib::Request& request, httplib::Response& response);
     // The kiosk of a session named in the request; null when there is none.
     std::shared_ptr<KioskApartment> Session(const httplib::Request& request);
-    // The name of the registered kiosk whose key this is; empty when none.
-    std::string KioskOfKey(std::string_view key);
+    // The name of the registered kiosk whose key this is; empty when none. A link that names
+    // its kiosk has its key checked against that kiosk's hash alone.
+    std::string KioskOfKey(std::string_view key, std::string_view named);
     std::shared_ptr<KioskApartment> Apartment(const std::string& name);
 
     ServerOptions m_options;
@@ -62,8 +63,15 @@ class WebServer {
     std::mutex m_mutex;
     std::mutex m_verify_mutex;
     std::map<std::string, std::shared_ptr<KioskApartment>> m_apartments;
-    // Session tokens, each to the name of its kiosk.
-    std::map<std::string, std::string> m_sessions;
+    // The kiosks' turn for writing the clock database: one punch at a time, in order.
+    std::shared_ptr<std::mutex> m_write_turn = std::make_shared<std::mutex>();
+    struct KioskSession {
+        std::string token;
+        std::string kiosk;
+    };
+    // Open sessions by the first characters of their token; the whole token is then compared
+    // in constant time.
+    std::map<std::string, KioskSession> m_sessions;
 };
 
 }  // namespace timeclock::web

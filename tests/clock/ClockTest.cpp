@@ -225,6 +225,17 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             {"MANAGER MODE \u2014 Mina Hart for Avery Stone"}, "IN 12/04", "", true},
     Journey{"SameCardSamePunchWithinAMinute", "1001 ENTER 1 ENTER WAIT:30 1001 ENTER 1 ENTER",
             {"Already recorded at 08:00", "IN at 08:00 on 12/04/2026"}, "", "I"},
+    // Punches within one minute share their stored moment: the history still reads them in the
+    // order they were made, so an in and an out leave the employee out.
+    Journey{"InAndOutWithinAMinuteLeaveTheEmployeeOut",
+            "1001 ENTER 1 ENTER WAIT:20 1001 ENTER 2 ENTER WAIT:20 1001 ENTER 1 ENTER",
+            {"IN 12/04/2026 08:00"}, "Already recorded", "O I"},
+    Journey{"OutRepeatedWithinAMinuteIsAlreadyRecorded",
+            "1001 ENTER 1 ENTER 1001 ENTER 2 ENTER 1001 ENTER 2 ENTER",
+            {"Already recorded at 08:00", "OUT at 08:00 on 12/04/2026"}, "", "O"},
+    Journey{"LunchAndBackWithinAMinuteLeaveTheEmployeeIn",
+            "1001 ENTER 1 ENTER 1001 ENTER 3 ENTER 1001 ENTER 4 ENTER 1001 ENTER 2 ENTER",
+            {"OUT 12/04/2026 08:00"}, "not clocked in", "O LI O"},
     Journey{"SamePunchAfterTheDuplicateTimeAsks", "1001 ENTER 1 ENTER WAIT:61 1001 ENTER 2 ENTER",
             {"Avery Stone", "OUT 12/04/2026 08:01"}, "not clocked", "O"},
     Journey{"OutWithoutInAsks", "1001 ENTER 2 ENTER",

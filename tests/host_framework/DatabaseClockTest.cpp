@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
 #include "host/database/EngineDatabase.h"
@@ -131,6 +136,11 @@ TEST_P(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
         {"OutWithoutOpenRecordIsARowOfItsOwn",
          {punch(record("", "H", {{7, 0}}, {})), in(18, 0), out(16, 0)},
          {"H 07:00 -", "I 18:00 -", "O - 16:00"}},
+        // Punches of one minute share their moment; the out still closes the in before it.
+        {"InAndOutInOneMinuteMakeOneRow", {in(8, 0), out(8, 0)}, {"O 08:00 08:00"}},
+        {"OutClosesTheLaterOfTwoInsInOneMinute",
+         {in(8, 0), in(8, 0), out(8, 0)},
+         {"I 08:00 -", "O 08:00 08:00"}},
         {"OutPairsWithTheLatestOpenRecordOnly",
          {in(8, 0, 3), in(8, 0), out(16, 0)},
          {"I 08:00 -", "O 08:00 16:00"}},
@@ -273,8 +283,8 @@ TEST_P(QueryPlan, LookupAndPairingSearchTheirIndexes) {
     EXPECT_NE(plan.find("Clock Data Out Moment"), std::string::npos) << plan;
     const auto pairing = orvane::sql::Translate(
         "SELECT [ID] FROM [Clock Data Table] WHERE [Card ID] = 1204 AND [Punch Type] = \"I\" AND "
-        "[Date Out] IS NULL AND ([Date In]+[Time In]) <= 46360 ORDER BY ([Date In]+[Time In]) DESC "
-        "LIMIT 1");
+        "[Date Out] IS NULL AND ([Date In]+[Time In]) <= 46360 "
+        "ORDER BY ([Date In]+[Time In]) DESC, [ID] DESC LIMIT 1");
     const auto pairs = SqlitePlan(m_db->handle(), pairing.text, pairing.parameters);
     EXPECT_NE(pairs.find("Clock Data Open Records"), std::string::npos) << pairs;
     EXPECT_EQ(pairs.find("TEMP B-TREE"), std::string::npos) << pairs;
@@ -313,6 +323,48 @@ TEST(DatabaseClockTest, PunchMeetingALockIsRefusedAndTheClockGoesOn) {
     db.StorePunch(punch(record("", "I", {{8, 0}}, std::nullopt)));
     EXPECT_EQ(db.Rows().size(), 1u);
     EXPECT_EQ(waits, 1);
+}
+
+// Clocks of one process on one file that share a write turn never meet the file locked by one
+// another: with no busy wait at all, every punch of two clocks writing at once is stored, each
+// out closing its own employee's in, and neither clock ever waits on the file.
+TEST(DatabaseClockTest, ClocksSharingAWriteTurnNeverMeetTheFileLocked) {
+    TempFolder folder;
+    const auto file = folder / "clock.db";
+    const auto turn = std::make_shared<std::mutex>();
+    constexpr int kRounds = 150;
+    std::atomic<int> waits{0};
+    std::vector<std::unique_ptr<ClockDatabase>> clocks;
+    for (int i = 0; i < 2; ++i) {
+        clocks.push_back(std::make_unique<ClockDatabase>(file, std::chrono::milliseconds(0)));
+        clocks.back()->TakeWritesInTurn(turn);
+        clocks.back()->SetWhileBusy([&] { ++waits; });
+    }
+    std::vector<std::string> errors(clocks.size());
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < clocks.size(); ++i) {
+        threads.emplace_back([&, i] {
+            const int32_t card = 3000 + static_cast<int32_t>(i);
+            try {
+                for (int round = 0; round < kRounds; ++round) {
+                    clocks[i]->StorePunch({card, record("", "I", {{8, 0}}, {}), {}, {}});
+                    clocks[i]->StorePunch({card, record("", "O", {}, {{9, 0}}), {}, {}});
+                }
+            } catch (const platform::RaisedError& error) {
+                errors[i] = error.description();
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (size_t i = 0; i < clocks.size(); ++i) {
+        EXPECT_EQ(errors[i], "");
+        const auto rows = clocks[0]->Rows(3000 + static_cast<int32_t>(i));
+        ASSERT_EQ(rows.size(), static_cast<size_t>(kRounds));
+        for (const auto& row : rows)
+            EXPECT_EQ(describe(row), "O 08:00 09:00");
+    }
+    EXPECT_EQ(waits, 0);
 }
 
 }  // namespace

@@ -62,10 +62,10 @@ class Clock:
 
     def add_kiosk(self, name):
         printed = self.run("kiosk-key", "add", name, "--config", self.config)
-        key = re.search(r"#key=([a-z2-7]+)", printed).group(1)
+        link = re.search(r"#(key=([a-z2-7]+)&kiosk=\S+)", printed)
         with open(self.config) as f:
-            assert key not in f.read(), "the key itself must never be stored"
-        return key
+            assert link.group(2) not in f.read(), "the key itself must never be stored"
+        return link.group(1)
 
     def rows(self, query):
         with sqlite3.connect(self.db) as db:
@@ -121,7 +121,7 @@ class KioskTest(unittest.TestCase):
 
     # What the page shows.
     def open_kiosk(self, name="Front Door"):
-        self.driver.get(self.clock.url + "/kiosk#key=" + self.clock.keys[name])
+        self.driver.get(self.clock.url + "/kiosk#" + self.clock.keys[name])
         self.driver.refresh()  # a new fragment alone loads no page
         self.wait_for_state("card")
 
@@ -185,15 +185,25 @@ class KioskTest(unittest.TestCase):
         self.assertEqual(self.records(1003), [])
 
     def test_wrong_key_is_refused(self):
-        self.driver.get(self.clock.url + "/kiosk#key=notakey")
-        self.driver.refresh()
-        self.wait_for_text("refused-text", "not a registered kiosk")
+        # No kiosk's key; a kiosk's name with a wrong key; one kiosk's key under another's name.
+        for link in ("key=notakey", "key=notakey&kiosk=Dock",
+                     self.clock.keys["Front Door"].replace("Front%20Door", "Dock")):
+            with self.subTest(link=link):
+                self.driver.get(self.clock.url + "/kiosk#" + link)
+                self.driver.refresh()
+                self.wait_for_text("refused-text", "not a registered kiosk")
         request = urllib.request.Request(self.clock.url + "/api/kiosk/input",
                                          data=b'{"key": 49}', method="POST",
                                          headers={"X-Kiosk-Session": "forged"})
         with self.assertRaises(urllib.error.HTTPError) as refused:
             urllib.request.urlopen(request, timeout=WAIT)
         self.assertEqual(refused.exception.code, 403)
+
+    def test_link_that_names_no_kiosk_opens_by_its_key_alone(self):
+        key = re.search(r"key=([a-z2-7]+)", self.clock.keys["Dock"]).group(1)
+        self.driver.get(self.clock.url + "/kiosk#key=" + key)
+        self.driver.refresh()
+        self.wait_for_state("card")
 
     def test_two_kiosks_punch_at_once(self):
         self.open_kiosk("Front Door")
