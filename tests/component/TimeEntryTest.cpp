@@ -62,7 +62,6 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOnBothKeypads) {
         {"HalfPastMidnight", "1204261230", Moment(2026, 12, 4, 0, 30)},
         {"EveningPm", "/1204260830", Moment(2026, 12, 4, 20, 30)},
         {"NoonPm", "1204261230/", Moment(2026, 12, 4, 12, 30)},
-        {"TwentyFourHourClock", "1204261530", Moment(2026, 12, 4, 15, 30)},
         {"TwentyFourHourClockIgnoresPm", "1204261530/", Moment(2026, 12, 4, 15, 30)},
         {"TogglingTwiceIsAm", "12042608//30", Moment(2026, 12, 4, 8, 30)},
     };
@@ -81,25 +80,23 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOnBothKeypads) {
     }
 }
 
-TEST_F(TimeEntryTest, TimeInEmptyEntryIsThePresentSecondAndADateAloneIsMidnight) {
+// An empty TimeIn is the present second; a date alone is midnight on both keypads, and TimeOut
+// completes its entry with the midnight it checked.
+TEST_F(TimeEntryTest, EmptyTimeInIsNowAndADateAloneIsMidnight) {
     Enter<stampkind::TimeIn>("");
     EXPECT_EQ(step->DateTimeIn(), fake.now);
     EXPECT_TRUE(Finished());
     Enter<stampkind::TimeIn>("120426");
     EXPECT_EQ(step->DateTimeIn(), Moment(2026, 12, 4, 0, 0));
     EXPECT_TRUE(Finished());
+    auto keypad = Enter<stampkind::TimeOut>("120426");
+    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 0, 0));
+    EXPECT_EQ(keypad->Entry(), "1204260000");
+    EXPECT_TRUE(Finished());
 }
 
-TEST_F(TimeEntryTest, TimeInInvalidDateAloneIsOnlyRedrawn) {
-    step->SetDateTimeIn(Moment(2026, 1, 1, 0, 0));
-    Enter<stampkind::TimeIn>("133126");
-    EXPECT_EQ(display->calls(),
-              (Calls{{"SetUserInput", "13/31/26   :    AM"}, {"SetCursorPosition", "9"}}));
-    EXPECT_TRUE(fake.pauses.empty());
-    EXPECT_TRUE(log->events().empty());
-    EXPECT_EQ(step->DateTimeIn(), Moment(2026, 1, 1, 0, 0));
-}
-
+// Refused moments leave the step as it was; TimeIn takes an impossible date alone as typing still
+// to come and only redraws it.
 TEST_F(TimeEntryTest, RefusedMomentsShowInvalidDateOrTime) {
     struct Row {
         const char* name;
@@ -121,21 +118,17 @@ TEST_F(TimeEntryTest, RefusedMomentsShowInvalidDateOrTime) {
         EXPECT_TRUE(log->events().empty()) << row.name;
         EXPECT_EQ(step->DateTimeOut(), Moment(2000, 1, 1, 0, 0)) << row.name;
 
-        if (!row.time_in_too)
-            continue;
         step->SetDateTimeIn(Moment(2000, 1, 1, 0, 0));
+        fake.pauses.clear();
         Enter<stampkind::TimeIn>(row.keys);
         ASSERT_FALSE(display->calls().empty()) << row.name;
-        EXPECT_EQ(display->calls().front().second, "Invalid Date or Time") << row.name;
+        EXPECT_EQ(display->calls().front().second,
+                  row.time_in_too ? "Invalid Date or Time" : "13/31/26   :    AM")
+            << row.name;
+        EXPECT_EQ(fake.pauses.empty(), !row.time_in_too) << row.name;
+        EXPECT_TRUE(log->events().empty()) << row.name;
         EXPECT_EQ(step->DateTimeIn(), Moment(2000, 1, 1, 0, 0)) << row.name;
     }
-}
-
-TEST_F(TimeEntryTest, TimeOutDateAloneIsCheckedAsMidnight) {
-    auto keypad = Enter<stampkind::TimeOut>("120426");
-    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 0, 0));
-    EXPECT_EQ(keypad->Entry(), "1204260000");
-    EXPECT_TRUE(Finished());
 }
 
 TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
@@ -177,8 +170,9 @@ TEST_F(TimeEntryTest, FractionsOfASecondAreCutToTheMinute) {
         double seconds;
     };
     const std::vector<Row> rows{
-        {"BelowHalf", 14, 7, 59.4},         {"Half", 14, 7, 59.5},
-        {"LastMillisecond", 14, 7, 59.999}, {"LastOfTheDay", 23, 59, 59.7},
+        {"Half", 14, 7, 59.5},
+        {"LastMillisecond", 14, 7, 59.999},
+        {"LastOfTheDay", 23, 59, 59.7},
         {"LastBeforeNoon", 11, 59, 59.7},
     };
     using Writes = std::vector<orvane::PunchRecord::Write>;
@@ -230,23 +224,18 @@ TEST_F(TimeEntryTest, EmptyOutDuringTheNoonHourReadsAsMidnightUntilPm) {
     EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 12, 15));
 }
 
-TEST_F(TimeEntryTest, AmPmButtonTogglesAndRedrawsWithoutMovingTheCursor) {
+// The cursor steps over the separators; the AM/PM button redraws without moving it.
+TEST_F(TimeEntryTest, CursorStepsOverSeparatorsAndAmPmLeavesIt) {
     auto keypad = Ready<stampkind::TimeOut>();
-    Type(*keypad, "12042608");
+    for (int position : {1, 3, 4, 6, 7, 9, 10, 12, 13, 15}) {
+        keypad->ProcessKeyPress('1');
+        EXPECT_EQ(display->cursor_position(), position);
+    }
     display->clear_calls();
     EventLog events(*keypad);
     keypad->Get<platform::CommandButton>("cmdAmPm").Click();
-    EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "12/04/26 08:    PM"}}));
-    EXPECT_EQ(events.events(), std::vector<std::string>{"Click"});
-}
-
-TEST_F(TimeEntryTest, CursorFollowsDigitsAndSeparators) {
-    auto keypad = Ready<stampkind::TimeIn>();
-    const std::vector<int> positions{1, 3, 4, 6, 7, 9, 10, 12, 13, 15};
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        keypad->ProcessKeyPress('1');
-        EXPECT_EQ(display->cursor_position(), positions[i]) << "after " << i + 1 << " digits";
-    }
+    EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "11/11/11 11:11  PM"}}));
+    EXPECT_EQ(events.text(), "Click");
 }
 
 }  // namespace
