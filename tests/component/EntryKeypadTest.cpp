@@ -95,21 +95,16 @@ TEST_P(EntryFrameTest, PromptAndBackspaceDownToTheEmptyTemplate) {
     EXPECT_EQ(display->user_input(), GetParam().empty_template);
 }
 
-TEST_P(EntryFrameTest, UnhandledKeysOnlyRedraw) {
+TEST_P(EntryFrameTest, UnhandledKeysChangeNothing) {
     Type(*keypad, "1");
     const std::string shown = display->user_input();
     std::vector<int16_t> keys{27, '.', 'A', 0, 255};
-    if (GetParam().extra_button == "cmdAmPm") {
-        keys.push_back('-');
-        keys.push_back('+');
-    }
-    for (int16_t key : keys) {
-        display->clear_calls();
+    if (GetParam().extra_button == "cmdAmPm")
+        keys.insert(keys.end(), {'-', '+'});
+    for (int16_t key : keys)
         keypad->ProcessKeyPress(key);
-        EXPECT_EQ(keypad->Entry(), "1") << "key " << key;
-        EXPECT_EQ(display->user_input(), shown) << "key " << key;
-        EXPECT_FALSE(display->calls().empty()) << "key " << key;
-    }
+    EXPECT_EQ(keypad->Entry(), "1");
+    EXPECT_EQ(display->user_input(), shown);
 }
 
 TEST_P(EntryFrameTest, DigitButtonTypesItsDigitAndClicks) {

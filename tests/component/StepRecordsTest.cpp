@@ -90,74 +90,70 @@ class StepRecords : public ::testing::Test {
     std::shared_ptr<stampkind::clsStep> m_step = std::make_shared<stampkind::clsStep>();
 };
 
-struct OwnRecordCase {
-    const char* name;
-    const char* value;
-    bool manager;
-    Writes expected;
-};
-
-class OwnRecord : public StepRecords, public ::testing::WithParamInterface<OwnRecordCase> {};
-
-TEST_P(OwnRecord, WritesTheFieldsOfTheCodeInOrder) {
-    const auto& row = GetParam();
-    manager_mode(row.manager);
-    EXPECT_EQ(write(row.value), row.expected);
+// The fields each code writes into the punch's own record (no record name), and what an extra
+// record of a lunch or a switch holds whatever the value (here "H"): employees punch at the punch
+// moment, managers at the moments they entered.
+TEST_F(StepRecords, WritesTheFieldsOfTheCodeInOrder) {
+    struct Row {
+        const char* value;
+        const char* record_name;
+        bool manager;
+        Writes expected;
+    };
+    const Row rows[] = {
+        {"I", "", false, typed("I", kInAtPunch)},
+        {"O", "", false, typed("O", kOutAtPunch)},
+        {"BO", "", false, typed("BO", kInAtPunch)},
+        {"BI", "", false, typed("BI", kOutAtPunch)},
+        {"SW", "", false, typed("O", kOutAtPunch)},  // no sick amount
+        {"Status", "", false, {}},
+        {"lo", "", false, {}},
+        {"X", "", false, typed("X", kInAtPunch, "Other")},
+        {"FL", "", false, typed("P", kInAtPunch, "Personal", "Funeral Leave")},
+        {"C", "", false, typed("E", join({kInAtEnteredIn, kOutAtEnteredOut}))},
+        {"F", "", false, amount("Personal")},
+        {"O", "", true, typed("O", kOutAtEnteredOut)},
+        {"SW", "", true, typed("O", kOutAtEnteredOut)},
+        {"BO", "", true, typed("BO", kInAtEnteredOut)},  // the leave opens the break
+        {"BI", "", true, typed("BI", kOutAtEnteredIn)},  // the return closes it
+        {"H", "", true, typed("H", kInAtEnteredIn, "Holiday")},
+        {"C", "", true, typed("E", join({kInAtEnteredIn, kOutAtEnteredOut}))},
+        {"H", "I", false, typed("I", kInAtPunch)},
+        {"H", "lo", false, typed("LO", kInAtPunch)},
+        {"H", "X", false, {}},
+        {"H", "LI", true, typed("LI", kOutAtEnteredIn)},
+        {"H", "LO", true, typed("LO", kInAtEnteredOut)},
+        {"H", "I", true, typed("I", kInAtEnteredIn)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.value) + " " + row.record_name +
+                     (row.manager ? " manager" : ""));
+        manager_mode(row.manager);
+        EXPECT_EQ(write(row.value, row.record_name), row.expected);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Employee, OwnRecord,
-                         ::testing::ValuesIn(std::vector<OwnRecordCase>{
-                             {"In", "I", false, typed("I", kInAtPunch)},
-                             {"Out", "O", false, typed("O", kOutAtPunch)},
-                             {"BreakLeave", "BO", false, typed("BO", kInAtPunch)},
-                             {"BreakReturn", "BI", false, typed("BI", kOutAtPunch)},
-                             {"SwitchWritesNoSickAmount", "SW", false, typed("O", kOutAtPunch)},
-                             {"Status", "Status", false, {}},
-                             {"LowerCaseCode", "lo", false, {}},
-                             {"Other", "X", false, typed("X", kInAtPunch, "Other")},
-                             {"FuneralLeave", "FL", false,
-                              typed("P", kInAtPunch, "Personal", "Funeral Leave")},
-                             {"CompleteUsesEnteredTimes", "C", false,
-                              typed("E", join({kInAtEnteredIn, kOutAtEnteredOut}))},
-                             {"CodeFOnlyAmount", "F", false, amount("Personal")}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(
-    Manager, OwnRecord,
-    ::testing::ValuesIn(std::vector<OwnRecordCase>{
-        {"Out", "O", true, typed("O", kOutAtEnteredOut)},
-        {"Switch", "SW", true, typed("O", kOutAtEnteredOut)},
-        {"BreakLeaveStoresLeaveAsIn", "BO", true, typed("BO", kInAtEnteredOut)},
-        {"BreakReturnStoresReturnAsOut", "BI", true, typed("BI", kOutAtEnteredIn)},
-        {"Holiday", "H", true, typed("H", kInAtEnteredIn, "Holiday")},
-        {"Complete", "C", true, typed("E", join({kInAtEnteredIn, kOutAtEnteredOut}))}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct ExtraRecordCase {
-    const char* name;
-    const char* record_name;
-    bool manager;
-    Writes expected;
-};
-
-class ExtraRecord : public StepRecords, public ::testing::WithParamInterface<ExtraRecordCase> {};
-
-TEST_P(ExtraRecord, WritesByRecordNameWhateverTheValue) {
-    const auto& row = GetParam();
-    manager_mode(row.manager);
-    // The value is not looked at on this path.
-    EXPECT_EQ(write("H", row.record_name), row.expected);
+// The real clock carries milliseconds. The records hold the minute of a moment, the fraction
+// dropped, never rounded into the next minute or the next day: from the punch moment and from the
+// entered ones alike.
+TEST_F(StepRecords, FractionsOfASecondAreCutToTheMinute) {
+    const struct {
+        int hour, minute;
+        double seconds;
+    } rows[] = {{14, 7, 59.5}, {14, 7, 59.999}, {23, 59, 59.7}, {11, 59, 59.7}};
+    for (const auto& row : rows) {
+        const Date moment{at(2026, 3, 2, row.hour, row.minute).days + row.seconds / 86400.0};
+        m_step->AttachDateTime(std::make_shared<orvane::PunchDateTime>(moment));
+        m_step->SetDateTimeIn(moment);
+        m_step->SetDateTimeOut(moment);
+        const Date day = at(2026, 3, 2), time = clock_time(row.hour, row.minute);
+        EXPECT_EQ(write("I"), typed("I", in_fields(day, time))) << row.hour;
+        manager_mode(true);
+        EXPECT_EQ(write("C"), typed("E", join({in_fields(day, time), out_fields(day, time)})))
+            << row.hour;
+        manager_mode(false);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Records, ExtraRecord,
-                         ::testing::ValuesIn(std::vector<ExtraRecordCase>{
-                             {"SwitchOpensWork", "I", false, typed("I", kInAtPunch)},
-                             {"NameInLowerCase", "lo", false, typed("LO", kInAtPunch)},
-                             {"UnknownName", "X", false, {}},
-                             {"ManagerLunchReturn", "LI", true, typed("LI", kOutAtEnteredIn)},
-                             {"ManagerLunchLeave", "LO", true, typed("LO", kInAtEnteredOut)},
-                             {"ManagerSwitch", "I", true, typed("I", kInAtEnteredIn)}}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StepRecords, CompleteWithNothingEnteredWritesDayZero) {
     auto fresh = std::make_shared<stampkind::clsStep>();
