@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "KeypadTestSupport.h"
+#include "entry/Currency.h"
 #include "entry/DateTimeEntry.h"
+#include "entry/Hours.h"
 #include "entry/TimeIn.h"
 #include "entry/TimeOut.h"
 #include "platform/Services.h"
@@ -18,7 +22,6 @@ TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
         const char* shown;
     };
     const std::vector<Row> rows{
-        {"", false, "  /  /     :    AM"},           {"120426", false, "12/04/26   :    AM"},
         {"1204260830", false, "12/04/26 08:30  AM"}, {"1204260830", true, "12/04/26 08:30  PM"},
         {"1204261530", false, "12/04/26 15:30"},     {"1204261530", true, "12/04/26 15:30"},
         {"1204261", false, "12/04/26 1 :    AM"},    {"12042613", true, "12/04/26 13:  "},
@@ -32,21 +35,6 @@ TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
 class TimeEntryTest : public ::testing::Test, protected KeypadWorld {
   protected:
     TimeEntryTest() { fake.now = Moment(2026, 12, 4, 16, 51, 10); }
-
-    // Types the keys into a fresh keypad and presses Enter.
-    template <class Keypad>
-    std::shared_ptr<Keypad> Enter(std::string_view keys) {
-        auto keypad = Ready<Keypad>();
-        Type(*keypad, keys);
-        display->clear_calls();
-        log = std::make_unique<EventLog>(*keypad);
-        keypad->ProcessKeyPress(kEnter);
-        return keypad;
-    }
-
-    bool Finished() const { return log->events() == std::vector<std::string>{"Finished"}; }
-
-    std::unique_ptr<EventLog> log;
 };
 
 TEST_F(TimeEntryTest, TypedMomentsAreStoredOnBothKeypads) {
@@ -66,15 +54,12 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOnBothKeypads) {
     for (const Row& row : rows) {
         step->SetDateTimeIn({});
         Enter<stampkind::TimeIn>(row.keys);
-        EXPECT_EQ(step->DateTimeIn(), row.stored) << row.name;
-        EXPECT_TRUE(Finished()) << row.name;
-        // An accepted entry is not drawn again.
-        EXPECT_TRUE(display->calls().empty()) << row.name;
-
+        // An accepted entry finishes and is not drawn again.
+        EXPECT_TRUE(Finished() && display->calls().empty()) << row.name;
         Enter<stampkind::TimeOut>(row.keys);
+        EXPECT_TRUE(Finished() && display->calls().empty()) << row.name;
+        EXPECT_EQ(step->DateTimeIn(), row.stored) << row.name;
         EXPECT_EQ(step->DateTimeOut(), row.stored) << row.name;
-        EXPECT_TRUE(Finished()) << row.name;
-        EXPECT_TRUE(display->calls().empty()) << row.name;
     }
 }
 
@@ -113,7 +98,7 @@ TEST_F(TimeEntryTest, RefusedMomentsShowInvalidDateOrTime) {
         EXPECT_EQ(display->calls().front(),
                   (orvane::RecordingDisplay::Call{"ShowError", "Invalid Date or Time"}))
             << row.name;
-        EXPECT_TRUE(log->events().empty()) << row.name;
+        EXPECT_TRUE(raised->events().empty()) << row.name;
         EXPECT_EQ(step->DateTimeOut(), Moment(2000, 1, 1, 0, 0)) << row.name;
 
         step->SetDateTimeIn(Moment(2000, 1, 1, 0, 0));
@@ -124,7 +109,7 @@ TEST_F(TimeEntryTest, RefusedMomentsShowInvalidDateOrTime) {
                   row.time_in_too ? "Invalid Date or Time" : "13/31/26   :    AM")
             << row.name;
         EXPECT_EQ(fake.pauses.empty(), !row.time_in_too) << row.name;
-        EXPECT_TRUE(log->events().empty()) << row.name;
+        EXPECT_TRUE(raised->events().empty()) << row.name;
         EXPECT_EQ(step->DateTimeIn(), Moment(2000, 1, 1, 0, 0)) << row.name;
     }
 }
@@ -148,11 +133,9 @@ TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
         step->SetDateTimeOut({});
         Enter<stampkind::TimeOut>(row.keys);
         EXPECT_EQ(Finished(), row.accepted) << row.name;
-        if (row.accepted) {
-            EXPECT_NE(step->DateTimeOut(), platform::Date{}) << row.name;
-        } else {
+        EXPECT_EQ(step->DateTimeOut() != platform::Date{}, row.accepted) << row.name;
+        if (!row.accepted) {
             EXPECT_EQ(display->calls().front().second, "Date Out is before Date In") << row.name;
-            EXPECT_EQ(step->DateTimeOut(), platform::Date{}) << row.name;
         }
     }
 }
@@ -198,10 +181,116 @@ TEST_F(TimeEntryTest, CursorStepsOverSeparatorsAndAmPmLeavesIt) {
         EXPECT_EQ(display->cursor_position(), position);
     }
     display->clear_calls();
-    EventLog events(*keypad);
+    raised->clear();
     keypad->Get<platform::CommandButton>("cmdAmPm").Click();
     EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "11/11/11 11:11  PM"}}));
-    EXPECT_EQ(events.text(), "Click");
+    EXPECT_EQ(raised->text(), "Click");
+}
+
+TEST(AmountFormatTest, HoursAndDollarsAreShownInTheirTemplates) {
+    struct Row {
+        const char* digits;
+        bool negative;
+        const char* hours;
+        const char* dollars;
+    };
+    const std::vector<Row> rows{
+        {"5", false, "5 :  ", "$      . 5"},        {"0830", false, "08:30", "$    08.30"},
+        {"0830", true, "-08:30", "-$    08.30"},    {"1234", true, "-12:34", "-$    12.34"},
+        {"12345678", false, "12:34", "$123456.78"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(stampkind::Hours::FormatHours(row.digits, row.negative), row.hours) << row.digits;
+        EXPECT_EQ(stampkind::Currency::FormatDollars(row.digits, row.negative), row.dollars)
+            << row.digits;
+    }
+}
+
+class AmountEntryTest : public ::testing::Test, protected KeypadWorld {};
+
+// Amounts as stored, or refused with the keypad's message and the step's amount left alone. Hours
+// are decimal hours to the thousandth, the sign set by minus and plus and toggled by the slash;
+// dollars are exact to the cent, and zero dollars are no amount.
+TEST_F(AmountEntryTest, AmountsAreStoredOrRefused) {
+    struct Row {
+        const char* keys;
+        std::optional<double> amount;
+    };
+    const auto check = [this](auto keypad, const Row& row, const char* refusal) {
+        step->SetAmount(99.0);
+        EXPECT_EQ(Submit(*keypad, row.keys), row.amount.has_value()) << row.keys;
+        EXPECT_DOUBLE_EQ(step->Amount(), row.amount.value_or(99.0)) << row.keys;
+        if (!row.amount) {
+            EXPECT_EQ(display->calls().front().second, refusal) << row.keys;
+        }
+    };
+    const std::vector<Row> hours{
+        {"0830", 8.5},   {"0810", 8.167}, {"0001", 0.017}, {"2359", 23.983}, {"0000", 0.0},
+        {"-0830", -8.5}, {"/0830", -8.5}, {"//0830", 8.5}, {"--0830", -8.5}, {"-+0830", 8.5},
+        {"2400", {}},    {"0960", {}},    {"9999", {}},    {"830", {}},      {"", {}},
+    };
+    for (const Row& row : hours)
+        check(Ready<stampkind::Hours>(), row, "Invalid Time Amount");
+    const std::vector<Row> dollars{
+        {"1234", 12.34},
+        {"5", 0.05},
+        {"12345678", 123456.78},
+        {"-1234", -12.34},
+        {"123456789", 123456.78},
+        {"00000001", 0.01},
+        {"", {}},
+        {"0", {}},
+        {"0000", {}},
+        {"-", {}},
+        {"-00", {}},
+    };
+    for (const Row& row : dollars)
+        check(Ready<stampkind::Currency>(), row, "Invalid Dollar Amount");
+}
+
+TEST_F(AmountEntryTest, HoursKeepTheEntryAfterAcceptingAndAcceptAgain) {
+    auto keypad = Ready<stampkind::Hours>();
+    EXPECT_TRUE(Submit(*keypad, "0830"));
+    step->SetAmount(0.0);
+    EXPECT_TRUE(Submit(*keypad, ""));
+    EXPECT_DOUBLE_EQ(step->Amount(), 8.5);
+}
+
+// The sign is drawn before the digits, the cursor steps over it, and it survives Reset on both
+// amount keypads.
+TEST_F(AmountEntryTest, SignSurvivesResetAndTheCursorStepsOverIt) {
+    auto hours = Ready<stampkind::Hours>();
+    Type(*hours, "08");
+    EXPECT_EQ(display->cursor_position(), 3);
+    hours->ProcessKeyPress('-');
+    EXPECT_EQ(display->user_input(), "-08:  ");
+    EXPECT_EQ(display->cursor_position(), 4);
+    hours->Reset();
+    EXPECT_TRUE(hours->IsNegative());
+    EXPECT_EQ(display->user_input(), "-  :  ");
+
+    auto dollars = Ready<stampkind::Currency>();
+    dollars->Get<platform::CommandButton>("cmdPlusMinus").Click();
+    dollars->Reset();
+    EXPECT_TRUE(dollars->IsNegative());
+    EXPECT_EQ(display->user_input(), "-$      .  ");
+}
+
+// Dollars are typed right-aligned and backspace shifts the cents right; Enter aligns left before
+// Finished and leaves the amount shown.
+TEST_F(AmountEntryTest, DollarsAlignLeftBeforeFinishingAndStayShown) {
+    auto keypad = Ready<stampkind::Currency>();
+    EXPECT_EQ(display->alignment(), 1);
+    Type(*keypad, "12345\b");
+    EXPECT_EQ(display->user_input(), "$    12.34");
+    display->clear_calls();
+    std::size_t calls_at_finish = 0;
+    keypad->Connect("Finished", [&] { calls_at_finish = display->calls().size(); });
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_EQ(display->calls(),
+              (Calls{{"ReceiveMessage", "userinput alignment=0"}, {"SetUserInput", "$    12.34"}}));
+    EXPECT_EQ(calls_at_finish, 1u);
+    EXPECT_DOUBLE_EQ(step->Amount(), 12.34);
 }
 
 }  // namespace
