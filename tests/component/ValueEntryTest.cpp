@@ -187,25 +187,6 @@ TEST_F(TimeEntryTest, CursorStepsOverSeparatorsAndAmPmLeavesIt) {
     EXPECT_EQ(raised->text(), "Click");
 }
 
-TEST(AmountFormatTest, HoursAndDollarsAreShownInTheirTemplates) {
-    struct Row {
-        const char* digits;
-        bool negative;
-        const char* hours;
-        const char* dollars;
-    };
-    const std::vector<Row> rows{
-        {"5", false, "5 :  ", "$      . 5"},        {"0830", false, "08:30", "$    08.30"},
-        {"0830", true, "-08:30", "-$    08.30"},    {"1234", true, "-12:34", "-$    12.34"},
-        {"12345678", false, "12:34", "$123456.78"},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(stampkind::Hours::FormatHours(row.digits, row.negative), row.hours) << row.digits;
-        EXPECT_EQ(stampkind::Currency::FormatDollars(row.digits, row.negative), row.dollars)
-            << row.digits;
-    }
-}
-
 class AmountEntryTest : public ::testing::Test, protected KeypadWorld {};
 
 // Amounts as stored, or refused with the keypad's message and the step's amount left alone. Hours
