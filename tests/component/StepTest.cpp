@@ -242,39 +242,33 @@ Variant Setting(const IStep& step, const char* name) {
     return step.Properties()->Item(name)->Value();
 }
 
-void ExpectDefaults(const IStep& step) {
-    ASSERT_NE(step.Properties(), nullptr);
-    EXPECT_EQ(step.Properties()->Count(), 3);
-    // Exact equality: the kind of each value matters as much as the value.
-    EXPECT_EQ(Setting(step, "AllowedStampkinds"), Variant("1111111111"));
-    EXPECT_EQ(Setting(step, "IsGlidepass"), Variant(false));
-    EXPECT_EQ(Setting(step, "GlidepassSpan"), Variant(18.0));
-}
-
-TEST(StepSettingsTest, NewStepAndRestoreWithoutPropsHaveTheThreeDefaults) {
-    ExpectDefaults(*NewStep());
-    platform::PropertyBag bag;
-    ExpectDefaults(*RestoredStep(bag));
+// A new step, and one restored without saved settings, hold the three defaults; saved settings
+// come back through the stored text, and a setting an older step did not save gets its default.
+// Exact equality: the kind of each value matters as much as the value.
+TEST(StepSettingsTest, DefaultsAndSavedSettingsComeBackWithTheirKinds) {
+    auto older = framework::NewPropertyCollection();
+    older->Add("AllowedStampkinds", "0110000001");
+    older->Add("IsGlidepass", true);
+    platform::PropertyBag nothing, bag;
+    bag.WriteProperty("Props", older);
+    auto stored = platform::PropertyBag::from_text(bag.to_text());
+    const std::vector<Variant> defaults{Variant("1111111111"), Variant(false), Variant(18.0)};
+    const std::pair<std::shared_ptr<IStep>, std::vector<Variant>> rows[] = {
+        {NewStep(), defaults},
+        {RestoredStep(nothing), defaults},
+        {RestoredStep(stored), {Variant("0110000001"), Variant(true), Variant(18.0)}},
+    };
+    for (const auto& [step, values] : rows) {
+        ASSERT_NE(step->Properties(), nullptr);
+        EXPECT_EQ(step->Properties()->Count(), 3);
+        EXPECT_EQ(Setting(*step, "AllowedStampkinds"), values[0]);
+        EXPECT_EQ(Setting(*step, "IsGlidepass"), values[1]);
+        EXPECT_EQ(Setting(*step, "GlidepassSpan"), values[2]);
+    }
     // Not yet initialised: no settings, and neither has its clone.
     auto step = stampkind::clsStep::Create();
     EXPECT_EQ(step->Properties(), nullptr);
     EXPECT_EQ(step->Clone()->Properties(), nullptr);
-}
-
-// Saved settings come back through the stored text with their kinds; a setting an older step
-// did not save gets its default. (A changed span read back is the library tests' stored step.)
-TEST(StepSettingsTest, SettingsSurviveTheStoredFormAndAMissingOneIsFilledIn) {
-    auto older = framework::NewPropertyCollection();
-    older->Add("AllowedStampkinds", "0110000001");
-    older->Add("IsGlidepass", true);
-    platform::PropertyBag bag;
-    bag.WriteProperty("Props", older);
-    auto stored = platform::PropertyBag::from_text(bag.to_text());
-    auto restored = RestoredStep(stored);
-    EXPECT_EQ(restored->Properties()->Count(), 3);
-    EXPECT_EQ(Setting(*restored, "AllowedStampkinds"), Variant("0110000001"));
-    EXPECT_EQ(Setting(*restored, "IsGlidepass"), Variant(true));
-    EXPECT_EQ(Setting(*restored, "GlidepassSpan"), Variant(18.0));
 }
 
 // A saved count of settings that is a text, or Props that holds no collection, is raised and
