@@ -25,7 +25,6 @@ class SetupPageTest : public ::testing::Test {
         step->Properties()->Item("IsGlidepass")->SetValue(glidepass);
         return step;
     }
-    std::shared_ptr<stampkind::clsStep> DefaultStep() { return Step("1111111111", 18.0, false); }
     static Variant Setting(const stampkind::clsStep& step, const char* name) {
         return step.Properties()->Item(name)->Value();
     }
@@ -82,7 +81,7 @@ TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
         {"12.5", 12.5}, {"7 days", 7.0}, {"  24", 24.0}, {"", 0.0}, {"abc", 0.0}};
     for (const auto& [text, written] : rows) {
         SCOPED_TRACE(text);
-        auto step = DefaultStep();
+        auto step = Step("1111111111", 18.0, false);
         page->AttachStep(step);
         ASSERT_FALSE(Span().Enabled());
         Span().SetText(text);
@@ -93,7 +92,7 @@ TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
 
 // Glidepass off leaves the box clear and the span disabled; a ticked box is written back as true.
 TEST_F(SetupPageTest, GlidepassSettingTicksTheBoxAndEnablesTheSpan) {
-    auto step = DefaultStep();
+    auto step = Step("1111111111", 18.0, false);
     page->AttachStep(step);
     EXPECT_EQ(Check().Value(), 0);
     EXPECT_FALSE(Span().Enabled());

@@ -165,15 +165,6 @@ TEST_F(StepRecords, FractionsOfASecondAreCutToTheMinute) {
     }
 }
 
-TEST_F(StepRecords, CompleteWithNothingEnteredWritesDayZero) {
-    auto fresh = std::make_shared<stampkind::clsStep>();
-    fresh->SetValue(Variant("C"));
-    auto record = std::make_shared<orvane::PunchRecord>();
-    fresh->WriteValue(nullptr, "", record);
-    const Date zero{0.0};
-    EXPECT_EQ(record->writes(), typed("E", join({in_fields(zero, zero), out_fields(zero, zero)})));
-}
-
 // A punch date-time whose parts add up past the last moment the date type holds.
 class FarPunchDateTime final : public framework::IPunchDateTime {
   public:
@@ -181,12 +172,19 @@ class FarPunchDateTime final : public framework::IPunchDateTime {
     Variant Time() const override { return Variant(platform::Date{1.5}); }
 };
 
-// A write that fails raises after the fields written so far: without a punch date-time, with a
-// punch moment past the date range, into a record without the amount's field.
+// A new step completes with day zero and needs no punch date-time for it. A write that fails
+// raises after the fields written so far: without a punch date-time, with a punch moment past the
+// date range, into a record without the amount's field.
 TEST_F(StepRecords, FailedWritesRaiseAfterTheFieldsBefore) {
     auto fresh = std::make_shared<stampkind::clsStep>();
-    fresh->SetValue(Variant("I"));
+    fresh->SetValue(Variant("C"));
     auto record = std::make_shared<orvane::PunchRecord>();
+    fresh->WriteValue(nullptr, "", record);
+    const Date zero{0.0};
+    EXPECT_EQ(record->writes(), typed("E", join({in_fields(zero, zero), out_fields(zero, zero)})));
+
+    fresh->SetValue(Variant("I"));
+    record = std::make_shared<orvane::PunchRecord>();
     EXPECT_EQ(ErrorNumberOf([&] { fresh->WriteValue(nullptr, "", record); }),
               platform::err::kObjectVariableNotSet);
     EXPECT_EQ(record->writes(), punch_type("I"));
@@ -363,9 +361,7 @@ TEST(StepMessageTest, NamesAreMatchedAfterLowerCasingOnlyAndWrongKindsRaise) {
         EXPECT_EQ(step->DateTime() != nullptr, c.attaches);
         EXPECT_EQ(step->ManagerMode(), c.manager);
     }
-}
-
-TEST(StepMessageTest, LaterEntryOfTheSameNameWins) {
+    // The later entry of the same name wins.
     orvane::MessageBuilder builder;
     builder.Add("manager mode", true);
     builder.Add("Manager Mode", false);
