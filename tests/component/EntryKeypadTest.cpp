@@ -30,10 +30,6 @@ struct KeypadKind {
     std::string refusal;
 };
 
-void PrintTo(const KeypadKind& kind, std::ostream* out) {
-    *out << kind.name;
-}
-
 std::vector<KeypadKind> AllKinds() {
     return {
         {"TimeIn", [] { return stampkind::TimeIn::Create(); }, "Enter Date and Time In",
@@ -89,8 +85,7 @@ TEST_P(EntryFrameTest, DigitsBeyondTheLongestEntryAreIgnoredButRedrawn) {
 
     keypad->ProcessKeyPress('2');
     EXPECT_EQ(keypad->Entry(), full);
-    ASSERT_FALSE(display->calls().empty());
-    EXPECT_EQ(display->calls().front(), (orvane::RecordingDisplay::Call{"SetUserInput", shown}));
+    EXPECT_EQ(display->calls().at(0), (orvane::RecordingDisplay::Call{"SetUserInput", shown}));
 }
 
 // Reset shows the keypad's prompt; backspace removes the last digit and stops at the empty
