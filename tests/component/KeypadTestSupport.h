@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,51 +37,30 @@ inline std::shared_ptr<stampkind::clsStep> MakeStep(const std::string& allowed =
     return step;
 }
 
-// Fake services, a step with the default settings and a recording display: where every keypad
-// test starts.
-struct KeypadWorld {
-    // A new keypad of the kind given, attached to the step and reset.
-    template <class Keypad>
-    std::shared_ptr<Keypad> Ready() {
-        auto keypad = Keypad::Create();
-        keypad->Attach(step, display);
-        keypad->Reset();
-        return keypad;
-    }
-
-    platform::FakeServices fake;
-    platform::ServicesScope scope{fake};
-    std::shared_ptr<stampkind::clsStep> step = MakeStep();
-    std::shared_ptr<orvane::RecordingDisplay> display =
-        std::make_shared<orvane::RecordingDisplay>();
-};
-
 // The events of a source by name, in the order they were raised.
 class EventLog {
   public:
     explicit EventLog(platform::EventSource& source) {
         for (const auto& event : source.Events()) {
             std::string name(event.name);
-            source.Connect(name, [this, name] { m_events.push_back(name); });
+            source.Connect(name, [events = m_events, name] { events->push_back(name); });
         }
     }
-    const std::vector<std::string>& events() const { return m_events; }
+    const std::vector<std::string>& events() const { return *m_events; }
     // The events joined by blanks: "Click Finished".
     std::string text() const {
         std::string all;
-        for (const auto& event : m_events)
+        for (const auto& event : *m_events)
             all += (all.empty() ? "" : " ") + event;
         return all;
     }
-    void clear() { m_events.clear(); }
+    void clear() { m_events->clear(); }
 
   private:
-    std::vector<std::string> m_events;
+    // Shared with the connections, which may outlive the log.
+    std::shared_ptr<std::vector<std::string>> m_events =
+        std::make_shared<std::vector<std::string>>();
 };
-
-inline platform::Date Moment(int year, int month, int day, int hour, int minute, int second = 0) {
-    return *platform::make_date_time({year, month, day, hour, minute, second});
-}
 
 // Types each character of a text as a key.
 template <class Keypad>
@@ -90,6 +70,48 @@ void Type(Keypad& keypad, std::string_view keys) {
 }
 
 using framework::keys::kEnter;
+
+// Fake services, a step with the default settings and a recording display: where every keypad
+// test starts.
+struct KeypadWorld {
+    // A new keypad of the kind given, attached to the step and reset; `raised` logs its events.
+    template <class Keypad>
+    std::shared_ptr<Keypad> Ready() {
+        auto keypad = Keypad::Create();
+        keypad->Attach(step, display);
+        keypad->Reset();
+        raised.emplace(*keypad);
+        return keypad;
+    }
+    // Types the keys, presses Enter and answers whether Enter raised Finished and nothing else.
+    template <class Keypad>
+    bool Submit(Keypad& keypad, std::string_view keys) {
+        Type(keypad, keys);
+        display->clear_calls();
+        raised->clear();
+        keypad.ProcessKeyPress(kEnter);
+        return Finished();
+    }
+    // A new keypad with the keys typed and Enter pressed.
+    template <class Keypad>
+    std::shared_ptr<Keypad> Enter(std::string_view keys) {
+        auto keypad = Ready<Keypad>();
+        Submit(*keypad, keys);
+        return keypad;
+    }
+    bool Finished() const { return raised->events() == std::vector<std::string>{"Finished"}; }
+
+    platform::FakeServices fake;
+    std::optional<EventLog> raised;
+    platform::ServicesScope scope{fake};
+    std::shared_ptr<stampkind::clsStep> step = MakeStep();
+    std::shared_ptr<orvane::RecordingDisplay> display =
+        std::make_shared<orvane::RecordingDisplay>();
+};
+
+inline platform::Date Moment(int year, int month, int day, int hour, int minute, int second = 0) {
+    return *platform::make_date_time({year, month, day, hour, minute, second});
+}
 
 using Calls = std::vector<orvane::RecordingDisplay::Call>;
 

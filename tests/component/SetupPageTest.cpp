@@ -25,7 +25,6 @@ class SetupPageTest : public ::testing::Test {
         step->Properties()->Item("IsGlidepass")->SetValue(glidepass);
         return step;
     }
-    std::shared_ptr<stampkind::clsStep> DefaultStep() { return Step("1111111111", 18.0, false); }
     static Variant Setting(const stampkind::clsStep& step, const char* name) {
         return step.Properties()->Item(name)->Value();
     }
@@ -43,61 +42,37 @@ class SetupPageTest : public ::testing::Test {
     std::shared_ptr<stampkind::SetupPage> page = std::make_shared<stampkind::SetupPage>();
 };
 
-// What AttachStep selects from the stored text and what ApplyChanges writes back unedited.
+// What AttachStep selects from the stored text and what ApplyChanges writes back unedited. A
+// stored text too short or with a non-digit fails at that character: the items before it are set,
+// the span and the check box are not loaded.
 TEST_F(SetupPageTest, AllowedTypesAreShownAndWrittenBack) {
     struct Row {
         const char* stored;
         const char* shown;
+        int32_t error;
     };
-    const Row rows[] = {{"1111111111", "1111111111"},
-                        {"0000000000", "0000000000"},
-                        {"1010101019", "1010101011"},    // any digit but zero selects
-                        {"10101010191", "1010101011"}};  // the eleventh character is ignored
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.stored);
-        auto step = Step(row.stored, 18.0, false);
-        page->AttachStep(step);
-        EXPECT_EQ(SelectedMask(), row.shown);
-        page->ApplyChanges();
-        EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant(row.shown));
-    }
-}
-
-// A stored text that is too short or holds a non-digit fails at that character: the items
-// before it are set, the span and the check box are not loaded.
-TEST_F(SetupPageTest, BadAllowedTypesFailWithTypeMismatchAtTheCharacter) {
-    struct Row {
-        const char* stored;
-        const char* selected_before_failure;
+    const int32_t kMismatch = platform::err::kTypeMismatch;
+    const Row rows[] = {
+        {"1111111111", "1111111111", 0},         {"0000000000", "0000000000", 0},
+        {"1010101019", "1010101011", 0},   // any digit but zero selects
+        {"10101010191", "1010101011", 0},  // the eleventh character is ignored
+        {"11111", "1111100000", kMismatch},      {"111x111111", "1110000000", kMismatch},
+        {" 111111111", "0000000000", kMismatch}, {"", "0000000000", kMismatch},
     };
-    const Row rows[] = {{"11111", "1111100000"},
-                        {"111x111111", "1110000000"},
-                        {" 111111111", "0000000000"},
-                        {"", "0000000000"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.stored);
         page = std::make_shared<stampkind::SetupPage>();
         Span().SetText("unchanged");
         auto step = Step(row.stored, 5.0, true);
-        EXPECT_EQ(ErrorNumberOf([&] { page->AttachStep(step); }), platform::err::kTypeMismatch);
-        EXPECT_EQ(SelectedMask(), row.selected_before_failure);
-        EXPECT_EQ(Span().Text(), "unchanged");
-        EXPECT_EQ(Check().Value(), 0);
+        EXPECT_EQ(ErrorNumberOf([&] { page->AttachStep(step); }), row.error);
+        EXPECT_EQ(SelectedMask(), row.shown);
+        EXPECT_EQ(Span().Text(), row.error ? "unchanged" : "5");
+        EXPECT_EQ(Check().Value(), row.error ? 0 : 1);
+        if (!row.error) {
+            page->ApplyChanges();
+            EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant(row.shown));
+        }
     }
-}
-
-TEST_F(SetupPageTest, ClickedSelectionIsWrittenAsTenCharacters) {
-    auto step = Step("0000000000", 18.0, false);
-    page->AttachStep(step);
-    EXPECT_TRUE(List().ClickItem(0));
-    EXPECT_TRUE(List().ClickItem(9));
-    page->ApplyChanges();
-    EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant("1000000001"));
-
-    List().ClickItem(0);
-    List().ClickItem(9);
-    page->ApplyChanges();
-    EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant("0000000000"));
 }
 
 // The span is the leading number of the text, written as a double even when the box is disabled.
@@ -106,7 +81,7 @@ TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
         {"12.5", 12.5}, {"7 days", 7.0}, {"  24", 24.0}, {"", 0.0}, {"abc", 0.0}};
     for (const auto& [text, written] : rows) {
         SCOPED_TRACE(text);
-        auto step = DefaultStep();
+        auto step = Step("1111111111", 18.0, false);
         page->AttachStep(step);
         ASSERT_FALSE(Span().Enabled());
         Span().SetText(text);
@@ -115,14 +90,9 @@ TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
     }
 }
 
-// The stored setting ticks the box and enables the span; a ticked box is written back as true.
+// Glidepass off leaves the box clear and the span disabled; a ticked box is written back as true.
 TEST_F(SetupPageTest, GlidepassSettingTicksTheBoxAndEnablesTheSpan) {
-    page->AttachStep(Step("1111111111", 12.5, true));
-    EXPECT_EQ(Check().Value(), 1);
-    EXPECT_TRUE(Span().Enabled());
-    EXPECT_EQ(Span().Text(), "12.5");
-
-    auto step = DefaultStep();
+    auto step = Step("1111111111", 18.0, false);
     page->AttachStep(step);
     EXPECT_EQ(Check().Value(), 0);
     EXPECT_FALSE(Span().Enabled());
@@ -133,13 +103,14 @@ TEST_F(SetupPageTest, GlidepassSettingTicksTheBoxAndEnablesTheSpan) {
     EXPECT_EQ(Setting(*step, "GlidepassSpan"), Variant(18.0));
 }
 
-TEST_F(SetupPageTest, OnlyPersonalListClicksRaiseChanged) {
+// Only the person's clicks on the list raise Changed; the clicked selection is written back as
+// ten characters.
+TEST_F(SetupPageTest, OnlyListClicksRaiseChangedAndTheSelectionIsWrittenBack) {
     int changed = 0;
     page->Connect("Changed", [&] { ++changed; });
-
-    page->AttachStep(Step("1010101010", 18.0, true));
-    EXPECT_EQ(changed, 0);
-
+    auto step = Step("1010101010", 18.0, true);
+    page->AttachStep(step);
+    EXPECT_TRUE(Span().Enabled());
     Check().Click();
     EXPECT_FALSE(Span().Enabled());
     Check().Click();
@@ -147,10 +118,11 @@ TEST_F(SetupPageTest, OnlyPersonalListClicksRaiseChanged) {
     Span().SetText("4");
     EXPECT_EQ(changed, 0);
 
-    List().ClickItem(1);
-    List().ClickItem(1);
-    List().ClickItem(5);
-    EXPECT_EQ(changed, 3);
+    for (int item : {0, 9, 1, 1})
+        EXPECT_TRUE(List().ClickItem(item));
+    EXPECT_EQ(changed, 4);
+    page->ApplyChanges();
+    EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant("0010101011"));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "KeypadTestSupport.h"
 #include "entry/EntryKeypad.h"
 #include "keypad/PunchButtons.h"
@@ -43,10 +45,13 @@ class PunchKeypadTest : public ::testing::Test, protected KeypadWorld {
     }
     std::vector<int> Disabled() { return Shown(true); }
 
+    const std::vector<int> kPageZero{0, 1, 2, 3, 4, 5, 6};
     std::shared_ptr<StampkindKeypad> keypad = StampkindKeypad::Create();
     EventLog log{*keypad};
 };
 
+// The pages show their buttons and the allowed types enable theirs; a disabled type clicks but is
+// not chosen (HOLIDAY is key 2 of page one).
 TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
     struct Row {
         const char* name;
@@ -56,12 +61,8 @@ TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
         std::vector<int> disabled;
     };
     const std::vector<Row> rows{
-        {"AllAllowed", "1111111111", false, {0, 1, 2, 3, 4, 5, 6}, {}},
-        {"NoneAllowed",
-         "0000000000",
-         false,
-         {0, 1, 2, 3, 4, 5, 6},
-         {8, 9, 10, 11, 12, 13, 14, 15, 16, 17}},
+        {"AllAllowed", "1111111111", false, kPageZero, {}},
+        {"NoneAllowed", "0000000000", false, kPageZero, {8, 9, 10, 11, 12, 13, 14, 15, 16, 17}},
         {"HolidayAndCompleteRefused", "1011111110", true, {0, 1, 2, 3, 4, 5, 6, 18}, {9, 17}},
         {"NumericTextCountsAsAllowed", "2111111115", true, {0, 1, 2, 3, 4, 5, 6, 18}, {}},
     };
@@ -71,15 +72,18 @@ TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
         Start(row.allowed, row.statistics, true);
         EXPECT_EQ(Shown(), row.page0) << row.name;
         EXPECT_EQ(Disabled(), row.disabled) << row.name;
-        keypad->ProcessKeyPress('+');
+        Type(*keypad, "+2");
         EXPECT_EQ(Shown(), page1) << row.name;
         EXPECT_EQ(Disabled(), row.disabled) << row.name;
+        const bool holiday =
+            std::find(row.disabled.begin(), row.disabled.end(), 9) == row.disabled.end();
+        EXPECT_EQ(keypad->Value(), holiday ? "H" : "") << row.name;
         keypad->ProcessKeyPress('+');
         EXPECT_EQ(Shown(), page2) << row.name;
         keypad->ProcessKeyPress('+');
         EXPECT_EQ(keypad->Page(), 0) << row.name;
         EXPECT_EQ(Shown(), row.page0) << row.name;
-        EXPECT_EQ(log.events(), std::vector<std::string>(3, "Click")) << row.name;
+        EXPECT_EQ(log.events(), std::vector<std::string>(4, "Click")) << row.name;
     }
 }
 
@@ -90,18 +94,16 @@ TEST_F(PunchKeypadTest, StatusStaysOnWhileTheKeypadIsOffScreen) {
     EXPECT_TRUE(Button(18).Visible());
 }
 
-TEST_F(PunchKeypadTest, AllowedTypesTooShortOrNotNumericFailWithTypeMismatch) {
+// Reset before a step is attached raises; so do allowed types too short or not numeric, and a
+// step of another kind, which is kept: confirming a type then fails on it too.
+TEST_F(PunchKeypadTest, BadStepsAndAllowedTypesRaise) {
+    EXPECT_THROW(keypad->Reset(), platform::RaisedError);
     for (const char* allowed : {"", "11111", "11111111x1"}) {
         keypad->Attach(MakeStep(allowed), display);
         EXPECT_EQ(ErrorNumberOf([&] { keypad->Reset(); }), platform::err::kTypeMismatch) << allowed;
     }
-}
-
-TEST_F(PunchKeypadTest, ResetBeforeAttachAndAttachingAnotherKindOfStepFail) {
-    EXPECT_THROW(keypad->Reset(), platform::RaisedError);
     Start("1111111111", false, true);
     EXPECT_EQ(ErrorAttachingForeignStep(*keypad, display), platform::err::kTypeMismatch);
-    // The refused step is kept: choosing and confirming a type now fails on it too.
     keypad->ProcessKeyPress('1');
     EXPECT_EQ(ErrorNumberOf([&] { keypad->ProcessKeyPress(kEnter); }),
               platform::err::kTypeMismatch);
@@ -112,62 +114,32 @@ TEST_F(PunchKeypadTest, KeysAfterAManagerConfirmsStatusReachNoKeypadAndRaise) {
     Start("1111111111", true, true);
     Type(*keypad, "0\r");
     ASSERT_EQ(log.text(), "Click Finished");
-    for (int16_t key : {int16_t{'5'}, int16_t{'+'}, kEnter}) {
+    for (int16_t key : {int16_t{'5'}, kEnter})
         EXPECT_EQ(ErrorNumberOf([&] { keypad->ProcessKeyPress(key); }),
                   platform::err::kObjectVariableNotSet);
-    }
     EXPECT_EQ(log.text(), "Click Finished");
 }
 
-TEST_F(PunchKeypadTest, ResetPreparesTheDisplayAndPageZero) {
-    Start("1111111111", false, true);
-    keypad->ProcessKeyPress('+');
-    keypad->ProcessKeyPress('1');
-    display->clear_calls();
-    keypad->Reset();
-    const Calls expected{
-        {"ReceiveMessage", "userinput alignment=0"},
-        {"SetPrompt", "Select Punch Type"},
-        {"SetUserInput", ""},
-        {"ShowCursor", "True"},
-        {"SetCursorPosition", "0"},
-    };
-    EXPECT_EQ(display->calls(), expected);
-    EXPECT_EQ(keypad->Value(), "");
-    EXPECT_EQ(keypad->Page(), 0);
-    EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
-}
-
-TEST_F(PunchKeypadTest, ButtonColorPaintsAllCommandButtonsAndNotTheValueKeypads) {
-    Start();
-    keypad->ReceiveMessage(orvane::MakeMessage("BUTTON COLOR", 255));
-    int painted = 0;
-    for (const auto& control : keypad->Controls()) {
-        if (control->Kind() == platform::ControlKind::CommandButton) {
-            EXPECT_EQ(control->BackColor(), 255) << control->QualifiedName();
-            ++painted;
-        } else {
-            EXPECT_NE(control->BackColor(), 255) << control->QualifiedName();
-        }
-    }
-    EXPECT_EQ(painted, 21);
-    const auto inner =
-        std::dynamic_pointer_cast<platform::UserControlSite>(keypad->Find("TimeIn1"));
-    ASSERT_TRUE(inner);
-    EXPECT_EQ(inner->Inner()->Get<platform::CommandButton>("cmdButton", 1).BackColor(),
-              platform::kButtonFace);
-}
-
-TEST_F(PunchKeypadTest, ManagerModeShowsAndHidesMoreAndSkipAndLeavingItReturnsToPageZero) {
+// Reset and leaving manager mode both return to page zero; Skip and More Punches show only in
+// manager mode; the colour reaches the command buttons and nothing else.
+TEST_F(PunchKeypadTest, ResetAndLeavingManagerModeReturnToPageZero) {
     Start("1111111111", false, true);
     EXPECT_TRUE(Named("cmdSkip").Visible() && Named("cmdMorePunches").Visible());
+    Type(*keypad, "+1");
+    keypad->Reset();
+    EXPECT_EQ(display->prompt(), "Select Punch Type");
+    EXPECT_EQ(keypad->Value(), "");
+    EXPECT_EQ(Shown(), kPageZero);
     keypad->ProcessKeyPress('+');
-    ASSERT_EQ(keypad->Page(), 1);
     keypad->ReceiveMessage(orvane::MakeMessage("Manager Mode", false));
-    EXPECT_FALSE(Named("cmdSkip").Visible());
-    EXPECT_FALSE(Named("cmdMorePunches").Visible());
-    EXPECT_EQ(keypad->Page(), 0);
-    EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_FALSE(Named("cmdSkip").Visible() || Named("cmdMorePunches").Visible());
+    EXPECT_EQ(Shown(), kPageZero);
+
+    keypad->ReceiveMessage(orvane::MakeMessage("BUTTON COLOR", 255));
+    int painted = 0;
+    for (const auto& control : keypad->Controls())
+        painted += control->BackColor() == 255;
+    EXPECT_EQ(painted, 21);
 }
 
 // Key sequences outside and inside manager mode ("\r" is Enter): the keypad's Value, the step's
@@ -184,18 +156,15 @@ TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
     };
     const Row rows[] = {
         {"InThenEnter", false, false, "1\r", "I", "I", "Click Finished"},
-        {"SwitchThenEnter", false, false, "7\r", "SW", "SW", "Click Finished"},
         {"LaterChoiceReplaces", false, false, "13\r", "LO", "LO", "Click Click Finished"},
         {"EightAndNineIgnored", false, false, "89", "", "X", ""},
         {"PlusMinusIgnoredOutsideManagerMode", false, false, "+-", "", "X", ""},
         {"ZeroChoosesHiddenStatus", false, false, "0\r", "Status", "Status", "Click Finished"},
         {"EnterBeforeChoiceDoesNothing", false, false, "\r", "", "X", ""},
         {"SecondEnterFinishesAgain", false, false, "2\r\r", "O", "O", "Click Finished Finished"},
-        {"PageOneZeroChoosesNothing", true, false, "+0", "", "X", "Click Click"},
         {"PageOneNineIgnored", true, false, "+9", "", "X", "Click"},
         {"PageTwoZeroChoosesNothing", true, false, "++0", "", "X", "Click Click Click"},
         {"PageTwoComplete", true, false, "++2", "C", "X", "Click Click Click"},
-        {"StatusFinishesOnConfirm", true, true, "0\r", "Status", "Status", "Click Finished"},
         {"SkipEmptiesBothValues", true, false, "1-", "", "", "Click Finished"},
         {"ChoiceKeptAcrossPages", true, false, "1+", "I", "X", "Click Click"},
     };
@@ -210,23 +179,12 @@ TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
     }
 }
 
-TEST_F(PunchKeypadTest, DisabledTypeIsNotChosenButClicks) {
-    Start("1011111111", false, true);
-    keypad->ProcessKeyPress('+');
-    keypad->ProcessKeyPress('2');
-    EXPECT_EQ(keypad->Value(), "");
-    EXPECT_EQ(log.events(), (std::vector<std::string>{"Click", "Click"}));
-    EXPECT_TRUE(display->calls().empty());
-}
-
 // A digit and a click on the button it names reach the same choice and show its word; the Skip
-// button does what the minus key does.
+// button does what the minus key does. Cancelled empties the choice but not the step.
 TEST_F(PunchKeypadTest, ClicksReachTheSameHandlersAsKeys) {
     Start("1111111111", false, true);
     keypad->ProcessKeyPress('3');
-    EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "LUNCH LEAVE"},
-                                       {"SetCursorPosition", "11"},
-                                       {"ShowCursor", "True"}}));
+    EXPECT_EQ(display->user_input(), "LUNCH LEAVE");
     Button(4).Click();
     EXPECT_EQ(keypad->Value(), "BO");
     EXPECT_EQ(display->user_input(), "BREAK LEAVE");
@@ -235,18 +193,147 @@ TEST_F(PunchKeypadTest, ClicksReachTheSameHandlersAsKeys) {
     EXPECT_EQ(keypad->Value(), "");
     EXPECT_EQ(step->Value().to_text(), "");
     EXPECT_EQ(log.text(), "Click Click Finished");
-}
 
-TEST_F(PunchKeypadTest, CancelledEmptiesTheChoiceButNotTheStep) {
     Start();
-    Type(*keypad, "1");
-    keypad->ProcessKeyPress(kEnter);
+    Type(*keypad, "1\r");
     keypad->Cancelled();
     log.clear();
     keypad->ProcessKeyPress(kEnter);
     EXPECT_EQ(keypad->Value(), "");
     EXPECT_EQ(step->Value().to_text(), "I");
     EXPECT_TRUE(log.events().empty());
+}
+
+// One whole manager-mode punch for each shape of entry that the clock's journeys do not already
+// type end to end (an out, a vacation and an advance are theirs): the keys from the first choice to
+// Finished ("\r" is Enter), the value keypads brought up in turn, and what the step holds at the
+// end.
+struct ManagerPunch {
+    std::string name;
+    std::string keys;
+    std::string value;
+    std::vector<std::string> keypads;
+    platform::Date in;
+    platform::Date out;
+    double amount;
+};
+
+const platform::Date kIn = Moment(2026, 12, 4, 8, 30);
+const platform::Date kOut = Moment(2026, 12, 4, 17, 0);
+const platform::Date kNone{};
+constexpr const char* kInKeys = "1204260830\r";
+constexpr const char* kOutKeys = "1204261700\r";
+
+std::vector<ManagerPunch> AllPunches() {
+    const std::string in = kInKeys, out = kOutKeys;
+    const std::vector<std::string> hours{"TimeIn1", "Hours1"};
+    return {
+        {"In", "1\r" + in, "I", {"TimeIn1"}, kIn, kNone, 0.0},
+        {"Switch", "7\r" + in, "SW", {"TimeIn1"}, kIn, kIn, 0.0},
+        {"Complete", "++2\r" + in + out, "C", {"TimeIn1", "TimeOut1"}, kIn, kOut, 0.0},
+        {"Funeral", "+8\r" + in + "0830\r", "FL", hours, kIn, kNone, 8.5},
+        {"JuryDuty", "++1\r" + in + "0830\r", "JD", hours, kIn, kNone, 8.5},
+        {"Status", "0\r", "Status", {}, kNone, kNone, 0.0},
+    };
+}
+
+// A keypad attached to a step that offers STATUS, in manager mode, coloured and reset.
+class ManagerKeypadFixture : public PunchKeypadTest {
+  protected:
+    void SetUp() override {
+        keypad->ReceiveMessage(orvane::MakeMessage("button color", 255));
+        Start("1111111111", true, true);
+    }
+};
+
+class ManagerPunchTest : public ManagerKeypadFixture,
+                         public ::testing::WithParamInterface<ManagerPunch> {};
+
+TEST_P(ManagerPunchTest, RunsFromTheFirstKeyToFinished) {
+    const ManagerPunch& punch = GetParam();
+    std::vector<std::string> brought_up;
+    for (char key : punch.keys) {
+        ASSERT_TRUE(std::count(log.events().begin(), log.events().end(), "Finished") == 0)
+            << "finished early";
+        keypad->ProcessKeyPress(static_cast<int16_t>(key));
+        const auto active = keypad->ActiveKeypad();
+        if (active && (brought_up.empty() || brought_up.back() != active->Extender().Name())) {
+            brought_up.push_back(active->Extender().Name());
+        }
+    }
+
+    EXPECT_EQ(brought_up, punch.keypads);
+    ASSERT_FALSE(log.events().empty());
+    EXPECT_EQ(log.events().back(), "Finished");
+    EXPECT_EQ(std::count(log.events().begin(), log.events().end(), "Finished"), 1);
+    EXPECT_EQ(step->Value().to_text(), punch.value);
+    EXPECT_EQ(step->DateTimeIn(), punch.in);
+    EXPECT_EQ(step->DateTimeOut(), punch.out);
+    EXPECT_DOUBLE_EQ(step->Amount(), punch.amount);
+    EXPECT_TRUE(fake.pauses.empty());
+    // The value keypads got the keypad's colour when they were brought up.
+    if (const auto active = keypad->ActiveKeypad()) {
+        EXPECT_EQ(active->ButtonColor(), 255);
+    }
+    // During value entry no punch-type button, More Punches nor Skip is on show.
+    if (!punch.keypads.empty()) {
+        EXPECT_TRUE(Shown().empty() && !Named("cmdSkip").Visible());
+        EXPECT_FALSE(Named("cmdMorePunches").Visible());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPunchType, ManagerPunchTest, ::testing::ValuesIn(AllPunches()),
+                         [](const auto& info) { return info.param.name; });
+
+using ManagerEntryTest = ManagerKeypadFixture;
+
+TEST_F(ManagerEntryTest, RefusedTimeInKeepsItsEntryRefusedSecondValueIsCleared) {
+    Type(*keypad, "+2\r1399");
+    display->clear_calls();
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_EQ(display->calls().front().second, "Invalid Date or Time");
+    EXPECT_EQ(keypad->ActiveKeypad()->Entry(), "1399");
+    Type(*keypad, std::string(4, '\b') + kInKeys);
+    ASSERT_EQ(keypad->ActiveKeypad()->Extender().Name(), "Hours1");
+
+    Type(*keypad, "99");
+    display->clear_calls();
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_EQ(display->calls().front().second, "Invalid Time Amount");
+    EXPECT_EQ(keypad->ActiveKeypad()->Entry(), "");
+    EXPECT_EQ(display->prompt(), "Enter Hours");
+    Type(*keypad, "0815\r");
+    EXPECT_DOUBLE_EQ(step->Amount(), 8.25);
+    EXPECT_EQ(log.events().back(), "Finished");
+}
+
+TEST_F(ManagerEntryTest, PlusAndMinusReachTheValueKeypad) {
+    Type(*keypad, "+1\r" + std::string(kInKeys));
+    ASSERT_EQ(keypad->ActiveKeypad()->Extender().Name(), "Currency1");
+    Type(*keypad, "-");
+    EXPECT_EQ(keypad->Page(), 1);
+    EXPECT_EQ(display->user_input(), "-$      .  ");
+    Type(*keypad, "+500\r");
+    EXPECT_DOUBLE_EQ(step->Amount(), 5.0);
+    EXPECT_EQ(keypad->Value(), "A");
+}
+
+TEST_F(ManagerEntryTest, ValueKeypadClicksReachTheHost) {
+    Type(*keypad, "1\r");
+    log.clear();
+    auto site = std::dynamic_pointer_cast<platform::UserControlSite>(keypad->Find("TimeIn1"));
+    site->Inner()->Get<platform::CommandButton>("cmdButton", 1).Click();
+    EXPECT_EQ(log.events(), std::vector<std::string>{"Click"});
+    EXPECT_EQ(keypad->ActiveKeypad()->Entry(), "1");
+}
+
+TEST_F(ManagerEntryTest, EnterAfterFinishingSetsTheValueAndFinishesAgain) {
+    Type(*keypad, "2\r" + std::string(kOutKeys));
+    step->SetValue(platform::Variant(""));
+    log.clear();
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_EQ(step->Value().to_text(), "O");
+    EXPECT_EQ(log.events(), std::vector<std::string>{"Finished"});
 }
 
 }  // namespace
