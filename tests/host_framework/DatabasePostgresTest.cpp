@@ -101,6 +101,8 @@ TEST_F(PostgresTest, ConnectionTroubleNamesWhatIsWrongAndNeverThePassword) {
         {"postgresql:///no_such_clocks" + query, orvane::dberr::kFileNotFound, "no_such_clocks"},
         {"postgresql://clock:s3cret@/clocks?host=/nonexistent-folder",
          orvane::dberr::kConnectionFailed, "Cannot reach"},
+        // With no user information there is nothing to hide: the port and database are named.
+        {"postgresql://localhost:1/clocks", orvane::dberr::kConnectionFailed, "localhost:1/clocks"},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.uri);

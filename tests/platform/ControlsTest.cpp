@@ -110,6 +110,7 @@ TEST(ListBoxTest, SingleSelectionKeepsOneItem) {
     for (const char* item : {"In", "Out"})
         list.AddItem(item);
     list.ClickItem(0);
+    EXPECT_TRUE(list.Selected(0));
     list.SetSelected(1, true);
     EXPECT_FALSE(list.Selected(0));
     EXPECT_TRUE(list.Selected(1));

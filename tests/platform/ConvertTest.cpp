@@ -305,13 +305,16 @@ TEST(NumberTextTest, ParseNumber) {
     }
 }
 
+// The shortest digits that read back, in exponent form from 1E+15 and below 1E-05.
 TEST(NumberTextTest, ShortestTextThatReadsBack) {
-    EXPECT_EQ(platform::number_to_text(18.0), "18");
-    EXPECT_EQ(platform::number_to_text(12.5), "12.5");
-    EXPECT_EQ(platform::number_to_text(1.0 / 3.0), "0.3333333333333333");
-    EXPECT_EQ(platform::number_to_text(8.167), "8.167");
-    EXPECT_EQ(platform::number_to_text(0.0001), "0.0001");
-    EXPECT_EQ(platform::number_to_text(1.5e-7), "1.5E-07");
+    const std::pair<double, const char*> cases[] = {
+        {18.0, "18"},        {12.5, "12.5"},        {1.0 / 3.0, "0.3333333333333333"},
+        {8.167, "8.167"},    {0.0001, "0.0001"},    {1e-5, "0.00001"},
+        {9.5e-6, "9.5E-06"}, {1.5e-7, "1.5E-07"},   {999999999999999.0, "999999999999999"},
+        {1e15, "1E+15"},     {-2.5e16, "-2.5E+16"},
+    };
+    for (const auto& [number, text] : cases)
+        EXPECT_EQ(platform::number_to_text(number), text) << number;
 }
 
 }  // namespace
