@@ -54,6 +54,7 @@ TEST_F(TerminalTest, KeypadDigitsAndAltWithAnAccessLetterType) {
                                  {"9001 Enter 2468 Enter 1001 Enter", false},
                                  {"M-p", false}});
     ASSERT_FALSE(screen.empty());
+    EXPECT_NE(screen.find("\n Stampkind Time Clock"), std::string::npos) << screen;  // title bar
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 1u) << screen;
     EXPECT_EQ(rows[0].punch_type, "I");
