@@ -213,14 +213,14 @@ class LostServer : public PostgresTest {
             m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
     }
 
-    orvane::StoreResult Punch(const char* type, bool in, double time) {
+    orvane::StoreResult Punch(const char* type, bool in, double time, int32_t card = 1204) {
         auto record = std::make_shared<orvane::PunchRecord>("");
         record->Item("Punch Type")->SetValue(platform::Variant(type));
         record->Item(in ? "Date In" : "Date Out")
             ->SetValue(platform::Variant(platform::Date{46360}));
         record->Item(in ? "Time In" : "Time Out")
             ->SetValue(platform::Variant(platform::Date{time}));
-        return m_clock->StorePunch({1204, record, {}, std::nullopt});
+        return m_clock->StorePunch({card, record, {}, std::nullopt});
     }
 
     // The rows of the card as "type in-time out-time", times in hours.
@@ -324,15 +324,6 @@ TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
 // The automatic punch's lookup through the global object's database: from the server while it
 // answers, and from the clock's copy (the rows it last read and its own punches) while not.
 TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
-    const auto punch = [&](int32_t card, const char* type, bool in, double time) {
-        auto record = std::make_shared<orvane::PunchRecord>("");
-        record->Item("Punch Type")->SetValue(platform::Variant(type));
-        record->Item(in ? "Date In" : "Date Out")
-            ->SetValue(platform::Variant(platform::Date{46360}));
-        record->Item(in ? "Time In" : "Time Out")
-            ->SetValue(platform::Variant(platform::Date{time}));
-        return m_clock->StorePunch({card, record, {}, std::nullopt});
-    };
     const auto last_punch = [&](orvane::EngineDatabase& database, int32_t card) {
         std::string lookup = kLookup;
         lookup.replace(lookup.find("=7"), 2, "=" + std::to_string(card));
@@ -342,9 +333,9 @@ TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
     };
     // Card 7's in is read back from the server; card 8's break is known only as this clock's
     // own punch.
-    ASSERT_EQ(punch(7, "I", true, 0.25), orvane::StoreResult::Stored);
+    ASSERT_EQ(Punch("I", true, 0.25, 7), orvane::StoreResult::Stored);
     ASSERT_EQ(m_clock->Rows(7).size(), 1u);
-    ASSERT_EQ(punch(8, "BO", true, 0.3), orvane::StoreResult::Stored);
+    ASSERT_EQ(Punch("BO", true, 0.3, 8), orvane::StoreResult::Stored);
     orvane::EngineDatabase database;
     database.AnswerWhileAwayFrom(m_folder / "punch-queue.db");
     database.Open(m_server.uri());
@@ -354,7 +345,7 @@ TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
     EXPECT_EQ(last_punch(database, 8), "BO");
     EXPECT_EQ(last_punch(database, 9), "none");
     // A punch kept while the server is away is the latest the clock knows.
-    ASSERT_EQ(punch(7, "O", false, 0.4), orvane::StoreResult::Queued);
+    ASSERT_EQ(Punch("O", false, 0.4, 7), orvane::StoreResult::Queued);
     EXPECT_EQ(last_punch(database, 7), "O");
     EXPECT_EQ(database.answers_while_away(), 4u);
 
