@@ -64,24 +64,7 @@ constexpr const char* kInsertRow = R"sql(
         "Personal", "Other", "Punch ID", "Sent")
     VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17))sql";
 
-class Transaction {
-  public:
-    explicit Transaction(sqlite3* db) : m_db(db) { sqlite::Exec(db, "BEGIN IMMEDIATE"); }
-    ~Transaction() {
-        if (!m_done)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit() {
-        sqlite::Exec(m_db, "COMMIT");
-        m_done = true;
-    }
-
-  private:
-    sqlite3* m_db;
-    bool m_done = false;
-};
+using sqlite::Transaction;
 
 void step_done(sqlite3* db, sqlite3_stmt* statement, std::string_view doing) {
     if (sqlite3_step(statement) != SQLITE_DONE)

@@ -73,24 +73,7 @@ std::string identifier(std::string_view name) {
     return "\"" + std::string(name) + "\"";
 }
 
-class Transaction {
-  public:
-    explicit Transaction(sqlite3* db) : m_db(db) { sqlite::Exec(db, "BEGIN IMMEDIATE"); }
-    ~Transaction() {
-        if (!m_done)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit() {
-        sqlite::Exec(m_db, "COMMIT");
-        m_done = true;
-    }
-
-  private:
-    sqlite3* m_db;
-    bool m_done = false;
-};
+using sqlite::Transaction;
 
 void bind_value(sqlite3* db, sqlite3_stmt* statement, int index, const std::string& field,
                 const platform::Variant& value) {
