@@ -17,6 +17,7 @@
 #include "tests/support/Postgres.h"
 #include "tests/support/Raised.h"
 #include "tests/support/SqlitePlan.h"
+#include "tests/support/StoredRows.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -57,26 +58,6 @@ std::shared_ptr<PunchRecord> record(const std::string& name, const std::string& 
 PunchWrite punch(std::shared_ptr<PunchRecord> own,
                  std::vector<std::shared_ptr<PunchRecord>> extras = {}) {
     return PunchWrite{kCard, std::move(own), std::move(extras), std::nullopt};
-}
-
-// One row in a form that reads well in a failure: type, in "hh:mm" or "-", out likewise.
-std::string describe(const ClockDatabase::Row& row) {
-    const auto clock = [](const std::optional<Date>& time) {
-        if (!time)
-            return std::string("-");
-        const auto parts = platform::split_rounded(*time);
-        char text[8];
-        std::snprintf(text, sizeof text, "%02d:%02d", parts.hour, parts.minute);
-        return std::string(text);
-    };
-    return row.punch_type + " " + clock(row.time_in) + " " + clock(row.time_out);
-}
-
-std::vector<std::string> stored(const ClockDatabase& db, int32_t card = kCard) {
-    std::vector<std::string> rows;
-    for (const auto& row : db.Rows(card))
-        rows.push_back(describe(row));
-    return rows;
 }
 
 // A clock database on a fresh SQLite file or a fresh PostgreSQL database.
@@ -155,7 +136,7 @@ TEST_P(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
             write.card = card;
             m_db->StorePunch(write);
         }
-        EXPECT_EQ(stored(*m_db, card), row.stored);
+        EXPECT_EQ(StoredRows(*m_db, card), row.stored);
     }
 }
 
@@ -179,7 +160,7 @@ TEST_P(ClockDatabaseTest, PunchIsStoredWholeOrNotAtAll) {
     EXPECT_THROW(m_db->StorePunch(punch(record("", "O", {}, {{12, 0}}), {broken})),
                  platform::RaisedError);
     // The own record's close of the work record was rolled back with the failed extra record.
-    EXPECT_EQ(stored(*m_db), (std::vector<std::string>{"I 08:00 -"}));
+    EXPECT_EQ(StoredRows(*m_db, kCard), (std::vector<std::string>{"I 08:00 -"}));
 }
 
 TEST_P(ClockDatabaseTest, EmployeesAreKeptByCard) {
@@ -362,7 +343,7 @@ TEST(DatabaseClockTest, ClocksSharingAWriteTurnNeverMeetTheFileLocked) {
         const auto rows = clocks[0]->Rows(3000 + static_cast<int32_t>(i));
         ASSERT_EQ(rows.size(), static_cast<size_t>(kRounds));
         for (const auto& row : rows)
-            EXPECT_EQ(describe(row), "O 08:00 09:00");
+            EXPECT_EQ(DescribeRow(row), "O 08:00 09:00");
     }
     EXPECT_EQ(waits, 0);
 }

@@ -17,6 +17,7 @@
 #include "host/database/SqlDialect.h"
 #include "tests/support/Postgres.h"
 #include "tests/support/Raised.h"
+#include "tests/support/StoredRows.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -214,26 +215,9 @@ class LostServer : public PostgresTest {
     }
 
     orvane::StoreResult Punch(const char* type, bool in, double time, int32_t card = 1204) {
-        auto record = std::make_shared<orvane::PunchRecord>("");
-        record->Item("Punch Type")->SetValue(platform::Variant(type));
-        record->Item(in ? "Date In" : "Date Out")
-            ->SetValue(platform::Variant(platform::Date{46360}));
-        record->Item(in ? "Time In" : "Time Out")
-            ->SetValue(platform::Variant(platform::Date{time}));
-        return m_clock->StorePunch({card, record, {}, std::nullopt});
+        return m_clock->StorePunch(OnePunch(card, type, in, 46360, time));
     }
-
-    // The rows of the card as "type in-time out-time", times in hours.
-    std::vector<std::string> Stored() const {
-        std::vector<std::string> rows;
-        for (const auto& row : m_clock->Rows(1204)) {
-            const auto hours = [](const std::optional<platform::Date>& time) {
-                return time ? std::to_string(static_cast<int>(time->days * 24 + 0.5)) : "-";
-            };
-            rows.push_back(row.punch_type + " " + hours(row.time_in) + " " + hours(row.time_out));
-        }
-        return rows;
-    }
+    std::vector<std::string> Stored() const { return StoredRows(*m_clock, 1204); }
 
     TempFolder m_folder;
 };
@@ -259,21 +243,21 @@ TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
     other.Exec("SELECT pg_advisory_unlock(2, 1204)", "test");
     ASSERT_FALSE(waiting_pid.empty()) << "the clock never waited for the card's lock";
     EXPECT_EQ(result, orvane::StoreResult::Queued);
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"I 8 -"}));  // nothing half-stored
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"I 08:00 -"}));  // nothing half-stored
     const auto waiting = orvane::PunchQueue(m_folder / "punch-queue.db").Waiting();
     ASSERT_EQ(waiting.size(), 1u);
 
     const auto sent = m_clock->SendQueued();
     EXPECT_EQ(sent.sent, 1u);
     EXPECT_EQ(sent.waiting, 0u);
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 08:00 12:00"}));
     EXPECT_TRUE(m_clock->Queued().empty());
 
     // The clock stopped after the server stored the punch and before it crossed it off: it
     // sends it again, and the server, knowing its identity, does not store it twice.
     orvane::PunchQueue(m_folder / "punch-queue.db").Add(waiting[0].identity, waiting[0].punch);
     EXPECT_EQ(m_clock->SendQueued().sent, 1u);
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 08:00 12:00"}));
 }
 
 TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
@@ -288,7 +272,7 @@ TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
     m_server.Return();
     // The next punch sends the waiting ones first, so that its out pairs with the latest in.
     EXPECT_EQ(Punch("O", false, 17.0 / 24), orvane::StoreResult::Stored);
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 8 12", "O 13 17"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 08:00 12:00", "O 13:00 17:00"}));
     EXPECT_TRUE(m_clock->Queued().empty());
 }
 

@@ -79,13 +79,6 @@ TEST(StepSequenceTest, FindsStepsByNameAndReplacesASecondOfTheSameName) {
     EXPECT_EQ(ErrorNumberOf([&] { steps.Item("Punch Entry"); }), 9);
 }
 
-TEST(PunchDateTimeTest, SplitsTheMomentIntoDayAndTimeOfDay) {
-    // 1899-12-25 06:00: a time of day counts forward from midnight.
-    const orvane::PunchDateTime old(platform::Date{-5.25});
-    EXPECT_EQ(old.Date(), Variant(platform::Date{-5.0}));
-    EXPECT_EQ(old.Time(), Variant(platform::Date{0.25}));
-}
-
 TEST(StepSequenceTest, ValueStepSkipsItsKeypadAndWritesNothing) {
     auto step = platform::query_or_raise<framework::IStep>(
         orvane::MakeValueStep("Employee ID", int32_t{1204}));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "host/database/EngineDatabase.h"
+#include "tests/support/StoredRows.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -25,14 +26,6 @@ orvane::ClockDatabase::Row ServerRow(int64_t id, const char* type, double in, do
     return row;
 }
 
-orvane::PunchWrite OwnPunch(const char* type, bool in, double time) {
-    auto record = std::make_shared<orvane::PunchRecord>("");
-    record->Item("Punch Type")->SetValue(platform::Variant(type));
-    record->Item(in ? "Date In" : "Date Out")->SetValue(platform::Variant(platform::Date{kDay}));
-    record->Item(in ? "Time In" : "Time Out")->SetValue(platform::Variant(platform::Date{time}));
-    return {7, record, {}, std::nullopt};
-}
-
 class LocalCopyTest : public ::testing::Test {
   protected:
     // Card 7's rows as "type" or "type*" for a row of the clock's own punch, in the copy's order.
@@ -49,8 +42,8 @@ class LocalCopyTest : public ::testing::Test {
 
 TEST_F(LocalCopyTest, ReadsReplaceWhatTheyCoverAndOwnPunchesStayUntilReadBack) {
     m_copy.KeepRows(7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "I", 0.6)});
-    m_copy.AddPunch("sent", OwnPunch("O", false, 0.7), true);
-    m_copy.AddPunch("queued", OwnPunch("I", true, 0.8), false);
+    m_copy.AddPunch("sent", OnePunch(7, "O", false, kDay, 0.7), true);
+    m_copy.AddPunch("queued", OnePunch(7, "I", true, kDay, 0.8), false);
     EXPECT_EQ(Kept(), "O I O* I*");
     EXPECT_EQ(m_copy.Unsent(), std::vector<std::string>{"queued"});
 
@@ -95,7 +88,7 @@ TEST_F(LocalCopyTest, EmployeesAndPinHashesFollowTheServer) {
 // The automatic punch's query text runs on the copy as it does on the clock database.
 TEST_F(LocalCopyTest, AutomaticPunchLookupRunsOnTheCopy) {
     m_copy.KeepRows(7, {ServerRow(1, "I", 0.25)});
-    m_copy.AddPunch("queued", OwnPunch("BO", true, 0.4), false);
+    m_copy.AddPunch("queued", OnePunch(7, "BO", true, kDay, 0.4), false);
     orvane::EngineDatabase database;
     database.Open((m_folder / "punch-queue.db").string());
     const auto rows = database.Execute(
