@@ -8,6 +8,7 @@
 #include "host/framework/Message.h"
 #include "host/framework/PunchDateTime.h"
 #include "host/framework/PunchRecord.h"
+#include "host/framework/RecordingDisplay.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"
 #include "tests/support/Raised.h"
@@ -43,6 +44,17 @@ TEST(MessageBuilderTest, MessageIsASnapshotOfTheEntriesSoFar) {
     ASSERT_EQ(second->Entries().size(), 1u);
     EXPECT_EQ(second->Entries()[0].Value, Variant(int32_t{255}));
     EXPECT_NE(first, second);
+}
+
+// The step asks for the entry line's alignment by message: 0 left, anything else right.
+TEST(RecordingDisplayTest, EntryAlignmentFollowsTheLastMessage) {
+    orvane::RecordingDisplay display;
+    for (const int32_t asked : {2, 0, 1}) {
+        auto builder = framework::NewMessageBuilder();
+        builder->Add("UserInput Alignment", asked);
+        display.ReceiveMessage(builder->Message());
+        EXPECT_EQ(display.alignment(), asked == 0 ? 0 : 1) << asked;
+    }
 }
 
 TEST(PunchRecordTest, KeepsEveryWriteInOrderAndTheLastValueOfEachKnownField) {

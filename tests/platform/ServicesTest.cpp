@@ -7,26 +7,8 @@
 
 namespace {
 
-using platform::Date;
 using platform::FakeServices;
 using platform::ServicesScope;
-
-TEST(ServicesScopeTest, InstallsAndRestoresNestedServices) {
-    platform::Services& system = platform::services();
-    EXPECT_NE(dynamic_cast<platform::SystemServices*>(&system), nullptr);
-    {
-        FakeServices outer;
-        ServicesScope outer_scope(outer);
-        EXPECT_EQ(&platform::services(), &outer);
-        {
-            FakeServices inner;
-            ServicesScope inner_scope(inner);
-            EXPECT_EQ(&platform::services(), &inner);
-        }
-        EXPECT_EQ(&platform::services(), &outer);
-    }
-    EXPECT_EQ(&platform::services(), &system);
-}
 
 // Each apartment (a kiosk's thread) has services of its own: what one thread installs, another
 // never sees, and a thread without its own gets its own computer services.
