@@ -35,13 +35,16 @@ double SecondsBetween(platform::Date from, platform::Date to) {
     return (to.days - from.days) * kSecondsPerDay;
 }
 
+// The minute a record holds of a moment: cut, as the step writes it, never rounded into the next
+// minute (or, at 23:59:59.7, the next day) as a date's text would read it.
 std::string TimeOfDay(platform::Date moment) {
-    return platform::format_date(moment, "hh:nn");
+    return platform::format_date(platform::whole_minute(moment), "hh:nn");
 }
 
 // The day in the regional order of its parts, two digits each ("12/04/2026"; "04/12/2026" with
 // day first), as a person checks a stored punch.
 std::string Day(platform::Date moment) {
+    moment = platform::whole_minute(moment);
     switch (platform::services().Regional().order) {
         case platform::DateOrder::DayMonthYear:
             return platform::format_date(moment, "dd/mm/yyyy");

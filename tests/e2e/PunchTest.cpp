@@ -116,9 +116,11 @@ TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {
         const auto report = CardPunch(now, keys).json();
         EXPECT_EQ(report["notice"], notice) << now;
     }
-    // Both ins are stored; each out closes one of them.
+    // Both ins are stored; each out closes one of them. A moment's fraction of a second is cut
+    // to its minute, never rounded into the next.
     EXPECT_EQ(Rows().size(), 2u);
-    const auto last = CardPunch("2026-12-04 18:00:00", "CLICK:TimeIn1.cmdButton(5) 1 ENTER").json();
+    const auto last =
+        CardPunch("2026-12-04 18:00:59.7", "CLICK:TimeIn1.cmdButton(5) 1 ENTER").json();
     EXPECT_EQ(last["confirmation"], json({"IN 12/04/2026 18:00"}));
     EXPECT_EQ(last["ignored_clicks"], json({"TimeIn1.cmdButton(5)"}));
     EXPECT_EQ(last["stored"], "stored");
