@@ -42,10 +42,10 @@ TEST_F(ManagerPinTest, AddsTheManagerWithThePinAndChangesTheManagersPinOnly) {
     ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
     EXPECT_EQ(ChangePin("9001", "123\n").status, 2);
     EXPECT_TRUE(Open().VerifyManagerPin(9001, "1111"));
-    const auto changed = ChangePin("9001", "8642\n");
+    const auto changed = ChangePin("9001", "864213579086\n");  // the longest PIN taken
     EXPECT_EQ(changed.status, 0) << changed.err;
     EXPECT_EQ(changed.out.find("8642"), std::string::npos);
-    EXPECT_TRUE(Open().VerifyManagerPin(9001, "8642"));
+    EXPECT_TRUE(Open().VerifyManagerPin(9001, "864213579086"));
     EXPECT_FALSE(Open().VerifyManagerPin(9001, "1111"));
     for (const char* card : {"1001", "7"})
         EXPECT_EQ(ChangePin(card, "8642\n").status, 2) << card;

@@ -55,6 +55,7 @@ TEST_F(TerminalTest, KeypadDigitsAndAltWithAnAccessLetterType) {
                                  {"M-p", false}});
     ASSERT_FALSE(screen.empty());
     EXPECT_NE(screen.find("\n Stampkind Time Clock"), std::string::npos) << screen;  // title bar
+    EXPECT_NE(screen.find(" F10 quit"), std::string::npos) << screen;  // the help line below
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 1u) << screen;
     EXPECT_EQ(rows[0].punch_type, "I");
