@@ -24,6 +24,8 @@ struct ControlView {
     int left = 0, top = 0, width = 0, height = 0;
     int32_t back_color = 0;
     bool enabled = true;
+
+    friend bool operator==(const ControlView&, const ControlView&) = default;
 };
 
 // Everything a front end draws, in the clock's words: the front end adds no text of its own

@@ -1,7 +1,6 @@
 #include "host/database/ClockDatabase.h"
 
 #include <algorithm>
-#include <random>
 
 #include "host/database/ClockStore.h"
 #include "host/database/ConnectionText.h"
@@ -36,15 +35,7 @@ std::unique_ptr<ClockStore> open_store(const std::filesystem::path& file,
 
 // 128 random bits in hex: unique among every clock's punches without asking anyone.
 std::string new_identity() {
-    std::random_device random;
-    std::string identity;
-    constexpr const char* kHex = "0123456789abcdef";
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t bits = random();
-        for (int shift = 28; shift >= 0; shift -= 4)
-            identity += kHex[(bits >> shift) & 0xf];
-    }
-    return identity;
+    return RandomHex(16);
 }
 
 // The hash of a PIN to keep; raises "Invalid procedure call" (5) when it is not 4 to 12 digits.

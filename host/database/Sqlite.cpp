@@ -74,6 +74,31 @@ StatementPtr Prepare(sqlite3* db, std::string_view sql) {
     return StatementPtr(raw);
 }
 
+StatementCache::Handle::~Handle() {
+    if (m_in_use) {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+        *m_in_use = false;
+    }
+}
+
+StatementCache::Handle StatementCache::Use(std::string_view sql) {
+    const auto found = m_statements.find(std::string(sql));
+    if (found != m_statements.end() && !found->second.in_use) {
+        found->second.in_use = true;
+        return Handle(found->second.statement.get(), &found->second.in_use, nullptr);
+    }
+    auto statement = Prepare(m_db, sql);
+    if (found != m_statements.end() || m_statements.size() >= m_room) {
+        sqlite3_stmt* raw = statement.get();
+        return Handle(raw, nullptr, std::move(statement));
+    }
+    auto& entry = m_statements[std::string(sql)];
+    entry.statement = std::move(statement);
+    entry.in_use = true;
+    return Handle(entry.statement.get(), &entry.in_use, nullptr);
+}
+
 void Exec(sqlite3* db, const char* sql) {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         RaiseLast(db, "Cannot use the clock database");

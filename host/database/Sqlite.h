@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/Api.h"
 
@@ -45,6 +46,47 @@ PLATFORM_API ConnectionPtr Open(const std::filesystem::path& file, OpenMode mode
 
 // Prepares one statement; raises with the engine's message.
 PLATFORM_API StatementPtr Prepare(sqlite3* db, std::string_view sql);
+
+// The statements of one connection, prepared once and run again: a clock runs the same few
+// statements at every punch, and preparing one costs more than running it. A statement handed
+// out is reset, its values unbound, when its handle goes; a statement already in use, or one
+// beyond the cache's room, is prepared afresh and finalized after its use.
+class PLATFORM_API StatementCache {
+  public:
+    class Handle {
+      public:
+        sqlite3_stmt* get() const { return m_statement; }
+        ~Handle();
+        Handle(const Handle&) = delete;
+        Handle& operator=(const Handle&) = delete;
+
+      private:
+        friend class StatementCache;
+        Handle(sqlite3_stmt* statement, bool* in_use, StatementPtr own)
+            : m_statement(statement), m_in_use(in_use), m_own(std::move(own)) {}
+        sqlite3_stmt* m_statement;
+        bool* m_in_use;
+        StatementPtr m_own;
+    };
+
+    explicit StatementCache(sqlite3* db, size_t room = 32) : m_db(db), m_room(room) {}
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    sqlite3* db() const { return m_db; }
+    // Raises what `Prepare` raises.
+    Handle Use(std::string_view sql);
+    size_t size() const { return m_statements.size(); }
+
+  private:
+    struct Entry {
+        StatementPtr statement;
+        bool in_use = false;
+    };
+    sqlite3* m_db;
+    size_t m_room;
+    std::unordered_map<std::string, Entry> m_statements;
+};
 
 // Runs statements that give no rows; raises with the engine's message.
 PLATFORM_API void Exec(sqlite3* db, const char* sql);

@@ -112,9 +112,9 @@ std::string text_column(sqlite3_stmt* statement, int column) {
 
 // The open record that a record with only out-fields closes: the employee's latest record of
 // the opening type without an out-moment whose in-moment is not after the closing moment.
-std::optional<int64_t> open_record(sqlite3* db, int32_t card, std::string_view opening,
-                                   double closing_moment) {
-    auto statement = sqlite::Prepare(db, R"sql(
+std::optional<int64_t> open_record(sqlite::StatementCache& statements, int32_t card,
+                                   std::string_view opening, double closing_moment) {
+    auto statement = statements.Use(R"sql(
         SELECT "ID" FROM "Clock Data Table"
         WHERE "Card ID" = ?1 AND "Punch Type" = ?2 AND "Date Out" IS NULL
           AND ("Date In"+"Time In") <= ?3
@@ -127,20 +127,22 @@ std::optional<int64_t> open_record(sqlite3* db, int32_t card, std::string_view o
     if (rc == SQLITE_ROW)
         return sqlite3_column_int64(statement.get(), 0);
     if (rc != SQLITE_DONE)
-        sqlite::RaiseLast(db, "Cannot store the punch");
+        sqlite::RaiseLast(statements.db(), "Cannot store the punch");
     return std::nullopt;
 }
 
 // Stores one record of a punch: it closes the matching open record or becomes a row of its own.
 // Gives the "ID" of the row it wrote, none when the record holds nothing.
-std::optional<int64_t> store_record(sqlite3* db, int32_t card, const PunchRecord& record) {
+std::optional<int64_t> store_record(sqlite::StatementCache& statements, int32_t card,
+                                    const PunchRecord& record) {
+    sqlite3* db = statements.db();
     const std::map<std::string, platform::Variant> values = record.values();
     if (values.empty())
         return std::nullopt;  // the punch wrote nothing into this record
 
     std::optional<int64_t> closes;
     if (const auto closing = ClosingOf(values))
-        closes = open_record(db, card, closing->opening, closing->moment);
+        closes = open_record(statements, card, closing->opening, closing->moment);
 
     std::string sql;
     if (closes) {
@@ -162,7 +164,7 @@ std::optional<int64_t> store_record(sqlite3* db, int32_t card, const PunchRecord
         }
         sql = "INSERT INTO \"Clock Data Table\" (" + names + ") VALUES (" + marks + ")";
     }
-    auto statement = sqlite::Prepare(db, sql);
+    auto statement = statements.Use(sql);
     int index = 1;
     if (!closes)
         sqlite3_bind_int(statement.get(), index++, card);
@@ -175,8 +177,9 @@ std::optional<int64_t> store_record(sqlite3* db, int32_t card, const PunchRecord
     return closes ? *closes : sqlite3_last_insert_rowid(db);
 }
 
-void store_entry(sqlite3* db, int64_t record_id, const ManagerEntry& entry) {
-    auto statement = sqlite::Prepare(db, R"sql(
+void store_entry(sqlite::StatementCache& statements, int64_t record_id, const ManagerEntry& entry) {
+    sqlite3* db = statements.db();
+    auto statement = statements.Use(R"sql(
         INSERT INTO "Manager Entries" ("Record ID", "Manager Card", "Entered At", "Clock Name")
         VALUES (?, ?, ?, ?))sql");
     sqlite3_bind_int64(statement.get(), 1, record_id);
@@ -261,9 +264,11 @@ SqliteClockStore::SqliteClockStore(const std::filesystem::path& file,
     m_busy = std::make_unique<BusyWait>(busy_wait);
     m_busy->Install(db.get());
     m_db = db.release();
+    m_statements = std::make_unique<sqlite::StatementCache>(m_db);
 }
 
 SqliteClockStore::~SqliteClockStore() {
+    m_statements.reset();  // statements go before their connection
     sqlite3_close_v2(m_db);
 }
 
@@ -271,9 +276,9 @@ SqliteClockStore::~SqliteClockStore() {
 void SqliteClockStore::StorePunch(const PunchWrite& punch, const std::string& /*identity*/) {
     Transaction transaction(m_db);
     const auto store = [&](const PunchRecord& record) {
-        const auto id = store_record(m_db, punch.card, record);
+        const auto id = store_record(*m_statements, punch.card, record);
         if (id && punch.entered_by)
-            store_entry(m_db, *id, *punch.entered_by);
+            store_entry(*m_statements, *id, *punch.entered_by);
     };
     if (punch.own)
         store(*punch.own);
@@ -291,8 +296,7 @@ void SqliteClockStore::AddEmployee(const Employee& employee, const std::string& 
             platform::err::kKeyAlreadyAssociated,
             "An employee with card " + std::to_string(employee.card) + " already exists.");
     }
-    auto statement = sqlite::Prepare(
-        m_db,
+    auto statement = m_statements->Use(
         R"sql(INSERT INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash") VALUES (?, ?, ?, ?))sql");
     sqlite3_bind_int(statement.get(), 1, employee.card);
     sqlite3_bind_text(statement.get(), 2, employee.name.data(),
@@ -309,7 +313,7 @@ void SqliteClockStore::AddEmployee(const Employee& employee, const std::string& 
 
 void SqliteClockStore::SetPinHash(int32_t card, const std::string& hash) {
     auto statement =
-        sqlite::Prepare(m_db, R"sql(UPDATE "Employees" SET "PIN Hash" = ? WHERE "Card ID" = ?)sql");
+        m_statements->Use(R"sql(UPDATE "Employees" SET "PIN Hash" = ? WHERE "Card ID" = ?)sql");
     sqlite3_bind_text(statement.get(), 1, hash.data(), static_cast<int>(hash.size()),
                       SQLITE_TRANSIENT);
     sqlite3_bind_int(statement.get(), 2, card);
@@ -318,9 +322,10 @@ void SqliteClockStore::SetPinHash(int32_t card, const std::string& hash) {
 
 namespace {
 
-std::string pin_hash(sqlite3* db, int32_t card) {
-    auto statement = sqlite::Prepare(
-        db, R"sql(SELECT "PIN Hash" FROM "Employees" WHERE "Card ID" = ? AND "Manager" <> 0)sql");
+std::string pin_hash(sqlite::StatementCache& statements, int32_t card) {
+    sqlite3* db = statements.db();
+    auto statement = statements.Use(
+        R"sql(SELECT "PIN Hash" FROM "Employees" WHERE "Card ID" = ? AND "Manager" <> 0)sql");
     sqlite3_bind_int(statement.get(), 1, card);
     const int rc = sqlite3_step(statement.get());
     if (rc == SQLITE_ROW)
@@ -333,19 +338,19 @@ std::string pin_hash(sqlite3* db, int32_t card) {
 }  // namespace
 
 std::string SqliteClockStore::PinHash(int32_t card) const {
-    return pin_hash(m_db, card);
+    return pin_hash(*m_statements, card);
 }
 
 bool SqliteClockStore::RemoveEmployee(int32_t card) {
-    auto statement = sqlite::Prepare(m_db, R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?)sql");
+    auto statement = m_statements->Use(R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?)sql");
     sqlite3_bind_int(statement.get(), 1, card);
     step_done(m_db, statement.get(), "Cannot remove the employee");
     return sqlite3_changes(m_db) > 0;
 }
 
 std::vector<Employee> SqliteClockStore::Employees() const {
-    auto statement = sqlite::Prepare(
-        m_db, R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" ORDER BY "Card ID")sql");
+    auto statement = m_statements->Use(
+        R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" ORDER BY "Card ID")sql");
     std::vector<Employee> result;
     int rc = 0;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
@@ -358,8 +363,8 @@ std::vector<Employee> SqliteClockStore::Employees() const {
 }
 
 std::optional<Employee> SqliteClockStore::FindEmployee(int32_t card) const {
-    auto statement = sqlite::Prepare(
-        m_db, R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" WHERE "Card ID" = ?)sql");
+    auto statement = m_statements->Use(
+        R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" WHERE "Card ID" = ?)sql");
     sqlite3_bind_int(statement.get(), 1, card);
     const int rc = sqlite3_step(statement.get());
     if (rc == SQLITE_ROW) {
@@ -408,9 +413,8 @@ std::vector<ClockDatabase::Row> read_rows(sqlite3* db, sqlite3_stmt* s) {
 }  // namespace
 
 std::vector<ClockDatabase::Row> SqliteClockStore::Rows(std::optional<int32_t> card) const {
-    auto statement =
-        sqlite::Prepare(m_db, std::string(kRowColumns) +
-                                  R"sql(WHERE ?1 IS NULL OR "Card ID" = ?1 ORDER BY "ID")sql");
+    auto statement = m_statements->Use(std::string(kRowColumns) +
+                                       R"sql(WHERE ?1 IS NULL OR "Card ID" = ?1 ORDER BY "ID")sql");
     if (card)
         sqlite3_bind_int(statement.get(), 1, *card);
     return read_rows(m_db, statement.get());
@@ -426,7 +430,7 @@ std::vector<ClockDatabase::Row> SqliteClockStore::RowsBetween(std::optional<int3
                       OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2) ORDER BY "ID")sql"
              : R"sql(WHERE ("Date In"+"Time In") BETWEEN ?1 AND ?2
                       OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2 ORDER BY "Card ID", "ID")sql";
-    auto statement = sqlite::Prepare(m_db, std::string(kRowColumns) + where);
+    auto statement = m_statements->Use(std::string(kRowColumns) + where);
     sqlite3_bind_double(statement.get(), 1, from.days);
     sqlite3_bind_double(statement.get(), 2, to.days);
     if (card)
@@ -436,7 +440,7 @@ std::vector<ClockDatabase::Row> SqliteClockStore::RowsBetween(std::optional<int3
 
 std::vector<ClockDatabase::EnteredRecord> SqliteClockStore::ManagerEntries(
     std::optional<platform::Date> from, std::optional<platform::Date> to) const {
-    auto statement = sqlite::Prepare(m_db, R"sql(
+    auto statement = m_statements->Use(R"sql(
         SELECT "Record ID", "Manager Card", "Entered At", "Clock Name" FROM "Manager Entries"
         WHERE (?1 IS NULL OR "Entered At" >= ?1) AND (?2 IS NULL OR "Entered At" < ?2)
         ORDER BY "Entered At", "ID")sql");

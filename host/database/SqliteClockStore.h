@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "host/database/ClockStore.h"
+#include "host/database/Sqlite.h"
 
 namespace orvane {
 
@@ -59,6 +60,7 @@ class SqliteClockStore final : public ClockStore {
   private:
     sqlite3* m_db = nullptr;
     std::unique_ptr<BusyWait> m_busy;
+    std::unique_ptr<sqlite::StatementCache> m_statements;
 };
 
 }  // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <sodium.h>
 
+#include <vector>
+
 #include "platform/Error.h"
 
 namespace orvane {
@@ -32,6 +34,16 @@ bool VerifySecret(const std::string& hash, std::string_view secret) {
         return false;
     ensure_sodium();
     return crypto_pwhash_str_verify(hash.c_str(), secret.data(), secret.size()) == 0;
+}
+
+std::string RandomHex(size_t bytes) {
+    ensure_sodium();
+    std::vector<unsigned char> random(bytes);
+    randombytes_buf(random.data(), random.size());
+    std::string hex(bytes * 2 + 1, '\0');
+    sodium_bin2hex(hex.data(), hex.size(), random.data(), random.size());
+    hex.pop_back();
+    return hex;
 }
 
 }  // namespace orvane

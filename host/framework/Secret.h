@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,9 @@ PLATFORM_API std::string HashSecret(std::string_view secret);
 // True when the secret matches a hash made by HashSecret; false for any other secret and for a
 // hash that is empty or not of that form.
 PLATFORM_API bool VerifySecret(const std::string& hash, std::string_view secret);
+
+// `bytes` random bytes from the system's secure source, in lower-case hex: session tokens and
+// the identities of punches. Raises "Out of memory" (7) when the library cannot start.
+PLATFORM_API std::string RandomHex(size_t bytes);
 
 }  // namespace orvane

@@ -1,5 +1,7 @@
 #include "host/web/KioskApartment.h"
 
+#include <cmath>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/Convert.h"
@@ -142,8 +144,33 @@ KioskApartment::Screen KioskApartment::WaitForChange(uint64_t seen,
 }
 
 void KioskApartment::Publish(const Clock& clock, const std::string& message) {
-    const auto model = clock.Model();
-    nlohmann::json screen{
+    auto model = clock.Model();
+    // Most keys change only the entry line: the keypad's controls keep their JSON text.
+    if (model.controls != m_controls) {
+        auto controls = nlohmann::json::array();
+        for (const auto& control : model.controls) {
+            controls.push_back({{"path", control.path},
+                                {"caption", control.caption},
+                                {"left", control.left},
+                                {"top", control.top},
+                                {"width", control.width},
+                                {"height", control.height},
+                                {"color", ColorText(control.back_color)},
+                                {"enabled", control.enabled}});
+        }
+        m_controls_json = controls.dump();
+        m_controls = std::move(model.controls);
+    }
+    // The idle screen's clock shows minutes: its text is made once a minute.
+    const auto now = platform::services().Now();
+    const auto minute = static_cast<int64_t>(std::floor(now.days * 24 * 60));
+    if (minute != m_minute) {
+        m_time_json = nlohmann::json{{"time", platform::format_date(now, "h:nn AM/PM")},
+                                     {"date", platform::format_date(now, "dddd, mmmm d")}}
+                          .dump();
+        m_minute = minute;
+    }
+    const nlohmann::json screen{
         {"kiosk", m_name},
         {"state", StateName(model.state)},
         {"banner", model.banner},
@@ -157,21 +184,13 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
         {"message", message},
         {"confirmation", model.confirmation},
     };
-    auto& controls = screen["controls"] = nlohmann::json::array();
-    for (const auto& control : model.controls) {
-        controls.push_back({{"path", control.path},
-                            {"caption", control.caption},
-                            {"left", control.left},
-                            {"top", control.top},
-                            {"width", control.width},
-                            {"height", control.height},
-                            {"color", ColorText(control.back_color)},
-                            {"enabled", control.enabled}});
-    }
-    const auto now = platform::services().Now();
-    screen["time"] = platform::format_date(now, "h:nn AM/PM");
-    screen["date"] = platform::format_date(now, "dddd, mmmm d");
+    // One object: the screen's members, the clock's and the controls.
     auto text = screen.dump();
+    text.back() = ',';
+    text.append(m_time_json, 1, m_time_json.size() - 2);
+    text += ",\"controls\":";
+    text += m_controls_json;
+    text += '}';
     {
         std::lock_guard lock(m_mutex);
         if (text == m_drawn)
@@ -179,8 +198,8 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
         m_drawn = std::move(text);
         ++m_screen.version;
         // The version leads, so that a page can drop a screen older than one it has drawn.
-        m_screen.json =
-            "{\"version\":" + std::to_string(m_screen.version) + "," + m_drawn.substr(1);
+        m_screen.json = std::make_shared<const std::string>(
+            "{\"version\":" + std::to_string(m_screen.version) + "," + m_drawn.substr(1));
     }
     m_changed.notify_all();
 }

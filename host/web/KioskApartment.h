@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "host/clock/Clock.h"
 #include "host/web/KioskRequest.h"
@@ -27,10 +28,11 @@ namespace timeclock::web {
 class KioskApartment {
   public:
     using Input = KioskInput;
-    // The screen as drawn last: a number that grows with every change, and its JSON text.
+    // The screen as drawn last: a number that grows with every change, and its JSON text
+    // (shared, so that handing a screen to a request copies no text).
     struct Screen {
         uint64_t version = 0;
-        std::string json;
+        std::shared_ptr<const std::string> json = std::make_shared<const std::string>();
     };
     using Log = std::function<void(std::string_view)>;
 
@@ -71,6 +73,12 @@ class KioskApartment {
     std::deque<std::pair<Input, std::promise<void>>> m_queue;
     Screen m_screen;
     std::string m_drawn;  // the screen's JSON without its version
+    // Kept by the kiosk's thread alone: the controls last drawn and their JSON text, which most
+    // keys leave as they were, and the minute the idle screen's clock last showed.
+    std::vector<ControlView> m_controls;
+    std::string m_controls_json = "[]";
+    std::optional<int64_t> m_minute;
+    std::string m_time_json;
     bool m_stop = false;
     std::thread m_thread;
 };

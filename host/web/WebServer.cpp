@@ -1,7 +1,5 @@
 #include "host/web/WebServer.h"
 
-#include <random>
-
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
@@ -41,15 +39,7 @@ void NoStore(httplib::Response& response) {
 }  // namespace
 
 std::string RandomToken() {
-    std::random_device random;
-    std::string token;
-    static constexpr char kHex[] = "0123456789abcdef";
-    for (int i = 0; i < 32; ++i) {
-        const auto byte = random() & 0xFF;
-        token += kHex[byte >> 4];
-        token += kHex[byte & 0xF];
-    }
-    return token;
+    return orvane::RandomHex(32);
 }
 
 bool SameToken(std::string_view sent, std::string_view kept) {
@@ -242,7 +232,7 @@ void WebServer::Input(const httplib::Request& request, httplib::Response& respon
         return;
     }
     try {
-        response.set_content(apartment->Post(std::get<KioskInput>(std::move(input))).json,
+        response.set_content(*apartment->Post(std::get<KioskInput>(std::move(input))).json,
                              "application/json");
     } catch (const platform::RaisedError& error) {
         m_log("kiosk \"" + apartment->Name() + "\": " + error.description());
@@ -268,7 +258,7 @@ void WebServer::Events(const httplib::Request& request, httplib::Response& respo
             std::string event;
             if (screen.version != *seen) {
                 *seen = screen.version;
-                event = "data: " + screen.json + "\n\n";
+                event = "data: " + *screen.json + "\n\n";
             } else {
                 event = ": still here\n\n";
             }
