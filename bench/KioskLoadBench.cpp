@@ -1,5 +1,6 @@
 // Load on the clock server: many browser kiosks typing at once on loopback, bounded in count and
-// time. Each kiosk types its employee's card, Enter, then IN or OUT and Enter, over and over; the
+// time. Each kiosk serves employees of its own (50 unless told), one after another: it types a
+// card, Enter, then IN or OUT and Enter, over and over; the
 // time from sending a key to having the screen after it is measured for every key. Flat out, a
 // kiosk sends its next key as soon as it has the screen; paced, it sends one key every PACE
 // milliseconds, as a quick person at a touch screen would. The floor is an empty request to the
@@ -8,7 +9,7 @@
 // in, no out without its in.
 //
 //   bench_kiosk_load [KIOSKS (20, at most 50)] [SECONDS (30, at most 120)] [PACE (ms, 0: flat
-//   out)]
+//   out)] [EMPLOYEES a kiosk (50, 1 to 500)]
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,6 +135,7 @@ int main(int argc, char** argv) {
     const int kiosks = std::clamp(argc > 1 ? std::atoi(argv[1]) : 20, 1, 50);
     const int seconds = std::clamp(argc > 2 ? std::atoi(argv[2]) : 30, 1, 120);
     const int pace_ms = std::clamp(argc > 3 ? std::atoi(argv[3]) : 0, 0, 2000);
+    const int employees = std::clamp(argc > 4 ? std::atoi(argv[4]) : 50, 1, 500);
     const std::string timeclock = TIMECLOCK_PROGRAM;
     const fs::path folder = fs::temp_directory_path() / ("kiosk-load-" + std::to_string(getpid()));
     fs::create_directories(folder);
@@ -148,10 +150,33 @@ int main(int argc, char** argv) {
                                  .dump();
     Run(timeclock + " register");
     std::vector<nlohmann::json> openings;
+    const auto card_of = [&](int kiosk, int employee) {
+        return std::to_string(10000 + kiosk * employees + employee);
+    };
+    // The first employee through the program makes the database; the others go in at once.
+    Run(timeclock + " employee add --db " + db.string() + " --card " + card_of(0, 0) + " --name E" +
+        card_of(0, 0));
+    {
+        std::string insert = "BEGIN;";
+        for (int i = 0; i < kiosks; ++i) {
+            for (int e = 0; e < employees; ++e) {
+                if (i > 0 || e > 0)
+                    insert += "INSERT INTO \"Employees\" (\"Card ID\", \"Name\") VALUES (" +
+                              card_of(i, e) + ", 'E" + card_of(i, e) + "');";
+            }
+        }
+        insert += "COMMIT;";
+        sqlite3* handle = nullptr;
+        const bool inserted =
+            sqlite3_open(db.c_str(), &handle) == SQLITE_OK &&
+            sqlite3_exec(handle, insert.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(handle);
+        if (!inserted) {
+            std::cerr << "the employees could not be added\n";
+            return 1;
+        }
+    }
     for (int i = 0; i < kiosks; ++i) {
-        const auto card = std::to_string(2001 + i);
-        Run(timeclock + " employee add --db " + db.string() + " --card " + card + " --name E" +
-            card);
         const auto printed = Run(timeclock + " kiosk-key add K" + std::to_string(i) + " --config " +
                                  config.string());
         openings.push_back(OpeningOf(printed));
@@ -221,11 +246,12 @@ int main(int argc, char** argv) {
             while (!ready)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             std::vector<double> mine;
-            const auto card = std::to_string(2001 + i);
-            bool in = false;
+            std::vector<char> in(static_cast<size_t>(employees), 0);
+            int employee = 0;
             // Paced kiosks start spread over one pace, as people do not press at one instant.
             auto next = Clock::now() + std::chrono::microseconds(pace_ms * 1000 * i / kiosks);
-            auto send = [&](const std::string& body) -> nlohmann::json {
+            // The screen is read only where the kiosk needs it: after a punch's last key.
+            auto send = [&](const std::string& body, bool read = false) -> nlohmann::json {
                 if (pace_ms > 0) {
                     std::this_thread::sleep_until(next);
                     next += std::chrono::milliseconds(pace_ms);
@@ -246,20 +272,24 @@ int main(int argc, char** argv) {
                                         : httplib::to_string(answer.error()).c_str());
                     return {};
                 }
-                return nlohmann::json::parse(answer->body);
+                return read ? nlohmann::json::parse(answer->body) : nlohmann::json{};
             };
-            auto press = [&](int key) { return send("{\"key\":" + std::to_string(key) + "}"); };
+            auto press = [&](int key, bool read = false) {
+                return send("{\"key\":" + std::to_string(key) + "}", read);
+            };
             while (Clock::now() < deadline) {
-                for (char digit : card)
+                employee = (employee + 1) % employees;
+                auto& is_in = in[static_cast<size_t>(employee)];
+                for (char digit : card_of(i, employee))
                     press(digit);
                 press(13);
-                press(in ? '2' : '1');
-                const auto screen = press(13);
+                press(is_in ? '2' : '1');
+                const auto screen = press(13, true);
                 if (!screen.is_object())
                     continue;
                 if (screen["state"] == "confirm" && screen["error"] == "") {
-                    ++(in ? outs : ins);
-                    in = !in;
+                    ++(is_in ? outs : ins);
+                    is_in = !is_in;
                 } else if (screen["state"] == "confirm") {
                     // "Already recorded": the clock read the punch as made already.
                     ++repeated;
@@ -316,9 +346,9 @@ int main(int argc, char** argv) {
     const bool once = stored_in == ins && stored_out == outs && lone_outs == 0 && left_open == 0 &&
                       repeated == 0 && misfits == 0;
     std::printf(
-        "kiosks %d, %d s, %s, keys %zu (%.0f/s), failed requests %ld, opening %.1f s "
-        "(%d sent again)\n",
-        kiosks, seconds,
+        "kiosks %d, %d employees a kiosk, %d s, %s, keys %zu (%.0f/s), failed requests %ld, "
+        "opening %.1f s (%d sent again)\n",
+        kiosks, employees, seconds,
         pace_ms > 0 ? ("one key every " + std::to_string(pace_ms) + " ms").c_str() : "flat out",
         latencies.size(), static_cast<double>(latencies.size()) / seconds, failures.load(),
         opening_s, reopened.load());

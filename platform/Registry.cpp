@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -246,6 +247,64 @@ void ComponentRegistry::Unregister(const std::vector<std::string>& prog_ids,
 
 namespace {
 
+// Which file the registry was read from: a registration writes a new file and renames it into
+// place, so a changed registry has another inode, size or time of change.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t changed_ns = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+std::optional<FileIdentity> identity_of(const std::filesystem::path& file) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity{status.st_dev, status.st_ino, status.st_size,
+                        int64_t{status.st_mtim.tv_sec} * 1'000'000'000 + status.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+struct RegistryMemo {
+    std::filesystem::path file;
+    FileIdentity identity;
+    std::vector<ClassRegistration> classes;
+};
+
+namespace {
+
+std::optional<ClassRegistration> find_in(const std::vector<ClassRegistration>& classes,
+                                         std::string_view prog_id_or_class_id) {
+    for (const auto& entry : classes) {
+        if (platform::text::iequals(entry.prog_id, prog_id_or_class_id) ||
+            (!entry.class_id.empty() &&
+             platform::text::iequals(entry.class_id, prog_id_or_class_id))) {
+            return entry;
+        }
+    }
+    return std::nullopt;
+}
+
+// The class as the registry file holds it now, read through this apartment's memo of the file.
+std::optional<ClassRegistration> FindClassOnce(const std::filesystem::path& file,
+                                               std::string_view prog_id) {
+    auto& memo = services().registry_memo();
+    const auto identity = identity_of(file);
+    if (!identity || !memo || memo->file != file || !(memo->identity == *identity)) {
+        memo.reset();
+        auto classes = read_contents(file).classes;
+        // A file that changed while it was read is read again at the next creation.
+        if (identity && identity_of(file) == identity)
+            memo = std::make_shared<const RegistryMemo>(
+                RegistryMemo{file, *identity, std::move(classes)});
+        else
+            return find_in(classes, prog_id);
+    }
+    return find_in(memo->classes, prog_id);
+}
+
 [[noreturn]] void cannot_create(std::string_view prog_id, const std::string& reason) {
     raise(err::kCannotCreateObject, standard_description(err::kCannotCreateObject) + " \"" +
                                         std::string(prog_id) + "\": " + reason);
@@ -263,7 +322,7 @@ ObjectRef CreateObject(std::string_view prog_id) {
     const ComponentRegistry registry(services().RegistryFile());
     std::optional<ClassRegistration> entry;
     try {
-        entry = registry.FindClass(prog_id);
+        entry = FindClassOnce(registry.file(), prog_id);
     } catch (const RaisedError& error) {
         cannot_create(prog_id, error.description());
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,8 @@
 #include "platform/Regional.h"
 
 namespace platform {
+
+struct RegistryMemo;
 
 // The platform's services: the clock, waiting, the dispatch of pending window messages, the
 // modal message box, the regional settings and where the component registry lives. There is
@@ -32,6 +35,13 @@ class PLATFORM_API Services {
     virtual const RegionalSettings& Regional() const = 0;
     // The file of the component registry.
     virtual std::filesystem::path RegistryFile() const = 0;
+
+    // The registry's classes as this apartment last read them, with the file's identity then:
+    // creating an object reads the file again only after it changed. Kept by the registry.
+    std::shared_ptr<const RegistryMemo>& registry_memo() { return m_registry_memo; }
+
+  private:
+    std::shared_ptr<const RegistryMemo> m_registry_memo;
 };
 
 // The services of the real computer: the system clock in local time, a real sleep, a message box

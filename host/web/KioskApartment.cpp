@@ -1,6 +1,8 @@
 #include "host/web/KioskApartment.h"
 
+#include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -108,6 +110,7 @@ void KioskApartment::Stop() {
     }
     m_queued.notify_all();
     m_changed.notify_all();
+    m_answered.notify_all();
 }
 
 bool KioskApartment::Stopping() const {
@@ -116,19 +119,17 @@ bool KioskApartment::Stopping() const {
 }
 
 KioskApartment::Screen KioskApartment::Post(Input input, std::chrono::milliseconds limit) {
-    std::promise<void> handled;
-    auto done = handled.get_future();
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_stop)
-            platform::raise(kNoAnswer, "The kiosk is closing");
-        m_queue.emplace_back(std::move(input), std::move(handled));
-    }
+    std::unique_lock lock(m_mutex);
+    if (m_stop)
+        platform::raise(kNoAnswer, "The kiosk is closing");
+    const uint64_t ticket = ++m_posted;
+    m_queue.emplace_back(std::move(input), ticket);
     m_queued.notify_all();
-    if (done.wait_for(limit) != std::future_status::ready)
+    if (!m_answered.wait_for(lock, limit, [&] { return m_stop || m_handled >= ticket; }))
         platform::raise(kNoAnswer, "The kiosk did not answer in time");
-    done.get();
-    return Current();
+    if (m_handled < ticket)
+        platform::raise(kNoAnswer, "The kiosk is closing");
+    return m_screen;
 }
 
 KioskApartment::Screen KioskApartment::Current() const {
@@ -170,22 +171,38 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
                           .dump();
         m_minute = minute;
     }
-    const nlohmann::json screen{
-        {"kiosk", m_name},
-        {"state", StateName(model.state)},
-        {"banner", model.banner},
-        {"employee", model.employee},
-        {"prompt", model.prompt},
-        {"entry", model.entry},
-        {"cursor", model.cursor_visible ? model.cursor_position : -1},
-        {"alignment", model.alignment == 1 ? "right" : "left"},
-        {"error", model.error},
-        {"information", model.information},
-        {"message", message},
-        {"confirmation", model.confirmation},
+    // The screen's own members stay in one object and are set in place: a text that did not
+    // change keeps its storage, so that a key that edits the entry line changes one member.
+    const auto set = [this](const char* name, const auto& value) {
+        auto& member = m_members[name];
+        using Value = std::decay_t<decltype(value)>;
+        if constexpr (std::is_same_v<Value, std::string>) {
+            if (member.is_string())
+                return void(member.get_ref<std::string&>().assign(value));
+        } else if constexpr (std::is_same_v<Value, std::vector<std::string>>) {
+            if (member.is_array() && member.size() == value.size() &&
+                std::equal(value.begin(), value.end(), member.begin(),
+                           [](const std::string& line, const nlohmann::json& kept) {
+                               return kept.get_ref<const std::string&>() == line;
+                           }))
+                return;
+        }
+        member = value;
     };
+    set("kiosk", m_name);
+    set("state", std::string(StateName(model.state)));
+    set("banner", model.banner);
+    set("employee", model.employee);
+    set("prompt", model.prompt);
+    set("entry", model.entry);
+    set("cursor", model.cursor_visible ? model.cursor_position : -1);
+    set("alignment", std::string(model.alignment == 1 ? "right" : "left"));
+    set("error", model.error);
+    set("information", model.information);
+    set("message", message);
+    set("confirmation", model.confirmation);
     // One object: the screen's members, the clock's and the controls.
-    auto text = screen.dump();
+    auto text = m_members.dump();
     text.back() = ',';
     text.append(m_time_json, 1, m_time_json.size() - 2);
     text += ",\"controls\":";
@@ -236,7 +253,7 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
         m_queue.clear();
         lock.unlock();
         clock->Tick(services.Now());
-        for (auto& [input, handled] : inputs) {
+        for (auto& [input, ticket] : inputs) {
             services.message.clear();
             try {
                 switch (input.kind) {
@@ -256,7 +273,11 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
                 m_log(std::string("kiosk \"") + m_name + "\": " + e.what());
             }
             Publish(*clock, services.message);
-            handled.set_value();
+            {
+                std::lock_guard answered(m_mutex);
+                m_handled = ticket;
+            }
+            m_answered.notify_all();
         }
         // Each input has drawn its screen; a tick alone may have changed it too.
         if (inputs.empty())

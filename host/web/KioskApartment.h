@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/clock/Clock.h"
 #include "host/web/KioskRequest.h"
 
@@ -70,11 +72,16 @@ class KioskApartment {
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::condition_variable m_queued;
-    std::deque<std::pair<Input, std::promise<void>>> m_queue;
+    // Inputs wait in turn, each with its ticket; a poster waits until its ticket is handled.
+    std::deque<std::pair<Input, uint64_t>> m_queue;
+    uint64_t m_posted = 0;
+    uint64_t m_handled = 0;
+    std::condition_variable m_answered;
     Screen m_screen;
     std::string m_drawn;  // the screen's JSON without its version
     // Kept by the kiosk's thread alone: the controls last drawn and their JSON text, which most
     // keys leave as they were, and the minute the idle screen's clock last showed.
+    nlohmann::json m_members = nlohmann::json::object();
     std::vector<ControlView> m_controls;
     std::string m_controls_json = "[]";
     std::optional<int64_t> m_minute;
