@@ -1,7 +1,6 @@
 #include "platform/Registry.h"
 
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,20 +56,27 @@ std::string required_text(const json& object, const char* name, const std::files
     return text;
 }
 
-Contents read_contents(const std::filesystem::path& file) {
+// The file's text; none when there is no file yet (nothing is registered).
+std::optional<std::string> read_text(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        // No file yet: nothing is registered. The reason is taken at once: another program may
-        // rename its new registry into place just after this open found none.
+        // The reason is taken at once: another program may rename its new registry into place
+        // just after this open found none.
         const int reason = errno;
         if (reason == ENOENT || !std::filesystem::exists(file))
-            return {};
+            return std::nullopt;
         raise(kPathFileAccessError, "Path/File access error: component registry " + file.string() +
                                         ": " + std::strerror(reason));
     }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Contents parse_contents(const std::filesystem::path& file, const std::optional<std::string>& text) {
+    if (!text)
+        return {};
     json stored;
     try {
-        stored = json::parse(in);
+        stored = json::parse(*text);
     } catch (const json::exception& error) {
         // Also a number beyond a double's range, which the reader reports as out of range.
         bad_registry(file, std::string("not JSON (") + error.what() + ")");
@@ -122,6 +128,10 @@ Contents read_contents(const std::filesystem::path& file) {
         }
     }
     return contents;
+}
+
+Contents read_contents(const std::filesystem::path& file) {
+    return parse_contents(file, read_text(file));
 }
 
 [[noreturn]] void cannot_write(const std::filesystem::path& file, const std::string& reason) {
@@ -179,20 +189,25 @@ void write_contents(const std::filesystem::path& file, const Contents& contents)
     }
 }
 
+std::optional<ClassRegistration> find_in(const std::vector<ClassRegistration>& classes,
+                                         std::string_view prog_id_or_class_id) {
+    for (const auto& entry : classes) {
+        if (platform::text::iequals(entry.prog_id, prog_id_or_class_id) ||
+            (!entry.class_id.empty() &&
+             platform::text::iequals(entry.class_id, prog_id_or_class_id))) {
+            return entry;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 ComponentRegistry::ComponentRegistry(std::filesystem::path file) : m_file(std::move(file)) {}
 
 std::optional<ClassRegistration> ComponentRegistry::FindClass(
     std::string_view prog_id_or_class_id) const {
-    for (auto& entry : read_contents(m_file).classes) {
-        if (platform::text::iequals(entry.prog_id, prog_id_or_class_id) ||
-            (!entry.class_id.empty() &&
-             platform::text::iequals(entry.class_id, prog_id_or_class_id))) {
-            return std::move(entry);
-        }
-    }
-    return std::nullopt;
+    return find_in(read_contents(m_file).classes, prog_id_or_class_id);
 }
 
 std::vector<ClassRegistration> ComponentRegistry::Classes() const {
@@ -245,62 +260,25 @@ void ComponentRegistry::Unregister(const std::vector<std::string>& prog_ids,
     write_contents(m_file, contents);
 }
 
-namespace {
-
-// Which file the registry was read from: a registration writes a new file and renames it into
-// place, so a changed registry has another inode, size or time of change.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    int64_t changed_ns = 0;
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
-
-std::optional<FileIdentity> identity_of(const std::filesystem::path& file) {
-    struct stat status {};
-    if (::stat(file.c_str(), &status) != 0)
-        return std::nullopt;
-    return FileIdentity{status.st_dev, status.st_ino, status.st_size,
-                        int64_t{status.st_mtim.tv_sec} * 1'000'000'000 + status.st_mtim.tv_nsec};
-}
-
-}  // namespace
-
 struct RegistryMemo {
     std::filesystem::path file;
-    FileIdentity identity;
+    std::optional<std::string> text;
     std::vector<ClassRegistration> classes;
 };
 
 namespace {
 
-std::optional<ClassRegistration> find_in(const std::vector<ClassRegistration>& classes,
-                                         std::string_view prog_id_or_class_id) {
-    for (const auto& entry : classes) {
-        if (platform::text::iequals(entry.prog_id, prog_id_or_class_id) ||
-            (!entry.class_id.empty() &&
-             platform::text::iequals(entry.class_id, prog_id_or_class_id))) {
-            return entry;
-        }
-    }
-    return std::nullopt;
-}
-
-// The class as the registry file holds it now, read through this apartment's memo of the file.
-std::optional<ClassRegistration> FindClassOnce(const std::filesystem::path& file,
-                                               std::string_view prog_id) {
+// The class as the registry file holds it now. The file is read at every creation, as another
+// program may register or unregister at any time, but parsed again only when its text changed.
+std::optional<ClassRegistration> find_registered(const std::filesystem::path& file,
+                                                 std::string_view prog_id) {
     auto& memo = services().registry_memo();
-    const auto identity = identity_of(file);
-    if (!identity || !memo || memo->file != file || !(memo->identity == *identity)) {
+    auto text = read_text(file);
+    if (!memo || memo->file != file || memo->text != text) {
         memo.reset();
-        auto classes = read_contents(file).classes;
-        // A file that changed while it was read is read again at the next creation.
-        if (identity && identity_of(file) == identity)
-            memo = std::make_shared<const RegistryMemo>(
-                RegistryMemo{file, *identity, std::move(classes)});
-        else
-            return find_in(classes, prog_id);
+        auto classes = parse_contents(file, text).classes;
+        memo = std::make_shared<const RegistryMemo>(
+            RegistryMemo{file, std::move(text), std::move(classes)});
     }
     return find_in(memo->classes, prog_id);
 }
@@ -322,7 +300,7 @@ ObjectRef CreateObject(std::string_view prog_id) {
     const ComponentRegistry registry(services().RegistryFile());
     std::optional<ClassRegistration> entry;
     try {
-        entry = FindClassOnce(registry.file(), prog_id);
+        entry = find_registered(registry.file(), prog_id);
     } catch (const RaisedError& error) {
         cannot_create(prog_id, error.description());
     }

@@ -15,6 +15,8 @@ namespace timeclock::web {
 namespace {
 
 constexpr auto kTickInterval = std::chrono::milliseconds(250);
+// The card keypad, the punch keypad, its value keypads, a confirmation: a few sets of controls.
+constexpr size_t kKeptKeypads = 8;
 // The engine did not come to an input in time: its thread is stuck, or the server is stopping.
 constexpr int32_t kNoAnswer = platform::err::kHostBase + 80;
 
@@ -146,8 +148,11 @@ KioskApartment::Screen KioskApartment::WaitForChange(uint64_t seen,
 
 void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     auto model = clock.Model();
-    // Most keys change only the entry line: the keypad's controls keep their JSON text.
-    if (model.controls != m_controls) {
+    // Most keys change only the entry line, and a kiosk shows a few keypads over and over: the
+    // JSON text of the last few sets of controls is kept and used again.
+    auto kept = std::find_if(m_keypads.begin(), m_keypads.end(),
+                             [&](const auto& keypad) { return keypad.first == model.controls; });
+    if (kept == m_keypads.end()) {
         auto controls = nlohmann::json::array();
         for (const auto& control : model.controls) {
             controls.push_back({{"path", control.path},
@@ -159,9 +164,12 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
                                 {"color", ColorText(control.back_color)},
                                 {"enabled", control.enabled}});
         }
-        m_controls_json = controls.dump();
-        m_controls = std::move(model.controls);
+        if (m_keypads.size() >= kKeptKeypads)
+            m_keypads.pop_back();
+        m_keypads.emplace_front(std::move(model.controls), controls.dump());
+        kept = m_keypads.begin();
     }
+    const std::string& controls_json = kept->second;
     // The idle screen's clock shows minutes: its text is made once a minute.
     const auto now = platform::services().Now();
     const auto minute = static_cast<int64_t>(std::floor(now.days * 24 * 60));
@@ -206,7 +214,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     text.back() = ',';
     text.append(m_time_json, 1, m_time_json.size() - 2);
     text += ",\"controls\":";
-    text += m_controls_json;
+    text += controls_json;
     text += '}';
     {
         std::lock_guard lock(m_mutex);

@@ -79,11 +79,10 @@ class KioskApartment {
     std::condition_variable m_answered;
     Screen m_screen;
     std::string m_drawn;  // the screen's JSON without its version
-    // Kept by the kiosk's thread alone: the controls last drawn and their JSON text, which most
-    // keys leave as they were, and the minute the idle screen's clock last showed.
+    // Kept by the kiosk's thread alone: the screen's members, the sets of controls drawn lately
+    // with their JSON text, and the minute the idle screen's clock last showed.
     nlohmann::json m_members = nlohmann::json::object();
-    std::vector<ControlView> m_controls;
-    std::string m_controls_json = "[]";
+    std::deque<std::pair<std::vector<ControlView>, std::string>> m_keypads;
     std::optional<int64_t> m_minute;
     std::string m_time_json;
     bool m_stop = false;

@@ -107,6 +107,23 @@ TEST_F(RegistryTest, DamagedFileRaisesBadFileFormatAndIsNeverOverwritten) {
     }
 }
 
+// Creation keeps what it read of the file, but must see every registration made since.
+TEST_F(RegistryTest, CreationSeesEveryChangeOfTheFile) {
+    const auto reason = [] {
+        std::string description;
+        ErrorNumberOf([] { platform::CreateObject("Stampkind.StampkindKeypad"); }, &description);
+        return description;
+    };
+    ComponentRegistry registry(file());
+    EXPECT_NE(reason().find("not registered"), std::string::npos);
+    for (const char* library : {"/nowhere/libstampkind.so", "/elsewhere/libstampkind.so"}) {
+        registry.Register({keypad_entry(library)}, {});
+        EXPECT_NE(reason().find(library), std::string::npos) << library;
+    }
+    registry.Unregister({"Stampkind.StampkindKeypad"}, "");
+    EXPECT_NE(reason().find("not registered"), std::string::npos);
+}
+
 TEST_F(RegistryTest, DamagedRegistryMakesCreationFailWithTheReason) {
     fs::create_directories(file().parent_path());
     std::ofstream(file()) << "not json";
