@@ -90,6 +90,11 @@ class PLATFORM_API ClockDatabase {
     // the engine's busy handler. Another process on the file is still met that way.
     void TakeWritesInTurn(std::shared_ptr<std::mutex> turn);
 
+    // On a file, leaves the copying of its write-ahead log into the file to a Checkpointer of
+    // this process, so that no punch waits for it; this clock copies only when the log has
+    // grown far beyond what the Checkpointer lets it reach. On a server, does nothing.
+    void LeaveCheckpointsToOthers();
+
     // Stores what the step wrote into the punch's records, in one transaction. How an out punch
     // pairs with the employee's open record is described in docs/clock-database.md. A punch that
     // cannot be stored raises, saying that the punch was not stored, and leaves the file as it

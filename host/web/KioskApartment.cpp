@@ -151,7 +151,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     // Most keys change only the entry line, and a kiosk shows a few keypads over and over: the
     // JSON text of the last few sets of controls is kept and used again.
     auto kept = std::find_if(m_keypads.begin(), m_keypads.end(),
-                             [&](const auto& keypad) { return keypad.first == model.controls; });
+                             [&](const auto& keypad) { return keypad.controls == model.controls; });
     if (kept == m_keypads.end()) {
         auto controls = nlohmann::json::array();
         for (const auto& control : model.controls) {
@@ -166,10 +166,10 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
         }
         if (m_keypads.size() >= kKeptKeypads)
             m_keypads.pop_back();
-        m_keypads.emplace_front(std::move(model.controls), controls.dump());
+        m_keypads.push_front({std::move(model.controls), controls.dump(), ++m_keypads_made});
         kept = m_keypads.begin();
     }
-    const std::string& controls_json = kept->second;
+    const Keypad& keypad = *kept;
     // The idle screen's clock shows minutes: its text is made once a minute.
     const auto now = platform::services().Now();
     const auto minute = static_cast<int64_t>(std::floor(now.days * 24 * 60));
@@ -209,12 +209,14 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     set("information", model.information);
     set("message", message);
     set("confirmation", model.confirmation);
+    set("pad", keypad.number);
     // One object: the screen's members, the clock's and the controls.
     auto text = m_members.dump();
     text.back() = ',';
     text.append(m_time_json, 1, m_time_json.size() - 2);
+    const size_t without_controls = text.size();
     text += ",\"controls\":";
-    text += controls_json;
+    text += keypad.json;
     text += '}';
     {
         std::lock_guard lock(m_mutex);
@@ -222,9 +224,12 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
             return;
         m_drawn = std::move(text);
         ++m_screen.version;
+        m_screen.pad = keypad.number;
         // The version leads, so that a page can drop a screen older than one it has drawn.
-        m_screen.json = std::make_shared<const std::string>(
-            "{\"version\":" + std::to_string(m_screen.version) + "," + m_drawn.substr(1));
+        const std::string head = "{\"version\":" + std::to_string(m_screen.version) + ",";
+        m_screen.json = std::make_shared<const std::string>(head + (m_drawn.c_str() + 1));
+        m_screen.without_controls = std::make_shared<const std::string>(
+            head + m_drawn.substr(1, without_controls - 1) + "}");
     }
     m_changed.notify_all();
 }
@@ -239,8 +244,12 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
         config.ApplyRegional(services.System());
         clock = Clock::Open(files);
         // A server database orders its clocks' writes itself; only a file needs the turn.
-        if (write_turn && clock->Database().handle())
+        // The server also copies the file's log into it, apart from any punch.
+        if (write_turn && clock->Database().handle()) {
             clock->Database().TakeWritesInTurn(std::move(write_turn));
+            clock->Database().LeaveCheckpointsToOthers();
+            m_database_file = clock->Database().file();
+        }
         clock->SetLog(m_log);
         clock->SetClockName(m_name);
         clock->Start();

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
@@ -31,10 +32,14 @@ class KioskApartment {
   public:
     using Input = KioskInput;
     // The screen as drawn last: a number that grows with every change, and its JSON text
-    // (shared, so that handing a screen to a request copies no text).
+    // (shared, so that handing a screen to a request copies no text). Each set of controls the
+    // kiosk draws has a number of its own, "pad" in both texts; `without_controls` leaves the
+    // controls out, for a page that names the pad as the one it shows.
     struct Screen {
         uint64_t version = 0;
+        uint64_t pad = 0;
         std::shared_ptr<const std::string> json = std::make_shared<const std::string>();
+        std::shared_ptr<const std::string> without_controls = json;
     };
     using Log = std::function<void(std::string_view)>;
 
@@ -50,6 +55,8 @@ class KioskApartment {
     KioskApartment& operator=(const KioskApartment&) = delete;
 
     const std::string& Name() const { return m_name; }
+    // The clock database's file when it is one the server's kiosks write in turn; else empty.
+    const std::filesystem::path& DatabaseFile() const { return m_database_file; }
     // Queues an input and waits until the engine has handled it (a pause of the engine, such as
     // the one after a refused entry, is waited out); the screen after it. Raises "Timeout" when
     // the engine has not come to it within `limit`.
@@ -68,6 +75,7 @@ class KioskApartment {
     void Publish(const Clock& clock, const std::string& message);
 
     std::string m_name;
+    std::filesystem::path m_database_file;
     Log m_log;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
@@ -82,7 +90,13 @@ class KioskApartment {
     // Kept by the kiosk's thread alone: the screen's members, the sets of controls drawn lately
     // with their JSON text, and the minute the idle screen's clock last showed.
     nlohmann::json m_members = nlohmann::json::object();
-    std::deque<std::pair<std::vector<ControlView>, std::string>> m_keypads;
+    struct Keypad {
+        std::vector<ControlView> controls;
+        std::string json;
+        uint64_t number = 0;
+    };
+    std::deque<Keypad> m_keypads;
+    uint64_t m_keypads_made = 0;
     std::optional<int64_t> m_minute;
     std::string m_time_json;
     bool m_stop = false;

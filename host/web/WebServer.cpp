@@ -21,6 +21,8 @@ using nlohmann::json;
 constexpr auto kStreamKeepAlive = std::chrono::seconds(10);
 // Threads that serve requests: each open kiosk page holds one for its stream.
 constexpr size_t kServerThreads = 64;
+// How often the clock file's log is copied into it: a second's punches at most.
+constexpr auto kCheckpointInterval = std::chrono::seconds(1);
 constexpr size_t kLongestKey = 128;
 constexpr size_t kLongestKioskName = 64;
 // A session is found by the head of its token; the rest, compared in constant time, is secret.
@@ -90,9 +92,10 @@ void WebServer::Serve() {
     // Registered here, once, so that the kiosks' threads only read the registry.
     ComponentLibrary::BesideProgram().EnsureRegistered();
     m_server->listen_after_bind();
-    // The kiosks' threads end with the server.
+    // The kiosks' threads end with the server, and the last checkpoint after them.
     std::lock_guard lock(m_mutex);
     m_apartments.clear();
+    m_checkpointer.reset();
 }
 
 void WebServer::Stop() {
@@ -176,6 +179,15 @@ std::shared_ptr<KioskApartment> WebServer::Apartment(const std::string& name) {
             m_apartments.erase(name);
             throw;
         }
+        if (!m_checkpointer && !apartment->DatabaseFile().empty()) {
+            try {
+                m_checkpointer = std::make_unique<orvane::Checkpointer>(apartment->DatabaseFile(),
+                                                                        kCheckpointInterval, m_log);
+            } catch (const platform::RaisedError& error) {
+                // The kiosks then copy the log themselves, when it has grown long.
+                m_log("cannot checkpoint the clock database: " + error.description());
+            }
+        }
     }
     return apartment;
 }
@@ -232,7 +244,11 @@ void WebServer::Input(const httplib::Request& request, httplib::Response& respon
         return;
     }
     try {
-        response.set_content(*apartment->Post(std::get<KioskInput>(std::move(input))).json,
+        // A page that names the pad it shows gets the screen without the controls when the pad
+        // stays: most keys change only the entry line.
+        const auto screen = apartment->Post(std::get<KioskInput>(std::move(input)));
+        const bool same_pad = request.get_header_value("X-Kiosk-Pad") == std::to_string(screen.pad);
+        response.set_content(same_pad ? *screen.without_controls : *screen.json,
                              "application/json");
     } catch (const platform::RaisedError& error) {
         m_log("kiosk \"" + apartment->Name() + "\": " + error.description());

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/database/Checkpointer.h"
 #include "host/web/AdminPages.h"
 #include "host/web/KioskApartment.h"
 #include "host/web/ServerOptions.h"
@@ -65,6 +66,8 @@ class WebServer {
     std::map<std::string, std::shared_ptr<KioskApartment>> m_apartments;
     // The kiosks' turn for writing the clock database: one punch at a time, in order.
     std::shared_ptr<std::mutex> m_write_turn = std::make_shared<std::mutex>();
+    // Copies the clock file's log into it for the kiosks, from the first kiosk's opening on.
+    std::unique_ptr<orvane::Checkpointer> m_checkpointer;
     struct KioskSession {
         std::string token;
         std::string kiosk;
