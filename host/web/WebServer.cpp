@@ -1,5 +1,7 @@
 #include "host/web/WebServer.h"
 
+#include <sys/socket.h>
+
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
@@ -21,6 +23,7 @@ using nlohmann::json;
 constexpr auto kStreamKeepAlive = std::chrono::seconds(10);
 // Threads that serve requests: each open kiosk page holds one for its stream.
 constexpr size_t kServerThreads = 64;
+constexpr int kListenBacklog = 128;
 // How often the clock file's log is copied into it: a second's punches at most.
 constexpr auto kCheckpointInterval = std::chrono::seconds(1);
 constexpr size_t kLongestKey = 128;
@@ -64,6 +67,14 @@ WebServer::WebServer(ServerOptions options, Log log)
     m_server->set_tcp_nodelay(true);
     // A kiosk page keeps its connection for many keys.
     m_server->set_keep_alive_max_count(10000);
+    // The library's own socket options let a second server share the port (SO_REUSEPORT): a
+    // second `timeclock serve` on a port in use must be refused instead. SO_REUSEADDR lets a
+    // restarted server listen again at once. The socket is kept to widen its backlog.
+    m_server->set_socket_options([this](int socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        m_listen_socket = socket;
+    });
     m_server->set_default_headers({{"X-Content-Type-Options", "nosniff"},
                                    {"X-Frame-Options", "DENY"},
                                    {"Referrer-Policy", "no-referrer"}});
@@ -75,12 +86,21 @@ WebServer::~WebServer() {
 }
 
 bool WebServer::Bind() {
+    bool bound = false;
     if (m_options.port == 0) {
         m_port = m_server->bind_to_any_port(m_options.address);
-        if (m_port > 0)
-            return true;
+        bound = m_port > 0;
     } else if (m_server->bind_to_port(m_options.address, m_options.port)) {
         m_port = m_options.port;
+        bound = true;
+    }
+    // The library listens with a backlog of 5; twenty kiosks or more connecting at one moment
+    // (a server restart, a shift change) would see some connections dropped by the kernel.
+    // Listening again on the socket widens it.
+    if (bound && ::listen(m_listen_socket, kListenBacklog) == 0)
+        return true;
+    if (bound) {
+        m_log(std::string("cannot widen the listen backlog: ") + std::strerror(errno));
         return true;
     }
     m_log("cannot listen on " + m_options.address + ":" + std::to_string(m_options.port) + ": " +

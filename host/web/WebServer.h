@@ -60,6 +60,7 @@ class WebServer {
     std::unique_ptr<httplib::Server> m_server;
     AdminPages m_admin;
     int m_port = 0;
+    int m_listen_socket = -1;
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
     std::mutex m_verify_mutex;

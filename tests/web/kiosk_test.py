@@ -199,6 +199,15 @@ class KioskTest(unittest.TestCase):
             urllib.request.urlopen(request, timeout=WAIT)
         self.assertEqual(refused.exception.code, 403)
 
+    def test_second_server_on_the_port_is_refused(self):
+        # Two servers sharing one port would each take some kiosks: the second is refused.
+        port = self.clock.url.rsplit(":", 1)[1]
+        second = subprocess.run(
+            ["timeout", "20", TIMECLOCK, "serve", "--listen", "127.0.0.1:" + port, "--config",
+             self.clock.config], env=self.clock.env, capture_output=True, text=True, timeout=30)
+        self.assertNotEqual(second.returncode, 0)
+        self.assertIn("cannot listen on 127.0.0.1:" + port, second.stderr)
+
     def test_link_that_names_no_kiosk_opens_by_its_key_alone(self):
         key = re.search(r"key=([a-z2-7]+)", self.clock.keys["Dock"]).group(1)
         self.driver.get(self.clock.url + "/kiosk#key=" + key)
