@@ -162,8 +162,9 @@ struct SetupPage {
 
 }  // namespace
 
-AdminPages::AdminPages(const ServerOptions& options, Log log)
-    : m_options(options), m_log(std::move(log)) {}
+AdminPages::AdminPages(const ServerOptions& options, Log log,
+                       std::shared_ptr<std::mutex> write_turn)
+    : m_options(options), m_log(std::move(log)), m_write_turn(std::move(write_turn)) {}
 
 void AdminPages::Register(httplib::Server& server) {
     server.Get("/admin",
@@ -429,6 +430,7 @@ void AdminPages::ChangeEmployees(const httplib::Request& request, httplib::Respo
     } else {
         try {
             orvane::ClockDatabase database(DatabaseFile());
+            database.TakeWritesInTurn(m_write_turn);
             const auto id = static_cast<int32_t>(card);
             if (action == "add") {
                 if (name.empty() || name.size() > kLongestName) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,7 +25,8 @@ namespace timeclock::web {
 // longer.
 class AdminPages {
   public:
-    AdminPages(const ServerOptions& options, Log log);
+    // The pages' changes of the employees take `write_turn` with the kiosks' punches.
+    AdminPages(const ServerOptions& options, Log log, std::shared_ptr<std::mutex> write_turn);
     void Register(httplib::Server& server);
 
   private:
@@ -50,6 +52,7 @@ class AdminPages {
 
     const ServerOptions& m_options;
     Log m_log;
+    std::shared_ptr<std::mutex> m_write_turn;
     std::mutex m_mutex;
     std::map<std::string, Session> m_sessions;
     int m_failures = 0;

@@ -60,7 +60,7 @@ WebServer::WebServer(ServerOptions options, Log log)
     : m_options(std::move(options)),
       m_log(std::move(log)),
       m_server(std::make_unique<httplib::Server>()),
-      m_admin(m_options, m_log) {
+      m_admin(m_options, m_log, m_write_turn) {
     m_server->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
     m_server->set_payload_max_length(kLongestBody);
     // A kiosk's answers are small; sent at once, not held back for more.

@@ -58,6 +58,9 @@ class WebServer {
     ServerOptions m_options;
     Log m_log;
     std::unique_ptr<httplib::Server> m_server;
+    // The turn for writing the clock database, of the kiosks and the administrator's pages: one
+    // write at a time, in order.
+    std::shared_ptr<std::mutex> m_write_turn = std::make_shared<std::mutex>();
     AdminPages m_admin;
     int m_port = 0;
     int m_listen_socket = -1;
@@ -65,8 +68,6 @@ class WebServer {
     std::mutex m_mutex;
     std::mutex m_verify_mutex;
     std::map<std::string, std::shared_ptr<KioskApartment>> m_apartments;
-    // The kiosks' turn for writing the clock database: one punch at a time, in order.
-    std::shared_ptr<std::mutex> m_write_turn = std::make_shared<std::mutex>();
     // Copies the clock file's log into it for the kiosks, from the first kiosk's opening on.
     std::unique_ptr<orvane::Checkpointer> m_checkpointer;
     struct KioskSession {
