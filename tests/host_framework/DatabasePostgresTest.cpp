@@ -285,8 +285,10 @@ TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
     office.AddEmployee({77, "Leaves Soon", false});
     ASSERT_TRUE(m_clock->RefreshLocalCopy());
     office.RemoveEmployee(77);
-    office.SetManagerPin(9001, "1357");
     ASSERT_TRUE(m_clock->RefreshLocalCopy());
+    // A PIN changed at another clock reaches this clock's copy when this clock reads it.
+    office.SetManagerPin(9001, "1357");
+    ASSERT_TRUE(m_clock->HasManagerPin(9001));
 
     m_server.Refuse();
     EXPECT_FALSE(m_clock->RefreshLocalCopy());
