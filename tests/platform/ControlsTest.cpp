@@ -79,6 +79,13 @@ TEST(CheckBoxTest, ClicksToggleAndChangesFromCodeRunTheHandler) {
     EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 2}));
     EXPECT_EQ(ErrorNumberOf([&] { check.SetValue(3); }), 380);
     EXPECT_EQ(check.Value(), 2);
+    // A box that is disabled, or hidden, takes no click.
+    check.SetEnabled(false);
+    EXPECT_FALSE(check.Click());
+    check.SetEnabled(true);
+    check.SetVisible(false);
+    EXPECT_FALSE(check.Click());
+    EXPECT_EQ(check.Value(), 2);
 }
 
 TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItem) {

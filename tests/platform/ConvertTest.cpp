@@ -264,6 +264,7 @@ TEST(NumberTextTest, LeadingNumber) {
         {"-3.25x", -3.25},  {"1 2 3", 123}, {".5", 0.5},  {"1.2.3", 1.2}, {"1e3", 1000},
         {"2d2", 200},       {"1e", 1},      {"&H1F", 31}, {"&HFFFF", -1}, {"&H10000", 65536},
         {"&HFFFFFFFF", -1}, {"&o17", 15},   {"+8", 8},    {"1,5", 1},     {"-", 0},
+        {"25E-1", 2.5},     {"1e+2", 100},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::leading_number(c.text), c.value) << c.text;
