@@ -66,6 +66,7 @@ TEST_F(TerminalTest, KeypadDigitsAndAltWithAnAccessLetterType) {
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 1u) << screen;
     EXPECT_EQ(rows[0].punch_type, "I");
+    EXPECT_NE(screen.find("MANAGER MODE"), std::string::npos) << screen;
     EXPECT_NE(screen.find("VACATION"), std::string::npos) << screen;
     EXPECT_NE(screen.find("Select Punch Type"), std::string::npos) << screen;
 }
