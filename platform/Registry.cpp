@@ -297,15 +297,15 @@ std::string hex_result(int32_t result) {
 }  // namespace
 
 ObjectRef CreateObject(std::string_view prog_id) {
-    const ComponentRegistry registry(services().RegistryFile());
+    const auto file = services().RegistryFile();
     std::optional<ClassRegistration> entry;
     try {
-        entry = find_registered(registry.file(), prog_id);
+        entry = find_registered(file, prog_id);
     } catch (const RaisedError& error) {
         cannot_create(prog_id, error.description());
     }
     if (!entry)
-        cannot_create(prog_id, "the class is not registered in " + registry.file().string());
+        cannot_create(prog_id, "the class is not registered in " + file.string());
 
     // The library stays loaded for the life of the process: its objects may be held anywhere.
     void* library = ::dlopen(entry->library.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -36,8 +36,9 @@ class PLATFORM_API Services {
     // The file of the component registry.
     virtual std::filesystem::path RegistryFile() const = 0;
 
-    // The registry's classes as this apartment last read them, with the file's identity then:
-    // creating an object reads the file again only after it changed. Kept by the registry.
+    // The registry's classes as this apartment last read them, with the file's text then:
+    // creating an object parses the file again only after its text changed. Kept by the
+    // registry.
     std::shared_ptr<const RegistryMemo>& registry_memo() { return m_registry_memo; }
 
   private:
