@@ -146,30 +146,33 @@ KioskApartment::Screen KioskApartment::WaitForChange(uint64_t seen,
     return m_screen;
 }
 
+const KioskApartment::Keypad& KioskApartment::KeptKeypad(std::vector<ControlView>&& controls) {
+    // A kiosk shows a few keypads over and over: the JSON text of the last few is kept.
+    const auto kept = std::find_if(m_keypads.begin(), m_keypads.end(),
+                                   [&](const auto& keypad) { return keypad.controls == controls; });
+    if (kept != m_keypads.end())
+        return *kept;
+    auto json = nlohmann::json::array();
+    for (const auto& control : controls) {
+        json.push_back({{"path", control.path},
+                        {"caption", control.caption},
+                        {"left", control.left},
+                        {"top", control.top},
+                        {"width", control.width},
+                        {"height", control.height},
+                        {"color", ColorText(control.back_color)},
+                        {"enabled", control.enabled}});
+    }
+    if (m_keypads.size() >= kKeptKeypads)
+        m_keypads.pop_back();
+    m_keypads.push_front({std::move(controls), json.dump(), ++m_keypads_made});
+    return m_keypads.front();
+}
+
 void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     auto model = clock.Model();
-    // Most keys change only the entry line, and a kiosk shows a few keypads over and over: the
-    // JSON text of the last few sets of controls is kept and used again.
-    auto kept = std::find_if(m_keypads.begin(), m_keypads.end(),
-                             [&](const auto& keypad) { return keypad.controls == model.controls; });
-    if (kept == m_keypads.end()) {
-        auto controls = nlohmann::json::array();
-        for (const auto& control : model.controls) {
-            controls.push_back({{"path", control.path},
-                                {"caption", control.caption},
-                                {"left", control.left},
-                                {"top", control.top},
-                                {"width", control.width},
-                                {"height", control.height},
-                                {"color", ColorText(control.back_color)},
-                                {"enabled", control.enabled}});
-        }
-        if (m_keypads.size() >= kKeptKeypads)
-            m_keypads.pop_back();
-        m_keypads.push_front({std::move(model.controls), controls.dump(), ++m_keypads_made});
-        kept = m_keypads.begin();
-    }
-    const Keypad& keypad = *kept;
+    // Most keys change only the entry line: the keypad's controls keep their text.
+    const Keypad& keypad = KeptKeypad(std::move(model.controls));
     // The idle screen's clock shows minutes: its text is made once a minute.
     const auto now = platform::services().Now();
     const auto minute = static_cast<int64_t>(std::floor(now.days * 24 * 60));

@@ -71,8 +71,15 @@ class KioskApartment {
   private:
     class Services;
     void Run(Clock::Files files, std::shared_ptr<std::mutex> write_turn, std::promise<void> opened);
+    struct Keypad {
+        std::vector<ControlView> controls;
+        std::string json;
+        uint64_t number = 0;
+    };
     // Draws the engine's screen and publishes it when it changed.
     void Publish(const Clock& clock, const std::string& message);
+    // The kept keypad of these controls, made and kept when there is none.
+    const Keypad& KeptKeypad(std::vector<ControlView>&& controls);
 
     std::string m_name;
     std::filesystem::path m_database_file;
@@ -90,11 +97,6 @@ class KioskApartment {
     // Kept by the kiosk's thread alone: the screen's members, the sets of controls drawn lately
     // with their JSON text, and the minute the idle screen's clock last showed.
     nlohmann::json m_members = nlohmann::json::object();
-    struct Keypad {
-        std::vector<ControlView> controls;
-        std::string json;
-        uint64_t number = 0;
-    };
     std::deque<Keypad> m_keypads;
     uint64_t m_keypads_made = 0;
     std::optional<int64_t> m_minute;
