@@ -266,6 +266,15 @@ class KioskTest(unittest.TestCase):
         WebDriverWait(self.driver, WAIT).until(lambda d: "settings are applied" in d.page_source)
         shown = json.loads(self.clock.run("setup", "--config", self.clock.config, "--show"))
         self.assertEqual(shown["AllowedStampkinds"], "1111111110")
+        # A name is shown as the text it is, never as markup.
+        self.driver.get(self.clock.url + "/admin/employees")
+        name = "Dana <b>O'Neil</b> & \"Co\" >"
+        form = self.driver.find_element(By.XPATH, "//form[input[@value='add']]")
+        form.find_element(By.NAME, "card").send_keys("1005")
+        form.find_element(By.NAME, "name").send_keys(name)
+        form.find_element(By.TAG_NAME, "button").click()
+        WebDriverWait(self.driver, WAIT).until(lambda d: "Added card 1005" in d.page_source)
+        self.assertIn(name, [cell.text for cell in self.driver.find_elements(By.TAG_NAME, "td")])
 
 
 if __name__ == "__main__":
