@@ -16,32 +16,16 @@ namespace {
 // database runs here too. "ID" is the server's, empty for a row of this clock's own punch, which
 // carries the punch's identity instead and whether it has been sent. The two moment indexes
 // serve the automatic punch's lookup as they do on the server.
-constexpr const char* kSchema = R"sql(
+const std::string kSchema = std::string(R"sql(
 PRAGMA journal_mode = WAL;
 CREATE TABLE IF NOT EXISTS "Clock Data Table" (
     "Copy Row" INTEGER PRIMARY KEY,
-    "ID" INTEGER UNIQUE,
-    "Card ID" INTEGER NOT NULL,
-    "Date In" REAL,
-    "Time In" REAL,
-    "Date Out" REAL,
-    "Time Out" REAL,
-    "Punch Type" TEXT NOT NULL DEFAULT '',
-    "Notes" TEXT NOT NULL DEFAULT '',
-    "Holiday" REAL NOT NULL DEFAULT 0,
-    "Sick" REAL NOT NULL DEFAULT 0,
-    "Vacation" REAL NOT NULL DEFAULT 0,
-    "Bonus" REAL NOT NULL DEFAULT 0,
-    "Advances" REAL NOT NULL DEFAULT 0,
-    "Personal" REAL NOT NULL DEFAULT 0,
-    "Other" REAL NOT NULL DEFAULT 0,
+    "ID" INTEGER UNIQUE,)sql") +
+                            sqlite::kRecordColumns + R"sql(,
     "Punch ID" TEXT,
     "Sent" INTEGER NOT NULL DEFAULT 0
-);
-CREATE INDEX IF NOT EXISTS "Clock Data In Moment"
-    ON "Clock Data Table" ("Card ID", ("Date In"+"Time In"));
-CREATE INDEX IF NOT EXISTS "Clock Data Out Moment"
-    ON "Clock Data Table" ("Card ID", ("Date Out"+"Time Out"));
+);)sql" + sqlite::kMomentIndexes +
+                            R"sql(
 CREATE TABLE IF NOT EXISTS "Employees" (
     "Card ID" INTEGER PRIMARY KEY,
     "Name" TEXT NOT NULL DEFAULT '',
@@ -167,7 +151,7 @@ LocalCopy::LocalCopy(const std::filesystem::path& file)
     // WAL lets the automatic punch read the copy while the clock writes it. The queue's own
     // connection keeps full synchronous commits; the copy, which the server can always give
     // again, needs no more than NORMAL.
-    sqlite::Exec(m_db.get(), kSchema);
+    sqlite::Exec(m_db.get(), kSchema.c_str());
     sqlite::Exec(m_db.get(), "PRAGMA synchronous = NORMAL");
 }
 

@@ -24,28 +24,10 @@ namespace {
 // however long the employee's history. There is deliberately no index on the card alone: beside
 // the two, it lets the engine read the employee's whole history instead. The partial index of
 // open records serves the pairing of an out punch with the employee's open record.
-constexpr const char* kSchema = R"sql(
+const std::string kSchema = std::string(R"sql(
 CREATE TABLE IF NOT EXISTS "Clock Data Table" (
-    "ID" INTEGER PRIMARY KEY,
-    "Card ID" INTEGER NOT NULL,
-    "Date In" REAL,
-    "Time In" REAL,
-    "Date Out" REAL,
-    "Time Out" REAL,
-    "Punch Type" TEXT NOT NULL DEFAULT '',
-    "Notes" TEXT NOT NULL DEFAULT '',
-    "Holiday" REAL NOT NULL DEFAULT 0,
-    "Sick" REAL NOT NULL DEFAULT 0,
-    "Vacation" REAL NOT NULL DEFAULT 0,
-    "Bonus" REAL NOT NULL DEFAULT 0,
-    "Advances" REAL NOT NULL DEFAULT 0,
-    "Personal" REAL NOT NULL DEFAULT 0,
-    "Other" REAL NOT NULL DEFAULT 0
-);
-CREATE INDEX IF NOT EXISTS "Clock Data In Moment"
-    ON "Clock Data Table" ("Card ID", ("Date In"+"Time In"));
-CREATE INDEX IF NOT EXISTS "Clock Data Out Moment"
-    ON "Clock Data Table" ("Card ID", ("Date Out"+"Time Out"));
+    "ID" INTEGER PRIMARY KEY,)sql") +
+                            sqlite::kRecordColumns + ");" + sqlite::kMomentIndexes + R"sql(
 CREATE INDEX IF NOT EXISTS "Clock Data Open Records"
     ON "Clock Data Table" ("Card ID", "Punch Type", ("Date In"+"Time In"))
     WHERE "Date Out" IS NULL;
@@ -244,7 +226,7 @@ SqliteClockStore::SqliteClockStore(const std::filesystem::path& file,
     sqlite::Exec(db.get(), "PRAGMA synchronous=NORMAL");
     sqlite::Exec(db.get(), "BEGIN IMMEDIATE");
     try {
-        sqlite::Exec(db.get(), kSchema);
+        sqlite::Exec(db.get(), kSchema.c_str());
         if (!has_column(db.get(), "Employees", kPinColumn)) {
             sqlite::Exec(db.get(), ("ALTER TABLE \"Employees\" ADD COLUMN " +
                                     identifier(kPinColumn) + " TEXT")
