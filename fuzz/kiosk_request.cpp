@@ -31,19 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const auto& input = std::get<KioskInput>(parsed);
-    switch (input.kind) {
-        case KioskInput::Kind::Key:
-            Check(input.key == 8 || input.key == 13 || (input.key >= 32 && input.key <= 126));
-            break;
-        case KioskInput::Kind::Click:
-            Check(!input.path.empty() && input.path.size() <= 64);
-            for (char c : input.path)
-                Check(std::string_view("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                       "0123456789_.()")
-                          .find(c) != std::string_view::npos);
-            break;
-        case KioskInput::Kind::Escape:
-            break;
+    Check(!std::holds_alternative<timeclock::input::Tick>(input));
+    if (const auto* key = std::get_if<timeclock::input::Key>(&input))
+        Check(key->code == 8 || key->code == 13 || (key->code >= 32 && key->code <= 126));
+    if (const auto* click = std::get_if<timeclock::input::Click>(&input)) {
+        Check(!click->path.empty() && click->path.size() <= 64);
+        for (char c : click->path)
+            Check(std::string_view("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                   "0123456789_.()")
+                      .find(c) != std::string_view::npos);
     }
     const auto again = timeclock::web::ParseKioskInput(timeclock::web::KioskInputJson(input));
     Check(std::holds_alternative<KioskInput>(again) && std::get<KioskInput>(again) == input);

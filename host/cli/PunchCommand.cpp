@@ -65,22 +65,13 @@ void RunPunch(const PunchOptions& options, const KeyScript& script,
     if (options.card)
         card = platform::Variant(*options.card);
     clock->BeginScriptedPunch(card, options.manager, options.statistics);
-    for (const auto& action : script.actions) {
+    for (const auto& input : script.actions) {
         if (clock->CurrentState() != ClockState::Punch)
             break;
-        switch (action.kind) {
-            case ScriptAction::Kind::Key:
-                clock->PressKey(action.key);
-                break;
-            case ScriptAction::Kind::Click:
-                if (!clock->Click(action.control)) {
-                    ignored.push_back(action.control);
-                    std::cerr << "timeclock: the click on " << action.control << " did nothing\n";
-                }
-                break;
-            case ScriptAction::Kind::Cancel:
-                clock->Escape();
-                break;
+        if (!clock->Handle(input)) {
+            const auto& control = std::get<input::Click>(input).path;
+            ignored.push_back(control);
+            std::cerr << "timeclock: the click on " << control << " did nothing\n";
         }
     }
 }

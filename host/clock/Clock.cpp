@@ -1,25 +1,18 @@
 #include "host/clock/Clock.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <iostream>
 #include <utility>
 
 #include "framework/Factories.h"
 #include "framework/IPunchValues.h"
 #include "framework/KeyCodes.h"
-#include "host/clock/ComponentLibrary.h"
 #include "host/clock/EmployeeStatistics.h"
-#include "host/clock/PinLock.h"
 #include "host/clock/PunchHistory.h"
-#include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
-#include "host/database/PunchQueue.h"
-#include "platform/Convert.h"
+#include "host/framework/Global.h"
 #include "platform/Services.h"
-#include "step/PunchCodes.h"
 #include "step/StepSettings.h"
 
 namespace timeclock {
@@ -31,42 +24,20 @@ using framework::keys::kEnter;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr std::string_view kPleaseWait = "Please wait\u2026";
 
+template <class... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+
 double SecondsBetween(platform::Date from, platform::Date to) {
     return (to.days - from.days) * kSecondsPerDay;
 }
 
-// The minute a record holds of a moment: cut, as the step writes it, never rounded into the next
-// minute (or, at 23:59:59.7, the next day) as a date's text would read it.
-std::string TimeOfDay(platform::Date moment) {
-    return platform::format_date(platform::whole_minute(moment), "hh:nn");
+platform::Date Now() {
+    return platform::services().Now();
 }
 
-// The day in the regional order of its parts, two digits each ("12/04/2026"; "04/12/2026" with
-// day first), as a person checks a stored punch.
-std::string Day(platform::Date moment) {
-    moment = platform::whole_minute(moment);
-    switch (platform::services().Regional().order) {
-        case platform::DateOrder::DayMonthYear:
-            return platform::format_date(moment, "dd/mm/yyyy");
-        case platform::DateOrder::YearMonthDay:
-            return platform::format_date(moment, "yyyy/mm/dd");
-        case platform::DateOrder::MonthDayYear:
-            break;
-    }
-    return platform::format_date(moment, "mm/dd/yyyy");
-}
-
-// Codes whose amount is money rather than hours: the amount is typed on the dollar keypad.
-bool IsDollars(const std::string& code) {
-    const auto* row = stampkind::FindPunchCode(code);
-    return row && row->second_pad == stampkind::ValuePad::Currency;
-}
-
-std::string Dollars(double amount) {
-    return "$" + platform::format_number(amount, "#,##0.00");
-}
-
-// Whether a control a front end found is one of the form's controls on show.
+// Whether a control is one of the form's controls on show.
 bool IsOnShow(const platform::UserControl& form, const platform::Control& wanted) {
     for (const auto& control : form.Controls()) {
         if (!control->Visible() || !control->Enabled())
@@ -81,75 +52,19 @@ bool IsOnShow(const platform::UserControl& form, const platform::Control& wanted
     return false;
 }
 
-void AddViews(const platform::UserControl& form, const std::string& prefix, int left, int top,
-              std::vector<ControlView>& views) {
-    for (const auto& control : form.Controls()) {
-        if (!control->Visible())
-            continue;
-        const std::string path = prefix + control->QualifiedName();
-        if (auto site = std::dynamic_pointer_cast<platform::UserControlSite>(control)) {
-            if (auto inner = site->Inner())
-                AddViews(*inner, path + ".", left + control->Left(), top + control->Top(), views);
-            continue;
-        }
-        if (control->Kind() == platform::ControlKind::Frame)
-            continue;
-        views.push_back({path, control->Caption(), left + control->Left(), top + control->Top(),
-                         control->Width(), control->Height(), control->BackColor(),
-                         control->Enabled()});
-    }
-}
-
-// How many lookups the automatic punch's database object answered from the clock's copy.
-uint64_t LookupAnswersWhileAway() {
-    const auto engine =
-        std::dynamic_pointer_cast<orvane::EngineDatabase>(framework::Global()->Database());
-    return engine ? engine->answers_while_away() : 0;
+bool ManagerModeOpen(const std::optional<ManagerMode>& mode) {
+    return mode && mode->manager;
 }
 
 }  // namespace
 
-using stampkind::PunchWord;
-
-std::unique_ptr<Clock> Clock::Open(const Files& files,
-                                   std::shared_ptr<orvane::RecordingDisplay> display) {
-    auto config = Configuration::Load(files.config_file);
-    ComponentLibrary::BesideProgram().EnsureRegistered();
-    auto database_file = files.database;
-    const bool server =
-        orvane::EngineOf((database_file.empty() ? config.database : database_file).native()) ==
-        orvane::Engine::Postgres;
-    if (database_file.empty()) {
-        // The clock's own database gets its folder; a file named on the command line must lie
-        // in a folder that exists.
-        database_file = config.database.empty() ? DefaultDatabaseFile() : config.database;
-        std::error_code ec;
-        if (!server && database_file.has_parent_path())
-            std::filesystem::create_directories(database_file.parent_path(), ec);
-    }
-    auto database = std::make_unique<orvane::ClockDatabase>(
-        database_file, std::chrono::seconds(config.database_wait));
-    // A punch that cannot reach the server is kept on this clock until it answers again.
-    if (server)
-        database->KeepLostPunchesIn(orvane::PunchQueue::BesideConfiguration(files.config_file));
-    // The automatic punch finds the database open and keeps its prepared lookups between
-    // punches.
-    const auto lookup = framework::Global()->Database();
-    // While the server is away, the lookup is answered from what this clock last read.
-    if (const auto engine = std::dynamic_pointer_cast<orvane::EngineDatabase>(lookup))
-        engine->AnswerWhileAwayFrom(
-            server ? orvane::PunchQueue::BesideConfiguration(files.config_file) : "");
-    lookup->SetConnectString(database_file.string());
-    lookup->Open(database_file.string());
-    return std::make_unique<Clock>(std::move(config), std::move(database), std::move(display),
-                                   files.config_file);
-}
-
 Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> database,
-             std::shared_ptr<orvane::RecordingDisplay> display, std::filesystem::path config_file)
+             std::shared_ptr<orvane::RecordingDisplay> display, std::filesystem::path config_file,
+             std::shared_ptr<orvane::EngineDatabase> lookup)
     : m_config(std::move(config)),
       m_config_file(std::move(config_file)),
       m_database(std::move(database)),
+      m_lookup(std::move(lookup)),
       m_display(std::move(display)),
       m_log([](std::string_view text) { std::cerr << "timeclock: " << text << '\n'; }) {
     std::error_code ec;
@@ -159,7 +74,7 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
     m_card_keypad = std::make_shared<CardKeypad>(
         m_display, [this](int32_t card) { return m_database->FindEmployee(card); },
         [this](int16_t key) {
-            if (m_state == State::Pin)
+            if (std::holds_alternative<state::Pin>(m_state))
                 PinKey(key);
             else
                 m_card_keypad->ProcessKeyPress(key);
@@ -179,12 +94,13 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
     });
     // A file that another clock holds makes a read or write wait; the screen says so meanwhile.
     m_database->SetWhileBusy([this] {
-        if (m_scripted)
+        if (!m_policy.shows_waiting)
             return;
         m_display->ShowInformation(std::string(kPleaseWait));
         platform::services().DoEvents();
     });
-    m_last_input = platform::services().Now();
+    m_last_input = Now();
+    m_state = state::Idle{{}, m_last_input};
 }
 
 Clock::~Clock() = default;
@@ -205,81 +121,101 @@ void Clock::Guarded(Action&& action) {
 }
 
 void Clock::Touch() {
-    m_last_input = platform::services().Now();
+    m_last_input = Now();
 }
 
 void Clock::Start() {
+    ShowCardPrompt({});
+}
+
+void Clock::ShowCardPrompt(std::optional<ManagerMode> manager_mode) {
     ReloadSettings();
     if (!m_step)
         WarnOfSettings();
-    m_state = State::Card;
-    m_employee.reset();
-    m_code.clear();
-    m_pin.clear();
+    const bool manager = ManagerModeOpen(manager_mode);
+    m_state = state::Idle{std::move(manager_mode), Now()};
     m_display->clear_calls();
     m_card_keypad->Reset();
-    if (m_manager_mode && m_manager)
+    if (manager)
         m_display->SetPrompt("Manager Mode: Enter Employee Card");
     if (!m_message.empty())
         m_display->ShowError(std::exchange(m_message, {}));
 }
 
+bool Clock::Handle(const Input& input) {
+    return std::visit(Overloaded{
+                          [this](const input::Key& key) {
+                              PressKey(key.code);
+                              return true;
+                          },
+                          [this](const input::Click& click) { return Click(click.path); },
+                          [this](const input::Escape&) {
+                              Escape();
+                              return true;
+                          },
+                          [this](const input::Tick& tick) {
+                              Tick(tick.now);
+                              return true;
+                          },
+                      },
+                      input);
+}
+
+// A handler that moves the clock to another state must not touch the state it was given
+// afterwards: the assignment has destroyed it. What it still needs, it moves out first.
 void Clock::PressKey(int16_t key) {
     Guarded([&] {
-        switch (m_state) {
-            case State::Card:
-                m_card_keypad->ProcessKeyPress(key);
-                if (const auto employee = m_card_keypad->Accepted())
-                    CardAccepted(*employee);
-                break;
-            case State::Pin:
-                PinKey(key);
-                break;
-            case State::Punch:
-                if (m_last.session)
-                    m_last.session->PressKey(key);
-                break;
-            case State::NotFitting:
-                if (key == kEnter)
-                    Store();
-                break;
-            case State::Confirm:
-                // Any key ends the confirmation; a digit is the first of the next card.
-                EndPunch();
-                if (key >= '0' && key <= '9') {
-                    m_card_keypad->ProcessKeyPress(key);
-                }
-                break;
-        }
+        std::visit(Overloaded{
+                       [&](state::Idle& idle) {
+                           m_card_keypad->ProcessKeyPress(key);
+                           if (const auto employee = m_card_keypad->Accepted())
+                               CardAccepted(*employee, idle.manager_mode);
+                       },
+                       [&](state::Pin&) { PinKey(key); },
+                       [&](state::Punch& punch) {
+                           if (punch.session)
+                               punch.session->PressKey(key);
+                       },
+                       [&](state::Question& question) {
+                           if (key != kEnter)
+                               return;
+                           const auto punch = std::move(question.punch);
+                           Store(punch);
+                       },
+                       [&](state::Confirmation&) {
+                           // Any key ends the confirmation; a digit is the first of the next
+                           // card.
+                           EndPunch();
+                           if (key >= '0' && key <= '9')
+                               m_card_keypad->ProcessKeyPress(key);
+                       },
+                   },
+                   m_state);
     });
 }
 
 bool Clock::Click(std::string_view path) {
     std::shared_ptr<platform::Control> control;
-    if (auto form = ActiveForm())
+    const auto form = ActiveForm();
+    if (form)
         control = form->Resolve(path);
-    if (!control) {
-        if (auto buttons = OwnButtons())
-            control = buttons->Resolve(path);
-    }
-    return Click(control);
-}
-
-bool Clock::Click(const std::shared_ptr<platform::Control>& control) {
+    const auto buttons = OwnButtons();
+    if (!control && buttons)
+        control = buttons->Resolve(path);
     if (!control)
         return false;
-    if (const auto buttons = OwnButtons(); buttons && IsOnShow(*buttons, *control)) {
+    if (buttons && IsOnShow(*buttons, *control)) {
         // The clock's own buttons run inputs that guard themselves.
         return control->Click();
     }
-    if (const auto form = ActiveForm(); !form || !IsOnShow(*form, *control))
+    if (!form || !IsOnShow(*form, *control))
         return false;
     bool clicked = false;
     Guarded([&] {
         clicked = control->Click();
-        if (m_state == State::Card) {
+        if (auto* idle = std::get_if<state::Idle>(&m_state)) {
             if (const auto employee = m_card_keypad->Accepted())
-                CardAccepted(*employee);
+                CardAccepted(*employee, idle->manager_mode);
         }
     });
     return clicked;
@@ -288,8 +224,8 @@ bool Clock::Click(const std::shared_ptr<platform::Control>& control) {
 void Clock::Escape() {
     Touch();
     try {
-        if (m_last.session && m_state == State::Punch)
-            m_last.session->Cancel();
+        if (auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session)
+            punch->session->Cancel();
         EndPunch();
     } catch (const platform::RaisedError& error) {
         Fail(error);
@@ -299,44 +235,42 @@ void Clock::Escape() {
 void Clock::Tick(platform::Date now) {
     try {
         const double idle = SecondsBetween(m_last_input, now);
-        if (m_state == State::Confirm) {
+        if (std::holds_alternative<state::Confirmation>(m_state)) {
             if (idle >= m_config.confirm_seconds)
                 EndPunch();
             return;
         }
-        const bool idle_screen = m_state == State::Card && !m_manager &&
-                                 m_card_keypad->Entry().empty() && m_display->error().empty();
-        if (m_state == State::Card && !m_manager && m_card_keypad->Entry().empty())
-            SendQueued(now);
-        if (idle_screen || idle < m_config.idle_seconds)
+        const auto* rest = std::get_if<state::Idle>(&m_state);
+        const bool at_prompt =
+            rest && !ManagerModeOpen(rest->manager_mode) && m_card_keypad->Entry().empty();
+        if (at_prompt)
+            m_queue.AtIdlePrompt(*m_database, now, m_log);
+        if ((at_prompt && m_display->error().empty()) || idle < m_config.idle_seconds)
             return;
         m_last_input = now;
-        if (m_state == State::Punch && m_last.session)
-            m_last.session->Cancel();
+        if (auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session)
+            punch->session->Cancel();
         EndPunch();
     } catch (const platform::RaisedError& error) {
         Fail(error);
     }
 }
 
-void Clock::CardAccepted(const orvane::Employee& employee) {
-    if (employee.manager && !m_manager) {
-        if (const auto until = m_pin_lock.LockedUntil(employee.card, platform::services().Now())) {
+void Clock::CardAccepted(const orvane::Employee& employee,
+                         std::optional<ManagerMode> manager_mode) {
+    if (employee.manager && !ManagerModeOpen(manager_mode)) {
+        if (const auto until = m_pin_lock.LockedUntil(employee.card, Now())) {
             m_card_keypad->Reset();
-            m_display->ShowError("Card " + std::to_string(employee.card) + " is locked after " +
-                                 std::to_string(PinLock::kTries) + " wrong PINs. Try again after " +
-                                 TimeOfDay(*until) + ".");
+            m_display->ShowError(
+                ConfirmationText::CardLocked(employee.card, PinLock::kTries, *until));
             return;
         }
         if (!m_database->HasManagerPin(employee.card)) {
             m_card_keypad->Reset();
-            m_display->ShowError("No PIN is set for manager card " + std::to_string(employee.card) +
-                                 ". Ask the administrator.");
+            m_display->ShowError(ConfirmationText::NoPin(employee.card));
             return;
         }
-        m_manager = employee;
-        m_state = State::Pin;
-        m_pin.clear();
+        m_state = state::Pin{employee, {}, Now()};
         m_display->Clear();
         m_display->SetPrompt("Enter PIN for " + employee.name);
         m_display->SetUserInput("");
@@ -344,108 +278,113 @@ void Clock::CardAccepted(const orvane::Employee& employee) {
         m_display->SetCursorPosition(0);
         return;
     }
-    m_employee = employee;
-    StartPunch(platform::Variant(employee.card), m_config.HasStep(kStatisticsStep));
+    state::Punch punch;
+    punch.employee = employee;
+    punch.manager_mode = std::move(manager_mode);
+    punch.statistics = m_config.HasStep(kStatisticsStep);
+    StartPunch(std::move(punch), platform::Variant(employee.card));
 }
 
 void Clock::PinKey(int16_t key) {
+    auto* pin = std::get_if<state::Pin>(&m_state);
+    if (!pin)
+        return;
+    auto& typed = pin->typed;
     if (key >= '0' && key <= '9') {
-        if (m_pin.size() < orvane::ClockDatabase::kLongestPin)
-            m_pin += static_cast<char>(key);
+        if (typed.size() < orvane::ClockDatabase::kLongestPin)
+            typed += static_cast<char>(key);
     } else if (key == CardKeypad::kClearEntry) {
-        m_pin.clear();
+        typed.clear();
     } else if (key == kBackspace) {
-        if (!m_pin.empty())
-            m_pin.pop_back();
-    } else if (key == kEnter && !m_pin.empty()) {
-        const int32_t card = m_manager->card;
-        if (m_database->VerifyManagerPin(card, std::exchange(m_pin, {}))) {
-            m_pin_lock.Right(card);
-            m_manager_mode = true;
-            Start();
+        if (!typed.empty())
+            typed.pop_back();
+    } else if (key == kEnter && !typed.empty()) {
+        const auto manager = pin->manager;
+        if (m_database->VerifyManagerPin(manager.card, std::exchange(typed, {}))) {
+            m_pin_lock.Right(manager.card);
+            ShowCardPrompt(ManagerMode{manager});
             return;
         }
         m_display->SetUserInput("");
         m_display->SetCursorPosition(0);
-        if (const auto until = m_pin_lock.Wrong(card, platform::services().Now())) {
-            m_manager.reset();
-            m_message = "Too many wrong PINs: card " + std::to_string(card) + " is locked until " +
-                        TimeOfDay(*until) + ".";
-            Start();
+        if (const auto until = m_pin_lock.Wrong(manager.card, Now())) {
+            m_message = ConfirmationText::LockedNow(manager.card, *until);
+            ShowCardPrompt({});
             return;
         }
         m_display->ShowError("Wrong PIN");
         return;
     }
-    m_display->SetUserInput(std::string(m_pin.size(), '*'));
-    m_display->SetCursorPosition(static_cast<int16_t>(m_pin.size()));
+    m_display->SetUserInput(std::string(typed.size(), '*'));
+    m_display->SetCursorPosition(static_cast<int16_t>(typed.size()));
 }
 
 void Clock::BeginScriptedPunch(std::optional<platform::Variant> card, bool manager_mode,
                                bool statistics) {
-    m_scripted = true;
-    m_manager_mode = manager_mode;
-    m_manager.reset();
-    m_employee.reset();
-    Guarded([&] { StartPunch(std::move(card), statistics); });
+    m_policy = PunchPolicy::Scripted();
+    state::Punch punch;
+    if (manager_mode)
+        punch.manager_mode = ManagerMode{};
+    punch.statistics = statistics;
+    Guarded([&] { StartPunch(std::move(punch), std::move(card)); });
 }
 
-void Clock::StartPunch(std::optional<platform::Variant> card, bool statistics) {
+void Clock::StartPunch(state::Punch punch, std::optional<platform::Variant> card) {
     m_last = LastPunch{};
-    m_answers_while_away = LookupAnswersWhileAway();
-    m_code.clear();
-    m_statistics = statistics;
+    m_answers_while_away = AnswersWhileAway();
     PunchContext context;
-    context.moment = platform::services().Now();
-    context.manager_mode = m_manager_mode;
-    if (m_config.HasStep(kEmployeeIdStep) || m_scripted)
+    context.moment = Now();
+    context.manager_mode = punch.manager_mode.has_value();
+    if (m_config.HasStep(kEmployeeIdStep) || m_policy.card_without_id_step)
         context.card = std::move(card);
-    context.statistics = statistics;
+    context.statistics = punch.statistics;
     context.button_color = m_config.button_color;
-    // In manager mode the manager's keypad always shows: the automatic punch decides only an
-    // employee's own punch.
-    context.never_skip = m_manager_mode && !m_scripted;
+    context.never_skip = punch.manager_mode && m_policy.manager_keypad_always;
     m_display->Clear();
-    m_state = State::Punch;
-    m_last.session = std::make_unique<PunchSession>(Step(), m_display, context);
-    m_last.session->Begin();
+    punch.since = context.moment;
+    punch.session = std::make_shared<PunchSession>(Step(), m_display, context);
+    m_last.session = punch.session;
+    const auto session = punch.session;
+    m_state = std::move(punch);
+    session->Begin();
 }
 
 // After each input: the keypad's Finished event (or a skipped keypad) completes the punch. The
 // session notes the event and the engine acts once the input has returned, never inside the
 // keypad's own handler: storing may raise, and that error belongs to the engine, not the keypad.
 void Clock::AfterInput() {
-    if (m_state == State::Punch && m_last.session) {
-        if (m_last.session->Cancelled())
-            EndPunch();
-        else if (m_last.session->Finished())
-            FinishPunch();
-    }
+    auto* punch = std::get_if<state::Punch>(&m_state);
+    if (!punch || !punch->session)
+        return;
+    if (punch->session->Cancelled())
+        EndPunch();
+    else if (punch->session->Finished())
+        FinishPunch(std::move(*punch));
 }
 
-void Clock::FinishPunch() {
-    auto& session = *m_last.session;
-    const int32_t card = m_employee       ? m_employee->card
+void Clock::FinishPunch(state::Punch punch) {
+    auto& session = *punch.session;
+    const int32_t card = punch.employee   ? punch.employee->card
                          : session.Card() ? session.Card()->to_int32()
                                           : 0;
     m_last.outcome = session.Complete(card);
-    m_code = session.Step()->Value().to_text();
+    const std::string code = session.Step()->Value().to_text();
     if (!m_last.outcome->records || !m_last.outcome->HasWrites()) {
-        // Nothing chosen, or a status punch: nothing to store.
-        if (m_scripted)
-            return;
-        Confirm();
+        // Nothing chosen, or a status punch: nothing to store, and a scripted punch ends here.
+        if (m_policy.confirms_on_screen)
+            Confirm(punch);
+        else
+            EndPunch();
         return;
     }
-    if (m_manager_mode) {
+    if (punch.manager_mode) {
         // Manager entries are exempt from the guards; at a kiosk they record who made them (the
         // scripted door has no manager card to name).
-        if (m_manager) {
-            m_last.outcome->records->entered_by =
-                orvane::ManagerEntry{m_manager->card, platform::services().Now(),
-                                     m_clock_name.empty() ? m_config.ClockName() : m_clock_name};
+        if (const auto& manager = punch.manager_mode->manager) {
+            m_last.outcome->records->entered_by = orvane::ManagerEntry{
+                manager->card, Now(), m_clock_name.empty() ? m_config.ClockName() : m_clock_name};
         }
-        Store();
+        Store(punch);
         return;
     }
     // Only the rows of the reset span can hold the employee's last event: read them alone,
@@ -454,129 +393,85 @@ void Clock::FinishPunch() {
     const PunchHistory history(
         m_database->RowsBetween(card, platform::Date{moment.days - SpanDays()}, moment), moment,
         SpanDays());
-    if (const auto earlier = history.Duplicate(m_code, moment, m_config.duplicate_seconds)) {
-        if (m_scripted) {
-            m_last.notice =
-                "duplicate of the " + PunchWord(m_code) + " at " + TimeOfDay(earlier->moment);
+    if (const auto earlier = history.Duplicate(code, moment, m_config.duplicate_seconds)) {
+        if (!m_policy.findings_stop) {
+            m_last.notice = ConfirmationText::DuplicateNotice(code, earlier->moment);
         } else {
-            m_message = "Already recorded at " + TimeOfDay(earlier->moment);
-            m_last.confirmation = {m_employee ? m_employee->name : "",
-                                   PunchWord(m_code) + " at " + TimeOfDay(earlier->moment) +
-                                       " on " + Day(earlier->moment)};
-            m_state = State::Confirm;
+            m_last.confirmation = {punch.employee ? punch.employee->name : "",
+                                   ConfirmationText::EarlierPunch(code, earlier->moment)};
+            m_state = state::Confirmation{punch.employee, punch.manager_mode, Now()};
             m_display->Clear();
-            m_display->ShowError(m_message);
-            m_message.clear();
+            m_display->ShowError(ConfirmationText::AlreadyRecorded(earlier->moment));
             return;
         }
     }
-    if (const auto misfit = history.Misfit(m_code); !misfit.empty()) {
-        if (m_scripted) {
+    if (const auto misfit = history.Misfit(code); !misfit.empty()) {
+        if (!m_policy.findings_stop) {
             m_last.notice = m_last.notice.empty() ? misfit : m_last.notice + "; " + misfit;
         } else {
-            m_state = State::NotFitting;
+            m_state = state::Question{std::move(punch), Now()};
             m_display->Clear();
             m_display->ShowCursor(framework::VBool::False);
-            m_display->SetPrompt("You are " + misfit + ". Enter: record " + PunchWord(m_code) +
-                                 " anyway. Esc: cancel.");
+            m_display->SetPrompt(ConfirmationText::NotFittingQuestion(misfit, code));
             return;
         }
     }
-    Store();
+    Store(punch);
 }
 
-void Clock::Store() {
+void Clock::Store(const state::Punch& punch) {
     m_last.queued = m_database->StorePunch(*m_last.outcome->records) == orvane::StoreResult::Queued;
     m_last.stored = true;
     if (m_last.queued)
-        m_next_send = platform::Date{platform::services().Now().days + kSendEverySeconds / 86400.0};
-    Confirm();
+        m_queue.Kept(Now());
+    Confirm(punch);
 }
 
-void Clock::SendQueued(platform::Date now) {
-    if (now.days < m_next_send.days)
-        return;
-    m_next_send = platform::Date{now.days + kSendEverySeconds / 86400.0};
-    try {
-        const auto report = m_database->SendQueued();
-        if (report.sent > 0) {
-            m_log(std::to_string(report.sent) + " punch(es) kept on this clock sent; " +
-                  std::to_string(report.waiting) + " waiting");
-        }
-        if (report.waiting == 0 && now.days >= m_next_refresh.days &&
-            m_database->RefreshLocalCopy()) {
-            m_next_refresh = platform::Date{now.days + kRefreshEverySeconds / 86400.0};
-        }
-    } catch (const platform::RaisedError& error) {
-        // A punch the server refuses stays in the queue for an administrator
-        // (`timeclock queue`); the person at the clock is not stopped for it.
-        m_log("Error " + std::to_string(error.number()) + ": " + error.description());
-    }
-}
-
-void Clock::Confirm() {
+void Clock::Confirm(const state::Punch& punch) {
     auto& lines = m_last.confirmation;
     lines.clear();
-    const auto& session = *m_last.session;
-    if (m_employee)
-        lines.push_back(m_employee->name);
+    const auto& session = *punch.session;
+    const std::string code = session.Step()->Value().to_text();
+    if (punch.employee)
+        lines.push_back(punch.employee->name);
     if (m_last.stored) {
-        auto values = platform::query<framework::IPunchValues>(session.Step());
-        std::string punch = PunchWord(m_code);
-        // The step keeps what was typed for earlier punches: only what this punch's code takes
-        // on its value keypads is this punch's, and only a manager types values.
-        const auto* row = stampkind::FindPunchCode(m_code);
-        const bool typed = m_manager_mode && values && row;
-        if (typed && !row->amount_field.empty()) {
-            const double amount = values->Amount();
-            punch += IsDollars(m_code) ? " " + Dollars(amount)
-                                       : " " + EmployeeStatistics::FormatHours(amount) + " h";
-            punch += " on " + Day(values->DateTimeIn());
-        } else if (typed && row->moments == stampkind::RecordMoments::Complete) {
-            const platform::Date in = values->DateTimeIn();
-            punch +=
-                " " + Day(in) + " " + TimeOfDay(in) + " to " + TimeOfDay(values->DateTimeOut());
-        } else {
-            // A manager types the moment on the code's first value keypad.
-            auto moment = session.Moment();
-            if (typed && row->first_pad != stampkind::ValuePad::None) {
-                moment = row->first_pad == stampkind::ValuePad::TimeOut ? values->DateTimeOut()
-                                                                        : values->DateTimeIn();
-            }
-            punch += " " + Day(moment) + " " + TimeOfDay(moment);
-        }
-        lines.push_back(punch);
+        // The step keeps what was typed for earlier punches: only a manager types values, and
+        // only what this punch's code takes is read.
+        const auto values = platform::query<framework::IPunchValues>(session.Step());
+        lines.push_back(ConfirmationText::StoredPunch(code, session.Moment(),
+                                                      punch.manager_mode ? values.get() : nullptr));
         if (m_last.queued)
             lines.push_back(kQueuedConfirmation);
-    } else if (m_code == "Status") {
+    } else if (code == "Status") {
         lines.push_back("STATUS");
     } else {
         lines.push_back("No punch recorded");
     }
-    const int32_t card = m_employee ? m_employee->card : 0;
-    if (m_statistics && (m_employee || session.Card())) {
-        const auto figures =
-            EmployeeStatistics::Compute(*m_database, m_employee ? card : session.Card()->to_int32(),
-                                        session.Moment(), m_config.week_starts, SpanDays() * 24.0);
-        if (m_scripted) {
-            const auto employee = m_database->FindEmployee(session.Card()->to_int32());
-            figures.Show(*m_display, employee ? employee->name : "");
-        } else {
+    if (punch.statistics && (punch.employee || session.Card())) {
+        const int32_t card = punch.employee ? punch.employee->card : session.Card()->to_int32();
+        const auto figures = EmployeeStatistics::Compute(*m_database, card, session.Moment(),
+                                                         m_config.week_starts, SpanDays() * 24.0);
+        if (m_policy.confirms_on_screen) {
             for (auto& line : figures.Lines())
                 lines.push_back(std::move(line));
+        } else {
+            const auto employee = m_database->FindEmployee(card);
+            figures.Show(*m_display, employee ? employee->name : "");
         }
         if (m_database->Away())
             lines.push_back(kIncompleteFigures);
     }
     // The automatic punch chose from what this clock knows: the person should know it may be
     // wrong.
-    if (LookupAnswersWhileAway() != m_answers_while_away &&
+    if (AnswersWhileAway() != m_answers_while_away &&
         std::ranges::find(lines, kIncompleteFigures) == lines.end()) {
         lines.push_back(kIncompleteFigures);
     }
-    if (m_scripted)
+    if (!m_policy.confirms_on_screen) {
+        EndPunch();
         return;
-    m_state = State::Confirm;
+    }
+    m_state = state::Confirmation{punch.employee, punch.manager_mode, Now()};
     m_display->Clear();
     m_display->ShowCursor(framework::VBool::False);
     m_display->SetPrompt(m_last.queued   ? kQueuedConfirmation
@@ -584,15 +479,14 @@ void Clock::Confirm() {
                                          : "");
 }
 
-// Back to the card prompt; manager mode lasts for one punch.
+// Back to the card prompt; manager mode lasts for one punch. A scripted punch has no prompt to
+// show: the clock comes to rest and the display keeps what the punch drew.
 void Clock::EndPunch() {
-    if (m_scripted) {
-        m_state = State::Card;
+    if (!m_policy.confirms_on_screen) {
+        m_state = state::Idle{{}, Now()};
         return;
     }
-    m_manager.reset();
-    m_manager_mode = false;
-    Start();
+    ShowCardPrompt({});
 }
 
 void Clock::Fail(const platform::RaisedError& error) {
@@ -606,44 +500,38 @@ void Clock::Fail(const platform::RaisedError& error) {
             m_log("Error " + std::to_string(second.number()) + ": " + second.description());
         }
     }
-    if (m_scripted) {
-        m_state = State::Card;
-        return;
+    if (m_policy.confirms_on_screen) {
+        // The screen gets a short message a person can act on; the log has the full text.
+        const bool unstored = m_last.outcome && m_last.outcome->HasWrites() && !m_last.stored;
+        if (unstored && error.number() == orvane::dberr::kLocked)
+            m_message = "The clock database is busy. The punch was not stored; please try again.";
+        else if (unstored)
+            m_message = "The punch was not stored. Please try again or tell your manager.";
+        else if (error.number() >= platform::err::kHostBase)
+            m_message = "The clock database cannot be read. Please tell your manager.";
+        else
+            m_message = error.description();
     }
-    // The screen gets a short message a person can act on; the log has the full text.
-    m_manager.reset();
-    m_manager_mode = false;
-    m_state = State::Card;
-    m_employee.reset();
-    const bool unstored = m_last.outcome && m_last.outcome->HasWrites() && !m_last.stored;
-    if (unstored && error.number() == orvane::dberr::kLocked)
-        m_message = "The clock database is busy. The punch was not stored; please try again.";
-    else if (unstored)
-        m_message = "The punch was not stored. Please try again or tell your manager.";
-    else if (error.number() >= platform::err::kHostBase)
-        m_message = "The clock database cannot be read. Please tell your manager.";
-    else
-        m_message = error.description();
-    Start();
+    EndPunch();
 }
 
 void Clock::OwnButton(ClockButtons::Action action) {
     if (action != ClockButtons::Action::Clear)
         return;
     Guarded([&] {
-        if (m_state == State::Card) {
+        if (std::holds_alternative<state::Idle>(m_state)) {
             m_card_keypad->Reset();
-        } else if (m_state == State::Pin) {
+        } else if (std::holds_alternative<state::Pin>(m_state)) {
             PinKey(CardKeypad::kClearEntry);
-        } else if (m_state == State::Punch && m_last.session) {
+        } else if (auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session) {
             for (size_t i = m_display->user_input().size(); i > 0; --i)
-                m_last.session->PressKey(kBackspace);
+                punch->session->PressKey(kBackspace);
         }
     });
 }
 
 void Clock::ReloadSettings() {
-    if (m_config_file.empty() || m_scripted)
+    if (m_config_file.empty() || !m_policy.reloads_settings)
         return;
     std::error_code ec;
     const auto time = std::filesystem::last_write_time(m_config_file, ec);
@@ -682,53 +570,8 @@ double Clock::SpanDays() const {
     return ResetSpanHours(m_step) / 24.0;
 }
 
-std::shared_ptr<platform::UserControl> Clock::ActiveForm() const {
-    switch (m_state) {
-        case State::Card:
-        case State::Pin:
-            return m_card_keypad;
-        case State::Punch:
-            return m_last.session ? m_last.session->KeypadForm() : nullptr;
-        default:
-            return nullptr;
-    }
-}
-
-std::shared_ptr<platform::UserControl> Clock::OwnButtons() const {
-    if (m_state == State::Confirm)
-        return nullptr;
-    return m_buttons;
-}
-
-ScreenModel Clock::Model() const {
-    ScreenModel model;
-    model.state = m_state;
-    if (m_manager_mode && m_manager) {
-        model.banner = "MANAGER MODE \u2014 " + m_manager->name;
-        if (m_employee)
-            model.banner += " for " + m_employee->name;
-    }
-    if (m_employee && m_state != State::Card)
-        model.employee = m_employee->name + "  card " + std::to_string(m_employee->card);
-    model.prompt = m_display->prompt();
-    model.entry = m_display->user_input();
-    model.cursor_visible = m_display->cursor_visible();
-    model.cursor_position = m_display->cursor_position();
-    model.alignment = m_display->alignment();
-    model.error = m_display->error();
-    model.information = m_display->information();
-    if (m_state == State::Confirm)
-        model.confirmation = m_last.confirmation;
-    if (auto form = ActiveForm())
-        AddViews(*form, "", 0, 0, model.controls);
-    if (auto buttons = OwnButtons()) {
-        // A gap of one button margin to the right of the keypad's controls on show.
-        int right = 0;
-        for (const auto& view : model.controls)
-            right = std::max(right, view.left + view.width + 120);
-        AddViews(*buttons, "", right, 0, model.controls);
-    }
-    return model;
+uint64_t Clock::AnswersWhileAway() const {
+    return m_lookup ? m_lookup->answers_while_away() : 0;
 }
 
 }  // namespace timeclock

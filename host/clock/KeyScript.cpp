@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <sstream>
+#include <variant>
 
 #include "framework/KeyCodes.h"
 namespace timeclock {
@@ -18,13 +19,12 @@ KeyScript KeyScript::Parse(std::string_view text) {
     std::istringstream tokens{std::string(text)};
     std::string token;
     while (tokens >> token) {
-        using Kind = ScriptAction::Kind;
         if (token == "ENTER") {
-            script.actions.push_back({Kind::Key, kEnter, {}});
+            script.actions.emplace_back(std::in_place_type<input::Key>, kEnter);
         } else if (token == "BS") {
-            script.actions.push_back({Kind::Key, kBackspace, {}});
+            script.actions.emplace_back(std::in_place_type<input::Key>, kBackspace);
         } else if (token == "ESC") {
-            script.actions.push_back({Kind::Cancel, 0, {}});
+            script.actions.emplace_back(std::in_place_type<input::Escape>);
         } else if (token.starts_with(kKeyPrefix)) {
             const std::string_view digits = std::string_view(token).substr(kKeyPrefix.size());
             int code = -1;
@@ -35,18 +35,18 @@ KeyScript KeyScript::Parse(std::string_view text) {
                 script.problem = "\"" + token + "\" is no character code from 0 to 32767";
                 return script;
             }
-            script.actions.push_back({Kind::Key, static_cast<int16_t>(code), {}});
+            script.actions.emplace_back(std::in_place_type<input::Key>, static_cast<int16_t>(code));
         } else if (token.starts_with(kClickPrefix)) {
             std::string control = token.substr(kClickPrefix.size());
             if (control.empty()) {
                 script.problem = "\"" + token + "\" names no control";
                 return script;
             }
-            script.actions.push_back({Kind::Click, 0, std::move(control)});
+            script.actions.emplace_back(std::in_place_type<input::Click>, std::move(control));
         } else {
-            for (unsigned char c : token) {
-                script.actions.push_back({Kind::Key, static_cast<int16_t>(c), {}});
-            }
+            for (unsigned char c : token)
+                script.actions.emplace_back(std::in_place_type<input::Key>,
+                                            static_cast<int16_t>(c));
         }
     }
     return script;

@@ -6,7 +6,8 @@
 
 namespace timeclock {
 
-// Where the clock stands with the person in front of it.
+// Where the clock stands with the person in front of it: the name of each of the engine's states,
+// in their order, for the front ends.
 enum class ClockState {
     Card,        // the idle card prompt
     Pin,         // a manager's card was read; the manager types the PIN
@@ -24,6 +25,8 @@ struct ControlView {
     int left = 0, top = 0, width = 0, height = 0;
     int32_t back_color = 0;
     bool enabled = true;
+    // A button a person presses; other controls only show their caption.
+    bool button = true;
 
     friend bool operator==(const ControlView&, const ControlView&) = default;
 };
@@ -49,6 +52,8 @@ struct ScreenModel {
     std::vector<std::string> confirmation;
     // The keypad on show and then the clock's own Enter, Clear and Cancel buttons.
     std::vector<ControlView> controls;
+    // The twips the keypad and the buttons take together, from the keypad's top left corner.
+    int controls_width = 0, controls_height = 0;
 };
 
 }  // namespace timeclock

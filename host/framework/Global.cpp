@@ -1,7 +1,6 @@
 #include "host/framework/Global.h"
 
 #include "framework/Factories.h"
-#include "host/database/EngineDatabase.h"
 
 namespace orvane {
 
@@ -14,7 +13,7 @@ std::shared_ptr<GlobalObject> global_object() {
 }
 }  // namespace
 
-GlobalObject::GlobalObject() : m_database(std::make_shared<EngineDatabase>()) {}
+GlobalObject::GlobalObject() = default;
 
 std::shared_ptr<framework::IDatabase> GlobalObject::ReplaceDatabase(
     std::shared_ptr<framework::IDatabase> database) {

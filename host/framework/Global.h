@@ -6,10 +6,10 @@
 
 namespace orvane {
 
-// The host library's global object: one per process, created on first use by
-// framework::Global(). Its database is an EngineDatabase (SQLite file or PostgreSQL server, by
-// the connection text) until something else is installed; the host sets the database's
-// connection text before the first punch.
+// The host library's global object: one per apartment (thread), created on first use by
+// framework::Global(). It holds no database until the host installs one (the clock installs the
+// clock database's when it opens); until then Database() answers none, and a step that needs it
+// raises "Object variable not set".
 class PLATFORM_API GlobalObject final : public framework::IGlobal {
   public:
     GlobalObject();

@@ -35,7 +35,7 @@ class KioskServices final : public platform::Services {
     }
     void DoEvents() override {
         if (m_screen && m_clock)
-            m_screen->Draw(*m_clock);
+            m_screen->Draw(m_clock->Model());
     }
     void MessageBox(std::string_view text) override {
         if (m_screen)
@@ -82,24 +82,13 @@ int RunKiosk(const KioskOptions& options) {
     clock->Start();
 
     while (true) {
-        clock->Tick(services.Now());
-        screen.Draw(*clock);
-        const auto input = screen.ReadInput(kPollMilliseconds);
-        switch (input.kind) {
-            case Screen::Input::Kind::Quit:
-                return 0;
-            case Screen::Input::Kind::Escape:
-                clock->Escape();
-                break;
-            case Screen::Input::Kind::Key:
-                clock->PressKey(input.key);
-                break;
-            case Screen::Input::Kind::Click:
-                clock->Click(input.control);
-                break;
-            case Screen::Input::Kind::None:
-                break;
-        }
+        clock->Handle(input::Tick{services.Now()});
+        screen.Draw(clock->Model());
+        const auto reading = screen.ReadInput(kPollMilliseconds);
+        if (reading.quit)
+            return 0;
+        if (reading.input)
+            clock->Handle(*reading.input);
     }
 }
 

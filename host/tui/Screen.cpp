@@ -245,8 +245,8 @@ Screen::~Screen() {
     endwin();
 }
 
-void Screen::Draw(const Clock& clock) {
-    m_clock = &clock;
+void Screen::Draw(const ScreenModel& model) {
+    m_model = model;
     m_placed.clear();
     erase();
     curs_set(0);
@@ -260,39 +260,28 @@ void Screen::Draw(const Clock& clock) {
         return;
     }
 
-    auto form = clock.ActiveForm();
-    if (form) {
-        const int rows = LINES - kHeaderRows - 1;
-        const int columns = COLS - 2;
+    if (!model.controls.empty()) {
         // The keypad and the clock's own buttons to its right share the width, so that both are
         // whole on the screen.
-        const auto buttons = clock.OwnButtons();
-        const int buttons_left = form->ScaleWidth() + (buttons ? kButtonGapTwips : 0);
-        const int total_width = buttons_left + (buttons ? buttons->ScaleWidth() : 0);
-        const int total_height =
-            std::max(form->ScaleHeight(), buttons ? buttons->ScaleHeight() : 0);
-        Scale scale{std::max(kMinTwipsPerColumn, (total_width + columns - 1) / columns),
-                    std::max(kMinTwipsPerRow, (total_height + rows - 1) / rows)};
+        const int rows = LINES - kHeaderRows - 1;
+        const int columns = COLS - 2;
+        Scale scale{std::max(kMinTwipsPerColumn, (model.controls_width + columns - 1) / columns),
+                    std::max(kMinTwipsPerRow, (model.controls_height + rows - 1) / rows)};
         if (scale.twips_per_column > kMaxTwipsPerColumn || scale.twips_per_row > kMaxTwipsPerRow) {
             m_too_small = true;
             PutClipped(kHeaderRows, 1, "Terminal too small for the keypad: enlarge the window.",
                        COLS - 2);
         } else {
-            const int width = total_width / scale.twips_per_column;
-            const int left = std::max(1, (COLS - width) / 2);
-            DrawForm(*form, kHeaderRows, left, scale);
-            if (buttons)
-                DrawForm(*buttons, kHeaderRows, left + buttons_left / scale.twips_per_column,
-                         scale);
+            const int width = model.controls_width / scale.twips_per_column;
+            DrawControls(m_model.controls, kHeaderRows, std::max(1, (COLS - width) / 2), scale);
         }
     }
     PutClipped(LINES - 1, 0, " F10 quit   Esc cancel   keys or mouse on the buttons", COLS);
-    DrawDisplay(clock);
+    DrawDisplay(model);
     refresh();
 }
 
-void Screen::DrawDisplay(const Clock& clock) {
-    const auto& display = *clock.Display();
+void Screen::DrawDisplay(const ScreenModel& model) {
     attron(COLOR_PAIR(kTitlePair));
     mvhline(0, 0, ' ' | COLOR_PAIR(kTitlePair), COLS);
     PutClipped(0, 1, "Stampkind Time Clock", COLS - 2);
@@ -302,7 +291,6 @@ void Screen::DrawDisplay(const Clock& clock) {
     attroff(COLOR_PAIR(kTitlePair));
 
     // The manager banner, then whose punch it is.
-    const auto model = clock.Model();
     int column = 2;
     if (!model.banner.empty()) {
         const std::string banner = " " + model.banner + " ";
@@ -313,79 +301,64 @@ void Screen::DrawDisplay(const Clock& clock) {
     }
     PutClipped(1, column, model.employee, COLS - column - 1);
     attron(A_BOLD);
-    PutClipped(2, 2, display.prompt(), COLS - 4);
+    PutClipped(2, 2, model.prompt, COLS - 4);
     attroff(A_BOLD);
 
     const int left = 2;
-    const std::string& entry = display.user_input();
+    const std::string& entry = model.entry;
     const int shown = std::min<int>(static_cast<int>(entry.size()), kEntryWidth);
-    const int entry_column = left + 1 + (display.alignment() == 1 ? kEntryWidth - shown : 0);
+    const int entry_column = left + 1 + (model.alignment == 1 ? kEntryWidth - shown : 0);
     mvaddch(3, left, '[');
     mvaddch(3, left + kEntryWidth + 1, ']');
     PutClipped(3, entry_column, entry.substr(entry.size() - static_cast<size_t>(shown)), shown);
 
     // A message wraps onto the lines below it rather than being cut at the screen's edge.
     int row = 5;
-    if (!display.error().empty()) {
+    if (!model.error.empty()) {
         attron(COLOR_PAIR(kErrorPair) | A_BOLD);
-        for (const auto& line : Wrap(display.error(), COLS - 4))
+        for (const auto& line : Wrap(model.error, COLS - 4))
             PutClipped(row++, 2, line, COLS - 4);
         attroff(COLOR_PAIR(kErrorPair) | A_BOLD);
     }
-    for (const auto& line : Wrap(display.information(), COLS - 4))
+    for (const auto& line : Wrap(model.information, COLS - 4))
         PutClipped(row++, 2, line, COLS - 4);
     for (const auto& line : model.confirmation)
         PutClipped(row++, 2, line, COLS - 4);
 
-    if (display.cursor_visible()) {
-        const int position = std::clamp(display.cursor_position(), 0, kEntryWidth);
+    if (model.cursor_visible) {
+        const int position = std::clamp(model.cursor_position, 0, kEntryWidth);
         move(3, entry_column + std::min(position, shown));
         curs_set(1);
     }
 }
 
-void Screen::DrawForm(const platform::UserControl& form, int origin_row, int origin_column,
-                      Scale scale) {
-    for (const auto& control : form.Controls()) {
-        if (!control->Visible())
-            continue;
-        const int row = origin_row + control->Top() / scale.twips_per_row;
-        const int column = origin_column + control->Left() / scale.twips_per_column;
-        const int height = std::max(1, control->Height() / scale.twips_per_row);
-        const int width = std::max(1, control->Width() / scale.twips_per_column);
-        if (auto site = std::dynamic_pointer_cast<platform::UserControlSite>(control)) {
-            if (auto inner = site->Inner())
-                DrawForm(*inner, row, column, scale);
-            continue;
-        }
-        switch (control->Kind()) {
-            case platform::ControlKind::CommandButton:
-                DrawButton(*control, row, column, height, width);
-                m_placed.push_back({row, column, height, width, control});
-                break;
-            case platform::ControlKind::Frame:
-                PutClipped(row, column, control->Caption(), width);
-                break;
-            default:
-                PutClipped(row, column, control->Caption(), width);
-                m_placed.push_back({row, column, height, width, control});
-                break;
-        }
+void Screen::DrawControls(const std::vector<ControlView>& controls, int origin_row,
+                          int origin_column, Scale scale) {
+    for (const auto& control : controls) {
+        const int row = origin_row + control.top / scale.twips_per_row;
+        const int column = origin_column + control.left / scale.twips_per_column;
+        const int height = std::max(1, control.height / scale.twips_per_row);
+        const int width = std::max(1, control.width / scale.twips_per_column);
+        if (control.button)
+            DrawButton(control, row, column, height, width);
+        else
+            PutClipped(row, column, control.caption, width);
+        m_placed.push_back(
+            {row, column, height, width, static_cast<size_t>(&control - controls.data())});
     }
 }
 
-void Screen::DrawButton(const platform::Control& control, int row, int column, int height,
-                        int width) {
+void Screen::DrawButton(const ControlView& control, int row, int column, int height, int width) {
     const int attributes =
-        ButtonAttributes(control.BackColor()) | (control.Enabled() ? A_NORMAL : A_DIM);
+        ButtonAttributes(control.back_color) | (control.enabled ? A_NORMAL : A_DIM);
     attron(attributes);
     for (int r = 0; r < height; ++r) {
         if (row + r < LINES - 1)
             mvhline(row + r, column, ' ' | static_cast<chtype>(attributes), std::max(1, width - 1));
     }
-    const auto lines = WrapLines(CaptionLines(control.Caption()), width - 1);
+    const auto lines = WrapLines(CaptionLines(control.caption), width - 1);
     const int first = row + std::max(0, (height - static_cast<int>(lines.size())) / 2);
-    int access = AccessKeyOf(control.Caption()).shown_before;
+    int access = AccessKeyOf(control.caption).shown_before;
     for (size_t i = 0; i < lines.size() && first + static_cast<int>(i) < row + height; ++i) {
         const int length = std::min(static_cast<int>(lines[i].size()), width - 1);
         const int line_row = first + static_cast<int>(i);
@@ -403,21 +376,21 @@ void Screen::DrawButton(const platform::Control& control, int row, int column, i
     attroff(attributes);
 }
 
-std::shared_ptr<platform::Control> Screen::ControlAt(int row, int column) const {
+const ControlView* Screen::ControlAt(int row, int column) const {
     for (auto it = m_placed.rbegin(); it != m_placed.rend(); ++it) {
         if (row >= it->top && row < it->top + it->height && column >= it->left &&
             column < it->left + it->width) {
-            return it->control;
+            return &m_model.controls[it->control];
         }
     }
     return nullptr;
 }
 
-Screen::Input Screen::ReadInput(int milliseconds) {
+Screen::Reading Screen::ReadInput(int milliseconds) {
     timeout(milliseconds);
     const int key = getch();
     if (key == KEY_F(10) || key == kControlC)
-        return {Input::Kind::Quit, 0, nullptr};
+        return {.quit = true, .input = std::nullopt};
     // A terminal too small to show the keypad takes no keys: a punch would be made blind.
     if (m_too_small || key == ERR || key == KEY_RESIZE)
         return {};
@@ -427,23 +400,23 @@ Screen::Input Screen::ReadInput(int milliseconds) {
         MEVENT event;
         if (getmouse(&event) != OK || !(event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)))
             return {};
-        if (auto control = ControlAt(event.y, event.x))
-            return {Input::Kind::Click, 0, std::move(control)};
+        if (const auto* control = ControlAt(event.y, event.x))
+            return {.input = input::Click{control->path}};
         return {};
     }
     if (const auto clock_key = ClockKey(key))
-        return {Input::Kind::Key, *clock_key, nullptr};
+        return {.input = input::Key{*clock_key}};
     return {};
 }
 
 // Escape alone cancels. Escape with a letter already behind it is Alt and that letter; with "["
 // or "O" behind it, it begins the sequence of a key the clock does not know, which is dropped
 // whole rather than read as a cancel and stray characters.
-Screen::Input Screen::AfterEscape() {
+Screen::Reading Screen::AfterEscape() {
     timeout(0);
     const int next = getch();
     if (next == ERR)
-        return {Input::Kind::Escape, 0, nullptr};
+        return {.input = input::Escape{}};
     if (next == '[' || next == 'O') {
         int c = getch();
         while (next == '[' && c != ERR && !(c >= 0x40 && c <= 0x7E))
@@ -453,29 +426,26 @@ Screen::Input Screen::AfterEscape() {
         // Alt and "O" alone.
     }
     if (next < 128 && std::isalnum(next)) {
-        if (auto control = AccessKeyControl(static_cast<char>(next)))
-            return {Input::Kind::Click, 0, std::move(control)};
+        if (const auto* control = AccessKeyControl(static_cast<char>(next)))
+            return {.input = input::Click{control->path}};
         return {};
     }
     ungetch(next);
-    return {Input::Kind::Escape, 0, nullptr};
+    return {.input = input::Escape{}};
 }
 
-std::shared_ptr<platform::Control> Screen::AccessKeyControl(char letter) const {
+const ControlView* Screen::AccessKeyControl(char letter) const {
     const char wanted = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
     for (const auto& placed : m_placed) {
-        const auto& control = *placed.control;
-        if (control.Kind() == platform::ControlKind::CommandButton && control.Visible() &&
-            control.Enabled() && AccessKeyOf(control.Caption()).letter == wanted) {
-            return placed.control;
-        }
+        const auto& control = m_model.controls[placed.control];
+        if (control.button && control.enabled && AccessKeyOf(control.caption).letter == wanted)
+            return &control;
     }
     return nullptr;
 }
 
 void Screen::ShowMessage(const std::string& text) {
-    if (m_clock)
-        Draw(*m_clock);
+    Draw(m_model);
     // The text is wrapped inside the box, never cut at its edge.
     const int width = std::min(COLS - 2, std::max(30, static_cast<int>(text.size()) + 4));
     const auto lines = WrapLines({text}, width - 4);
@@ -498,8 +468,7 @@ void Screen::ShowMessage(const std::string& text) {
         }
     }
     delwin(window);
-    if (m_clock)
-        Draw(*m_clock);
+    Draw(m_model);
 }
 
 }  // namespace timeclock::tui

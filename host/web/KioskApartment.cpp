@@ -272,21 +272,11 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
         auto inputs = std::move(m_queue);
         m_queue.clear();
         lock.unlock();
-        clock->Tick(services.Now());
+        clock->Handle(timeclock::input::Tick{services.Now()});
         for (auto& [input, ticket] : inputs) {
             services.message.clear();
             try {
-                switch (input.kind) {
-                    case Input::Kind::Key:
-                        clock->PressKey(input.key);
-                        break;
-                    case Input::Kind::Click:
-                        clock->Click(input.path);
-                        break;
-                    case Input::Kind::Escape:
-                        clock->Escape();
-                        break;
-                }
+                clock->Handle(input);
             } catch (const std::exception& e) {
                 // The engine ends an input's errors itself; anything else is a fault of ours,
                 // logged with its cause, and the kiosk goes on.

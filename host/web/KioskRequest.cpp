@@ -32,34 +32,28 @@ std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
     const auto json = nlohmann::json::parse(body, nullptr, false);
     if (!json.is_object() || json.size() != 1)
         return std::string("An input is one key, one click or an escape.");
-    KioskInput input;
     if (const auto key = json.find("key"); key != json.end()) {
         if (!key->is_number_integer() || !IsKioskKey(key->get<int64_t>()))
             return std::string("That key is not one a kiosk takes.");
-        input.kind = KioskInput::Kind::Key;
-        input.key = static_cast<int16_t>(key->get<int64_t>());
-    } else if (const auto click = json.find("click"); click != json.end()) {
+        return KioskInput{input::Key{static_cast<int16_t>(key->get<int64_t>())}};
+    }
+    if (const auto click = json.find("click"); click != json.end()) {
         if (!click->is_string() || !IsControlPath(click->get<std::string>()))
             return std::string("That is no button of the kiosk.");
-        input.kind = KioskInput::Kind::Click;
-        input.path = click->get<std::string>();
-    } else if (const auto escape = json.find("escape"); escape != json.end() && *escape == true) {
-        input.kind = KioskInput::Kind::Escape;
-    } else {
-        return std::string("An input is one key, one click or an escape.");
+        return KioskInput{input::Click{click->get<std::string>()}};
     }
-    return input;
+    if (const auto escape = json.find("escape"); escape != json.end() && *escape == true)
+        return KioskInput{input::Escape{}};
+    return std::string("An input is one key, one click or an escape.");
 }
 
 std::string KioskInputJson(const KioskInput& input) {
-    switch (input.kind) {
-        case KioskInput::Kind::Key:
-            return nlohmann::json{{"key", input.key}}.dump();
-        case KioskInput::Kind::Click:
-            return nlohmann::json{{"click", input.path}}.dump();
-        case KioskInput::Kind::Escape:
-            break;
-    }
+    if (const auto* key = std::get_if<input::Key>(&input))
+        return nlohmann::json{{"key", key->code}}.dump();
+    if (const auto* click = std::get_if<input::Click>(&input))
+        return nlohmann::json{{"click", click->path}}.dump();
+    if (const auto* tick = std::get_if<input::Tick>(&input))
+        return nlohmann::json{{"tick", tick->now.days}}.dump();
     return nlohmann::json{{"escape", true}}.dump();
 }
 

@@ -92,21 +92,13 @@ class ClockTest : public ::testing::Test {
             }
             if (token.starts_with("WAIT:")) {
                 m_fake.now.days += std::stoi(token.substr(5)) / 86400.0;
-                m_clock->Tick(m_fake.now);
+                m_clock->Handle(timeclock::input::Tick{m_fake.now});
                 continue;
             }
-            for (const auto& action : timeclock::KeyScript::Parse(token).actions) {
-                switch (action.kind) {
-                    case timeclock::ScriptAction::Kind::Key:
-                        m_clock->PressKey(action.key);
-                        break;
-                    case timeclock::ScriptAction::Kind::Click:
-                        m_clicks.push_back(m_clock->Click(action.control));
-                        break;
-                    case timeclock::ScriptAction::Kind::Cancel:
-                        m_clock->Escape();
-                        break;
-                }
+            for (const auto& input : timeclock::KeyScript::Parse(token).actions) {
+                const bool taken = m_clock->Handle(input);
+                if (std::holds_alternative<timeclock::input::Click>(input))
+                    m_clicks.push_back(taken);
             }
         }
     }

@@ -4,18 +4,18 @@
 
 namespace {
 
+using timeclock::Input;
 using timeclock::KeyScript;
-using timeclock::ScriptAction;
-using Kind = ScriptAction::Kind;
+namespace input = timeclock::input;
 
-ScriptAction Key(int16_t code) {
-    return {Kind::Key, code, {}};
+Input Key(int16_t code) {
+    return input::Key{code};
 }
 
 struct ScriptCase {
     const char* name;
     const char* text;
-    std::vector<ScriptAction> actions;
+    std::vector<Input> actions;
 };
 
 class KeyScriptReads : public ::testing::TestWithParam<ScriptCase> {};

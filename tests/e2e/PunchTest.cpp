@@ -126,6 +126,17 @@ TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {
     EXPECT_EQ(last["stored"], "stored");
 }
 
+// The punch ends with the keypad's Finished: keys and clicks after it store nothing more.
+TEST_F(PunchTest, InputsAfterTheFinishedPunchStoreNothingMore) {
+    const auto report =
+        CardPunch("2026-12-04 08:00:00", "1 ENTER 2 ENTER CLICK:cmdStampkind(1) ENTER").json();
+    EXPECT_EQ(report["value"], "I");
+    EXPECT_EQ(report["notice"], nullptr);
+    EXPECT_EQ(report["ignored_clicks"], json::array());
+    ASSERT_EQ(Rows().size(), 1u);
+    EXPECT_EQ(Rows()[0].punch_type, "I");
+}
+
 TEST_F(PunchTest, UsageErrors) {
     EXPECT_EQ(Run({"punch", "--db", Database().string()}).status, 2);
     EXPECT_EQ(Punch("2026-12-04 25:00:00", "1 ENTER").status, 2);
