@@ -9,8 +9,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "framework/Factories.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/KeyScript.h"
+#include "host/database/SqliteDatabase.h"
+#include "host/framework/Global.h"
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
 #include "step/StepSettings.h"
@@ -367,6 +370,20 @@ TEST_F(ClockTest, ManagerEntryRecordsWhoEnteredIt) {
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].entry.manager_card, 9001);
     EXPECT_EQ(entries[0].entry.entered_at, m_fake.now);
+}
+
+// The automatic punch reads the database a clock installs in its apartment's global object while
+// it is open; a closed clock puts back what was there, and leaves no database of its own behind.
+TEST_F(ClockTest, InstallsTheLookupDatabaseWhileOpen) {
+    const auto before = std::make_shared<orvane::SqliteDatabase>();
+    orvane::GlobalDatabaseScope scope(before);
+    Open(false);
+    const auto installed = framework::Global()->Database();
+    ASSERT_NE(installed, before);
+    EXPECT_TRUE(framework::FromVBool(installed->IsOpen()));
+    EXPECT_EQ(installed->ConnectString(), (m_folder / "clock.db").string());
+    m_clock.reset();
+    EXPECT_EQ(framework::Global()->Database(), before);
 }
 
 }  // namespace
