@@ -81,9 +81,7 @@ class Clock {
 
     State CurrentState() const { return StateOf(m_state); }
     ScreenModel Model() const;
-    const std::shared_ptr<orvane::RecordingDisplay>& Display() const { return m_display; }
     orvane::ClockDatabase& Database() { return *m_database; }
-    const Configuration& Config() const { return m_config; }
 
     // The last punch, kept until the next one begins: its session (events, value, skipped), the
     // records it wrote, the error that ended it, the guards' finding and the confirmation.

@@ -27,8 +27,6 @@ constexpr int kMinTwipsPerRow = 120;
 // Beyond these the buttons would be too small to read.
 constexpr int kMaxTwipsPerColumn = 220;
 constexpr int kMaxTwipsPerRow = 520;
-// The gap between the keypad and the clock's own buttons, as the screen model places them.
-constexpr int kButtonGapTwips = 120;
 
 constexpr int kControlC = 3;
 constexpr int kEscape = framework::keys::kEscape;

@@ -34,6 +34,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   Key('-')}},
                       ScriptCase{"BackspaceAndCode", "BS KEY:43 KEY:0", {Key(8), Key(43), Key(0)}},
                       ScriptCase{"BlanksOnly", "   ", {}},
+                      ScriptCase{"EscapeEnterAndClick",
+                                 "ESC ENTER CLICK:TimeIn1.cmdAmPm",
+                                 {input::Escape{}, Key(13), input::Click{"TimeIn1.cmdAmPm"}}},
                       // Token words are exact: a lower-case word is typed as its letters.
                       ScriptCase{"LowerCaseWordIsTyped", "esc", {Key('e'), Key('s'), Key('c')}}),
     [](const auto& info) { return std::string(info.param.name); });
