@@ -62,14 +62,11 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
              std::shared_ptr<orvane::RecordingDisplay> display, std::filesystem::path config_file,
              std::shared_ptr<orvane::EngineDatabase> lookup)
     : m_config(std::move(config)),
-      m_config_file(std::move(config_file)),
+      m_settings(std::move(config_file)),
       m_database(std::move(database)),
       m_lookup(std::move(lookup)),
       m_display(std::move(display)),
       m_log([](std::string_view text) { std::cerr << "timeclock: " << text << '\n'; }) {
-    std::error_code ec;
-    if (!m_config_file.empty())
-        m_config_time = std::filesystem::last_write_time(m_config_file, ec);
     // The card keypad's buttons also type a manager's PIN.
     m_card_keypad = std::make_shared<CardKeypad>(
         m_display, [this](int32_t card) { return m_database->FindEmployee(card); },
@@ -531,18 +528,14 @@ void Clock::OwnButton(ClockButtons::Action action) {
 }
 
 void Clock::ReloadSettings() {
-    if (m_config_file.empty() || !m_policy.reloads_settings)
+    if (!m_policy.reloads_settings)
         return;
-    std::error_code ec;
-    const auto time = std::filesystem::last_write_time(m_config_file, ec);
-    if (ec || time == m_config_time)
-        return;
-    m_config_time = time;
     try {
-        auto config = Configuration::Load(m_config_file);
-        config.database = m_config.database;
-        m_config = std::move(config);
-        m_step.reset();
+        if (auto config = m_settings.Changed()) {
+            config->database = m_config.database;
+            m_config = std::move(*config);
+            m_step.reset();
+        }
     } catch (const platform::RaisedError& error) {
         // A half-written or damaged file keeps the settings in use.
         m_log("The changed configuration was not applied: " + error.description());

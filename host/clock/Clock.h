@@ -13,6 +13,7 @@
 #include "host/clock/ClockButtons.h"
 #include "host/clock/ClockStates.h"
 #include "host/clock/Configuration.h"
+#include "host/clock/ConfigurationWatch.h"
 #include "host/clock/ConfirmationText.h"
 #include "host/clock/Input.h"
 #include "host/clock/PinLock.h"
@@ -138,8 +139,7 @@ class Clock {
     std::shared_ptr<platform::UserControl> OwnButtons() const;
 
     Configuration m_config;
-    std::filesystem::path m_config_file;
-    std::filesystem::file_time_type m_config_time{};
+    ConfigurationWatch m_settings;
     std::unique_ptr<orvane::ClockDatabase> m_database;
     std::shared_ptr<orvane::EngineDatabase> m_lookup;
     std::unique_ptr<orvane::GlobalDatabaseScope> m_installed;
