@@ -7,9 +7,9 @@
 namespace orvane {
 
 // The host library's global object: one per apartment (thread), created on first use by
-// framework::Global(). It holds no database until the host installs one (the clock installs the
-// clock database's when it opens); until then Database() answers none, and a step that needs it
-// raises "Object variable not set".
+// framework::Global(). It holds no database until the host installs one (the clock engine
+// installs one on its own database when it opens); until then Database() answers none, and a
+// step that needs it raises "Object variable not set".
 class PLATFORM_API GlobalObject final : public framework::IGlobal {
   public:
     GlobalObject();
