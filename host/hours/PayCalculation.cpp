@@ -256,7 +256,7 @@ PayCalculation PayCalculation::Calculate(const Timecard& card, const PayRules& r
             ++last;
         Shift shift = PayShift(work, first, last, rules);
         TakeBreaks(shift, breaks, rules);
-        const int64_t day = DayOf(shift.punches.front().rounded);
+        const int64_t day = DayOf(shift.start);
         auto [it, added] = pay.m_days.try_emplace(day);
         PayDay& paid = it->second;
         paid.day = day;
