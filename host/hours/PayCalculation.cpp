@@ -282,7 +282,8 @@ PayCalculation PayCalculation::Calculate(const Timecard& card, const PayRules& r
 // past its threshold in the order they were worked. Each hour takes one rate, never two.
 void PayCalculation::PayWeek(std::vector<PayDay*>& week, const OvertimeRules& rules,
                              int week_starts) {
-    const bool every_day = week.size() == 7;
+    const bool every_day =
+        std::count_if(week.begin(), week.end(), [](const PayDay* d) { return d->worked > 0; }) == 7;
     Minutes week_regular = 0;
     for (PayDay* day : week) {
         const Minutes worked = day->worked;
