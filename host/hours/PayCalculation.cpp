@@ -96,7 +96,8 @@ Shift PayShift(const std::vector<WorkStretch>& work, size_t first, size_t last,
         } else {
             start =
                 RoundPunch(stretch.start, PunchKind::Lunch, true, rounding.For(PunchKind::Lunch));
-            // A lunch that rounding shortened below nothing cannot give back a minute twice.
+            // Where rounding would end a lunch before it began, the work after it starts where
+            // the work before it ended: no minute is paid twice.
             start.rounded = std::max(start.rounded, previous_end);
             const Minutes lunch = start.rounded - previous_end;
             shift.lunch = true;
