@@ -14,7 +14,7 @@ class PayReportTest : public TimeclockTest {
         TimeclockTest::SetUp();
         ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
-        // In at 08:04, out at 18:00: within the grace of 08:00, and over 8 hours in the day.
+        // In at 08:04, out at 18:00: within the grace of 08:00, over 8 hours in the day, no lunch.
         ASSERT_EQ(
             Punch("2026-12-01 08:04:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status,
             0);
@@ -30,6 +30,7 @@ class PayReportTest : public TimeclockTest {
     std::string CaliforniaWithGrace() const {
         return PayConfig(json::parse(R"({
             "overtime": "california",
+            "meal": "california",
             "rounding": {"minutes": 15, "direction": "up", "grace_minutes": 5},
             "period": {"kind": "semimonthly"}})"));
     }
@@ -55,6 +56,10 @@ TEST_F(PayReportTest, PeriodHoldingADayIsReportedWithPaidHoursAndRoundedPunches)
     EXPECT_EQ(day["double_time"], 0);
     EXPECT_EQ(day["raw"], json::parse(R"(["2026-12-01T08:04:00", "2026-12-01T18:00:00"])"));
     EXPECT_EQ(day["rounded"], json::parse(R"(["2026-12-01T08:00:00", "2026-12-01T18:00:00"])"));
+    // A shift that breaks a meal rule is listed, and paid as worked.
+    EXPECT_EQ(day["exceptions"],
+              json::array({"no meal of 30 min within the first 5:00 worked (shift from 08:04, "
+                           "10:00 worked)"}));
     EXPECT_EQ(employee["total"]["regular"], 8);
     EXPECT_EQ(employee["total"]["overtime"], 2);
 }
@@ -69,6 +74,8 @@ TEST_F(PayReportTest, ExplainsOneDay) {
               "grace 5 min)\n"
               "  out 18:00: on the mark (rounding of out: up 15 min, grace 5 min)\n"
               "  worked 10:00\n"
+              "  ! no meal of 30 min within the first 5:00 worked (shift from 08:04, 10:00 "
+              "worked)\n"
               "  8:00 regular\n"
               "  2:00 at 1.5x: over 8:00 worked in the day\n");
 }
