@@ -10,9 +10,11 @@ int64_t DayNumber(int year, int month, int day) {
     return static_cast<int64_t>(platform::make_date(year, month, day)->days);
 }
 
-// The first day of the month after the given one.
-int64_t NextMonth(int year, int month) {
-    return month == 12 ? DayNumber(year + 1, 1, 1) : DayNumber(year, month + 1, 1);
+int DaysInMonth(int year, int month) {
+    int days = 31;
+    while (!platform::is_valid_day(year, month, days))
+        --days;
+    return days;
 }
 
 }  // namespace
@@ -34,7 +36,7 @@ PayPeriod PeriodHolding(int64_t day, const PayRules& rules) {
     }
     const auto parts = platform::split_cut(platform::Date{static_cast<double>(day)});
     const int64_t first_of_month = DayNumber(parts.year, parts.month, 1);
-    const int64_t last_of_month = NextMonth(parts.year, parts.month) - 1;
+    const int64_t last_of_month = first_of_month + DaysInMonth(parts.year, parts.month) - 1;
     if (rules.period.kind == PeriodKind::Monthly)
         return {first_of_month, last_of_month};
     if (parts.day <= 15)

@@ -338,6 +338,8 @@ TEST(PayPeriods, HoldTheDayForEachKind) {
          DayOfDate(2028, 2, 16), DayOfDate(2028, 2, 29)},
         {"MonthlyFebruary", R"({"kind": "monthly"})", 0, DayOfDate(2027, 2, 10),
          DayOfDate(2027, 2, 1), DayOfDate(2027, 2, 28)},
+        {"MonthlyLastOfTheCalendar", R"({"kind": "monthly"})", 0, DayOfDate(9999, 12, 31),
+         DayOfDate(9999, 12, 1), DayOfDate(9999, 12, 31)},
     };
     for (const auto& c : cases) {
         auto rules = hours::ReadPayRules(json{{"period", json::parse(c.period)}});
