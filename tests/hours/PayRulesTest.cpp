@@ -239,6 +239,24 @@ TEST(PayExplanation, SaysWhichRuleMovedEachPunchAndWhyEachHourIsPaid) {
               }));
 }
 
+TEST(PayExplanation, NamesTheWeeklyAndSeventhDayRules) {
+    const auto weekly =
+        Pay(Joined({Days({1, 2, 3, 4, 5}, "08:00", "16:00"), {Work(6, "08:00", "18:00")}}),
+            R"({"overtime": "california"})");
+    EXPECT_EQ(weekly.Day(kSunday + 6).reasons,
+              (std::vector<std::string>{
+                  "2:00 at 1.5x: over 8:00 worked in the day",
+                  "8:00 at 1.5x: regular hours of the week from 2026-11-29 past 40:00",
+              }));
+    const auto seventh =
+        Pay(Days({0, 1, 2, 3, 4, 5, 6}, "08:00", "18:00"), R"({"overtime": "california"})");
+    EXPECT_EQ(seventh.Day(kSunday + 6).reasons,
+              (std::vector<std::string>{
+                  "8:00 at 1.5x: seventh day worked in a row this week, the first 8:00",
+                  "2:00 at 2x: seventh day worked in a row this week, beyond 8:00",
+              }));
+}
+
 TEST(PayExplanation, NightShiftIsPaidOnTheDayItBegan) {
     const auto pay = Pay({Work(6, "22:00", "06:00")}, R"({"overtime": "california"})");
     EXPECT_EQ(pay.Day(kSunday + 6).worked, H(8));
