@@ -21,6 +21,7 @@
 #include "bench/RowsArgument.h"
 #include "host/clock/EmployeeStatistics.h"
 #include "host/database/ClockDatabase.h"
+#include "host/hours/PayPeriod.h"
 #include "host/hours/Timesheet.h"
 
 namespace {
@@ -165,6 +166,49 @@ void BM_HandWrittenWeek(benchmark::State& state) {
     sqlite3_finalize(query);
 }
 
+// The California rules with every punch rounded to the quarter hour, in two-week periods.
+hours::PayRules CaliforniaRules() {
+    hours::PayRules rules;
+    rules.overtime = hours::kOvertimePresets[2].rules;
+    for (auto& rule : rules.rounding.by_kind)
+        rule = {15, hours::RoundDirection::Nearest, 5};
+    rules.meal = hours::kCaliforniaMeal;
+    rules.period = {hours::PeriodKind::Biweekly, static_cast<int64_t>(kToday.days) - 4};
+    return rules;
+}
+
+// The last whole two-week pay period of every employee, as JSON: with the rules (argument 1:
+// rounding, the California overtime and meal rules) or without them (0).
+void BM_PeriodReport(benchmark::State& state) {
+    const orvane::ClockDatabase clock(clock_file(state.range(0)));
+    const hours::PayRules rules = state.range(1) ? CaliforniaRules() : hours::PayRules{};
+    const auto period = hours::PreviousPeriod(
+        hours::PeriodHolding(static_cast<int64_t>(kToday.days), CaliforniaRules()),
+        CaliforniaRules());
+    for (auto _ : state) {
+        const auto sheet =
+            hours::Timesheet::Build(clock, period.first, period.last, std::nullopt, {kNow}, rules);
+        benchmark::DoNotOptimize(sheet.Json());
+    }
+}
+
+// What the clock would show after a punch under the rules: one card's week read, counted and
+// paid by rate.
+void BM_StatisticsWithPayRules(benchmark::State& state) {
+    const orvane::ClockDatabase clock(clock_file(state.range(0)));
+    const hours::PayRules rules = CaliforniaRules();
+    const auto week = hours::WeekStart(static_cast<int64_t>(kToday.days), rules.week_starts);
+    int card = kFirstCard;
+    for (auto _ : state) {
+        const auto rows =
+            clock.RowsBetween(card, platform::Date{static_cast<double>(week - 1)}, kNow);
+        const auto pay =
+            hours::PayCalculation::Calculate(hours::Timecard::Calculate(rows, {kNow}), rules);
+        benchmark::DoNotOptimize(pay.Day(static_cast<int64_t>(kToday.days) - 1));
+        card = card + 1 < kFirstCard + kCards ? card + 1 : kFirstCard;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,6 +224,14 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("HandWritten/week_all_employees", BM_HandWrittenWeek)
             ->Arg(rows)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("Statistics/one_employee_pay_rules", BM_StatisticsWithPayRules)
+            ->Arg(rows)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark("Report/period_all_employees", BM_PeriodReport)
+            ->ArgNames({"rows", "pay_rules"})
+            ->Args({rows, 0})
+            ->Args({rows, 1})
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
+#include "host/hours/PayPeriod.h"
 #include "host/hours/Timesheet.h"
 #include "platform/Services.h"
 
@@ -24,9 +26,12 @@ struct ReportOptions {
     std::string config;
     std::string from;
     std::string to;
+    std::string period;
     std::optional<int32_t> card;
     std::string format = "table";
     bool force = false;
+    bool explain = false;
+    std::string date;
 };
 
 // Days since day zero of a "YYYY-MM-DD" text; none when it names no day.
@@ -37,12 +42,118 @@ std::optional<int64_t> DayNumber(const std::string& text) {
     return static_cast<int64_t>(date->days);
 }
 
+// The pay rules of a configuration file ("pay_rules"; none when the file or the key is
+// missing). Rules that cannot be used raise "Bad file format" naming the file and the key: pay
+// is never worked out under rules other than those written.
+hours::PayRules PayRulesOf(const std::filesystem::path& file, int week_starts) {
+    hours::PayRules rules;
+    std::ifstream in(file, std::ios::binary);
+    if (in) {
+        const auto stored = nlohmann::json::parse(in, nullptr, false);
+        if (stored.is_object() && stored.contains("pay_rules")) {
+            try {
+                rules = hours::ReadPayRules(stored["pay_rules"]);
+            } catch (const platform::RaisedError& error) {
+                platform::raise(error.number(),
+                                "Bad file format: " + file.string() + ": " + error.description());
+            }
+        }
+    }
+    rules.week_starts = week_starts;
+    return rules;
+}
+
+// The first and last day a --period names: "current", "previous" or the one holding a day.
+std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules) {
+    const auto today = static_cast<int64_t>(platform::date_part(platform::services().Now()).days);
+    if (text == "current")
+        return hours::PeriodHolding(today, rules);
+    if (text == "previous")
+        return hours::PreviousPeriod(hours::PeriodHolding(today, rules), rules);
+    if (const auto day = DayNumber(text))
+        return hours::PeriodHolding(*day, rules);
+    return std::nullopt;
+}
+
+// Prints how one employee's day is paid: its punches raw and rounded, the rules that moved
+// them, and why each hour is paid as it is.
+bool Explain(const orvane::ClockDatabase& database, const ReportOptions& options,
+             const hours::HoursRules& rules, const hours::PayRules& pay_rules) {
+    const auto day = DayNumber(options.date);
+    if (!options.card || !day) {
+        std::cerr << "timeclock report: --explain takes --card N and --date YYYY-MM-DD\n";
+        return false;
+    }
+    const int64_t first = hours::WeekStart(*day, pay_rules.week_starts) - 1;
+    const auto rows = database.RowsBetween(options.card, platform::Date{static_cast<double>(first)},
+                                           platform::Date{static_cast<double>(*day + 2)});
+    const auto pay =
+        hours::PayCalculation::Calculate(hours::Timecard::Calculate(rows, rules), pay_rules);
+    const hours::PayDay paid = pay.Day(*day);
+    const auto lines = pay.Explain(*day);
+    if (options.format == "json") {
+        nlohmann::ordered_json out = {{"card", *options.card},
+                                      {"date", hours::DayText(*day)},
+                                      {"worked", hours::DecimalHours(paid.worked)},
+                                      {"regular", hours::DecimalHours(paid.regular)},
+                                      {"overtime", hours::DecimalHours(paid.overtime)},
+                                      {"double_time", hours::DecimalHours(paid.double_time)},
+                                      {"explain", lines}};
+        std::cout << out.dump(2) << '\n';
+    } else {
+        std::cout << "Card " << *options.card << "  " << hours::DayText(*day) << '\n';
+        for (const auto& line : lines)
+            std::cout << "  " << line << '\n';
+    }
+    return true;
+}
+
 // Prints the timesheet; false with a message on standard error when the command line asks for
 // something that cannot be given.
 bool RunReport(const ReportOptions& options) {
-    const auto from = DayNumber(options.from);
-    const auto to = DayNumber(options.to);
-    if (!from || !to) {
+    const bool range = !options.from.empty() || !options.to.empty();
+    if (!options.explain && range == !options.period.empty()) {
+        std::cerr << "timeclock report: give either --from and --to or --period\n";
+        return false;
+    }
+    // A server says itself when its database is missing; a file is looked for here.
+    if (orvane::EngineOf(options.database) == orvane::Engine::Sqlite &&
+        !std::filesystem::exists(options.database)) {
+        std::cerr << "timeclock report: there is no clock database " << options.database << '\n';
+        return false;
+    }
+    // An open work record counts as the clock counts it: up to the saved step's reset span. A
+    // configuration that cannot be read leaves the default span, and the report still runs.
+    double span_hours = hours::HoursRules::kDefaultSpanHours;
+    int week_starts = 0;
+    const auto config_file = ConfigFileOrDefault(options.config);
+    try {
+        ComponentLibrary::BesideProgram().EnsureRegistered();
+        const auto config = Configuration::Load(config_file);
+        span_hours = config.ResetSpanHours();
+        week_starts = config.week_starts;
+    } catch (const platform::RaisedError& error) {
+        std::cerr << "timeclock report: warning: " << error.description()
+                  << "; open work records count up to " << span_hours << " h\n";
+    }
+    const hours::HoursRules rules{platform::services().Now(), span_hours};
+    const hours::PayRules pay_rules = PayRulesOf(config_file, week_starts);
+    const orvane::ClockDatabase database(options.database);
+    if (options.explain)
+        return Explain(database, options, rules, pay_rules);
+
+    std::optional<int64_t> from = DayNumber(options.from);
+    std::optional<int64_t> to = DayNumber(options.to);
+    if (!options.period.empty()) {
+        const auto period = PeriodNamed(options.period, pay_rules);
+        if (!period) {
+            std::cerr << "timeclock report: --period takes current, previous or a day as "
+                         "YYYY-MM-DD\n";
+            return false;
+        }
+        from = period->first;
+        to = period->last;
+    } else if (!from || !to) {
         std::cerr << "timeclock report: --from and --to take a day as YYYY-MM-DD\n";
         return false;
     }
@@ -55,34 +166,17 @@ bool RunReport(const ReportOptions& options) {
         std::cerr << "timeclock report: the range is longer than a year; add --force to run it\n";
         return false;
     }
-    // A server says itself when its database is missing; a file is looked for here.
-    if (orvane::EngineOf(options.database) == orvane::Engine::Sqlite &&
-        !std::filesystem::exists(options.database)) {
-        std::cerr << "timeclock report: there is no clock database " << options.database << '\n';
-        return false;
-    }
-    const orvane::ClockDatabase database(options.database);
     if (options.card && !database.FindEmployee(*options.card) &&
         database.Rows(*options.card).empty()) {
         std::cerr << "timeclock report: card " << *options.card
                   << " is not an employee and has no records\n";
         return false;
     }
-    // An open work record counts as the clock counts it: up to the saved step's reset span. A
-    // configuration that cannot be read leaves the default span, and the report still runs.
-    double span_hours = hours::HoursRules::kDefaultSpanHours;
-    try {
-        ComponentLibrary::BesideProgram().EnsureRegistered();
-        span_hours = Configuration::Load(ConfigFileOrDefault(options.config)).ResetSpanHours();
-    } catch (const platform::RaisedError& error) {
-        std::cerr << "timeclock report: warning: " << error.description()
-                  << "; open work records count up to " << span_hours << " h\n";
-    }
-    const auto sheet = hours::Timesheet::Build(database, *from, *to, options.card,
-                                               {platform::services().Now(), span_hours});
+    const auto sheet =
+        hours::Timesheet::Build(database, *from, *to, options.card, rules, pay_rules);
     if (sheet.employees.empty()) {
-        std::cerr << "timeclock report: there are no records from " << options.from << " to "
-                  << options.to << '\n';
+        std::cerr << "timeclock report: there are no records from " << hours::DayText(*from)
+                  << " to " << hours::DayText(*to) << '\n';
         return false;
     }
     if (options.format == "csv")
@@ -102,10 +196,17 @@ void AddReportCommand(CLI::App& app, int& exit_status) {
         "report", "Timesheets for payroll: worked time, lunch, breaks, leave and dollars by day");
     command->add_option("--db", options->database, "The clock database file")->required();
     command->add_option("--config", options->config,
-                        "The configuration file whose reset span ends an open work record "
-                        "(default: the clock's own)");
-    command->add_option("--from", options->from, "The first day, YYYY-MM-DD")->required();
-    command->add_option("--to", options->to, "The last day, YYYY-MM-DD")->required();
+                        "The configuration file whose reset span ends an open work record and "
+                        "whose pay_rules apply (default: the clock's own)");
+    command->add_option("--from", options->from, "The first day, YYYY-MM-DD");
+    command->add_option("--to", options->to, "The last day, YYYY-MM-DD");
+    command->add_option("--period", options->period,
+                        "The pay period instead of --from and --to: current, previous, or the "
+                        "one that holds a day YYYY-MM-DD");
+    command->add_flag("--explain", options->explain,
+                      "How one employee's day is paid (with --card and --date): raw and rounded "
+                      "punches, the rules that moved them, and each hour's rate");
+    command->add_option("--date", options->date, "The day that --explain shows, YYYY-MM-DD");
     command->add_option("--card", options->card, "Only this employee's card")
         ->check(CLI::Range(0, 999999999));
     command->add_option("--format", options->format, "table (default), csv or json")

@@ -156,9 +156,11 @@ Timecard Timecard::Calculate(const std::vector<Row>& rows, const HoursRules& rul
         } else if (!out && now - *in > span) {
             card.File(row.id, *in, std::string(timed->missing) + " (in at " + ClockText(*in) + ")");
         } else if (work) {
-            candidates.push_back({row.id, *in, out ? *out : now});
+            candidates.push_back({row.id, *in, out ? *out : now, !out});
         } else {
             card.AddSpan(*in, out ? *out : now, timed->figure, row.id);
+            (timed->figure == &DayFigures::lunch ? card.m_lunches : card.m_breaks)
+                .push_back({row.id, *in, out ? *out : now, !out});
         }
     }
 

@@ -46,6 +46,7 @@ struct WorkStretch {
     int64_t record_id = 0;
     Minutes start = 0;
     Minutes end = 0;
+    bool open = false;  // an open record, counted up to now: its end is no punch
 };
 
 // The rules the calculation needs from the clock: the present moment, and how long an open work
@@ -70,6 +71,9 @@ class Timecard {
     // The figures of one day (all zero when nothing happened that day).
     DayFigures Day(int64_t day) const;
     const std::vector<WorkStretch>& work() const { return m_work; }
+    // The lunches and breaks that were counted, in the order of their records.
+    const std::vector<WorkStretch>& lunches() const { return m_lunches; }
+    const std::vector<WorkStretch>& breaks() const { return m_breaks; }
 
     // Worked time of the stretches that started within [first_day, last_day], each counted whole
     // even when it ends after the last day: a shift belongs to the day it started.
@@ -82,6 +86,8 @@ class Timecard {
 
     std::map<int64_t, DayFigures> m_days;
     std::vector<WorkStretch> m_work;
+    std::vector<WorkStretch> m_lunches;
+    std::vector<WorkStretch> m_breaks;
 };
 
 // Hours as "h:mm" ("7:30"); decimal hours rounded to 0.01 ("7.50").

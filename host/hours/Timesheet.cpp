@@ -86,6 +86,21 @@ ordered_json KindsJson(const std::map<std::string, double>& amounts) {
     return object;
 }
 
+// The paid hours by rate, in decimal hours.
+void AddPay(ordered_json& figures, Minutes regular, Minutes overtime, Minutes double_time) {
+    figures["regular"] = DecimalHours(regular);
+    figures["overtime"] = DecimalHours(overtime);
+    figures["double_time"] = DecimalHours(double_time);
+}
+
+std::string MomentText(Minutes moment) {
+    const Minutes of_day = moment - DayOf(moment) * kMinutesPerDay;
+    char text[16];
+    std::snprintf(text, sizeof text, "T%02d:%02d:00", static_cast<int>(of_day / 60),
+                  static_cast<int>(of_day % 60));
+    return DayText(DayOf(moment)) + text;
+}
+
 }  // namespace
 
 std::string DayText(int64_t day) {
@@ -96,12 +111,17 @@ std::string DayText(int64_t day) {
 }
 
 Timesheet Timesheet::Build(const orvane::ClockDatabase& database, int64_t from, int64_t to,
-                           std::optional<int32_t> card, const HoursRules& rules) {
+                           std::optional<int32_t> card, const HoursRules& rules,
+                           const PayRules& pay_rules) {
     Timesheet sheet;
     sheet.from = from;
     sheet.to = to;
-    // A day earlier and a day later than the range, for shifts over midnight at either end.
-    const auto rows = database.RowsBetween(card, platform::Date{static_cast<double>(from - 1)},
+    sheet.pay_rules = pay_rules;
+    // A day earlier and a day later than the range, for shifts over midnight at either end; the
+    // weekly rules of pay also need the week's days before the range.
+    const bool whole_weeks = pay_rules.overtime.weekly || pay_rules.overtime.seventh_day;
+    const int64_t first = whole_weeks ? WeekStart(from, pay_rules.week_starts) : from;
+    const auto rows = database.RowsBetween(card, platform::Date{static_cast<double>(first - 1)},
                                            platform::Date{static_cast<double>(to + 2)});
     std::map<int32_t, std::vector<orvane::ClockDatabase::Row>> by_card;
     for (const auto& row : rows)
@@ -123,13 +143,19 @@ Timesheet Timesheet::Build(const orvane::ClockDatabase& database, int64_t from, 
 
     for (const auto& [number, card_rows] : by_card) {
         const Timecard timecard = Timecard::Calculate(card_rows, rules);
+        const PayCalculation pay = PayCalculation::Calculate(timecard, pay_rules);
         EmployeeSheet employee;
         employee.card = number;
         employee.name = names.contains(number) ? names[number] : "";
         employee.worked = timecard.WorkedInShiftsStarting(from, to);
         for (auto it = timecard.days().lower_bound(from);
              it != timecard.days().end() && it->first <= to; ++it) {
-            SheetDay day{it->second, {}};
+            SheetDay day{it->second, {}, pay.Day(it->first)};
+            day.figures.exceptions.insert(day.figures.exceptions.end(), day.pay.exceptions.begin(),
+                                          day.pay.exceptions.end());
+            employee.regular += day.pay.regular;
+            employee.overtime += day.pay.overtime;
+            employee.double_time += day.pay.double_time;
             int64_t marked = -1;
             for (const int64_t record : day.figures.records) {
                 const auto entry = entries.find(record);
@@ -186,6 +212,10 @@ std::string Timesheet::Table() const {
         std::snprintf(line, sizeof line, "%-10s  %-14s  %-13s  %-13s  ", "Total",
                       both(employee.worked).c_str(), "", "");
         out << Trimmed(line + Joined(totals, "; ")) << "\n";
+        if (pay_rules.overtime.Any() || pay_rules.rounding.Any() || pay_rules.meal != MealRules{})
+            out << "Paid        regular " << both(employee.regular) << ", overtime "
+                << both(employee.overtime) << ", double time " << both(employee.double_time)
+                << "\n";
     }
     return out.str();
 }
@@ -243,17 +273,27 @@ std::string Timesheet::Json() const {
             entry["leave"] = KindsJson(f.leave);
             entry["dollars"] = KindsJson(f.dollars);
             entry["exceptions"] = ExceptionTexts(f);
+            AddPay(entry, day.pay.regular, day.pay.overtime, day.pay.double_time);
+            if (pay_rules.rounding.Any()) {
+                entry["raw"] = ordered_json::array();
+                entry["rounded"] = ordered_json::array();
+                for (const PaidPunch& punch : day.pay.punches) {
+                    entry["raw"].push_back(MomentText(punch.raw));
+                    entry["rounded"].push_back(MomentText(punch.rounded));
+                }
+            }
             if (!day.entered.empty())
                 entry["entered"] = day.entered;
             days.push_back(std::move(entry));
         }
+        ordered_json total = {{"worked", DecimalHours(employee.worked)},
+                              {"leave", KindsJson(employee.leave)},
+                              {"dollars", KindsJson(employee.dollars)}};
+        AddPay(total, employee.regular, employee.overtime, employee.double_time);
         sheet["employees"].push_back({{"card", employee.card},
                                       {"name", employee.name},
                                       {"days", std::move(days)},
-                                      {"total",
-                                       {{"worked", DecimalHours(employee.worked)},
-                                        {"leave", KindsJson(employee.leave)},
-                                        {"dollars", KindsJson(employee.dollars)}}}});
+                                      {"total", std::move(total)}});
     }
     return sheet.dump(2) + "\n";
 }

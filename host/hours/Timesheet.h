@@ -8,6 +8,7 @@
 
 #include "host/database/ClockDatabase.h"
 #include "host/hours/Hours.h"
+#include "host/hours/PayCalculation.h"
 
 namespace hours {
 
@@ -16,6 +17,7 @@ namespace hours {
 struct SheetDay {
     DayFigures figures;
     std::vector<std::string> entered;
+    PayDay pay;  // the pay of the shifts that began on the day
 };
 
 struct EmployeeSheet {
@@ -27,6 +29,10 @@ struct EmployeeSheet {
     Minutes worked = 0;
     std::map<std::string, double> leave;
     std::map<std::string, double> dollars;
+    // The paid hours of the shifts that started in the range, by rate.
+    Minutes regular = 0;
+    Minutes overtime = 0;
+    Minutes double_time = 0;
 };
 
 // Timesheets for payroll over a range of days, in the clock's local time: one sheet per employee
@@ -37,9 +43,11 @@ struct Timesheet {
     int64_t from = 0;  // first and last day, days since day zero
     int64_t to = 0;
     std::vector<EmployeeSheet> employees;
+    PayRules pay_rules;
 
     static Timesheet Build(const orvane::ClockDatabase& database, int64_t from, int64_t to,
-                           std::optional<int32_t> card, const HoursRules& rules);
+                           std::optional<int32_t> card, const HoursRules& rules,
+                           const PayRules& pay_rules = {});
 
     std::string Table() const;
     std::string Csv() const;

@@ -38,8 +38,10 @@ TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
         "from": "2026-11-29", "to": "2026-12-05",
         "employees": [{"card": 1001, "name": "Avery Stone",
             "days": [{"date": "2026-12-01", "worked": 8.75, "lunch": 0.75, "breaks": 0.25,
-                      "leave": {}, "dollars": {}, "exceptions": []}],
-            "total": {"worked": 8.75, "leave": {}, "dollars": {}}}]})");
+                      "leave": {}, "dollars": {}, "exceptions": [],
+                      "regular": 8.75, "overtime": 0, "double_time": 0}],
+            "total": {"worked": 8.75, "leave": {}, "dollars": {},
+                      "regular": 8.75, "overtime": 0, "double_time": 0}}]})");
     EXPECT_EQ(result.json(), expected);
 }
 

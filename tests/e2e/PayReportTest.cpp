@@ -1,0 +1,105 @@
+#include <fstream>
+
+#include "tests/e2e/Timeclock.h"
+
+namespace {
+
+using nlohmann::json;
+
+// The report under a configuration's pay rules: a pay period instead of a range, paid hours by
+// rate, the raw and rounded punches, and the explanation of one day.
+class PayReportTest : public TimeclockTest {
+  protected:
+    void SetUp() override {
+        TimeclockTest::SetUp();
+        ASSERT_EQ(Run({"register"}).status, 0);
+        ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
+        // In at 08:04, out at 18:00: within the grace of 08:00, over 8 hours in the day, no lunch.
+        ASSERT_EQ(
+            Punch("2026-12-01 08:04:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status,
+            0);
+        ASSERT_EQ(
+            Punch("2026-12-01 18:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status,
+            0);
+    }
+    std::string PayConfig(const json& pay_rules) const {
+        const auto file = m_folder / "pay.json";
+        std::ofstream(file) << json{{"pay_rules", pay_rules}}.dump();
+        return file.string();
+    }
+    std::string CaliforniaWithGrace() const {
+        return PayConfig(json::parse(R"({
+            "overtime": "california",
+            "meal": "california",
+            "rounding": {"minutes": 15, "direction": "up", "grace_minutes": 5},
+            "period": {"kind": "semimonthly"}})"));
+    }
+    Result Report(std::vector<std::string> extra) const {
+        std::vector<std::string> arguments{"report", "--db", Database().string()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return Run(arguments);
+    }
+};
+
+TEST_F(PayReportTest, PeriodHoldingADayIsReportedWithPaidHoursAndRoundedPunches) {
+    const auto result =
+        Report({"--period", "2026-12-03", "--config", CaliforniaWithGrace(), "--format", "json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const json report = result.json();
+    EXPECT_EQ(report["from"], "2026-12-01");
+    EXPECT_EQ(report["to"], "2026-12-15");
+    const json& employee = report["employees"][0];
+    const json& day = employee["days"][0];
+    EXPECT_EQ(day["worked"], 9.93);  // 9:56 as punched
+    EXPECT_EQ(day["regular"], 8);    // 08:00 to 18:00 as paid
+    EXPECT_EQ(day["overtime"], 2);
+    EXPECT_EQ(day["double_time"], 0);
+    EXPECT_EQ(day["raw"], json::parse(R"(["2026-12-01T08:04:00", "2026-12-01T18:00:00"])"));
+    EXPECT_EQ(day["rounded"], json::parse(R"(["2026-12-01T08:00:00", "2026-12-01T18:00:00"])"));
+    // A shift that breaks a meal rule is listed, and paid as worked.
+    EXPECT_EQ(day["exceptions"],
+              json::array({"no meal of 30 min within the first 5:00 worked (shift from 08:04, "
+                           "10:00 worked)"}));
+    EXPECT_EQ(employee["total"]["regular"], 8);
+    EXPECT_EQ(employee["total"]["overtime"], 2);
+}
+
+TEST_F(PayReportTest, ExplainsOneDay) {
+    const auto result = Report(
+        {"--explain", "--card", "1001", "--date", "2026-12-01", "--config", CaliforniaWithGrace()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Card 1001  2026-12-01\n"
+              "  in 08:04 -> 08:00: grace of 5 min after 08:00 (rounding of in: up 15 min, "
+              "grace 5 min)\n"
+              "  out 18:00: on the mark (rounding of out: up 15 min, grace 5 min)\n"
+              "  worked 10:00\n"
+              "  ! no meal of 30 min within the first 5:00 worked (shift from 08:04, 10:00 "
+              "worked)\n"
+              "  8:00 regular\n"
+              "  2:00 at 1.5x: over 8:00 worked in the day\n");
+}
+
+TEST_F(PayReportTest, RefusesWhatCannotBeWorkedOut) {
+    const auto bad_rules = Report({"--period", "2026-12-01", "--config",
+                                   PayConfig(json::parse(R"({"rounding": {"minutes": 7}})"))});
+    EXPECT_EQ(bad_rules.status, 1);
+    EXPECT_NE(bad_rules.err.find("\"pay_rules.rounding.minutes\""), std::string::npos)
+        << bad_rules.err;
+
+    const struct {
+        std::vector<std::string> arguments;
+        const char* says;
+    } cases[] = {
+        {{"--period", "someday"}, "--period takes"},
+        {{"--period", "current", "--from", "2026-12-01"}, "either"},
+        {{"--explain", "--date", "2026-12-01"}, "--card"},
+    };
+    for (const auto& c : cases) {
+        const auto result = Report(c.arguments);
+        EXPECT_EQ(result.status, 2) << c.says;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    }
+}
+
+}  // namespace
