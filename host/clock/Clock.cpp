@@ -12,7 +12,7 @@
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/EmployeeStatistics.h"
 #include "host/clock/PinLock.h"
-#include "host/clock/PunchHistory.h"
+#include "host/punches/PunchHistory.h"
 #include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"

@@ -7,46 +7,25 @@
 #include <optional>
 #include <string_view>
 
+#include "host/punches/PunchRules.h"
+
 namespace hours {
 
 namespace {
 
 using Row = orvane::ClockDatabase::Row;
 
-// Leave and money by the "Punch Type" of the row that books them, and the field of the amount.
-struct AmountKind {
-    std::string_view type;
-    std::string_view kind;
-    double Row::*amount;
-    bool dollars;
-};
-constexpr std::array<AmountKind, 7> kAmountKinds{{
-    {"H", "Holiday", &Row::holiday, false},
-    {"S", "Sick", &Row::sick, false},
-    {"V", "Vacation", &Row::vacation, false},
-    {"P", "Personal", &Row::personal, false},
-    {"B", "Bonus", &Row::bonus, false},
-    {"A", "Advances", &Row::advances, true},
-    {"X", "Other", &Row::other, true},
-}};
-
-// Personal hours booked as funeral leave or jury duty carry their kind in "Notes".
-constexpr std::array<std::string_view, 2> kPersonalNotes{"Funeral Leave", "Jury Duty"};
-
-// A timed row's two kinds of record: the row of a closed one (in and out) and of an open one.
-struct TimedKind {
-    std::string_view closed;
-    std::string_view open;
-    Minutes DayFigures::*figure;
-    const char* missing;  // an open one past the span
-    const char* orphan;   // a closing one with nothing to close
-};
-constexpr std::array<TimedKind, 3> kTimedKinds{{
-    {"O", "I", &DayFigures::worked, "missing out",
-     "out, lunch leave or switch with no open work record"},
-    {"LI", "LO", &DayFigures::lunch, "missing lunch return", "lunch return without its leave"},
-    {"BI", "BO", &DayFigures::breaks, "missing break return", "break return without its leave"},
-}};
+// The figure of a day that a timed record's time adds to.
+Minutes DayFigures::*FigureOf(punches::Activity activity) {
+    switch (activity) {
+        case punches::Activity::Lunch:
+            return &DayFigures::lunch;
+        case punches::Activity::Break:
+            return &DayFigures::breaks;
+        default:
+            return &DayFigures::worked;
+    }
+}
 
 std::optional<Minutes> Moment(const std::optional<platform::Date>& date,
                               const std::optional<platform::Date>& time) {
@@ -119,7 +98,7 @@ Timecard Timecard::Calculate(const std::vector<Row>& rows, const HoursRules& rul
             continue;
         }
 
-        if (row.punch_type == "E" || row.punch_type == "C") {
+        if (punches::IsCompleteEntry(row.punch_type)) {
             if (!in || !out || *out < *in)
                 card.File(row.id, first, "complete entry without a valid in and out");
             else
@@ -127,28 +106,20 @@ Timecard Timecard::Calculate(const std::vector<Row>& rows, const HoursRules& rul
             continue;
         }
 
-        const auto amount = std::find_if(kAmountKinds.begin(), kAmountKinds.end(),
-                                         [&](const auto& k) { return k.type == row.punch_type; });
-        if (amount != kAmountKinds.end()) {
-            std::string kind(amount->kind);
-            if (row.punch_type == "P" && std::find(kPersonalNotes.begin(), kPersonalNotes.end(),
-                                                   row.notes) != kPersonalNotes.end()) {
-                kind = row.notes;
-            }
+        if (const punches::AmountKind* amount = punches::AmountKindOf(row)) {
             DayFigures& figures = card.DayAt(DayOf(first));
-            (amount->dollars ? figures.dollars : figures.leave)[kind] += row.*(amount->amount);
+            (amount->dollars ? figures.dollars : figures.leave)[std::string(amount->name)] +=
+                punches::AmountOf(row, *amount);
             figures.records.push_back(row.id);
             continue;
         }
 
-        const auto timed = std::find_if(kTimedKinds.begin(), kTimedKinds.end(), [&](const auto& k) {
-            return k.closed == row.punch_type || k.open == row.punch_type;
-        });
-        if (timed == kTimedKinds.end()) {
+        const punches::RecordKind* timed = punches::KindOfType(row.punch_type);
+        if (!timed) {
             card.File(row.id, first, "record of unknown type \"" + row.punch_type + "\"");
             continue;
         }
-        const bool work = timed->figure == &DayFigures::worked;
+        const bool work = timed->activity == punches::Activity::Working;
         if (!in) {
             card.File(row.id, *out, std::string(timed->orphan) + " at " + ClockText(*out));
         } else if (out && *out < *in) {
@@ -158,7 +129,7 @@ Timecard Timecard::Calculate(const std::vector<Row>& rows, const HoursRules& rul
         } else if (work) {
             candidates.push_back({row.id, *in, out ? *out : now});
         } else {
-            card.AddSpan(*in, out ? *out : now, timed->figure, row.id);
+            card.AddSpan(*in, out ? *out : now, FigureOf(timed->activity), row.id);
         }
     }
 
