@@ -23,13 +23,31 @@ inline constexpr const char* kEmployeeIdStep = "Employee ID";
 inline constexpr const char* kPunchEntryStep = "Punch Entry";
 inline constexpr const char* kStatisticsStep = "Employee Statistics";
 
+// One key of the configuration file as people read it: its name, what it takes (bounds
+// included), its default and what it does, and a valid value other than the default (JSON text).
+struct ConfigurationKey {
+    std::string name;
+    std::string type;
+    std::string fallback;
+    std::string help;
+    std::string example;
+};
+
+struct KeyRule;
+
 // The clock's configuration file (JSON): the database file, the colour of the keypad buttons,
 // the step sequence and the saved "Punch Entry" step (its settings, kept by the step itself in a
-// property bag). A missing file gives the defaults. A file that cannot be read or holds
-// something of the wrong shape raises "Bad file format" (321) naming the file and the problem;
-// such a file is never written over, so an administrator can repair it.
+// property bag). One table of keys reads, checks, saves and documents it. A missing file gives
+// the defaults; keys the table does not know are left alone. A file that cannot be read or holds
+// something of the wrong shape raises "Bad file format" (321) naming the file, the key and the
+// problem; such a file is never written over, so an administrator can repair it.
 class Configuration {
   public:
+    // Every key the file may hold, in the order the documentation lists them.
+    static std::vector<ConfigurationKey> Keys();
+    // The keys as the table of the user guide (Markdown).
+    static std::string KeysTable();
+
     // The step sequence of a new clock: card, punch, figures.
     static std::vector<std::string> DefaultSteps();
 
@@ -92,6 +110,9 @@ class Configuration {
     static constexpr int32_t kLongestDatabaseWait = 3600;
 
   private:
+    // The table of keys, which reads and writes the saved step's bag too.
+    friend std::vector<KeyRule> KeyRules();
+
     // The file the configuration was read from, named when its saved step cannot be restored.
     std::filesystem::path m_file;
     platform::PropertyBag m_steps_bag;
