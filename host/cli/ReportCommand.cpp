@@ -5,7 +5,6 @@
 
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
-#include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
@@ -68,18 +67,17 @@ bool RunReport(const ReportOptions& options) {
                   << " is not an employee and has no records\n";
         return false;
     }
-    // An open work record counts as the clock counts it: up to the saved step's reset span. A
-    // configuration that cannot be read leaves the default span, and the report still runs.
-    double span_hours = hours::HoursRules::kDefaultSpanHours;
+    // An open record counts as the clock counts it: up to the configuration's longest shift. A
+    // configuration that cannot be read leaves the default, and the report still runs.
+    double max_shift_hours = hours::HoursRules::kDefaultMaxShiftHours;
     try {
-        ComponentLibrary::BesideProgram().EnsureRegistered();
-        span_hours = Configuration::Load(ConfigFileOrDefault(options.config)).ResetSpanHours();
+        max_shift_hours = Configuration::Load(ConfigFileOrDefault(options.config)).max_shift_hours;
     } catch (const platform::RaisedError& error) {
         std::cerr << "timeclock report: warning: " << error.description()
-                  << "; open work records count up to " << span_hours << " h\n";
+                  << "; open records count up to " << max_shift_hours << " h\n";
     }
     const auto sheet = hours::Timesheet::Build(database, *from, *to, options.card,
-                                               {platform::services().Now(), span_hours});
+                                               {platform::services().Now(), max_shift_hours});
     if (sheet.employees.empty()) {
         std::cerr << "timeclock report: there are no records from " << options.from << " to "
                   << options.to << '\n';

@@ -140,6 +140,16 @@ std::vector<KeyRule> KeyRules() {
     rules.push_back(WholeNumber(
         "duplicate_seconds", &Configuration::duplicate_seconds, 0, kLongestSeconds, "seconds",
         "the same punch of a card again within this time is not stored", "120"));
+    rules.push_back(WholeNumber("punch_idle_seconds", &Configuration::punch_idle_seconds, 0,
+                                kLongestSeconds, "seconds",
+                                "a punch screen left without input this long goes back to the "
+                                "card prompt and nothing is stored",
+                                "30"));
+    rules.push_back(WholeNumber("max_shift_hours", &Configuration::max_shift_hours, 1, 168, "hours",
+                                "how long a record may stay open: a punch closes only a record "
+                                "opened within this time; an older one is a missing out, and "
+                                "open records count up to now only within it",
+                                "12"));
     rules.push_back(
         {{"regional", R"("en-US" or "en-GB")", R"("en-US")",
           "how the clock reads and shows dates and numbers: month first with AM/PM, or day first "

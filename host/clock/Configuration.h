@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/IStep.h"
+#include "host/punches/Shift.h"
 #include "platform/PropertyBag.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
@@ -72,6 +73,11 @@ class Configuration {
     int32_t idle_seconds = 30;
     int32_t confirm_seconds = 3;
     int32_t duplicate_seconds = 60;
+    // A punch screen left without input this long goes back to the card prompt.
+    int32_t punch_idle_seconds = 15;
+    // How long a record may stay open: an older open record is a missing out, never closed by a
+    // later punch.
+    int32_t max_shift_hours = static_cast<int32_t>(punches::ShiftRules::kDefaultMaxShiftHours);
     // The regional settings of the clock's dates and numbers ("regional": "en-US" or "en-GB").
     platform::RegionalSettings regional = platform::RegionalSettings::us_english();
     // The first day of the week of "Employee Statistics", 0 Sunday to 6 Saturday; the file

@@ -106,8 +106,11 @@ Timesheet Timesheet::Build(const orvane::ClockDatabase& database, int64_t from, 
         by_card.try_emplace(*card);
 
     std::unordered_map<int64_t, orvane::ManagerEntry> entries;
-    for (const auto& entered : database.ManagerEntries())
+    std::unordered_map<int64_t, int32_t> entered_by;
+    for (const auto& entered : database.ManagerEntries()) {
         entries[entered.record_id] = entered.entry;
+        entered_by[entered.record_id] = entered.entry.manager_card;
+    }
     std::map<int32_t, std::string> names;
     for (const auto& employee : database.Employees())
         names[employee.card] = employee.name;
@@ -118,7 +121,7 @@ Timesheet Timesheet::Build(const orvane::ClockDatabase& database, int64_t from, 
     };
 
     for (const auto& [number, card_rows] : by_card) {
-        const Timecard timecard = Timecard::Calculate(card_rows, rules);
+        const Timecard timecard = Timecard::Calculate(card_rows, rules, entered_by);
         EmployeeSheet employee;
         employee.card = number;
         employee.name = names.contains(number) ? names[number] : "";

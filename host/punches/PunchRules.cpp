@@ -23,6 +23,30 @@ constexpr std::array<AmountField, 7> kAmountFields{{
 
 }  // namespace
 
+std::string_view NameOf(ExceptionKind kind) {
+    switch (kind) {
+        case ExceptionKind::MissingOut:
+            return "missing_out";
+        case ExceptionKind::MissingIn:
+            return "missing_in";
+        case ExceptionKind::Overlap:
+            return "overlap";
+        case ExceptionKind::LongShift:
+            return "long_shift";
+        case ExceptionKind::ReturnWithoutLeave:
+            return "return_without_leave";
+        case ExceptionKind::ManagerSelf:
+            return "manager_self";
+        case ExceptionKind::Future:
+            return "future";
+        case ExceptionKind::OutBeforeIn:
+            return "out_before_in";
+        case ExceptionKind::UnknownType:
+            return "unknown_type";
+    }
+    return "";
+}
+
 std::string Misfit(std::string_view code, Activity now) {
     if (std::find(kGuardedCodes.begin(), kGuardedCodes.end(), code) == kGuardedCodes.end())
         return {};

@@ -18,6 +18,24 @@ namespace punches {
 // What an employee is doing, as their punches say.
 enum class Activity { Out, Working, Lunch, Break };
 
+// What the rules find wrong with an employee's records, each listed for a person to settle. A
+// record with an exception is not counted, except a manager's entry on their own card, which is
+// counted and listed for review.
+enum class ExceptionKind {
+    MissingOut,          // a record opened and never closed within the longest shift
+    MissingIn,           // an out with no open work record to close
+    Overlap,             // work records that cover the same time
+    LongShift,           // a work record entered whole that is longer than the longest shift
+    ReturnWithoutLeave,  // a lunch or break return with no leave to close
+    ManagerSelf,         // a manager's entry on the manager's own card
+    Future,              // a record after the present moment
+    OutBeforeIn,         // a record whose out is before its in
+    UnknownType,         // a "Punch Type" the rules do not know
+};
+
+// The name of a kind as commands and exports give it ("missing_out").
+std::string_view NameOf(ExceptionKind kind);
+
 // A record that a punch opens and a later punch closes. While open it holds only its in-fields
 // and its opening "Punch Type"; once closed it holds both and its closing type. The types are
 // also the punch codes that stand for its start and its end.
@@ -27,18 +45,19 @@ struct RecordKind {
     std::string_view closing;  // "Punch Type" of the closed record
     Activity after;            // what the employee does once it closes: a break lies inside work
     std::string_view misfit;   // why a punch that closes it does not fit when it is not open
-    std::string_view missing;  // an open one that was never closed
+    std::string_view missing;  // an open one that was never closed (a missing out)
     std::string_view orphan;   // a closing punch that found none open
+    ExceptionKind orphan_kind;
 };
 
 // clang-format off
 inline constexpr std::array<RecordKind, 3> kRecordKinds{{
     {Activity::Working, "I",  "O",  Activity::Out,     "not clocked in",   "missing out",
-     "out, lunch leave or switch with no open work record"},
+     "missing in",                     ExceptionKind::MissingIn},
     {Activity::Lunch,   "LO", "LI", Activity::Out,     "not out to lunch", "missing lunch return",
-     "lunch return without its leave"},
+     "lunch return without its leave", ExceptionKind::ReturnWithoutLeave},
     {Activity::Break,   "BO", "BI", Activity::Working, "not on a break",   "missing break return",
-     "break return without its leave"},
+     "break return without its leave", ExceptionKind::ReturnWithoutLeave},
 }};
 // clang-format on
 
