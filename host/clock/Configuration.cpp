@@ -50,8 +50,10 @@ KeyRule WholeNumber(std::string name, int32_t Configuration::*member, int64_t le
     return {{std::move(name), what + ", " + bounds, std::to_string(Configuration{}.*member),
              std::move(help), std::move(example)},
             [=](Configuration& config, const json& value, const fs::path&) -> std::string {
-                if (!value.is_number_integer() || value.get<int64_t>() < least ||
-                    value.get<int64_t>() > most)
+                // A number past 2^63 is unsigned to the reader and never within the bounds.
+                if (!value.is_number_integer() ||
+                    (value.is_number_unsigned() && value.get<uint64_t>() > INT64_MAX) ||
+                    value.get<int64_t>() < least || value.get<int64_t>() > most)
                     return "is no " + what + " from " + bounds;
                 config.*member = static_cast<int32_t>(value.get<int64_t>());
                 return {};
@@ -350,10 +352,6 @@ std::shared_ptr<framework::IStep> Configuration::CreateStep() const {
 
 void Configuration::StoreStep(const std::shared_ptr<framework::IStep>& step) {
     m_steps_bag.WriteProperty(kPunchEntryStep, platform::Variant(step));
-}
-
-double Configuration::ResetSpanHours() const {
-    return timeclock::ResetSpanHours(CreateStep());
 }
 
 double ResetSpanHours(const std::shared_ptr<framework::IStep>& step) {

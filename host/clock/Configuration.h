@@ -106,9 +106,6 @@ class Configuration {
     std::shared_ptr<framework::IStep> CreateStep() const;
     // Keeps the step's settings for the next Save.
     void StoreStep(const std::shared_ptr<framework::IStep>& step);
-    // The saved step's reset span ("GlidepassSpan") in hours: how far back the clock's guards
-    // and the hours calculation look for an open punch.
-    double ResetSpanHours() const;
 
     // A light grey, the colour of a plain keypad.
     static constexpr int32_t kDefaultButtonColor = 0xC0C0C0;

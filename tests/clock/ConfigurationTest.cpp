@@ -119,6 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"RegionalUnknown", R"({"regional": "fr-FR"})", "\"regional\""},
         DamageCase{"ColorText", R"({"button_color": "red"})", "\"button_color\""},
         DamageCase{"ColorTooLarge", R"({"button_color": 99999999999})", "-2147483648 to"},
+        DamageCase{"ColorPastSixtyFourBits", R"({"button_color": 18446744073709551615})",
+                   "\"button_color\""},
         DamageCase{"WaitNegative", R"({"database_wait": -1})", "\"database_wait\""},
         DamageCase{"WaitBeyondAnHour", R"({"database_wait": 3601})", "0 to 3600"},
         DamageCase{"WaitFraction", R"({"database_wait": 1.5})", "\"database_wait\""},
