@@ -1,11 +1,9 @@
 #include "host/hours/Hours.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
-#include <optional>
-#include <string_view>
+#include <cstdlib>
 
 #include "host/punches/Reading.h"
 

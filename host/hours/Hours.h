@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <vector>
-
 #include <unordered_map>
+#include <vector>
 
 #include "host/database/ClockDatabase.h"
 #include "host/punches/Shift.h"

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -136,6 +135,14 @@ inline constexpr std::array<std::string_view, 4> kGuardedCodes{"O", "SW", "LI", 
 // Why the punch `code` does not fit an employee doing `now` ("not clocked in"); empty when it
 // fits or is not guarded.
 std::string Misfit(std::string_view code, Activity now);
+
+// Whether the punch `code` opens again what an employee doing `now` already has open (an IN
+// while working): the clock asks before it starts a new shift, whose open record is then a
+// missing out.
+constexpr bool OpensAgain(std::string_view code, Activity now) {
+    const PunchEffect effect = EffectOf(code);
+    return effect.opens && !effect.closes && effect.opens->activity == now;
+}
 
 // A "Punch Type" of a complete entry: a record entered whole, in and out at once.
 constexpr bool IsCompleteEntry(std::string_view type) {

@@ -80,6 +80,14 @@ TEST(PunchRules, GuardedPunchesNeedTheirRecordOpen) {
         EXPECT_EQ(punches::Misfit(c.code, c.now), c.misfit) << c.code;
 }
 
+TEST(PunchRules, AnInWhileWorkingOpensAgain) {
+    EXPECT_TRUE(punches::OpensAgain("I", Activity::Working));
+    EXPECT_TRUE(punches::OpensAgain("BO", Activity::Break));
+    EXPECT_FALSE(punches::OpensAgain("I", Activity::Out));
+    EXPECT_FALSE(punches::OpensAgain("SW", Activity::Working));  // closes the one it opens again
+    EXPECT_FALSE(punches::OpensAgain("O", Activity::Working));
+}
+
 TEST(PunchRules, AmountsAreHoursOrDollarsByTheirKeypad) {
     const auto row = [](const char* type, const char* notes) {
         punches::Row r;
