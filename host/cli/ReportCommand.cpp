@@ -6,7 +6,6 @@
 
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
-#include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
@@ -122,21 +121,21 @@ bool RunReport(const ReportOptions& options) {
         std::cerr << "timeclock report: there is no clock database " << options.database << '\n';
         return false;
     }
-    // An open work record counts as the clock counts it: up to the saved step's reset span. A
-    // configuration that cannot be read leaves the default span, and the report still runs.
-    double span_hours = hours::HoursRules::kDefaultSpanHours;
+    // An open record counts as the clock counts it: up to the configuration's longest shift. A
+    // configuration that cannot be read leaves the defaults, and the report still runs.
+    double max_shift_hours = hours::HoursRules::kDefaultMaxShiftHours;
     int week_starts = 0;
     const auto config_file = ConfigFileOrDefault(options.config);
     try {
         ComponentLibrary::BesideProgram().EnsureRegistered();
         const auto config = Configuration::Load(config_file);
-        span_hours = config.ResetSpanHours();
+        max_shift_hours = config.max_shift_hours;
         week_starts = config.week_starts;
     } catch (const platform::RaisedError& error) {
         std::cerr << "timeclock report: warning: " << error.description()
-                  << "; open work records count up to " << span_hours << " h\n";
+                  << "; open records count up to " << max_shift_hours << " h\n";
     }
-    const hours::HoursRules rules{platform::services().Now(), span_hours};
+    const hours::HoursRules rules{platform::services().Now(), max_shift_hours};
     const hours::PayRules pay_rules = PayRulesOf(config_file, week_starts);
     const orvane::ClockDatabase database(options.database);
     if (options.explain)

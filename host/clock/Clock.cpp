@@ -8,7 +8,7 @@
 #include "framework/IPunchValues.h"
 #include "framework/KeyCodes.h"
 #include "host/clock/EmployeeStatistics.h"
-#include "host/clock/PunchHistory.h"
+#include "host/punches/PunchHistory.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
 #include "host/framework/Global.h"

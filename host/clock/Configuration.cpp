@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <system_error>
 
@@ -29,6 +30,216 @@ constexpr const char* kClsStep = "Stampkind.clsStep";
 }
 
 }  // namespace
+
+// A key as the file reads and writes it. `read` puts a stored value into the configuration and
+// gives the problem when the value does not fit (completing a sentence that begins with the
+// key's name), else nothing; `save` gives the value to write, null to leave the key out.
+struct KeyRule {
+    ConfigurationKey key;
+    std::function<std::string(Configuration&, const json&, const fs::path&)> read;
+    std::function<json(const Configuration&)> save;
+};
+
+namespace {
+
+// A whole number within bounds, kept in `member`.
+KeyRule WholeNumber(std::string name, int32_t Configuration::*member, int64_t least, int64_t most,
+                    const std::string& unit, std::string help, std::string example) {
+    const std::string bounds = std::to_string(least) + " to " + std::to_string(most);
+    const std::string what = unit.empty() ? "whole number" : "whole number of " + unit;
+    return {{std::move(name), what + ", " + bounds, std::to_string(Configuration{}.*member),
+             std::move(help), std::move(example)},
+            [=](Configuration& config, const json& value, const fs::path&) -> std::string {
+                // A number past 2^63 is unsigned to the reader and never within the bounds.
+                if (!value.is_number_integer() ||
+                    (value.is_number_unsigned() && value.get<uint64_t>() > INT64_MAX) ||
+                    value.get<int64_t>() < least || value.get<int64_t>() > most)
+                    return "is no " + what + " from " + bounds;
+                config.*member = static_cast<int32_t>(value.get<int64_t>());
+                return {};
+            },
+            [=](const Configuration& config) { return json(config.*member); }};
+}
+
+// A text kept in `member`, left out of the file when empty.
+KeyRule Text(std::string name, std::string Configuration::*member, std::string fallback,
+             std::string help, std::string example) {
+    return {{std::move(name), "text", std::move(fallback), std::move(help), std::move(example)},
+            [=](Configuration& config, const json& value, const fs::path&) -> std::string {
+                if (!value.is_string())
+                    return "is not a text";
+                config.*member = value.get<std::string>();
+                return {};
+            },
+            [=](const Configuration& config) {
+                return (config.*member).empty() ? json() : json(config.*member);
+            }};
+}
+
+}  // namespace
+
+// The table of keys: reading, checking, saving and the documentation all follow it.
+std::vector<KeyRule> KeyRules() {
+    constexpr int64_t kLongestSeconds = 3600;
+    std::vector<KeyRule> rules;
+    rules.push_back(
+        {{"database", "text: a file or a postgresql:// URI",
+          "the clock's own database (`~/.local/share/stampkind/clock.db`)",
+          "the clock database; a relative file is taken from the configuration file's folder",
+          R"("postgresql://clock@db.example/clock")"},
+         [](Configuration& config, const json& value, const fs::path& file) -> std::string {
+             if (!value.is_string())
+                 return "is not a text";
+             fs::path database = value.get<std::string>();
+             // A server's URI is no path: it is kept as written.
+             if (!database.empty() && database.is_relative() &&
+                 orvane::EngineOf(database.native()) == orvane::Engine::Sqlite)
+                 database = file.parent_path() / database;
+             config.database = database;
+             return {};
+         },
+         [](const Configuration& config) { return json(config.database.string()); }});
+    rules.push_back(WholeNumber("button_color", &Configuration::button_color, INT32_MIN, INT32_MAX,
+                                "", "the colour of the punch keypad's buttons, as 0x00BBGGRR",
+                                "65280"));
+    rules.push_back(
+        {{"steps", "list of step names", R"(["Employee ID", "Punch Entry", "Employee Statistics"])",
+          "the steps of a punch, in order, from \"Employee ID\", \"Punch Entry\" and "
+          "\"Employee Statistics\"; \"Punch Entry\" is required",
+          R"(["Punch Entry", "Employee Statistics"])"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             if (!value.is_array())
+                 return "is not a list";
+             const auto known = Configuration::DefaultSteps();
+             std::vector<std::string> steps;
+             for (const auto& step : value) {
+                 if (!step.is_string())
+                     return "holds something that is no step name";
+                 const auto name = step.get<std::string>();
+                 if (std::find(known.begin(), known.end(), name) == known.end())
+                     return "names an unknown step \"" + name + "\"";
+                 steps.push_back(name);
+             }
+             if (std::find(steps.begin(), steps.end(), kPunchEntryStep) == steps.end())
+                 return "lacks \"Punch Entry\"";
+             config.steps = std::move(steps);
+             return {};
+         },
+         [](const Configuration& config) { return json(config.steps); }});
+    rules.push_back(WholeNumber("database_wait", &Configuration::database_wait, 0,
+                                Configuration::kLongestDatabaseWait, "seconds",
+                                "how long a punch waits for a database that another clock or "
+                                "program holds before it says the database is locked and stores "
+                                "nothing",
+                                "5"));
+    rules.push_back(WholeNumber("idle_seconds", &Configuration::idle_seconds, 0, kLongestSeconds,
+                                "seconds",
+                                "a screen left without input this long goes back to the card "
+                                "prompt and nothing is stored",
+                                "45"));
+    rules.push_back(WholeNumber("confirm_seconds", &Configuration::confirm_seconds, 0,
+                                kLongestSeconds, "seconds", "how long a confirmation shows", "5"));
+    rules.push_back(WholeNumber(
+        "duplicate_seconds", &Configuration::duplicate_seconds, 0, kLongestSeconds, "seconds",
+        "the same punch of a card again within this time is not stored", "120"));
+    rules.push_back(WholeNumber("punch_idle_seconds", &Configuration::punch_idle_seconds, 0,
+                                kLongestSeconds, "seconds",
+                                "a punch screen left without input this long goes back to the "
+                                "card prompt and nothing is stored",
+                                "30"));
+    rules.push_back(WholeNumber("max_shift_hours", &Configuration::max_shift_hours, 1, 168, "hours",
+                                "how long a record may stay open: a punch closes only a record "
+                                "opened within this time; an older one is a missing out, and "
+                                "open records count up to now only within it",
+                                "12"));
+    rules.push_back(
+        {{"regional", R"("en-US" or "en-GB")", R"("en-US")",
+          "how the clock reads and shows dates and numbers: month first with AM/PM, or day first "
+          "with a 24-hour clock",
+          R"("en-GB")"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             const auto settings =
+                 value.is_string() ? platform::RegionalSettings::by_name(value.get<std::string>())
+                                   : std::nullopt;
+             if (!settings)
+                 return R"(is neither "en-US" nor "en-GB")";
+             config.regional = *settings;
+             return {};
+         },
+         [](const Configuration& config) { return json(config.regional.name); }});
+    rules.push_back(
+        {{"week_starts", R"(a day, "Sunday" to "Saturday")", R"("Sunday")",
+          "the first day of the week of \"Employee Statistics\" and of weekly totals",
+          R"("Monday")"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             const auto& names = Configuration::WeekdayNames();
+             const auto name = value.is_string() ? value.get<std::string>() : "";
+             const auto found = std::find(names.begin(), names.end(), name);
+             if (found == names.end())
+                 return R"(is not a day of the week ("Sunday" to "Saturday"))";
+             config.week_starts = static_cast<int32_t>(found - names.begin());
+             return {};
+         },
+         [](const Configuration& config) {
+             return json(Configuration::WeekdayNames().at(static_cast<size_t>(config.week_starts)));
+         }});
+    rules.push_back(Text("clock_name", &Configuration::clock_name, "the computer's host name",
+                         "the name of this clock, kept with every record entered in manager mode",
+                         R"("front-desk")"));
+    rules.push_back(
+        {{"kiosks", "table of kiosk names and key hashes", "none",
+          "the registered browser kiosks, each with the salted hash of its key; kept by "
+          "`timeclock kiosk-key`",
+          R"({"door": "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA"})"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             if (!value.is_object())
+                 return "is not a table of kiosk names";
+             std::map<std::string, std::string> keys;
+             for (const auto& [name, hash] : value.items()) {
+                 if (!hash.is_string())
+                     return "holds a key of \"" + name + "\" that is not a text";
+                 keys[name] = hash.get<std::string>();
+             }
+             config.kiosk_keys = std::move(keys);
+             return {};
+         },
+         [](const Configuration& config) {
+             return config.kiosk_keys.empty() ? json() : json(config.kiosk_keys);
+         }});
+    rules.push_back(Text("admin_password", &Configuration::admin_password, "none",
+                         "the salted hash of the administrator's password; kept by "
+                         "`timeclock admin-password`",
+                         R"("$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA")"));
+    rules.push_back({{"saved", "the step's saved settings", "the step's defaults",
+                      "the \"Punch Entry\" step as it saved itself; written by `timeclock setup`",
+                      R"({"Note": {"type": "String", "value": "kept"}})"},
+                     [](Configuration& config, const json& value, const fs::path&) -> std::string {
+                         try {
+                             config.m_steps_bag = platform::PropertyBag::from_json(value);
+                         } catch (const platform::RaisedError& e) {
+                             return "cannot be read: " + e.description();
+                         }
+                         return {};
+                     },
+                     [](const Configuration& config) { return config.m_steps_bag.to_json(); }});
+    return rules;
+}
+
+std::vector<ConfigurationKey> Configuration::Keys() {
+    std::vector<ConfigurationKey> keys;
+    for (const auto& rule : KeyRules())
+        keys.push_back(rule.key);
+    return keys;
+}
+
+std::string Configuration::KeysTable() {
+    std::string table = "| key | value | default | what it does |\n|---|---|---|---|\n";
+    for (const auto& key : Keys()) {
+        table += "| `\"" + key.name + "\"` | " + key.type + " | " + key.fallback + " | " +
+                 key.help + " |\n";
+    }
+    return table;
+}
 
 std::vector<std::string> Configuration::DefaultSteps() {
     return {kEmployeeIdStep, kPunchEntryStep, kStatisticsStep};
@@ -58,127 +269,22 @@ Configuration Configuration::Load(const fs::path& file) {
     }
     if (!stored.is_object())
         Damaged(file, "the file holds no JSON object");
-
-    if (auto it = stored.find("database"); it != stored.end()) {
-        if (!it->is_string())
-            Damaged(file, "\"database\" is not a text");
-        fs::path database = it->get<std::string>();
-        // A server's URI is no path: it is kept as written.
-        if (!database.empty() && database.is_relative() &&
-            orvane::EngineOf(database.native()) == orvane::Engine::Sqlite)
-            database = file.parent_path() / database;
-        config.database = database;
-    }
-    if (auto it = stored.find("button_color"); it != stored.end()) {
-        if (!it->is_number_integer())
-            Damaged(file, "\"button_color\" is not a whole number");
-        const auto color = it->get<int64_t>();
-        if (color < INT32_MIN || color > INT32_MAX) {
-            Damaged(file, "\"button_color\" is out of range");
-        }
-        config.button_color = static_cast<int32_t>(color);
-    }
-    if (auto it = stored.find("database_wait"); it != stored.end()) {
-        if (!it->is_number_integer() || it->get<int64_t>() < 0 ||
-            it->get<int64_t>() > kLongestDatabaseWait) {
-            Damaged(file, "\"database_wait\" is no whole number of seconds from 0 to " +
-                              std::to_string(kLongestDatabaseWait));
-        }
-        config.database_wait = static_cast<int32_t>(it->get<int64_t>());
-    }
-    for (auto [key, value] : {std::pair{"idle_seconds", &config.idle_seconds},
-                              std::pair{"confirm_seconds", &config.confirm_seconds},
-                              std::pair{"duplicate_seconds", &config.duplicate_seconds}}) {
-        if (auto it = stored.find(key); it != stored.end()) {
-            if (!it->is_number_integer() || it->get<int64_t>() < 0 ||
-                it->get<int64_t>() > kLongestDatabaseWait) {
-                Damaged(file, "\"" + std::string(key) +
-                                  "\" is no whole number of seconds from 0 to " +
-                                  std::to_string(kLongestDatabaseWait));
-            }
-            *value = static_cast<int32_t>(it->get<int64_t>());
-        }
-    }
-    if (auto it = stored.find("regional"); it != stored.end()) {
-        const auto settings = it->is_string()
-                                  ? platform::RegionalSettings::by_name(it->get<std::string>())
-                                  : std::nullopt;
-        if (!settings)
-            Damaged(file, "\"regional\" is neither \"en-US\" nor \"en-GB\"");
-        config.regional = *settings;
-    }
-    if (auto it = stored.find("week_starts"); it != stored.end()) {
-        const auto& names = WeekdayNames();
-        const auto name = it->is_string() ? it->get<std::string>() : "";
-        const auto found = std::find(names.begin(), names.end(), name);
-        if (found == names.end())
-            Damaged(file, "\"week_starts\" is not a day of the week (\"Sunday\" to \"Saturday\")");
-        config.week_starts = static_cast<int32_t>(found - names.begin());
-    }
-    if (auto it = stored.find("clock_name"); it != stored.end()) {
-        if (!it->is_string())
-            Damaged(file, "\"clock_name\" is not a text");
-        config.clock_name = it->get<std::string>();
-    }
-    if (auto it = stored.find("kiosks"); it != stored.end()) {
-        if (!it->is_object())
-            Damaged(file, "\"kiosks\" is not a table of kiosk names");
-        for (const auto& [name, hash] : it->items()) {
-            if (!hash.is_string())
-                Damaged(file, "\"kiosks\": the key of \"" + name + "\" is not a text");
-            config.kiosk_keys[name] = hash.get<std::string>();
-        }
-    }
-    if (auto it = stored.find("admin_password"); it != stored.end()) {
-        if (!it->is_string())
-            Damaged(file, "\"admin_password\" is not a text");
-        config.admin_password = it->get<std::string>();
-    }
-    if (auto it = stored.find("steps"); it != stored.end()) {
-        if (!it->is_array())
-            Damaged(file, "\"steps\" is not a list");
-        config.steps.clear();
-        for (const auto& step : *it) {
-            if (!step.is_string())
-                Damaged(file, "\"steps\" holds something that is no step name");
-            const auto name = step.get<std::string>();
-            const auto known = DefaultSteps();
-            if (std::find(known.begin(), known.end(), name) == known.end()) {
-                Damaged(file, "\"steps\" names an unknown step \"" + name + "\"");
-            }
-            config.steps.push_back(name);
-        }
-        if (!config.HasStep(kPunchEntryStep))
-            Damaged(file, "\"steps\" lacks \"Punch Entry\"");
-    }
-    if (auto it = stored.find("saved"); it != stored.end()) {
-        try {
-            config.m_steps_bag = platform::PropertyBag::from_json(*it);
-        } catch (const platform::RaisedError& e) {
-            Damaged(file, "\"saved\": " + e.description());
-        }
+    for (const auto& rule : KeyRules()) {
+        const auto it = stored.find(rule.key.name);
+        if (it == stored.end())
+            continue;
+        if (const auto problem = rule.read(config, *it, file); !problem.empty())
+            Damaged(file, "\"" + rule.key.name + "\" " + problem);
     }
     return config;
 }
 
 void Configuration::Save(const fs::path& file) const {
     json stored = json::object();
-    stored["database"] = database.string();
-    stored["button_color"] = button_color;
-    stored["database_wait"] = database_wait;
-    stored["idle_seconds"] = idle_seconds;
-    stored["confirm_seconds"] = confirm_seconds;
-    stored["duplicate_seconds"] = duplicate_seconds;
-    stored["regional"] = regional.name;
-    stored["steps"] = steps;
-    stored["week_starts"] = WeekdayNames().at(static_cast<size_t>(week_starts));
-    if (!clock_name.empty())
-        stored["clock_name"] = clock_name;
-    if (!kiosk_keys.empty())
-        stored["kiosks"] = kiosk_keys;
-    if (!admin_password.empty())
-        stored["admin_password"] = admin_password;
-    stored["saved"] = m_steps_bag.to_json();
+    for (const auto& rule : KeyRules()) {
+        if (json value = rule.save(*this); !value.is_null())
+            stored[rule.key.name] = std::move(value);
+    }
 
     std::error_code ec;
     if (file.has_parent_path())
@@ -246,10 +352,6 @@ std::shared_ptr<framework::IStep> Configuration::CreateStep() const {
 
 void Configuration::StoreStep(const std::shared_ptr<framework::IStep>& step) {
     m_steps_bag.WriteProperty(kPunchEntryStep, platform::Variant(step));
-}
-
-double Configuration::ResetSpanHours() const {
-    return timeclock::ResetSpanHours(CreateStep());
 }
 
 double ResetSpanHours(const std::shared_ptr<framework::IStep>& step) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/IStep.h"
+#include "host/punches/Shift.h"
 #include "platform/PropertyBag.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
@@ -23,13 +24,31 @@ inline constexpr const char* kEmployeeIdStep = "Employee ID";
 inline constexpr const char* kPunchEntryStep = "Punch Entry";
 inline constexpr const char* kStatisticsStep = "Employee Statistics";
 
+// One key of the configuration file as people read it: its name, what it takes (bounds
+// included), its default and what it does, and a valid value other than the default (JSON text).
+struct ConfigurationKey {
+    std::string name;
+    std::string type;
+    std::string fallback;
+    std::string help;
+    std::string example;
+};
+
+struct KeyRule;
+
 // The clock's configuration file (JSON): the database file, the colour of the keypad buttons,
 // the step sequence and the saved "Punch Entry" step (its settings, kept by the step itself in a
-// property bag). A missing file gives the defaults. A file that cannot be read or holds
-// something of the wrong shape raises "Bad file format" (321) naming the file and the problem;
-// such a file is never written over, so an administrator can repair it.
+// property bag). One table of keys reads, checks, saves and documents it. A missing file gives
+// the defaults; keys the table does not know are left alone. A file that cannot be read or holds
+// something of the wrong shape raises "Bad file format" (321) naming the file, the key and the
+// problem; such a file is never written over, so an administrator can repair it.
 class Configuration {
   public:
+    // Every key the file may hold, in the order the documentation lists them.
+    static std::vector<ConfigurationKey> Keys();
+    // The keys as the table of the user guide (Markdown).
+    static std::string KeysTable();
+
     // The step sequence of a new clock: card, punch, figures.
     static std::vector<std::string> DefaultSteps();
 
@@ -54,6 +73,11 @@ class Configuration {
     int32_t idle_seconds = 30;
     int32_t confirm_seconds = 3;
     int32_t duplicate_seconds = 60;
+    // A punch screen left without input this long goes back to the card prompt.
+    int32_t punch_idle_seconds = 15;
+    // How long a record may stay open: an older open record is a missing out, never closed by a
+    // later punch.
+    int32_t max_shift_hours = static_cast<int32_t>(punches::ShiftRules::kDefaultMaxShiftHours);
     // The regional settings of the clock's dates and numbers ("regional": "en-US" or "en-GB").
     platform::RegionalSettings regional = platform::RegionalSettings::us_english();
     // The first day of the week of "Employee Statistics", 0 Sunday to 6 Saturday; the file
@@ -82,9 +106,6 @@ class Configuration {
     std::shared_ptr<framework::IStep> CreateStep() const;
     // Keeps the step's settings for the next Save.
     void StoreStep(const std::shared_ptr<framework::IStep>& step);
-    // The saved step's reset span ("GlidepassSpan") in hours: how far back the clock's guards
-    // and the hours calculation look for an open punch.
-    double ResetSpanHours() const;
 
     // A light grey, the colour of a plain keypad.
     static constexpr int32_t kDefaultButtonColor = 0xC0C0C0;
@@ -92,6 +113,9 @@ class Configuration {
     static constexpr int32_t kLongestDatabaseWait = 3600;
 
   private:
+    // The table of keys, which reads and writes the saved step's bag too.
+    friend std::vector<KeyRule> KeyRules();
+
     // The file the configuration was read from, named when its saved step cannot be restored.
     std::filesystem::path m_file;
     platform::PropertyBag m_steps_bag;

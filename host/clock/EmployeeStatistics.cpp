@@ -10,8 +10,8 @@ namespace timeclock {
 
 EmployeeStatistics EmployeeStatistics::Compute(const std::vector<orvane::ClockDatabase::Row>& rows,
                                                platform::Date now, int week_starts,
-                                               double span_hours) {
-    const auto card = hours::Timecard::Calculate(rows, {now, span_hours});
+                                               double max_shift_hours) {
+    const auto card = hours::Timecard::Calculate(rows, {now, max_shift_hours});
     const int64_t today = hours::DayOf(hours::ToMinutes(now));
     const int64_t week_start = hours::WeekStart(today, week_starts);
 
@@ -29,14 +29,14 @@ EmployeeStatistics EmployeeStatistics::Compute(const std::vector<orvane::ClockDa
 
 EmployeeStatistics EmployeeStatistics::Compute(const orvane::ClockDatabase& database, int32_t card,
                                                platform::Date now, int week_starts,
-                                               double span_hours) {
-    // What can count: records of this week, and an open record started within the span (which
-    // may reach back before the week or today).
+                                               double max_shift_hours) {
+    // What can count: records of this week, and an open record started within the longest
+    // shift (which may reach back before the week or today).
     const int64_t today = hours::DayOf(hours::ToMinutes(now));
     const double week_start = static_cast<double>(hours::WeekStart(today, week_starts));
-    const double from = std::min(week_start, now.days - span_hours / 24.0);
+    const double from = std::min(week_start, now.days - max_shift_hours / 24.0);
     const auto rows = database.RowsBetween(card, platform::Date{from}, now);
-    return Compute(rows, now, week_starts, span_hours);
+    return Compute(rows, now, week_starts, max_shift_hours);
 }
 
 std::string EmployeeStatistics::FormatHours(double hours) {

@@ -14,6 +14,7 @@
 
 #include "host/database/Sqlite.h"
 #include "host/framework/PunchRecord.h"
+#include "host/punches/Row.h"
 #include "platform/Date.h"
 
 struct sqlite3;
@@ -139,15 +140,7 @@ class PLATFORM_API ClockDatabase {
     std::optional<Employee> FindEmployee(int32_t card) const;
 
     // One row of the "Clock Data Table", as stored.
-    struct Row {
-        int64_t id = 0;
-        int32_t card = 0;
-        std::optional<platform::Date> date_in, time_in, date_out, time_out;
-        std::string punch_type;
-        std::string notes;
-        double holiday = 0, sick = 0, vacation = 0, bonus = 0, advances = 0, personal = 0,
-               other = 0;
-    };
+    using Row = punches::Row;
     // The rows of one card (every card when nothing is given), oldest first.
     std::vector<Row> Rows(std::optional<int32_t> card = std::nullopt) const;
     // The rows of one card (every card, by card, when nothing is given) whose in-moment or

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/database/ClockDatabase.h"
+#include "host/punches/PunchRules.h"
 
 namespace orvane {
 
@@ -50,15 +51,8 @@ class ClockStore {
 
 // The punch types that close an open record, and the type of the record each closes; an out
 // record closes the latest open record of its opening type whose in-moment is not after it.
-struct Pairing {
-    std::string_view closing;
-    std::string_view opening;
-};
-inline constexpr Pairing kPairings[] = {
-    {"O", "I"},    // an out (also of a lunch leave or a switch) closes the work record
-    {"BI", "BO"},  // a break return closes the break record
-    {"LI", "LO"},  // the lunch record of a lunch return closes the lunch record
-};
+using punches::kPairings;
+using punches::Pairing;
 
 // What pairing needs to know of a record: the opening type it closes and its closing moment,
 // when it is a record with only out-fields of a closing type.

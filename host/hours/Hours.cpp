@@ -1,73 +1,29 @@
 #include "host/hours/Hours.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
-#include <optional>
-#include <string_view>
+#include <cstdlib>
+
+#include "host/punches/Reading.h"
 
 namespace hours {
 
 namespace {
 
-using Row = orvane::ClockDatabase::Row;
-
-// Leave and money by the "Punch Type" of the row that books them, and the field of the amount.
-struct AmountKind {
-    std::string_view type;
-    std::string_view kind;
-    double Row::*amount;
-    bool dollars;
-};
-constexpr std::array<AmountKind, 7> kAmountKinds{{
-    {"H", "Holiday", &Row::holiday, false},
-    {"S", "Sick", &Row::sick, false},
-    {"V", "Vacation", &Row::vacation, false},
-    {"P", "Personal", &Row::personal, false},
-    {"B", "Bonus", &Row::bonus, false},
-    {"A", "Advances", &Row::advances, true},
-    {"X", "Other", &Row::other, true},
-}};
-
-// Personal hours booked as funeral leave or jury duty carry their kind in "Notes".
-constexpr std::array<std::string_view, 2> kPersonalNotes{"Funeral Leave", "Jury Duty"};
-
-// A timed row's two kinds of record: the row of a closed one (in and out) and of an open one.
-struct TimedKind {
-    std::string_view closed;
-    std::string_view open;
-    Minutes DayFigures::*figure;
-    const char* missing;  // an open one past the span
-    const char* orphan;   // a closing one with nothing to close
-};
-constexpr std::array<TimedKind, 3> kTimedKinds{{
-    {"O", "I", &DayFigures::worked, "missing out",
-     "out, lunch leave or switch with no open work record"},
-    {"LI", "LO", &DayFigures::lunch, "missing lunch return", "lunch return without its leave"},
-    {"BI", "BO", &DayFigures::breaks, "missing break return", "break return without its leave"},
-}};
-
-std::optional<Minutes> Moment(const std::optional<platform::Date>& date,
-                              const std::optional<platform::Date>& time) {
-    if (!date)
-        return std::nullopt;
-    return ToMinutes(platform::Date{date->days + (time ? time->days : 0.0)});
-}
-
-std::string ClockText(Minutes moment) {
-    const Minutes of_day = moment - DayOf(moment) * kMinutesPerDay;
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(of_day / 60),
-                  static_cast<int>(of_day % 60));
-    return text;
+// The figure of a day that a stretch of time adds to.
+Minutes DayFigures::*FigureOf(punches::Activity activity) {
+    switch (activity) {
+        case punches::Activity::Lunch:
+            return &DayFigures::lunch;
+        case punches::Activity::Break:
+            return &DayFigures::breaks;
+        default:
+            return &DayFigures::worked;
+    }
 }
 
 }  // namespace
-
-Minutes ToMinutes(platform::Date moment) {
-    return std::llround(moment.days * static_cast<double>(kMinutesPerDay));
-}
 
 DayFigures& Timecard::DayAt(int64_t day) {
     auto [it, added] = m_days.try_emplace(day);
@@ -102,91 +58,35 @@ void Timecard::File(int64_t record_id, Minutes at, std::string text) {
     figures.records.push_back(record_id);
 }
 
-Timecard Timecard::Calculate(const std::vector<Row>& rows, const HoursRules& rules) {
-    const Minutes now = ToMinutes(rules.now);
-    const auto span = std::llround(rules.span_hours * 60.0);
+Timecard Timecard::Calculate(const std::vector<orvane::ClockDatabase::Row>& rows,
+                             const HoursRules& rules,
+                             const std::unordered_map<int64_t, int32_t>& entered_by) {
+    const auto reading = punches::ReadRecords(rows, rules.now, {rules.max_shift_hours}, entered_by);
     Timecard card;
-    std::vector<WorkStretch> candidates;
-
-    for (const Row& row : rows) {
-        const auto in = Moment(row.date_in, row.time_in);
-        const auto out = Moment(row.date_out, row.time_out);
-        if (!in && !out)
-            continue;  // a record that holds no moment cannot be placed on any day
-        const Minutes first = in ? *in : *out;
-        if (std::max(in.value_or(first), out.value_or(first)) > now) {
-            card.File(row.id, first, "record in the future (" + row.punch_type + ")");
-            continue;
-        }
-
-        if (row.punch_type == "E" || row.punch_type == "C") {
-            if (!in || !out || *out < *in)
-                card.File(row.id, first, "complete entry without a valid in and out");
-            else
-                candidates.push_back({row.id, *in, *out});
-            continue;
-        }
-
-        const auto amount = std::find_if(kAmountKinds.begin(), kAmountKinds.end(),
-                                         [&](const auto& k) { return k.type == row.punch_type; });
-        if (amount != kAmountKinds.end()) {
-            std::string kind(amount->kind);
-            if (row.punch_type == "P" && std::find(kPersonalNotes.begin(), kPersonalNotes.end(),
-                                                   row.notes) != kPersonalNotes.end()) {
-                kind = row.notes;
-            }
-            DayFigures& figures = card.DayAt(DayOf(first));
-            (amount->dollars ? figures.dollars : figures.leave)[kind] += row.*(amount->amount);
-            figures.records.push_back(row.id);
-            continue;
-        }
-
-        const auto timed = std::find_if(kTimedKinds.begin(), kTimedKinds.end(), [&](const auto& k) {
-            return k.closed == row.punch_type || k.open == row.punch_type;
-        });
-        if (timed == kTimedKinds.end()) {
-            card.File(row.id, first, "record of unknown type \"" + row.punch_type + "\"");
-            continue;
-        }
-        const bool work = timed->figure == &DayFigures::worked;
-        if (!in) {
-            card.File(row.id, *out, std::string(timed->orphan) + " at " + ClockText(*out));
-        } else if (out && *out < *in) {
-            card.File(row.id, *in, "out before in at " + ClockText(*in));
-        } else if (!out && now - *in > span) {
-            card.File(row.id, *in, std::string(timed->missing) + " (in at " + ClockText(*in) + ")");
-        } else if (work) {
-            candidates.push_back({row.id, *in, out ? *out : now, !out});
-        } else {
-            card.AddSpan(*in, out ? *out : now, timed->figure, row.id);
-            (timed->figure == &DayFigures::lunch ? card.m_lunches : card.m_breaks)
-                .push_back({row.id, *in, out ? *out : now, !out});
-        }
+    for (const auto& exception : reading.exceptions)
+        card.File(exception.record_id, exception.at, exception.detail);
+    for (const auto& booking : reading.bookings) {
+        DayFigures& figures = card.DayAt(DayOf(booking.at));
+        (booking.kind->dollars ? figures.dollars
+                               : figures.leave)[std::string(booking.kind->name)] += booking.amount;
+        figures.records.push_back(booking.record_id);
     }
-
-    // Work records that overlap cannot both be right, and which one is cannot be told: each of
-    // them is listed and none is counted. A switch ends one record at the minute the next
-    // begins, which is no overlap.
-    std::sort(candidates.begin(), candidates.end(),
-              [](const auto& a, const auto& b) { return a.start < b.start; });
-    for (size_t first = 0; first < candidates.size();) {
-        size_t last = first + 1;
-        Minutes end = candidates[first].end;
-        while (last < candidates.size() && candidates[last].start < end) {
-            end = std::max(end, candidates[last].end);
-            ++last;
+    for (const auto& stretch : reading.stretches) {
+        card.AddSpan(stretch.start, stretch.end, FigureOf(stretch.activity), stretch.record_id);
+        const WorkStretch counted{stretch.record_id, stretch.start, stretch.end, stretch.open};
+        switch (stretch.activity) {
+            case punches::Activity::Working:
+                card.m_work.push_back(counted);
+                break;
+            case punches::Activity::Lunch:
+                card.m_lunches.push_back(counted);
+                break;
+            case punches::Activity::Break:
+                card.m_breaks.push_back(counted);
+                break;
+            case punches::Activity::Out:
+                break;
         }
-        for (size_t i = first; i < last; ++i) {
-            const WorkStretch& stretch = candidates[i];
-            if (last - first > 1) {
-                card.File(stretch.record_id, stretch.start,
-                          "overlapping work records (in at " + ClockText(stretch.start) + ")");
-            } else {
-                card.AddSpan(stretch.start, stretch.end, &DayFigures::worked, stretch.record_id);
-                card.m_work.push_back(stretch);
-            }
-        }
-        first = last;
     }
     return card;
 }

@@ -3,19 +3,20 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/database/ClockDatabase.h"
+#include "host/punches/Shift.h"
 #include "platform/Date.h"
 
 namespace hours {
 
 // Moments and durations in whole minutes: records hold times to the minute, so minutes add up
 // exactly where fractions of a day would not. A moment counts minutes since day zero.
-using Minutes = int64_t;
+using punches::Minutes;
+using punches::ToMinutes;
 inline constexpr Minutes kMinutesPerDay = 24 * 60;
-
-Minutes ToMinutes(platform::Date moment);
 // The day (days since day zero) a moment falls on.
 inline int64_t DayOf(Minutes moment) {
     return moment >= 0 ? moment / kMinutesPerDay : (moment - kMinutesPerDay + 1) / kMinutesPerDay;
@@ -49,22 +50,23 @@ struct WorkStretch {
     bool open = false;  // an open record, counted up to now: its end is no punch
 };
 
-// The rules the calculation needs from the clock: the present moment, and how long an open work
-// record may run before it is taken for a forgotten out (the punch step's "GlidepassSpan").
+// The rules the calculation needs from the clock: the present moment, and how long a record may
+// stay open before it is taken for a forgotten out (the configuration's "max_shift_hours").
 struct HoursRules {
     platform::Date now{};
-    double span_hours = kDefaultSpanHours;
-    static constexpr double kDefaultSpanHours = 18.0;
+    double max_shift_hours = kDefaultMaxShiftHours;
+    static constexpr double kDefaultMaxShiftHours = punches::ShiftRules::kDefaultMaxShiftHours;
 };
 
 // An employee's records turned into days of worked time, lunch, breaks, leave and money, with
-// the exceptions that were left out. It reads the records as the clock database stores them (a
-// closed work record is one row "O" from in to out, an open one a row "I" with no out; lunch and
-// break rows likewise) and knows nothing of screens or commands.
+// the exceptions that were left out. The punch rules read the records (what counts, what is
+// booked, what is wrong); this puts them on days. It knows nothing of screens or commands.
 class Timecard {
   public:
+    // `entered_by` gives the manager's card of the records a manager entered, by "ID".
     static Timecard Calculate(const std::vector<orvane::ClockDatabase::Row>& rows,
-                              const HoursRules& rules);
+                              const HoursRules& rules,
+                              const std::unordered_map<int64_t, int32_t>& entered_by = {});
 
     // Every day that has a figure or an exception, by day.
     const std::map<int64_t, DayFigures>& days() const { return m_days; }

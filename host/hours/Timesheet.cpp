@@ -1,6 +1,5 @@
 #include "host/hours/Timesheet.h"
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -9,16 +8,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/punches/PunchRules.h"
+
 namespace hours {
 
 namespace {
 
 using nlohmann::ordered_json;
-
-// The kinds in the order of the CSV columns, which a payroll import maps once.
-constexpr std::array<std::string_view, 7> kLeaveKinds{
-    "Holiday", "Sick", "Vacation", "Personal", "Funeral Leave", "Jury Duty", "Bonus"};
-constexpr std::array<std::string_view, 2> kDollarKinds{"Advances", "Other"};
 
 std::string EntryMark(const orvane::ManagerEntry& entry, const std::string& manager) {
     const auto parts = platform::split_cut(entry.entered_at);
@@ -130,8 +126,11 @@ Timesheet Timesheet::Build(const orvane::ClockDatabase& database, int64_t from, 
         by_card.try_emplace(*card);
 
     std::unordered_map<int64_t, orvane::ManagerEntry> entries;
-    for (const auto& entered : database.ManagerEntries())
+    std::unordered_map<int64_t, int32_t> entered_by;
+    for (const auto& entered : database.ManagerEntries()) {
         entries[entered.record_id] = entered.entry;
+        entered_by[entered.record_id] = entered.entry.manager_card;
+    }
     std::map<int32_t, std::string> names;
     for (const auto& employee : database.Employees())
         names[employee.card] = employee.name;
@@ -142,7 +141,7 @@ Timesheet Timesheet::Build(const orvane::ClockDatabase& database, int64_t from, 
     };
 
     for (const auto& [number, card_rows] : by_card) {
-        const Timecard timecard = Timecard::Calculate(card_rows, rules);
+        const Timecard timecard = Timecard::Calculate(card_rows, rules, entered_by);
         const PayCalculation pay = PayCalculation::Calculate(timecard, pay_rules);
         EmployeeSheet employee;
         employee.card = number;
@@ -222,22 +221,19 @@ std::string Timesheet::Table() const {
 
 std::string Timesheet::Csv() const {
     std::ostringstream out;
+    // Every kind has its column, in the rules' order (hours, then dollars), so that a payroll
+    // import maps them once.
     out << "Card,Name,Date,Worked,Lunch,Breaks";
-    for (const auto kind : kLeaveKinds)
-        out << "," << kind;
-    for (const auto kind : kDollarKinds)
-        out << "," << kind;
+    for (const auto& kind : punches::kAmountKinds)
+        out << "," << kind.name;
     out << ",Exceptions,Entered\n";
     const auto amounts = [&](const std::map<std::string, double>& leave,
                              const std::map<std::string, double>& dollars) {
         std::string fields;
-        for (const auto kind : kLeaveKinds) {
-            const auto it = leave.find(std::string(kind));
-            fields += "," + Amount(it == leave.end() ? 0.0 : it->second);
-        }
-        for (const auto kind : kDollarKinds) {
-            const auto it = dollars.find(std::string(kind));
-            fields += "," + Amount(it == dollars.end() ? 0.0 : it->second);
+        for (const auto& kind : punches::kAmountKinds) {
+            const auto& booked = kind.dollars ? dollars : leave;
+            const auto it = booked.find(std::string(kind.name));
+            fields += "," + Amount(it == booked.end() ? 0.0 : it->second);
         }
         return fields;
     };

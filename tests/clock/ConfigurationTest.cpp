@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/Error.h"
 #include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
@@ -61,6 +63,33 @@ TEST_F(ConfigurationTest, RelativeDatabaseIsBesideTheFileAndTheWeekStartsOnADayB
     EXPECT_EQ(config.ClockName(), "door");
 }
 
+// Every key of the table, set alone to a value other than its default, is read and saved back as
+// it was: a key that is not read, not saved or saved under another name fails here.
+TEST_F(ConfigurationTest, EveryKeyReadsAndSavesBack) {
+    const auto keys = Configuration::Keys();
+    ASSERT_FALSE(keys.empty());
+    const auto defaults = [&] {
+        Configuration{}.Save(File());
+        return nlohmann::json::parse(ReadText(File()));
+    }();
+    for (const auto& key : keys) {
+        const auto example = nlohmann::json::parse(key.example);
+        EXPECT_NE(defaults.value(key.name, nlohmann::json()), example) << key.name;
+        Write(nlohmann::json{{key.name, example}}.dump());
+        Configuration::Load(File()).Save(File());
+        const auto saved = nlohmann::json::parse(ReadText(File()));
+        EXPECT_EQ(saved.value(key.name, nlohmann::json()), example) << key.name;
+    }
+}
+
+// The user guide lists the keys as the table gives them.
+TEST(ConfigurationKeys, UserGuideListsThemAll) {
+    const auto guide = ReadText(fs::path(STAMPKIND_SOURCE_DIR) / "docs/user-guide.md");
+    EXPECT_NE(guide.find(Configuration::KeysTable()), std::string::npos)
+        << "docs/user-guide.md should hold this table:\n"
+        << Configuration::KeysTable();
+}
+
 struct DamageCase {
     const char* name;
     const char* text;
@@ -89,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"DatabaseNumber", R"({"database": 7})", "\"database\""},
         DamageCase{"RegionalUnknown", R"({"regional": "fr-FR"})", "\"regional\""},
         DamageCase{"ColorText", R"({"button_color": "red"})", "\"button_color\""},
-        DamageCase{"ColorTooLarge", R"({"button_color": 99999999999})", "out of range"},
+        DamageCase{"ColorTooLarge", R"({"button_color": 99999999999})", "-2147483648 to"},
+        DamageCase{"ColorPastSixtyFourBits", R"({"button_color": 18446744073709551615})",
+                   "\"button_color\""},
         DamageCase{"WaitNegative", R"({"database_wait": -1})", "\"database_wait\""},
         DamageCase{"WaitBeyondAnHour", R"({"database_wait": 3601})", "0 to 3600"},
         DamageCase{"WaitFraction", R"({"database_wait": 1.5})", "\"database_wait\""},
@@ -97,7 +128,10 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"StepsNoList", R"({"steps": "Punch Entry"})", "\"steps\""},
         DamageCase{"UnknownStep", R"({"steps": ["Punch Entry", "Coffee"]})", "Coffee"},
         DamageCase{"NoPunchEntry", R"({"steps": ["Employee ID"]})", "lacks \"Punch Entry\""},
-        DamageCase{"SavedStepsDamaged", R"({"saved": 12})", "\"saved\""}),
+        DamageCase{"SavedStepsDamaged", R"({"saved": 12})", "\"saved\""},
+        DamageCase{"KioskKeyNumber", R"({"kiosks": {"door": 7}})", "\"door\""},
+        DamageCase{"ClockNameNumber", R"({"clock_name": 7})", "\"clock_name\" is not a text"},
+        DamageCase{"IdleSecondsText", R"({"idle_seconds": "30"})", "\"idle_seconds\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/hours/Audit.h"
 #include "tests/support/TempFolder.h"
 
@@ -46,6 +48,49 @@ TEST(Timesheet, MarksManagerEntriesAndListsThem) {
                   .find("2026-12-05 09:14  door  9001 Grace Hopper  1001 Avery Stone  #1 \"V\" "
                         "2026-12-02 08:00 to -"),
               std::string::npos);
+}
+
+std::shared_ptr<orvane::PunchRecord> Punched(const char* type, int64_t day, double hour) {
+    auto record = std::make_shared<orvane::PunchRecord>("");
+    const bool in = std::string(type) == "I";
+    record->Item("Punch Type")->SetValue(Variant(std::string(type)));
+    record->Item(in ? "Date In" : "Date Out")
+        ->SetValue(Variant(platform::Date{static_cast<double>(day)}));
+    record->Item(in ? "Time In" : "Time Out")->SetValue(Variant(platform::Date{hour / 24.0}));
+    return record;
+}
+
+// Out forgotten on Monday, a normal Tuesday, in forgotten on Wednesday: Tuesday's hours count,
+// Monday shows its missing out and Wednesday its missing in, whether the clock database paired
+// Wednesday's out with Monday's in or kept it apart.
+TEST(Timesheet, ForgottenOutAndInLeaveTheDayBetweenWhole) {
+    TempFolder folder;
+    orvane::ClockDatabase database(folder.path() / "clock.db");
+    database.AddEmployee({1001, "Avery Stone", false});
+    const int64_t monday = kWednesday - 2;
+    for (const auto& [type, day, hour] : {std::tuple{"I", monday, 8.0},
+                                          {"I", monday + 1, 8.0},
+                                          {"O", monday + 1, 16.0},
+                                          {"O", monday + 2, 16.0}}) {
+        database.StorePunch({1001, Punched(type, day, hour), {}, std::nullopt});
+    }
+
+    const auto sheet =
+        hours::Timesheet::Build(database, monday, monday + 2, 1001, {platform::Date{monday + 3.0}});
+    ASSERT_EQ(sheet.employees.size(), 1u);
+    const auto& days = sheet.employees[0].days;
+    ASSERT_EQ(days.size(), 3u);
+    const auto exceptions = [&](size_t i) {
+        std::string texts;
+        for (const auto& exception : days[i].figures.exceptions)
+            texts += exception.text + ";";
+        return texts;
+    };
+    EXPECT_EQ(exceptions(0), "missing out (in at 08:00);");
+    EXPECT_EQ(days[1].figures.worked, 8 * 60);
+    EXPECT_EQ(exceptions(1), "");
+    EXPECT_EQ(exceptions(2), "missing in (out at 16:00);");
+    EXPECT_EQ(sheet.employees[0].worked, 8 * 60);
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "host/database/ClockDatabase.h"
+#include "host/punches/PunchRules.h"
+#include "host/punches/Row.h"
 #include "platform/Date.h"
 
-namespace timeclock {
+namespace punches {
 
 // What an employee's stored rows say about the punch a person is about to make: the latest
 // punch event (in, out, lunch or break leave and return) and whether a new punch repeats it or
@@ -23,8 +24,7 @@ class PunchHistory {
 
     // The latest event of the rows at or before `now` and no older than `span_days`. The rows
     // come in the order they were stored (oldest first), as the clock database reads them.
-    PunchHistory(const std::vector<orvane::ClockDatabase::Row>& rows, platform::Date now,
-                 double span_days);
+    PunchHistory(const std::vector<Row>& rows, platform::Date now, double span_days);
 
     const std::optional<Event>& Last() const { return m_last; }
 
@@ -39,4 +39,9 @@ class PunchHistory {
     std::optional<Event> m_last;
 };
 
+}  // namespace punches
+
+namespace timeclock {
+// The clock's guards name it as their own.
+using punches::PunchHistory;
 }  // namespace timeclock

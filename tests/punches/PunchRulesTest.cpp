@@ -1,0 +1,128 @@
+#include "host/punches/PunchRules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using punches::Activity;
+
+// What each punch code does to the records and to the employee, read from the codes' table.
+struct CodeCase {
+    const char* name;
+    const char* code;
+    const char* opens;   // opening type of the kind it opens; "" none
+    const char* closes;  // opening type of the kind it closes; "" none
+    Activity from, to;   // the employee's activity before and after
+};
+
+void PrintTo(const CodeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PunchCodes : public ::testing::TestWithParam<CodeCase> {};
+
+TEST_P(PunchCodes, OpenAndCloseTheirRecords) {
+    const CodeCase& c = GetParam();
+    const auto effect = punches::EffectOf(c.code);
+    EXPECT_EQ(effect.opens ? effect.opens->opening : "", std::string_view(c.opens));
+    EXPECT_EQ(effect.closes ? effect.closes->opening : "", std::string_view(c.closes));
+    EXPECT_EQ(punches::ActivityAfter(c.code, c.from), c.to);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rules, PunchCodes, ::testing::Values(
+    CodeCase{"InStartsWork",             "I",  "I",  "",   Activity::Out,     Activity::Working},
+    CodeCase{"OutEndsWork",              "O",  "",   "I",  Activity::Working, Activity::Out},
+    CodeCase{"LunchLeaveEndsWork",       "LO", "LO", "I",  Activity::Working, Activity::Lunch},
+    CodeCase{"LunchReturnStartsWork",    "LI", "I",  "LO", Activity::Lunch,   Activity::Working},
+    CodeCase{"BreakInsideWork",          "BO", "BO", "",   Activity::Working, Activity::Break},
+    CodeCase{"BreakReturnBackToWork",    "BI", "",   "BO", Activity::Break,   Activity::Working},
+    CodeCase{"SwitchEndsAndStartsWork",  "SW", "I",  "I",  Activity::Working, Activity::Working},
+    CodeCase{"VacationChangesNothing",   "V",  "",   "",   Activity::Lunch,   Activity::Lunch},
+    CodeCase{"CompleteChangesNothing",   "C",  "",   "",   Activity::Out,     Activity::Out},
+    CodeCase{"StatusChangesNothing",     "Status", "", "", Activity::Working, Activity::Working},
+    CodeCase{"UnknownCodeChangesNothing","ZZ", "",   "",   Activity::Break,   Activity::Break}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST(PunchRules, StoreClosesEachKindByItsClosingType) {
+    ASSERT_EQ(punches::kPairings.size(), 3u);
+    for (const auto& [closing, opening] : {std::pair{"O", "I"}, {"LI", "LO"}, {"BI", "BO"}}) {
+        EXPECT_NE(std::find_if(
+                      punches::kPairings.begin(), punches::kPairings.end(),
+                      [&](const auto& p) { return p.closing == closing && p.opening == opening; }),
+                  punches::kPairings.end())
+            << closing;
+    }
+}
+
+TEST(PunchRules, GuardedPunchesNeedTheirRecordOpen) {
+    const struct {
+        const char* code;
+        Activity now;
+        const char* misfit;
+    } cases[] = {
+        {"O", Activity::Working, ""},
+        {"O", Activity::Out, "not clocked in"},
+        {"O", Activity::Break, "not clocked in"},
+        {"SW", Activity::Lunch, "not clocked in"},
+        {"LI", Activity::Lunch, ""},
+        {"LI", Activity::Working, "not out to lunch"},
+        {"BI", Activity::Break, ""},
+        {"BI", Activity::Out, "not on a break"},
+        {"LO", Activity::Out, ""},
+        {"I", Activity::Working, ""},
+        {"V", Activity::Out, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(punches::Misfit(c.code, c.now), c.misfit) << c.code;
+}
+
+TEST(PunchRules, AnInWhileWorkingOpensAgain) {
+    EXPECT_TRUE(punches::OpensAgain("I", Activity::Working));
+    EXPECT_TRUE(punches::OpensAgain("BO", Activity::Break));
+    EXPECT_FALSE(punches::OpensAgain("I", Activity::Out));
+    EXPECT_FALSE(punches::OpensAgain("SW", Activity::Working));  // closes the one it opens again
+    EXPECT_FALSE(punches::OpensAgain("O", Activity::Working));
+}
+
+TEST(PunchRules, AmountsAreHoursOrDollarsByTheirKeypad) {
+    const auto row = [](const char* type, const char* notes) {
+        punches::Row r;
+        r.punch_type = type;
+        r.notes = notes;
+        r.personal = 4;
+        r.advances = 150;
+        return r;
+    };
+    const struct {
+        const char* type;
+        const char* notes;
+        const char* kind;  // "" none
+        bool dollars;
+        double amount;
+    } cases[] = {
+        {"P", "Funeral Leave", "Funeral Leave", false, 4},
+        {"P", "Jury Duty", "Jury Duty", false, 4},
+        {"P", "", "Personal", false, 4},
+        {"P", "lunch", "Personal", false, 4},
+        {"A", "", "Advances", true, 150},
+        {"X", "", "Other", true, 0},
+        {"I", "", "", false, 0},
+        {"E", "", "", false, 0},
+    };
+    for (const auto& c : cases) {
+        const auto* kind = punches::AmountKindOf(row(c.type, c.notes));
+        ASSERT_EQ(kind ? kind->name : "", std::string_view(c.kind)) << c.type << c.notes;
+        if (kind) {
+            EXPECT_EQ(kind->dollars, c.dollars) << c.kind;
+            EXPECT_EQ(punches::AmountOf(row(c.type, c.notes), *kind), c.amount) << c.kind;
+        }
+    }
+    EXPECT_TRUE(punches::IsCompleteEntry("E"));
+    EXPECT_FALSE(punches::IsCompleteEntry("O"));
+}
+
+}  // namespace
