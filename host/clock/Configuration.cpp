@@ -120,6 +120,11 @@ Configuration Configuration::Load(const fs::path& file) {
             Damaged(file, "\"clock_name\" is not a text");
         config.clock_name = it->get<std::string>();
     }
+    if (auto it = stored.find("kiosk_sounds"); it != stored.end()) {
+        if (!it->is_boolean())
+            Damaged(file, "\"kiosk_sounds\" is neither true nor false");
+        config.kiosk_sounds = it->get<bool>();
+    }
     if (auto it = stored.find("kiosks"); it != stored.end()) {
         if (!it->is_object())
             Damaged(file, "\"kiosks\" is not a table of kiosk names");
@@ -174,6 +179,8 @@ void Configuration::Save(const fs::path& file) const {
     stored["week_starts"] = WeekdayNames().at(static_cast<size_t>(week_starts));
     if (!clock_name.empty())
         stored["clock_name"] = clock_name;
+    if (!kiosk_sounds)
+        stored["kiosk_sounds"] = false;
     if (!kiosk_keys.empty())
         stored["kiosks"] = kiosk_keys;
     if (!admin_password.empty())

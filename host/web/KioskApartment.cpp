@@ -177,9 +177,15 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     const auto now = platform::services().Now();
     const auto minute = static_cast<int64_t>(std::floor(now.days * 24 * 60));
     if (minute != m_minute) {
-        m_time_json = nlohmann::json{{"time", platform::format_date(now, "h:nn AM/PM")},
-                                     {"date", platform::format_date(now, "dddd, mmmm d")}}
-                          .dump();
+        // The clock reads as the kiosk's regional settings write a time of day and a date.
+        const bool twelve_hour = platform::services().Regional().twelve_hour_clock;
+        const bool day_first =
+            platform::services().Regional().order == platform::DateOrder::DayMonthYear;
+        m_time_json = nlohmann::json{
+            {"time", platform::format_date(now, twelve_hour ? "h:nn AM/PM" : "hh:nn")},
+            {"date", platform::format_date(now, day_first ? "dddd d mmmm" : "dddd, mmmm d")},
+            {"hour12",
+             twelve_hour}}.dump();
         m_minute = minute;
     }
     // The screen's own members stay in one object and are set in place: a text that did not
@@ -213,6 +219,8 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     set("message", message);
     set("confirmation", model.confirmation);
     set("pad", keypad.number);
+    set("holder", m_holder);
+    set("sounds", m_sounds);
     // One object: the screen's members, the clock's and the controls.
     auto text = m_members.dump();
     text.back() = ',';
@@ -253,6 +261,7 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
             clock->Database().LeaveCheckpointsToOthers();
             m_database_file = clock->Database().file();
         }
+        m_sounds = config.kiosk_sounds;
         clock->SetLog(m_log);
         clock->SetClockName(m_name);
         clock->Start();
@@ -276,16 +285,31 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
         for (auto& [input, ticket] : inputs) {
             services.message.clear();
             try {
-                switch (input.kind) {
-                    case Input::Kind::Key:
-                        clock->PressKey(input.key);
-                        break;
-                    case Input::Kind::Click:
-                        clock->Click(input.path);
-                        break;
-                    case Input::Kind::Escape:
+                if (input.kind == Input::Kind::Hold) {
+                    // A window that takes the kiosk over starts at the card prompt: it never
+                    // sees nor finishes a punch begun in another window. A window that names
+                    // its hold (it comes back after a break in its connection) keeps it and its
+                    // screen, or takes a kiosk no window has held since the server started.
+                    if (input.holder == 0 || m_holder == 0) {
+                        ++m_holder;
                         clock->Escape();
-                        break;
+                    }
+                } else if (input.holder == 0 || input.holder == m_holder) {
+                    // An input under an older hold, from a window the kiosk was taken from, is
+                    // dropped: the screen it gets back names the newer hold.
+                    switch (input.kind) {
+                        case Input::Kind::Key:
+                            clock->PressKey(input.key);
+                            break;
+                        case Input::Kind::Click:
+                            clock->Click(input.path);
+                            break;
+                        case Input::Kind::Escape:
+                            clock->Escape();
+                            break;
+                        case Input::Kind::Hold:
+                            break;
+                    }
                 }
             } catch (const std::exception& e) {
                 // The engine ends an input's errors itself; anything else is a fault of ours,

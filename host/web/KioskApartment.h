@@ -101,6 +101,9 @@ class KioskApartment {
     uint64_t m_keypads_made = 0;
     std::optional<int64_t> m_minute;
     std::string m_time_json;
+    // The number of the last hold: the window that took the kiosk last is the one that types.
+    uint64_t m_holder = 0;
+    bool m_sounds = true;
     bool m_stop = false;
     std::thread m_thread;
 };

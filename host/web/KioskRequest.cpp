@@ -29,10 +29,18 @@ bool IsKioskKey(int64_t key) {
 }  // namespace
 
 std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
-    const auto json = nlohmann::json::parse(body, nullptr, false);
-    if (!json.is_object() || json.size() != 1)
+    auto json = nlohmann::json::parse(body, nullptr, false);
+    if (!json.is_object())
         return std::string("An input is one key, one click or an escape.");
     KioskInput input;
+    if (const auto holder = json.find("holder"); holder != json.end()) {
+        if (!holder->is_number_unsigned() || holder->get<uint64_t>() == 0)
+            return std::string("That is no hold of this kiosk.");
+        input.holder = holder->get<uint64_t>();
+        json.erase(holder);
+    }
+    if (json.size() != 1)
+        return std::string("An input is one key, one click or an escape.");
     if (const auto key = json.find("key"); key != json.end()) {
         if (!key->is_number_integer() || !IsKioskKey(key->get<int64_t>()))
             return std::string("That key is not one a kiosk takes.");
@@ -45,6 +53,8 @@ std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
         input.path = click->get<std::string>();
     } else if (const auto escape = json.find("escape"); escape != json.end() && *escape == true) {
         input.kind = KioskInput::Kind::Escape;
+    } else if (const auto hold = json.find("hold"); hold != json.end() && *hold == true) {
+        input.kind = KioskInput::Kind::Hold;
     } else {
         return std::string("An input is one key, one click or an escape.");
     }
@@ -52,15 +62,24 @@ std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
 }
 
 std::string KioskInputJson(const KioskInput& input) {
+    nlohmann::json json;
     switch (input.kind) {
         case KioskInput::Kind::Key:
-            return nlohmann::json{{"key", input.key}}.dump();
+            json = {{"key", input.key}};
+            break;
         case KioskInput::Kind::Click:
-            return nlohmann::json{{"click", input.path}}.dump();
+            json = {{"click", input.path}};
+            break;
         case KioskInput::Kind::Escape:
+            json = {{"escape", true}};
+            break;
+        case KioskInput::Kind::Hold:
+            json = {{"hold", true}};
             break;
     }
-    return nlohmann::json{{"escape", true}}.dump();
+    if (input.holder != 0)
+        json["holder"] = input.holder;
+    return json.dump();
 }
 
 }  // namespace timeclock::web

@@ -150,7 +150,7 @@ class KioskTest(unittest.TestCase):
     def test_in_by_touch_then_out_by_keyboard(self):
         self.open_kiosk()
         for digit in "1001":
-            self.driver.find_element(By.XPATH, '//button[text()="%s"]' % digit).click()
+            self.driver.find_element(By.XPATH, '//button[.="%s"]' % digit).click()
         self.touch("cmdEnter")
         self.wait_for_state("punch")
         self.wait_for_text("employee", "Avery Stone")
