@@ -181,11 +181,11 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
         const bool twelve_hour = platform::services().Regional().twelve_hour_clock;
         const bool day_first =
             platform::services().Regional().order == platform::DateOrder::DayMonthYear;
-        m_time_json = nlohmann::json{
+        const nlohmann::json clock_face{
             {"time", platform::format_date(now, twelve_hour ? "h:nn AM/PM" : "hh:nn")},
             {"date", platform::format_date(now, day_first ? "dddd d mmmm" : "dddd, mmmm d")},
-            {"hour12",
-             twelve_hour}}.dump();
+            {"hour12", twelve_hour}};
+        m_time_json = clock_face.dump();
         m_minute = minute;
     }
     // The screen's own members stay in one object and are set in place: a text that did not
