@@ -298,6 +298,34 @@ class KioskTest(unittest.TestCase):
             urllib.request.urlopen(request, timeout=WAIT)
         self.assertEqual(refused.exception.code, 403)
 
+    def test_inputs_the_server_refuses(self):
+        key = re.search(r"key=([a-z2-7]+)", self.clock.keys["Dock"]).group(1)
+
+        def post(path, body, session=None):
+            headers = {"Content-Type": "application/json"}
+            if session:
+                headers["X-Kiosk-Session"] = session
+            request = urllib.request.Request(self.clock.url + path, data=json.dumps(body).encode(),
+                                             headers=headers, method="POST")
+            with urllib.request.urlopen(request, timeout=WAIT) as answer:
+                return json.load(answer)
+
+        session = post("/api/kiosk/open", {"key": key, "kiosk": "Dock"})["session"]
+        refused = ({"key": 49, "holder": 0}, {"key": 49, "holder": -1}, {"key": 49, "holder": "1"},
+                   {"key": 49, "holder": 1.5}, {"holder": 1}, {"hold": True, "key": 49},
+                   {"hold": False})
+        for body in refused:
+            with self.subTest(body=body):
+                with self.assertRaises(urllib.error.HTTPError) as answer:
+                    post("/api/kiosk/input", body, session)
+                self.assertEqual(answer.exception.code, 400)
+        # An input under a hold that is no longer the kiosk's changes nothing.
+        held = post("/api/kiosk/input", {"hold": True}, session)["holder"]
+        self.assertEqual(post("/api/kiosk/input", {"hold": True}, session)["holder"], held + 1)
+        self.assertEqual(post("/api/kiosk/input", {"key": 55, "holder": held}, session)["entry"], "")
+        self.assertEqual(post("/api/kiosk/input", {"key": 55, "holder": held + 1}, session)["entry"], "7")
+        post("/api/kiosk/input", {"escape": True}, session)
+
     def test_second_server_on_the_port_is_refused(self):
         # Two servers sharing one port would each take some kiosks: the second is refused.
         port = self.clock.url.rsplit(":", 1)[1]
