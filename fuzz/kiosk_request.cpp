@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as the body of a kiosk page's input request, which the server never
 // trusts. A body is either refused with a message or read as one input the kiosk takes: a key
 // of Backspace, Enter or a printable character, a control path of letters, digits and "_.()" up
-// to 64 characters, an escape or a hold, under a positive hold number or none. An input that is
-// read, sent again as the page sends it, reads back the same.
+// to 64 characters, or an escape. An input that is read, sent again as the page sends it, reads
+// back the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -43,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           .find(c) != std::string_view::npos);
             break;
         case KioskInput::Kind::Escape:
-        case KioskInput::Kind::Hold:
             break;
     }
     const auto again = timeclock::web::ParseKioskInput(timeclock::web::KioskInputJson(input));

@@ -36,6 +36,11 @@ const char* StateName(ClockState state) {
     return "card";
 }
 
+// An escape as a page sends one: it takes the engine back to its card prompt.
+KioskInput EscapeInput() {
+    return std::get<KioskInput>(ParseKioskInput(R"({"escape": true})"));
+}
+
 std::string ColorText(int32_t color) {
     // A system colour (the high bit set) is the platform's button face: a light grey.
     if (color < 0)
@@ -120,10 +125,15 @@ bool KioskApartment::Stopping() const {
     return m_stop;
 }
 
-KioskApartment::Screen KioskApartment::Post(Input input, std::chrono::milliseconds limit) {
+KioskApartment::Screen KioskApartment::Post(Input input, uint64_t holder,
+                                            std::chrono::milliseconds limit) {
     std::unique_lock lock(m_mutex);
     if (m_stop)
         platform::raise(kNoAnswer, "The kiosk is closing");
+    // An input from a window the kiosk was taken from is dropped: the screen it gets back names
+    // the newer hold.
+    if (holder != 0 && holder != m_holder)
+        return m_screen;
     const uint64_t ticket = ++m_posted;
     m_queue.emplace_back(std::move(input), ticket);
     m_queued.notify_all();
@@ -132,6 +142,20 @@ KioskApartment::Screen KioskApartment::Post(Input input, std::chrono::millisecon
     if (m_handled < ticket)
         platform::raise(kNoAnswer, "The kiosk is closing");
     return m_screen;
+}
+
+KioskApartment::Screen KioskApartment::Hold(uint64_t holder, std::chrono::milliseconds limit) {
+    {
+        std::lock_guard lock(m_mutex);
+        // The window that holds the kiosk, back after a break in its connection, keeps it and
+        // its screen, and so does a window the kiosk was taken from meanwhile: it lost it.
+        if (holder != 0 && m_holder != 0)
+            return m_screen;
+        ++m_holder;
+    }
+    // A window that takes the kiosk over starts at the card prompt: it never sees nor finishes a
+    // punch begun in another window.
+    return Post(EscapeInput(), 0, limit);
 }
 
 KioskApartment::Screen KioskApartment::Current() const {
@@ -219,7 +243,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     set("message", message);
     set("confirmation", model.confirmation);
     set("pad", keypad.number);
-    set("holder", m_holder);
+    set("holder", m_holder.load());
     set("sounds", m_sounds);
     // One object: the screen's members, the clock's and the controls.
     auto text = m_members.dump();
@@ -285,31 +309,16 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
         for (auto& [input, ticket] : inputs) {
             services.message.clear();
             try {
-                if (input.kind == Input::Kind::Hold) {
-                    // A window that takes the kiosk over starts at the card prompt: it never
-                    // sees nor finishes a punch begun in another window. A window that names
-                    // its hold (it comes back after a break in its connection) keeps it and its
-                    // screen, or takes a kiosk no window has held since the server started.
-                    if (input.holder == 0 || m_holder == 0) {
-                        ++m_holder;
+                switch (input.kind) {
+                    case Input::Kind::Key:
+                        clock->PressKey(input.key);
+                        break;
+                    case Input::Kind::Click:
+                        clock->Click(input.path);
+                        break;
+                    case Input::Kind::Escape:
                         clock->Escape();
-                    }
-                } else if (input.holder == 0 || input.holder == m_holder) {
-                    // An input under an older hold, from a window the kiosk was taken from, is
-                    // dropped: the screen it gets back names the newer hold.
-                    switch (input.kind) {
-                        case Input::Kind::Key:
-                            clock->PressKey(input.key);
-                            break;
-                        case Input::Kind::Click:
-                            clock->Click(input.path);
-                            break;
-                        case Input::Kind::Escape:
-                            clock->Escape();
-                            break;
-                        case Input::Kind::Hold:
-                            break;
-                    }
+                        break;
                 }
             } catch (const std::exception& e) {
                 // The engine ends an input's errors itself; anything else is a fault of ours,

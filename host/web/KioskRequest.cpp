@@ -29,18 +29,10 @@ bool IsKioskKey(int64_t key) {
 }  // namespace
 
 std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
-    auto json = nlohmann::json::parse(body, nullptr, false);
-    if (!json.is_object())
+    const auto json = nlohmann::json::parse(body, nullptr, false);
+    if (!json.is_object() || json.size() != 1)
         return std::string("An input is one key, one click or an escape.");
     KioskInput input;
-    if (const auto holder = json.find("holder"); holder != json.end()) {
-        if (!holder->is_number_unsigned() || holder->get<uint64_t>() == 0)
-            return std::string("That is no hold of this kiosk.");
-        input.holder = holder->get<uint64_t>();
-        json.erase(holder);
-    }
-    if (json.size() != 1)
-        return std::string("An input is one key, one click or an escape.");
     if (const auto key = json.find("key"); key != json.end()) {
         if (!key->is_number_integer() || !IsKioskKey(key->get<int64_t>()))
             return std::string("That key is not one a kiosk takes.");
@@ -53,8 +45,6 @@ std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
         input.path = click->get<std::string>();
     } else if (const auto escape = json.find("escape"); escape != json.end() && *escape == true) {
         input.kind = KioskInput::Kind::Escape;
-    } else if (const auto hold = json.find("hold"); hold != json.end() && *hold == true) {
-        input.kind = KioskInput::Kind::Hold;
     } else {
         return std::string("An input is one key, one click or an escape.");
     }
@@ -62,24 +52,40 @@ std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body) {
 }
 
 std::string KioskInputJson(const KioskInput& input) {
-    nlohmann::json json;
     switch (input.kind) {
         case KioskInput::Kind::Key:
-            json = {{"key", input.key}};
-            break;
+            return nlohmann::json{{"key", input.key}}.dump();
         case KioskInput::Kind::Click:
-            json = {{"click", input.path}};
-            break;
+            return nlohmann::json{{"click", input.path}}.dump();
         case KioskInput::Kind::Escape:
-            json = {{"escape", true}};
-            break;
-        case KioskInput::Kind::Hold:
-            json = {{"hold", true}};
             break;
     }
-    if (input.holder != 0)
-        json["holder"] = input.holder;
-    return json.dump();
+    return nlohmann::json{{"escape", true}}.dump();
+}
+
+std::variant<KioskRequest, std::string> ParseKioskRequest(std::string_view body) {
+    auto json = nlohmann::json::parse(body, nullptr, false);
+    KioskRequest request;
+    if (json.is_object()) {
+        if (const auto holder = json.find("holder"); holder != json.end()) {
+            if (!holder->is_number_unsigned() || holder->get<uint64_t>() == 0)
+                return std::string("That is no hold of this kiosk.");
+            request.holder = holder->get<uint64_t>();
+            json.erase(holder);
+        }
+        if (const auto hold = json.find("hold"); hold != json.end() && json.size() == 1) {
+            if (*hold != true)
+                return std::string("A hold is {\"hold\": true}.");
+            request.hold = true;
+            return request;
+        }
+    }
+    // What is left is the input itself.
+    auto input = ParseKioskInput(json.is_discarded() ? std::string(body) : json.dump());
+    if (auto* refused = std::get_if<std::string>(&input))
+        return std::move(*refused);
+    request.input = std::get<KioskInput>(std::move(input));
+    return request;
 }
 
 }  // namespace timeclock::web
