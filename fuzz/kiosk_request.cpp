@@ -2,7 +2,8 @@
 // trusts. A body is either refused with a message or read as one input the kiosk takes: a key
 // of Backspace, Enter or a printable character, a control path of letters, digits and "_.()" up
 // to 64 characters, or an escape. An input that is read, sent again as the page sends it, reads
-// back the same.
+// back the same. Read as a request, the same bytes give a hold or an input that reads back the
+// same, under a positive hold number or none.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +26,14 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view body(reinterpret_cast<const char*>(data), size);
+    const auto request = timeclock::web::ParseKioskRequest(body);
+    if (const auto* read = std::get_if<timeclock::web::KioskRequest>(&request);
+        read && !read->hold) {
+        const auto again =
+            timeclock::web::ParseKioskInput(timeclock::web::KioskInputJson(read->input));
+        Check(std::holds_alternative<KioskInput>(again) &&
+              std::get<KioskInput>(again) == read->input);
+    }
     const auto parsed = timeclock::web::ParseKioskInput(body);
     if (const auto* refused = std::get_if<std::string>(&parsed)) {
         Check(!refused->empty());

@@ -127,7 +127,6 @@ bool RunReport(const ReportOptions& options) {
     int week_starts = 0;
     const auto config_file = ConfigFileOrDefault(options.config);
     try {
-        ComponentLibrary::BesideProgram().EnsureRegistered();
         const auto config = Configuration::Load(config_file);
         max_shift_hours = config.max_shift_hours;
         week_starts = config.week_starts;

@@ -187,6 +187,17 @@ std::vector<KeyRule> KeyRules() {
                          "the name of this clock, kept with every record entered in manager mode",
                          R"("front-desk")"));
     rules.push_back(
+        {{"kiosk_sounds", "true or false", "true",
+          "whether the browser kiosks sound a short tone for each kind of result", "false"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             if (!value.is_boolean())
+                 return "is neither true nor false";
+             config.kiosk_sounds = value.get<bool>();
+             return {};
+         },
+         // Written only when switched off, so that a file of an older clock stays as it was.
+         [](const Configuration& config) { return config.kiosk_sounds ? json() : json(false); }});
+    rules.push_back(
         {{"kiosks", "table of kiosk names and key hashes", "none",
           "the registered browser kiosks, each with the salted hash of its key; kept by "
           "`timeclock kiosk-key`",

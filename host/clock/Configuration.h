@@ -92,6 +92,8 @@ class Configuration {
     // The registered browser kiosks, by name, each with the slow salted hash of its key
     // ("kiosks"); a kiosk's name is the clock name of the manager entries made at it.
     std::map<std::string, std::string> kiosk_keys;
+    // Whether the browser kiosks sound a short tone for each kind of result ("kiosk_sounds").
+    bool kiosk_sounds = true;
     // The slow salted hash of the administrator's password ("admin_password"); empty: none set,
     // and the administrator's pages refuse everyone.
     std::string admin_password;

@@ -36,6 +36,11 @@ const char* StateName(ClockState state) {
     return "card";
 }
 
+// An escape as a page sends one: it takes the engine back to its card prompt.
+KioskInput EscapeInput() {
+    return std::get<KioskInput>(ParseKioskInput(R"({"escape": true})"));
+}
+
 std::string ColorText(int32_t color) {
     // A system colour (the high bit set) is the platform's button face: a light grey.
     if (color < 0)
@@ -120,10 +125,15 @@ bool KioskApartment::Stopping() const {
     return m_stop;
 }
 
-KioskApartment::Screen KioskApartment::Post(Input input, std::chrono::milliseconds limit) {
+KioskApartment::Screen KioskApartment::Post(Input input, uint64_t holder,
+                                            std::chrono::milliseconds limit) {
     std::unique_lock lock(m_mutex);
     if (m_stop)
         platform::raise(kNoAnswer, "The kiosk is closing");
+    // An input from a window the kiosk was taken from is dropped: the screen it gets back names
+    // the newer hold.
+    if (holder != 0 && holder != m_holder)
+        return m_screen;
     const uint64_t ticket = ++m_posted;
     m_queue.emplace_back(std::move(input), ticket);
     m_queued.notify_all();
@@ -132,6 +142,20 @@ KioskApartment::Screen KioskApartment::Post(Input input, std::chrono::millisecon
     if (m_handled < ticket)
         platform::raise(kNoAnswer, "The kiosk is closing");
     return m_screen;
+}
+
+KioskApartment::Screen KioskApartment::Hold(uint64_t holder, std::chrono::milliseconds limit) {
+    {
+        std::lock_guard lock(m_mutex);
+        // The window that holds the kiosk, back after a break in its connection, keeps it and
+        // its screen, and so does a window the kiosk was taken from meanwhile: it lost it.
+        if (holder != 0 && m_holder != 0)
+            return m_screen;
+        ++m_holder;
+    }
+    // A window that takes the kiosk over starts at the card prompt: it never sees nor finishes a
+    // punch begun in another window.
+    return Post(EscapeInput(), 0, limit);
 }
 
 KioskApartment::Screen KioskApartment::Current() const {
@@ -177,9 +201,15 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     const auto now = platform::services().Now();
     const auto minute = static_cast<int64_t>(std::floor(now.days * 24 * 60));
     if (minute != m_minute) {
-        m_time_json = nlohmann::json{{"time", platform::format_date(now, "h:nn AM/PM")},
-                                     {"date", platform::format_date(now, "dddd, mmmm d")}}
-                          .dump();
+        // The clock reads as the kiosk's regional settings write a time of day and a date.
+        const bool twelve_hour = platform::services().Regional().twelve_hour_clock;
+        const bool day_first =
+            platform::services().Regional().order == platform::DateOrder::DayMonthYear;
+        const nlohmann::json clock_face{
+            {"time", platform::format_date(now, twelve_hour ? "h:nn AM/PM" : "hh:nn")},
+            {"date", platform::format_date(now, day_first ? "dddd d mmmm" : "dddd, mmmm d")},
+            {"hour12", twelve_hour}};
+        m_time_json = clock_face.dump();
         m_minute = minute;
     }
     // The screen's own members stay in one object and are set in place: a text that did not
@@ -213,6 +243,8 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     set("message", message);
     set("confirmation", model.confirmation);
     set("pad", keypad.number);
+    set("holder", m_holder.load());
+    set("sounds", m_sounds);
     // One object: the screen's members, the clock's and the controls.
     auto text = m_members.dump();
     text.back() = ',';
@@ -253,6 +285,7 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
             clock->Database().LeaveCheckpointsToOthers();
             m_database_file = clock->Database().file();
         }
+        m_sounds = config.kiosk_sounds;
         clock->SetLog(m_log);
         clock->SetClockName(m_name);
         clock->Start();

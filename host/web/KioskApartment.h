@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -59,8 +60,15 @@ class KioskApartment {
     const std::filesystem::path& DatabaseFile() const { return m_database_file; }
     // Queues an input and waits until the engine has handled it (a pause of the engine, such as
     // the one after a refused entry, is waited out); the screen after it. Raises "Timeout" when
-    // the engine has not come to it within `limit`.
-    Screen Post(Input input, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // the engine has not come to it within `limit`. An input under a hold that is no longer the
+    // kiosk's (`holder`, 0: none named) is dropped, and the screen as it stands is the answer.
+    Screen Post(Input input, uint64_t holder = 0,
+                std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Takes the kiosk for a window: the kiosk gets the next hold number, which the screen names
+    // as "holder", and goes back to its card prompt. A window that names its hold (`holder`, it
+    // comes back after a break in its connection) keeps the kiosk if it still holds it and takes
+    // it only when no window has held it since the server started.
+    Screen Hold(uint64_t holder, std::chrono::milliseconds limit = std::chrono::seconds(10));
     Screen Current() const;
     // Waits until the screen differs from `seen`, the apartment stops, or `limit` passes.
     Screen WaitForChange(uint64_t seen, std::chrono::milliseconds limit) const;
@@ -101,6 +109,10 @@ class KioskApartment {
     uint64_t m_keypads_made = 0;
     std::optional<int64_t> m_minute;
     std::string m_time_json;
+    // The number of the last hold: the window that took the kiosk last is the one that types.
+    // Changed under `m_mutex`; read by the kiosk's thread as it draws.
+    std::atomic<uint64_t> m_holder = 0;
+    bool m_sounds = true;
     bool m_stop = false;
     std::thread m_thread;
 };

@@ -57,4 +57,29 @@ std::string KioskInputJson(const KioskInput& input) {
     return nlohmann::json{{"escape", true}}.dump();
 }
 
+std::variant<KioskRequest, std::string> ParseKioskRequest(std::string_view body) {
+    auto json = nlohmann::json::parse(body, nullptr, false);
+    KioskRequest request;
+    if (json.is_object()) {
+        if (const auto holder = json.find("holder"); holder != json.end()) {
+            if (!holder->is_number_unsigned() || holder->get<uint64_t>() == 0)
+                return std::string("That is no hold of this kiosk.");
+            request.holder = holder->get<uint64_t>();
+            json.erase(holder);
+        }
+        if (const auto hold = json.find("hold"); hold != json.end() && json.size() == 1) {
+            if (*hold != true)
+                return std::string("A hold is {\"hold\": true}.");
+            request.hold = true;
+            return request;
+        }
+    }
+    // What is left is the input itself.
+    auto input = ParseKioskInput(json.is_discarded() ? std::string(body) : json.dump());
+    if (auto* refused = std::get_if<std::string>(&input))
+        return std::move(*refused);
+    request.input = std::get<KioskInput>(std::move(input));
+    return request;
+}
+
 }  // namespace timeclock::web

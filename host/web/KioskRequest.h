@@ -21,4 +21,18 @@ std::variant<KioskInput, std::string> ParseKioskInput(std::string_view body);
 // ParseKioskInput refuses.
 std::string KioskInputJson(const KioskInput& input);
 
+// A kiosk page's request: one input, or a hold (the page's window takes the kiosk over from any
+// other window open on it), under the hold the window was given when it took the kiosk (0: it
+// names none). A kiosk is held by one window at a time; an input under an older hold comes from a
+// window the kiosk was taken from.
+struct KioskRequest {
+    KioskInput input;
+    bool hold = false;
+    uint64_t holder = 0;
+};
+
+// Reads a kiosk page's request: {"hold": true} or an input as ParseKioskInput reads it, each
+// with or without "holder": a positive whole number. Anything else gives the refusal to show.
+std::variant<KioskRequest, std::string> ParseKioskRequest(std::string_view body);
+
 }  // namespace timeclock::web

@@ -258,15 +258,17 @@ void WebServer::Input(const httplib::Request& request, httplib::Response& respon
         Refuse(response, 403, "This kiosk's session has ended. Open the kiosk's link again.");
         return;
     }
-    auto input = ParseKioskInput(request.body);
-    if (const auto* refused = std::get_if<std::string>(&input)) {
+    auto parsed = ParseKioskRequest(request.body);
+    if (const auto* refused = std::get_if<std::string>(&parsed)) {
         Refuse(response, 400, *refused);
         return;
     }
+    auto& asked = std::get<KioskRequest>(parsed);
     try {
         // A page that names the pad it shows gets the screen without the controls when the pad
         // stays: most keys change only the entry line.
-        const auto screen = apartment->Post(std::get<KioskInput>(std::move(input)));
+        const auto screen = asked.hold ? apartment->Hold(asked.holder)
+                                       : apartment->Post(std::move(asked.input), asked.holder);
         const bool same_pad = request.get_header_value("X-Kiosk-Pad") == std::to_string(screen.pad);
         response.set_content(same_pad ? *screen.without_controls : *screen.json,
                              "application/json");

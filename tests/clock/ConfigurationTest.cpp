@@ -41,6 +41,7 @@ TEST_F(ConfigurationTest, SavedSettingsReadBack) {
     config.regional = platform::RegionalSettings::british_english();
     config.steps = {"Punch Entry", "Employee Statistics"};
     config.week_starts = 6;
+    config.kiosk_sounds = false;
     config.Save(File());
 
     const auto read = Configuration::Load(File());
@@ -51,6 +52,7 @@ TEST_F(ConfigurationTest, SavedSettingsReadBack) {
     EXPECT_EQ(read.regional.order, platform::DateOrder::DayMonthYear);
     EXPECT_EQ(read.steps, config.steps);
     EXPECT_EQ(read.week_starts, 6);
+    EXPECT_FALSE(read.kiosk_sounds);
     EXPECT_FALSE(read.HasStep("Employee ID"));
     EXPECT_FALSE(fs::exists(File().string() + ".tmp"));
 }
@@ -124,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"WaitNegative", R"({"database_wait": -1})", "\"database_wait\""},
         DamageCase{"WaitBeyondAnHour", R"({"database_wait": 3601})", "0 to 3600"},
         DamageCase{"WaitFraction", R"({"database_wait": 1.5})", "\"database_wait\""},
+        DamageCase{"SoundsText", R"({"kiosk_sounds": "off"})", "\"kiosk_sounds\""},
         DamageCase{"WeekStartsNoDay", R"({"week_starts": "Funday"})", "\"week_starts\""},
         DamageCase{"StepsNoList", R"({"steps": "Punch Entry"})", "\"steps\""},
         DamageCase{"UnknownStep", R"({"steps": ["Punch Entry", "Coffee"]})", "Coffee"},

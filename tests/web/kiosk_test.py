@@ -19,6 +19,7 @@ import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
@@ -29,30 +30,39 @@ WAIT = 20  # seconds a screen may take to come up on a busy machine
 
 
 class Clock:
-    """A clock server on a scratch folder: employees, a manager, two registered kiosks."""
+    """A clock server on a scratch folder: employees, a manager, two registered kiosks.
+    `settings` are added to its configuration."""
 
-    def __init__(self):
+    def __init__(self, **settings):
         self.folder = tempfile.mkdtemp(prefix="kiosk-test-")
         self.env = dict(os.environ, STAMPKIND_REGISTRY=os.path.join(self.folder, "registry.json"))
         self.config = os.path.join(self.folder, "timeclock.json")
         self.db = os.path.join(self.folder, "clock.db")
+        self.server = None
         with open(self.config, "w") as f:
-            json.dump({"database": self.db, "idle_seconds": 4, "confirm_seconds": 2}, f)
-        self.run("register")
-        for card, name in (("1001", "Avery Stone"), ("1002", "Jordan Reyes"), ("1003", "Sam Okafor"),
-                           ("1004", "Riley Chen")):
-            self.run("employee", "add", "--db", self.db, "--card", card, "--name", name)
-        self.run("employee", "add", "--db", self.db, "--card", "9001", "--name", "Morgan Lee",
-                 "--manager", "--pin-stdin", stdin="2468\n")
-        self.run("admin-password", "--config", self.config, stdin="correct horse battery\n")
-        self.keys = {name: self.add_kiosk(name) for name in ("Front Door", "Dock")}
+            json.dump(dict({"database": self.db, "idle_seconds": 4, "confirm_seconds": 2}, **settings), f)
+        try:
+            self.run("register")
+            for card, name in (("1001", "Avery Stone"), ("1002", "Jordan Reyes"),
+                               ("1003", "Sam Okafor"), ("1004", "Riley Chen")):
+                self.run("employee", "add", "--db", self.db, "--card", card, "--name", name)
+            self.run("employee", "add", "--db", self.db, "--card", "9001", "--name", "Morgan Lee",
+                     "--manager", "--pin-stdin", stdin="2468\n")
+            self.run("admin-password", "--config", self.config, stdin="correct horse battery\n")
+            self.keys = {name: self.add_kiosk(name) for name in ("Front Door", "Dock")}
+            self.start("0")
+        except Exception:
+            self.stop()
+            raise
+
+    def start(self, port):
+        """Starts the server on `port` ("0": any free one)."""
         self.server = subprocess.Popen(
-            ["timeout", SERVER_LIFETIME, TIMECLOCK, "serve", "--listen", "127.0.0.1:0",
+            ["timeout", SERVER_LIFETIME, TIMECLOCK, "serve", "--listen", "127.0.0.1:" + port,
              "--config", self.config], env=self.env, stdout=subprocess.PIPE, text=True)
         line = self.server.stdout.readline()
         match = re.search(r"http://127\.0\.0\.1:(\d+)/kiosk", line)
         if not match:
-            self.stop()
             raise RuntimeError("the server did not start: " + line)
         self.url = "http://127.0.0.1:" + match.group(1)
 
@@ -71,14 +81,78 @@ class Clock:
         with sqlite3.connect(self.db) as db:
             return db.execute(query).fetchall()
 
-    def stop(self):
+    def stop_server(self):
+        if self.server is None:
+            return
         self.server.terminate()
         try:
             self.server.wait(10)
         except subprocess.TimeoutExpired:
             self.server.kill()
             self.server.wait()
+        self.server.stdout.close()
+        self.server = None
+
+    def stop(self):
+        self.stop_server()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+# The screen sizes a kiosk is used at: a phone, a tablet upright and across, a laptop, a desktop.
+SIZES = {"phone": (390, 844), "tablet-upright": (768, 1024), "tablet-across": (1024, 768),
+         "laptop": (1280, 800), "desktop": (1920, 1080)}
+
+# What is wrong with the screen as drawn, in the page's own measures: a key smaller than a
+# fingertip, a caption or entry wider than its box, keys that overlap each other or the text
+# beside them, text cut at the bottom, a caption that reads poorly on its key.
+LAYOUT_PROBLEMS = """
+const [width, height] = arguments;
+const problems = [];
+if (innerWidth !== width || innerHeight !== height)
+    return ["the page is " + innerWidth + "x" + innerHeight];
+const rect = (e) => e.getBoundingClientRect();
+const meets = (a, b) => a.left < b.right - 1 && b.left < a.right - 1 &&
+    a.top < b.bottom - 1 && b.top < a.bottom - 1;
+const within = (inner, outer) => inner.left >= outer.left - 0.5 && inner.right <= outer.right + 0.5 &&
+    inner.top >= outer.top - 0.5 && inner.bottom <= outer.bottom + 0.5;
+const rgb = (text) => text.match(/[0-9.]+/g).slice(0, 3).map(Number).map((c) => {
+    c /= 255; return c <= 0.03928 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4); });
+const luminance = (text) => { const [r, g, b] = rgb(text); return 0.2126 * r + 0.7152 * g + 0.0722 * b; };
+const buttons = [...document.querySelectorAll("#pad button")];
+buttons.forEach((button, i) => {
+    const box = rect(button), name = button.dataset.path;
+    if (box.width < 44 || box.height < 44)
+        problems.push(name + " is " + Math.round(box.width) + "x" + Math.round(box.height));
+    if (!within(rect(button.firstElementChild), box) || button.scrollWidth > button.clientWidth)
+        problems.push(name + ": its caption is wider than its box");
+    if (!within(box, {left: 0, top: 0, right: innerWidth, bottom: innerHeight}))
+        problems.push(name + " is off the screen");
+    if (/&/.test(button.textContent)) problems.push(name + " shows a bare &: " + button.textContent);
+    buttons.slice(i + 1).forEach((other) => {
+        if (meets(box, rect(other))) problems.push(name + " overlaps " + other.dataset.path);
+    });
+    if (!button.disabled) {
+        const style = getComputedStyle(button);
+        const [a, b] = [luminance(style.color), luminance(style.backgroundColor)].sort((x, y) => y - x);
+        if ((a + 0.05) / (b + 0.05) < 4.5) problems.push(name + ": its caption reads poorly");
+    }
+});
+const side = rect(document.getElementById("side"));
+for (const id of ["banner", "idle-clock", "employee", "prompt", "question", "entry", "error",
+                  "message", "information", "confirmation"]) {
+    const element = document.getElementById(id), box = rect(element);
+    if (!box.width || !box.height) continue;
+    if (box.bottom > side.bottom + 0.5) problems.push(id + " is cut at the bottom");
+    for (const button of buttons)
+        if (meets(box, rect(button))) problems.push(id + " is under " + button.dataset.path);
+}
+for (const id of ["entry", "idle-time"]) {
+    const element = document.getElementById(id);
+    if (element.clientWidth && element.scrollWidth > element.clientWidth)
+        problems.push(id + ": its text is wider than its box");
+}
+return problems;
+"""
 
 
 def browser():
@@ -120,10 +194,35 @@ class KioskTest(unittest.TestCase):
         self.driver.switch_to.window(self.driver.window_handles[0])
 
     # What the page shows.
-    def open_kiosk(self, name="Front Door"):
-        self.driver.get(self.clock.url + "/kiosk#" + self.clock.keys[name])
+    def open_kiosk(self, name="Front Door", clock=None):
+        clock = clock or self.clock
+        self.driver.get(clock.url + "/kiosk#" + clock.keys[name])
         self.driver.refresh()  # a new fragment alone loads no page
         self.wait_for_state("card")
+
+    def own_clock(self, **settings):
+        clock = Clock(**settings)
+        self.addCleanup(clock.stop)
+        return clock
+
+    def resize(self, width, height):
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 700})
+        self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
+
+    def wait_for(self, script):
+        WebDriverWait(self.driver, WAIT).until(lambda d: d.execute_script("return " + script))
+
+    def body(self, attribute):
+        return self.driver.find_element(By.TAG_NAME, "body").get_attribute(attribute)
+
+    def press(self, key, code, modifiers=0):
+        """A key as a keyboard of any layout sends it: its character and its position."""
+        event = {"key": key, "code": code, "modifiers": modifiers}
+        if len(key) == 1:
+            event["text"] = key
+        self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", dict(event, type="keyDown"))
+        self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", dict(event, type="keyUp"))
 
     def wait_for_state(self, state):
         WebDriverWait(self.driver, WAIT).until(
@@ -150,7 +249,7 @@ class KioskTest(unittest.TestCase):
     def test_in_by_touch_then_out_by_keyboard(self):
         self.open_kiosk()
         for digit in "1001":
-            self.driver.find_element(By.XPATH, '//button[text()="%s"]' % digit).click()
+            self.driver.find_element(By.XPATH, '//button[.="%s"]' % digit).click()
         self.touch("cmdEnter")
         self.wait_for_state("punch")
         self.wait_for_text("employee", "Avery Stone")
@@ -198,6 +297,34 @@ class KioskTest(unittest.TestCase):
         with self.assertRaises(urllib.error.HTTPError) as refused:
             urllib.request.urlopen(request, timeout=WAIT)
         self.assertEqual(refused.exception.code, 403)
+
+    def test_inputs_the_server_refuses(self):
+        key = re.search(r"key=([a-z2-7]+)", self.clock.keys["Dock"]).group(1)
+
+        def post(path, body, session=None):
+            headers = {"Content-Type": "application/json"}
+            if session:
+                headers["X-Kiosk-Session"] = session
+            request = urllib.request.Request(self.clock.url + path, data=json.dumps(body).encode(),
+                                             headers=headers, method="POST")
+            with urllib.request.urlopen(request, timeout=WAIT) as answer:
+                return json.load(answer)
+
+        session = post("/api/kiosk/open", {"key": key, "kiosk": "Dock"})["session"]
+        refused = ({"key": 49, "holder": 0}, {"key": 49, "holder": -1}, {"key": 49, "holder": "1"},
+                   {"key": 49, "holder": 1.5}, {"holder": 1}, {"hold": True, "key": 49},
+                   {"hold": False})
+        for body in refused:
+            with self.subTest(body=body):
+                with self.assertRaises(urllib.error.HTTPError) as answer:
+                    post("/api/kiosk/input", body, session)
+                self.assertEqual(answer.exception.code, 400)
+        # An input under a hold that is no longer the kiosk's changes nothing.
+        held = post("/api/kiosk/input", {"hold": True}, session)["holder"]
+        self.assertEqual(post("/api/kiosk/input", {"hold": True}, session)["holder"], held + 1)
+        self.assertEqual(post("/api/kiosk/input", {"key": 55, "holder": held}, session)["entry"], "")
+        self.assertEqual(post("/api/kiosk/input", {"key": 55, "holder": held + 1}, session)["entry"], "7")
+        post("/api/kiosk/input", {"escape": True}, session)
 
     def test_second_server_on_the_port_is_refused(self):
         # Two servers sharing one port would each take some kiosks: the second is refused.
@@ -275,6 +402,189 @@ class KioskTest(unittest.TestCase):
         form.find_element(By.TAG_NAME, "button").click()
         WebDriverWait(self.driver, WAIT).until(lambda d: "Added card 1005" in d.page_source)
         self.assertIn(name, [cell.text for cell in self.driver.find_elements(By.TAG_NAME, "td")])
+
+    def test_every_pad_fits_every_screen_size(self):
+        clock = self.own_clock(idle_seconds=3600, confirm_seconds=3600)
+        self.open_kiosk("Dock", clock)
+        enter, escape = Keys.ENTER, Keys.ESCAPE
+        manager = "9001" + enter + "2468" + enter + "1002" + enter
+        # Each screen: what is typed to reach it from the one before, and how it is known.
+        screens = (
+            ("card", "", 'document.body.dataset.state == "card"'),
+            ("pin", "9001" + enter, 'document.body.dataset.state == "pin"'),
+            ("punch", "2468" + enter + "1002" + enter, '!!document.querySelector(\'[data-path="cmdStampkind(0)"]\')'),
+            ("punch-2", "+", '!!document.querySelector(\'[data-path="cmdStampkind(8)"]\')'),
+            ("punch-3", "+", '!!document.querySelector(\'[data-path="cmdStampkind(16)"]\')'),
+            ("date-in", "++4" + enter + "1204260930", '/09:30/.test(document.getElementById("entry").textContent)'),
+            ("hours", enter, '!!document.querySelector(\'[data-path^="Hours"]\')'),
+            ("confirmation", "0800" + enter, 'document.body.dataset.state == "confirm"'),
+            ("dollars", escape + manager + "+1" + enter + "1204260930" + enter,
+             '!!document.querySelector(\'[data-path^="Currency"]\')'),
+            ("date-out", escape + manager + "++2" + enter + "1204260800" + enter,
+             '!!document.querySelector(\'[data-path^="TimeOut"]\')'),
+            ("question", escape + "1003" + enter + "2" + enter, 'document.body.dataset.state == "not-fitting"'),
+        )
+        for screen, keys, shown in screens:
+            if keys:
+                self.type(keys)
+            self.wait_for(shown)
+            for size, (width, height) in SIZES.items():
+                with self.subTest(screen=screen, size=size):
+                    self.resize(width, height)
+                    try:
+                        WebDriverWait(self.driver, 5).until(
+                            lambda d: not d.execute_script(LAYOUT_PROBLEMS, width, height))
+                    except Exception:
+                        self.fail(self.driver.execute_script(LAYOUT_PROBLEMS, width, height))
+                    if screen in ("card", "punch", "date-in"):
+                        self.driver.save_screenshot(
+                            os.path.join(OUTPUT, "kiosk-%s-%s.png" % (screen, size)))
+                    if screen == "date-in" and size == "tablet-across":
+                        # A manager books the right half of the day only when AM/PM is seen.
+                        self.assertRegex(self.driver.find_element(By.ID, "entry").text, r"09:30\s+AM$")
+
+    def test_captions_keys_and_names_as_the_platform_gives_them(self):
+        self.open_kiosk("Dock")
+        self.type("9001" + Keys.ENTER + "2468" + Keys.ENTER + "1002" + Keys.ENTER)
+        self.wait_for('!!document.querySelector(\'[data-path="cmdMorePunches"]\')')
+        more = self.driver.find_element(By.CSS_SELECTOR, '[data-path="cmdMorePunches"]')
+        self.assertEqual(more.find_element(By.TAG_NAME, "u").text, "P")
+        self.assertEqual(more.get_attribute("aria-label"), "More Punches, +")
+        self.assertEqual(self.driver.find_element(By.CSS_SELECTOR, '[data-path="cmdStampkind(0)"]')
+                         .get_attribute("aria-label"), "In, 1")
+        # Alt with the underlined letter presses the button, as the terminal kiosk's keys do.
+        self.press("p", "KeyP", modifiers=1)
+        self.wait_for('!!document.querySelector(\'[data-path="cmdStampkind(8)"]\')')
+        cases = (("More &Punches\r+", "More Punches\n+", "p"), ("AM&/PM", "AM/PM", "/"),
+                 ("Salt && &Pepper", "Salt & Pepper", "p"), ("&&Co", "&Co", ""))
+        for given, shown, key in cases:
+            with self.subTest(caption=given):
+                self.assertEqual(self.driver.execute_script(
+                    "const c = kioskPage.caption(arguments[0]); return [c.plain, c.key];", given),
+                    [shown, key])
+        self.type(Keys.ESCAPE)
+
+    def test_keypad_by_keyboard_alone(self):
+        self.open_kiosk()
+        ActionChains(self.driver).send_keys(Keys.TAB).perform()
+        focused = self.driver.switch_to.active_element
+        self.assertEqual(focused.get_attribute("data-path"), "cmdKey(0)")
+        self.assertEqual(self.driver.execute_script(
+            "return getComputedStyle(document.activeElement).outlineStyle"), "solid")
+        ActionChains(self.driver).send_keys(Keys.ENTER).perform()  # presses the focused key
+        self.wait_for_text("entry", "1")
+        ActionChains(self.driver).send_keys(Keys.ESCAPE).perform()
+        self.driver.execute_script("document.activeElement.blur()")
+        self.wait_for('document.getElementById("entry").textContent.trim() == ""')
+
+    def test_times_follow_the_regional_setting(self):
+        cases = (("IN 12/07/2026 02:49", "IN 12/07/2026 2:49 AM"),
+                 ("COMPLETE 12/04/2026 08:00 to 16:30", "COMPLETE 12/04/2026 8:00 AM to 4:30 PM"),
+                 ("Already recorded at 12:05", "Already recorded at 12:05 PM"),
+                 ("IN at 00:10 on 12/04/2026", "IN at 12:10 AM on 12/04/2026"),
+                 ("is locked until 23:59.", "is locked until 11:59 PM."),
+                 ("VACATION 10:00 h on 12/04/2026", "VACATION 10:00 h on 12/04/2026"),
+                 ("Today 10:30  This week 40:00", "Today 10:30  This week 40:00"))
+        clock = self.own_clock(regional="en-GB", kiosk_sounds=False)
+        self.open_kiosk("Dock", clock)
+        for text, twelve_hour in cases:
+            with self.subTest(text=text):
+                self.assertEqual(self.driver.execute_script(
+                    "return [kioskPage.regional(arguments[0], true), kioskPage.regional(arguments[0], false)]",
+                    text), [twelve_hour, text])
+        # Under en-GB the clock and the confirmation read on a 24-hour clock, day first.
+        self.assertRegex(self.driver.find_element(By.ID, "idle-time").text, r"^\d\d:\d\d$")
+        self.type("1001" + Keys.ENTER)
+        self.wait_for_state("punch")
+        self.type("1" + Keys.ENTER)
+        self.wait_for_state("confirm")
+        self.assertRegex(self.driver.find_element(By.ID, "confirmation").text,
+                         r"IN \d\d/\d\d/\d{4} \d\d:\d\d\n")
+        self.assertIsNone(self.body("data-sound"))  # "kiosk_sounds": false
+
+    def test_refusals_look_like_refusals(self):
+        self.clock.run("employee", "add", "--db", self.clock.db, "--card", "1006", "--name", "Pat Quinn")
+        self.open_kiosk()
+        confirmation_border = ('getComputedStyle(document.getElementById("confirmation"))'
+                               '.borderTopColor')
+        # Each result: what is typed, its kind (colour, sign and sound), and what it says.
+        results = (("5555" + Keys.ENTER, "card", "error", "Unknown card 5555"),
+                   (Keys.ESCAPE + "9001" + Keys.ENTER + "1111" + Keys.ENTER, "pin", "error", "Wrong PIN"),
+                   (Keys.ESCAPE + "1006" + Keys.ENTER + "2" + Keys.ENTER, "question", "question",
+                    "not clocked in"),
+                   (Keys.ESCAPE + "1006" + Keys.ENTER + "1" + Keys.ENTER, "done", "confirmation",
+                    "IN "),
+                   ("1006" + Keys.ENTER + "1" + Keys.ENTER, "again", "confirmation",
+                    "Already recorded at "))
+        borders = {}
+        for keys, kind, element, text in results:
+            with self.subTest(kind=kind):
+                self.type(keys)
+                self.wait_for('document.body.dataset.outcome == "%s"' % kind)
+                shown = self.driver.find_element(By.ID, element)
+                self.assertIn(text, shown.text)
+                self.assertTrue(shown.find_elements(By.TAG_NAME, "svg"), "no sign")
+                self.assertEqual(self.body("data-sound"), kind)
+                if element == "confirmation":
+                    borders[kind] = self.driver.execute_script("return " + confirmation_border)
+                    # Times read on a 12-hour clock under en-US.
+                    self.assertRegex(shown.text, r"\d{1,2}:\d\d [AP]M")
+        self.assertNotEqual(borders["again"], borders["done"])
+
+    def test_offline_clock_says_so_and_comes_back(self):
+        clock = self.own_clock()
+        self.open_kiosk("Dock", clock)
+        port = clock.url.rsplit(":", 1)[1]
+        clock.stop_server()
+        # Within 2 seconds the whole screen says the clock is offline.
+        WebDriverWait(self.driver, 2, poll_frequency=0.1).until(
+            lambda d: "offline" in self.body("class"))
+        cover = self.driver.find_element(By.ID, "offline")
+        self.assertIn("This clock is offline — punches are not being taken", cover.text)
+        self.assertRegex(self.driver.find_element(By.ID, "offline-time").text, r"\d:\d\d")
+        self.type("1001" + Keys.ENTER)  # taken by nobody
+        clock.start(port)
+        self.wait_for('!document.body.classList.contains("offline")')
+        self.wait_for_state("card")
+        self.assertEqual(self.driver.find_element(By.ID, "entry").text.strip(), "")
+
+    def test_second_window_takes_the_kiosk_over(self):
+        self.open_kiosk()
+        first = self.driver.current_window_handle
+        self.type("1001" + Keys.ENTER)
+        self.wait_for_state("punch")
+        self.driver.switch_to.new_window("window")
+        second = self.driver.current_window_handle
+        self.open_kiosk()  # the punch begun in the first window is not this window's
+        self.driver.switch_to.window(first)
+        self.wait_for('document.body.classList.contains("elsewhere")')
+        self.assertIn("This kiosk was opened in another window",
+                      self.driver.find_element(By.ID, "elsewhere").text)
+        self.type("1002" + Keys.ENTER)  # goes nowhere
+        self.driver.find_element(By.ID, "take-back").click()
+        self.wait_for('!document.body.classList.contains("elsewhere")')
+        self.wait_for_state("card")
+        self.driver.switch_to.window(second)
+        self.wait_for('document.body.classList.contains("elsewhere")')
+        self.driver.switch_to.window(first)
+        self.assertEqual(self.driver.find_element(By.ID, "entry").text.strip(), "")
+
+    def test_card_reader_on_any_keyboard_layout(self):
+        # Card 1003 as a reader types it: a French layout's digit row, unshifted, ended by Tab;
+        # a numeric pad with Num Lock off, ended by its Enter.
+        readers = {"French": (("&", "Digit1"), ("à", "Digit0"), ("à", "Digit0"), ('"', "Digit3"),
+                              ("Tab", "Tab")),
+                   "NumLockOff": (("End", "Numpad1"), ("Insert", "Numpad0"), ("Insert", "Numpad0"),
+                                  ("PageDown", "Numpad3"), ("Enter", "NumpadEnter"))}
+        self.open_kiosk("Dock")
+        for reader, keys in readers.items():
+            with self.subTest(reader=reader):
+                for key, code in keys:
+                    self.press(key, code)
+                self.wait_for_state("punch")
+                self.wait_for_text("employee", "Sam Okafor")
+                self.type(Keys.ESCAPE)
+                self.wait_for_state("card")
 
 
 if __name__ == "__main__":
