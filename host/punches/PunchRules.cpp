@@ -50,7 +50,7 @@ std::string_view NameOf(ExceptionKind kind) {
 std::string Misfit(std::string_view code, Activity now) {
     if (std::find(kGuardedCodes.begin(), kGuardedCodes.end(), code) == kGuardedCodes.end())
         return {};
-    const RecordKind* closes = EffectOf(code).closes;
+    const RecordKind* closes = EffectOf(code).Closes();
     if (!closes || closes->activity == now)
         return {};
     return std::string(closes->misfit);

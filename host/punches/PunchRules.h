@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -69,17 +70,32 @@ constexpr const RecordKind* KindOfType(std::string_view type) {
     return nullptr;
 }
 
+// The row of a punch code in the component's table, as a value; none for an unknown code. (The
+// rules are checked at compile time, where a sanitizing build cannot compare a table's address
+// with null.)
+constexpr std::optional<stampkind::PunchCode> CodeRow(std::string_view code) {
+    for (const stampkind::PunchCode& row : stampkind::kPunchCodes) {
+        if (row.code == code)
+            return row;
+    }
+    return std::nullopt;
+}
+
 // What a punch does to the records, read from the records its code writes: its own record opens
 // a kind when it holds only in-fields of the kind's opening type, and closes one when it holds
 // only out-fields of the closing type; its extra record (lunch, switch) does the same by name.
+// Kinds are given by their place in kRecordKinds; -1 for none.
 struct PunchEffect {
-    const RecordKind* opens = nullptr;
-    const RecordKind* closes = nullptr;
+    int opens = -1;
+    int closes = -1;
+
+    const RecordKind* Opens() const { return opens < 0 ? nullptr : &kRecordKinds[opens]; }
+    const RecordKind* Closes() const { return closes < 0 ? nullptr : &kRecordKinds[closes]; }
 };
 
 constexpr PunchEffect EffectOf(std::string_view code) {
     PunchEffect effect;
-    const stampkind::PunchCode* row = stampkind::FindPunchCode(code);
+    const auto row = CodeRow(code);
     if (!row)
         return effect;
     using stampkind::RecordMoments;
@@ -87,11 +103,12 @@ constexpr PunchEffect EffectOf(std::string_view code) {
         row->moments == RecordMoments::In || row->moments == RecordMoments::OutAsIn;
     const bool out_only =
         row->moments == RecordMoments::Out || row->moments == RecordMoments::InAsOut;
-    for (const RecordKind& kind : kRecordKinds) {
+    for (int i = 0; i < static_cast<int>(kRecordKinds.size()); ++i) {
+        const RecordKind& kind = kRecordKinds[i];
         if ((in_only && row->punch_type == kind.opening) || row->extra_record == kind.opening)
-            effect.opens = &kind;
+            effect.opens = i;
         if ((out_only && row->punch_type == kind.closing) || row->extra_record == kind.closing)
-            effect.closes = &kind;
+            effect.closes = i;
     }
     return effect;
 }
@@ -99,17 +116,18 @@ constexpr PunchEffect EffectOf(std::string_view code) {
 // What the employee does after the punch `code`; `before` when the punch changes no record.
 constexpr Activity ActivityAfter(std::string_view code, Activity before) {
     const PunchEffect effect = EffectOf(code);
-    if (effect.opens)
-        return effect.opens->activity;
-    if (effect.closes)
-        return effect.closes->after;
+    if (effect.opens >= 0)
+        return kRecordKinds[effect.opens].activity;
+    if (effect.closes >= 0)
+        return kRecordKinds[effect.closes].after;
     return before;
 }
 
 // Each kind's opening and closing types are punch codes that open and close it.
 static_assert([] {
-    for (const RecordKind& kind : kRecordKinds) {
-        if (EffectOf(kind.opening).opens != &kind || EffectOf(kind.closing).closes != &kind)
+    for (int i = 0; i < static_cast<int>(kRecordKinds.size()); ++i) {
+        if (EffectOf(kRecordKinds[i].opening).opens != i ||
+            EffectOf(kRecordKinds[i].closing).closes != i)
             return false;
     }
     return true;
@@ -141,7 +159,7 @@ std::string Misfit(std::string_view code, Activity now);
 // missing out.
 constexpr bool OpensAgain(std::string_view code, Activity now) {
     const PunchEffect effect = EffectOf(code);
-    return effect.opens && !effect.closes && effect.opens->activity == now;
+    return effect.opens >= 0 && effect.closes < 0 && kRecordKinds[effect.opens].activity == now;
 }
 
 // A "Punch Type" of a complete entry: a record entered whole, in and out at once.
@@ -171,7 +189,7 @@ inline constexpr std::array<std::string_view, 9> kAmountCodes{"H",  "S", "V", "P
                                                               "JD", "B", "A", "X"};
 
 constexpr AmountKind AmountKindOfCode(std::string_view code) {
-    const stampkind::PunchCode* row = stampkind::FindPunchCode(code);
+    const auto row = CodeRow(code);
     if (!row || row->amount_field.empty())
         return {};
     return {row->notes.empty() ? row->amount_field : row->notes, row->punch_type, row->notes,

@@ -26,8 +26,8 @@ class PunchCodes : public ::testing::TestWithParam<CodeCase> {};
 TEST_P(PunchCodes, OpenAndCloseTheirRecords) {
     const CodeCase& c = GetParam();
     const auto effect = punches::EffectOf(c.code);
-    EXPECT_EQ(effect.opens ? effect.opens->opening : "", std::string_view(c.opens));
-    EXPECT_EQ(effect.closes ? effect.closes->opening : "", std::string_view(c.closes));
+    EXPECT_EQ(effect.Opens() ? effect.Opens()->opening : "", std::string_view(c.opens));
+    EXPECT_EQ(effect.Closes() ? effect.Closes()->opening : "", std::string_view(c.closes));
     EXPECT_EQ(punches::ActivityAfter(c.code, c.from), c.to);
 }
 
