@@ -111,33 +111,6 @@ class PLATFORM_API Transaction {
     bool m_done = false;
 };
 
-// The columns of a punch record in "Clock Data Table" after its key, as the clock file and the
-// clock's local copy of a server both hold them, so that query text written for the one runs on
-// the other; and the two moment indexes, led by the card, that serve the automatic punch's
-// lookup on both.
-inline constexpr const char* kRecordColumns = R"sql(
-    "Card ID" INTEGER NOT NULL,
-    "Date In" REAL,
-    "Time In" REAL,
-    "Date Out" REAL,
-    "Time Out" REAL,
-    "Punch Type" TEXT NOT NULL DEFAULT '',
-    "Notes" TEXT NOT NULL DEFAULT '',
-    "Holiday" REAL NOT NULL DEFAULT 0,
-    "Sick" REAL NOT NULL DEFAULT 0,
-    "Vacation" REAL NOT NULL DEFAULT 0,
-    "Bonus" REAL NOT NULL DEFAULT 0,
-    "Advances" REAL NOT NULL DEFAULT 0,
-    "Personal" REAL NOT NULL DEFAULT 0,
-    "Other" REAL NOT NULL DEFAULT 0
-)sql";
-inline constexpr const char* kMomentIndexes = R"sql(
-CREATE INDEX IF NOT EXISTS "Clock Data In Moment"
-    ON "Clock Data Table" ("Card ID", ("Date In"+"Time In"));
-CREATE INDEX IF NOT EXISTS "Clock Data Out Moment"
-    ON "Clock Data Table" ("Card ID", ("Date Out"+"Time Out"));
-)sql";
-
 // Where a connection text ("PATH" or "sqlite:PATH") points.
 PLATFORM_API std::filesystem::path PathOfConnectString(std::string_view connect_string);
 

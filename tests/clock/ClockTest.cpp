@@ -11,6 +11,7 @@
 
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/KeyScript.h"
+#include "host/database/Sqlite.h"
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
 #include "step/StepSettings.h"
@@ -329,8 +330,10 @@ TEST_F(ClockTest, DatabaseErrorsAreMessages) {
         Open(false);
         Drive(c.before);
         ASSERT_EQ(
-            sqlite3_exec(m_clock->Database().handle(),
-                         (std::string("DROP TABLE ") + c.drop).c_str(), nullptr, nullptr, nullptr),
+            sqlite3_exec(
+                orvane::sqlite::Open(m_clock->Database().file(), orvane::sqlite::OpenMode::Existing)
+                    .get(),
+                (std::string("DROP TABLE ") + c.drop).c_str(), nullptr, nullptr, nullptr),
             SQLITE_OK);
         m_log.clear();
         Drive(c.after);

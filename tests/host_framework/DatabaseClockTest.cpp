@@ -242,8 +242,9 @@ class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterf
   protected:
     void SetUp() override {
         Open(Engine::Sqlite);
+        m_file = orvane::sqlite::Open(m_location, orvane::sqlite::OpenMode::Existing);
         // A thousand days of twenty cards.
-        ASSERT_EQ(sqlite3_exec(m_db->handle(), R"sql(
+        ASSERT_EQ(sqlite3_exec(m_file.get(), R"sql(
             WITH RECURSIVE i(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM i WHERE n < 19999)
             INSERT INTO "Clock Data Table"
                 ("Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type")
@@ -252,15 +253,18 @@ class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterf
                   SQLITE_OK);
         // With statistics the engine weighs the indexes by the data; without, by its guesses.
         if (GetParam())
-            sqlite3_exec(m_db->handle(), "ANALYZE", nullptr, nullptr, nullptr);
+            sqlite3_exec(m_file.get(), "ANALYZE", nullptr, nullptr, nullptr);
     }
+
+    // The test's own connection to the clock's file.
+    orvane::sqlite::ConnectionPtr m_file;
 };
 
 // The automatic punch's lookup searches both moment indexes; an out's search for the record it
 // closes reads only the open records, in the order it wants.
 TEST_P(QueryPlan, LookupAndPairingSearchTheirIndexes) {
     const auto lookup = orvane::sql::Translate(kLookup);
-    const auto plan = SqlitePlan(m_db->handle(), lookup.text, lookup.parameters);
+    const auto plan = SqlitePlan(m_file.get(), lookup.text, lookup.parameters);
     EXPECT_FALSE(ScansATable(plan)) << plan;
     EXPECT_NE(plan.find("Clock Data In Moment"), std::string::npos) << plan;
     EXPECT_NE(plan.find("Clock Data Out Moment"), std::string::npos) << plan;
@@ -268,7 +272,7 @@ TEST_P(QueryPlan, LookupAndPairingSearchTheirIndexes) {
         "SELECT [ID] FROM [Clock Data Table] WHERE [Card ID] = 1204 AND [Punch Type] = \"I\" AND "
         "[Date Out] IS NULL AND ([Date In]+[Time In]) <= 46360 "
         "ORDER BY ([Date In]+[Time In]) DESC, [ID] DESC LIMIT 1");
-    const auto pairs = SqlitePlan(m_db->handle(), pairing.text, pairing.parameters);
+    const auto pairs = SqlitePlan(m_file.get(), pairing.text, pairing.parameters);
     EXPECT_NE(pairs.find("Clock Data Open Records"), std::string::npos) << pairs;
     EXPECT_EQ(pairs.find("TEMP B-TREE"), std::string::npos) << pairs;
 }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "host/database/Sqlite.h"
+#include "host/database/StoreEngine.h"
+
+namespace orvane {
+
+// The wait of a connection for a file that another clock is writing: up to `limit`, in short
+// pauses. Before the first pause of each wait it tells `waiting` (when set), so that a front end
+// can say that the clock waits; a file that is free at once tells nothing. Installed on a
+// connection it must outlive it.
+class BusyWait {
+  public:
+    explicit BusyWait(std::chrono::milliseconds limit) : m_limit(limit) {}
+    BusyWait(const BusyWait&) = delete;
+    BusyWait& operator=(const BusyWait&) = delete;
+
+    void Install(sqlite3* db);
+    void SetWaiting(std::function<void()> waiting) { m_waiting = std::move(waiting); }
+
+  private:
+    static int OnBusy(void* self, int count);
+
+    std::chrono::milliseconds m_limit;
+    std::chrono::milliseconds m_waited{0};
+    std::function<void()> m_waiting;
+};
+
+// A clock database in an SQLite file: WAL (a clock reads while another writes), synchronous
+// NORMAL (a committed punch survives a crash of the program; a power loss may cost the last
+// ones), a wait for a file another clock is writing, and the statements of the connection
+// prepared once. A write transaction begins IMMEDIATE. A file the clock may only read raises
+// when it is opened, before anyone types a punch.
+class SqliteEngine final : public StoreEngine {
+  public:
+    SqliteEngine(const std::filesystem::path& file, std::chrono::milliseconds busy_wait);
+    ~SqliteEngine() override;
+    SqliteEngine(const SqliteEngine&) = delete;
+    SqliteEngine& operator=(const SqliteEngine&) = delete;
+
+    void Exec(const std::string& sql, std::string_view doing) override;
+    void Begin(std::string_view doing) override;
+    void Commit(std::string_view doing) override;
+    void Rollback() noexcept override;
+    std::string_view TypeName(SqlType type) const override;
+    std::string ColumnsQuery() const override;
+    void LockSchema(std::string_view /*doing*/) override {}
+    void LockCard(int32_t /*card*/, std::string_view /*doing*/) override {}
+    bool MayReceiveTwice() const override { return false; }
+    void SetWhileBusy(std::function<void()> waiting) override;
+    void LeaveCheckpointsToOthers() override;
+
+  protected:
+    std::unique_ptr<SqlRows> Prepared(const std::string& sql, const std::vector<SqlValue>& values,
+                                      std::string_view doing) override;
+
+  private:
+    sqlite::ConnectionPtr m_db;
+    std::unique_ptr<BusyWait> m_busy;
+    std::unique_ptr<sqlite::StatementCache> m_statements;
+};
+
+}  // namespace orvane
