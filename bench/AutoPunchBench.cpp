@@ -20,7 +20,7 @@
 
 #include "bench/RowsArgument.h"
 #include "host/database/ClockDatabase.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/QueryDatabase.h"
 #include "host/framework/Global.h"
 #include "host/framework/StepSequence.h"
 #include "platform/FakeServices.h"

@@ -1,6 +1,9 @@
 #include "host/database/PostgresEngine.h"
 
+#include <libpq-fe.h>
+
 #include <cctype>
+#include <limits>
 
 #include "host/database/Postgres.h"
 
@@ -14,8 +17,14 @@ constexpr int kSchemaLock = 1;
 constexpr int kCardLock = 2;
 
 // PostgreSQL type ids.
-constexpr unsigned kInt4 = 23;
-constexpr unsigned kText = 25;
+constexpr Oid kBool = 16;
+constexpr Oid kInt8 = 20;
+constexpr Oid kInt2 = 21;
+constexpr Oid kInt4 = 23;
+constexpr Oid kText = 25;
+constexpr Oid kFloat4 = 700;
+constexpr Oid kFloat8 = 701;
+constexpr Oid kNumeric = 1700;
 
 class PostgresRows final : public SqlRows {
   public:
@@ -29,6 +38,34 @@ class PostgresRows final : public SqlRows {
         return pg::TextAt(m_result.get(), m_row, column);
     }
     int64_t Affected() const override { return pg::Affected(m_result.get()); }
+
+    int Columns() const override { return PQnfields(m_result.get()); }
+    std::string ColumnName(int column) const override { return PQfname(m_result.get(), column); }
+    platform::Variant Value(int column) const override {
+        const pg_result* result = m_result.get();
+        if (pg::IsNull(result, m_row, column))
+            return platform::Variant::null();
+        switch (PQftype(result, column)) {
+            case kBool:
+                return platform::Variant(pg::TextAt(result, m_row, column) == "t");
+            case kInt2:
+            case kInt4:
+            case kInt8: {
+                const int64_t value = pg::IntAt(result, m_row, column);
+                if (value >= std::numeric_limits<int32_t>::min() &&
+                    value <= std::numeric_limits<int32_t>::max()) {
+                    return platform::Variant(static_cast<int32_t>(value));
+                }
+                return platform::Variant(static_cast<double>(value));
+            }
+            case kFloat4:
+            case kFloat8:
+            case kNumeric:
+                return platform::Variant(pg::RealAt(result, m_row, column));
+            default:
+                return platform::Variant(pg::TextAt(result, m_row, column));
+        }
+    }
 
   private:
     pg::ResultPtr m_result;
@@ -52,6 +89,9 @@ pg::Value value_of(const SqlValue& value) {
             return value.null ? pg::Value::NullReal() : pg::Value::Real(value.real);
         case SqlType::Text:
             return value.null ? pg::Value{kText, std::nullopt} : pg::Value::Text(value.text);
+        case SqlType::Literal:
+            // The server reads its type from where it stands.
+            return pg::Value{0, value.null ? std::nullopt : std::optional(value.text)};
         case SqlType::Key:
         case SqlType::Integer:
         case SqlType::Reference:
@@ -62,16 +102,28 @@ pg::Value value_of(const SqlValue& value) {
 
 }  // namespace
 
-PostgresEngine::PostgresEngine(std::string uri) : m_uri(std::move(uri)) {}
+PostgresEngine::PostgresEngine(std::string uri, std::string setup)
+    : m_uri(std::move(uri)), m_setup(std::move(setup)) {}
 
 PostgresEngine::~PostgresEngine() = default;
 
 pg::Connection& PostgresEngine::Connection() {
     if (!m_connection || (!m_in_transaction && m_connection->Lost())) {
         m_connection.reset();
-        m_connection = std::make_unique<pg::Connection>(m_uri);
+        auto connection = std::make_unique<pg::Connection>(m_uri);
+        if (!m_setup.empty())
+            connection->Exec(m_setup.c_str(), "Cannot set up the connection");
+        m_connection = std::move(connection);
     }
     return *m_connection;
+}
+
+void PostgresEngine::Connect() {
+    Connection();
+}
+
+size_t PostgresEngine::PreparedStatements() const {
+    return m_connection ? m_connection->prepared_statements() : 0;
 }
 
 std::unique_ptr<SqlRows> PostgresEngine::Prepared(const std::string& sql,
@@ -118,6 +170,7 @@ std::string_view PostgresEngine::TypeName(SqlType type) const {
         case SqlType::Real:
             return "DOUBLE PRECISION";
         case SqlType::Text:
+        case SqlType::Literal:
             return "TEXT";
     }
     return "";

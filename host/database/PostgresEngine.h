@@ -18,7 +18,8 @@ class Connection;
 // end of the transaction.
 class PostgresEngine final : public StoreEngine {
   public:
-    explicit PostgresEngine(std::string uri);
+    // `setup` runs on each new connection (none when empty).
+    explicit PostgresEngine(std::string uri, std::string setup = {});
     ~PostgresEngine() override;
     PostgresEngine(const PostgresEngine&) = delete;
     PostgresEngine& operator=(const PostgresEngine&) = delete;
@@ -32,6 +33,9 @@ class PostgresEngine final : public StoreEngine {
     void LockSchema(std::string_view doing) override;
     void LockCard(int32_t card, std::string_view doing) override;
     bool MayReceiveTwice() const override { return true; }
+    void Connect() override;
+    sql::Target QueryTarget() const override { return sql::Target::Postgres; }
+    size_t PreparedStatements() const override;
 
   protected:
     std::unique_ptr<SqlRows> Prepared(const std::string& sql, const std::vector<SqlValue>& values,
@@ -42,6 +46,7 @@ class PostgresEngine final : public StoreEngine {
     void Lock(int space, int32_t key, std::string_view doing);
 
     std::string m_uri;
+    std::string m_setup;
     std::unique_ptr<pg::Connection> m_connection;
     bool m_in_transaction = false;
 };

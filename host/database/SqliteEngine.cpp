@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "host/database/DatabaseError.h"
 #include "platform/Error.h"
@@ -19,6 +20,11 @@ class SqliteRows final : public SqlRows {
 
     void Bind(const std::vector<SqlValue>& values) {
         sqlite3_stmt* s = m_handle.get();
+        if (sqlite3_bind_parameter_count(s) != static_cast<int>(values.size())) {
+            platform::raise(dberr::kSyntax,
+                            "Syntax error in query expression: the query has "
+                            "placeholders of its own.");
+        }
         int index = 1;
         for (const auto& value : values) {
             int rc = SQLITE_OK;
@@ -26,7 +32,7 @@ class SqliteRows final : public SqlRows {
                 rc = sqlite3_bind_null(s, index);
             else if (value.type == SqlType::Real)
                 rc = sqlite3_bind_double(s, index, value.real);
-            else if (value.type == SqlType::Text)
+            else if (value.type == SqlType::Text || value.type == SqlType::Literal)
                 rc = sqlite3_bind_text(s, index, value.text.data(),
                                        static_cast<int>(value.text.size()), SQLITE_TRANSIENT);
             else
@@ -58,6 +64,31 @@ class SqliteRows final : public SqlRows {
                     : std::string();
     }
     int64_t Affected() const override { return sqlite3_changes64(m_db); }
+
+    int Columns() const override { return sqlite3_column_count(m_handle.get()); }
+    std::string ColumnName(int column) const override {
+        const char* name = sqlite3_column_name(m_handle.get(), column);
+        return name ? name : "";
+    }
+    platform::Variant Value(int column) const override {
+        sqlite3_stmt* s = m_handle.get();
+        switch (sqlite3_column_type(s, column)) {
+            case SQLITE_NULL:
+                return platform::Variant::null();
+            case SQLITE_INTEGER: {
+                const sqlite3_int64 value = sqlite3_column_int64(s, column);
+                if (value >= std::numeric_limits<int32_t>::min() &&
+                    value <= std::numeric_limits<int32_t>::max()) {
+                    return platform::Variant(static_cast<int32_t>(value));
+                }
+                return platform::Variant(static_cast<double>(value));
+            }
+            case SQLITE_FLOAT:
+                return platform::Variant(sqlite3_column_double(s, column));
+            default:
+                return platform::Variant(Text(column));
+        }
+    }
 
   private:
     sqlite::StatementCache::Handle m_handle;
@@ -104,8 +135,15 @@ int BusyWait::OnBusy(void* self, int count) {
     return 1;
 }
 
-SqliteEngine::SqliteEngine(const std::filesystem::path& file, std::chrono::milliseconds busy_wait)
-    : m_db(sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing, busy_wait)) {
+SqliteEngine::SqliteEngine(const std::filesystem::path& file, std::chrono::milliseconds busy_wait,
+                           Use use)
+    : m_db(sqlite::Open(
+          file,
+          use == Use::ClockFile ? sqlite::OpenMode::CreateWhenMissing : sqlite::OpenMode::Existing,
+          busy_wait)),
+      m_statements(std::make_unique<sqlite::StatementCache>(m_db.get())) {
+    if (use == Use::Queries)
+        return;
     // A file the clock may only read (its permissions, or its own header) could not take a
     // punch: say so now, before anyone types one.
     if (sqlite3_db_readonly(m_db.get(), "main") == 1) {
@@ -118,7 +156,6 @@ SqliteEngine::SqliteEngine(const std::filesystem::path& file, std::chrono::milli
     sqlite::Exec(m_db.get(), "PRAGMA synchronous=NORMAL");
     m_busy = std::make_unique<BusyWait>(busy_wait);
     m_busy->Install(m_db.get());
-    m_statements = std::make_unique<sqlite::StatementCache>(m_db.get());
 }
 
 SqliteEngine::~SqliteEngine() {
@@ -159,6 +196,7 @@ std::string_view SqliteEngine::TypeName(SqlType type) const {
         case SqlType::Real:
             return "REAL";
         case SqlType::Text:
+        case SqlType::Literal:
             return "TEXT";
     }
     return "";
@@ -169,7 +207,8 @@ std::string SqliteEngine::ColumnsQuery() const {
 }
 
 void SqliteEngine::SetWhileBusy(std::function<void()> waiting) {
-    m_busy->SetWaiting(std::move(waiting));
+    if (m_busy)
+        m_busy->SetWaiting(std::move(waiting));
 }
 
 void SqliteEngine::LeaveCheckpointsToOthers() {

@@ -31,14 +31,21 @@ class BusyWait {
     std::function<void()> m_waiting;
 };
 
-// A clock database in an SQLite file: WAL (a clock reads while another writes), synchronous
-// NORMAL (a committed punch survives a crash of the program; a power loss may cost the last
-// ones), a wait for a file another clock is writing, and the statements of the connection
-// prepared once. A write transaction begins IMMEDIATE. A file the clock may only read raises
-// when it is opened, before anyone types a punch.
+// A database in an SQLite file, its statements prepared once per connection.
 class SqliteEngine final : public StoreEngine {
   public:
-    SqliteEngine(const std::filesystem::path& file, std::chrono::milliseconds busy_wait);
+    enum class Use {
+        // The clock's own file, made when missing: WAL (a clock reads while another writes),
+        // synchronous NORMAL (a committed punch survives a crash of the program; a power loss
+        // may cost the last ones), and a wait for a file another clock is writing. A write
+        // transaction begins IMMEDIATE. A file the clock may only read raises when it is
+        // opened, before anyone types a punch.
+        ClockFile,
+        // The host's queries on a file that must exist, with the file's settings as they are.
+        Queries,
+    };
+    SqliteEngine(const std::filesystem::path& file, std::chrono::milliseconds busy_wait,
+                 Use use = Use::ClockFile);
     ~SqliteEngine() override;
     SqliteEngine(const SqliteEngine&) = delete;
     SqliteEngine& operator=(const SqliteEngine&) = delete;
@@ -54,6 +61,8 @@ class SqliteEngine final : public StoreEngine {
     bool MayReceiveTwice() const override { return false; }
     void SetWhileBusy(std::function<void()> waiting) override;
     void LeaveCheckpointsToOthers() override;
+    sql::Target QueryTarget() const override { return sql::Target::Sqlite; }
+    size_t PreparedStatements() const override { return m_statements->size(); }
 
   protected:
     std::unique_ptr<SqlRows> Prepared(const std::string& sql, const std::vector<SqlValue>& values,

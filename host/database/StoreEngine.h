@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "host/database/SqlDialect.h"
+#include "platform/Variant.h"
+
 namespace orvane {
 
 // The kinds of column the clock database keeps, which each engine names in its own words.
@@ -20,6 +23,9 @@ enum class SqlType {
     // A moment or an amount: an 8-byte floating point number.
     Real,
     Text,
+    // A text whose type the engine reads from where it stands (a literal of the host's query
+    // text, which may meet a number or a moment).
+    Literal,
 };
 
 // A value bound to a statement: its type (which a server needs even for a null) and the value.
@@ -34,6 +40,9 @@ struct SqlValue {
     static SqlValue Real(double value) { return {SqlType::Real, false, 0, value, {}}; }
     static SqlValue Text(std::string value) {
         return {SqlType::Text, false, 0, 0, std::move(value)};
+    }
+    static SqlValue Literal(std::string value) {
+        return {SqlType::Literal, false, 0, 0, std::move(value)};
     }
     static SqlValue Null(SqlType type) { return {type, true, 0, 0, {}}; }
 };
@@ -51,6 +60,12 @@ class SqlRows {
     virtual std::string Text(int column) const = 0;
     // The rows an INSERT, UPDATE or DELETE touched, once it has run to its end.
     virtual int64_t Affected() const = 0;
+
+    // For query text not known in advance: the columns' names, and a column's value as the
+    // platform holds it (null, a whole number, a number with a fraction, a text, a boolean).
+    virtual int Columns() const = 0;
+    virtual std::string ColumnName(int column) const = 0;
+    virtual platform::Variant Value(int column) const = 0;
 };
 
 // What the clock database asks of an engine: connect, run statements (prepared once per
@@ -96,6 +111,13 @@ class StoreEngine {
     // Leaves the copying of a write-ahead log into the file to another connection; this one
     // copies only when the log has grown far beyond that.
     virtual void LeaveCheckpointsToOthers() {}
+
+    // Connects now, if the engine has a connection to make, rather than at the first statement.
+    virtual void Connect() {}
+    // The dialect the host's query text is translated into for this engine.
+    virtual sql::Target QueryTarget() const = 0;
+    // How many statements the connection keeps prepared.
+    virtual size_t PreparedStatements() const = 0;
 
     // Tells `observer` the text of each statement run from now on (none: no longer).
     void ObserveStatements(std::function<void(const std::string&)> observer) {

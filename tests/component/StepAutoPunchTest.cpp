@@ -7,7 +7,7 @@
 
 #include "host/database/ClockDatabase.h"
 #include "host/database/Sqlite.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/QueryDatabase.h"
 #include "host/framework/Global.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"

@@ -7,7 +7,7 @@
 
 #include "host/database/ClockDatabase.h"
 #include "host/database/DatabaseError.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/QueryDatabase.h"
 #include "platform/Error.h"
 #include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
