@@ -83,7 +83,7 @@ StatementCache::Handle::~Handle() {
 }
 
 StatementCache::Handle StatementCache::Use(std::string_view sql) {
-    const auto found = m_statements.find(std::string(sql));
+    const auto found = m_statements.find(sql);
     if (found != m_statements.end() && !found->second.in_use) {
         found->second.in_use = true;
         return Handle(found->second.statement.get(), &found->second.in_use, nullptr);

@@ -83,9 +83,16 @@ class PLATFORM_API StatementCache {
         StatementPtr statement;
         bool in_use = false;
     };
+    // Looks a text up without copying it.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
     sqlite3* m_db;
     size_t m_room;
-    std::unordered_map<std::string, Entry> m_statements;
+    std::unordered_map<std::string, Entry, TextHash, std::equal_to<>> m_statements;
 };
 
 // Runs statements that give no rows; raises with the engine's message.
