@@ -104,20 +104,6 @@ void Exec(sqlite3* db, const char* sql) {
         RaiseLast(db, "Cannot use the clock database");
 }
 
-Transaction::Transaction(sqlite3* db) : m_db(db) {
-    Exec(db, "BEGIN IMMEDIATE");
-}
-
-Transaction::~Transaction() {
-    if (!m_done)
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-void Transaction::Commit() {
-    Exec(m_db, "COMMIT");
-    m_done = true;
-}
-
 void RaiseLast(sqlite3* db, std::string_view doing) {
     const char* file = sqlite3_db_filename(db, "main");
     std::string description(doing);

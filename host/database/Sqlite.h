@@ -103,21 +103,6 @@ PLATFORM_API void Exec(sqlite3* db, const char* sql);
 // "read-only" (3027), anything else the engine's message (3000).
 [[noreturn]] PLATFORM_API void RaiseLast(sqlite3* db, std::string_view doing);
 
-// A write transaction that takes the file's write lock at once (BEGIN IMMEDIATE) and rolls
-// back unless committed, so that a raised error in between leaves nothing half-written.
-class PLATFORM_API Transaction {
-  public:
-    explicit Transaction(sqlite3* db);
-    ~Transaction();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit();
-
-  private:
-    sqlite3* m_db;
-    bool m_done = false;
-};
-
 // Where a connection text ("PATH" or "sqlite:PATH") points.
 PLATFORM_API std::filesystem::path PathOfConnectString(std::string_view connect_string);
 
