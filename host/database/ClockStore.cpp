@@ -54,15 +54,6 @@ CREATE INDEX IF NOT EXISTS "Manager Entries Moment" ON "Manager Entries" ("Enter
     return sql;
 }
 
-// Runs a statement to its end; gives the rows it touched.
-int64_t run(StoreEngine& engine, const std::string& sql, const std::vector<SqlValue>& values,
-            std::string_view doing) {
-    const auto rows = engine.Run(sql, values, doing);
-    while (rows->Next()) {
-    }
-    return rows->Affected();
-}
-
 std::vector<Row> read_rows(StoreEngine& engine, const std::string& sql,
                            const std::vector<SqlValue>& values) {
     const auto found = engine.Run(sql, values, kReadingPunches);
@@ -168,10 +159,9 @@ std::optional<int64_t> ClockStore::StoreRecord(int32_t card, const PunchRecord& 
     }
     if (closes) {
         values.push_back(SqlValue::Int(*closes));
-        run(*m_engine,
-            "UPDATE \"Clock Data Table\" SET " + names + " WHERE \"ID\" = ?" +
-                std::to_string(values.size()),
-            values, kStoring);
+        m_engine->RunToEnd("UPDATE \"Clock Data Table\" SET " + names + " WHERE \"ID\" = ?" +
+                               std::to_string(values.size()),
+                           values, kStoring);
         return closes;
     }
     const auto inserted = m_engine->Run(
@@ -190,8 +180,7 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
     // A punch whose identity is already kept was stored before (its first sending lost the
     // answer): it is not stored again.
     if (engine.MayReceiveTwice() && !identity.empty()) {
-        const int64_t first = run(
-            engine,
+        const int64_t first = engine.RunToEnd(
             R"sql(INSERT INTO "Stored Punches" ("Punch ID") VALUES (?1) ON CONFLICT DO NOTHING)sql",
             {SqlValue::Text(identity)}, kStoring);
         if (first == 0) {
@@ -204,12 +193,12 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
         if (!id || !punch.entered_by)
             return;
         const auto& entry = *punch.entered_by;
-        run(engine, R"sql(
+        engine.RunToEnd(R"sql(
         INSERT INTO "Manager Entries" ("Record ID", "Manager Card", "Entered At", "Clock Name")
         VALUES (?1, ?2, ?3, ?4))sql",
-            {SqlValue::Int(*id), SqlValue::Int(entry.manager_card),
-             SqlValue::Real(entry.entered_at.days), SqlValue::Text(entry.clock_name)},
-            kStoring);
+                        {SqlValue::Int(*id), SqlValue::Int(entry.manager_card),
+                         SqlValue::Real(entry.entered_at.days), SqlValue::Text(entry.clock_name)},
+                        kStoring);
     };
     if (punch.own)
         store(*punch.own);
@@ -222,13 +211,14 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
 
 void ClockStore::AddEmployee(const Employee& employee, const std::string& pin_hash) {
     // One statement: the employee and the PIN are stored together or not at all.
-    const int64_t added = run(Ready(), R"sql(
+    const int64_t added =
+        Ready().RunToEnd(R"sql(
         INSERT INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash")
         VALUES (?1, ?2, ?3, NULLIF(?4, ''))
         ON CONFLICT ("Card ID") DO NOTHING)sql",
-                              {SqlValue::Int(employee.card), SqlValue::Text(employee.name),
-                               SqlValue::Int(employee.manager ? 1 : 0), SqlValue::Text(pin_hash)},
-                              "Cannot add the employee");
+                         {SqlValue::Int(employee.card), SqlValue::Text(employee.name),
+                          SqlValue::Int(employee.manager ? 1 : 0), SqlValue::Text(pin_hash)},
+                         "Cannot add the employee");
     if (added == 0) {
         platform::raise(
             platform::err::kKeyAlreadyAssociated,
@@ -237,8 +227,8 @@ void ClockStore::AddEmployee(const Employee& employee, const std::string& pin_ha
 }
 
 bool ClockStore::RemoveEmployee(int32_t card) {
-    return run(Ready(), R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?1)sql",
-               {SqlValue::Int(card)}, "Cannot remove the employee") > 0;
+    return Ready().RunToEnd(R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?1)sql",
+                            {SqlValue::Int(card)}, "Cannot remove the employee") > 0;
 }
 
 std::vector<Employee> ClockStore::Employees() {
@@ -261,8 +251,8 @@ std::optional<Employee> ClockStore::FindEmployee(int32_t card) {
 }
 
 void ClockStore::SetPinHash(int32_t card, const std::string& hash) {
-    run(Ready(), R"sql(UPDATE "Employees" SET "PIN Hash" = ?1 WHERE "Card ID" = ?2)sql",
-        {SqlValue::Text(hash), SqlValue::Int(card)}, "Cannot keep the PIN");
+    Ready().RunToEnd(R"sql(UPDATE "Employees" SET "PIN Hash" = ?1 WHERE "Card ID" = ?2)sql",
+                     {SqlValue::Text(hash), SqlValue::Int(card)}, "Cannot keep the PIN");
 }
 
 std::string ClockStore::PinHash(int32_t card) {

@@ -64,13 +64,6 @@ const std::string& insert_row_sql() {
     return sql;
 }
 
-void run(StoreEngine& engine, const std::string& sql, const std::vector<SqlValue>& values,
-         std::string_view doing) {
-    const auto rows = engine.Run(sql, values, doing);
-    while (rows->Next()) {
-    }
-}
-
 double latest_moment(const Row& row) {
     double latest = -1e300;
     if (row.date_in)
@@ -100,7 +93,7 @@ void insert_row(StoreEngine& engine, const Row& row, const std::string& identity
     AppendRecordValues(row, values);
     values.push_back(identity.empty() ? SqlValue::Null(SqlType::Text) : SqlValue::Text(identity));
     values.push_back(SqlValue::Int(sent ? 1 : 0));
-    run(engine, insert_row_sql(), values, kKeepingPunches);
+    engine.RunToEnd(insert_row_sql(), values, kKeepingPunches);
 }
 
 }  // namespace
@@ -126,9 +119,10 @@ void LocalCopy::KeepEmployees(const std::vector<KnownEmployee>& employees) {
         return;
     constexpr std::string_view kKeeping = "Cannot keep the employees on this clock";
     StoreTransaction transaction(*m_engine, kKeeping);
-    run(*m_engine, R"sql(DELETE FROM "Employees")sql", {}, kKeeping);
+    m_engine->RunToEnd(R"sql(DELETE FROM "Employees")sql", {}, kKeeping);
     for (const auto& known : sorted) {
-        run(*m_engine, R"sql(
+        m_engine->RunToEnd(
+            R"sql(
         INSERT OR REPLACE INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash")
         VALUES (?1, ?2, ?3, ?4))sql",
             {SqlValue::Int(known.employee.card), SqlValue::Text(known.employee.name),
@@ -142,20 +136,20 @@ void LocalCopy::KeepEmployee(const Employee& employee, std::optional<std::string
     if (FindEmployee(employee.card) == employee &&
         (!pin_hash || *pin_hash == PinHash(employee.card)))
         return;
-    run(*m_engine, R"sql(
+    m_engine->RunToEnd(R"sql(
         INSERT INTO "Employees" ("Card ID", "Name", "Manager", "PIN Hash")
         VALUES (?1, ?2, ?3, COALESCE(?4, ''))
         ON CONFLICT ("Card ID") DO UPDATE SET "Name" = ?2, "Manager" = ?3,
             "PIN Hash" = COALESCE(?4, "PIN Hash"))sql",
-        {SqlValue::Int(employee.card), SqlValue::Text(employee.name),
-         SqlValue::Int(employee.manager ? 1 : 0),
-         pin_hash ? SqlValue::Text(*pin_hash) : SqlValue::Null(SqlType::Text)},
-        kKeepingEmployee);
+                       {SqlValue::Int(employee.card), SqlValue::Text(employee.name),
+                        SqlValue::Int(employee.manager ? 1 : 0),
+                        pin_hash ? SqlValue::Text(*pin_hash) : SqlValue::Null(SqlType::Text)},
+                       kKeepingEmployee);
 }
 
 void LocalCopy::ForgetEmployee(int32_t card) {
-    run(*m_engine, R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?1)sql", {SqlValue::Int(card)},
-        "Cannot forget the employee on this clock");
+    m_engine->RunToEnd(R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?1)sql",
+                       {SqlValue::Int(card)}, "Cannot forget the employee on this clock");
 }
 
 std::vector<KnownEmployee> LocalCopy::Employees() const {
@@ -198,7 +192,8 @@ void LocalCopy::KeepRows(int32_t card, const std::vector<Row>& rows, std::option
         R"sql( AND (?2 IS NULL
                 OR ("Date In"+"Time In") BETWEEN ?2 AND ?3
                 OR ("Date Out"+"Time Out") BETWEEN ?2 AND ?3))sql";
-    run(*m_engine, drop,
+    m_engine->RunToEnd(
+        drop,
         {SqlValue::Int(card), window ? SqlValue::Real(window->from) : SqlValue::Null(SqlType::Real),
          window ? SqlValue::Real(window->to) : SqlValue::Null(SqlType::Real)},
         kKeepingPunches);
@@ -211,16 +206,16 @@ void LocalCopy::KeepRows(int32_t card, const std::vector<Row>& rows, std::option
         std::string(R"sql(DELETE FROM "Clock Data Table" WHERE "Card ID" = ?1 AND "ID" IS NOT NULL
             AND )sql") +
         kLatestMoment + " < ?2";
-    run(*m_engine, trim, {SqlValue::Int(card), SqlValue::Real(newest - kKeptDays)},
-        kKeepingPunches);
+    m_engine->RunToEnd(trim, {SqlValue::Int(card), SqlValue::Real(newest - kKeptDays)},
+                       kKeepingPunches);
     transaction.Commit(kKeepingPunches);
 }
 
 void LocalCopy::AddPunch(const std::string& identity, const PunchWrite& punch, bool sent) {
     constexpr std::string_view kKeeping = "Cannot keep the punch on this clock";
     StoreTransaction transaction(*m_engine, kKeeping);
-    run(*m_engine, R"sql(DELETE FROM "Clock Data Table" WHERE "Punch ID" = ?1)sql",
-        {SqlValue::Text(identity)}, kKeeping);
+    m_engine->RunToEnd(R"sql(DELETE FROM "Clock Data Table" WHERE "Punch ID" = ?1)sql",
+                       {SqlValue::Text(identity)}, kKeeping);
     if (punch.own && !punch.own->values().empty())
         insert_row(*m_engine, row_of(punch.card, *punch.own), identity, sent);
     for (const auto& extra : punch.extras) {
@@ -231,8 +226,8 @@ void LocalCopy::AddPunch(const std::string& identity, const PunchWrite& punch, b
 }
 
 void LocalCopy::MarkSent(const std::string& identity) {
-    run(*m_engine, R"sql(UPDATE "Clock Data Table" SET "Sent" = 1 WHERE "Punch ID" = ?1)sql",
-        {SqlValue::Text(identity)}, "Cannot keep the punch on this clock");
+    m_engine->RunToEnd(R"sql(UPDATE "Clock Data Table" SET "Sent" = 1 WHERE "Punch ID" = ?1)sql",
+                       {SqlValue::Text(identity)}, "Cannot keep the punch on this clock");
 }
 
 std::vector<std::string> LocalCopy::Unsent() const {

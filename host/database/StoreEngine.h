@@ -83,6 +83,14 @@ class StoreEngine {
             m_observer(sql);
         return Prepared(sql, values, doing);
     }
+    // Runs a statement to its end; gives the rows it touched.
+    int64_t RunToEnd(const std::string& sql, const std::vector<SqlValue>& values,
+                     std::string_view doing) {
+        const auto rows = Run(sql, values, doing);
+        while (rows->Next()) {
+        }
+        return rows->Affected();
+    }
     // Runs statements that take no values (the schema).
     virtual void Exec(const std::string& sql, std::string_view doing) = 0;
 
