@@ -47,8 +47,8 @@ struct SqlValue {
     static SqlValue Null(SqlType type) { return {type, true, 0, 0, {}}; }
 };
 
-// The rows of one statement run, read one at a time. Read them before the engine runs another
-// statement; the statement is ready for its next run when the rows go.
+// The rows of one statement run, read forward one at a time. Other statements may run while they
+// are held; the statement is ready for its next run when the rows go.
 class SqlRows {
   public:
     virtual ~SqlRows() = default;
@@ -77,6 +77,7 @@ class StoreEngine {
   public:
     virtual ~StoreEngine() = default;
 
+    // Runs a statement with its values bound; its rows are read from what it gives.
     std::unique_ptr<SqlRows> Run(const std::string& sql, const std::vector<SqlValue>& values,
                                  std::string_view doing) {
         if (m_observer)
