@@ -20,7 +20,7 @@
 
 #include "bench/RowsArgument.h"
 #include "host/database/ClockDatabase.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/QueryDatabase.h"
 #include "host/framework/Global.h"
 #include "host/framework/StepSequence.h"
 #include "platform/FakeServices.h"
@@ -58,8 +58,9 @@ int64_t count_rows(sqlite3* db) {
 std::filesystem::path clock_file(int64_t rows) {
     std::filesystem::create_directories(bench_dir());
     const auto file = bench_dir() / ("clock-" + std::to_string(rows) + ".db");
-    orvane::ClockDatabase clock(file);
-    sqlite3* db = clock.handle();
+    const orvane::ClockDatabase clock(file);  // makes the tables
+    const auto connection = orvane::sqlite::Open(file, orvane::sqlite::OpenMode::Existing);
+    sqlite3* db = connection.get();
     if (count_rows(db) == rows)
         return file;
 

@@ -42,11 +42,11 @@ std::filesystem::path clock_file(int64_t rows) {
     std::filesystem::create_directories(bench_dir());
     const auto file = bench_dir() / ("hours-" + std::to_string(rows) + ".db");
     if (std::filesystem::exists(file)) {
-        const orvane::ClockDatabase made(file);
+        const auto made = orvane::sqlite::Open(file, orvane::sqlite::OpenMode::Existing);
         sqlite3_stmt* count = nullptr;
         // The rows are numbered from 1 when the file is made: the last number is the count.
-        sqlite3_prepare_v2(made.handle(), R"(SELECT ifnull(max("ID"), 0) FROM "Clock Data Table")",
-                           -1, &count, nullptr);
+        sqlite3_prepare_v2(made.get(), R"(SELECT ifnull(max("ID"), 0) FROM "Clock Data Table")", -1,
+                           &count, nullptr);
         const bool whole =
             sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int64(count, 0) == rows;
         sqlite3_finalize(count);
@@ -57,7 +57,8 @@ std::filesystem::path clock_file(int64_t rows) {
         std::filesystem::remove(file.string() + suffix);
     std::fprintf(stderr, "making %s ...\n", file.c_str());
     orvane::ClockDatabase clock(file);
-    sqlite3* db = clock.handle();
+    const auto connection = orvane::sqlite::Open(file, orvane::sqlite::OpenMode::Existing);
+    sqlite3* db = connection.get();
     for (int card = kFirstCard; card < kFirstCard + kCards; ++card)
         clock.AddEmployee({card, "Employee " + std::to_string(card), false});
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -110,9 +111,10 @@ void BM_Statistics(benchmark::State& state) {
 
 // This week's worked minutes of one card (closed work rows; the open one added by hand).
 void BM_HandWrittenStatistics(benchmark::State& state) {
-    const orvane::ClockDatabase clock(clock_file(state.range(0)));
+    const auto clock =
+        orvane::sqlite::Open(clock_file(state.range(0)), orvane::sqlite::OpenMode::Existing);
     sqlite3_stmt* query = nullptr;
-    sqlite3_prepare_v2(clock.handle(), R"sql(
+    sqlite3_prepare_v2(clock.get(), R"sql(
         SELECT total(round((("Date Out"+"Time Out") - ("Date In"+"Time In")) * 1440))
         FROM "Clock Data Table" WHERE "Card ID" = ?1 AND "Punch Type" = 'O'
           AND ("Date In"+"Time In") BETWEEN ?2 AND ?3)sql",
@@ -144,9 +146,10 @@ void BM_WeekReport(benchmark::State& state) {
 
 // Worked minutes per card and day of the same week, summed by SQLite.
 void BM_HandWrittenWeek(benchmark::State& state) {
-    const orvane::ClockDatabase clock(clock_file(state.range(0)));
+    const auto clock =
+        orvane::sqlite::Open(clock_file(state.range(0)), orvane::sqlite::OpenMode::Existing);
     sqlite3_stmt* query = nullptr;
-    sqlite3_prepare_v2(clock.handle(), R"sql(
+    sqlite3_prepare_v2(clock.get(), R"sql(
         SELECT "Card ID", "Date In",
                total(round((("Date Out"+"Time Out") - ("Date In"+"Time In")) * 1440))
         FROM "Clock Data Table" WHERE "Punch Type" = 'O'

@@ -1,16 +1,14 @@
 #include "host/database/ClockDatabase.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
 #include "host/database/ClockStore.h"
 #include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/LocalCopy.h"
-#include "host/database/PostgresClockStore.h"
+#include "host/database/PostgresEngine.h"
 #include "host/database/PunchQueue.h"
-#include "host/database/SqliteClockStore.h"
+#include "host/database/SqliteEngine.h"
 #include "host/framework/Secret.h"
 #include "platform/Error.h"
 
@@ -31,8 +29,8 @@ bool is_pin(std::string_view pin) {
 std::unique_ptr<ClockStore> open_store(const std::filesystem::path& file,
                                        std::chrono::milliseconds busy_wait) {
     if (EngineOf(file.native()) == Engine::Postgres)
-        return std::make_unique<PostgresClockStore>(file.native());
-    return std::make_unique<SqliteClockStore>(file, busy_wait);
+        return std::make_unique<ClockStore>(std::make_unique<PostgresEngine>(file.native()));
+    return std::make_unique<ClockStore>(std::make_unique<SqliteEngine>(file, busy_wait));
 }
 
 // 128 random bits in hex: unique among every clock's punches without asking anyone.
@@ -51,14 +49,6 @@ std::string pin_hash_for(std::string_view pin) {
 }
 
 }  // namespace
-
-bool IsDateField(std::string_view field) {
-    return field == "Date In" || field == "Time In" || field == "Date Out" || field == "Time Out";
-}
-
-bool IsTextField(std::string_view field) {
-    return field == "Punch Type" || field == "Notes";
-}
 
 std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values) {
     const bool out_only = values.contains("Date Out") && !values.contains("Date In");
@@ -107,7 +97,7 @@ void ClockDatabase::Remember(Update&& update) const {
 }
 
 void ClockDatabase::SetWhileBusy(std::function<void()> waiting) {
-    m_store->SetWhileBusy(std::move(waiting));
+    m_store->engine().SetWhileBusy(std::move(waiting));
 }
 
 void ClockDatabase::TakeWritesInTurn(std::shared_ptr<std::mutex> turn) {
@@ -115,10 +105,7 @@ void ClockDatabase::TakeWritesInTurn(std::shared_ptr<std::mutex> turn) {
 }
 
 void ClockDatabase::LeaveCheckpointsToOthers() {
-    // 16 times the engine's own 1,000 pages: a Checkpointer gone quiet leaves a bounded log.
-    constexpr int kBackstopPages = 16000;
-    if (sqlite3* db = handle())
-        sqlite3_wal_autocheckpoint(db, kBackstopPages);
+    m_store->engine().LeaveCheckpointsToOthers();
 }
 
 std::unique_lock<std::mutex> ClockDatabase::WriteTurn() const {
@@ -336,8 +323,16 @@ std::vector<ClockDatabase::EnteredRecord> ClockDatabase::ManagerEntries(
     return m_store->ManagerEntries(from, to);
 }
 
-sqlite3* ClockDatabase::handle() const {
-    return m_store->SqliteHandle();
+std::optional<ClockDatabase::Row> ClockDatabase::RowWithId(int64_t id) const {
+    return m_store->RowWithId(id);
+}
+
+void ClockDatabase::ObserveStatements(std::function<void(const std::string&)> observer) {
+    m_store->engine().ObserveStatements(std::move(observer));
+}
+
+bool ClockDatabase::IsFile() const {
+    return EngineOf(m_file.native()) == Engine::Sqlite;
 }
 
 }  // namespace orvane

@@ -17,8 +17,6 @@
 #include "host/punches/Row.h"
 #include "platform/Date.h"
 
-struct sqlite3;
-
 namespace orvane {
 
 class ClockStore;
@@ -161,8 +159,14 @@ class PLATFORM_API ClockDatabase {
         std::optional<platform::Date> from = std::nullopt,
         std::optional<platform::Date> to = std::nullopt) const;
 
-    // The connection for code of the host that needs more (statistics); none on a server.
-    sqlite3* handle() const;
+    // The row of one "ID", as stored; none when no row has it.
+    std::optional<Row> RowWithId(int64_t id) const;
+
+    // True when the database is a file on this clock, false when it is a server.
+    bool IsFile() const;
+    // Tells `observer` the text of each statement the database runs from now on, as the engine
+    // runs it (for tests and diagnostics); none stops.
+    void ObserveStatements(std::function<void(const std::string&)> observer);
 
     // True when the last read could not reach the server. With a queue, a clock whose server is
     // away answers an employee's card and a manager's PIN from its copy of the employees, and

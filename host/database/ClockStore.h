@@ -1,52 +1,63 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host/database/ClockDatabase.h"
+#include "host/database/RecordColumns.h"
+#include "host/database/StoreEngine.h"
 #include "host/punches/PunchRules.h"
 
 namespace orvane {
 
-// What a clock database engine does for ClockDatabase: the same tables and the same pairing of
-// punches on every engine. ClockDatabase checks what a person typed (PINs) and hashes secrets;
-// the engine only stores and reads. Every failure is a raised platform error.
+// The clock database's statements, written once over the engine that runs them: the same
+// tables, the same reads and the same pairing of punches on a file and on a server. The tables
+// are made when missing at the first use, and a column of the record that a database made before
+// it lacks is added then. ClockDatabase checks what a person typed (PINs) and hashes secrets;
+// the store only stores and reads. Every failure is a raised platform error.
 class ClockStore {
   public:
-    virtual ~ClockStore() = default;
+    // A server that cannot be reached now is no error until the store is used (error 3151), so
+    // that a clock with a queue can start; every other failure to open raises here.
+    explicit ClockStore(std::unique_ptr<StoreEngine> engine);
+    ~ClockStore();
+    ClockStore(const ClockStore&) = delete;
+    ClockStore& operator=(const ClockStore&) = delete;
 
-    // Stores the punch whole or not at all. A server keeps the punch's identity with it and
-    // does not store a punch whose identity it already keeps (sent again after a connection lost
-    // before the clock heard the answer).
-    virtual void StorePunch(const PunchWrite& punch, const std::string& identity) = 0;
-    // Adds the employee with the PIN hash given (none when empty) in one transaction; raises
+    // Stores the punch whole or not at all. An engine that may receive a punch twice keeps the
+    // punch's identity with it and does not store a punch whose identity it already keeps.
+    void StorePunch(const PunchWrite& punch, const std::string& identity);
+    // Adds the employee with the PIN hash given (none when empty) in one statement; raises
     // error 457 when the card is taken.
-    virtual void AddEmployee(const Employee& employee, const std::string& pin_hash) = 0;
+    void AddEmployee(const Employee& employee, const std::string& pin_hash);
     // False when there was no such card.
-    virtual bool RemoveEmployee(int32_t card) = 0;
-    virtual std::vector<Employee> Employees() const = 0;
-    virtual std::optional<Employee> FindEmployee(int32_t card) const = 0;
-    virtual void SetPinHash(int32_t card, const std::string& hash) = 0;
+    bool RemoveEmployee(int32_t card);
+    std::vector<Employee> Employees();
+    std::optional<Employee> FindEmployee(int32_t card);
+    void SetPinHash(int32_t card, const std::string& hash);
     // The manager's PIN hash; empty when the card is no manager's or has no PIN.
-    virtual std::string PinHash(int32_t card) const = 0;
-    virtual std::vector<ClockDatabase::Row> Rows(std::optional<int32_t> card) const = 0;
-    virtual std::vector<ClockDatabase::Row> RowsBetween(std::optional<int32_t> card,
-                                                        platform::Date from,
-                                                        platform::Date to) const = 0;
-    virtual std::vector<ClockDatabase::EnteredRecord> ManagerEntries(
-        std::optional<platform::Date> from, std::optional<platform::Date> to) const = 0;
+    std::string PinHash(int32_t card);
+    std::vector<ClockDatabase::Row> Rows(std::optional<int32_t> card);
+    std::vector<ClockDatabase::Row> RowsBetween(std::optional<int32_t> card, platform::Date from,
+                                                platform::Date to);
+    // The row of one "ID"; none when no row has it.
+    std::optional<ClockDatabase::Row> RowWithId(int64_t id);
+    std::vector<ClockDatabase::EnteredRecord> ManagerEntries(std::optional<platform::Date> from,
+                                                             std::optional<platform::Date> to);
 
-    // The SQLite connection, for host code that reads the file directly; none on a server.
-    virtual sqlite3* SqliteHandle() const { return nullptr; }
+    StoreEngine& engine() { return *m_engine; }
 
-    // Called once each time a statement finds the database held by another clock, before it
-    // waits, so that a front end can say that the clock waits. An engine that does not wait
-    // that way never calls it.
-    virtual void SetWhileBusy(std::function<void()> /*waiting*/) {}
+  private:
+    // The engine, once the tables are made.
+    StoreEngine& Ready();
+    void MakeTables();
+    std::optional<int64_t> StoreRecord(int32_t card, const PunchRecord& record);
+
+    std::unique_ptr<StoreEngine> m_engine;
+    bool m_tables_made = false;
 };
 
 // The punch types that close an open record, and the type of the record each closes; an out
@@ -61,8 +72,5 @@ struct Closing {
     double moment = 0;
 };
 std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values);
-
-bool IsDateField(std::string_view field);
-bool IsTextField(std::string_view field);
 
 }  // namespace orvane

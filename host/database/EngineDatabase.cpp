@@ -2,8 +2,7 @@
 
 #include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
-#include "host/database/PostgresDatabase.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/QueryDatabase.h"
 #include "platform/Error.h"
 
 namespace orvane {

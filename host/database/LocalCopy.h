@@ -2,12 +2,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host/database/ClockDatabase.h"
-#include "host/database/Sqlite.h"
+#include "host/database/StoreEngine.h"
 
 namespace orvane {
 
@@ -31,6 +32,7 @@ class PLATFORM_API LocalCopy {
   public:
     // Opens the file, made when missing, and its tables.
     explicit LocalCopy(const std::filesystem::path& file);
+    ~LocalCopy();
 
     // How many days of a card's rows, back from its newest, the copy keeps: enough for the
     // guards, the week's figures and the automatic punch's span.
@@ -69,7 +71,7 @@ class PLATFORM_API LocalCopy {
 
   private:
     std::filesystem::path m_file;
-    sqlite::ConnectionPtr m_db;
+    std::unique_ptr<StoreEngine> m_engine;
 };
 
 }  // namespace orvane

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/database/ClockStore.h"
+#include "host/database/RecordColumns.h"
 #include "platform/Error.h"
 
 namespace orvane {

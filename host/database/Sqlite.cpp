@@ -83,7 +83,7 @@ StatementCache::Handle::~Handle() {
 }
 
 StatementCache::Handle StatementCache::Use(std::string_view sql) {
-    const auto found = m_statements.find(std::string(sql));
+    const auto found = m_statements.find(sql);
     if (found != m_statements.end() && !found->second.in_use) {
         found->second.in_use = true;
         return Handle(found->second.statement.get(), &found->second.in_use, nullptr);
@@ -102,20 +102,6 @@ StatementCache::Handle StatementCache::Use(std::string_view sql) {
 void Exec(sqlite3* db, const char* sql) {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         RaiseLast(db, "Cannot use the clock database");
-}
-
-Transaction::Transaction(sqlite3* db) : m_db(db) {
-    Exec(db, "BEGIN IMMEDIATE");
-}
-
-Transaction::~Transaction() {
-    if (!m_done)
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-void Transaction::Commit() {
-    Exec(m_db, "COMMIT");
-    m_done = true;
 }
 
 void RaiseLast(sqlite3* db, std::string_view doing) {

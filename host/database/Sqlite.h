@@ -83,9 +83,16 @@ class PLATFORM_API StatementCache {
         StatementPtr statement;
         bool in_use = false;
     };
+    // Looks a text up without copying it.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
     sqlite3* m_db;
     size_t m_room;
-    std::unordered_map<std::string, Entry> m_statements;
+    std::unordered_map<std::string, Entry, TextHash, std::equal_to<>> m_statements;
 };
 
 // Runs statements that give no rows; raises with the engine's message.
@@ -95,48 +102,6 @@ PLATFORM_API void Exec(sqlite3* db, const char* sql);
 // naming the file: a database locked by another program raises "locked" (3218), a read-only one
 // "read-only" (3027), anything else the engine's message (3000).
 [[noreturn]] PLATFORM_API void RaiseLast(sqlite3* db, std::string_view doing);
-
-// A write transaction that takes the file's write lock at once (BEGIN IMMEDIATE) and rolls
-// back unless committed, so that a raised error in between leaves nothing half-written.
-class PLATFORM_API Transaction {
-  public:
-    explicit Transaction(sqlite3* db);
-    ~Transaction();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit();
-
-  private:
-    sqlite3* m_db;
-    bool m_done = false;
-};
-
-// The columns of a punch record in "Clock Data Table" after its key, as the clock file and the
-// clock's local copy of a server both hold them, so that query text written for the one runs on
-// the other; and the two moment indexes, led by the card, that serve the automatic punch's
-// lookup on both.
-inline constexpr const char* kRecordColumns = R"sql(
-    "Card ID" INTEGER NOT NULL,
-    "Date In" REAL,
-    "Time In" REAL,
-    "Date Out" REAL,
-    "Time Out" REAL,
-    "Punch Type" TEXT NOT NULL DEFAULT '',
-    "Notes" TEXT NOT NULL DEFAULT '',
-    "Holiday" REAL NOT NULL DEFAULT 0,
-    "Sick" REAL NOT NULL DEFAULT 0,
-    "Vacation" REAL NOT NULL DEFAULT 0,
-    "Bonus" REAL NOT NULL DEFAULT 0,
-    "Advances" REAL NOT NULL DEFAULT 0,
-    "Personal" REAL NOT NULL DEFAULT 0,
-    "Other" REAL NOT NULL DEFAULT 0
-)sql";
-inline constexpr const char* kMomentIndexes = R"sql(
-CREATE INDEX IF NOT EXISTS "Clock Data In Moment"
-    ON "Clock Data Table" ("Card ID", ("Date In"+"Time In"));
-CREATE INDEX IF NOT EXISTS "Clock Data Out Moment"
-    ON "Clock Data Table" ("Card ID", ("Date Out"+"Time Out"));
-)sql";
 
 // Where a connection text ("PATH" or "sqlite:PATH") points.
 PLATFORM_API std::filesystem::path PathOfConnectString(std::string_view connect_string);

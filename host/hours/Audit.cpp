@@ -1,12 +1,8 @@
 #include "host/hours/Audit.h"
 
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <map>
 #include <sstream>
-
-#include "host/database/Sqlite.h"
 
 namespace hours {
 
@@ -20,10 +16,9 @@ std::string MomentText(double days) {
     return text;
 }
 
-std::string OptionalMoment(sqlite3_stmt* s, int column) {
-    return sqlite3_column_type(s, column) == SQLITE_NULL
-               ? std::string("-")
-               : MomentText(sqlite3_column_double(s, column));
+std::string OptionalMoment(const std::optional<platform::Date>& date,
+                           const std::optional<platform::Date>& time) {
+    return date && time ? MomentText(date->days + time->days) : std::string("-");
 }
 
 }  // namespace
@@ -38,26 +33,18 @@ std::string AuditList(const orvane::ClockDatabase& database, std::optional<platf
         return std::to_string(card) + (it != names.end() ? " " + it->second : "");
     };
 
-    auto record = orvane::sqlite::Prepare(database.handle(), R"sql(
-        SELECT "Card ID", "Punch Type", "Date In"+"Time In", "Date Out"+"Time Out", "Notes"
-        FROM "Clock Data Table" WHERE "ID" = ?)sql");
     std::ostringstream out;
     out << "Entered at  Clock  Manager  Employee  Record\n";
     for (const auto& entered : database.ManagerEntries(from, to)) {
         const auto& entry = entered.entry;
         out << MomentText(entry.entered_at.days) << "  " << entry.clock_name << "  "
             << name(entry.manager_card) << "  ";
-        sqlite3_stmt* s = record.get();
-        sqlite3_reset(s);
-        sqlite3_bind_int64(s, 1, entered.record_id);
-        if (sqlite3_step(s) == SQLITE_ROW) {
-            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(s, 1));
-            const auto* notes = reinterpret_cast<const char*>(sqlite3_column_text(s, 4));
-            out << name(sqlite3_column_int(s, 0)) << "  #" << entered.record_id << " \""
-                << (type ? type : "") << "\" " << OptionalMoment(s, 2) << " to "
-                << OptionalMoment(s, 3);
-            if (notes && *notes)
-                out << " (" << notes << ")";
+        if (const auto row = database.RowWithId(entered.record_id)) {
+            out << name(row->card) << "  #" << entered.record_id << " \"" << row->punch_type
+                << "\" " << OptionalMoment(row->date_in, row->time_in) << " to "
+                << OptionalMoment(row->date_out, row->time_out);
+            if (!row->notes.empty())
+                out << " (" << row->notes << ")";
         } else {
             out << "-  #" << entered.record_id << " (record no longer stored)";
         }

@@ -280,7 +280,7 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
         clock = Clock::Open(files);
         // A server database orders its clocks' writes itself; only a file needs the turn.
         // The server also copies the file's log into it, apart from any punch.
-        if (write_turn && clock->Database().handle()) {
+        if (write_turn && clock->Database().IsFile()) {
             clock->Database().TakeWritesInTurn(std::move(write_turn));
             clock->Database().LeaveCheckpointsToOthers();
             m_database_file = clock->Database().file();

@@ -12,7 +12,8 @@
 #include "framework/Factories.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/KeyScript.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/Sqlite.h"
+#include "host/database/QueryDatabase.h"
 #include "host/framework/Global.h"
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
@@ -324,8 +325,10 @@ TEST_F(ClockTest, DatabaseErrorsAreMessages) {
         Open(false);
         Drive(c.before);
         ASSERT_EQ(
-            sqlite3_exec(m_clock->Database().handle(),
-                         (std::string("DROP TABLE ") + c.drop).c_str(), nullptr, nullptr, nullptr),
+            sqlite3_exec(
+                orvane::sqlite::Open(m_clock->Database().file(), orvane::sqlite::OpenMode::Existing)
+                    .get(),
+                (std::string("DROP TABLE ") + c.drop).c_str(), nullptr, nullptr, nullptr),
             SQLITE_OK);
         m_log.clear();
         Drive(c.after);

@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "host/database/ClockDatabase.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/Sqlite.h"
+#include "host/database/QueryDatabase.h"
 #include "host/framework/Global.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"
@@ -63,7 +64,7 @@ class AutoPunch : public ::testing::Test {
         exec(sql + ")");
     }
     void exec(const std::string& sql) {
-        ASSERT_EQ(sqlite3_exec(m_clock.handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        ASSERT_EQ(sqlite3_exec(m_rows.get(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
             << sql;
     }
     void clear_rows() { exec(R"(DELETE FROM "Clock Data Table")"); }
@@ -73,6 +74,9 @@ class AutoPunch : public ::testing::Test {
     TempFolder m_folder;
     std::filesystem::path m_file = m_folder / "clock.db";
     orvane::ClockDatabase m_clock{m_file};
+    // The test's own connection to the clock's file, through which it lays out the rows.
+    orvane::sqlite::ConnectionPtr m_rows =
+        orvane::sqlite::Open(m_file, orvane::sqlite::OpenMode::Existing);
     std::shared_ptr<orvane::SqliteDatabase> m_database = std::make_shared<orvane::SqliteDatabase>();
     orvane::GlobalDatabaseScope m_installed{m_database};
     std::shared_ptr<stampkind::clsStep> m_step = std::make_shared<stampkind::clsStep>();

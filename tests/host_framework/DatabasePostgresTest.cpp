@@ -12,7 +12,7 @@
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
 #include "host/database/Postgres.h"
-#include "host/database/PostgresDatabase.h"
+#include "host/database/QueryDatabase.h"
 #include "host/database/PunchQueue.h"
 #include "host/database/SqlDialect.h"
 #include "tests/support/Postgres.h"

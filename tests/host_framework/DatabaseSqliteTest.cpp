@@ -7,7 +7,7 @@
 
 #include "host/database/ClockDatabase.h"
 #include "host/database/DatabaseError.h"
-#include "host/database/SqliteDatabase.h"
+#include "host/database/QueryDatabase.h"
 #include "platform/Error.h"
 #include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
@@ -25,7 +25,7 @@ class SqliteDatabaseTest : public ::testing::Test {
   protected:
     void SetUp() override {
         orvane::ClockDatabase clock(m_file);
-        exec(clock.handle(), R"sql(
+        exec(orvane::sqlite::Open(m_file, orvane::sqlite::OpenMode::Existing).get(), R"sql(
             INSERT INTO "Clock Data Table" ("Card ID", "Date In", "Time In", "Punch Type")
                 VALUES (7, 46360, 0.5, 'I'), (7, 46361, 0.25, 'BO'), (9, 46361, 0.3, 'O');
             INSERT INTO "Clock Data Table" ("Card ID", "Date Out", "Time Out", "Punch Type")

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/clock/EmployeeStatistics.h"
+#include "host/database/Sqlite.h"
 #include "tests/support/SqlitePlan.h"
 #include "tests/support/TempFolder.h"
 
@@ -138,7 +139,9 @@ TEST(EmployeeStatistics, ShowsHoursAndMinutesAndLeaveOnASecondLineOnlyWhenBooked
 TEST(EmployeeStatistics, ReadOnlyTheWeeksRowsThroughAnIndex) {
     TempFolder folder;
     ClockDatabase database(folder.path() / "clock.db");
-    sqlite3* db = database.handle();
+    const auto file =
+        orvane::sqlite::Open(folder.path() / "clock.db", orvane::sqlite::OpenMode::Existing);
+    sqlite3* db = file.get();
     // Card 7 worked 06:00 to 12:00 on Saturday (day 46361) and on each of the 400 days before;
     // card 8 on Saturday only.
     ASSERT_EQ(sqlite3_exec(db, R"sql(
@@ -151,17 +154,10 @@ TEST(EmployeeStatistics, ReadOnlyTheWeeksRowsThroughAnIndex) {
         << sqlite3_errmsg(db);
 
     std::vector<std::string> statements;
-    sqlite3_trace_v2(
-        db, SQLITE_TRACE_STMT,
-        [](unsigned, void* seen, void* statement, void*) {
-            static_cast<std::vector<std::string>*>(seen)->push_back(
-                sqlite3_sql(static_cast<sqlite3_stmt*>(statement)));
-            return 0;
-        },
-        &statements);
+    database.ObserveStatements([&](const std::string& sql) { statements.push_back(sql); });
     const auto figures = timeclock::EmployeeStatistics::Compute(
         database, 7, platform::Date{static_cast<double>(kSaturday) + 0.75});
-    sqlite3_trace_v2(db, 0, nullptr, nullptr);
+    database.ObserveStatements(nullptr);
     EXPECT_DOUBLE_EQ(figures.hours_today, 6);
     EXPECT_DOUBLE_EQ(figures.hours_this_week, 6 * 7);
 
