@@ -47,6 +47,12 @@ std::string ColorText(int32_t color) {
     return text;
 }
 
+// The screen's text: names and captions come from the database and the configuration, which may
+// hold bytes that are not UTF-8; each such byte is shown as U+FFFD rather than ending the kiosk.
+std::string Dump(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 }  // namespace
 
 // The services of one kiosk's apartment: the computer's clock and regional settings; a pause
@@ -165,7 +171,7 @@ const KioskApartment::Keypad& KioskApartment::KeptKeypad(std::vector<ControlView
     }
     if (m_keypads.size() >= kKeptKeypads)
         m_keypads.pop_back();
-    m_keypads.push_front({std::move(controls), json.dump(), ++m_keypads_made});
+    m_keypads.push_front({std::move(controls), Dump(json), ++m_keypads_made});
     return m_keypads.front();
 }
 
@@ -179,7 +185,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     if (minute != m_minute) {
         m_time_json = nlohmann::json{{"time", platform::format_date(now, "h:nn AM/PM")},
                                      {"date", platform::format_date(now, "dddd, mmmm d")}}
-                          .dump();
+                          .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         m_minute = minute;
     }
     // The screen's own members stay in one object and are set in place: a text that did not
@@ -214,7 +220,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     set("confirmation", model.confirmation);
     set("pad", keypad.number);
     // One object: the screen's members, the clock's and the controls.
-    auto text = m_members.dump();
+    auto text = Dump(m_members);
     text.back() = ',';
     text.append(m_time_json, 1, m_time_json.size() - 2);
     const size_t without_controls = text.size();
@@ -235,6 +241,18 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
             head + m_drawn.substr(1, without_controls - 1) + "}");
     }
     m_changed.notify_all();
+    std::function<void()> watcher;
+    {
+        std::lock_guard lock(m_mutex);
+        watcher = m_watcher;
+    }
+    if (watcher)
+        watcher();
+}
+
+void KioskApartment::Watch(std::function<void()> changed) {
+    std::lock_guard lock(m_mutex);
+    m_watcher = std::move(changed);
 }
 
 void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_turn,
