@@ -27,6 +27,11 @@ bool RequestReader::HeaderFits() {
         m_refusal = 414;
         return false;
     }
+    // A coding other than chunked would leave the body's end unknown.
+    if (header.count(boost::beast::http::field::transfer_encoding) > 0 && !m_parser.chunked()) {
+        m_refusal = 501;
+        return false;
+    }
     if (static_cast<size_t>(std::distance(header.begin(), header.end())) >
         m_limits.max_header_count) {
         m_refusal = 431;
@@ -46,8 +51,7 @@ RequestReader::Verdict RequestReader::Feed(std::string& pending) {
         boost::beast::error_code error;
         const bool in_body = m_parser.is_header_done();
         const size_t used = m_parser.put(boost::asio::buffer(pending), error);
-        if (in_body)
-            m_body_wire += used;
+        (in_body ? m_body_wire : m_header_wire) += used;
         pending.erase(0, used);
         if (m_parser.is_header_done() && !m_header_checked) {
             m_header_checked = true;
@@ -58,7 +62,7 @@ RequestReader::Verdict RequestReader::Feed(std::string& pending) {
         // A header past its limit whose request line is longer than a target may be is refused
         // for its target.
         const auto header_refusal = [&] {
-            const auto line = std::min(pending.find("\r\n"), pending.size());
+            const auto line = m_header_wire > 0 ? 0 : std::min(pending.find("\r\n"), pending.size());
             return Refuse(line > m_limits.max_url_bytes ? 414 : 431);
         };
         if (error == http::error::need_more) {

@@ -12,7 +12,8 @@ namespace timeclock::web {
 // Reads one HTTP/1.1 request from the bytes a connection receives, in whatever pieces they come,
 // and holds it to the door's limits as it goes: the request line and headers (431, or 414 for a
 // target too long), the number of headers (431), and the body counted as it travels, chunk
-// framing included, whatever its transfer coding (413). Nothing past a limit is kept: a refused
+// framing included, whatever its transfer coding (413); a transfer coding other than chunked is
+// refused (501). Nothing past a limit is kept: a refused
 // request costs at most its limits in memory. It does no input or output of its own.
 class RequestReader {
   public:
@@ -41,6 +42,7 @@ class RequestReader {
     boost::beast::http::request_parser<boost::beast::http::string_body> m_parser;
     bool m_started = false;
     bool m_header_checked = false;
+    size_t m_header_wire = 0;
     size_t m_body_wire = 0;
     int m_refusal = 0;
 };
