@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "host/web/CheckGate.h"
 #include "host/web/HttpMessage.h"
 #include "host/web/ServerOptions.h"
 #include "host/web/TryKeeper.h"
@@ -21,13 +20,13 @@ class HttpServer;
 // server as plain HTML forms. A session begins with the administrator's password, lasts while it is
 // used (15 minutes idle end it), and every form it sends carries the session's own token, so that
 // another site cannot post in its name. Wrong passwords are counted by `tries` (by address and in
-// all), and each check waits its turn at `checks`. The cookie is Secure when the request came over
+// all); the server checks one password at a time. The cookie is Secure when the request came over
 // TLS.
 class AdminPages {
   public:
     // The pages' changes of the employees take `write_turn` with the kiosks' punches.
     AdminPages(const ServerOptions& options, Log log, std::shared_ptr<std::mutex> write_turn,
-               CheckGate& checks, std::shared_ptr<TryKeeper> tries);
+               std::shared_ptr<TryKeeper> tries);
     void Register(HttpServer& server);
 
   private:
@@ -55,7 +54,6 @@ class AdminPages {
     std::shared_ptr<std::mutex> m_write_turn;
     std::mutex m_mutex;
     std::map<std::string, Session> m_sessions;
-    CheckGate& m_checks;
     std::shared_ptr<TryKeeper> m_tries;
 };
 

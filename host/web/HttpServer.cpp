@@ -315,19 +315,53 @@ class HttpServer::Connection : public std::enable_shared_from_this<Connection> {
 HttpServer::HttpServer(const ServerLimits& limits, Log log)
     : m_limits(limits),
       m_log(std::move(log)),
-      m_workers(static_cast<size_t>(std::max(1, limits.worker_threads))) {}
+      m_workers(static_cast<size_t>(std::max(1, limits.worker_threads))),
+      m_checkers(static_cast<size_t>(std::max(1, limits.password_checks))) {}
 
 HttpServer::~HttpServer() {
     Stop();
+    m_checkers.stop();
     m_workers.join();
+    m_checkers.join();
 }
 
 void HttpServer::Get(const std::string& path, Handler handler) {
-    m_routes[{"GET", path}] = std::move(handler);
+    m_routes[{"GET", path}] = {std::move(handler), false};
 }
 
-void HttpServer::Post(const std::string& path, Handler handler) {
-    m_routes[{"POST", path}] = std::move(handler);
+void HttpServer::Post(const std::string& path, Handler handler, bool checks_secret) {
+    m_routes[{"POST", path}] = {std::move(handler), checks_secret};
+}
+
+void HttpServer::Dispatch(Request request, std::function<void(Response)> done) {
+    const auto route = m_routes.find({request.method, request.path});
+    const bool checks_secret = route != m_routes.end() && route->second.checks_secret;
+    if (!checks_secret) {
+        asio::post(m_workers, [this, request = std::move(request), done = std::move(done)] {
+            Response response;
+            Handle(request, response);
+            done(std::move(response));
+        });
+        return;
+    }
+    if (++m_checks_pending > std::max(1, m_limits.password_checks) + m_limits.password_queue) {
+        --m_checks_pending;
+        Response busy;
+        busy.status = 503;
+        busy.set_header("Retry-After", "1");
+        busy.set_content(
+            "{\"refused\":\"The clock is busy checking other keys and passwords. "
+            "Try again in a moment.\"}",
+            "application/json");
+        done(std::move(busy));
+        return;
+    }
+    asio::post(m_checkers, [this, request = std::move(request), done = std::move(done)] {
+        Response response;
+        Handle(request, response);
+        --m_checks_pending;
+        done(std::move(response));
+    });
 }
 
 bool HttpServer::Bind(const std::string& address, int port) {
@@ -359,7 +393,9 @@ void HttpServer::Serve() {
     m_io.run();
     for (auto& thread : threads)
         thread.join();
+    m_checkers.stop();
     m_workers.stop();
+    m_checkers.join();
     m_workers.join();
 }
 
@@ -420,7 +456,7 @@ void HttpServer::Handle(const Request& request, Response& response) const {
         return;
     }
     try {
-        route->second(request, response);
+        route->second.handler(request, response);
     } catch (...) {
         response = Response{};
         if (m_on_error)

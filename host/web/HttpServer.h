@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <map>
@@ -34,9 +35,12 @@ class HttpServer {
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Routes, by method and exact path; set before Serve.
+    // Routes, by method and exact path; set before Serve. A route that checks a secret (a slow
+    // hash of 64 MiB) is answered on a lane of its own: `password_checks` threads, and at most
+    // `password_queue` requests waiting for them; one more is answered 503 at once. Its waiting
+    // requests hold no worker, so that the kiosks' inputs never wait behind them.
     void Get(const std::string& path, Handler handler);
-    void Post(const std::string& path, Handler handler);
+    void Post(const std::string& path, Handler handler, bool checks_secret = false);
     void OnError(ErrorHandler handler) { m_on_error = std::move(handler); }
 
     // Listens on the address; false, with the cause in the log, when it cannot (a port in use
@@ -55,11 +59,18 @@ class HttpServer {
     // Counts a new connection from `address`; false when a limit is reached.
     bool Admit(const std::string& address);
     void Leave(const std::string& address);
+    // Answers the request on the worker or checker thread it runs on, then hands the answer to
+    // `done`.
+    void Dispatch(Request request, std::function<void(Response)> done);
     void Handle(const Request& request, Response& response) const;
 
     const ServerLimits& m_limits;
     Log m_log;
-    std::map<std::pair<std::string, std::string>, Handler> m_routes;
+    struct Route {
+        Handler handler;
+        bool checks_secret = false;
+    };
+    std::map<std::pair<std::string, std::string>, Route> m_routes;
     ErrorHandler m_on_error;
     // Declared before the I/O context: connections leave their counts as it ends them.
     std::mutex m_mutex;
@@ -68,6 +79,8 @@ class HttpServer {
     boost::asio::io_context m_io;
     boost::asio::ip::tcp::acceptor m_acceptor{m_io};
     boost::asio::thread_pool m_workers;
+    boost::asio::thread_pool m_checkers;
+    std::atomic<int> m_checks_pending{0};
     int m_port = 0;
 };
 

@@ -68,14 +68,4 @@ void MemoryTryKeeper::Succeeded(const SecretTry& attempt) {
     m_accounts.erase({attempt.door, attempt.account});
 }
 
-void MemoryTryKeeper::Withdraw(const SecretTry& attempt) {
-    std::lock_guard lock(m_mutex);
-    const auto address = m_addresses.find({attempt.door, attempt.account, attempt.address});
-    if (address != m_addresses.end() && address->second.wrong > 0)
-        --address->second.wrong;
-    const auto account = m_accounts.find({attempt.door, attempt.account});
-    if (account != m_accounts.end() && account->second.wrong > 0)
-        --account->second.wrong;
-}
-
 }  // namespace timeclock::web

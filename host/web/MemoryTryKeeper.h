@@ -18,7 +18,6 @@ class MemoryTryKeeper final : public TryKeeper {
   public:
     std::optional<std::chrono::seconds> Admit(const SecretTry& attempt, Time now) override;
     void Succeeded(const SecretTry& attempt) override;
-    void Withdraw(const SecretTry& attempt) override;
 
   private:
     struct Count {

@@ -62,7 +62,8 @@ RequestReader::Verdict RequestReader::Feed(std::string& pending) {
         // A header past its limit whose request line is longer than a target may be is refused
         // for its target.
         const auto header_refusal = [&] {
-            const auto line = m_header_wire > 0 ? 0 : std::min(pending.find("\r\n"), pending.size());
+            const auto line =
+                m_header_wire > 0 ? 0 : std::min(pending.find("\r\n"), pending.size());
             return Refuse(line > m_limits.max_url_bytes ? 414 : 431);
         };
         if (error == http::error::need_more) {

@@ -32,8 +32,6 @@ class TryKeeper {
     virtual std::optional<std::chrono::seconds> Admit(const SecretTry& attempt, Time now) = 0;
     // The admitted try's secret was right: its address and its account start again.
     virtual void Succeeded(const SecretTry& attempt) = 0;
-    // The admitted try was never checked (the server was too busy): it does not count.
-    virtual void Withdraw(const SecretTry& attempt) = 0;
 };
 
 }  // namespace timeclock::web

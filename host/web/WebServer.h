@@ -14,7 +14,6 @@
 
 #include "host/database/Checkpointer.h"
 #include "host/web/AdminPages.h"
-#include "host/web/CheckGate.h"
 #include "host/web/HttpServer.h"
 #include "host/web/KioskApartment.h"
 #include "host/web/ServerOptions.h"
@@ -44,7 +43,7 @@ class WebServer {
     // Serves until Stop; returns on the thread that called it, every kiosk's thread ended.
     void Serve();
     // Ends the server from any thread: every kiosk's thread, every open page's stream and every
-    // secret check still waiting for its turn.
+    // request still waiting for its turn.
     void Stop();
 
   private:
@@ -84,7 +83,6 @@ class WebServer {
     // The turn for writing the clock database, of the kiosks and the administrator's pages: one
     // write at a time, in order.
     std::shared_ptr<std::mutex> m_write_turn = std::make_shared<std::mutex>();
-    CheckGate m_checks;
     std::shared_ptr<TryKeeper> m_tries;
     AdminPages m_admin;
     std::atomic<bool> m_stopping{false};

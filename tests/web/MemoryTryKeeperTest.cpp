@@ -4,7 +4,6 @@
 #include <thread>
 #include <vector>
 
-#include "host/web/CheckGate.h"
 #include "host/web/MemoryTryKeeper.h"
 
 namespace timeclock::web {
@@ -65,50 +64,6 @@ TEST(MemoryTryKeeper, AnotherAddressStillGetsItsTry) {
     // ...while one that has not still gets its try, and a kiosk's door is apart.
     EXPECT_FALSE(keeper.Admit({"admin", "administrator", "192.168.1.20"}, now));
     EXPECT_FALSE(keeper.Admit({"kiosk", "Front", "10.0.0.1"}, now));
-}
-
-TEST(MemoryTryKeeper, AWithdrawnTryDoesNotCount) {
-    MemoryTryKeeper keeper;
-    const SecretTry attempt{"kiosk", "Dock", "10.0.0.9"};
-    for (int i = 0; i < 20; ++i) {
-        ASSERT_FALSE(keeper.Admit(attempt, kStart)) << i;
-        keeper.Withdraw(attempt);
-    }
-}
-
-TEST(CheckGate, BoundsTheChecksRunningAndWaiting) {
-    CheckGate gate(1, 2);
-    auto running = gate.Enter();
-    ASSERT_TRUE(running);
-    std::atomic<int> passed{0};
-    std::vector<std::thread> waiting;
-    for (int i = 0; i < 2; ++i)
-        waiting.emplace_back([&] {
-            if (gate.Enter())
-                ++passed;
-        });
-    while (gate.Waiting() < 2)
-        std::this_thread::yield();
-    // The queue is full: one more is turned away at once.
-    EXPECT_FALSE(gate.Enter());
-    running.reset();
-    for (auto& thread : waiting)
-        thread.join();
-    EXPECT_EQ(passed, 2);
-}
-
-TEST(CheckGate, ClosingTurnsAwayEveryWaiter) {
-    CheckGate gate(1, 4);
-    auto running = gate.Enter();
-    std::atomic<int> refused{0};
-    std::thread waiter([&] {
-        if (!gate.Enter())
-            ++refused;
-    });
-    gate.Close();
-    waiter.join();
-    EXPECT_EQ(refused, 1);
-    EXPECT_FALSE(gate.Enter());
 }
 
 }  // namespace
