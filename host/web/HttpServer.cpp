@@ -163,14 +163,13 @@ class HttpServer::Connection : public std::enable_shared_from_this<Connection> {
         request.secure = Limits().secure_cookies ||
                          (request.get_header_value("X-Forwarded-Proto") == "https" &&
                           std::find(proxies.begin(), proxies.end(), m_address) != proxies.end());
-        asio::post(m_server.m_workers,
-                   [self = shared_from_this(), request = std::move(request), keep_alive]() mutable {
-                       auto response = std::make_shared<Response>();
-                       self->m_server.Handle(request, *response);
-                       asio::post(self->m_socket.get_executor(), [self, response, keep_alive] {
-                           self->Answer(std::move(*response), keep_alive);
-                       });
-                   });
+        m_server.Dispatch(
+            std::move(request), [self = shared_from_this(), keep_alive](Response response) {
+                asio::post(self->m_socket.get_executor(),
+                           [self, response = std::move(response), keep_alive]() mutable {
+                               self->Answer(std::move(response), keep_alive);
+                           });
+            });
     }
 
     void Answer(Response response, bool keep_alive) {

@@ -117,7 +117,6 @@ void KioskApartment::Stop() {
         m_stop = true;
     }
     m_queued.notify_all();
-    m_changed.notify_all();
     m_answered.notify_all();
 }
 
@@ -142,13 +141,6 @@ KioskApartment::Screen KioskApartment::Post(Input input, std::chrono::millisecon
 
 KioskApartment::Screen KioskApartment::Current() const {
     std::lock_guard lock(m_mutex);
-    return m_screen;
-}
-
-KioskApartment::Screen KioskApartment::WaitForChange(uint64_t seen,
-                                                     std::chrono::milliseconds limit) const {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, limit, [&] { return m_stop || m_screen.version != seen; });
     return m_screen;
 }
 
@@ -183,9 +175,8 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     const auto now = platform::services().Now();
     const auto minute = static_cast<int64_t>(std::floor(now.days * 24 * 60));
     if (minute != m_minute) {
-        m_time_json = nlohmann::json{{"time", platform::format_date(now, "h:nn AM/PM")},
-                                     {"date", platform::format_date(now, "dddd, mmmm d")}}
-                          .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        m_time_json = Dump({{"time", platform::format_date(now, "h:nn AM/PM")},
+                            {"date", platform::format_date(now, "dddd, mmmm d")}});
         m_minute = minute;
     }
     // The screen's own members stay in one object and are set in place: a text that did not
@@ -240,7 +231,6 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
         m_screen.without_controls = std::make_shared<const std::string>(
             head + m_drawn.substr(1, without_controls - 1) + "}");
     }
-    m_changed.notify_all();
     std::function<void()> watcher;
     {
         std::lock_guard lock(m_mutex);

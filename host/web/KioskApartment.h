@@ -62,8 +62,6 @@ class KioskApartment {
     // the engine has not come to it within `limit`.
     Screen Post(Input input, std::chrono::milliseconds limit = std::chrono::seconds(10));
     Screen Current() const;
-    // Waits until the screen differs from `seen`, the apartment stops, or `limit` passes.
-    Screen WaitForChange(uint64_t seen, std::chrono::milliseconds limit) const;
     // Calls `changed` on the kiosk's thread after each new screen (outside any lock of the
     // apartment), for those who would rather be told than wait.
     void Watch(std::function<void()> changed);
@@ -88,7 +86,6 @@ class KioskApartment {
     std::filesystem::path m_database_file;
     Log m_log;
     mutable std::mutex m_mutex;
-    mutable std::condition_variable m_changed;
     std::condition_variable m_queued;
     // Inputs wait in turn, each with its ticket; a poster waits until its ticket is handled.
     std::deque<std::pair<Input, uint64_t>> m_queue;
