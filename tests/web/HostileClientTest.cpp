@@ -253,6 +253,28 @@ TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
     EXPECT_EQ(signed_in.find("; Secure"), std::string::npos);
 }
 
+TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {
+    auto limits = SmallLimits();
+    limits["password_queue"] = 2;
+    ClockServer server(limits);
+    std::atomic<int> checked{0}, busy{0};
+    std::vector<std::thread> crowd;
+    for (int i = 0; i < 30; ++i) {
+        crowd.emplace_back([&, i] {
+            const auto source = "127.0.2." + std::to_string(i + 1);
+            const auto answer = Ask(server.port, Login("guess"), source.c_str());
+            if (StatusOf(answer) == 503)
+                ++busy;
+            else if (answer.find("refused=Wrong+password") != std::string::npos)
+                ++checked;
+        });
+    }
+    for (auto& client : crowd)
+        client.join();
+    EXPECT_GT(busy, 0);
+    EXPECT_EQ(checked + busy, 30);
+}
+
 TEST(AdminSignIn, CookieIsSecureBehindATrustedProxyOverTls) {
     ClockServer server(SmallLimits());
     const auto proxied = "X-Forwarded-Proto: https\r\n";
