@@ -304,9 +304,13 @@ int main(int argc, char** argv) {
             client.set_read_timeout(std::chrono::seconds(120));
             auto session_answer =
                 client.Post("/api/kiosk/open", openings[i].dump(), "application/json");
-            // The page opens again when its opening request is lost on the way; so does this.
-            for (int again = 0; again < 3 && !session_answer; ++again) {
+            // The page opens again when its opening request is lost on the way, or a second or
+            // two later when the server is busy with other openings; so does this.
+            for (int again = 0; again < 100 && (!session_answer || session_answer->status == 503);
+                 ++again) {
                 ++reopened;
+                if (session_answer)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1000 + 20 * (i % 50)));
                 session_answer =
                     client.Post("/api/kiosk/open", openings[i].dump(), "application/json");
             }

@@ -32,10 +32,10 @@ struct ServerLimits {
     // engine there). Neither grows with the number of connections or streams.
     int io_threads = 2;
     int worker_threads = 8;
-    // Password, key and PIN checks (each takes 64 MiB for a moment): how many run at once and
-    // how many may wait for their turn; one more is answered 503.
+    // Password and key checks (each takes 64 MiB for a moment): how many run at once and how
+    // many may wait for their turn; one more is answered 503 (a kiosk page asks again shortly).
     int password_checks = 1;
-    int password_queue = 8;
+    int password_queue = 32;
     // A kiosk page's session ends when it has not been used for this long.
     std::chrono::milliseconds kiosk_session = std::chrono::hours(12);
     // An event stream with nothing new sends a comment line this often, by which a page that
