@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <iostream>
@@ -127,12 +128,23 @@ std::optional<std::string> ReadLimits(const std::filesystem::path& config_file,
     }
     if (given.contains("trusted_proxies")) {
         const auto& proxies = given["trusted_proxies"];
-        limits.trusted_proxies.clear();
-        for (const auto& proxy : proxies.is_array() ? proxies : nlohmann::json::array({1})) {
-            if (!proxy.is_string())
-                return std::string("\"server_limits\": \"trusted_proxies\" is a list of addresses");
-            limits.trusted_proxies.push_back(proxy.get<std::string>());
-        }
+        const auto addresses = [](const auto& list) {
+            return std::all_of(list.begin(), list.end(),
+                               [](const auto& p) { return p.is_string(); });
+        };
+        if (!proxies.is_array() || !addresses(proxies))
+            return std::string("\"server_limits\": \"trusted_proxies\" is a list of addresses");
+        limits.trusted_proxies = proxies.template get<std::vector<std::string>>();
+    }
+    // A name that is none of the above is a mistake to say, not to pass over.
+    for (const auto& [name, value] : given.items()) {
+        const auto known = [&name](const auto& table) {
+            return std::any_of(std::begin(table), std::end(table),
+                               [&](const auto& row) { return name == row.name; });
+        };
+        if (!known(counts) && !known(threads) && !known(times) && name != "secure_cookies" &&
+            name != "trusted_proxies")
+            return "\"server_limits\": \"" + name + "\" is not a limit of the server";
     }
     return std::nullopt;
 }

@@ -56,6 +56,11 @@ class ClockServer {
     std::filesystem::path Config() const { return m_folder.path() / "timeclock.json"; }
     std::filesystem::path Database() const { return m_folder.path() / "clock.db"; }
     std::filesystem::path Log() const { return m_folder.path() / "server.log"; }
+    // What the commands run by Run wrote to standard error, so far.
+    std::string Errors() const {
+        std::ifstream in(m_folder.path() / "err.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
 
     // Runs the command with the scratch registry; its standard output.
     std::string Run(const std::vector<std::string>& arguments, const std::string& input = "",

@@ -115,6 +115,26 @@ TEST(HostileClient, TermStopsTheServerWhateverIsQueued) {
         guesser.join();
 }
 
+TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
+    ClockServer server(SmallLimits());
+    for (const auto& [wrong, named] : std::vector<std::pair<json, std::string>>{
+             {{{"max_body_bytes", -1}}, "max_body_bytes"},
+             {{{"request_timeout_seconds", "ten"}}, "request_timeout_seconds"},
+             {{{"worker_threads", 0}}, "worker_threads"},
+             {{{"trusted_proxies", "127.0.0.1"}}, "trusted_proxies"},
+             {{{"max_body_byte", 4096}}, "max_body_byte"},
+         }) {
+        auto config = json::parse(std::ifstream(server.Config()));
+        config["server_limits"] = wrong;
+        std::ofstream(server.Config()) << config.dump();
+        int status = -1;
+        server.Run({"serve", "--listen", "127.0.0.1:0", "--config", server.Config().string()}, "",
+                   &status);
+        EXPECT_EQ(status, 2) << named;
+        EXPECT_NE(server.Errors().find(named), std::string::npos) << named;
+    }
+}
+
 TEST(HostileClient, RangesAreNotServed) {
     ClockServer server(SmallLimits());
     std::string ranges = "bytes=0-0";
