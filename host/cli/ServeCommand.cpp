@@ -160,6 +160,9 @@ void RaiseDescriptorLimit() {
 
 int Serve(web::ServerOptions options) {
     RaiseDescriptorLimit();
+    // A closed standard output (a supervisor that went away) must not end the server: a write
+    // there fails quietly instead. The sockets never raise SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     std::mutex log_mutex;
     auto log = [&log_mutex](std::string_view text) {
         std::lock_guard lock(log_mutex);

@@ -199,10 +199,14 @@ class HttpServer::Connection : public std::enable_shared_from_this<Connection> {
                           });
     }
 
-    // Answers `status` and closes: the rest of what the client sends is read and dropped for a
-    // moment, within bounds.
+    // Answers `status` and closes: the rest of what an admitted client sends is read and dropped
+    // for a moment, within bounds.
     void Refuse(int status) {
         Write(std::make_shared<std::string>(Refusal(status)), [self = shared_from_this()] {
+            // A connection past the limits is not kept a moment longer, lest a flood of them
+            // hold the descriptors.
+            if (!self->m_admitted)
+                return self->Close();
             error_code ignored;
             self->m_socket.shutdown(tcp::socket::shutdown_send, ignored);
             self->m_pending.clear();

@@ -56,6 +56,11 @@ class ClockServer {
     std::filesystem::path Config() const { return m_folder.path() / "timeclock.json"; }
     std::filesystem::path Database() const { return m_folder.path() / "clock.db"; }
     std::filesystem::path Log() const { return m_folder.path() / "server.log"; }
+    // What the server wrote to its log, so far: shown when a test fails.
+    std::string ServerLog() const {
+        std::ifstream in(Log());
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
     // What the commands run by Run wrote to standard error, so far.
     std::string Errors() const {
         std::ifstream in(m_folder.path() / "err.txt");
@@ -101,6 +106,7 @@ class ClockServer {
         waitpid(m_pid, &status, 0);
         if (pidfd >= 0)
             close(pidfd);
+        close(m_out);
         m_pid = -1;
         if (!in_time)
             return std::nullopt;
@@ -130,11 +136,12 @@ class ClockServer {
             _exit(127);
         }
         close(out[1]);
+        // The pipe stays open while the server runs: a server writing to a closed pipe would end.
+        m_out = out[0];
         std::string line;
         char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n')
+        while (read(m_out, &c, 1) == 1 && c != '\n')
             line += c;
-        close(out[0]);
         std::smatch match;
         if (!std::regex_search(line, match, std::regex("127\\.0\\.0\\.1:(\\d+)/kiosk")))
             throw std::runtime_error("the server did not start: " + line);
@@ -144,6 +151,7 @@ class ClockServer {
     TempFolder m_folder;
     std::filesystem::path m_program;
     pid_t m_pid = -1;
+    int m_out = -1;
 };
 
 // A client that speaks raw bytes to the server over loopback, from a chosen loopback address,

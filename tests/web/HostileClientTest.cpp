@@ -292,7 +292,7 @@ TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {
     for (auto& client : crowd)
         client.join();
     EXPECT_GT(busy, 0);
-    EXPECT_EQ(checked + busy, 30);
+    EXPECT_EQ(checked + busy, 30) << server.ServerLog();
 }
 
 TEST(AdminSignIn, CookieIsSecureBehindATrustedProxyOverTls) {
