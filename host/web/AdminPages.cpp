@@ -23,8 +23,6 @@ namespace timeclock::web {
 namespace {
 
 constexpr auto kSessionIdle = std::chrono::minutes(15);
-constexpr int kFreeTries = 5;
-constexpr auto kLongestWait = std::chrono::seconds(900);
 constexpr const char* kCookie = "stampkind_admin";
 // Days from day zero of the clock's dates (1899-12-30) to 1970-01-01.
 constexpr int64_t kUnixEpochDays = 25569;
@@ -261,9 +259,8 @@ void AdminPages::Login(const Request& request, Response& response) {
     }
     const auto config = Configuration::Load(m_options.config_file);
     const auto password = request.get_param_value("password");
-    bool right = false;
-    if (!config.admin_password.empty() && password.size() <= 200)
-        right = orvane::VerifySecret(config.admin_password, password);
+    const bool right = !config.admin_password.empty() && password.size() <= 200 &&
+                       orvane::VerifySecret(config.admin_password, password);
     if (!right) {
         m_log("a wrong administrator's password (from " + request.remote_addr + ")");
         response.set_redirect(config.admin_password.empty()

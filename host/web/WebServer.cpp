@@ -277,7 +277,10 @@ void WebServer::OpenKiosk(const Request& request, Response& response) {
         std::lock_guard lock(m_mutex);
         const auto now = SteadyClock::now();
         std::erase_if(m_sessions, [&](const auto& entry) {
-            return now - entry.second.used > m_options.limits.kiosk_session;
+            const bool ended = now - entry.second.used > m_options.limits.kiosk_session;
+            if (ended)
+                m_tickets.erase(Lookup(entry.second.ticket));
+            return ended;
         });
         m_sessions[Lookup(token)] = KioskSession{token, name, now, 0, {}, {}};
     }
