@@ -328,10 +328,54 @@ TEST_F(KioskSession, ANameThatIsNotUtf8AbortsNothing) {
         server.Run({"employee", "list", "--db", server.Database().string()}, "", &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(listed.find("Zo\xEF\xBF\xBD Smith"), std::string::npos);
-    server.Run({"employee", "add", "--db", server.Database().string(), "--card", "1002", "--name",
-                "Bad \xFF name"},
-               "", &status);
-    EXPECT_EQ(status, 2);
+}
+
+// Names at the doors: UTF-8 or refused, counted in characters.
+TEST(NamesAtTheDoors, AreUtf8AndCountedInCharacters) {
+    ClockServer server(SmallLimits());
+    std::string e_acute;
+    for (int i = 0; i < 31; ++i)
+        e_acute += "\xC3\xA9";
+    struct Row {
+        const char* why;
+        std::string name;
+        int status;
+    };
+    const std::vector<Row> rows{{"ThirtyOneAccents", e_acute, 0},
+                                {"SixtyOneLetters", std::string(61, 'a'), 2},
+                                {"NotUtf8", "Bad \xFF name", 2}};
+    int card = 2000;
+    for (const auto& row : rows) {
+        int status = -1;
+        server.Run({"employee", "add", "--db", server.Database().string(), "--card",
+                    std::to_string(++card), "--name", row.name},
+                   "", &status);
+        EXPECT_EQ(status, row.status) << row.why;
+    }
+    // The administrator's form: signed in, with the session's form token.
+    const auto signed_in = Ask(server.port, Login("correct+horse+battery"));
+    std::smatch cookie;
+    ASSERT_TRUE(std::regex_search(signed_in, cookie, std::regex("stampkind_admin=([0-9a-f]+)")));
+    const auto session = "Cookie: stampkind_admin=" + cookie[1].str() + "\r\n";
+    const auto page = [&] {
+        return Ask(server.port, "GET /admin/employees HTTP/1.1\r\n" + session + "\r\n");
+    };
+    std::smatch csrf;
+    const auto first = page();
+    ASSERT_TRUE(std::regex_search(first, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")));
+    const auto add = [&](const std::string& name, int card_number) {
+        const auto body = "csrf=" + csrf[1].str() +
+                          "&action=add&card=" + std::to_string(card_number) + "&name=" + name;
+        Ask(server.port, "POST /admin/employees HTTP/1.1\r\n" + session +
+                             "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n" + body);
+        return page();
+    };
+    std::string encoded;
+    for (int i = 0; i < 31; ++i)
+        encoded += "%C3%A9";
+    EXPECT_NE(add(encoded, 3001).find("Added card 3001"), std::string::npos);
+    EXPECT_NE(add("Bad%FFname", 3002).find("bytes that are not"), std::string::npos);
 }
 
 }  // namespace
