@@ -207,6 +207,23 @@ TEST_F(KioskSession, TravelsInAHeaderAndItsStreamOpensWithATicketOfOneUse) {
               std::string::npos);
 }
 
+TEST_F(KioskSession, IsServedWhileManySocketsAreHeldIdleOrHalfSent) {
+    ClockServer server(SmallLimits());
+    // More held connections than a server of a thread per connection had threads, from
+    // addresses spread so that none passes its limit per address.
+    std::vector<std::unique_ptr<RawClient>> held;
+    for (int i = 0; i < 160; ++i) {
+        const auto source = "127.0.3." + std::to_string(i / 4 + 1);
+        held.push_back(std::make_unique<RawClient>(server.port, source.c_str()));
+        if (i % 2 == 1)
+            held.back()->Send("POST /api/kiosk/input HTTP/1.1\r\nContent-Length: 10\r\n\r\n{");
+    }
+    const auto session = Open(server);
+    ASSERT_FALSE(session.empty());
+    EXPECT_EQ(Key(server, session, '1'), 200);
+    EXPECT_EQ(StatusOf(Ask(server.port, "GET /kiosk HTTP/1.1\r\n\r\n")), 200);
+}
+
 TEST_F(KioskSession, EndsWhenTheKioskIsRemoved) {
     ClockServer server(SmallLimits());
     const auto session = Open(server);
