@@ -62,6 +62,21 @@ std::string Refusal(int status) {
     return Serialize(response, false);
 }
 
+// The client a proxy names in X-Forwarded-For: the last address of the list, the one the proxy
+// itself saw (those before it are the client's own say); empty when there is none.
+std::string ForwardedClient(const Request& request) {
+    const auto list = request.get_header_value("X-Forwarded-For");
+    const auto comma = list.rfind(',');
+    auto last = std::string_view(list).substr(comma == std::string::npos ? 0 : comma + 1);
+    while (!last.empty() && last.front() == ' ')
+        last.remove_prefix(1);
+    while (!last.empty() && last.back() == ' ')
+        last.remove_suffix(1);
+    error_code invalid;
+    asio::ip::make_address(last, invalid);
+    return invalid ? std::string() : std::string(last);
+}
+
 }  // namespace
 
 // One client's connection. Every step runs on the connection's strand: reading a request through
@@ -158,11 +173,14 @@ class HttpServer::Connection : public std::enable_shared_from_this<Connection> {
         Disarm();
         const bool keep_alive = m_reader->KeepAlive();
         auto request = m_reader->Take();
-        request.remote_addr = m_address;
+        // Behind a trusted proxy the client is the one the proxy names, so that wrong tries
+        // are counted for that client and not for everyone behind the proxy.
         const auto& proxies = Limits().trusted_proxies;
+        const bool proxied = std::find(proxies.begin(), proxies.end(), m_address) != proxies.end();
+        const auto forwarded = proxied ? ForwardedClient(request) : std::string();
+        request.remote_addr = forwarded.empty() ? m_address : forwarded;
         request.secure = Limits().secure_cookies ||
-                         (request.get_header_value("X-Forwarded-Proto") == "https" &&
-                          std::find(proxies.begin(), proxies.end(), m_address) != proxies.end());
+                         (proxied && request.get_header_value("X-Forwarded-Proto") == "https");
         m_server.Dispatch(
             std::move(request), [self = shared_from_this(), keep_alive](Response response) {
                 asio::post(self->m_socket.get_executor(),

@@ -42,7 +42,8 @@ struct ServerLimits {
     // went away is noticed.
     std::chrono::milliseconds stream_keepalive = std::chrono::seconds(10);
     // The administrator's cookie is marked Secure always (the server sits behind TLS), or when a
-    // request comes from one of these proxies with "X-Forwarded-Proto: https".
+    // request comes from one of these proxies with "X-Forwarded-Proto: https". A request from
+    // one of them is counted for the client its "X-Forwarded-For" names.
     bool secure_cookies = false;
     std::vector<std::string> trusted_proxies;
 };

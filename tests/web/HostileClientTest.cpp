@@ -312,6 +312,26 @@ TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {
     EXPECT_EQ(checked + busy, 30) << server.ServerLog();
 }
 
+TEST(AdminSignIn, BehindATrustedProxyTriesCountForTheClientItNames) {
+    ClockServer server(SmallLimits());
+    const auto from = [](const char* client) {
+        return std::string("X-Forwarded-For: 10.1.1.1, ") + client + "\r\n";
+    };
+    for (int i = 0; i < 5; ++i)
+        Ask(server.port, Login("guess", from("192.0.2.7")), "127.0.0.3");
+    EXPECT_NE(Ask(server.port, Login("guess", from("192.0.2.7")), "127.0.0.3").find("Too+many"),
+              std::string::npos);
+    // Another client behind the same proxy signs in.
+    EXPECT_NE(Ask(server.port, Login("correct+horse+battery", from("192.0.2.8")), "127.0.0.3")
+                  .find("Location: /admin/timesheet"),
+              std::string::npos);
+    // A client that is not the proxy cannot name someone else.
+    for (int i = 0; i < 5; ++i)
+        Ask(server.port, Login("guess", from("192.0.2.9")), "127.0.0.5");
+    EXPECT_NE(Ask(server.port, Login("guess", from("192.0.2.10")), "127.0.0.5").find("Too+many"),
+              std::string::npos);
+}
+
 TEST(AdminSignIn, CookieIsSecureBehindATrustedProxyOverTls) {
     ClockServer server(SmallLimits());
     const auto proxied = "X-Forwarded-Proto: https\r\n";
