@@ -28,7 +28,7 @@ bool RequestReader::HeaderFits() {
         return false;
     }
     // A coding other than chunked would leave the body's end unknown.
-    if (header.count(boost::beast::http::field::transfer_encoding) > 0 && !m_parser.chunked()) {
+    if (header.count(http::field::transfer_encoding) > 0 && !m_parser.chunked()) {
         m_refusal = 501;
         return false;
     }
