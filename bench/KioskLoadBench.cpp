@@ -8,8 +8,14 @@
 // are counted against the punches the kiosks saw stored: every in once, every out closing its
 // in, no out without its in.
 //
-//   bench_kiosk_load [KIOSKS (20, at most 50)] [SECONDS (30, at most 120)] [PACE (ms, 0: flat
-//   out)] [EMPLOYEES a kiosk (50, 1 to 500)]
+// With HOSTILE 1 the server is first attacked for its memory (four chunked bodies of 250 MB,
+// 200 MB of headers, 60 administrator's sign-ins at once from 60 addresses; its peak resident
+// memory is read from /proc), then the kiosks type while 1,000 idle sockets, 70 slowloris
+// connections and 200 event streams (one on each of 200 kiosks' sessions) are held open, and at
+// the end it is stopped with SIGTERM under a flood of key checks.
+//
+//   bench_kiosk_load [KIOSKS (20, at most 200)] [SECONDS (30, at most 120)] [PACE (ms, 0: flat
+//   out)] [EMPLOYEES a kiosk (50, 1 to 500)] [HOSTILE (0 or 1)]
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +29,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -32,6 +39,8 @@
 #include <httplib.h>
 #include <sqlite3.h>
 #include <nlohmann/json.hpp>
+
+#include "bench/HostileClients.h"
 
 namespace {
 
@@ -132,10 +141,13 @@ long long Count(const fs::path& db, const char* query) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int kiosks = std::clamp(argc > 1 ? std::atoi(argv[1]) : 20, 1, 50);
+    const int kiosks = std::clamp(argc > 1 ? std::atoi(argv[1]) : 20, 1, 200);
     const int seconds = std::clamp(argc > 2 ? std::atoi(argv[2]) : 30, 1, 120);
     const int pace_ms = std::clamp(argc > 3 ? std::atoi(argv[3]) : 0, 0, 2000);
     const int employees = std::clamp(argc > 4 ? std::atoi(argv[4]) : 50, 1, 500);
+    const bool hostile = argc > 5 && std::atoi(argv[5]) == 1;
+    // Kiosks registered: those that type, and with HOSTILE at least 200 for the streams.
+    const int registered = hostile ? std::max(kiosks, 200) : kiosks;
     const std::string timeclock = TIMECLOCK_PROGRAM;
     const fs::path folder = fs::temp_directory_path() / ("kiosk-load-" + std::to_string(getpid()));
     fs::create_directories(folder);
@@ -176,10 +188,23 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    for (int i = 0; i < kiosks; ++i) {
-        const auto printed = Run(timeclock + " kiosk-key add K" + std::to_string(i) + " --config " +
-                                 config.string());
-        openings.push_back(OpeningOf(printed));
+    // One kiosk is added by the command; the others get its key's hash, written in the
+    // configuration directly: a slow hash for each would take minutes.
+    const auto first = OpeningOf(Run(timeclock + " kiosk-key add K0 --config " + config.string()));
+    Run("printf 'correct horse battery\\n' | " + timeclock + " admin-password --config " +
+        config.string());
+    {
+        auto stored = nlohmann::json::parse(std::ifstream(config));
+        const auto hash = stored["kiosks"]["K0"];
+        for (int i = 0; i < registered; ++i) {
+            stored["kiosks"]["K" + std::to_string(i)] = hash;
+            openings.push_back({{"key", first["key"]}, {"kiosk", "K" + std::to_string(i)}});
+        }
+        // Every kiosk and attacker here comes from loopback: the limit per address would
+        // otherwise turn most of them away, which is not what is measured.
+        stored["server_limits"] = {{"max_connections_per_address", 5000},
+                                   {"max_connections", 6000}};
+        std::ofstream(config) << stored.dump();
     }
 
     // The server, under a bounded lifetime, on a free loopback port.
@@ -209,6 +234,57 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const pid_t serving = ChildOf(server);
+    std::string memory_report;
+    if (hostile) {
+        const auto before = hostile::Memory(serving);
+        std::vector<std::thread> attackers;
+        std::atomic<long long> taken{0};
+        for (int i = 0; i < 4; ++i) {
+            attackers.emplace_back([&] {
+                std::string chunk = "10000\r\n" + std::string(0x10000, 'b') + "\r\n";
+                taken += hostile::Flood(port,
+                                        "POST /api/kiosk/input HTTP/1.1\r\nHost: b\r\n"
+                                        "Transfer-Encoding: chunked\r\n\r\n",
+                                        chunk, 250LL << 20);
+            });
+        }
+        attackers.emplace_back([&] {
+            std::string header;
+            for (int i = 0; i < 1000; ++i)
+                header += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'h') + "\r\n";
+            taken += hostile::Flood(port, "GET /kiosk HTTP/1.1\r\n", header, 200LL << 20);
+        });
+        std::atomic<int> busy{0}, wrong{0};
+        for (int i = 0; i < 60; ++i) {
+            attackers.emplace_back([&, i] {
+                const std::string body = "password=guess" + std::to_string(i);
+                const auto answer =
+                    hostile::Ask(port,
+                                 "POST /admin/login HTTP/1.1\r\nHost: b\r\nContent-Type: "
+                                 "application/x-www-form-urlencoded\r\nContent-Length: " +
+                                     std::to_string(body.size()) + "\r\n\r\n" + body,
+                                 "127.0.2." + std::to_string(i + 1));
+                if (answer.starts_with("HTTP/1.1 503"))
+                    ++busy;
+                else if (answer.starts_with("HTTP/1.1 303"))
+                    ++wrong;
+            });
+        }
+        for (auto& attacker : attackers)
+            attacker.join();
+        const auto after = hostile::Memory(serving);
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "memory: %.0f MB resident before; peak %.0f MB through four chunked bodies "
+                      "of 250 MB, 200 MB of headers (%.1f MB taken before the door closed) and 60 "
+                      "sign-ins at once (%d checked, %d turned away busy); %.0f MB after\n",
+                      before.first, after.second, static_cast<double>(taken) / (1 << 20),
+                      wrong.load(), busy.load(), after.first);
+        memory_report = line;
+        std::fputs(line, stdout);
+    }
+
     std::mutex mutex;
     std::vector<double> latencies;  // microseconds, key sent to screen back
     std::vector<double> storing;    // the same, of the keys that store a punch
@@ -228,9 +304,13 @@ int main(int argc, char** argv) {
             client.set_read_timeout(std::chrono::seconds(120));
             auto session_answer =
                 client.Post("/api/kiosk/open", openings[i].dump(), "application/json");
-            // The page opens again when its opening request is lost on the way; so does this.
-            for (int again = 0; again < 3 && !session_answer; ++again) {
+            // The page opens again when its opening request is lost on the way, or a second or
+            // two later when the server is busy with other openings; so does this.
+            for (int again = 0; again < 100 && (!session_answer || session_answer->status == 503);
+                 ++again) {
                 ++reopened;
+                if (session_answer)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1000 + 20 * (i % 50)));
                 session_answer =
                     client.Post("/api/kiosk/open", openings[i].dump(), "application/json");
             }
@@ -321,7 +401,42 @@ int main(int argc, char** argv) {
     while (opened < kiosks)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const double opening_s = std::chrono::duration<double>(Clock::now() - opening_start).count();
-    const pid_t serving = ChildOf(server);
+    // The attackers held open through the load and the floor.
+    hostile::Holder idle;
+    std::unique_ptr<hostile::Slowloris> slowloris;
+    std::unique_ptr<hostile::StreamReader> streams;
+    if (hostile) {
+        idle.Open(port, 1000);
+        slowloris = std::make_unique<hostile::Slowloris>(port, 70, std::chrono::seconds(1));
+        std::vector<int> stream_fds;
+        for (int i = 0; i < 200; ++i) {
+            const auto text = [](const std::string& answer, const char* field) {
+                const auto body = answer.find("\r\n\r\n");
+                const auto json = nlohmann::json::parse(
+                    body == std::string::npos ? std::string() : answer.substr(body + 4), nullptr,
+                    false);
+                return json.is_object() && json.contains(field) ? json[field].get<std::string>()
+                                                                : std::string();
+            };
+            const auto opening = openings[static_cast<size_t>(i)].dump();
+            const auto session =
+                text(hostile::Ask(port, "POST /api/kiosk/open HTTP/1.1\r\nContent-Length: " +
+                                            std::to_string(opening.size()) + "\r\n\r\n" + opening),
+                     "session");
+            const auto ticket =
+                text(hostile::Ask(port, "POST /api/kiosk/ticket HTTP/1.1\r\nX-Kiosk-Session: " +
+                                            session + "\r\nContent-Length: 0\r\n\r\n"),
+                     "ticket");
+            const int fd = hostile::Connect(port);
+            if (fd >= 0 && hostile::SendAll(fd, "GET /api/kiosk/events?ticket=" + ticket +
+                                                    " HTTP/1.1\r\nHost: b\r\n\r\n"))
+                stream_fds.push_back(fd);
+        }
+        const auto held = stream_fds.size();
+        streams = std::make_unique<hostile::StreamReader>(std::move(stream_fds));
+        std::printf("held open: %zu idle sockets, 70 slowloris connections, %zu event streams\n",
+                    idle.Count(), held);
+    }
     const double cpu_before = CpuSeconds(serving);
     deadline = Clock::now() + std::chrono::seconds(seconds);
     ready = true;
@@ -342,8 +457,39 @@ int main(int argc, char** argv) {
                 std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         }
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    double stop_s = 0;
+    if (hostile) {
+        std::printf(
+            "during the load: %ld events on the streams, %ld streams ended, %ld slowloris "
+            "connections cut and opened again; resident memory %.0f MB\n",
+            streams->Events(), streams->Ended(), slowloris->Reopened(),
+            hostile::Memory(serving).first);
+        streams.reset();
+        slowloris.reset();
+        // A flood of wrong kiosk keys from many addresses, then SIGTERM.
+        std::atomic<bool> flooding{true};
+        std::vector<std::thread> flood;
+        for (int i = 0; i < 40; ++i) {
+            flood.emplace_back([&, i] {
+                for (int n = 0; flooding; ++n)
+                    hostile::Ask(port,
+                                 "POST /api/kiosk/open HTTP/1.1\r\nContent-Length: 13\r\n\r\n"
+                                 "{\"key\":\"bad\"}",
+                                 "127.0.3." + std::to_string((i * 40 + n) % 250 + 1));
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const auto stop_start = Clock::now();
+        kill(serving, SIGTERM);
+        waitpid(server, nullptr, 0);
+        stop_s = std::chrono::duration<double>(Clock::now() - stop_start).count();
+        flooding = false;
+        for (auto& thread : flood)
+            thread.join();
+    } else {
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+    }
 
     const auto stored_in =
         Count(db, "SELECT COUNT(*) FROM \"Clock Data Table\" WHERE \"Date In\" IS NOT NULL");
@@ -385,6 +531,9 @@ int main(int argc, char** argv) {
         "ins left open %lld, read as already recorded %ld, as not fitting %ld -> %s\n",
         ins.load(), outs.load(), stored_in, stored_out, lone_outs, left_open, repeated.load(),
         misfits.load(), once ? "each stored once" : "MISMATCH");
+    if (hostile)
+        std::printf("%sSIGTERM under a flood of key checks: stopped in %.2f s\n",
+                    memory_report.c_str(), stop_s);
     fs::remove_all(folder);
     return once && failures == 0 ? 0 : 1;
 }

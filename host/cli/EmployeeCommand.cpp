@@ -9,10 +9,14 @@
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
 #include "host/database/ClockDatabase.h"
+#include "host/web/Utf8.h"
 
 namespace timeclock {
 
 namespace {
+
+// A name as the kiosks and the administrator's pages take it: up to 60 characters.
+constexpr size_t kLongestName = 60;
 
 struct EmployeeOptions {
     std::string action;
@@ -134,7 +138,9 @@ bool RunEmployee(const EmployeeOptions& options) {
             list.push_back(
                 {{"card", employee.card}, {"name", employee.name}, {"manager", employee.manager}});
         }
-        std::cout << list.dump(2) << '\n';
+        // A name stored by an older version may hold bytes that are not UTF-8: shown as U+FFFD.
+        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
         return true;
     }
     if (!options.card) {
@@ -144,6 +150,16 @@ bool RunEmployee(const EmployeeOptions& options) {
     if (options.action == "add") {
         if (options.name.empty()) {
             std::cerr << "timeclock employee add: --name is required\n";
+            return false;
+        }
+        if (!web::IsUtf8(options.name)) {
+            std::cerr << "timeclock employee add: --name holds bytes that are not UTF-8 text; "
+                         "nothing was added\n";
+            return false;
+        }
+        if (web::Utf8Length(options.name) > kLongestName) {
+            std::cerr << "timeclock employee add: --name is longer than " << kLongestName
+                      << " characters; nothing was added\n";
             return false;
         }
         std::optional<std::string> pin;
@@ -165,7 +181,8 @@ bool RunEmployee(const EmployeeOptions& options) {
         if (!pin)
             return false;
         database.SetManagerPin(*options.card, *pin);
-        std::cout << "PIN set for card " << *options.card << ": " << employee->name << '\n';
+        std::cout << "PIN set for card " << *options.card << ": " << web::RepairUtf8(employee->name)
+                  << '\n';
         return true;
     }
     if (!database.RemoveEmployee(*options.card)) {

@@ -1,5 +1,4 @@
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -39,27 +38,6 @@ std::optional<int64_t> DayNumber(const std::string& text) {
     if (!date)
         return std::nullopt;
     return static_cast<int64_t>(date->days);
-}
-
-// The pay rules of a configuration file ("pay_rules"; none when the file or the key is
-// missing). Rules that cannot be used raise "Bad file format" naming the file and the key: pay
-// is never worked out under rules other than those written.
-hours::PayRules PayRulesOf(const std::filesystem::path& file, int week_starts) {
-    hours::PayRules rules;
-    std::ifstream in(file, std::ios::binary);
-    if (in) {
-        const auto stored = nlohmann::json::parse(in, nullptr, false);
-        if (stored.is_object() && stored.contains("pay_rules")) {
-            try {
-                rules = hours::ReadPayRules(stored["pay_rules"]);
-            } catch (const platform::RaisedError& error) {
-                platform::raise(error.number(),
-                                "Bad file format: " + file.string() + ": " + error.description());
-            }
-        }
-    }
-    rules.week_starts = week_starts;
-    return rules;
 }
 
 // The first and last day a --period names: "current", "previous" or the one holding a day.
@@ -121,21 +99,14 @@ bool RunReport(const ReportOptions& options) {
         std::cerr << "timeclock report: there is no clock database " << options.database << '\n';
         return false;
     }
-    // An open record counts as the clock counts it: up to the configuration's longest shift. A
-    // configuration that cannot be read leaves the defaults, and the report still runs.
-    double max_shift_hours = hours::HoursRules::kDefaultMaxShiftHours;
-    int week_starts = 0;
-    const auto config_file = ConfigFileOrDefault(options.config);
-    try {
-        const auto config = Configuration::Load(config_file);
-        max_shift_hours = config.max_shift_hours;
-        week_starts = config.week_starts;
-    } catch (const platform::RaisedError& error) {
-        std::cerr << "timeclock report: warning: " << error.description()
-                  << "; open records count up to " << max_shift_hours << " h\n";
-    }
-    const hours::HoursRules rules{platform::services().Now(), max_shift_hours};
-    const hours::PayRules pay_rules = PayRulesOf(config_file, week_starts);
+    // Hours are counted and paid as the clock's configuration says: an open record up to its
+    // longest shift, by its pay rules. A configuration that cannot be read stops the report:
+    // pay is never worked out under rules other than those written.
+    const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
+    const hours::HoursRules rules{platform::services().Now(),
+                                  static_cast<double>(config.max_shift_hours)};
+    hours::PayRules pay_rules = config.pay_rules;
+    pay_rules.week_starts = config.week_starts;
     const orvane::ClockDatabase database(options.database);
     if (options.explain)
         return Explain(database, options, rules, pay_rules);

@@ -1,10 +1,17 @@
+#include <algorithm>
 #include <csignal>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 #include <pthread.h>
+#include <sys/resource.h>
+
+#include <nlohmann/json.hpp>
 
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
@@ -35,7 +42,127 @@ bool ParseListen(const std::string& text, web::ServerOptions& options) {
     return true;
 }
 
+// The server's limits that the configuration's "server_limits" object sets, each by its name;
+// the cause when one is not a number in its range, a switch or a list of addresses.
+std::optional<std::string> ReadLimits(const std::filesystem::path& config_file,
+                                      web::ServerLimits& limits) {
+    std::ifstream in(config_file);
+    if (!in)
+        return std::nullopt;
+    const auto config = nlohmann::json::parse(in, nullptr, false);
+    if (!config.is_object() || !config.contains("server_limits"))
+        return std::nullopt;
+    const auto& given = config["server_limits"];
+    if (!given.is_object())
+        return "\"server_limits\" is an object of the server's limits";
+    using std::chrono::milliseconds;
+    struct Count {
+        const char* name;
+        size_t* value;
+        size_t least, most;
+    };
+    const Count counts[] = {
+        {"max_body_bytes", &limits.max_body_bytes, 64, 1 << 26},
+        {"max_header_bytes", &limits.max_header_bytes, 1024, 1 << 20},
+        {"max_header_count", &limits.max_header_count, 8, 10000},
+        {"max_url_bytes", &limits.max_url_bytes, 64, 1 << 20},
+        {"max_connections", &limits.max_connections, 1, 1000000},
+        {"max_connections_per_address", &limits.max_connections_per_address, 1, 1000000},
+    };
+    struct Threads {
+        const char* name;
+        int* value;
+        int least, most;
+    };
+    const Threads threads[] = {
+        {"io_threads", &limits.io_threads, 1, 64},
+        {"worker_threads", &limits.worker_threads, 1, 256},
+        {"password_checks", &limits.password_checks, 1, 16},
+        {"password_queue", &limits.password_queue, 0, 1000},
+    };
+    struct Seconds {
+        const char* name;
+        milliseconds* value;
+        double least, most;
+    };
+    const Seconds times[] = {
+        {"request_timeout_seconds", &limits.request_timeout, 0.1, 3600},
+        {"idle_timeout_seconds", &limits.idle_timeout, 0.1, 86400},
+        {"kiosk_session_seconds", &limits.kiosk_session, 1, 30 * 86400},
+        {"stream_keepalive_seconds", &limits.stream_keepalive, 0.1, 3600},
+    };
+    const auto range = [](const char* name, double least, double most) {
+        std::ostringstream text;
+        text << "\"server_limits\": \"" << name << "\" is a number from " << least << " to "
+             << most;
+        return text.str();
+    };
+    for (const auto& [name, value, least, most] : counts) {
+        if (!given.contains(name))
+            continue;
+        if (!given[name].is_number_unsigned() || given[name].get<size_t>() < least ||
+            given[name].get<size_t>() > most)
+            return range(name, static_cast<double>(least), static_cast<double>(most));
+        *value = given[name].get<size_t>();
+    }
+    for (const auto& [name, value, least, most] : threads) {
+        if (!given.contains(name))
+            continue;
+        if (!given[name].is_number_integer() || given[name].get<int64_t>() < least ||
+            given[name].get<int64_t>() > most)
+            return range(name, least, most);
+        *value = given[name].get<int>();
+    }
+    for (const auto& [name, value, least, most] : times) {
+        if (!given.contains(name))
+            continue;
+        if (!given[name].is_number() || given[name].get<double>() < least ||
+            given[name].get<double>() > most)
+            return range(name, least, most);
+        *value = milliseconds(static_cast<int64_t>(given[name].get<double>() * 1000));
+    }
+    if (given.contains("secure_cookies")) {
+        if (!given["secure_cookies"].is_boolean())
+            return std::string("\"server_limits\": \"secure_cookies\" is true or false");
+        limits.secure_cookies = given["secure_cookies"].get<bool>();
+    }
+    if (given.contains("trusted_proxies")) {
+        const auto& proxies = given["trusted_proxies"];
+        const auto addresses = [](const auto& list) {
+            return std::all_of(list.begin(), list.end(),
+                               [](const auto& p) { return p.is_string(); });
+        };
+        if (!proxies.is_array() || !addresses(proxies))
+            return std::string("\"server_limits\": \"trusted_proxies\" is a list of addresses");
+        limits.trusted_proxies = proxies.template get<std::vector<std::string>>();
+    }
+    // A name that is none of the above is a mistake to say, not to pass over.
+    for (const auto& [name, value] : given.items()) {
+        const auto known = [&name](const auto& table) {
+            return std::any_of(std::begin(table), std::end(table),
+                               [&](const auto& row) { return name == row.name; });
+        };
+        if (!known(counts) && !known(threads) && !known(times) && name != "secure_cookies" &&
+            name != "trusted_proxies")
+            return "\"server_limits\": \"" + name + "\" is not a limit of the server";
+    }
+    return std::nullopt;
+}
+
+// Each connection holds a file descriptor: the server may use as many as the system lets it.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 int Serve(web::ServerOptions options) {
+    RaiseDescriptorLimit();
+    // A closed standard output (a supervisor that went away) must not end the server: a write
+    // there fails quietly instead. The sockets never raise SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     std::mutex log_mutex;
     auto log = [&log_mutex](std::string_view text) {
         std::lock_guard lock(log_mutex);
@@ -99,6 +226,11 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
         }
         options->config_file = ConfigFileOrDefault(*config);
         options->database = *db;
+        if (const auto wrong = ReadLimits(options->config_file, options->limits)) {
+            std::cerr << "timeclock serve: " << *wrong << "\n";
+            exit_status = kExitUsage;
+            return;
+        }
         try {
             exit_status = Serve(*options);
         } catch (const platform::RaisedError& error) {

@@ -217,6 +217,34 @@ std::vector<KeyRule> KeyRules() {
          [](const Configuration& config) {
              return config.kiosk_keys.empty() ? json() : json(config.kiosk_keys);
          }});
+    rules.push_back(
+        {{"pay_rules", "an object of rounding, overtime, meal and period rules", "none",
+          "how hours are paid: rounding of punches, overtime, meal rules and the pay period "
+          "(docs/hours.md)",
+          R"({"overtime": "weekly-40", "rounding": {"minutes": 15}})"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             try {
+                 config.pay_rules = hours::ReadPayRules(value);
+             } catch (const platform::RaisedError& e) {
+                 return "cannot be used: " + e.description();
+             }
+             return {};
+         },
+         [](const Configuration& config) {
+             return config.pay_rules == hours::PayRules{} ? json()
+                                                          : hours::WritePayRules(config.pay_rules);
+         }});
+    rules.push_back(
+        {{"server_limits", "an object of the server's limits", "the server's own",
+          "the clock server's limits at the door, each by its name (docs/web-kiosk.md)",
+          R"({"max_body_bytes": 8192})"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             if (!value.is_object())
+                 return "is not an object of the server's limits";
+             config.server_limits = value;
+             return {};
+         },
+         [](const Configuration& config) { return config.server_limits; }});
     rules.push_back(Text("admin_password", &Configuration::admin_password, "none",
                          "the salted hash of the administrator's password; kept by "
                          "`timeclock admin-password`",
@@ -280,18 +308,21 @@ Configuration Configuration::Load(const fs::path& file) {
     }
     if (!stored.is_object())
         Damaged(file, "the file holds no JSON object");
-    for (const auto& rule : KeyRules()) {
+    const auto rules = KeyRules();
+    for (const auto& rule : rules) {
         const auto it = stored.find(rule.key.name);
         if (it == stored.end())
             continue;
         if (const auto problem = rule.read(config, *it, file); !problem.empty())
             Damaged(file, "\"" + rule.key.name + "\" " + problem);
+        stored.erase(it);
     }
+    config.m_unknown = std::move(stored);
     return config;
 }
 
 void Configuration::Save(const fs::path& file) const {
-    json stored = json::object();
+    json stored = m_unknown;
     for (const auto& rule : KeyRules()) {
         if (json value = rule.save(*this); !value.is_null())
             stored[rule.key.name] = std::move(value);

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "framework/IStep.h"
+#include "host/hours/PayRules.h"
 #include "host/punches/Shift.h"
 #include "platform/PropertyBag.h"
 #include "platform/Regional.h"
@@ -97,6 +100,12 @@ class Configuration {
     // The slow salted hash of the administrator's password ("admin_password"); empty: none set,
     // and the administrator's pages refuse everyone.
     std::string admin_password;
+    // How hours are paid: rounding, overtime, meal rules and the pay period ("pay_rules"); the
+    // defaults pay every minute worked at the regular rate, by weekly periods.
+    hours::PayRules pay_rules;
+    // The clock server's limits ("server_limits"), kept as written: the server checks each of
+    // them when it starts, so that a wrong one stops it with its name.
+    nlohmann::json server_limits;
 
     bool HasStep(const std::string& name) const;
     // Puts the configured regional settings in force on the services of the clock's process;
@@ -121,6 +130,9 @@ class Configuration {
     // The file the configuration was read from, named when its saved step cannot be restored.
     std::filesystem::path m_file;
     platform::PropertyBag m_steps_bag;
+    // The keys of the file that this clock does not know (a newer clock's), written back as they
+    // were so that saving never loses them.
+    nlohmann::json m_unknown = nlohmann::json::object();
 };
 
 }  // namespace timeclock

@@ -4,14 +4,14 @@
 #include <cmath>
 #include <sstream>
 
-#include <httplib.h>
-
 #include "framework/IPropertyPage.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/framework/Secret.h"
 #include "host/hours/Timesheet.h"
+#include "host/web/HttpServer.h"
+#include "host/web/Utf8.h"
 #include "platform/Controls.h"
 #include "platform/Error.h"
 #include "platform/Registry.h"
@@ -23,16 +23,15 @@ namespace timeclock::web {
 namespace {
 
 constexpr auto kSessionIdle = std::chrono::minutes(15);
-constexpr int kFreeTries = 5;
-constexpr auto kLongestWait = std::chrono::seconds(900);
 constexpr const char* kCookie = "stampkind_admin";
 // Days from day zero of the clock's dates (1899-12-30) to 1970-01-01.
 constexpr int64_t kUnixEpochDays = 25569;
 constexpr size_t kLongestName = 60;
 
+// Text for a page, escaped; bytes that are not UTF-8 (an older record's name) are shown as U+FFFD.
 std::string Escape(std::string_view text) {
     std::string out;
-    for (char c : text) {
+    for (char c : RepairUtf8(text)) {
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -56,7 +55,7 @@ std::string Escape(std::string_view text) {
     return out;
 }
 
-std::string CookieToken(const httplib::Request& request) {
+std::string CookieToken(const Request& request) {
     const auto cookies = request.get_header_value("Cookie");
     const std::string name = std::string(kCookie) + "=";
     for (size_t at = 0; at < cookies.size();) {
@@ -127,7 +126,7 @@ std::optional<int64_t> ParseDay(const std::string& text) {
     return std::chrono::sys_days(day).time_since_epoch().count() + kUnixEpochDays;
 }
 
-void Html(httplib::Response& response, const std::string& html, int status = 200) {
+void Html(Response& response, const std::string& html, int status = 200) {
     response.status = status;
     response.set_header("Cache-Control", "no-store");
     response.set_header("Content-Security-Policy",
@@ -163,13 +162,16 @@ struct SetupPage {
 }  // namespace
 
 AdminPages::AdminPages(const ServerOptions& options, Log log,
-                       std::shared_ptr<std::mutex> write_turn)
-    : m_options(options), m_log(std::move(log)), m_write_turn(std::move(write_turn)) {}
+                       std::shared_ptr<std::mutex> write_turn, std::shared_ptr<TryKeeper> tries)
+    : m_options(options),
+      m_log(std::move(log)),
+      m_write_turn(std::move(write_turn)),
+      m_tries(std::move(tries)) {}
 
-void AdminPages::Register(httplib::Server& server) {
+void AdminPages::Register(HttpServer& server) {
     server.Get("/admin",
                [](const auto&, auto& response) { response.set_redirect("/admin/timesheet", 303); });
-    server.Get("/admin/login", [](const httplib::Request& request, httplib::Response& response) {
+    server.Get("/admin/login", [](const Request& request, Response& response) {
         const auto refused = request.get_param_value("refused");
         Html(response,
              Page("Sign in", "",
@@ -181,16 +183,18 @@ void AdminPages::Register(httplib::Server& server) {
                       "name=\"password\" autofocus required></label>"
                       "<button>Sign in</button></form>"));
     });
-    server.Post("/admin/login",
-                [this](const auto& request, auto& response) { Login(request, response); });
-    server.Post("/admin/logout", [this](const httplib::Request& request, auto& response) {
+    server.Post(
+        "/admin/login", [this](const auto& request, auto& response) { Login(request, response); },
+        true);
+    server.Post("/admin/logout", [this](const Request& request, auto& response) {
         if (Authorised(request, response, true)) {
             std::lock_guard lock(m_mutex);
             m_sessions.erase(CookieToken(request));
         }
-        response.set_header(
-            "Set-Cookie",
-            std::string(kCookie) + "=; Path=/admin; Max-Age=0; HttpOnly; SameSite=Strict");
+        response.set_header("Set-Cookie",
+                            std::string(kCookie) +
+                                "=; Path=/admin; Max-Age=0; HttpOnly; SameSite=Strict" +
+                                (request.secure ? "; Secure" : ""));
         response.set_redirect("/admin/login", 303);
     });
     server.Get("/admin/timesheet", [this](const auto& request, auto& response) {
@@ -209,8 +213,8 @@ void AdminPages::Register(httplib::Server& server) {
     });
 }
 
-std::optional<AdminPages::Session> AdminPages::Authorised(const httplib::Request& request,
-                                                          httplib::Response& response, bool form) {
+std::optional<AdminPages::Session> AdminPages::Authorised(const Request& request,
+                                                          Response& response, bool form) {
     const auto token = CookieToken(request);
     std::lock_guard lock(m_mutex);
     const auto now = Clock::now();
@@ -237,36 +241,27 @@ std::optional<AdminPages::Session> AdminPages::Authorised(const httplib::Request
     return copy;
 }
 
-void AdminPages::Notice(const httplib::Request& request, std::string text) {
+void AdminPages::Notice(const Request& request, std::string text) {
     std::lock_guard lock(m_mutex);
     if (const auto session = m_sessions.find(CookieToken(request)); session != m_sessions.end())
         session->second.notice = std::move(text);
 }
 
-void AdminPages::Login(const httplib::Request& request, httplib::Response& response) {
-    {
-        std::lock_guard lock(m_mutex);
-        const auto now = Clock::now();
-        if (m_failures >= kFreeTries && now < m_next_try) {
-            const auto wait = std::chrono::ceil<std::chrono::seconds>(m_next_try - now).count();
-            response.set_redirect("/admin/login?refused=Too+many+wrong+passwords.+Try+again+in+" +
-                                      std::to_string(wait) + "+seconds.",
-                                  303);
-            return;
-        }
+void AdminPages::Login(const Request& request, Response& response) {
+    // One account: the administrator. An address's wrong passwords make it wait; another
+    // address with the right password still signs in.
+    const SecretTry attempt{"admin", "administrator", request.remote_addr};
+    if (const auto wait = m_tries->Admit(attempt, Clock::now())) {
+        response.set_redirect("/admin/login?refused=Too+many+wrong+passwords.+Try+again+in+" +
+                                  std::to_string(wait->count()) + "+seconds.",
+                              303);
+        return;
     }
     const auto config = Configuration::Load(m_options.config_file);
     const auto password = request.get_param_value("password");
     const bool right = !config.admin_password.empty() && password.size() <= 200 &&
                        orvane::VerifySecret(config.admin_password, password);
-    std::lock_guard lock(m_mutex);
     if (!right) {
-        ++m_failures;
-        if (m_failures >= kFreeTries) {
-            const auto wait = std::min<std::chrono::seconds>(
-                kLongestWait, std::chrono::seconds(15 << std::min(m_failures - kFreeTries, 6)));
-            m_next_try = Clock::now() + wait;
-        }
         m_log("a wrong administrator's password (from " + request.remote_addr + ")");
         response.set_redirect(config.admin_password.empty()
                                   ? "/admin/login?refused=No+administrator's+password+is+set;+set+"
@@ -275,11 +270,15 @@ void AdminPages::Login(const httplib::Request& request, httplib::Response& respo
                               303);
         return;
     }
-    m_failures = 0;
+    m_tries->Succeeded(attempt);
     const auto token = RandomToken();
-    m_sessions[token] = Session{RandomToken(), Clock::now(), {}};
+    {
+        std::lock_guard lock(m_mutex);
+        m_sessions[token] = Session{RandomToken(), Clock::now(), {}};
+    }
     response.set_header("Set-Cookie", std::string(kCookie) + "=" + token +
-                                          "; Path=/admin; HttpOnly; SameSite=Strict");
+                                          "; Path=/admin; HttpOnly; SameSite=Strict" +
+                                          (request.secure ? "; Secure" : ""));
     response.set_redirect("/admin/timesheet", 303);
 }
 
@@ -290,7 +289,7 @@ std::filesystem::path AdminPages::DatabaseFile() const {
     return config.database.empty() ? DefaultDatabaseFile() : config.database;
 }
 
-void AdminPages::Timesheet(const httplib::Request& request, httplib::Response& response, bool csv) {
+void AdminPages::Timesheet(const Request& request, Response& response, bool csv) {
     const auto session = Authorised(request, response, false);
     if (!session)
         return;
@@ -373,7 +372,7 @@ void AdminPages::Timesheet(const httplib::Request& request, httplib::Response& r
     Html(response, Page("Timesheet", session->csrf, body));
 }
 
-void AdminPages::Employees(const httplib::Request& request, httplib::Response& response) {
+void AdminPages::Employees(const Request& request, Response& response) {
     const auto session = Authorised(request, response, false);
     if (!session)
         return;
@@ -413,7 +412,7 @@ void AdminPages::Employees(const httplib::Request& request, httplib::Response& r
     Html(response, Page("Employees", session->csrf, body));
 }
 
-void AdminPages::ChangeEmployees(const httplib::Request& request, httplib::Response& response) {
+void AdminPages::ChangeEmployees(const Request& request, Response& response) {
     if (!Authorised(request, response, true))
         return;
     const auto action = request.get_param_value("action");
@@ -433,7 +432,9 @@ void AdminPages::ChangeEmployees(const httplib::Request& request, httplib::Respo
             database.TakeWritesInTurn(m_write_turn);
             const auto id = static_cast<int32_t>(card);
             if (action == "add") {
-                if (name.empty() || name.size() > kLongestName) {
+                if (!IsUtf8(name)) {
+                    notice = "A name must be text (UTF-8); this one holds bytes that are not.";
+                } else if (name.empty() || Utf8Length(name) > kLongestName) {
                     notice = "A name is 1 to 60 characters.";
                 } else {
                     const bool manager = request.get_param_value("manager") == "on";
@@ -460,7 +461,7 @@ void AdminPages::ChangeEmployees(const httplib::Request& request, httplib::Respo
     response.set_redirect("/admin/employees", 303);
 }
 
-void AdminPages::Settings(const httplib::Request& request, httplib::Response& response) {
+void AdminPages::Settings(const Request& request, Response& response) {
     const auto session = Authorised(request, response, false);
     if (!session)
         return;
@@ -513,7 +514,7 @@ void AdminPages::Settings(const httplib::Request& request, httplib::Response& re
     Html(response, Page("Settings", session->csrf, body));
 }
 
-void AdminPages::ChangeSettings(const httplib::Request& request, httplib::Response& response) {
+void AdminPages::ChangeSettings(const Request& request, Response& response) {
     if (!Authorised(request, response, true))
         return;
     std::string notice = "The settings are applied; the kiosks take them at their next punch.";
@@ -535,8 +536,9 @@ void AdminPages::ChangeSettings(const httplib::Request& request, httplib::Respon
                 if ((check->Value() == 1) != (request.get_param_value(name) == "on"))
                     check->Click();
             } else if (auto* text = dynamic_cast<platform::TextBox*>(control.get())) {
-                if (request.has_param(name) && request.get_param_value(name).size() <= 32)
-                    text->SetText(request.get_param_value(name));
+                const auto value = request.get_param_value(name);
+                if (request.has_param(name) && IsUtf8(value) && Utf8Length(value) <= 32)
+                    text->SetText(value);
             }
         }
         setup.page->ApplyChanges();

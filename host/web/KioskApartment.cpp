@@ -52,6 +52,12 @@ std::string ColorText(int32_t color) {
     return text;
 }
 
+// The screen's text: names and captions come from the database and the configuration, which may
+// hold bytes that are not UTF-8; each such byte is shown as U+FFFD rather than ending the kiosk.
+std::string Dump(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 }  // namespace
 
 // The services of one kiosk's apartment: the computer's clock and regional settings; a pause
@@ -116,7 +122,6 @@ void KioskApartment::Stop() {
         m_stop = true;
     }
     m_queued.notify_all();
-    m_changed.notify_all();
     m_answered.notify_all();
 }
 
@@ -163,13 +168,6 @@ KioskApartment::Screen KioskApartment::Current() const {
     return m_screen;
 }
 
-KioskApartment::Screen KioskApartment::WaitForChange(uint64_t seen,
-                                                     std::chrono::milliseconds limit) const {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, limit, [&] { return m_stop || m_screen.version != seen; });
-    return m_screen;
-}
-
 const KioskApartment::Keypad& KioskApartment::KeptKeypad(std::vector<ControlView>&& controls) {
     // A kiosk shows a few keypads over and over: the JSON text of the last few is kept.
     const auto kept = std::find_if(m_keypads.begin(), m_keypads.end(),
@@ -189,7 +187,7 @@ const KioskApartment::Keypad& KioskApartment::KeptKeypad(std::vector<ControlView
     }
     if (m_keypads.size() >= kKeptKeypads)
         m_keypads.pop_back();
-    m_keypads.push_front({std::move(controls), json.dump(), ++m_keypads_made});
+    m_keypads.push_front({std::move(controls), Dump(json), ++m_keypads_made});
     return m_keypads.front();
 }
 
@@ -209,7 +207,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
             {"time", platform::format_date(now, twelve_hour ? "h:nn AM/PM" : "hh:nn")},
             {"date", platform::format_date(now, day_first ? "dddd d mmmm" : "dddd, mmmm d")},
             {"hour12", twelve_hour}};
-        m_time_json = clock_face.dump();
+        m_time_json = Dump(clock_face);
         m_minute = minute;
     }
     // The screen's own members stay in one object and are set in place: a text that did not
@@ -246,7 +244,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     set("holder", m_holder.load());
     set("sounds", m_sounds);
     // One object: the screen's members, the clock's and the controls.
-    auto text = m_members.dump();
+    auto text = Dump(m_members);
     text.back() = ',';
     text.append(m_time_json, 1, m_time_json.size() - 2);
     const size_t without_controls = text.size();
@@ -266,7 +264,18 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
         m_screen.without_controls = std::make_shared<const std::string>(
             head + m_drawn.substr(1, without_controls - 1) + "}");
     }
-    m_changed.notify_all();
+    std::function<void()> watcher;
+    {
+        std::lock_guard lock(m_mutex);
+        watcher = m_watcher;
+    }
+    if (watcher)
+        watcher();
+}
+
+void KioskApartment::Watch(std::function<void()> changed) {
+    std::lock_guard lock(m_mutex);
+    m_watcher = std::move(changed);
 }
 
 void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_turn,

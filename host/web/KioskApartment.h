@@ -70,8 +70,9 @@ class KioskApartment {
     // it only when no window has held it since the server started.
     Screen Hold(uint64_t holder, std::chrono::milliseconds limit = std::chrono::seconds(10));
     Screen Current() const;
-    // Waits until the screen differs from `seen`, the apartment stops, or `limit` passes.
-    Screen WaitForChange(uint64_t seen, std::chrono::milliseconds limit) const;
+    // Calls `changed` on the kiosk's thread after each new screen (outside any lock of the
+    // apartment), for those who would rather be told than wait.
+    void Watch(std::function<void()> changed);
     // Wakes every waiter and lets the thread end; called before the server stops.
     void Stop();
     bool Stopping() const;
@@ -93,7 +94,6 @@ class KioskApartment {
     std::filesystem::path m_database_file;
     Log m_log;
     mutable std::mutex m_mutex;
-    mutable std::condition_variable m_changed;
     std::condition_variable m_queued;
     // Inputs wait in turn, each with its ticket; a poster waits until its ticket is handled.
     std::deque<std::pair<Input, uint64_t>> m_queue;
@@ -101,6 +101,7 @@ class KioskApartment {
     uint64_t m_handled = 0;
     std::condition_variable m_answered;
     Screen m_screen;
+    std::function<void()> m_watcher;
     std::string m_drawn;  // the screen's JSON without its version
     // Kept by the kiosk's thread alone: the screen's members, the sets of controls drawn lately
     // with their JSON text, and the minute the idle screen's clock last showed.

@@ -1,14 +1,12 @@
 #include "host/web/WebServer.h"
 
-#include <sys/socket.h>
-
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/framework/Secret.h"
 #include "host/web/KioskRequest.h"
+#include "host/web/MemoryTryKeeper.h"
 #include "host/web/Pages.h"
 #include "platform/Error.h"
 
@@ -17,28 +15,30 @@ namespace timeclock::web {
 namespace {
 
 using nlohmann::json;
+using SteadyClock = std::chrono::steady_clock;
 
-// How long a page's stream waits for a change before it sends a keep-alive line, by which a
-// page that went away is noticed.
-constexpr auto kStreamKeepAlive = std::chrono::seconds(10);
-// Threads that serve requests: each open kiosk page holds one for its stream.
-constexpr size_t kServerThreads = 64;
-constexpr int kListenBacklog = 128;
 // How often the clock file's log is copied into it: a second's punches at most.
 constexpr auto kCheckpointInterval = std::chrono::seconds(1);
 constexpr size_t kLongestKey = 128;
 constexpr size_t kLongestKioskName = 64;
 // A session is found by the head of its token; the rest, compared in constant time, is secret.
 constexpr size_t kSessionLookup = 16;
-constexpr size_t kLongestBody = 4096;
+// A link that does not name its kiosk is tried against each kiosk only on a clock of this many.
+constexpr size_t kMostUnnamedKiosks = 8;
+// A ticket opens its session's event stream once, within this time.
+constexpr auto kTicketLife = std::chrono::seconds(60);
 
-void Refuse(httplib::Response& response, int status, const std::string& message) {
+void Refuse(Response& response, int status, const std::string& message) {
     response.status = status;
     response.set_content(json{{"refused", message}}.dump(), "application/json");
 }
 
-void NoStore(httplib::Response& response) {
+void NoStore(Response& response) {
     response.set_header("Cache-Control", "no-store");
+}
+
+std::string Lookup(const std::string& token) {
+    return token.substr(0, kSessionLookup);
 }
 
 }  // namespace
@@ -56,28 +56,42 @@ bool SameToken(std::string_view sent, std::string_view kept) {
     return differ == 0;
 }
 
+// One page's event stream: the screens of its kiosk, each once, while its session and its place
+// as the session's stream last.
+class WebServer::Feed final : public EventFeed {
+  public:
+    Feed(WebServer& server, std::string lookup, uint64_t stream,
+         std::shared_ptr<KioskApartment> apartment)
+        : m_server(server),
+          m_lookup(std::move(lookup)),
+          m_stream(stream),
+          m_apartment(std::move(apartment)) {}
+
+    std::optional<std::string> Next() override {
+        if (m_server.m_stopping || m_apartment->Stopping() ||
+            !m_server.StreamLive(m_lookup, m_stream))
+            return std::nullopt;
+        const auto screen = m_apartment->Current();
+        if (screen.version == m_seen)
+            return std::string();
+        m_seen = screen.version;
+        return "data: " + *screen.json + "\n\n";
+    }
+
+  private:
+    WebServer& m_server;
+    const std::string m_lookup;
+    const uint64_t m_stream;
+    const std::shared_ptr<KioskApartment> m_apartment;
+    uint64_t m_seen = 0;
+};
+
 WebServer::WebServer(ServerOptions options, Log log)
     : m_options(std::move(options)),
       m_log(std::move(log)),
-      m_server(std::make_unique<httplib::Server>()),
-      m_admin(m_options, m_log, m_write_turn) {
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
-    m_server->set_payload_max_length(kLongestBody);
-    // A kiosk's answers are small; sent at once, not held back for more.
-    m_server->set_tcp_nodelay(true);
-    // A kiosk page keeps its connection for many keys.
-    m_server->set_keep_alive_max_count(10000);
-    // The library's own socket options let a second server share the port (SO_REUSEPORT): a
-    // second `timeclock serve` on a port in use must be refused instead. SO_REUSEADDR lets a
-    // restarted server listen again at once. The socket is kept to widen its backlog.
-    m_server->set_socket_options([this](int socket) {
-        const int yes = 1;
-        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        m_listen_socket = socket;
-    });
-    m_server->set_default_headers({{"X-Content-Type-Options", "nosniff"},
-                                   {"X-Frame-Options", "DENY"},
-                                   {"Referrer-Policy", "no-referrer"}});
+      m_tries(std::make_shared<MemoryTryKeeper>()),
+      m_admin(m_options, m_log, m_write_turn, m_tries),
+      m_http(m_options.limits, m_log) {
     Routes();
 }
 
@@ -86,35 +100,21 @@ WebServer::~WebServer() {
 }
 
 bool WebServer::Bind() {
-    bool bound = false;
-    if (m_options.port == 0) {
-        m_port = m_server->bind_to_any_port(m_options.address);
-        bound = m_port > 0;
-    } else if (m_server->bind_to_port(m_options.address, m_options.port)) {
-        m_port = m_options.port;
-        bound = true;
-    }
-    // The library listens with a backlog of 5; twenty kiosks or more connecting at one moment
-    // (a server restart, a shift change) would see some connections dropped by the kernel.
-    // Listening again on the socket widens it.
-    if (bound && ::listen(m_listen_socket, kListenBacklog) == 0)
-        return true;
-    if (bound) {
-        m_log(std::string("cannot widen the listen backlog: ") + std::strerror(errno));
-        return true;
-    }
-    m_log("cannot listen on " + m_options.address + ":" + std::to_string(m_options.port) + ": " +
-          std::strerror(errno));
-    return false;
+    return m_http.Bind(m_options.address, m_options.port);
 }
 
 void WebServer::Serve() {
     // Registered here, once, so that the kiosks' threads only read the registry.
     ComponentLibrary::BesideProgram().EnsureRegistered();
-    m_server->listen_after_bind();
-    // The kiosks' threads end with the server, and the last checkpoint after them.
-    std::lock_guard lock(m_mutex);
-    m_apartments.clear();
+    m_http.Serve();
+    // The kiosks' threads end with the server, each after the input it is handling, and the
+    // last checkpoint after them.
+    std::map<std::string, std::shared_ptr<KioskApartment>> apartments;
+    {
+        std::lock_guard lock(m_mutex);
+        apartments.swap(m_apartments);
+    }
+    apartments.clear();
     m_checkpointer.reset();
 }
 
@@ -125,36 +125,38 @@ void WebServer::Stop() {
         for (auto& [name, apartment] : m_apartments)
             apartment->Stop();
     }
-    m_server->stop();
+    m_http.Stop();
 }
 
 void WebServer::Routes() {
-    m_server->Get("/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect("/kiosk");
-    });
-    m_server->Get("/kiosk", [](const httplib::Request&, httplib::Response& response) {
+    m_http.Get("/", [](const Request&, Response& response) { response.set_redirect("/kiosk"); });
+    m_http.Get("/kiosk", [](const Request&, Response& response) {
         NoStore(response);
         response.set_header("Content-Security-Policy",
                             "default-src 'self'; style-src 'self' 'unsafe-inline'; "
                             "script-src 'self' 'unsafe-inline'");
         response.set_content(std::string(KioskPage()), "text/html; charset=utf-8");
     });
-    m_server->Post("/api/kiosk/open",
-                   [this](const auto& request, auto& response) { OpenKiosk(request, response); });
-    m_server->Post("/api/kiosk/input",
-                   [this](const auto& request, auto& response) { Input(request, response); });
-    m_server->Get("/api/kiosk/events",
-                  [this](const auto& request, auto& response) { Events(request, response); });
-    m_admin.Register(*m_server);
-    m_server->Get("/api/ping", [](const auto&, auto& response) {
+    m_http.Post(
+        "/api/kiosk/open",
+        [this](const auto& request, auto& response) { OpenKiosk(request, response); }, true);
+    m_http.Post("/api/kiosk/ticket",
+                [this](const auto& request, auto& response) { Ticket(request, response); });
+    m_http.Post("/api/kiosk/input",
+                [this](const auto& request, auto& response) { Input(request, response); });
+    m_http.Get("/api/kiosk/events",
+               [this](const auto& request, auto& response) { Events(request, response); });
+    m_admin.Register(m_http);
+    m_http.Get("/api/ping", [](const auto&, auto& response) {
         NoStore(response);
         response.set_content("{}", "application/json");
     });
-    m_server->set_exception_handler([this](const httplib::Request& request,
-                                           httplib::Response& response, std::exception_ptr error) {
+    m_http.OnError([this](const Request& request, Response& response, std::exception_ptr error) {
         std::string cause = "unknown";
         try {
             std::rethrow_exception(error);
+        } catch (const platform::RaisedError& e) {
+            cause = e.description();
         } catch (const std::exception& e) {
             cause = e.what();
         } catch (...) {
@@ -166,22 +168,44 @@ void WebServer::Routes() {
     });
 }
 
+bool WebServer::Registered(const std::string& kiosk) {
+    std::error_code unknown;
+    const auto changed = std::filesystem::last_write_time(m_options.config_file, unknown);
+    if (!m_registered_read || changed != m_config_time) {
+        try {
+            std::set<std::string> registered;
+            for (const auto& [name, hash] : Configuration::Load(m_options.config_file).kiosk_keys)
+                registered.insert(name);
+            m_registered = std::move(registered);
+            m_config_time = changed;
+            m_registered_read = true;
+        } catch (const std::exception& error) {
+            // A file caught half-written, or damaged: the kiosks known before stay.
+            m_log(std::string("cannot read the registered kiosks: ") + error.what());
+        }
+    }
+    return m_registered.contains(kiosk);
+}
+
 std::string WebServer::KioskOfKey(std::string_view key, std::string_view named) {
     if (key.empty() || key.size() > kLongestKey || named.size() > kLongestKioskName)
         return {};
     // Read on every opening, so that a kiosk added or removed counts at once.
     const auto config = Configuration::Load(m_options.config_file);
-    // One check at a time: each takes tens of megabytes for a moment, and a row of pages opening
-    // at once must not take the memory of the computer (nor guess keys in parallel).
-    std::lock_guard lock(m_verify_mutex);
+    const auto kiosk = config.kiosk_keys.find(std::string(named));
     if (!named.empty()) {
-        const auto kiosk = config.kiosk_keys.find(std::string(named));
-        return kiosk != config.kiosk_keys.end() && orvane::VerifySecret(kiosk->second, key)
-                   ? kiosk->first
-                   : std::string();
+        if (kiosk == config.kiosk_keys.end())
+            return {};
+        return orvane::VerifySecret(kiosk->second, key) ? kiosk->first : std::string();
     }
-    // A link made before links named their kiosk: the key is tried against every kiosk.
+    // A link made before links named their kiosk: the key is tried against every kiosk, on a
+    // clock of a few kiosks only, since each try is a slow check and one request must not cost
+    // hundreds of them. A stopping server tries no more.
+    if (config.kiosk_keys.size() > kMostUnnamedKiosks)
+        return {};
     for (const auto& [name, hash] : config.kiosk_keys) {
+        if (m_stopping)
+            return {};
         if (orvane::VerifySecret(hash, key))
             return name;
     }
@@ -199,6 +223,7 @@ std::shared_ptr<KioskApartment> WebServer::Apartment(const std::string& name) {
             m_apartments.erase(name);
             throw;
         }
+        apartment->Watch([this, name] { WakeFeeds(name); });
         if (!m_checkpointer && !apartment->DatabaseFile().empty()) {
             try {
                 m_checkpointer = std::make_unique<orvane::Checkpointer>(apartment->DatabaseFile(),
@@ -212,7 +237,7 @@ std::shared_ptr<KioskApartment> WebServer::Apartment(const std::string& name) {
     return apartment;
 }
 
-void WebServer::OpenKiosk(const httplib::Request& request, httplib::Response& response) {
+void WebServer::OpenKiosk(const Request& request, Response& response) {
     NoStore(response);
     const auto body = json::parse(request.body, nullptr, false);
     const auto text = [&](const char* field) {
@@ -220,7 +245,24 @@ void WebServer::OpenKiosk(const httplib::Request& request, httplib::Response& re
                    ? body[field].get<std::string>()
                    : std::string();
     };
-    const auto name = KioskOfKey(text("key"), text("kiosk"));
+    const auto key = text("key");
+    const auto named = text("kiosk");
+    // Wrong keys are counted by address and by the kiosk named (one not registered counts as
+    // none, so that made-up names do not fill the counts).
+    SecretTry attempt{"kiosk", {}, request.remote_addr};
+    {
+        std::lock_guard lock(m_mutex);
+        if (Registered(named))
+            attempt.account = named;
+    }
+    if (const auto wait = m_tries->Admit(attempt, SteadyClock::now())) {
+        response.set_header("Retry-After", std::to_string(wait->count()));
+        Refuse(response, 429,
+               "Too many wrong kiosk keys from this screen. Try again in " +
+                   std::to_string(wait->count()) + " seconds.");
+        return;
+    }
+    const auto name = KioskOfKey(key, named);
     if (name.empty()) {
         m_log("a kiosk was refused: no registered kiosk has the key given (from " +
               request.remote_addr + ")");
@@ -228,32 +270,77 @@ void WebServer::OpenKiosk(const httplib::Request& request, httplib::Response& re
                "This screen is not a registered kiosk. Ask the administrator for its link.");
         return;
     }
+    m_tries->Succeeded(attempt);
     const auto apartment = Apartment(name);
     const auto token = RandomToken();
     {
         std::lock_guard lock(m_mutex);
-        m_sessions[token.substr(0, kSessionLookup)] = KioskSession{token, name};
+        const auto now = SteadyClock::now();
+        std::erase_if(m_sessions, [&](const auto& entry) {
+            const bool ended = now - entry.second.used > m_options.limits.kiosk_session;
+            if (ended)
+                m_tickets.erase(Lookup(entry.second.ticket));
+            return ended;
+        });
+        m_sessions[Lookup(token)] = KioskSession{token, name, now, 0, {}, {}};
     }
-    response.set_content(json{{"session", token}, {"kiosk", name}}.dump(), "application/json");
+    response.set_content(json{{"session", token}, {"kiosk", name}}.dump(
+                             -1, ' ', false, json::error_handler_t::replace),
+                         "application/json");
 }
 
-std::shared_ptr<KioskApartment> WebServer::Session(const httplib::Request& request) {
-    auto token = request.get_header_value("X-Kiosk-Session");
-    if (token.empty())
-        token = request.get_param_value("session");
+WebServer::SessionMap::iterator WebServer::LiveSession(const std::string& token) {
     if (token.size() <= kSessionLookup)
-        return nullptr;
-    std::lock_guard lock(m_mutex);
-    const auto session = m_sessions.find(token.substr(0, kSessionLookup));
+        return m_sessions.end();
+    const auto session = m_sessions.find(Lookup(token));
     if (session == m_sessions.end() || !SameToken(token, session->second.token))
-        return nullptr;
-    const auto apartment = m_apartments.find(session->second.kiosk);
-    return apartment == m_apartments.end() ? nullptr : apartment->second;
+        return m_sessions.end();
+    const auto now = SteadyClock::now();
+    if (now - session->second.used > m_options.limits.kiosk_session ||
+        !Registered(session->second.kiosk)) {
+        m_tickets.erase(Lookup(session->second.ticket));
+        m_sessions.erase(session);
+        return m_sessions.end();
+    }
+    session->second.used = now;
+    return session;
 }
 
-void WebServer::Input(const httplib::Request& request, httplib::Response& response) {
+bool WebServer::StreamLive(const std::string& lookup, uint64_t stream) {
+    std::lock_guard lock(m_mutex);
+    const auto session = m_sessions.find(lookup);
+    return session != m_sessions.end() && session->second.stream == stream &&
+           SteadyClock::now() - session->second.used <= m_options.limits.kiosk_session &&
+           Registered(session->second.kiosk);
+}
+
+void WebServer::Ticket(const Request& request, Response& response) {
     NoStore(response);
-    const auto apartment = Session(request);
+    std::lock_guard lock(m_mutex);
+    const auto session = LiveSession(request.get_header_value("X-Kiosk-Session"));
+    if (session == m_sessions.end()) {
+        Refuse(response, 403, "This kiosk's session has ended. Open the kiosk's link again.");
+        return;
+    }
+    // One ticket at a time: a new one takes the place of one not used.
+    m_tickets.erase(Lookup(session->second.ticket));
+    session->second.ticket = RandomToken();
+    session->second.ticket_made = SteadyClock::now();
+    m_tickets[Lookup(session->second.ticket)] = session->first;
+    response.set_content(json{{"ticket", session->second.ticket}}.dump(), "application/json");
+}
+
+void WebServer::Input(const Request& request, Response& response) {
+    NoStore(response);
+    std::shared_ptr<KioskApartment> apartment;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto session = LiveSession(request.get_header_value("X-Kiosk-Session"));
+        if (session != m_sessions.end())
+            if (const auto found = m_apartments.find(session->second.kiosk);
+                found != m_apartments.end())
+                apartment = found->second;
+    }
     if (!apartment) {
         Refuse(response, 403, "This kiosk's session has ended. Open the kiosk's link again.");
         return;
@@ -278,30 +365,59 @@ void WebServer::Input(const httplib::Request& request, httplib::Response& respon
     }
 }
 
-void WebServer::Events(const httplib::Request& request, httplib::Response& response) {
-    const auto apartment = Session(request);
-    if (!apartment) {
+void WebServer::Events(const Request& request, Response& response) {
+    NoStore(response);
+    const auto ticket = request.get_param_value("ticket");
+    std::shared_ptr<Feed> feed;
+    std::string kiosk;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto held =
+            ticket.size() > kSessionLookup ? m_tickets.find(Lookup(ticket)) : m_tickets.end();
+        auto session = m_sessions.end();
+        if (held != m_tickets.end()) {
+            session = m_sessions.find(held->second);
+            // A ticket opens one stream, once.
+            m_tickets.erase(held);
+        }
+        if (session != m_sessions.end() && SameToken(ticket, session->second.ticket) &&
+            SteadyClock::now() - session->second.ticket_made <= kTicketLife) {
+            session->second.ticket.clear();
+            const auto live = LiveSession(session->second.token);
+            const auto apartment = live == m_sessions.end() ? m_apartments.end()
+                                                            : m_apartments.find(live->second.kiosk);
+            if (apartment != m_apartments.end()) {
+                kiosk = live->second.kiosk;
+                feed = std::make_shared<Feed>(*this, live->first, ++live->second.stream,
+                                              apartment->second);
+                auto& feeds = m_feeds[kiosk];
+                std::erase_if(feeds, [](const auto& weak) { return weak.expired(); });
+                feeds.push_back(feed);
+            }
+        }
+    }
+    if (!feed) {
         Refuse(response, 403, "This kiosk's session has ended. Open the kiosk's link again.");
         return;
     }
-    NoStore(response);
-    auto seen = std::make_shared<uint64_t>(0);
-    response.set_chunked_content_provider(
-        "text/event-stream", [this, apartment, seen](size_t, httplib::DataSink& sink) {
-            if (m_stopping || apartment->Stopping()) {
-                sink.done();
-                return false;
-            }
-            const auto screen = apartment->WaitForChange(*seen, kStreamKeepAlive);
-            std::string event;
-            if (screen.version != *seen) {
-                *seen = screen.version;
-                event = "data: " + *screen.json + "\n\n";
-            } else {
-                event = ": still here\n\n";
-            }
-            return sink.write(event.data(), event.size());
-        });
+    // The stream this one replaces ends at once.
+    WakeFeeds(kiosk);
+    response.feed = feed;
+}
+
+void WebServer::WakeFeeds(const std::string& kiosk) {
+    std::vector<std::shared_ptr<Feed>> feeds;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_feeds.find(kiosk);
+        if (found == m_feeds.end())
+            return;
+        for (const auto& weak : found->second)
+            if (auto feed = weak.lock())
+                feeds.push_back(std::move(feed));
+    }
+    for (const auto& feed : feeds)
+        feed->Wake();
 }
 
 }  // namespace timeclock::web

@@ -1,0 +1,418 @@
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "tests/web/ClockServer.h"
+
+namespace {
+
+using nlohmann::json;
+
+// Small limits, so that each hostile client meets its limit at once.
+json SmallLimits() {
+    return {{"max_body_bytes", 4096},          {"max_header_bytes", 8192},
+            {"max_url_bytes", 2048},           {"request_timeout_seconds", 1},
+            {"idle_timeout_seconds", 1},       {"max_connections_per_address", 8},
+            {"trusted_proxies", {"127.0.0.3"}}};
+}
+
+struct HostileCase {
+    const char* name;
+    // What the client sends, all at once; the server answers without waiting for the rest.
+    std::string request;
+    int status;
+};
+
+class HostileRequest : public ::testing::TestWithParam<HostileCase> {
+  protected:
+    static void SetUpTestSuite() { s_server = new ClockServer(SmallLimits()); }
+    static void TearDownTestSuite() { delete s_server; }
+    static ClockServer* s_server;
+};
+ClockServer* HostileRequest::s_server = nullptr;
+
+std::string EndlessChunks() {
+    std::string wire =
+        "POST /api/kiosk/input HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (int i = 0; i < 4000; ++i)
+        wire += "100\r\n" + std::string(256, 'a') + "\r\n";
+    return wire;
+}
+
+TEST_P(HostileRequest, IsAnsweredWithItsLimitsStatusAndClosed) {
+    RawClient client(s_server->port);
+    ASSERT_TRUE(client.Connected());
+    // The server may close before it has read everything: what it answered is what counts.
+    client.Send(GetParam().request);
+    const auto answer = client.Receive();
+    EXPECT_EQ(StatusOf(answer), GetParam().status) << answer.substr(0, 200);
+    EXPECT_TRUE(client.Closed());
+    // The server still serves.
+    EXPECT_EQ(StatusOf(Ask(s_server->port, "GET /api/ping HTTP/1.1\r\nHost: t\r\n\r\n")), 200);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Door, HostileRequest,
+    ::testing::Values(
+        HostileCase{"ChunkedBodyWithoutEnd", EndlessChunks(), 413},
+        HostileCase{"LengthOfAQuarterGigabyte",
+                    "POST /api/kiosk/open HTTP/1.1\r\nContent-Length: 250000000\r\n\r\n", 413},
+        HostileCase{"HeadersWithoutEnd",
+                    "GET /kiosk HTTP/1.1\r\n" +
+                        [] {
+                            std::string headers;
+                            for (int i = 0; i < 4000; ++i)
+                                headers +=
+                                    "X-Filler-" + std::to_string(i) + ": 0123456789abcdef\r\n";
+                            return headers;
+                        }(),
+                    431},
+        HostileCase{"LongUrl", "GET /kiosk?" + std::string(3000, 'q') + " HTTP/1.1\r\n\r\n", 414},
+        // Half a request line, then nothing: the request's time runs out.
+        HostileCase{"Slowloris", "GET /kiosk HTTP/1.1\r\nHost: t\r\nX-a: b", 408},
+        HostileCase{"GarbageBytes", std::string("\x16\x03\x01\x00\xa5\x01\x00\x00\xa1\r\n\r\n"),
+                    400}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HostileClient, IdleSocketsAreClosedAndConnectionsPerAddressAreBounded) {
+    ClockServer server(SmallLimits());
+    std::vector<std::unique_ptr<RawClient>> idle;
+    for (int i = 0; i < 8; ++i)
+        idle.push_back(std::make_unique<RawClient>(server.port));
+    // One more from the same address is refused; another address is served.
+    const auto refused = Ask(server.port, "GET /api/ping HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(StatusOf(refused), 503);
+    EXPECT_EQ(StatusOf(Ask(server.port, "GET /api/ping HTTP/1.1\r\n\r\n", "127.0.0.2")), 200);
+    // An idle socket is closed when its time runs out, with no answer.
+    EXPECT_EQ(idle.front()->Receive(), "");
+    EXPECT_TRUE(idle.front()->Closed());
+}
+
+TEST(HostileClient, TermStopsTheServerWhateverIsQueued) {
+    ClockServer server(SmallLimits());
+    RawClient slow(server.port);
+    slow.Send("GET /kiosk HTTP/1.1\r\n");
+    // Key checks from many addresses, most of them waiting for their turn when the stop comes.
+    std::vector<std::thread> guessers;
+    std::atomic<int> answered{0};
+    for (int i = 0; i < 12; ++i) {
+        guessers.emplace_back([&, i] {
+            const auto source = "127.0.1." + std::to_string(i + 1);
+            RawClient client(server.port, source.c_str());
+            client.Send(PostJson("/api/kiosk/open", json{{"key", "guess"}}.dump()));
+            ++answered;
+            client.Receive();
+        });
+    }
+    while (answered < 12)
+        std::this_thread::yield();
+    EXPECT_EQ(server.Stop(5000), 0);
+    for (auto& guesser : guessers)
+        guesser.join();
+}
+
+TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
+    ClockServer server(SmallLimits());
+    for (const auto& [wrong, named] : std::vector<std::pair<json, std::string>>{
+             {{{"max_body_bytes", -1}}, "max_body_bytes"},
+             {{{"request_timeout_seconds", "ten"}}, "request_timeout_seconds"},
+             {{{"worker_threads", 0}}, "worker_threads"},
+             {{{"trusted_proxies", "127.0.0.1"}}, "trusted_proxies"},
+             {{{"max_body_byte", 4096}}, "max_body_byte"},
+         }) {
+        auto config = json::parse(std::ifstream(server.Config()));
+        config["server_limits"] = wrong;
+        std::ofstream(server.Config()) << config.dump();
+        int status = -1;
+        server.Run({"serve", "--listen", "127.0.0.1:0", "--config", server.Config().string()}, "",
+                   &status);
+        EXPECT_EQ(status, 2) << named;
+        EXPECT_NE(server.Errors().find(named), std::string::npos) << named;
+    }
+}
+
+TEST(HostileClient, RangesAreNotServed) {
+    ClockServer server(SmallLimits());
+    std::string ranges = "bytes=0-0";
+    for (int i = 1; i < 900; ++i)
+        ranges += "," + std::to_string(i) + "-" + std::to_string(i);
+    const auto answer = Ask(server.port, "GET /kiosk HTTP/1.1\r\nRange: " + ranges + "\r\n\r\n");
+    EXPECT_EQ(StatusOf(answer), 200);
+    EXPECT_LT(answer.size(), 64u * 1024);
+}
+
+// A kiosk page's session: opened with the key, sent in a header, its stream opened with a ticket.
+class KioskSession : public ::testing::Test {
+  protected:
+    std::string Open(ClockServer& server, const char* source = "127.0.0.1") {
+        const auto answer =
+            Ask(server.port,
+                PostJson("/api/kiosk/open", json{{"key", server.key}, {"kiosk", "Front"}}.dump()),
+                source);
+        const auto body = json::parse(BodyOf(answer), nullptr, false);
+        return body.is_object() && body.contains("session") ? body["session"].get<std::string>()
+                                                            : "";
+    }
+    std::string Ticket(ClockServer& server, const std::string& session) {
+        const auto body = json::parse(
+            BodyOf(Ask(server.port,
+                       PostJson("/api/kiosk/ticket", "", "X-Kiosk-Session: " + session + "\r\n"))),
+            nullptr, false);
+        return body.is_object() && body.contains("ticket") ? body["ticket"].get<std::string>() : "";
+    }
+    int Key(ClockServer& server, const std::string& session, int key, std::string* body = nullptr) {
+        const auto answer = Ask(server.port, PostJson("/api/kiosk/input", json{{"key", key}}.dump(),
+                                                      "X-Kiosk-Session: " + session + "\r\n"));
+        if (body)
+            *body = BodyOf(answer);
+        return StatusOf(answer);
+    }
+    static std::string Events(const std::string& query) {
+        return "GET /api/kiosk/events?" + query + " HTTP/1.1\r\nHost: t\r\n\r\n";
+    }
+    static bool HasEvent(const std::string& text) {
+        return text.find("data: ") != std::string::npos;
+    }
+};
+
+TEST_F(KioskSession, TravelsInAHeaderAndItsStreamOpensWithATicketOfOneUse) {
+    ClockServer server(SmallLimits());
+    const auto session = Open(server);
+    ASSERT_FALSE(session.empty());
+    // The session itself never opens a stream.
+    EXPECT_EQ(StatusOf(Ask(server.port, Events("session=" + session))), 403);
+    const auto ticket = Ticket(server, session);
+    RawClient first(server.port);
+    first.Send(Events("ticket=" + ticket));
+    EXPECT_TRUE(HasEvent(first.Receive(HasEvent)));
+    // The ticket is used up.
+    EXPECT_EQ(StatusOf(Ask(server.port, Events("ticket=" + ticket))), 403);
+    // A second stream of the session ends the first.
+    RawClient second(server.port);
+    second.Send(Events("ticket=" + Ticket(server, session)));
+    EXPECT_TRUE(HasEvent(second.Receive(HasEvent)));
+    first.Receive();
+    EXPECT_TRUE(first.Closed());
+    // A key reaches the engine and its screen comes back on the stream.
+    EXPECT_EQ(Key(server, session, '1'), 200);
+    EXPECT_NE(second
+                  .Receive([](const std::string& text) {
+                      return text.find("\"entry\":\"1\"") != std::string::npos;
+                  })
+                  .find("\"entry\":\"1\""),
+              std::string::npos);
+}
+
+TEST_F(KioskSession, IsServedWhileManySocketsAreHeldIdleOrHalfSent) {
+    ClockServer server(SmallLimits());
+    // More held connections than a server of a thread per connection had threads, from
+    // addresses spread so that none passes its limit per address.
+    std::vector<std::unique_ptr<RawClient>> held;
+    for (int i = 0; i < 160; ++i) {
+        const auto source = "127.0.3." + std::to_string(i / 4 + 1);
+        held.push_back(std::make_unique<RawClient>(server.port, source.c_str()));
+        if (i % 2 == 1)
+            held.back()->Send("POST /api/kiosk/input HTTP/1.1\r\nContent-Length: 10\r\n\r\n{");
+    }
+    const auto session = Open(server);
+    ASSERT_FALSE(session.empty());
+    EXPECT_EQ(Key(server, session, '1'), 200);
+    EXPECT_EQ(StatusOf(Ask(server.port, "GET /kiosk HTTP/1.1\r\n\r\n")), 200);
+}
+
+TEST_F(KioskSession, EndsWhenTheKioskIsRemoved) {
+    ClockServer server(SmallLimits());
+    const auto session = Open(server);
+    ASSERT_EQ(Key(server, session, '1'), 200);
+    server.Run({"kiosk-key", "remove", "Front", "--config", server.Config().string()});
+    EXPECT_EQ(Key(server, session, '2'), 403);
+    EXPECT_TRUE(Ticket(server, session).empty());
+}
+
+TEST_F(KioskSession, EndsWhenUnusedAndItsStreamWithIt) {
+    auto limits = SmallLimits();
+    limits["kiosk_session_seconds"] = 1;
+    limits["stream_keepalive_seconds"] = 0.2;
+    ClockServer server(limits);
+    const auto session = Open(server);
+    RawClient stream(server.port);
+    stream.Send(Events("ticket=" + Ticket(server, session)));
+    // The stream is ended by the server once the session has gone unused for its time.
+    stream.Receive();
+    ASSERT_TRUE(stream.Closed());
+    EXPECT_EQ(Key(server, session, '1'), 403);
+}
+
+TEST_F(KioskSession, WrongKeysWaitByAddress) {
+    ClockServer server(SmallLimits());
+    const auto wrong = PostJson("/api/kiosk/open", json{{"key", "abc"}, {"kiosk", "Front"}}.dump());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(StatusOf(Ask(server.port, wrong)), 403) << i;
+    const auto waiting = Ask(server.port, wrong);
+    EXPECT_EQ(StatusOf(waiting), 429);
+    EXPECT_NE(waiting.find("Retry-After: 15"), std::string::npos);
+    // The kiosk itself, on another address, still opens.
+    EXPECT_FALSE(Open(server, "127.0.0.2").empty());
+}
+
+std::string Login(const std::string& password, const std::string& headers = "") {
+    const auto body = "password=" + password;
+    return "POST /admin/login HTTP/1.1\r\nHost: t\r\nContent-Type: "
+           "application/x-www-form-urlencoded\r\n" +
+           headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
+    auto limits = SmallLimits();
+    limits["max_connections_per_address"] = 64;
+    ClockServer server(limits);
+    std::atomic<int> checked{0};
+    std::vector<std::thread> guessers;
+    for (int i = 0; i < 24; ++i) {
+        guessers.emplace_back([&] {
+            const auto answer = Ask(server.port, Login("guess"), "127.0.0.4");
+            if (answer.find("refused=Wrong+password") != std::string::npos)
+                ++checked;
+        });
+    }
+    for (auto& guesser : guessers)
+        guesser.join();
+    EXPECT_LE(checked, 5);
+    // The right password from this address now waits; from another it signs in.
+    EXPECT_NE(Ask(server.port, Login("correct+horse+battery"), "127.0.0.4").find("Too+many"),
+              std::string::npos);
+    const auto signed_in = Ask(server.port, Login("correct+horse+battery"), "127.0.0.2");
+    EXPECT_NE(signed_in.find("Location: /admin/timesheet"), std::string::npos) << signed_in;
+    EXPECT_EQ(signed_in.find("; Secure"), std::string::npos);
+}
+
+TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {
+    auto limits = SmallLimits();
+    limits["password_queue"] = 2;
+    ClockServer server(limits);
+    std::atomic<int> checked{0}, busy{0};
+    std::vector<std::thread> crowd;
+    for (int i = 0; i < 30; ++i) {
+        crowd.emplace_back([&, i] {
+            const auto source = "127.0.2." + std::to_string(i + 1);
+            const auto answer = Ask(server.port, Login("guess"), source.c_str());
+            if (StatusOf(answer) == 503)
+                ++busy;
+            else if (answer.find("refused=Wrong+password") != std::string::npos)
+                ++checked;
+        });
+    }
+    for (auto& client : crowd)
+        client.join();
+    EXPECT_GT(busy, 0);
+    EXPECT_EQ(checked + busy, 30) << server.ServerLog();
+}
+
+TEST(AdminSignIn, BehindATrustedProxyTriesCountForTheClientItNames) {
+    ClockServer server(SmallLimits());
+    const auto from = [](const char* client) {
+        return std::string("X-Forwarded-For: 10.1.1.1, ") + client + "\r\n";
+    };
+    for (int i = 0; i < 5; ++i)
+        Ask(server.port, Login("guess", from("192.0.2.7")), "127.0.0.3");
+    EXPECT_NE(Ask(server.port, Login("guess", from("192.0.2.7")), "127.0.0.3").find("Too+many"),
+              std::string::npos);
+    // Another client behind the same proxy signs in.
+    EXPECT_NE(Ask(server.port, Login("correct+horse+battery", from("192.0.2.8")), "127.0.0.3")
+                  .find("Location: /admin/timesheet"),
+              std::string::npos);
+    // A client that is not the proxy cannot name someone else.
+    for (int i = 0; i < 5; ++i)
+        Ask(server.port, Login("guess", from("192.0.2.9")), "127.0.0.5");
+    EXPECT_NE(Ask(server.port, Login("guess", from("192.0.2.10")), "127.0.0.5").find("Too+many"),
+              std::string::npos);
+}
+
+TEST(AdminSignIn, CookieIsSecureBehindATrustedProxyOverTls) {
+    ClockServer server(SmallLimits());
+    const auto proxied = "X-Forwarded-Proto: https\r\n";
+    EXPECT_NE(
+        Ask(server.port, Login("correct+horse+battery", proxied), "127.0.0.3").find("; Secure"),
+        std::string::npos);
+    // The same header from a client that is not the proxy says nothing.
+    EXPECT_EQ(
+        Ask(server.port, Login("correct+horse+battery", proxied), "127.0.0.2").find("; Secure"),
+        std::string::npos);
+}
+
+TEST_F(KioskSession, ANameThatIsNotUtf8AbortsNothing) {
+    ClockServer server(SmallLimits());
+    // A name stored by an older version, with a byte that is not UTF-8.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(server.Database().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE \"Employees\" SET \"Name\" = 'Zo' || X'EB' || ' Smith'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    // The card typed at a kiosk shows the name, its broken byte replaced.
+    const auto session = Open(server);
+    std::string screen;
+    for (int key : {49, 48, 48, 49, 13})
+        ASSERT_EQ(Key(server, session, key, &screen), 200);
+    EXPECT_NE(screen.find("Zo\xEF\xBF\xBD Smith"), std::string::npos) << screen;
+    EXPECT_EQ(StatusOf(Ask(server.port, "GET /api/ping HTTP/1.1\r\n\r\n")), 200);
+    int status = -1;
+    const auto listed =
+        server.Run({"employee", "list", "--db", server.Database().string()}, "", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(listed.find("Zo\xEF\xBF\xBD Smith"), std::string::npos);
+}
+
+// Names at the doors: UTF-8 or refused, counted in characters.
+TEST(NamesAtTheDoors, AreUtf8AndCountedInCharacters) {
+    ClockServer server(SmallLimits());
+    std::string e_acute;
+    for (int i = 0; i < 31; ++i)
+        e_acute += "\xC3\xA9";
+    struct Row {
+        const char* why;
+        std::string name;
+        int status;
+    };
+    const std::vector<Row> rows{{"ThirtyOneAccents", e_acute, 0},
+                                {"SixtyOneLetters", std::string(61, 'a'), 2},
+                                {"NotUtf8", "Bad \xFF name", 2}};
+    int card = 2000;
+    for (const auto& row : rows) {
+        int status = -1;
+        server.Run({"employee", "add", "--db", server.Database().string(), "--card",
+                    std::to_string(++card), "--name", row.name},
+                   "", &status);
+        EXPECT_EQ(status, row.status) << row.why;
+    }
+    // The administrator's form: signed in, with the session's form token.
+    const auto signed_in = Ask(server.port, Login("correct+horse+battery"));
+    std::smatch cookie;
+    ASSERT_TRUE(std::regex_search(signed_in, cookie, std::regex("stampkind_admin=([0-9a-f]+)")));
+    const auto session = "Cookie: stampkind_admin=" + cookie[1].str() + "\r\n";
+    const auto page = [&] {
+        return Ask(server.port, "GET /admin/employees HTTP/1.1\r\n" + session + "\r\n");
+    };
+    std::smatch csrf;
+    const auto first = page();
+    ASSERT_TRUE(std::regex_search(first, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")));
+    const auto add = [&](const std::string& name, int card_number) {
+        const auto body = "csrf=" + csrf[1].str() +
+                          "&action=add&card=" + std::to_string(card_number) + "&name=" + name;
+        Ask(server.port, "POST /admin/employees HTTP/1.1\r\n" + session +
+                             "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n" + body);
+        return page();
+    };
+    std::string encoded;
+    for (int i = 0; i < 31; ++i)
+        encoded += "%C3%A9";
+    EXPECT_NE(add(encoded, 3001).find("Added card 3001"), std::string::npos);
+    EXPECT_NE(add("Bad%FFname", 3002).find("bytes that are not"), std::string::npos);
+}
+
+}  // namespace
