@@ -32,6 +32,7 @@ void RunQueue(const QueueOptions& options) {
                                 "' names no database to send the punches to.");
         }
         orvane::ClockDatabase database(config.database);
+        database.SetShiftRules({static_cast<double>(config.max_shift_hours)});
         database.KeepLostPunchesIn(queue_file);
         const auto sent = database.SendQueued();
         report["sent"] = sent.sent;

@@ -234,17 +234,16 @@ std::vector<KeyRule> KeyRules() {
              return config.pay_rules == hours::PayRules{} ? json()
                                                           : hours::WritePayRules(config.pay_rules);
          }});
-    rules.push_back(
-        {{"server_limits", "an object of the server's limits", "the server's own",
-          "the clock server's limits at the door, each by its name (docs/web-kiosk.md)",
-          R"({"max_body_bytes": 8192})"},
-         [](Configuration& config, const json& value, const fs::path&) -> std::string {
-             if (!value.is_object())
-                 return "is not an object of the server's limits";
-             config.server_limits = value;
-             return {};
-         },
-         [](const Configuration& config) { return config.server_limits; }});
+    rules.push_back({{"server_limits", "an object of the server's limits", "the server's own",
+                      "the clock server's limits at the door, each by its name (docs/web-kiosk.md)",
+                      R"({"max_body_bytes": 8192})"},
+                     [](Configuration& config, const json& value, const fs::path&) -> std::string {
+                         if (!value.is_object())
+                             return "is not an object of the server's limits";
+                         config.server_limits = value;
+                         return {};
+                     },
+                     [](const Configuration& config) { return config.server_limits; }});
     rules.push_back(Text("admin_password", &Configuration::admin_password, "none",
                          "the salted hash of the administrator's password; kept by "
                          "`timeclock admin-password`",

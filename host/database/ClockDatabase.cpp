@@ -104,6 +104,10 @@ void ClockDatabase::TakeWritesInTurn(std::shared_ptr<std::mutex> turn) {
     m_write_turn = std::move(turn);
 }
 
+void ClockDatabase::SetShiftRules(const punches::ShiftRules& rules) {
+    m_store->SetShiftRules(rules);
+}
+
 void ClockDatabase::LeaveCheckpointsToOthers() {
     m_store->engine().LeaveCheckpointsToOthers();
 }

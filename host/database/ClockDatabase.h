@@ -15,6 +15,7 @@
 #include "host/database/Sqlite.h"
 #include "host/framework/PunchRecord.h"
 #include "host/punches/Row.h"
+#include "host/punches/Shift.h"
 #include "platform/Date.h"
 
 namespace orvane {
@@ -88,6 +89,11 @@ class PLATFORM_API ClockDatabase {
     // and wake the moment the file is free, instead of meeting the file locked and pausing in
     // the engine's busy handler. Another process on the file is still met that way.
     void TakeWritesInTurn(std::shared_ptr<std::mutex> turn);
+
+    // How long a record may stay open (the configuration's "max_shift_hours"): an out, a return
+    // or a switch closes only a record opened within it; an older open record is a missing out
+    // and the punch is stored on its own, as a missing in. 16 hours unless told.
+    void SetShiftRules(const punches::ShiftRules& rules);
 
     // On a file, leaves the copying of its write-ahead log into the file to a Checkpointer of
     // this process, so that no punch waits for it; this clock copies only when the log has

@@ -74,18 +74,25 @@ const std::string& select_rows() {
 }
 
 // The open record that a record with only out-fields closes: the employee's latest record of
-// the opening type without an out-moment whose in-moment is not after the closing moment.
+// the opening type without an out-moment whose in-moment is not after the closing moment and no
+// older than the longest shift. An older open record is a missing out: a later punch never
+// closes it, and the out stands alone as a missing in.
 std::optional<int64_t> open_record(StoreEngine& engine, int32_t card, std::string_view opening,
-                                   double closing_moment) {
+                                   double closing_moment, const punches::ShiftRules& shift) {
     static const std::string sql = R"sql(
         SELECT "ID" FROM "Clock Data Table"
         WHERE "Card ID" = ?1 AND "Punch Type" = ?2 AND "Date Out" IS NULL
-          AND ("Date In"+"Time In") <= ?3
+          AND ("Date In"+"Time In") <= ?3 AND ("Date In"+"Time In") >= ?4
         ORDER BY ("Date In"+"Time In") DESC, "ID" DESC LIMIT 1)sql";
-    const auto found = engine.Run(
-        sql,
-        {SqlValue::Int(card), SqlValue::Text(std::string(opening)), SqlValue::Real(closing_moment)},
-        kStoring);
+    // Moments are kept in whole minutes; half a minute of slack keeps a record opened exactly
+    // the longest shift ago closable whatever the rounding of its sum.
+    constexpr double kHalfMinute = 0.5 / (24 * 60);
+    const double earliest =
+        punches::EarliestClosable(platform::Date{closing_moment}, shift).days - kHalfMinute;
+    const auto found = engine.Run(sql,
+                                  {SqlValue::Int(card), SqlValue::Text(std::string(opening)),
+                                   SqlValue::Real(closing_moment), SqlValue::Real(earliest)},
+                                  kStoring);
     if (!found->Next())
         return std::nullopt;
     return found->Int(0);
@@ -133,7 +140,7 @@ std::optional<int64_t> ClockStore::StoreRecord(int32_t card, const PunchRecord& 
 
     std::optional<int64_t> closes;
     if (const auto closing = ClosingOf(fields))
-        closes = open_record(*m_engine, card, closing->opening, closing->moment);
+        closes = open_record(*m_engine, card, closing->opening, closing->moment, m_shift);
 
     std::vector<SqlValue> values;
     std::string names;

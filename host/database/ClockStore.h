@@ -10,6 +10,7 @@
 #include "host/database/RecordColumns.h"
 #include "host/database/StoreEngine.h"
 #include "host/punches/PunchRules.h"
+#include "host/punches/Shift.h"
 
 namespace orvane {
 
@@ -49,6 +50,8 @@ class ClockStore {
                                                              std::optional<platform::Date> to);
 
     StoreEngine& engine() { return *m_engine; }
+    // How long a record may stay open: a closing punch closes only a record opened within it.
+    void SetShiftRules(const punches::ShiftRules& rules) { m_shift = rules; }
 
   private:
     // The engine, once the tables are made.
@@ -58,6 +61,7 @@ class ClockStore {
 
     std::unique_ptr<StoreEngine> m_engine;
     bool m_tables_made = false;
+    punches::ShiftRules m_shift;
 };
 
 // The punch types that close an open record, and the type of the record each closes; an out

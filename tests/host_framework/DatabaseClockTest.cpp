@@ -96,7 +96,9 @@ INSTANTIATE_TEST_SUITE_P(Engines, ClockDatabaseTest,
 // How the punches of a day pair up into rows.
 TEST_P(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
     const auto in = [](int h, int m, int d = 4) { return punch(record("", "I", {{h, m}}, {}, d)); };
-    const auto out = [](int h, int m) { return punch(record("", "O", {}, {{h, m}})); };
+    const auto out = [](int h, int m, int d = 4) {
+        return punch(record("", "O", {}, {{h, m}}, d));
+    };
     struct Row {
         const char* name;
         std::vector<PunchWrite> punches;
@@ -128,6 +130,18 @@ TEST_P(ClockDatabaseTest, OutsAndReturnsCloseTheRecordsTheyBelongTo) {
         {"OutPairsWithTheLatestOpenRecordOnly",
          {in(8, 0, 3), in(8, 0), out(16, 0)},
          {"I 08:00 -", "O 08:00 16:00"}},
+        // A record open longer than the longest shift (16 hours) is a forgotten out: a later out
+        // never closes it and stands alone, a missing in.
+        {"OutLeavesARecordOlderThanTheLongestShiftOpen",
+         {in(8, 0, 2), out(16, 0)},
+         {"I 08:00 -", "O - 16:00"}},
+        {"ForgottenOutAndForgottenInLeaveTheDayBetweenWhole",
+         {in(8, 0, 2), in(8, 0, 3), out(16, 0, 3), out(16, 0)},
+         {"I 08:00 -", "O 08:00 16:00", "O - 16:00"}},
+        {"OutClosesARecordOpenedTheLongestShiftBefore", {in(0, 0), out(16, 0)}, {"O 00:00 16:00"}},
+        {"OutLeavesARecordOpenedAMinuteLongerOpen",
+         {in(23, 59, 3), out(16, 0)},
+         {"I 23:59 -", "O - 16:00"}},
         {"PunchThatWroteNothingStoresNothing", {punch(std::make_shared<PunchRecord>(""))}, {}},
     };
     // Each row is a card of its own in the engine's one database.
