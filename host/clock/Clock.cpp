@@ -458,7 +458,14 @@ std::optional<orvane::Employee> Clock::KnownCard(const std::string& digits) {
     if (digits.empty() || digits.size() > CardKeypad::kMaxDigits ||
         std::from_chars(digits.data(), digits.data() + digits.size(), card).ec != std::errc{})
         return std::nullopt;
-    return m_database->FindEmployee(card);
+    // Digits the database cannot answer for (its server away, a card the clock's copy does not
+    // know) are taken as typed, never as a card.
+    try {
+        return m_database->FindEmployee(card);
+    } catch (const platform::RaisedError& error) {
+        m_log("Error " + std::to_string(error.number()) + ": " + error.description());
+        return std::nullopt;
+    }
 }
 
 // The person whose card was read before has walked away: their punch is given up, nothing of it
@@ -561,7 +568,8 @@ void Clock::FinishPunch(state::Punch punch) {
     // duplicate time repeats that event, whichever punch it chose now.
     const bool automatic = session.Skipped();
     const std::string repeats = automatic && history.Last() ? history.Last()->code : code;
-    if (const auto earlier = history.Duplicate(repeats, moment, m_config.duplicate_seconds)) {
+    const auto earlier = history.Duplicate(repeats, moment, m_config.duplicate_seconds);
+    if (earlier) {
         if (!m_policy.findings_stop) {
             note(ConfirmationText::DuplicateNotice(earlier->code, earlier->moment));
         } else {
@@ -575,9 +583,10 @@ void Clock::FinishPunch(state::Punch punch) {
             return;
         }
     }
-    // An IN while the shift is open starts a new one and leaves the open one a missing out.
+    // An IN while the shift is open (and no repeat of the IN that opened it) starts a new
+    // shift and leaves the open one a missing out.
     if (const auto shift = punches::StateOf(rows, moment, rules);
-        shift.since && punches::OpensAgain(code, shift.activity) &&
+        !earlier && shift.since && punches::OpensAgain(code, shift.activity) &&
         shift.activity == punches::Activity::Working) {
         if (!m_policy.findings_stop) {
             note(ConfirmationText::NewShiftNotice(*shift.since));
