@@ -273,30 +273,35 @@ class KioskTest(unittest.TestCase):
         self.type("1002" + Keys.ENTER)
         self.wait_for_text("banner", "MANAGER MODE")
         self.type("+4" + Keys.ENTER + "1204260800" + Keys.ENTER + "0800" + Keys.ENTER)
-        self.wait_for_text("prompt", "Enter your PIN")
+        self.wait_for_text("question", "Enter your PIN")
         self.type("2468" + Keys.ENTER)
         self.wait_for_text("confirmation", "VACATION 8:00 h")
         self.wait_for_text("confirmation", "Entered by Morgan Lee for Jordan Reyes")
         self.assertEqual(self.clock.rows('SELECT "Manager Card", "Clock Name" FROM "Manager Entries"'),
                          [(9001, "Dock")])
         # Manager mode was one entry long: the next card is the employee's own punch.
-        self.type("1002" + Keys.ENTER)
-        self.wait_for_state("punch")
+        self.clock.run("employee", "add", "--db", self.clock.db, "--card", "1007", "--name",
+                       "Casey Brook")
+        self.type("1007" + Keys.ENTER)
+        self.wait_for_text("employee", "Casey Brook")
         self.assertNotIn("MANAGER", self.driver.find_element(By.ID, "banner").text)
         self.type("1" + Keys.ENTER)
         self.wait_for_text("confirmation", "IN ")
-        self.assertEqual([row[0] for row in self.records(1002)], ["V", "I"])
+        self.assertEqual([row[0] for row in self.records(1007)], ["I"])
+        self.assertEqual([row[0] for row in self.records(1002)], ["V"])
 
     def test_abandoned_punch_screen_takes_the_next_card(self):
+        for card, name in (("1008", "Drew Ellis"), ("1009", "Jamie Fox")):
+            self.clock.run("employee", "add", "--db", self.clock.db, "--card", card, "--name", name)
         self.open_kiosk()
-        self.type("1002" + Keys.ENTER)
-        self.wait_for_text("employee", "Jordan Reyes")
-        self.type("1003" + Keys.ENTER)  # the next person's card, typed over the open punch
-        self.wait_for_text("employee", "Sam Okafor")
+        self.type("1008" + Keys.ENTER)
+        self.wait_for_text("employee", "Drew Ellis")
+        self.type("1009" + Keys.ENTER)  # the next person's card, typed over the open punch
+        self.wait_for_text("employee", "Jamie Fox")
         self.type("1" + Keys.ENTER)
         self.wait_for_text("confirmation", "IN ")
-        self.assertEqual(self.records(1002), [])
-        self.assertEqual([row[0] for row in self.records(1003)], ["I"])
+        self.assertEqual(self.records(1008), [])
+        self.assertEqual([row[0] for row in self.records(1009)], ["I"])
 
     def test_idle_screen_returns_to_the_card_prompt(self):
         self.open_kiosk()
