@@ -327,24 +327,28 @@ void Clock::PinKey(int16_t key) {
     if (!pin || !TypePin(pin->typed, key))
         return;
     const auto manager = pin->manager;
-    const std::string typed = std::exchange(pin->typed, {});
+    if (RightPin(manager, std::exchange(pin->typed, {})))
+        ShowCardPrompt(ManagerMode{manager, {}});
+}
+
+bool Clock::RightPin(const orvane::Employee& manager, const std::string& typed) {
     if (m_database->VerifyManagerPin(manager.card, typed)) {
         m_pin_lock.Right(manager.card);
-        ShowCardPrompt(ManagerMode{manager, {}});
-        return;
+        return true;
     }
-    // Someone else's card typed at an abandoned PIN prompt is that person's punch, never a
-    // wrong PIN of the manager.
+    // Someone else's card typed at an abandoned PIN prompt or at a manager's open entry is that
+    // person's own punch, never a wrong PIN of the manager.
     if (const auto employee = KnownCard(typed)) {
         StartCardOver(*employee);
-        return;
+        return false;
     }
     if (const auto until = m_pin_lock.Wrong(manager.card, Now())) {
         m_message = ConfirmationText::LockedNow(manager.card, *until);
         ShowCardPrompt({});
-        return;
+        return false;
     }
     m_display->ShowError("Wrong PIN");
+    return false;
 }
 
 bool Clock::TypePin(std::string& typed, int16_t key) {
@@ -383,25 +387,10 @@ void Clock::QuestionKey(int16_t key) {
     if (!TypePin(*question->pin, key))
         return;
     const auto manager = *question->punch.manager_mode->manager;
-    const std::string typed = std::exchange(*question->pin, {});
-    if (m_database->VerifyManagerPin(manager.card, typed)) {
-        m_pin_lock.Right(manager.card);
+    if (RightPin(manager, std::exchange(*question->pin, {}))) {
         const auto punch = std::move(question->punch);
         Store(punch);
-        return;
     }
-    // An employee at the manager's open screen types his own card: the entry is given up and
-    // the card punches for itself.
-    if (const auto employee = KnownCard(typed)) {
-        StartCardOver(*employee);
-        return;
-    }
-    if (const auto until = m_pin_lock.Wrong(manager.card, Now())) {
-        m_message = ConfirmationText::LockedNow(manager.card, *until);
-        ShowCardPrompt({});
-        return;
-    }
-    m_display->ShowError("Wrong PIN");
 }
 
 void Clock::AskManagerPin(state::Punch punch) {

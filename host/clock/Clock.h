@@ -121,6 +121,10 @@ class Clock {
     void PinKey(int16_t key);
     // Types a key into a PIN entry on show; true when Enter ends an entry that holds digits.
     bool TypePin(std::string& typed, int16_t key);
+    // Checks a PIN typed for `manager`. A wrong one is counted (and may lock the card), unless
+    // it is a card of the "Employees" table, whose punch then begins; only a right PIN leaves
+    // the clock in the state it was in.
+    bool RightPin(const orvane::Employee& manager, const std::string& typed);
     void QuestionKey(int16_t key);
     // Asks the manager's PIN before a manager's entry is stored.
     void AskManagerPin(state::Punch punch);
