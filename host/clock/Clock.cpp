@@ -201,12 +201,17 @@ void Clock::PressKey(int16_t key) {
                            const bool value_pad = ValueKeypadOpen(*punch.session);
                            const std::string before = m_display->user_input();
                            punch.session->PressKey(key);
-                           if (IsDigit(key)) {
-                               // The punch keypad's page takes one key; a value keypad shows
-                               // each digit it takes.
-                               NoteRunDigit(value_pad ? m_display->user_input() == before
-                                                      : m_run.size() > 1);
-                           }
+                           if (!IsDigit(key))
+                               return;
+                           // The punch keypad's page takes one key: a second digit is beyond it.
+                           // A value keypad shows each digit it takes; the digits it refused,
+                           // once full, may be a card.
+                           if (!value_pad)
+                               AddToRun(key, !m_run.empty());
+                           else if (m_display->user_input() == before)
+                               AddToRun(key, true);
+                           else
+                               m_run.clear();
                        },
                        [&](state::Question&) { QuestionKey(key); },
                        [&](state::Confirmation&) {
@@ -377,7 +382,7 @@ void Clock::QuestionKey(int16_t key) {
     if (!question->pin) {
         // The question takes Enter alone: digits typed here are no answer.
         if (IsDigit(key))
-            NoteRunDigit(true);
+            AddToRun(key, true);
         if (key == kEnter) {
             const auto punch = std::move(question->punch);
             Store(punch);
@@ -411,9 +416,9 @@ void Clock::AskManagerPin(state::Punch punch) {
 
 // A card typed in full over another card's screen: a run of digits ending in Enter that names
 // a card of the "Employees" table and that the screen could not have taken as its own input
-// (more than the one key of the punch keypad's page, digits beyond what a value keypad holds,
-// digits on a question that takes Enter alone). The PIN entries decide for themselves, after
-// the PIN was checked.
+// (more than the one key of the punch keypad's page, digits a full value keypad refused, digits
+// on a question that takes Enter alone). The key handlers build the run; the PIN entries decide
+// for themselves, after the PIN was checked.
 bool Clock::CardTypedOver(int16_t key) {
     const bool over_a_card = std::holds_alternative<state::Punch>(m_state) ||
                              (std::holds_alternative<state::Question>(m_state) &&
@@ -423,10 +428,8 @@ bool Clock::CardTypedOver(int16_t key) {
         m_run_overflowed = false;
         return false;
     }
-    if (IsDigit(key)) {
-        m_run += static_cast<char>(key);
+    if (IsDigit(key))
         return false;
-    }
     const std::string run = std::exchange(m_run, {});
     const bool overflowed = std::exchange(m_run_overflowed, false);
     if (key != kEnter || !overflowed)
@@ -438,8 +441,9 @@ bool Clock::CardTypedOver(int16_t key) {
     return true;
 }
 
-void Clock::NoteRunDigit(bool not_taken) {
-    m_run_overflowed = m_run_overflowed || not_taken;
+void Clock::AddToRun(int16_t digit, bool beyond_the_screen) {
+    m_run += static_cast<char>(digit);
+    m_run_overflowed = m_run_overflowed || beyond_the_screen;
 }
 
 std::optional<orvane::Employee> Clock::KnownCard(const std::string& digits) {

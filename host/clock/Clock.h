@@ -131,8 +131,9 @@ class Clock {
     // Whether `key` ends a card typed over the screen of another card's punch; if so, that
     // punch is given up and the new card's begins.
     bool CardTypedOver(int16_t key);
-    // Notes whether the screen took the last digit of the run typed on it.
-    void NoteRunDigit(bool not_taken);
+    // Adds a digit to the run typed over a card's screen, noting whether the screen could not
+    // take it as its own input.
+    void AddToRun(int16_t digit, bool beyond_the_screen);
     std::optional<orvane::Employee> KnownCard(const std::string& digits);
     void StartCardOver(const orvane::Employee& employee);
     void StartPunch(state::Punch punch, std::optional<platform::Variant> card);
@@ -173,8 +174,9 @@ class Clock {
     std::string m_message;
     LastPunch m_last;
     platform::Date m_last_input{};
-    // The digits typed in a row on a screen after a card was read, and whether the screen took
-    // fewer of them than were typed: with Enter, such a run may be the next person's card.
+    // The digits typed in a row on a screen after a card was read (on a value keypad, those it
+    // refused), and whether any was beyond the screen: with Enter, such a run may be the next
+    // person's card.
     std::string m_run;
     bool m_run_overflowed = false;
     PinLock m_pin_lock;

@@ -282,6 +282,13 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"CardOverAnAbandonedPunchScreenPunchesForItself",
             "1001 ENTER WAIT:8 1005 ENTER 1 ENTER", {"Noel Park", "IN 12/04/2026 08:00"},
             "BREAK", "", false, false, "I"},
+    Journey{"CardOverAFullValueKeypad",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 WAIT:5 1005 ENTER 1 "
+            "ENTER",
+            {"Noel Park", "IN 12/04/2026 08:00"}, "MANAGER MODE", "", false, false, "I"},
+    Journey{"DigitsAValueKeypadTakesAreNoCard",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 1005 ENTER",
+            {"VACATION 10:05 h", "Enter your PIN"}, "", ""},
     Journey{"ChangedMindIsNoCard", "1001 ENTER 5 1 ENTER", {"IN 12/04/2026 08:00"}, "", "I"},
     Journey{"UnknownCardOverAPunchIsPunchKeys", "1001 ENTER 1 2 3 5 ENTER",
             {"BREAK LEAVE 12/04/2026 08:00"}, "", "BO"},
