@@ -334,6 +334,10 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"SecondInWhileWorkingConfirmed",
             "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER ENTER", {"IN 12/04/2026 09:00"}, "",
             "I I"},
+    // The new shift counts; the one it left is a missing out, not an overlap worth nothing.
+    Journey{"NewShiftCountsItsHours",
+            "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER ENTER WAIT:28800 1001 ENTER 2 ENTER",
+            {"OUT 12/04/2026 17:00", "Today 8:00"}, "", "I O"},
     Journey{"InAfterTheLongestShiftAsksNothing",
             "1001 ENTER 1 ENTER WAIT:61200 1001 ENTER 1 ENTER", {"IN 12/05/2026 01:00"},
             "clocked in since", "I I"}),
