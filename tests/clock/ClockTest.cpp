@@ -317,6 +317,10 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             "9001 ENTER 2468 ENTER WAIT:10 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER "
             "1001 ENTER 1 ENTER",
             {"IN 12/04/2026 08:00"}, "MANAGER MODE", "I"},
+    Journey{"UnconfirmedManagerEntryEndsWhenIdle",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER WAIT:15 1001 "
+            "ENTER",
+            {"Avery Stone  card 1001"}, "MANAGER MODE", ""},
     Journey{"ManagerModeEndsWhenIdle", "9001 ENTER 2468 ENTER WAIT:15 1001 ENTER",
             {"Avery Stone  card 1001"}, "MANAGER MODE", ""},
     Journey{"ManagerEntryForHimselfIsRefused", "9001 ENTER 2468 ENTER 9001 ENTER",
