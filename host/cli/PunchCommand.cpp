@@ -1,3 +1,7 @@
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,6 +27,7 @@ struct PunchOptions {
     std::string config;
     std::optional<std::string> card;
     bool manager = false;
+    std::optional<int32_t> manager_card;
     bool statistics = false;
     std::string now;
     bool no_pause = false;
@@ -53,27 +58,54 @@ void CheckCardRange(const std::string& card) {
     }
 }
 
+// The login of the user who runs the command, whom a manager entry without a manager card is
+// recorded under.
+std::string OsUser() {
+    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name)
+        return entry->pw_name;
+    const char* user = std::getenv("USER");
+    return user && *user ? user : "uid " + std::to_string(geteuid());
+}
+
+// The manager an entry is recorded under: the manager card given (its name when the
+// "Employees" table knows it), else the operating system's user.
+ManagerMode ScriptedManager(const PunchOptions& options, Clock& clock) {
+    if (!options.manager_card)
+        return ManagerMode{std::nullopt, OsUser()};
+    auto manager = clock.Database().FindEmployee(*options.manager_card);
+    if (!manager)
+        manager = orvane::Employee{*options.manager_card, "", true};
+    return ManagerMode{manager, {}};
+}
+
 // Runs one scripted punch through the clock engine. Clicks that did nothing (no such control on
-// show) are listed in `ignored`.
-void RunPunch(const PunchOptions& options, const KeyScript& script,
+// show) are listed in `ignored`. Answers whether inputs were left once the punch had ended.
+bool RunPunch(const PunchOptions& options, const KeyScript& script, ScriptedServices& services,
               const std::shared_ptr<orvane::RecordingDisplay>& display,
               std::unique_ptr<Clock>& clock, ordered_json& ignored) {
     if (options.card)
         CheckCardRange(*options.card);
-    clock = Clock::Open({ConfigFileOrDefault(options.config), options.database}, display);
+    // Typed dates read under the configuration's regional settings, as at the kiosks.
+    const auto config_file = ConfigFileOrDefault(options.config);
+    Configuration::Load(config_file).ApplyRegional(services.System());
+    clock = Clock::Open({config_file, options.database}, display);
     std::optional<platform::Variant> card;
     if (options.card)
         card = platform::Variant(*options.card);
-    clock->BeginScriptedPunch(card, options.manager, options.statistics);
+    std::optional<ManagerMode> manager;
+    if (options.manager)
+        manager = ScriptedManager(options, *clock);
+    clock->BeginScriptedPunch(card, std::move(manager), options.statistics);
     for (const auto& input : script.actions) {
         if (clock->CurrentState() != ClockState::Punch)
-            break;
+            return true;
         if (!clock->Handle(input)) {
             const auto& control = std::get<input::Click>(input).path;
             ignored.push_back(control);
             std::cerr << "timeclock: the click on " << control << " did nothing\n";
         }
     }
+    return false;
 }
 
 void FinishReport(const Clock* clock, const orvane::RecordingDisplay& display,
@@ -134,6 +166,11 @@ void AddPunchCommand(CLI::App& app, int& exit_status) {
     command->add_option("--card", options->card,
                         "The employee's card; without it the punch has no \"Employee ID\" step");
     command->add_flag("--manager", options->manager, "Punch in manager mode");
+    command
+        ->add_option("--manager-card", options->manager_card,
+                     "The manager the entry is recorded under (default: the operating system's "
+                     "user)")
+        ->needs("--manager");
     command->add_flag("--statistics", options->statistics,
                       "The punch has an \"Employee Statistics\" step");
     command->add_option("--now", options->now,
@@ -179,8 +216,9 @@ void AddPunchCommand(CLI::App& app, int& exit_status) {
         report["pauses"] = ordered_json::array();
         report["records"] = ordered_json::array();
         report["step"] = nullptr;
+        bool keys_left = false;
         try {
-            RunPunch(*options, script, display, clock, ignored);
+            keys_left = RunPunch(*options, script, services, display, clock, ignored);
         } catch (const platform::RaisedError& error) {
             report["error"] = ErrorToJson(error);
         }
@@ -188,6 +226,13 @@ void AddPunchCommand(CLI::App& app, int& exit_status) {
         report["ignored_clicks"] = std::move(ignored);
         exit_status = report.contains("error") ? kExitError : kExitOk;
         std::cout << report.dump() << std::endl;
+        if (keys_left && exit_status == kExitOk) {
+            // A second punch from one command would store what nobody read back: the keys
+            // after the finished punch are refused, and the punch stands as reported.
+            std::cerr << "timeclock punch: --keys goes on after the punch finished; the keys "
+                         "after it were not used\n";
+            exit_status = kExitUsage;
+        }
     });
 }
 

@@ -1,6 +1,8 @@
 #include "host/clock/Clock.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <iostream>
 #include <utility>
 
@@ -8,10 +10,11 @@
 #include "framework/IPunchValues.h"
 #include "framework/KeyCodes.h"
 #include "host/clock/EmployeeStatistics.h"
-#include "host/punches/PunchHistory.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
 #include "host/framework/Global.h"
+#include "host/punches/PunchHistory.h"
+#include "host/punches/Shift.h"
 #include "platform/Services.h"
 #include "step/StepSettings.h"
 
@@ -29,8 +32,10 @@ struct Overloaded : Handlers... {
     using Handlers::operator()...;
 };
 
+// To the millisecond: a moment kept as a fraction of a day is not exact in seconds, and 15
+// seconds must not read as 14.999.
 double SecondsBetween(platform::Date from, platform::Date to) {
-    return (to.days - from.days) * kSecondsPerDay;
+    return std::round((to.days - from.days) * kSecondsPerDay * 1000.0) / 1000.0;
 }
 
 platform::Date Now() {
@@ -56,6 +61,23 @@ bool ManagerModeOpen(const std::optional<ManagerMode>& mode) {
     return mode && mode->manager;
 }
 
+bool IsDigit(int16_t key) {
+    return key >= '0' && key <= '9';
+}
+
+// Whether a value keypad (a date, hours or an amount) shows inside the punch keypad: it takes
+// several digits, where the punch keypad's own page takes one key.
+bool ValueKeypadOpen(const PunchSession& session) {
+    const auto form = session.KeypadForm();
+    if (!form)
+        return false;
+    for (const auto& control : form->Controls()) {
+        if (control->Visible() && std::dynamic_pointer_cast<platform::UserControlSite>(control))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> database,
@@ -73,6 +95,8 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
         [this](int16_t key) {
             if (std::holds_alternative<state::Pin>(m_state))
                 PinKey(key);
+            else if (std::holds_alternative<state::Question>(m_state))
+                QuestionKey(key);
             else
                 m_card_keypad->ProcessKeyPress(key);
         });
@@ -162,6 +186,8 @@ bool Clock::Handle(const Input& input) {
 // afterwards: the assignment has destroyed it. What it still needs, it moves out first.
 void Clock::PressKey(int16_t key) {
     Guarded([&] {
+        if (CardTypedOver(key))
+            return;
         std::visit(Overloaded{
                        [&](state::Idle& idle) {
                            m_card_keypad->ProcessKeyPress(key);
@@ -170,15 +196,24 @@ void Clock::PressKey(int16_t key) {
                        },
                        [&](state::Pin&) { PinKey(key); },
                        [&](state::Punch& punch) {
-                           if (punch.session)
-                               punch.session->PressKey(key);
-                       },
-                       [&](state::Question& question) {
-                           if (key != kEnter)
+                           if (!punch.session)
                                return;
-                           const auto punch = std::move(question.punch);
-                           Store(punch);
+                           const bool value_pad = ValueKeypadOpen(*punch.session);
+                           const std::string before = m_display->user_input();
+                           punch.session->PressKey(key);
+                           if (!IsDigit(key))
+                               return;
+                           // The punch keypad's page takes one key: a second digit is beyond it.
+                           // A value keypad shows each digit it takes; the digits it refused,
+                           // once full, may be a card.
+                           if (!value_pad)
+                               AddToRun(key, !m_run.empty());
+                           else if (m_display->user_input() == before)
+                               AddToRun(key, true);
+                           else
+                               m_run.clear();
                        },
+                       [&](state::Question&) { QuestionKey(key); },
                        [&](state::Confirmation&) {
                            // Any key ends the confirmation; a digit is the first of the next
                            // card.
@@ -201,6 +236,7 @@ bool Clock::Click(std::string_view path) {
         control = buttons->Resolve(path);
     if (!control)
         return false;
+    m_run.clear();
     if (buttons && IsOnShow(*buttons, *control)) {
         // The clock's own buttons run inputs that guard themselves.
         return control->Click();
@@ -220,6 +256,7 @@ bool Clock::Click(std::string_view path) {
 
 void Clock::Escape() {
     Touch();
+    m_run.clear();
     try {
         if (auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session)
             punch->session->Cancel();
@@ -238,11 +275,14 @@ void Clock::Tick(platform::Date now) {
             return;
         }
         const auto* rest = std::get_if<state::Idle>(&m_state);
-        const bool at_prompt =
-            rest && !ManagerModeOpen(rest->manager_mode) && m_card_keypad->Entry().empty();
+        const bool card_entry = rest && !ManagerModeOpen(rest->manager_mode);
+        const bool at_prompt = card_entry && m_card_keypad->Entry().empty();
         if (at_prompt)
             m_queue.AtIdlePrompt(*m_database, now, m_log);
-        if ((at_prompt && m_display->error().empty()) || idle < m_config.idle_seconds)
+        // Every screen after a card was read (the PIN, manager mode, the punch, a question)
+        // belongs to one person, who may have walked away: it ends sooner than a half-typed card.
+        const int32_t limit = card_entry ? m_config.idle_seconds : m_config.punch_idle_seconds;
+        if ((at_prompt && m_display->error().empty()) || idle < limit)
             return;
         m_last_input = now;
         if (auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session)
@@ -255,6 +295,11 @@ void Clock::Tick(platform::Date now) {
 
 void Clock::CardAccepted(const orvane::Employee& employee,
                          std::optional<ManagerMode> manager_mode) {
+    if (ManagerModeOpen(manager_mode) && manager_mode->manager->card == employee.card) {
+        m_card_keypad->Reset();
+        m_display->ShowError("Managers do not book entries for themselves");
+        return;
+    }
     if (employee.manager && !ManagerModeOpen(manager_mode)) {
         if (const auto until = m_pin_lock.LockedUntil(employee.card, Now())) {
             m_card_keypad->Reset();
@@ -284,10 +329,35 @@ void Clock::CardAccepted(const orvane::Employee& employee,
 
 void Clock::PinKey(int16_t key) {
     auto* pin = std::get_if<state::Pin>(&m_state);
-    if (!pin)
+    if (!pin || !TypePin(pin->typed, key))
         return;
-    auto& typed = pin->typed;
-    if (key >= '0' && key <= '9') {
+    const auto manager = pin->manager;
+    if (RightPin(manager, std::exchange(pin->typed, {})))
+        ShowCardPrompt(ManagerMode{manager, {}});
+}
+
+bool Clock::RightPin(const orvane::Employee& manager, const std::string& typed) {
+    if (m_database->VerifyManagerPin(manager.card, typed)) {
+        m_pin_lock.Right(manager.card);
+        return true;
+    }
+    // Someone else's card typed at an abandoned PIN prompt or at a manager's open entry is that
+    // person's own punch, never a wrong PIN of the manager.
+    if (const auto employee = KnownCard(typed)) {
+        StartCardOver(*employee);
+        return false;
+    }
+    if (const auto until = m_pin_lock.Wrong(manager.card, Now())) {
+        m_message = ConfirmationText::LockedNow(manager.card, *until);
+        ShowCardPrompt({});
+        return false;
+    }
+    m_display->ShowError("Wrong PIN");
+    return false;
+}
+
+bool Clock::TypePin(std::string& typed, int16_t key) {
+    if (IsDigit(key)) {
         if (typed.size() < orvane::ClockDatabase::kLongestPin)
             typed += static_cast<char>(key);
     } else if (key == CardKeypad::kClearEntry) {
@@ -296,32 +366,115 @@ void Clock::PinKey(int16_t key) {
         if (!typed.empty())
             typed.pop_back();
     } else if (key == kEnter && !typed.empty()) {
-        const auto manager = pin->manager;
-        if (m_database->VerifyManagerPin(manager.card, std::exchange(typed, {}))) {
-            m_pin_lock.Right(manager.card);
-            ShowCardPrompt(ManagerMode{manager});
-            return;
-        }
         m_display->SetUserInput("");
         m_display->SetCursorPosition(0);
-        if (const auto until = m_pin_lock.Wrong(manager.card, Now())) {
-            m_message = ConfirmationText::LockedNow(manager.card, *until);
-            ShowCardPrompt({});
-            return;
-        }
-        m_display->ShowError("Wrong PIN");
-        return;
+        return true;
     }
     m_display->SetUserInput(std::string(typed.size(), '*'));
     m_display->SetCursorPosition(static_cast<int16_t>(typed.size()));
+    return false;
 }
 
-void Clock::BeginScriptedPunch(std::optional<platform::Variant> card, bool manager_mode,
-                               bool statistics) {
+void Clock::QuestionKey(int16_t key) {
+    auto* question = std::get_if<state::Question>(&m_state);
+    if (!question)
+        return;
+    if (!question->pin) {
+        // The question takes Enter alone: digits typed here are no answer.
+        if (IsDigit(key))
+            AddToRun(key, true);
+        if (key == kEnter) {
+            const auto punch = std::move(question->punch);
+            Store(punch);
+        }
+        return;
+    }
+    if (!TypePin(*question->pin, key))
+        return;
+    const auto manager = *question->punch.manager_mode->manager;
+    if (RightPin(manager, std::exchange(*question->pin, {}))) {
+        const auto punch = std::move(question->punch);
+        Store(punch);
+    }
+}
+
+void Clock::AskManagerPin(state::Punch punch) {
+    const auto& session = *punch.session;
+    const auto values = platform::query<framework::IPunchValues>(session.Step());
+    const std::string prompt = ConfirmationText::ManagerConfirmQuestion(
+        punch.manager_mode->manager->name,
+        ConfirmationText::StoredPunch(session.Step()->Value().to_text(), session.Moment(),
+                                      values.get()),
+        punch.employee ? punch.employee->name : "");
+    m_state = state::Question{std::move(punch), Now(), std::string()};
+    m_display->Clear();
+    m_display->SetPrompt(prompt);
+    m_display->SetUserInput("");
+    m_display->ShowCursor(framework::VBool::True);
+    m_display->SetCursorPosition(0);
+}
+
+// A card typed in full over another card's screen: a run of digits ending in Enter that names
+// a card of the "Employees" table and that the screen could not have taken as its own input
+// (more than the one key of the punch keypad's page, digits a full value keypad refused, digits
+// on a question that takes Enter alone). The key handlers build the run; the PIN entries decide
+// for themselves, after the PIN was checked.
+bool Clock::CardTypedOver(int16_t key) {
+    const bool over_a_card = std::holds_alternative<state::Punch>(m_state) ||
+                             (std::holds_alternative<state::Question>(m_state) &&
+                              !std::get<state::Question>(m_state).pin);
+    if (!over_a_card || !m_policy.cards_over_punches) {
+        m_run.clear();
+        m_run_overflowed = false;
+        return false;
+    }
+    if (IsDigit(key))
+        return false;
+    const std::string run = std::exchange(m_run, {});
+    const bool overflowed = std::exchange(m_run_overflowed, false);
+    if (key != kEnter || !overflowed)
+        return false;
+    const auto employee = KnownCard(run);
+    if (!employee)
+        return false;
+    StartCardOver(*employee);
+    return true;
+}
+
+void Clock::AddToRun(int16_t digit, bool beyond_the_screen) {
+    m_run += static_cast<char>(digit);
+    m_run_overflowed = m_run_overflowed || beyond_the_screen;
+}
+
+std::optional<orvane::Employee> Clock::KnownCard(const std::string& digits) {
+    int32_t card = 0;
+    if (digits.empty() || digits.size() > CardKeypad::kMaxDigits ||
+        std::from_chars(digits.data(), digits.data() + digits.size(), card).ec != std::errc{})
+        return std::nullopt;
+    // Digits the database cannot answer for (its server away, a card the clock's copy does not
+    // know) are taken as typed, never as a card.
+    try {
+        return m_database->FindEmployee(card);
+    } catch (const platform::RaisedError& error) {
+        m_log("Error " + std::to_string(error.number()) + ": " + error.description());
+        return std::nullopt;
+    }
+}
+
+// The person whose card was read before has walked away: their punch is given up, nothing of it
+// is stored, and the new card's punch begins as at the card prompt.
+void Clock::StartCardOver(const orvane::Employee& employee) {
+    if (auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session)
+        punch->session->Cancel();
+    EndPunch();
+    CardAccepted(employee, {});
+}
+
+void Clock::BeginScriptedPunch(std::optional<platform::Variant> card,
+                               std::optional<ManagerMode> manager_mode, bool statistics) {
     m_policy = PunchPolicy::Scripted();
     state::Punch punch;
-    if (manager_mode)
-        punch.manager_mode = ManagerMode{};
+    punch.manager_mode = std::move(manager_mode);
     punch.statistics = statistics;
     Guarded([&] { StartPunch(std::move(punch), std::move(card)); });
 }
@@ -337,6 +490,8 @@ void Clock::StartPunch(state::Punch punch, std::optional<platform::Variant> card
     context.statistics = punch.statistics;
     context.button_color = m_config.button_color;
     context.never_skip = punch.manager_mode && m_policy.manager_keypad_always;
+    m_run.clear();
+    m_run_overflowed = false;
     m_display->Clear();
     punch.since = context.moment;
     punch.session = std::make_shared<PunchSession>(Step(), m_display, context);
@@ -374,39 +529,73 @@ void Clock::FinishPunch(state::Punch punch) {
             EndPunch();
         return;
     }
+    const auto note = [this](const std::string& finding) {
+        m_last.notice = m_last.notice.empty() ? finding : m_last.notice + "; " + finding;
+    };
     if (punch.manager_mode) {
-        // Manager entries are exempt from the guards; at a kiosk they record who made them (the
-        // scripted door has no manager card to name).
-        if (const auto& manager = punch.manager_mode->manager) {
-            m_last.outcome->records->entered_by = orvane::ManagerEntry{
-                manager->card, Now(), m_clock_name.empty() ? m_config.ClockName() : m_clock_name};
+        // Manager entries are exempt from the guards; they record who made them: the manager's
+        // card, or the user who ran a scripted entry without one.
+        const std::string clock_name = m_clock_name.empty() ? m_config.ClockName() : m_clock_name;
+        const auto& mode = *punch.manager_mode;
+        if (mode.manager) {
+            m_last.outcome->records->entered_by =
+                orvane::ManagerEntry{mode.manager->card, Now(), clock_name};
+        } else if (!mode.os_user.empty()) {
+            m_last.outcome->records->entered_by =
+                orvane::ManagerEntry{0, Now(), clock_name + " (user " + mode.os_user + ")"};
         }
-        Store(punch);
+        if (mode.manager && m_policy.manager_confirms_with_pin)
+            AskManagerPin(std::move(punch));
+        else
+            Store(punch);
         return;
     }
-    // Only the rows of the reset span can hold the employee's last event: read them alone,
-    // through the moment indexes, however long the history.
+    // Only the rows that can hold the employee's last event or open shift are read, through the
+    // moment indexes, however long the history.
     const auto moment = session.Moment();
-    const PunchHistory history(
-        m_database->RowsBetween(card, platform::Date{moment.days - SpanDays()}, moment), moment,
-        SpanDays());
-    if (const auto earlier = history.Duplicate(code, moment, m_config.duplicate_seconds)) {
+    const punches::ShiftRules rules{static_cast<double>(m_config.max_shift_hours)};
+    const double back = std::max(SpanDays(), rules.max_shift_hours / 24.0);
+    const auto rows = m_database->RowsBetween(card, platform::Date{moment.days - back}, moment);
+    const PunchHistory history(rows, moment, SpanDays());
+    // The automatic punch chose by the last event, so a second read of the card within the
+    // duplicate time repeats that event, whichever punch it chose now.
+    const bool automatic = session.Skipped();
+    const std::string repeats = automatic && history.Last() ? history.Last()->code : code;
+    const auto earlier = history.Duplicate(repeats, moment, m_config.duplicate_seconds);
+    if (earlier) {
         if (!m_policy.findings_stop) {
-            m_last.notice = ConfirmationText::DuplicateNotice(code, earlier->moment);
+            note(ConfirmationText::DuplicateNotice(earlier->code, earlier->moment));
         } else {
             m_last.confirmation = {punch.employee ? punch.employee->name : "",
-                                   ConfirmationText::EarlierPunch(code, earlier->moment)};
+                                   ConfirmationText::EarlierPunch(earlier->code, earlier->moment)};
             m_state = state::Confirmation{punch.employee, punch.manager_mode, Now()};
             m_display->Clear();
-            m_display->ShowError(ConfirmationText::AlreadyRecorded(earlier->moment));
+            m_display->ShowError(
+                automatic ? ConfirmationText::AlreadyClocked(earlier->code, earlier->moment)
+                          : ConfirmationText::AlreadyRecorded(earlier->moment));
+            return;
+        }
+    }
+    // An IN while the shift is open (and no repeat of the IN that opened it) starts a new
+    // shift and leaves the open one a missing out.
+    if (const auto shift = punches::StateOf(rows, moment, rules);
+        !earlier && shift.since && punches::OpensAgain(code, shift.activity) &&
+        shift.activity == punches::Activity::Working) {
+        if (!m_policy.findings_stop) {
+            note(ConfirmationText::NewShiftNotice(*shift.since));
+        } else {
+            m_state = state::Question{std::move(punch), Now(), std::nullopt};
+            m_display->Clear();
+            m_display->ShowCursor(framework::VBool::False);
+            m_display->SetPrompt(ConfirmationText::NewShiftQuestion(*shift.since));
             return;
         }
     }
     if (const auto misfit = history.Misfit(code); !misfit.empty()) {
         if (!m_policy.findings_stop) {
-            m_last.notice = m_last.notice.empty() ? misfit : m_last.notice + "; " + misfit;
+            note(misfit);
         } else {
-            m_state = state::Question{std::move(punch), Now()};
+            m_state = state::Question{std::move(punch), Now(), std::nullopt};
             m_display->Clear();
             m_display->ShowCursor(framework::VBool::False);
             m_display->SetPrompt(ConfirmationText::NotFittingQuestion(misfit, code));
@@ -437,6 +626,10 @@ void Clock::Confirm(const state::Punch& punch) {
         const auto values = platform::query<framework::IPunchValues>(session.Step());
         lines.push_back(ConfirmationText::StoredPunch(code, session.Moment(),
                                                       punch.manager_mode ? values.get() : nullptr));
+        if (ManagerModeOpen(punch.manager_mode)) {
+            lines.push_back(ConfirmationText::EnteredBy(
+                punch.manager_mode->manager->name, punch.employee ? punch.employee->name : ""));
+        }
         if (m_last.queued)
             lines.push_back(kQueuedConfirmation);
     } else if (code == "Status") {
@@ -520,6 +713,8 @@ void Clock::OwnButton(ClockButtons::Action action) {
             m_card_keypad->Reset();
         } else if (std::holds_alternative<state::Pin>(m_state)) {
             PinKey(CardKeypad::kClearEntry);
+        } else if (std::holds_alternative<state::Question>(m_state)) {
+            QuestionKey(CardKeypad::kClearEntry);
         } else if (auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session) {
             for (size_t i = m_display->user_input().size(); i > 0; --i)
                 punch->session->PressKey(kBackspace);

@@ -75,10 +75,11 @@ class Clock {
 
     // A scripted punch for an administrator: the punch keypad at once for a card as typed
     // (none: the sequence has no "Employee ID" step), no PIN, no guards. What a kiosk would
-    // have guarded is given in the last punch's notice; the punch is stored as it is. The clock
-    // is back at rest (not in State::Punch) once the punch has ended.
-    void BeginScriptedPunch(std::optional<platform::Variant> card, bool manager_mode,
-                            bool statistics);
+    // have guarded is given in the last punch's notice; the punch is stored as it is. With
+    // `manager_mode` the entry is recorded under the manager it names. The clock is back at
+    // rest (not in State::Punch) once the punch has ended.
+    void BeginScriptedPunch(std::optional<platform::Variant> card,
+                            std::optional<ManagerMode> manager_mode, bool statistics);
 
     State CurrentState() const { return StateOf(m_state); }
     ScreenModel Model() const;
@@ -118,6 +119,23 @@ class Clock {
     void ShowCardPrompt(std::optional<ManagerMode> manager_mode);
     void CardAccepted(const orvane::Employee& employee, std::optional<ManagerMode> manager_mode);
     void PinKey(int16_t key);
+    // Types a key into a PIN entry on show; true when Enter ends an entry that holds digits.
+    bool TypePin(std::string& typed, int16_t key);
+    // Checks a PIN typed for `manager`. A wrong one is counted (and may lock the card), unless
+    // it is a card of the "Employees" table, whose punch then begins; only a right PIN leaves
+    // the clock in the state it was in.
+    bool RightPin(const orvane::Employee& manager, const std::string& typed);
+    void QuestionKey(int16_t key);
+    // Asks the manager's PIN before a manager's entry is stored.
+    void AskManagerPin(state::Punch punch);
+    // Whether `key` ends a card typed over the screen of another card's punch; if so, that
+    // punch is given up and the new card's begins.
+    bool CardTypedOver(int16_t key);
+    // Adds a digit to the run typed over a card's screen, noting whether the screen could not
+    // take it as its own input.
+    void AddToRun(int16_t digit, bool beyond_the_screen);
+    std::optional<orvane::Employee> KnownCard(const std::string& digits);
+    void StartCardOver(const orvane::Employee& employee);
     void StartPunch(state::Punch punch, std::optional<platform::Variant> card);
     void AfterInput();
     void FinishPunch(state::Punch punch);
@@ -156,6 +174,11 @@ class Clock {
     std::string m_message;
     LastPunch m_last;
     platform::Date m_last_input{};
+    // The digits typed in a row on a screen after a card was read (on a value keypad, those it
+    // refused), and whether any was beyond the screen: with Enter, such a run may be the next
+    // person's card.
+    std::string m_run;
+    bool m_run_overflowed = false;
     PinLock m_pin_lock;
     QueueSchedule m_queue;
     // The automatic punch's answers from the clock's copy before this punch began.

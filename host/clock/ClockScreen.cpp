@@ -53,6 +53,9 @@ Who WhoOf(const ClockStates& states) {
 std::shared_ptr<platform::UserControl> Clock::ActiveForm() const {
     if (std::holds_alternative<state::Idle>(m_state) || std::holds_alternative<state::Pin>(m_state))
         return m_card_keypad;
+    // The manager's PIN that confirms an entry is typed on the card keypad's buttons too.
+    if (const auto* question = std::get_if<state::Question>(&m_state); question && question->pin)
+        return m_card_keypad;
     if (const auto* punch = std::get_if<state::Punch>(&m_state); punch && punch->session)
         return punch->session->KeypadForm();
     return nullptr;

@@ -12,10 +12,12 @@
 
 namespace timeclock {
 
-// Manager mode for one punch: opened by a manager's card and PIN at a kiosk, or asked for by a
-// scripted punch, which names no manager.
+// Manager mode for one entry: opened by a manager's card and PIN at a kiosk, or asked for by a
+// scripted punch, which names a manager's card or the operating system's user who ran it.
 struct ManagerMode {
     std::optional<orvane::Employee> manager;
+    // The user a scripted entry without a manager card is recorded under.
+    std::string os_user;
 };
 
 // The states of the clock engine, each holding what it needs and the moment it began. The
@@ -47,10 +49,13 @@ struct Punch {
     platform::Date since{};
 };
 
-// The finished punch does not fit the employee's last one: Enter records it anyway.
+// The finished punch waits for a last word before it is stored: a punch that does not fit the
+// employee's last one (Enter records it anyway), or a manager's entry, which the manager's PIN
+// confirms (`pin` holds the digits typed so far).
 struct Question {
     Punch punch;
     platform::Date since{};
+    std::optional<std::string> pin;
 };
 
 // What was recorded (or why nothing was), until a key, a card or the confirmation time.

@@ -84,6 +84,31 @@ std::string ConfirmationText::NotFittingQuestion(const std::string& misfit,
     return "You are " + misfit + ". Enter: record " + PunchWord(code) + " anyway. Esc: cancel.";
 }
 
+std::string ConfirmationText::AlreadyClocked(const std::string& code, platform::Date earlier) {
+    return "Already clocked " + PunchWord(code) + " at " + TimeOfDay(earlier);
+}
+
+std::string ConfirmationText::NewShiftQuestion(platform::Date since) {
+    const std::string at = TimeOfDay(since);
+    return "You are clocked in since " + at + ". Enter: start a new shift (" + at +
+           " gets a missing OUT). Esc: cancel.";
+}
+
+std::string ConfirmationText::NewShiftNotice(platform::Date since) {
+    return "clocked in since " + TimeOfDay(since);
+}
+
+std::string ConfirmationText::ManagerConfirmQuestion(const std::string& manager,
+                                                     const std::string& entry,
+                                                     const std::string& employee) {
+    return manager + ": " + entry + " for " + employee +
+           ". Enter your PIN to store it. Esc: cancel.";
+}
+
+std::string ConfirmationText::EnteredBy(const std::string& manager, const std::string& employee) {
+    return "Entered by " + manager + " for " + employee;
+}
+
 std::string ConfirmationText::CardLocked(int32_t card, int tries, platform::Date until) {
     return "Card " + std::to_string(card) + " is locked after " + std::to_string(tries) +
            " wrong PINs. Try again after " + TimeOfDay(until) + ".";

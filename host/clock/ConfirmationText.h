@@ -40,6 +40,20 @@ class ConfirmationText {
     // `misfit` as the punch history words it ("not clocked in").
     static std::string NotFittingQuestion(const std::string& misfit, const std::string& code);
 
+    // A second card read of the automatic punch within the duplicate time: "Already clocked IN
+    // at 03:07".
+    static std::string AlreadyClocked(const std::string& code, platform::Date earlier);
+    // An IN while the employee's shift is open: "You are clocked in since 08:00. Enter: start a
+    // new shift (08:00 gets a missing OUT). Esc: cancel."; the scripted punch's notice of it,
+    // "clocked in since 08:00".
+    static std::string NewShiftQuestion(platform::Date since);
+    static std::string NewShiftNotice(platform::Date since);
+    // The manager's last look at an entry before it is stored: what, for whom, and the PIN.
+    static std::string ManagerConfirmQuestion(const std::string& manager, const std::string& entry,
+                                              const std::string& employee);
+    // Who entered what for whom, on the confirmation of a manager's entry.
+    static std::string EnteredBy(const std::string& manager, const std::string& employee);
+
     static std::string CardLocked(int32_t card, int tries, platform::Date until);
     static std::string LockedNow(int32_t card, platform::Date until);
     static std::string NoPin(int32_t card);

@@ -23,6 +23,11 @@ struct PunchPolicy {
     bool reloads_settings = true;
     // The display says "Please wait…" while another clock holds the database.
     bool shows_waiting = true;
+    // A card typed in full on a screen after another card was read gives that punch up and
+    // starts the new card's punch: the first person has walked away.
+    bool cards_over_punches = true;
+    // A manager's entry is stored only once the manager's PIN confirms it on its last screen.
+    bool manager_confirms_with_pin = true;
 
     static constexpr PunchPolicy Kiosk() { return {}; }
     static constexpr PunchPolicy Scripted() {
@@ -31,7 +36,9 @@ struct PunchPolicy {
                 .findings_stop = false,
                 .confirms_on_screen = false,
                 .reloads_settings = false,
-                .shows_waiting = false};
+                .shows_waiting = false,
+                .cards_over_punches = false,
+                .manager_confirms_with_pin = false};
     }
 };
 

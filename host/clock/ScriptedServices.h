@@ -24,6 +24,8 @@ class ScriptedServices final : public platform::Services {
     const platform::RegionalSettings& Regional() const override { return m_system.Regional(); }
     std::filesystem::path RegistryFile() const override { return m_system.RegistryFile(); }
 
+    // The computer's services, whose regional settings the configuration puts in force.
+    platform::SystemServices& System() { return m_system; }
     const std::vector<uint32_t>& pauses() const { return m_pauses; }
     const std::vector<std::string>& messages() const { return m_messages; }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 namespace punches {
@@ -44,6 +45,16 @@ RecordReading ReadRecords(const std::vector<Row>& rows, platform::Date now_date,
         reading.exceptions.push_back({kind, id, at, std::move(detail)});
     };
     std::vector<Stretch> work;
+    // The latest beginning of each kind's records: an open record that a later one of its kind
+    // follows was left when the employee began anew (a new shift after a confirmed second IN),
+    // and is a missing out rather than open until now.
+    std::map<const RecordKind*, Minutes> latest_in;
+    for (const Row& row : rows) {
+        const RecordKind* kind = KindOfType(row.punch_type);
+        const auto in = Moment(row.date_in, row.time_in);
+        if (kind && in && *in <= now && (!latest_in.contains(kind) || latest_in[kind] < *in))
+            latest_in[kind] = *in;
+    }
 
     for (const Row& row : rows) {
         const auto in = Moment(row.date_in, row.time_in);
@@ -104,7 +115,7 @@ RecordReading ReadRecords(const std::vector<Row>& rows, platform::Date now_date,
         } else if (out && *out - *in > longest) {
             missing();
             orphan();
-        } else if (!out && now - *in > longest) {
+        } else if (!out && (now - *in > longest || latest_in[kind] > *in)) {
             missing();
         } else if (kind->activity == Activity::Working) {
             work.push_back({row.id, Activity::Working, *in, out ? *out : now, !out});

@@ -38,6 +38,8 @@ struct Journey {
     bool glidepass = false;
     // The database is on the tests' PostgreSQL server, which AWAY and BACK take away and return.
     bool server = false;
+    // The punch types stored for card 1005, the next person at the clock.
+    const char* next_stored = "";
 
     friend void PrintTo(const Journey& journey, std::ostream* os) { *os << journey.name; }
 };
@@ -80,6 +82,7 @@ class ClockTest : public ::testing::Test {
              m_server ? std::filesystem::path(m_server->uri()) : m_folder / "clock.db"});
         auto& db = m_clock->Database();
         db.AddEmployee({1001, "Avery Stone", false});
+        db.AddEmployee({1005, "Noel Park", false});
         db.AddEmployee({9001, "Mina Hart", true});
         db.SetManagerPin(9001, "2468");
         m_clock->SetLog([this](std::string_view text) { m_log.emplace_back(text); });
@@ -116,9 +119,9 @@ class ClockTest : public ::testing::Test {
         return text;
     }
 
-    std::string Stored() const {
+    std::string Stored(int32_t card = 1001) const {
         std::string types;
-        for (const auto& row : m_clock->Database().Rows(1001))
+        for (const auto& row : m_clock->Database().Rows(card))
             types += (types.empty() ? "" : " ") + row.punch_type;
         return types;
     }
@@ -147,6 +150,7 @@ TEST_P(Journeys, ShowAndStore) {
         EXPECT_EQ(screen.find(journey.not_shown), std::string::npos) << screen;
     }
     EXPECT_EQ(Stored(), journey.stored);
+    EXPECT_EQ(Stored(1005), journey.next_stored);
 }
 
 // clang-format off
@@ -170,27 +174,27 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"IdleQuestionStoresNothing", "1001 ENTER 2 ENTER WAIT:30 ENTER", {"Enter Card Number"},
             "not clocked in", ""},
     Journey{"IdleCardEntryIsCleared", "10 WAIT:30 01 ENTER", {"Unknown card 01"}, "", ""},
-    Journey{"InputKeepsTheScreen", "1001 ENTER WAIT:20 WAIT:9", {"Avery Stone  card 1001"}, "",
+    Journey{"InputKeepsTheScreen", "1001 ENTER WAIT:10 WAIT:4", {"Avery Stone  card 1001"}, "",
             ""},
     Journey{"ManagerCardAsksThePin", "9001 ENTER 24", {"Enter PIN for Mina Hart", "**"}, "2468",
             ""},
     Journey{"ManagerVacation",
-            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER",
-            {"VACATION 8:00 h on 12/04/2026"}, "", "V"},
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 2468 ENTER",
+            {"VACATION 8:00 h on 12/04/2026", "Entered by Mina Hart for Avery Stone"}, "", "V"},
     Journey{"ManagerAdvance",
-            "9001 ENTER 2468 ENTER 1001 ENTER + 1 ENTER 1204260800 ENTER 5000 ENTER",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 1 ENTER 1204260800 ENTER 5000 ENTER 2468 ENTER",
             {"ADVANCE $50.00 on 12/04/2026"}, "", "A"},
     Journey{"ManagerOutShowsTheTypedMoment",
-            "9001 ENTER 2468 ENTER 1001 ENTER 2 ENTER 1203260500 / ENTER",
+            "9001 ENTER 2468 ENTER 1001 ENTER 2 ENTER 1203260500 / ENTER 2468 ENTER",
             {"OUT 12/03/2026 17:00"}, "", "O"},
     // The step keeps the values of earlier punches; the confirmation shows only this punch's.
     Journey{"InAfterAManagersVacationShowsNoHours",
-            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 1001 ENTER 1 "
-            "ENTER",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 2468 ENTER 1001 "
+            "ENTER 1 ENTER",
             {"IN "}, " h on ", "V I"},
     Journey{"ManagerOutAfterAVacationShowsTheTypedOut",
-            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 9001 ENTER "
-            "2468 ENTER 1001 ENTER 2 ENTER 1205260500 / ENTER",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 2468 ENTER 9001 "
+            "ENTER 2468 ENTER 1001 ENTER 2 ENTER 1205260500 / ENTER 2468 ENTER",
             {"OUT 12/05/2026 17:00"}, "12/04", "V O"},
     // The keypad raises 91 for keys after a manager's STATUS; the clock has ended the punch by
     // then, so the next key starts the next card.
@@ -271,7 +275,77 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"ManagerPinIsCheckedWhileTheServerIsAway", "AWAY 9001 ENTER 2468 ENTER 1001 ENTER BACK",
             {"MANAGER MODE \u2014 Mina Hart for Avery Stone"}, "", "", false, true},
     Journey{"WrongManagerPinWhileTheServerIsAway", "AWAY 9001 ENTER 1357 ENTER BACK",
-            {"Wrong PIN"}, "", "", false, true}),
+            {"Wrong PIN"}, "", "", false, true},
+    // A card typed in full over someone else's screen starts that card: the first punch is given
+    // up and nothing is stored for it.
+    Journey{"CardOverAnAbandonedPunchScreen", "1001 ENTER WAIT:8 1005 ENTER",
+            {"Noel Park  card 1005", "Select Punch Type"}, "Avery", ""},
+    Journey{"CardOverAnAbandonedPunchScreenPunchesForItself",
+            "1001 ENTER WAIT:8 1005 ENTER 1 ENTER", {"Noel Park", "IN 12/04/2026 08:00"},
+            "BREAK", "", false, false, "I"},
+    Journey{"CardOverAFullValueKeypad",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 WAIT:5 1005 ENTER 1 "
+            "ENTER",
+            {"Noel Park", "IN 12/04/2026 08:00"}, "MANAGER MODE", "", false, false, "I"},
+    Journey{"DigitsAValueKeypadTakesAreNoCard",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 1005 ENTER",
+            {"VACATION 10:05 h", "Enter your PIN"}, "", ""},
+    Journey{"ChangedMindIsNoCard", "1001 ENTER 5 1 ENTER", {"IN 12/04/2026 08:00"}, "", "I"},
+    Journey{"UnknownCardOverAPunchIsPunchKeys", "1001 ENTER 1 2 3 5 ENTER",
+            {"BREAK LEAVE 12/04/2026 08:00"}, "", "BO"},
+    Journey{"CardOverAQuestion", "1001 ENTER 2 ENTER 1005 ENTER 1 ENTER",
+            {"Noel Park", "IN 12/04/2026 08:00"}, "not clocked in", "", false, false, "I"},
+    Journey{"PunchScreenIdleEndsSooner", "1001 ENTER WAIT:15 5 ENTER", {"Unknown card 5"}, "",
+            ""},
+    Journey{"PunchScreenWithinItsIdleTime", "1001 ENTER WAIT:14 5 ENTER",
+            {"BREAK LEAVE 12/04/2026 08:00"}, "", "BO"},
+    // Cards typed at an abandoned PIN prompt punch for themselves and never count as wrong PINs.
+    Journey{"CardAtAnAbandonedPinPrompt", "9001 ENTER WAIT:5 1001 ENTER 1 ENTER",
+            {"IN 12/04/2026 08:00"}, "Wrong PIN", "I"},
+    Journey{"CardsAtThePinPromptLockNothing",
+            "9001 ENTER 1001 ENTER ESC 9001 ENTER 1001 ENTER ESC 9001 ENTER 1001 ENTER ESC "
+            "9001 ENTER 1005 ENTER ESC 9001 ENTER 1005 ENTER ESC 9001 ENTER",
+            {"Enter PIN for Mina Hart"}, "locked", ""},
+    // Manager mode is one entry long, and the manager's PIN confirms the entry.
+    Journey{"ManagerEntryWaitsForThePin",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER",
+            {"Mina Hart: VACATION 8:00 h on 12/04/2026 for Avery Stone. Enter your PIN"}, "",
+            ""},
+    Journey{"WrongPinStoresNoManagerEntry",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 1357 ENTER",
+            {"Wrong PIN", "Enter your PIN"}, "", ""},
+    Journey{"EmployeeCardAtTheManagersConfirmationPunchesForItself",
+            "9001 ENTER 2468 ENTER WAIT:10 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER "
+            "1001 ENTER 1 ENTER",
+            {"IN 12/04/2026 08:00"}, "MANAGER MODE", "I"},
+    Journey{"UnconfirmedManagerEntryEndsWhenIdle",
+            "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER WAIT:15 1001 "
+            "ENTER",
+            {"Avery Stone  card 1001"}, "MANAGER MODE", ""},
+    Journey{"ManagerModeEndsWhenIdle", "9001 ENTER 2468 ENTER WAIT:15 1001 ENTER",
+            {"Avery Stone  card 1001"}, "MANAGER MODE", ""},
+    Journey{"ManagerEntryForHimselfIsRefused", "9001 ENTER 2468 ENTER 9001 ENTER",
+            {"Managers do not book entries for themselves", "MANAGER MODE"}, "", ""},
+    Journey{"ManagerModeEndsWithTheEntry",
+            "9001 ENTER 2468 ENTER 1001 ENTER 1 ENTER 1204260800 ENTER 2468 ENTER WAIT:3 1005 "
+            "ENTER",
+            {"Noel Park  card 1005"}, "MANAGER MODE", "I"},
+    // The employee's state decides what a punch means.
+    Journey{"DoubleSwipeWithTheAutomaticPunch", "1001 ENTER WAIT:5 1001 ENTER",
+            {"Already clocked IN at 08:00"}, "", "I", true},
+    Journey{"SecondInWhileWorkingAsks", "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER",
+            {"You are clocked in since 08:00. Enter: start a new shift (08:00 gets a missing "
+             "OUT). Esc: cancel."}, "", "I"},
+    Journey{"SecondInWhileWorkingConfirmed",
+            "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER ENTER", {"IN 12/04/2026 09:00"}, "",
+            "I I"},
+    // The new shift counts; the one it left is a missing out, not an overlap worth nothing.
+    Journey{"NewShiftCountsItsHours",
+            "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER ENTER WAIT:28800 1001 ENTER 2 ENTER",
+            {"OUT 12/04/2026 17:00", "Today 8:00"}, "", "I O"},
+    Journey{"InAfterTheLongestShiftAsksNothing",
+            "1001 ENTER 1 ENTER WAIT:61200 1001 ENTER 1 ENTER", {"IN 12/05/2026 01:00"},
+            "clocked in since", "I I"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
@@ -348,7 +422,7 @@ TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCardPrompt) {
     std::filesystem::last_write_time(
         m_folder / "timeclock.json",
         std::filesystem::file_time_type::clock::now() + std::chrono::seconds(1));
-    Drive("WAIT:3 1001 ENTER");
+    Drive("WAIT:61 1001 ENTER");
     EXPECT_EQ(Stored(), "O");
 }
 
@@ -368,7 +442,7 @@ TEST_F(ClockTest, DayFirstConfirmationAndAnUnusableSavedSpan) {
 
 TEST_F(ClockTest, ManagerEntryRecordsWhoEnteredIt) {
     Open(false);
-    Drive("9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER");
+    Drive("9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 2468 ENTER");
     const auto entries = m_clock->Database().ManagerEntries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].entry.manager_card, 9001);

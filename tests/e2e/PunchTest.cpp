@@ -1,3 +1,4 @@
+#include <fstream>
 #include <map>
 
 #include "host/database/ClockDatabase.h"
@@ -126,15 +127,55 @@ TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {
     EXPECT_EQ(last["stored"], "stored");
 }
 
-// The punch ends with the keypad's Finished: keys and clicks after it store nothing more.
-TEST_F(PunchTest, InputsAfterTheFinishedPunchStoreNothingMore) {
-    const auto report =
-        CardPunch("2026-12-04 08:00:00", "1 ENTER 2 ENTER CLICK:cmdStampkind(1) ENTER").json();
+// The punch ends with the keypad's Finished: keys and clicks after it are refused (exit 2 with a
+// message), the punch stands as reported, and nothing more is stored.
+TEST_F(PunchTest, InputsAfterTheFinishedPunchAreRefused) {
+    const auto result =
+        CardPunch("2026-12-04 08:00:00", "1 ENTER 2 ENTER CLICK:cmdStampkind(1) ENTER");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("after the punch finished"), std::string::npos) << result.err;
+    const auto report = result.json();
     EXPECT_EQ(report["value"], "I");
-    EXPECT_EQ(report["notice"], nullptr);
     EXPECT_EQ(report["ignored_clicks"], json::array());
     ASSERT_EQ(Rows().size(), 1u);
     EXPECT_EQ(Rows()[0].punch_type, "I");
+}
+
+// A second IN while the shift is open is stored as told and named in the notice.
+TEST_F(PunchTest, SecondInWhileWorkingIsNoticed) {
+    ASSERT_EQ(CardPunch("2026-12-04 08:00:00", "1 ENTER").status, 0);
+    const auto report = CardPunch("2026-12-04 09:00:00", "1 ENTER").json();
+    EXPECT_EQ(report["notice"], "clocked in since 08:00");
+    EXPECT_EQ(Rows().size(), 2u);
+}
+
+// Typed moments read under the configuration's regional settings, as at the kiosks.
+TEST_F(PunchTest, TypedMomentsFollowTheConfiguredRegionalSettings) {
+    std::ofstream(Config()) << R"({"regional": "en-GB"})";
+    const auto result = CardPunch("2026-12-05 09:00:00", "1 ENTER 0412260830 ENTER", {"--manager"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.json()["step"]["DateTimeIn"], "2026-12-04T08:30:00");
+}
+
+// A scripted manager entry is recorded under the manager card given, else under the user who
+// ran the command.
+TEST_F(PunchTest, ManagerEntryIsRecordedUnderTheManager) {
+    ASSERT_EQ(CardPunch("2026-12-05 09:00:00", "1 ENTER 1204260800 ENTER",
+                        {"--manager", "--manager-card", "9001"})
+                  .status,
+              0);
+    ASSERT_EQ(CardPunch("2026-12-05 09:00:00", "2 ENTER 1204260500 / ENTER", {"--manager"}).status,
+              0);
+    const auto entries = orvane::ClockDatabase(Database()).ManagerEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].entry.manager_card, 9001);
+    EXPECT_EQ(entries[1].entry.manager_card, 0);
+    EXPECT_NE(entries[1].entry.clock_name.find("(user "), std::string::npos)
+        << entries[1].entry.clock_name;
+    EXPECT_EQ(Run({"punch", "--db", Database().string(), "--card", "1001", "--manager-card", "9001",
+                   "--keys", "1 ENTER"})
+                  .status,
+              2);
 }
 
 TEST_F(PunchTest, UsageErrors) {

@@ -40,7 +40,8 @@ class Clock:
         self.db = os.path.join(self.folder, "clock.db")
         self.server = None
         with open(self.config, "w") as f:
-            json.dump(dict({"database": self.db, "idle_seconds": 4, "confirm_seconds": 2}, **settings), f)
+            json.dump(dict({"database": self.db, "idle_seconds": 4, "punch_idle_seconds": 4,
+                            "confirm_seconds": 2}, **settings), f)
         try:
             self.run("register")
             for card, name in (("1001", "Avery Stone"), ("1002", "Jordan Reyes"),
@@ -272,9 +273,35 @@ class KioskTest(unittest.TestCase):
         self.type("1002" + Keys.ENTER)
         self.wait_for_text("banner", "MANAGER MODE")
         self.type("+4" + Keys.ENTER + "1204260800" + Keys.ENTER + "0800" + Keys.ENTER)
+        self.wait_for_text("question", "Enter your PIN")
+        self.type("2468" + Keys.ENTER)
         self.wait_for_text("confirmation", "VACATION 8:00 h")
+        self.wait_for_text("confirmation", "Entered by Morgan Lee for Jordan Reyes")
         self.assertEqual(self.clock.rows('SELECT "Manager Card", "Clock Name" FROM "Manager Entries"'),
                          [(9001, "Dock")])
+        # Manager mode was one entry long: the next card is the employee's own punch.
+        self.clock.run("employee", "add", "--db", self.clock.db, "--card", "1007", "--name",
+                       "Casey Brook")
+        self.type("1007" + Keys.ENTER)
+        self.wait_for_text("employee", "Casey Brook")
+        self.assertNotIn("MANAGER", self.driver.find_element(By.ID, "banner").text)
+        self.type("1" + Keys.ENTER)
+        self.wait_for_text("confirmation", "IN ")
+        self.assertEqual([row[0] for row in self.records(1007)], ["I"])
+        self.assertEqual([row[0] for row in self.records(1002)], ["V"])
+
+    def test_abandoned_punch_screen_takes_the_next_card(self):
+        for card, name in (("1008", "Drew Ellis"), ("1009", "Jamie Fox")):
+            self.clock.run("employee", "add", "--db", self.clock.db, "--card", card, "--name", name)
+        self.open_kiosk()
+        self.type("1008" + Keys.ENTER)
+        self.wait_for_text("employee", "Drew Ellis")
+        self.type("1009" + Keys.ENTER)  # the next person's card, typed over the open punch
+        self.wait_for_text("employee", "Jamie Fox")
+        self.type("1" + Keys.ENTER)
+        self.wait_for_text("confirmation", "IN ")
+        self.assertEqual(self.records(1008), [])
+        self.assertEqual([row[0] for row in self.records(1009)], ["I"])
 
     def test_idle_screen_returns_to_the_card_prompt(self):
         self.open_kiosk()
@@ -404,7 +431,7 @@ class KioskTest(unittest.TestCase):
         self.assertIn(name, [cell.text for cell in self.driver.find_elements(By.TAG_NAME, "td")])
 
     def test_every_pad_fits_every_screen_size(self):
-        clock = self.own_clock(idle_seconds=3600, confirm_seconds=3600)
+        clock = self.own_clock(idle_seconds=3600, punch_idle_seconds=3600, confirm_seconds=3600)
         self.open_kiosk("Dock", clock)
         enter, escape = Keys.ENTER, Keys.ESCAPE
         manager = "9001" + enter + "2468" + enter + "1002" + enter
@@ -417,7 +444,8 @@ class KioskTest(unittest.TestCase):
             ("punch-3", "+", '!!document.querySelector(\'[data-path="cmdStampkind(16)"]\')'),
             ("date-in", "++4" + enter + "1204260930", '/09:30/.test(document.getElementById("entry").textContent)'),
             ("hours", enter, '!!document.querySelector(\'[data-path^="Hours"]\')'),
-            ("confirmation", "0800" + enter, 'document.body.dataset.state == "confirm"'),
+            ("confirmation", "0800" + enter + "2468" + enter,
+             'document.body.dataset.state == "confirm"'),
             ("dollars", escape + manager + "+1" + enter + "1204260930" + enter,
              '!!document.querySelector(\'[data-path^="Currency"]\')'),
             ("date-out", escape + manager + "++2" + enter + "1204260800" + enter,
