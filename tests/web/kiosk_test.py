@@ -274,7 +274,10 @@ class KioskTest(unittest.TestCase):
         self.wait_for_text("banner", "MANAGER MODE")
         self.type("+4" + Keys.ENTER + "1204260800" + Keys.ENTER + "0800" + Keys.ENTER)
         self.wait_for_text("question", "Enter your PIN")
-        self.type("2468" + Keys.ENTER)
+        self.type("24")
+        self.wait_for_text("entry", "**")  # the PIN's stars are on show
+        self.assertTrue(self.driver.find_element(By.ID, "entry").is_displayed())
+        self.type("68" + Keys.ENTER)
         self.wait_for_text("confirmation", "VACATION 8:00 h")
         self.wait_for_text("confirmation", "Entered by Morgan Lee for Jordan Reyes")
         self.assertEqual(self.clock.rows('SELECT "Manager Card", "Clock Name" FROM "Manager Entries"'),
