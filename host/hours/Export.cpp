@@ -199,24 +199,35 @@ std::vector<ExportTemplate> ReadExportTemplates(const json& stored) {
 }
 
 json WriteExportTemplates(const std::vector<ExportTemplate>& templates) {
+    // What is the default is left out, as an administrator would write it.
+    const ExportTemplate defaults;
     json stored = json::object();
     for (const auto& t : templates) {
         json columns = json::array();
         for (const auto& c : t.columns) {
-            json column = {{"field", c.field}, {"header", c.header}};
+            json column = {{"field", c.field}};
+            if (c.header != c.field)
+                column["header"] = c.header;
             if (c.width > 0)
                 column["width"] = c.width;
             if (!c.value.empty())
                 column["value"] = c.value;
             columns.push_back(column);
         }
-        stored[t.name] = {{"rows", t.rows},
-                          {"layout", t.layout},
-                          {"delimiter", t.delimiter},
-                          {"headers", t.headers},
-                          {"number_format", t.number_format},
-                          {"date_format", t.date_format},
-                          {"columns", columns}};
+        json& written = stored[t.name];
+        const auto text = [&](const char* key, const std::string& value,
+                              const std::string& standard) {
+            if (value != standard)
+                written[key] = value;
+        };
+        text("rows", t.rows, defaults.rows);
+        text("layout", t.layout, defaults.layout);
+        text("delimiter", t.delimiter, defaults.delimiter);
+        if (t.headers != defaults.headers)
+            written["headers"] = t.headers;
+        text("number_format", t.number_format, defaults.number_format);
+        text("date_format", t.date_format, defaults.date_format);
+        written["columns"] = columns;
     }
     return stored;
 }
