@@ -88,8 +88,10 @@ bool RunExport(const ExportOptions& options) {
         if (!layout) {
             std::cerr << "timeclock export: there is no export template \"" << options.format
                       << "\"; the clock has csv";
-            for (const auto* list : {&built_in, &config.export_templates})
-                for (const auto& t : *list)
+            for (const auto& t : built_in)
+                std::cerr << ", " << t.name;
+            for (const auto& t : config.export_templates)
+                if (!hours::FindTemplate({}, built_in, t.name))
                     std::cerr << ", " << t.name;
             std::cerr << '\n';
             return false;

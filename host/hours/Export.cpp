@@ -174,14 +174,14 @@ std::vector<ExportTemplate> BuiltInTemplates() {
                     Column("date", "Work Date"), Column("regular", "Regular Hours"),
                     Column("overtime", "Overtime Hours"),
                     Column("double_time", "Double Time Hours")}};
-    ExportTemplate fixed{.name = "fixed-width",
-                         .layout = "fixed-width",
-                         .headers = false,
-                         .number_format = "0.00",
-                         .date_format = "yyyymmdd",
-                         .columns = {Column("card", "", 9), Column("name", "", 30),
-                                     Column("to", "", 8), Column("regular", "", 7),
-                                     Column("overtime", "", 7), Column("double_time", "", 7)}};
+    ExportTemplate fixed{
+        .name = "fixed-width",
+        .layout = "fixed-width",
+        .headers = false,
+        .date_format = "yyyymmdd",
+        .columns = {Column("card", "card", 9), Column("name", "name", 30), Column("to", "to", 8),
+                    Column("regular", "regular", 7), Column("overtime", "overtime", 7),
+                    Column("double_time", "double_time", 7)}};
     return {by_code, daily, fixed};
 }
 

@@ -4,6 +4,7 @@
 
 #include "host/hours/Export.h"
 #include "platform/Error.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -103,6 +104,16 @@ TEST(ExportTemplatesTest, ReadBackWhatIsWritten) {
     std::sort(shipped.begin(), shipped.end(),
               [](const auto& a, const auto& b) { return a.name < b.name; });
     EXPECT_TRUE(hours::ReadExportTemplates(hours::WriteExportTemplates(shipped)) == shipped);
+}
+
+// The user guide shows the shipped templates as a configuration would hold them.
+TEST(ExportTemplatesTest, TheGuideShowsTheShippedTemplates) {
+    const auto guide = ReadText(std::filesystem::path(STAMPKIND_SOURCE_DIR) / "docs/hours.md");
+    const auto start = guide.find("```json\n{\"export_templates\"");
+    ASSERT_NE(start, std::string::npos);
+    const auto end = guide.find("```\n", start + 7);
+    const auto shown = json::parse(guide.substr(start + 7, end - start - 7));
+    EXPECT_EQ(shown["export_templates"], hours::WriteExportTemplates(hours::BuiltInTemplates()));
 }
 
 TEST(ExportTemplatesTest, AWrongTemplateIsNamedWithItsField) {
