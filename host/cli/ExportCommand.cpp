@@ -110,9 +110,10 @@ bool RunExport(const ExportOptions& options) {
     // Payroll is never sent hours that a manager has yet to settle, unless asked to.
     const auto exceptions = hours::UnresolvedExceptions(sheet);
     if (!exceptions.empty() && !options.force) {
-        std::cerr << "timeclock export: " << exceptions.size() << " unresolved exceptions from "
-                  << hours::DayText(range->first) << " to " << hours::DayText(range->last)
-                  << "; resolve them or add --force:\n";
+        std::cerr << "timeclock export: " << exceptions.size()
+                  << (exceptions.size() == 1 ? " unresolved exception" : " unresolved exceptions")
+                  << " from " << hours::DayText(range->first) << " to "
+                  << hours::DayText(range->last) << "; resolve them or add --force:\n";
         for (const auto& line : exceptions)
             std::cerr << "  " << line << '\n';
         return false;
