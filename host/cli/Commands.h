@@ -19,6 +19,7 @@ void AddEmployeeCommand(CLI::App& app, int& exit_status);
 void AddRegisterCommands(CLI::App& app, int& exit_status);
 void AddQueueCommand(CLI::App& app, int& exit_status);
 void AddReportCommand(CLI::App& app, int& exit_status);
+void AddExportCommand(CLI::App& app, int& exit_status);
 void AddAuditCommand(CLI::App& app, int& exit_status);
 void AddServeCommand(CLI::App& app, int& exit_status);
 void AddKioskKeyCommand(CLI::App& app, int& exit_status);

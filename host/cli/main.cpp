@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     timeclock::AddRegisterCommands(app, exit_status);
     timeclock::AddQueueCommand(app, exit_status);
     timeclock::AddReportCommand(app, exit_status);
+    timeclock::AddExportCommand(app, exit_status);
     timeclock::AddAuditCommand(app, exit_status);
     timeclock::AddServeCommand(app, exit_status);
     timeclock::AddKioskKeyCommand(app, exit_status);

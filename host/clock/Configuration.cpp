@@ -234,6 +234,24 @@ std::vector<KeyRule> KeyRules() {
              return config.pay_rules == hours::PayRules{} ? json()
                                                           : hours::WritePayRules(config.pay_rules);
          }});
+    rules.push_back(
+        {{"export_templates", "an object of payroll export templates by name", "none",
+          "the layouts of `timeclock export --format NAME`: columns, headers, number and date "
+          "formats, a row per period or per day (docs/hours.md)",
+          R"({"payroll": {"columns": [{"field": "card"}, {"field": "regular"}]}})"},
+         [](Configuration& config, const json& value, const fs::path&) -> std::string {
+             try {
+                 config.export_templates = hours::ReadExportTemplates(value);
+             } catch (const platform::RaisedError& e) {
+                 return "cannot be used: " + e.description();
+             }
+             return {};
+         },
+         [](const Configuration& config) {
+             return config.export_templates.empty()
+                        ? json()
+                        : hours::WriteExportTemplates(config.export_templates);
+         }});
     rules.push_back({{"server_limits", "an object of the server's limits", "the server's own",
                       "the clock server's limits at the door, each by its name (docs/web-kiosk.md)",
                       R"({"max_body_bytes": 8192})"},

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "framework/IStep.h"
+#include "host/hours/Export.h"
 #include "host/hours/PayRules.h"
 #include "host/punches/Shift.h"
 #include "platform/PropertyBag.h"
@@ -103,6 +104,9 @@ class Configuration {
     // How hours are paid: rounding, overtime, meal rules and the pay period ("pay_rules"); the
     // defaults pay every minute worked at the regular rate, by weekly periods.
     hours::PayRules pay_rules;
+    // The payroll export templates by name ("export_templates"); one named as a built-in one
+    // replaces it.
+    std::vector<hours::ExportTemplate> export_templates;
     // The clock server's limits ("server_limits"), kept as written: the server checks each of
     // them when it starts, so that a wrong one stops it with its name.
     nlohmann::json server_limits;

@@ -39,18 +39,6 @@ std::string Trimmed(std::string text) {
     return text;
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted + "\"";
-}
-
 std::string Joined(const std::vector<std::string>& texts, std::string_view between) {
     std::string joined;
     for (const auto& text : texts) {
@@ -219,6 +207,24 @@ std::string Timesheet::Table() const {
     return out.str();
 }
 
+std::string CsvCell(std::string_view text, char delimiter) {
+    std::string cell;
+    // A spreadsheet takes a cell beginning with one of these as a formula (or, with tab and
+    // carriage return, as one after trimming); a leading apostrophe keeps it text.
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        cell += '\'';
+    cell += text;
+    if (cell.find_first_of(std::string("\"\n\r") + delimiter) == std::string::npos)
+        return cell;
+    std::string quoted = "\"";
+    for (const char c : cell) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
 std::string Timesheet::Csv() const {
     std::ostringstream out;
     // Every kind has its column, in the rules' order (hours, then dollars), so that a payroll
@@ -238,13 +244,13 @@ std::string Timesheet::Csv() const {
         return fields;
     };
     for (const auto& employee : employees) {
-        const std::string who = std::to_string(employee.card) + "," + CsvField(employee.name);
+        const std::string who = std::to_string(employee.card) + "," + CsvCell(employee.name);
         for (const auto& day : employee.days) {
             const DayFigures& f = day.figures;
             out << who << "," << DayText(f.day) << "," << FormatDecimalHours(f.worked) << ","
                 << FormatDecimalHours(f.lunch) << "," << FormatDecimalHours(f.breaks)
-                << amounts(f.leave, f.dollars) << "," << CsvField(Joined(ExceptionTexts(f), "; "))
-                << "," << CsvField(Joined(day.entered, "; ")) << "\n";
+                << amounts(f.leave, f.dollars) << "," << CsvCell(Joined(ExceptionTexts(f), "; "))
+                << "," << CsvCell(Joined(day.entered, "; ")) << "\n";
         }
         out << who << ",Total," << FormatDecimalHours(employee.worked) << ",,"
             << amounts(employee.leave, employee.dollars) << ",,\n";

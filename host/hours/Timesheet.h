@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/database/ClockDatabase.h"
@@ -53,6 +54,11 @@ struct Timesheet {
     std::string Csv() const;
     std::string Json() const;
 };
+
+// A text as one CSV cell that a spreadsheet shows as written: a leading "=", "+", "-", "@", tab or
+// carriage return gets an apostrophe before it so that it is never a formula, and a cell holding
+// the delimiter, a quote or a line break is quoted.
+std::string CsvCell(std::string_view text, char delimiter = ',');
 
 // A day as "YYYY-MM-DD".
 std::string DayText(int64_t day);

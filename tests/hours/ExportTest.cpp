@@ -1,0 +1,152 @@
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "host/hours/Export.h"
+#include "platform/Error.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using nlohmann::json;
+
+TEST(CsvCellTest, FormulaStartsAreKeptAsTextAndSeparatorsQuoted) {
+    struct Case {
+        const char* text;
+        const char* cell;
+    };
+    const Case cases[] = {
+        {"Ada Lovelace", "Ada Lovelace"},
+        {"", ""},
+        {"=SUM(A1:A9)", "'=SUM(A1:A9)"},
+        {"+1 555 0100", "'+1 555 0100"},
+        {"-2+3", "'-2+3"},
+        {"@cmd", "'@cmd"},
+        {"\tpadded", "'\tpadded"},
+        {"\rcarriage", "\"'\rcarriage\""},
+        {"=A1,B1", "\"'=A1,B1\""},
+        {"Stone, Avery", "\"Stone, Avery\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"a=b", "a=b"},  // only the first character makes a formula
+        {"Renée", "Renée"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hours::CsvCell(c.text), c.cell) << c.text;
+    EXPECT_EQ(hours::CsvCell("a;b", ';'), "\"a;b\"");
+    EXPECT_EQ(hours::CsvCell("a,b", ';'), "a,b");
+}
+
+// Two employees over a week: one worked two days, with 2:00 of overtime on the second; the other
+// worked nothing but has a day with an exception.
+hours::Timesheet Week() {
+    hours::Timesheet sheet;
+    sheet.from = 46357;  // 2026-12-01
+    sheet.to = 46363;
+    hours::EmployeeSheet ada;
+    ada.card = 7;
+    ada.name = "Lovelace, Ada";
+    hours::SheetDay first;
+    first.figures.day = 46357;
+    first.pay.worked = first.pay.regular = 480;
+    hours::SheetDay second;
+    second.figures.day = 46358;
+    second.pay.worked = 615;
+    second.pay.regular = 480;
+    second.pay.overtime = 135;
+    ada.days = {first, second};
+    ada.worked = 1095;
+    ada.regular = 960;
+    ada.overtime = 135;
+    hours::EmployeeSheet eve;
+    eve.card = 12;
+    eve.name = "=HYPERLINK()";
+    hours::SheetDay fifth;
+    fifth.figures.day = 46361;
+    fifth.figures.exceptions = {{.record_id = 3, .at = 0, .text = "missing in"}};
+    eve.days = {fifth};
+    sheet.employees = {ada, eve};
+    return sheet;
+}
+
+const hours::ExportTemplate& Shipped(const std::string& name) {
+    static const auto templates = hours::BuiltInTemplates();
+    const auto* found = hours::FindTemplate({}, templates, name);
+    EXPECT_NE(found, nullptr) << name;
+    return *found;
+}
+
+TEST(ExportSheetTest, ShippedTemplates) {
+    const auto sheet = Week();
+    EXPECT_EQ(hours::ExportSheet(sheet, Shipped("hours-by-code")),
+              "Employee ID,Employee Name,Period Start,Period End,REG,OT,DT\n"
+              "7,\"Lovelace, Ada\",2026-12-01,2026-12-07,16.00,2.25,0.00\n"
+              "12,'=HYPERLINK(),2026-12-01,2026-12-07,0.00,0.00,0.00\n");
+    // A day without work is no row.
+    EXPECT_EQ(hours::ExportSheet(sheet, Shipped("daily")),
+              "Employee ID,Employee Name,Work Date,Regular Hours,Overtime Hours,Double Time Hours\n"
+              "7,\"Lovelace, Ada\",12/01/2026,8.00,0.00,0.00\n"
+              "7,\"Lovelace, Ada\",12/02/2026,8.00,2.25,0.00\n");
+    // Text is cut to its width and never quoted: the layout has no separators.
+    EXPECT_EQ(hours::ExportSheet(sheet, Shipped("fixed-width")),
+              "        7Lovelace, Ada                 20261207  16.00   2.25   0.00\n"
+              "       12=HYPERLINK()                  20261207   0.00   0.00   0.00\n");
+}
+
+TEST(ExportSheetTest, UnresolvedExceptionsNameEmployeeAndDay) {
+    EXPECT_EQ(hours::UnresolvedExceptions(Week()),
+              std::vector<std::string>{"card 12 =HYPERLINK(), 2026-12-05: missing in"});
+}
+
+TEST(ExportTemplatesTest, ReadBackWhatIsWritten) {
+    // Templates are kept by name, so they come back in the order of their names.
+    auto shipped = hours::BuiltInTemplates();
+    std::sort(shipped.begin(), shipped.end(),
+              [](const auto& a, const auto& b) { return a.name < b.name; });
+    EXPECT_TRUE(hours::ReadExportTemplates(hours::WriteExportTemplates(shipped)) == shipped);
+}
+
+// The user guide shows the shipped templates as a configuration would hold them.
+TEST(ExportTemplatesTest, TheGuideShowsTheShippedTemplates) {
+    const auto guide = ReadText(std::filesystem::path(STAMPKIND_SOURCE_DIR) / "docs/hours.md");
+    const auto start = guide.find("```json\n{\"export_templates\"");
+    ASSERT_NE(start, std::string::npos);
+    const auto end = guide.find("```\n", start + 7);
+    const auto shown = json::parse(guide.substr(start + 7, end - start - 7));
+    EXPECT_EQ(shown["export_templates"], hours::WriteExportTemplates(hours::BuiltInTemplates()));
+}
+
+TEST(ExportTemplatesTest, AWrongTemplateIsNamedWithItsField) {
+    struct Case {
+        const char* stored;
+        const char* where;
+    };
+    const Case cases[] = {
+        {R"([])", "\"export_templates\""},
+        {R"({"csv": {"columns": [{"field": "card"}]}})", "\"export_templates.csv\""},
+        {R"({"p": {}})", "\"export_templates.p.columns\""},
+        {R"({"p": {"columns": [{"field": "pay"}]}})", "\"export_templates.p.columns[0].field\""},
+        {R"({"p": {"rows": "week", "columns": [{"field": "card"}]}})",
+         "\"export_templates.p.rows\""},
+        {R"({"p": {"delimiter": ";;", "columns": [{"field": "card"}]}})",
+         "\"export_templates.p.delimiter\""},
+        {R"({"p": {"colums": []}})", "\"export_templates.p.colums\""},
+        {R"({"p": {"layout": "fixed-width", "columns": [{"field": "card"}]}})",
+         "\"export_templates.p.columns[0].width\""},
+        {R"({"p": {"columns": [{"field": "card", "width": 0}]}})",
+         "\"export_templates.p.columns[0].width\""},
+        {R"({"p": {"headers": "yes", "columns": [{"field": "card"}]}})",
+         "\"export_templates.p.headers\""},
+    };
+    for (const auto& c : cases) {
+        try {
+            hours::ReadExportTemplates(json::parse(c.stored));
+            ADD_FAILURE() << c.stored << " was read";
+        } catch (const platform::RaisedError& e) {
+            EXPECT_EQ(e.number(), platform::err::kBadFileFormat);
+            EXPECT_EQ(e.description().rfind(c.where, 0), 0u) << e.description();
+        }
+    }
+}
+
+}  // namespace
