@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "host/clock/ComponentLibrary.h"
+#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -90,6 +91,24 @@ void PrintError(const platform::RaisedError& error) {
 
 std::filesystem::path ConfigFileOrDefault(const std::string& option) {
     return option.empty() ? DefaultConfigFile() : std::filesystem::path(option);
+}
+
+std::optional<int64_t> DayNumber(const std::string& text) {
+    const auto date = ParseDay(text);
+    if (!date)
+        return std::nullopt;
+    return static_cast<int64_t>(date->days);
+}
+
+std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules) {
+    const auto today = static_cast<int64_t>(platform::date_part(platform::services().Now()).days);
+    if (text == "current")
+        return hours::PeriodHolding(today, rules);
+    if (text == "previous")
+        return hours::PreviousPeriod(hours::PeriodHolding(today, rules), rules);
+    if (const auto day = DayNumber(text))
+        return hours::PeriodHolding(*day, rules);
+    return std::nullopt;
 }
 
 }  // namespace timeclock

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/hours/PayPeriod.h"
 #include "platform/Date.h"
 #include "platform/Error.h"
 #include "platform/Variant.h"
@@ -22,6 +23,11 @@ std::string DateToJsonText(platform::Date value);
 std::optional<platform::Date> ParseMoment(const std::string& text);
 // The start of a "YYYY-MM-DD" day; none when the text names no day.
 std::optional<platform::Date> ParseDay(const std::string& text);
+// Days since day zero of a "YYYY-MM-DD" text; none when it names no day.
+std::optional<int64_t> DayNumber(const std::string& text);
+// The first and last day a --period names: "current", "previous" or the one holding a day;
+// none when the text is neither.
+std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules);
 
 // A raised error as {"number", "description"}.
 nlohmann::ordered_json ErrorToJson(const platform::RaisedError& error);

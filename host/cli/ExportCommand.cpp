@@ -30,13 +30,6 @@ struct ExportOptions {
     bool force = false;
 };
 
-std::optional<int64_t> DayNumber(const std::string& text) {
-    const auto date = ParseDay(text);
-    if (!date)
-        return std::nullopt;
-    return static_cast<int64_t>(date->days);
-}
-
 // The first and last day of the range asked for; none, with a message, when it names none.
 std::optional<hours::PayPeriod> RangeAsked(const ExportOptions& options,
                                            const hours::PayRules& rules) {
@@ -45,15 +38,8 @@ std::optional<hours::PayPeriod> RangeAsked(const ExportOptions& options,
         return std::nullopt;
     }
     if (!options.period.empty()) {
-        const auto today =
-            static_cast<int64_t>(platform::date_part(platform::services().Now()).days);
-        const auto day = DayNumber(options.period);
-        if (options.period == "current")
-            return hours::PeriodHolding(today, rules);
-        if (options.period == "previous")
-            return hours::PreviousPeriod(hours::PeriodHolding(today, rules), rules);
-        if (day)
-            return hours::PeriodHolding(*day, rules);
+        if (const auto period = PeriodNamed(options.period, rules))
+            return period;
         std::cerr << "timeclock export: --period takes current, previous or a day as YYYY-MM-DD\n";
         return std::nullopt;
     }

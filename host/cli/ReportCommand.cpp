@@ -32,26 +32,6 @@ struct ReportOptions {
     std::string date;
 };
 
-// Days since day zero of a "YYYY-MM-DD" text; none when it names no day.
-std::optional<int64_t> DayNumber(const std::string& text) {
-    const auto date = ParseDay(text);
-    if (!date)
-        return std::nullopt;
-    return static_cast<int64_t>(date->days);
-}
-
-// The first and last day a --period names: "current", "previous" or the one holding a day.
-std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules) {
-    const auto today = static_cast<int64_t>(platform::date_part(platform::services().Now()).days);
-    if (text == "current")
-        return hours::PeriodHolding(today, rules);
-    if (text == "previous")
-        return hours::PreviousPeriod(hours::PeriodHolding(today, rules), rules);
-    if (const auto day = DayNumber(text))
-        return hours::PeriodHolding(*day, rules);
-    return std::nullopt;
-}
-
 // Prints how one employee's day is paid: its punches raw and rounded, the rules that moved
 // them, and why each hour is paid as it is.
 bool Explain(const orvane::ClockDatabase& database, const ReportOptions& options,
