@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     timeclock::AddQueueCommand(app, exit_status);
     timeclock::AddReportCommand(app, exit_status);
     timeclock::AddAuditCommand(app, exit_status);
+    timeclock::AddPunchesCommand(app, exit_status);
+    timeclock::AddApproveCommands(app, exit_status);
     timeclock::AddServeCommand(app, exit_status);
     timeclock::AddKioskKeyCommand(app, exit_status);
     timeclock::AddAdminPasswordCommand(app, exit_status);
