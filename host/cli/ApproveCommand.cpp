@@ -1,6 +1,3 @@
-#include <pwd.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -43,8 +40,7 @@ bool RunApproval(const ApproveOptions& options, bool approve) {
     const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
     const platform::Date start{
         static_cast<double>(hours::WeekStart(static_cast<int64_t>(day->days), config.week_starts))};
-    const passwd* user = getpwuid(geteuid());
-    const std::string who = user ? user->pw_name : "uid " + std::to_string(geteuid());
+    const std::string who = CommandUser();
     orvane::ClockDatabase database(options.database);
     try {
         const auto approval =

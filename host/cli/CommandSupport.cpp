@@ -1,5 +1,8 @@
 #include "host/cli/CommandSupport.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -90,6 +93,12 @@ void PrintError(const platform::RaisedError& error) {
 
 std::filesystem::path ConfigFileOrDefault(const std::string& option) {
     return option.empty() ? DefaultConfigFile() : std::filesystem::path(option);
+}
+
+std::string CommandUser() {
+    if (const passwd* user = getpwuid(geteuid()))
+        return user->pw_name;
+    return "uid " + std::to_string(geteuid());
 }
 
 }  // namespace timeclock

@@ -1,6 +1,3 @@
-#include <pwd.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -74,13 +71,6 @@ bool RunList(const PunchesOptions& options) {
     }
     std::cout << hours::CorrectedPunchesTable(punches);
     return true;
-}
-
-// The OS user who runs the command: who made a correction from a script.
-std::string CommandUser() {
-    if (const passwd* user = getpwuid(geteuid()))
-        return user->pw_name;
-    return "uid " + std::to_string(geteuid());
 }
 
 bool RunCorrection(const PunchesOptions& options, std::string_view command) {

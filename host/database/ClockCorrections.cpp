@@ -68,18 +68,19 @@ std::string marks(size_t first, size_t count) {
     return text;
 }
 
-// Writes a row's record columns: a new row (id 0) is inserted and given its "ID".
+// Writes a row's record columns into `table`: a new row (id 0) is inserted and given its "ID",
+// a row with an "ID" is overwritten.
 int64_t write_row(StoreEngine& engine, std::string_view table, const Row& row) {
     std::vector<SqlValue> values{SqlValue::Int(row.card)};
     AppendRecordValues(row, values);
-    if (row.id != 0 && table == "Clock Data Table") {
+    if (row.id != 0) {
         std::string sets;
         size_t index = 2;
         for (const auto& column : kRecordColumns)
             sets +=
                 (sets.empty() ? "" : ", ") + Quoted(column.name) + " = ?" + std::to_string(index++);
         values.push_back(SqlValue::Int(row.id));
-        engine.RunToEnd("UPDATE \"Clock Data Table\" SET " + sets + " WHERE \"ID\" = ?" +
+        engine.RunToEnd("UPDATE " + Quoted(table) + " SET " + sets + " WHERE \"ID\" = ?" +
                             std::to_string(index) + " AND \"Card ID\" = ?1",
                         values, kCorrecting);
         return row.id;
