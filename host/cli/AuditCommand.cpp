@@ -48,8 +48,9 @@ bool RunAudit(const AuditOptions& options) {
 
 void AddAuditCommand(CLI::App& app, int& exit_status) {
     auto options = std::make_shared<AuditOptions>();
-    auto* command =
-        app.add_subcommand("audit", "Lists the records entered in manager mode: who, when, where");
+    auto* command = app.add_subcommand(
+        "audit",
+        "Lists the manager entries, the corrections and the approved weeks: who, when, where");
     command->add_option("--db", options->database, "The clock database file")->required();
     command->add_option("--from", options->from, "The first day of entry, YYYY-MM-DD");
     command->add_option("--to", options->to, "The last day of entry, YYYY-MM-DD");

@@ -1,5 +1,8 @@
 #include "host/cli/CommandSupport.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -109,6 +112,12 @@ std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours
     if (const auto day = DayNumber(text))
         return hours::PeriodHolding(*day, rules);
     return std::nullopt;
+}
+
+std::string CommandUser() {
+    if (const passwd* user = getpwuid(geteuid()))
+        return user->pw_name;
+    return "uid " + std::to_string(geteuid());
 }
 
 }  // namespace timeclock

@@ -35,6 +35,9 @@ nlohmann::ordered_json ErrorToJson(const platform::RaisedError& error);
 // Writes "timeclock: <description> (error <number>)" to standard error.
 void PrintError(const platform::RaisedError& error);
 
+// The OS user who runs the command: who made a change from a script.
+std::string CommandUser();
+
 // The configuration file named on the command line, or the clock's default one.
 std::filesystem::path ConfigFileOrDefault(const std::string& option);
 

@@ -21,6 +21,8 @@ void AddQueueCommand(CLI::App& app, int& exit_status);
 void AddReportCommand(CLI::App& app, int& exit_status);
 void AddExportCommand(CLI::App& app, int& exit_status);
 void AddAuditCommand(CLI::App& app, int& exit_status);
+void AddPunchesCommand(CLI::App& app, int& exit_status);
+void AddApproveCommands(CLI::App& app, int& exit_status);
 void AddServeCommand(CLI::App& app, int& exit_status);
 void AddKioskKeyCommand(CLI::App& app, int& exit_status);
 void AddAdminPasswordCommand(CLI::App& app, int& exit_status);

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     timeclock::AddReportCommand(app, exit_status);
     timeclock::AddExportCommand(app, exit_status);
     timeclock::AddAuditCommand(app, exit_status);
+    timeclock::AddPunchesCommand(app, exit_status);
+    timeclock::AddApproveCommands(app, exit_status);
     timeclock::AddServeCommand(app, exit_status);
     timeclock::AddKioskKeyCommand(app, exit_status);
     timeclock::AddAdminPasswordCommand(app, exit_status);

@@ -339,4 +339,42 @@ bool ClockDatabase::IsFile() const {
     return EngineOf(m_file.native()) == Engine::Sqlite;
 }
 
+Correction ClockDatabase::AddPunch(int32_t card, std::string_view type, platform::Date at,
+                                   double max_shift_hours, const Corrector& by) {
+    const auto turn = WriteTurn();
+    return m_store->AddPunch(card, type, at, max_shift_hours, by);
+}
+
+Correction ClockDatabase::EditPunch(int64_t id, std::optional<platform::Date> at,
+                                    std::optional<platform::Date> out_at,
+                                    std::optional<std::string> type, const Corrector& by) {
+    const auto turn = WriteTurn();
+    return m_store->EditPunch(id, at, out_at, std::move(type), by);
+}
+
+Correction ClockDatabase::VoidPunch(int64_t id, const Corrector& by) {
+    const auto turn = WriteTurn();
+    return m_store->VoidPunch(id, by);
+}
+
+std::vector<Correction> ClockDatabase::Corrections(std::optional<int32_t> card) const {
+    return m_store->Corrections(card);
+}
+
+WeekApproval ClockDatabase::ApproveWeek(platform::Date week_start, std::optional<int32_t> card,
+                                        const std::string& who, platform::Date at) {
+    const auto turn = WriteTurn();
+    return m_store->ChangeApproval("approve", week_start, card, who, at);
+}
+
+WeekApproval ClockDatabase::ReopenWeek(platform::Date week_start, std::optional<int32_t> card,
+                                       const std::string& who, platform::Date at) {
+    const auto turn = WriteTurn();
+    return m_store->ChangeApproval("reopen", week_start, card, who, at);
+}
+
+std::vector<WeekApproval> ClockDatabase::WeekApprovals() const {
+    return m_store->WeekApprovals();
+}
+
 }  // namespace orvane

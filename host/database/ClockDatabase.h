@@ -61,6 +61,39 @@ enum class StoreResult {
 class PunchQueue;
 class LocalCopy;
 
+// Who corrects the "Clock Data Table", and why: an administrator or the OS user of a command,
+// the moment of the correction by the clock's own clock, the clock it was made on, the reason.
+struct Corrector {
+    std::string who;
+    platform::Date at{};
+    std::string clock_name;
+    std::string reason;
+};
+
+// One correction of a record: a punch added, a record's moments or type edited, or a record
+// voided. The record keeps its current values in the "Clock Data Table"; the correction keeps
+// the record as it was before and as it became after (none before an added punch, none after a
+// void). A voided record counts nowhere, but stays in the table and in its corrections.
+struct Correction {
+    int64_t id = 0;
+    int64_t record_id = 0;
+    int32_t card = 0;
+    std::string action;  // "add", "edit" or "void"
+    Corrector by;
+    std::optional<punches::Row> before, after;
+};
+
+// An approval or a reopening of a week, for everyone or for one card. While a week is
+// approved, no punch, manager entry or correction with a moment inside it is stored.
+struct WeekApproval {
+    int64_t id = 0;
+    std::string action;  // "approve" or "reopen"
+    platform::Date week_start{};
+    std::optional<int32_t> card;
+    std::string who;
+    platform::Date at{};
+};
+
 // The host's clock database: the "Clock Data Table" of punches, the "Employees" table and the
 // "Manager Entries", made when missing. It lives in an SQLite file (WAL, synchronous=NORMAL, a
 // busy timeout) or, when the connection text is a "postgresql://" URI, on a PostgreSQL server
@@ -167,6 +200,35 @@ class PLATFORM_API ClockDatabase {
 
     // The row of one "ID", as stored; none when no row has it.
     std::optional<Row> RowWithId(int64_t id) const;
+
+    // Corrections of punches. Each is stored with its history in one transaction and raises
+    // "Invalid procedure call" (5) for an empty reason or a type that is no time punch, error
+    // 3265 for an id no record has (or a voided one), and error 3033 when a moment before or
+    // after lies in an approved week.
+    //
+    // Adds a time punch ("I", "O", "LO", "LI", "BO", "BI") at a moment: a closing punch closes
+    // the open record it belongs to, as at the clock, when that record began no longer than the
+    // longest shift before it; otherwise it becomes a record of its own.
+    Correction AddPunch(int32_t card, std::string_view type, platform::Date at,
+                        double max_shift_hours, const Corrector& by);
+    // Moves a record's in-moment (its out-moment when it has no in) and out-moment, and changes
+    // its "Punch Type"; what is not given stays.
+    Correction EditPunch(int64_t id, std::optional<platform::Date> at,
+                         std::optional<platform::Date> out_at, std::optional<std::string> type,
+                         const Corrector& by);
+    Correction VoidPunch(int64_t id, const Corrector& by);
+    // The corrections of one card (every card when none), oldest first.
+    std::vector<Correction> Corrections(std::optional<int32_t> card = std::nullopt) const;
+
+    // Approves the week that begins on `week_start` for everyone or for one card; reopening
+    // ends that approval. Both are kept, with who and when; reopening a week that is not
+    // approved for that scope raises "Invalid procedure call" (5).
+    WeekApproval ApproveWeek(platform::Date week_start, std::optional<int32_t> card,
+                             const std::string& who, platform::Date at);
+    WeekApproval ReopenWeek(platform::Date week_start, std::optional<int32_t> card,
+                            const std::string& who, platform::Date at);
+    // Every approval and reopening, oldest first.
+    std::vector<WeekApproval> WeekApprovals() const;
 
     // True when the database is a file on this clock, false when it is a server.
     bool IsFile() const;

@@ -82,7 +82,9 @@ std::optional<int64_t> open_record(StoreEngine& engine, int32_t card, std::strin
     static const std::string sql = R"sql(
         SELECT "ID" FROM "Clock Data Table"
         WHERE "Card ID" = ?1 AND "Punch Type" = ?2 AND "Date Out" IS NULL
-          AND ("Date In"+"Time In") <= ?3 AND ("Date In"+"Time In") >= ?4
+          AND ("Date In"+"Time In") <= ?3 AND ("Date In"+"Time In") >= ?4 AND )sql" +
+                                   std::string(kNotVoided) +
+                                   R"sql(
         ORDER BY ("Date In"+"Time In") DESC, "ID" DESC LIMIT 1)sql";
     // Moments are kept in whole minutes; half a minute of slack keeps a record opened exactly
     // the longest shift ago closable whatever the rounding of its sum.
@@ -124,6 +126,7 @@ void ClockStore::MakeTables() {
     StoreTransaction transaction(*m_engine, kMaking);
     m_engine->LockSchema(kMaking);
     m_engine->Exec(schema(*m_engine), kMaking);
+    m_engine->Exec(CorrectionTables(*m_engine), kMaking);
     AddMissingColumns(*m_engine, "Clock Data Table", RecordColumnDefinitions(*m_engine), kMaking);
     AddMissingColumns(*m_engine, "Employees",
                       {{"PIN Hash", std::string(m_engine->TypeName(SqlType::Text))}}, kMaking);
@@ -197,7 +200,10 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
     }
     const auto store = [&](const PunchRecord& record) {
         const auto id = StoreRecord(punch.card, record);
-        if (!id || !punch.entered_by)
+        if (!id)
+            return;
+        RefuseApproved(*RowWithId(*id));
+        if (!punch.entered_by)
             return;
         const auto& entry = *punch.entered_by;
         engine.RunToEnd(R"sql(
@@ -272,8 +278,9 @@ std::string ClockStore::PinHash(int32_t card) {
 }
 
 std::vector<Row> ClockStore::Rows(std::optional<int32_t> card) {
-    static const std::string sql =
-        select_rows() + R"sql(WHERE ?1 IS NULL OR "Card ID" = ?1 ORDER BY "ID")sql";
+    static const std::string sql = select_rows() +
+                                   R"sql(WHERE (?1 IS NULL OR "Card ID" = ?1) AND )sql" +
+                                   kNotVoided + R"sql( ORDER BY "ID")sql";
     return read_rows(Ready(), sql,
                      {card ? SqlValue::Int(*card) : SqlValue::Null(SqlType::Integer)});
 }
@@ -284,10 +291,12 @@ std::vector<Row> ClockStore::RowsBetween(std::optional<int32_t> card, platform::
     // indexes led by the card. Every card (a report): the moments alone.
     static const std::string one_card =
         select_rows() + R"sql(WHERE "Card ID" = ?3 AND (("Date In"+"Time In") BETWEEN ?1 AND ?2
-                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2) ORDER BY "ID")sql";
-    static const std::string every_card =
-        select_rows() + R"sql(WHERE ("Date In"+"Time In") BETWEEN ?1 AND ?2
-                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2 ORDER BY "Card ID", "ID")sql";
+                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2) AND )sql" +
+        kNotVoided + R"sql( ORDER BY "ID")sql";
+    static const std::string every_card = select_rows() +
+                                          R"sql(WHERE (("Date In"+"Time In") BETWEEN ?1 AND ?2
+                      OR ("Date Out"+"Time Out") BETWEEN ?1 AND ?2) AND )sql" +
+                                          kNotVoided + R"sql( ORDER BY "Card ID", "ID")sql";
     std::vector<SqlValue> values{SqlValue::Real(from.days), SqlValue::Real(to.days)};
     if (card)
         values.push_back(SqlValue::Int(*card));

@@ -49,6 +49,19 @@ class ClockStore {
     std::vector<ClockDatabase::EnteredRecord> ManagerEntries(std::optional<platform::Date> from,
                                                              std::optional<platform::Date> to);
 
+    // Corrections and approved weeks (ClockCorrections.cpp).
+    Correction AddPunch(int32_t card, std::string_view type, platform::Date at,
+                        double max_shift_hours, const Corrector& by);
+    Correction EditPunch(int64_t id, std::optional<platform::Date> at,
+                         std::optional<platform::Date> out_at, std::optional<std::string> type,
+                         const Corrector& by);
+    Correction VoidPunch(int64_t id, const Corrector& by);
+    std::vector<Correction> Corrections(std::optional<int32_t> card);
+    WeekApproval ChangeApproval(std::string_view action, platform::Date week_start,
+                                std::optional<int32_t> card, const std::string& who,
+                                platform::Date at);
+    std::vector<WeekApproval> WeekApprovals();
+
     StoreEngine& engine() { return *m_engine; }
     // How long a record may stay open: a closing punch closes only a record opened within it.
     void SetShiftRules(const punches::ShiftRules& rules) { m_shift = rules; }
@@ -58,6 +71,12 @@ class ClockStore {
     StoreEngine& Ready();
     void MakeTables();
     std::optional<int64_t> StoreRecord(int32_t card, const PunchRecord& record);
+    // Raises error 3033 when a moment of the row lies in a week approved for its card.
+    void RefuseApproved(const ClockDatabase::Row& row);
+    // Keeps a correction with the record before and after it.
+    Correction KeepCorrection(std::string_view action, int64_t record_id, int32_t card,
+                              const std::optional<ClockDatabase::Row>& before,
+                              const std::optional<ClockDatabase::Row>& after, const Corrector& by);
 
     std::unique_ptr<StoreEngine> m_engine;
     bool m_tables_made = false;
@@ -75,6 +94,13 @@ struct Closing {
     std::string_view opening;
     double moment = 0;
 };
+// The tables of corrections and approved weeks, beside the "Clock Data Table".
+std::string CorrectionTables(const StoreEngine& engine);
+// The condition that leaves voided records out of a read of the "Clock Data Table": a search of
+// the corrections' index by record, never a scan of every correction.
+inline constexpr const char* kNotVoided = R"sql(NOT EXISTS (SELECT 1 FROM "Punch Corrections" v
+    WHERE v."Record ID" = "Clock Data Table"."ID" AND v."Action" = 'void'))sql";
+
 std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values);
 
 }  // namespace orvane

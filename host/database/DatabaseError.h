@@ -30,6 +30,8 @@ inline constexpr int32_t kBadConnectString = 3001;
 inline constexpr int32_t kLoginRefused = 3029;
 // The database server cannot be reached, or the connection to it was lost.
 inline constexpr int32_t kConnectionFailed = 3151;
+// A punch, manager entry or correction with a moment inside an approved week.
+inline constexpr int32_t kApprovedWeek = 3033;
 // The database is not open, or the recordset was closed.
 inline constexpr int32_t kNotOpen = 3420;
 

@@ -13,6 +13,7 @@
 #include "host/database/Checkpointer.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
+#include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
 #include "host/database/Postgres.h"
 #include "host/database/SqlDialect.h"
@@ -246,6 +247,144 @@ TEST_P(ClockDatabaseTest, ManagerEntryMarksEveryRecordItStores) {
     EXPECT_EQ(entered->punch_type, "LO");
     EXPECT_EQ(entered->date_in, day(4));
     EXPECT_FALSE(m_db->RowWithId(-1).has_value());
+}
+
+Date moment(int d, int hour, int minute) {
+    return Date{day(d).days + time_of(hour, minute).days};
+}
+orvane::Corrector corrector(std::string reason = "forgotten at the clock") {
+    return {"clerk", moment(7, 9, 0), "office", std::move(reason)};
+}
+
+// An edit changes the record every reader sees and keeps what it was; a void takes the record
+// out of every read (and out of pairing) while the corrections still show it.
+TEST_P(ClockDatabaseTest, CorrectionsChangeWhatIsReadAndKeepTheOriginal) {
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    const int64_t id = m_db->Rows(kCard).at(0).id;
+
+    const auto edit =
+        m_db->EditPunch(id, moment(4, 9, 15), std::nullopt, std::nullopt, corrector("came late"));
+    ASSERT_TRUE(edit.before && edit.after);
+    EXPECT_EQ(edit.before->time_in, time_of(8, 0));
+    EXPECT_EQ(m_db->Rows(kCard).at(0).time_in, time_of(9, 15));
+    EXPECT_EQ(m_db->RowsBetween(kCard, day(4), day(5)).size(), 1u);
+
+    m_db->VoidPunch(id, corrector("punched twice"));
+    EXPECT_TRUE(m_db->Rows(kCard).empty());
+    EXPECT_TRUE(m_db->RowsBetween(kCard, day(4), day(5)).empty());
+    EXPECT_TRUE(m_db->RowsBetween(std::nullopt, day(4), day(5)).empty());
+    // An out after the void finds no open record to close.
+    m_db->StorePunch(punch(record("", "O", {}, {{17, 0}})));
+    ASSERT_EQ(m_db->Rows(kCard).size(), 1u);
+    EXPECT_FALSE(m_db->Rows(kCard).at(0).date_in.has_value());
+
+    const auto history = m_db->Corrections(kCard);
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].action, "edit");
+    EXPECT_EQ(history[0].by.who, "clerk");
+    EXPECT_EQ(history[0].by.clock_name, "office");
+    EXPECT_EQ(history[0].by.reason, "came late");
+    EXPECT_EQ(history[0].before->time_in, time_of(8, 0));
+    EXPECT_EQ(history[0].after->time_in, time_of(9, 15));
+    EXPECT_EQ(history[1].action, "void");
+    EXPECT_EQ(history[1].before->time_in, time_of(9, 15));
+    EXPECT_FALSE(history[1].after.has_value());
+    EXPECT_TRUE(m_db->Corrections(kCard + 1).empty());
+}
+
+// An added out closes the open in it belongs to, as at the clock, only within the longest shift.
+TEST_P(ClockDatabaseTest, AddedPunchPairsAsAtTheClock) {
+    struct Case {
+        int in_day, in_hour;
+        const char* type;
+        int at_day, at_hour;
+        size_t rows;
+    };
+    const Case cases[] = {
+        {4, 8, "O", 4, 16, 1},   // the forgotten out closes the day's in
+        {3, 8, "O", 4, 16, 2},   // 32 hours after: a record of its own
+        {4, 8, "I", 4, 16, 2},   // an in never closes anything
+        {4, 8, "LO", 4, 12, 2},  // a lunch opens its own record
+    };
+    int32_t card = kCard;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.type) + " on day " + std::to_string(c.at_day));
+        ++card;
+        m_db->StorePunch({card, record("", "I", {{c.in_hour, 0}}, {}, c.in_day), {}, {}});
+        const auto added =
+            m_db->AddPunch(card, c.type, moment(c.at_day, c.at_hour, 0), 16, corrector());
+        const auto rows = m_db->Rows(card);
+        EXPECT_EQ(rows.size(), c.rows);
+        EXPECT_EQ(added.before.has_value(), c.rows == 1);
+        EXPECT_EQ(added.record_id, rows.back().id);
+        if (c.rows == 1) {
+            EXPECT_EQ(rows[0].date_out, day(c.at_day));
+        }
+    }
+}
+
+TEST_P(ClockDatabaseTest, CorrectionsThatCannotBeMadeAreRefused) {
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {{16, 0}})));
+    m_db->StorePunch(punch(record("", "I", {{18, 0}}, {})));
+    const auto rows = m_db->Rows(kCard);
+    m_db->VoidPunch(rows[1].id, corrector());
+    const std::pair<int32_t, std::function<void()>> cases[] = {
+        {5, [&] { m_db->VoidPunch(rows[0].id, corrector(" ")); }},
+        {3265, [&] { m_db->VoidPunch(rows[1].id, corrector()); }},
+        {3265, [&] { m_db->EditPunch(999, moment(4, 9, 0), {}, {}, corrector()); }},
+        {5, [&] { m_db->EditPunch(rows[0].id, moment(4, 17, 0), {}, {}, corrector()); }},
+        {5, [&] { m_db->EditPunch(rows[0].id, {}, {}, std::string("ZZ"), corrector()); }},
+        {5, [&] { m_db->AddPunch(kCard, "V", moment(4, 9, 0), 16, corrector()); }},
+    };
+    for (const auto& [number, action] : cases)
+        EXPECT_EQ(ErrorNumberOf(action), number);
+    EXPECT_EQ(m_db->Rows(kCard).at(0).time_out, time_of(16, 0));
+    EXPECT_EQ(m_db->Corrections().size(), 1u);
+}
+
+// Nothing with a moment in an approved week is stored until the week is reopened: not a punch
+// at the clock, not a correction; other weeks and, for one card's approval, other cards go on.
+TEST_P(ClockDatabaseTest, ApprovedWeekRefusesEveryChangeUntilReopened) {
+    const Date sunday{day(6).days - 7};  // the week of Friday the 4th
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {{16, 0}})));
+    const int64_t id = m_db->Rows(kCard).at(0).id;
+    m_db->ApproveWeek(sunday, std::nullopt, "clerk", moment(7, 9, 0));
+
+    const std::function<void()> refused[] = {
+        [&] {
+            m_db->StorePunch(punch(record("", "I", {{18, 0}}, {})));
+        },
+        [&] { m_db->AddPunch(kCard, "I", moment(3, 8, 0), 16, corrector()); },
+        [&] { m_db->EditPunch(id, moment(4, 7, 0), {}, {}, corrector()); },
+        [&] { m_db->VoidPunch(id, corrector()); },
+    };
+    for (const auto& action : refused) {
+        std::string message;
+        EXPECT_EQ(ErrorNumberOf(action, &message), orvane::dberr::kApprovedWeek);
+        EXPECT_NE(message.find("2026-11-29 is approved"), std::string::npos) << message;
+    }
+    EXPECT_EQ(m_db->Rows(kCard).size(), 1u);
+    EXPECT_EQ(ErrorNumberOf([&] { m_db->StorePunch(punch(record("", "I", {{8, 0}}, {}, 7))); }), 0);
+    // A card's own approval leaves the others free; reopening ends only its own scope.
+    m_db->ReopenWeek(sunday, std::nullopt, "clerk", moment(7, 9, 1));
+    m_db->ApproveWeek(sunday, kCard, "clerk", moment(7, 9, 2));
+    EXPECT_EQ(ErrorNumberOf([&] {
+                  m_db->StorePunch({kCard + 1, record("", "I", {{8, 0}}, {}), {}, {}});
+              }),
+              0);
+    EXPECT_EQ(ErrorNumberOf([&] { m_db->VoidPunch(id, corrector()); }),
+              orvane::dberr::kApprovedWeek);
+    EXPECT_EQ(ErrorNumberOf([&] { m_db->ReopenWeek(sunday, std::nullopt, "c", sunday); }), 5);
+    m_db->ReopenWeek(sunday, kCard, "clerk", moment(7, 9, 3));
+    EXPECT_EQ(ErrorNumberOf([&] { m_db->VoidPunch(id, corrector()); }), 0);
+
+    const auto approvals = m_db->WeekApprovals();
+    ASSERT_EQ(approvals.size(), 4u);
+    EXPECT_EQ(approvals[0].action, "approve");
+    EXPECT_FALSE(approvals[0].card.has_value());
+    EXPECT_EQ(approvals[2].card, kCard);
+    EXPECT_EQ(approvals[3].action, "reopen");
+    EXPECT_EQ(approvals[3].week_start, sunday);
 }
 
 // A database made by an earlier clock, before some columns of the record and the managers' PINs

@@ -1,0 +1,112 @@
+#include "tests/e2e/Timeclock.h"
+
+namespace {
+
+using nlohmann::json;
+
+class CorrectionsTest : public TimeclockTest {
+  protected:
+    void SetUp() override {
+        TimeclockTest::SetUp();
+        ASSERT_EQ(Run({"register"}).status, 0);
+        ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
+    }
+    // Runs a command on the test's database with the arguments after it.
+    Result On(std::vector<std::string> command, std::vector<std::string> extra) const {
+        command.insert(command.end(), {"--db", Database().string()});
+        command.insert(command.end(), extra.begin(), extra.end());
+        return Run(command);
+    }
+    double Worked() const {
+        const auto report =
+            On({"report"}, {"--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
+        const auto employees = report.json()["employees"];
+        return employees.empty() ? 0.0 : employees[0]["total"]["worked"].get<double>();
+    }
+};
+
+// A day punched at the clock, corrected by a clerk: the report counts the corrected punches,
+// the list keeps the originals and the voided punch, and the audit names every change.
+TEST_F(CorrectionsTest, ReportCountsTheCorrectedPunchesAndTheAuditListsThem) {
+    ASSERT_EQ(
+        Punch("2026-12-01 08:00:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status, 0);
+    ASSERT_EQ(
+        Punch("2026-12-01 16:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status, 0);
+    EXPECT_EQ(Worked(), 8.0);
+
+    const auto edit = On({"punches", "edit"},
+                         {"--id", "1", "--at", "2026-12-01 09:30", "--reason", "came in late"});
+    ASSERT_EQ(edit.status, 0) << edit.err;
+    EXPECT_EQ(edit.json()["before"]["in"], "2026-12-01T08:00:00");
+    EXPECT_EQ(edit.json()["after"]["in"], "2026-12-01T09:30:00");
+    EXPECT_EQ(Worked(), 6.5);
+
+    // A forgotten day added whole: the out closes the added in.
+    for (const auto& [type, at] : {std::pair{"I", "2026-12-02 08:00"}, {"O", "2026-12-02 12:00"}}) {
+        const auto added = On({"punches", "add"}, {"--card", "1001", "--type", type, "--at", at,
+                                                   "--reason", "forgot to punch"});
+        ASSERT_EQ(added.status, 0) << added.err;
+    }
+    EXPECT_EQ(Worked(), 10.5);
+    ASSERT_EQ(On({"punches", "void"}, {"--id", "1", "--reason", "was on leave"}).status, 0);
+    EXPECT_EQ(Worked(), 4.0);
+
+    const auto list = On({"punches", "list"}, {"--card", "1001", "--format", "json"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    const auto punches = list.json();
+    ASSERT_EQ(punches.size(), 2u);
+    EXPECT_EQ(punches[0]["id"], 1);
+    EXPECT_TRUE(punches[0]["voided"].get<bool>());
+    EXPECT_EQ(punches[0]["void_reason"], "was on leave");
+    EXPECT_EQ(punches[0]["original"]["in"], "2026-12-01T08:00:00");
+    EXPECT_EQ(punches[1]["out"], "2026-12-02T12:00:00");
+    EXPECT_TRUE(punches[1]["added"].get<bool>());
+
+    const auto audit = On({"audit"}, {});
+    ASSERT_EQ(audit.status, 0) << audit.err;
+    for (const char* line : {"1001 Avery Stone  edit", "came in late", "was on leave",
+                             "forgot to punch", "2026-12-02 08:00 to 2026-12-02 12:00 4.00 h"})
+        EXPECT_NE(audit.out.find(line), std::string::npos) << line << "\n" << audit.out;
+}
+
+// An approved week refuses the clock's punches and every correction, with a clear message,
+// until it is reopened; both are audited.
+TEST_F(CorrectionsTest, ApprovedWeekIsLockedUntilReopened) {
+    ASSERT_EQ(
+        Punch("2026-12-01 08:00:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status, 0);
+    const auto approved = On({"approve"}, {"--week", "2026-12-03", "--config", Config().string()});
+    ASSERT_EQ(approved.status, 0) << approved.err;
+    EXPECT_EQ(approved.out, "The week of 2026-11-29 is approved for everyone.\n");
+
+    const auto at_clock =
+        Punch("2026-12-01 17:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"});
+    EXPECT_EQ(at_clock.json()["error"]["number"], 3033) << at_clock.out;
+    const std::vector<std::vector<std::string>> refused{
+        {"punches", "edit", "--id", "1", "--at", "2026-12-01 07:00", "--reason", "r"},
+        {"punches", "void", "--id", "1", "--reason", "r"},
+        {"punches", "add", "--card", "1001", "--type", "O", "--at", "2026-12-01 17:00", "--reason",
+         "r"},
+    };
+    for (const auto& command : refused) {
+        const auto result =
+            On({command.begin(), command.begin() + 2}, {command.begin() + 2, command.end()});
+        EXPECT_EQ(result.status, 2) << command[1];
+        EXPECT_NE(result.err.find("is approved for everyone"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
+
+    // Refusals that are no approved week: no such punch, no reason, a reopening of nothing.
+    EXPECT_EQ(On({"punches", "void"}, {"--id", "7", "--reason", "r"}).status, 2);
+    EXPECT_EQ(On({"punches", "void"}, {"--id", "1"}).status, 2);
+    EXPECT_EQ(On({"reopen"}, {"--week", "2026-12-03", "--card", "1001"}).status, 2);
+
+    ASSERT_EQ(On({"reopen"}, {"--week", "2026-11-29"}).status, 0);
+    EXPECT_EQ(Punch("2026-12-01 17:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"})
+                  .json()["stored"],
+              "stored");
+    const auto audit = On({"audit"}, {}).out;
+    for (const char* line : {"approve  2026-11-29  everyone", "reopen  2026-11-29  everyone"})
+        EXPECT_NE(audit.find(line), std::string::npos) << line << "\n" << audit;
+}
+
+}  // namespace
