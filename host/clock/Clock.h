@@ -156,7 +156,7 @@ class Clock {
     std::string m_message;
     LastPunch m_last;
     platform::Date m_last_input{};
-    PinLock m_pin_lock;
+    PinLock m_pin_lock{*m_database};
     QueueSchedule m_queue;
     // The automatic punch's answers from the clock's copy before this punch began.
     uint64_t m_answers_while_away = 0;
