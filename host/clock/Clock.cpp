@@ -422,8 +422,7 @@ void Clock::FinishPunch(state::Punch punch) {
 }
 
 void Clock::Store(const state::Punch& punch) {
-    m_last.outcome->records->clock_name =
-        m_clock_name.empty() ? m_config.ClockName() : m_clock_name;
+    m_database->SetClockName(m_clock_name.empty() ? m_config.ClockName() : m_clock_name);
     m_last.queued = m_database->StorePunch(*m_last.outcome->records) == orvane::StoreResult::Queued;
     m_last.stored = true;
     if (m_last.queued)

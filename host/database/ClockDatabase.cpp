@@ -161,6 +161,9 @@ bool ClockDatabase::RefreshLocalCopy() {
     std::vector<KnownEmployee> employees;
     const bool reached = Reached([&] {
         for (auto& employee : m_store->Employees()) {
+            // The copy answers cards while the server is away: an inactive card stays refused.
+            if (!employee.active)
+                continue;
             std::string hash = employee.manager ? m_store->PinHash(employee.card) : "";
             employees.push_back({std::move(employee), std::move(hash)});
         }
@@ -305,6 +308,10 @@ std::optional<platform::Date> ClockDatabase::CountWrongPin(int32_t card, platfor
 void ClockDatabase::ClearWrongPins(int32_t card) {
     const auto turn = WriteTurn();
     m_store->ClearWrongPins(card);
+}
+
+void ClockDatabase::SetClockName(const std::string& name) {
+    m_store->SetClockName(name);
 }
 
 std::map<int64_t, std::string> ClockDatabase::ClocksOf(

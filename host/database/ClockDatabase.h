@@ -59,9 +59,6 @@ struct PunchWrite {
     std::shared_ptr<PunchRecord> own;
     std::vector<std::shared_ptr<PunchRecord>> extras;
     std::optional<ManagerEntry> entered_by;
-    // The clock that stored the punch ("clock_name", or the browser kiosk's name), kept beside
-    // each record it stores; none is kept when empty.
-    std::string clock_name;
 };
 
 // What became of a punch handed to the clock database.
@@ -175,6 +172,9 @@ class PLATFORM_API ClockDatabase {
     // A right PIN: the count starts again.
     void ClearWrongPins(int32_t card);
 
+    // The name of the clock (its "clock_name", or the browser kiosk's name) kept beside each
+    // record that its punches store from now on; none is kept while it is empty.
+    void SetClockName(const std::string& name);
     // The clock that stored each of the rows given, by "ID"; rows stored before clocks were
     // kept are missing.
     std::map<int64_t, std::string> ClocksOf(const std::vector<int64_t>& record_ids) const;

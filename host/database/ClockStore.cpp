@@ -191,11 +191,11 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
     }
     const auto store = [&](const PunchRecord& record) {
         const auto id = StoreRecord(punch.card, record);
-        if (id && !punch.clock_name.empty()) {
+        if (id && !m_clock_name.empty()) {
             engine.RunToEnd(R"sql(
         INSERT INTO "Punch Clocks" ("Record ID", "Clock Name") VALUES (?1, ?2)
         ON CONFLICT ("Record ID") DO NOTHING)sql",
-                            {SqlValue::Int(*id), SqlValue::Text(punch.clock_name)}, kStoring);
+                            {SqlValue::Int(*id), SqlValue::Text(m_clock_name)}, kStoring);
         }
         if (!id || !punch.entered_by)
             return;

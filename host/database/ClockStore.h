@@ -60,6 +60,8 @@ class ClockStore {
     std::optional<platform::Date> CountWrongPin(int32_t card, platform::Date now, int tries,
                                                 double lock_days);
     void ClearWrongPins(int32_t card);
+    // The clock kept beside each record stored from now on; none while empty.
+    void SetClockName(std::string name) { m_clock_name = std::move(name); }
     // The clock that stored each row, by the row's "ID", for the rows given.
     std::map<int64_t, std::string> ClocksOf(const std::vector<int64_t>& record_ids);
 
@@ -74,6 +76,7 @@ class ClockStore {
 
     std::unique_ptr<StoreEngine> m_engine;
     bool m_tables_made = false;
+    std::string m_clock_name;
 };
 
 // The punch types that close an open record, and the type of the record each closes; an out

@@ -130,7 +130,8 @@ std::vector<EmployeeChange> ClockStore::EmployeeChanges(std::optional<int32_t> c
     const auto found = Ready().Run(R"sql(
         SELECT "Card ID", "Changed At", "Changed By", "What", "Before", "After"
         FROM "Employee Changes"
-        WHERE ?1 IS NULL OR "Card ID" = ?1 OR ("What" = 'card' AND "After" = ?2)
+        WHERE ?1 IS NULL OR "Card ID" = ?1 OR "Card ID" IN (
+            SELECT "Card ID" FROM "Employee Changes" WHERE "What" = 'card' AND "After" = ?2)
         ORDER BY "Changed At", "ID")sql",
                                    {card ? SqlValue::Int(*card) : SqlValue::Null(SqlType::Integer),
                                     SqlValue::Text(card ? std::to_string(*card) : "")},

@@ -59,8 +59,6 @@ std::string encode(const PunchWrite& punch) {
         if (extra)
             stored["extras"].push_back(encode(*extra));
     }
-    if (!punch.clock_name.empty())
-        stored["clock_name"] = punch.clock_name;
     if (punch.entered_by) {
         stored["entered_by"] = {{"manager_card", punch.entered_by->manager_card},
                                 {"entered_at", punch.entered_by->entered_at.days},
@@ -77,8 +75,6 @@ PunchWrite decode(const std::string& text) {
         punch.own = decode(stored.at("own"));
     for (const auto& extra : stored.at("extras"))
         punch.extras.push_back(decode(extra));
-    if (stored.contains("clock_name"))
-        punch.clock_name = stored.at("clock_name").get<std::string>();
     if (stored.contains("entered_by")) {
         const auto& entry = stored.at("entered_by");
         punch.entered_by = ManagerEntry{entry.at("manager_card").get<int32_t>(),

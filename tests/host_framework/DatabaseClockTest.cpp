@@ -193,8 +193,8 @@ TEST_P(ClockDatabaseTest, RemovedEmployeeStaysOnFileInactive) {
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].what, "active");
     EXPECT_EQ(changes[0].changed_by, "clerk");
-    EXPECT_EQ(std::pair(changes[0].before, changes[0].after),
-              std::pair<std::string, std::string>("1", "0"));
+    EXPECT_EQ(changes[0].before, "1");
+    EXPECT_EQ(changes[0].after, "0");
 }
 
 // A new name and a new card: the history moves with the employee, and both changes are kept,
@@ -261,12 +261,11 @@ TEST_P(ClockDatabaseTest, PinLockoutIsSharedAndOutlivesTheClock) {
 
 // Each record keeps the clock where it began; a record closed elsewhere keeps it too.
 TEST_P(ClockDatabaseTest, RecordsKeepTheClockWhereTheyBegan) {
-    auto in = punch(record("", "I", {{8, 0}}, {}));
-    in.clock_name = "Front door";
-    auto out = punch(record("", "O", {}, {{16, 0}}));
-    out.clock_name = "Back door";
-    m_db->StorePunch(in);
-    m_db->StorePunch(out);
+    m_db->SetClockName("Front door");
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    m_db->SetClockName("Back door");
+    m_db->StorePunch(punch(record("", "O", {}, {{16, 0}})));
+    m_db->SetClockName("");
     m_db->StorePunch(punch(record("", "I", {{17, 0}}, {})));
     const auto rows = m_db->Rows(kCard);
     ASSERT_EQ(rows.size(), 2u);
