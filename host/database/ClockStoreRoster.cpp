@@ -1,7 +1,10 @@
 // The clock store's roster: employees made inactive, renamed and given new cards with every
 // change kept, the lockout of manager cards shared by every clock of the database, and the clock
 // that stored each row.
+#include <algorithm>
+
 #include "host/database/ClockStore.h"
+
 #include "host/database/DatabaseError.h"
 #include "platform/Error.h"
 
