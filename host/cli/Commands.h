@@ -26,5 +26,7 @@ void AddApproveCommands(CLI::App& app, int& exit_status);
 void AddServeCommand(CLI::App& app, int& exit_status);
 void AddKioskKeyCommand(CLI::App& app, int& exit_status);
 void AddAdminPasswordCommand(CLI::App& app, int& exit_status);
+void AddExceptionsCommand(CLI::App& app, int& exit_status);
+void AddWhosInCommand(CLI::App& app, int& exit_status);
 
 }  // namespace timeclock

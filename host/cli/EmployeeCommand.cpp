@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@ struct EmployeeOptions {
     std::string action;
     std::string database;
     std::optional<int32_t> card;
+    std::optional<int32_t> new_card;
     std::string name;
     bool manager = false;
     bool pin_stdin = false;
@@ -77,6 +79,33 @@ class SilentTerminal {
     termios m_saved{};
     bool m_silent = false;
 };
+
+// Who changes an employee from the command line, as the change keeps it: the login name.
+std::string Changer() {
+    const passwd* user = getpwuid(geteuid());
+    return std::string("timeclock command, user ") +
+           (user ? user->pw_name : std::to_string(geteuid()).c_str());
+}
+
+// A name as an employee may have it; false with the reason on standard error.
+bool NameFits(const EmployeeOptions& options, std::string_view changed) {
+    const std::string command = "timeclock employee " + options.action + ": ";
+    if (options.name.empty()) {
+        std::cerr << command << "--name is required\n";
+        return false;
+    }
+    if (!web::IsUtf8(options.name)) {
+        std::cerr << command << "--name holds bytes that are not UTF-8 text; nothing was "
+                  << changed << '\n';
+        return false;
+    }
+    if (web::Utf8Length(options.name) > kLongestName) {
+        std::cerr << command << "--name is longer than " << kLongestName
+                  << " characters; nothing was " << changed << '\n';
+        return false;
+    }
+    return true;
+}
 
 bool IsPin(std::string_view pin) {
     if (pin.size() < orvane::ClockDatabase::kShortestPin ||
@@ -135,8 +164,10 @@ bool RunEmployee(const EmployeeOptions& options) {
     if (options.action == "list") {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const auto& employee : database.Employees()) {
-            list.push_back(
-                {{"card", employee.card}, {"name", employee.name}, {"manager", employee.manager}});
+            list.push_back({{"card", employee.card},
+                            {"name", employee.name},
+                            {"manager", employee.manager},
+                            {"active", employee.active}});
         }
         // A name stored by an older version may hold bytes that are not UTF-8: shown as U+FFFD.
         std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
@@ -148,20 +179,8 @@ bool RunEmployee(const EmployeeOptions& options) {
         return false;
     }
     if (options.action == "add") {
-        if (options.name.empty()) {
-            std::cerr << "timeclock employee add: --name is required\n";
+        if (!NameFits(options, "added"))
             return false;
-        }
-        if (!web::IsUtf8(options.name)) {
-            std::cerr << "timeclock employee add: --name holds bytes that are not UTF-8 text; "
-                         "nothing was added\n";
-            return false;
-        }
-        if (web::Utf8Length(options.name) > kLongestName) {
-            std::cerr << "timeclock employee add: --name is longer than " << kLongestName
-                      << " characters; nothing was added\n";
-            return false;
-        }
         std::optional<std::string> pin;
         if (options.manager && !(pin = ReadPin(options)))
             return false;
@@ -185,12 +204,43 @@ bool RunEmployee(const EmployeeOptions& options) {
                   << '\n';
         return true;
     }
-    if (!database.RemoveEmployee(*options.card)) {
+    if (options.action == "rename") {
+        if (!NameFits(options, "renamed"))
+            return false;
+        if (!database.RenameEmployee(*options.card, options.name, Changer())) {
+            std::cerr << "timeclock employee rename: there is no employee with card "
+                      << *options.card << '\n';
+            return false;
+        }
+        std::cout << "Renamed card " << *options.card << ": " << options.name << '\n';
+        return true;
+    }
+    if (options.action == "card") {
+        if (!options.new_card) {
+            std::cerr << "timeclock employee card: --new-card is required\n";
+            return false;
+        }
+        if (*options.new_card == *options.card) {
+            std::cerr << "timeclock employee card: --new-card is the card the employee has\n";
+            return false;
+        }
+        if (!database.ChangeCard(*options.card, *options.new_card, Changer())) {
+            std::cerr << "timeclock employee card: there is no employee with card " << *options.card
+                      << '\n';
+            return false;
+        }
+        std::cout << "Card " << *options.card << " is now card " << *options.new_card
+                  << ", with its punches\n";
+        return true;
+    }
+    // Removing keeps the employee on file, inactive, so that every report keeps their name.
+    if (!database.RemoveEmployee(*options.card, Changer())) {
         std::cerr << "timeclock employee remove: there is no employee with card " << *options.card
                   << '\n';
         return false;
     }
-    std::cout << "Removed card " << *options.card << '\n';
+    std::cout << "Card " << *options.card << " is inactive: it cannot punch, and its records "
+              << "keep its name\n";
     return true;
 }
 
@@ -201,14 +251,19 @@ void AddEmployeeCommand(CLI::App& app, int& exit_status) {
     auto* command = app.add_subcommand(
         "employee",
         "Keeps the \"Employees\" table that the \"Employee ID\" step checks cards against");
-    command->add_option("action", options->action, "add, list, remove, or pin (a manager's PIN)")
+    command
+        ->add_option("action", options->action,
+                     "add, list, remove (makes inactive), rename, card (a new card), or pin (a "
+                     "manager's PIN)")
         ->required()
-        ->check(CLI::IsMember({"add", "list", "remove", "pin"}));
+        ->check(CLI::IsMember({"add", "list", "remove", "rename", "card", "pin"}));
     command->add_option("--db", options->database, "The clock database file (made when missing)")
         ->required();
     command->add_option("--card", options->card, "The card number")
         ->check(CLI::Range(0, 999999999));
-    command->add_option("--name", options->name, "The employee's name (add)");
+    command->add_option("--name", options->name, "The employee's name (add, rename)");
+    command->add_option("--new-card", options->new_card, "The employee's new card number (card)")
+        ->check(CLI::Range(0, 999999999));
     command->add_flag("--manager", options->manager,
                       "The employee is a manager (add); asks for the manager's PIN");
     command->add_flag("--pin-stdin", options->pin_stdin,

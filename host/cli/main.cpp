@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     timeclock::AddServeCommand(app, exit_status);
     timeclock::AddKioskKeyCommand(app, exit_status);
     timeclock::AddAdminPasswordCommand(app, exit_status);
+    timeclock::AddExceptionsCommand(app, exit_status);
+    timeclock::AddWhosInCommand(app, exit_status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -91,7 +91,12 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
       m_log([](std::string_view text) { std::cerr << "timeclock: " << text << '\n'; }) {
     // The card keypad's buttons also type a manager's PIN.
     m_card_keypad = std::make_shared<CardKeypad>(
-        m_display, [this](int32_t card) { return m_database->FindEmployee(card); },
+        m_display,
+        [this](int32_t card) {
+            // An inactive employee's card is refused as a card no longer on file.
+            auto employee = m_database->FindEmployee(card);
+            return employee && employee->active ? employee : std::nullopt;
+        },
         [this](int16_t key) {
             if (std::holds_alternative<state::Pin>(m_state))
                 PinKey(key);
@@ -606,6 +611,7 @@ void Clock::FinishPunch(state::Punch punch) {
 }
 
 void Clock::Store(const state::Punch& punch) {
+    m_database->SetClockName(m_clock_name.empty() ? m_config.ClockName() : m_clock_name);
     m_last.queued = m_database->StorePunch(*m_last.outcome->records) == orvane::StoreResult::Queued;
     m_last.stored = true;
     if (m_last.queued)

@@ -179,7 +179,7 @@ class Clock {
     // person's card.
     std::string m_run;
     bool m_run_overflowed = false;
-    PinLock m_pin_lock;
+    PinLock m_pin_lock{*m_database};
     QueueSchedule m_queue;
     // The automatic punch's answers from the clock's copy before this punch began.
     uint64_t m_answers_while_away = 0;

@@ -11,6 +11,7 @@
 #include "host/database/SqliteEngine.h"
 #include "host/framework/Secret.h"
 #include "platform/Error.h"
+#include "platform/Services.h"
 
 namespace orvane {
 
@@ -164,6 +165,9 @@ bool ClockDatabase::RefreshLocalCopy() {
     std::vector<KnownEmployee> employees;
     const bool reached = Reached([&] {
         for (auto& employee : m_store->Employees()) {
+            // The copy answers cards while the server is away: an inactive card stays refused.
+            if (!employee.active)
+                continue;
             std::string hash = employee.manager ? m_store->PinHash(employee.card) : "";
             employees.push_back({std::move(employee), std::move(hash)});
         }
@@ -257,11 +261,66 @@ bool ClockDatabase::VerifyManagerPin(int32_t card, std::string_view pin) const {
     return VerifySecret(PinHashOf(card), pin);
 }
 
-bool ClockDatabase::RemoveEmployee(int32_t card) {
+EmployeeChange ClockDatabase::ChangeOf(int32_t card, std::string what, std::string before,
+                                       std::string after, std::string_view by) const {
+    return {card,
+            platform::services().Now(),
+            std::string(by),
+            std::move(what),
+            std::move(before),
+            std::move(after)};
+}
+
+bool ClockDatabase::RemoveEmployee(int32_t card, std::string_view by) {
     const auto turn = WriteTurn();
-    const bool removed = m_store->RemoveEmployee(card);
+    const bool removed = m_store->DeactivateEmployee(card, ChangeOf(card, "active", "1", "0", by));
+    // An inactive employee cannot punch while the server is away either.
     Remember([&] { m_copy->ForgetEmployee(card); });
     return removed;
+}
+
+bool ClockDatabase::RenameEmployee(int32_t card, const std::string& name, std::string_view by) {
+    const auto turn = WriteTurn();
+    const bool renamed = m_store->RenameEmployee(card, name, ChangeOf(card, "name", {}, name, by));
+    Remember([&] { m_copy->ForgetEmployee(card); });
+    return renamed;
+}
+
+bool ClockDatabase::ChangeCard(int32_t card, int32_t new_card, std::string_view by) {
+    const auto turn = WriteTurn();
+    const bool changed = m_store->ChangeCard(
+        card, new_card, ChangeOf(card, "card", std::to_string(card), std::to_string(new_card), by));
+    Remember([&] { m_copy->ForgetEmployee(card); });
+    return changed;
+}
+
+std::vector<EmployeeChange> ClockDatabase::EmployeeChanges(std::optional<int32_t> card) const {
+    return m_store->EmployeeChanges(card);
+}
+
+std::optional<platform::Date> ClockDatabase::PinLockedUntil(int32_t card,
+                                                            platform::Date now) const {
+    return m_store->PinLockedUntil(card, now);
+}
+
+std::optional<platform::Date> ClockDatabase::CountWrongPin(int32_t card, platform::Date now,
+                                                           int tries, double lock_days) {
+    const auto turn = WriteTurn();
+    return m_store->CountWrongPin(card, now, tries, lock_days);
+}
+
+void ClockDatabase::ClearWrongPins(int32_t card) {
+    const auto turn = WriteTurn();
+    m_store->ClearWrongPins(card);
+}
+
+void ClockDatabase::SetClockName(const std::string& name) {
+    m_store->SetClockName(name);
+}
+
+std::map<int64_t, std::string> ClockDatabase::ClocksOf(
+    const std::vector<int64_t>& record_ids) const {
+    return m_store->ClocksOf(record_ids);
 }
 
 std::vector<Employee> ClockDatabase::Employees() const {
@@ -272,7 +331,7 @@ std::optional<Employee> ClockDatabase::FindEmployee(int32_t card) const {
     std::optional<Employee> found;
     if (Reached([&] { found = m_store->FindEmployee(card); })) {
         Remember([&] {
-            if (found)
+            if (found && found->active)
                 m_copy->KeepEmployee(*found);
             else
                 m_copy->ForgetEmployee(card);

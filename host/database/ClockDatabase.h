@@ -22,11 +22,13 @@ namespace orvane {
 
 class ClockStore;
 
-// One employee of the "Employees" table.
+// One employee of the "Employees" table. An employee removed stays on file, inactive: they can
+// no longer punch, and their name stays in every report of their records.
 struct Employee {
     int32_t card = 0;
     std::string name;
     bool manager = false;
+    bool active = true;
     friend bool operator==(const Employee&, const Employee&) = default;
 };
 
@@ -37,6 +39,18 @@ struct ManagerEntry {
     platform::Date entered_at{};
     std::string clock_name;
     friend bool operator==(const ManagerEntry&, const ManagerEntry&) = default;
+};
+
+// A change made to an employee, kept for review: the card it was made to (the card before, for
+// a new card), when, by whom, which ("name", "card" or "active") and the value before and after.
+struct EmployeeChange {
+    int32_t card = 0;
+    platform::Date changed_at{};
+    std::string changed_by;
+    std::string what;
+    std::string before;
+    std::string after;
+    friend bool operator==(const EmployeeChange&, const EmployeeChange&) = default;
 };
 
 // The records one punch wrote: the punch's own record and each extra record, by name. A punch
@@ -171,10 +185,38 @@ class PLATFORM_API ClockDatabase {
     bool VerifyManagerPin(int32_t card, std::string_view pin) const;
     static constexpr size_t kShortestPin = 4;
     static constexpr size_t kLongestPin = 12;
-    // False when there was no such card.
-    bool RemoveEmployee(int32_t card);
+    // Makes the employee inactive: their rows and name stay. False when there was no such card.
+    // Like every change to an employee, it is kept with its moment and `by` (who made it).
+    bool RemoveEmployee(int32_t card, std::string_view by = {});
+    // False when there is no such card.
+    bool RenameEmployee(int32_t card, const std::string& name, std::string_view by = {});
+    // Gives the employee a new card. Their rows move with them, so that their history reads
+    // under the new card; the change keeps the old card. False when there is no such card;
+    // error 457 when the new card is taken.
+    bool ChangeCard(int32_t card, int32_t new_card, std::string_view by = {});
+    // The changes made to employees (to one card, before or after a new card), oldest first.
+    std::vector<EmployeeChange> EmployeeChanges(std::optional<int32_t> card = std::nullopt) const;
+    // Every employee, active or not.
     std::vector<Employee> Employees() const;
+    // The employee of the card, active or not.
     std::optional<Employee> FindEmployee(int32_t card) const;
+
+    // The lockout of manager cards, shared by every clock of the database and kept across
+    // restarts. Until when the card is locked at `now`; none when it is not.
+    std::optional<platform::Date> PinLockedUntil(int32_t card, platform::Date now) const;
+    // Counts a wrong PIN, in one transaction with the check of the count: the `tries`th wrong
+    // PIN in a row locks the card for `lock_days` and answers the end of the lock.
+    std::optional<platform::Date> CountWrongPin(int32_t card, platform::Date now, int tries,
+                                                double lock_days);
+    // A right PIN: the count starts again.
+    void ClearWrongPins(int32_t card);
+
+    // The name of the clock (its "clock_name", or the browser kiosk's name) kept beside each
+    // record that its punches store from now on; none is kept while it is empty.
+    void SetClockName(const std::string& name);
+    // The clock that stored each of the rows given, by "ID"; rows stored before clocks were
+    // kept are missing.
+    std::map<int64_t, std::string> ClocksOf(const std::vector<int64_t>& record_ids) const;
 
     // One row of the "Clock Data Table", as stored.
     using Row = punches::Row;
@@ -249,6 +291,8 @@ class PLATFORM_API ClockDatabase {
     // reach it. Every other failure raises.
     template <class Read>
     bool Reached(Read&& read) const;
+    EmployeeChange ChangeOf(int32_t card, std::string what, std::string before, std::string after,
+                            std::string_view by) const;
     // The manager's PIN hash from the server, or from the copy while the server is away.
     std::string PinHashOf(int32_t card) const;
     // Brings the copy up to date after the server answered; the copy serves only while the

@@ -64,7 +64,7 @@ std::vector<Row> read_rows(StoreEngine& engine, const std::string& sql,
 }
 
 Employee employee_at(const SqlRows& rows) {
-    return {static_cast<int32_t>(rows.Int(0)), rows.Text(1), rows.Int(2) != 0};
+    return {static_cast<int32_t>(rows.Int(0)), rows.Text(1), rows.Int(2) != 0, rows.Int(3) != 0};
 }
 
 const std::string& select_rows() {
@@ -130,6 +130,7 @@ void ClockStore::MakeTables() {
     AddMissingColumns(*m_engine, "Clock Data Table", RecordColumnDefinitions(*m_engine), kMaking);
     AddMissingColumns(*m_engine, "Employees",
                       {{"PIN Hash", std::string(m_engine->TypeName(SqlType::Text))}}, kMaking);
+    MakeRosterTables();
     transaction.Commit(kMaking);
     m_tables_made = true;
 }
@@ -203,6 +204,12 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
         if (!id)
             return;
         RefuseApproved(*RowWithId(*id));
+        if (!m_clock_name.empty()) {
+            engine.RunToEnd(R"sql(
+        INSERT INTO "Punch Clocks" ("Record ID", "Clock Name") VALUES (?1, ?2)
+        ON CONFLICT ("Record ID") DO NOTHING)sql",
+                            {SqlValue::Int(*id), SqlValue::Text(m_clock_name)}, kStoring);
+        }
         if (!punch.entered_by)
             return;
         const auto& entry = *punch.entered_by;
@@ -239,15 +246,10 @@ void ClockStore::AddEmployee(const Employee& employee, const std::string& pin_ha
     }
 }
 
-bool ClockStore::RemoveEmployee(int32_t card) {
-    return Ready().RunToEnd(R"sql(DELETE FROM "Employees" WHERE "Card ID" = ?1)sql",
-                            {SqlValue::Int(card)}, "Cannot remove the employee") > 0;
-}
-
 std::vector<Employee> ClockStore::Employees() {
     const auto found = Ready().Run(
-        R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" ORDER BY "Card ID")sql", {},
-        kReadingEmployees);
+        R"sql(SELECT "Card ID", "Name", "Manager", "Active" FROM "Employees" ORDER BY "Card ID")sql",
+        {}, kReadingEmployees);
     std::vector<Employee> employees;
     while (found->Next())
         employees.push_back(employee_at(*found));
@@ -256,7 +258,7 @@ std::vector<Employee> ClockStore::Employees() {
 
 std::optional<Employee> ClockStore::FindEmployee(int32_t card) {
     const auto found = Ready().Run(
-        R"sql(SELECT "Card ID", "Name", "Manager" FROM "Employees" WHERE "Card ID" = ?1)sql",
+        R"sql(SELECT "Card ID", "Name", "Manager", "Active" FROM "Employees" WHERE "Card ID" = ?1)sql",
         {SqlValue::Int(card)}, kReadingEmployees);
     if (!found->Next())
         return std::nullopt;

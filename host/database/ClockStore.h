@@ -34,8 +34,6 @@ class ClockStore {
     // Adds the employee with the PIN hash given (none when empty) in one statement; raises
     // error 457 when the card is taken.
     void AddEmployee(const Employee& employee, const std::string& pin_hash);
-    // False when there was no such card.
-    bool RemoveEmployee(int32_t card);
     std::vector<Employee> Employees();
     std::optional<Employee> FindEmployee(int32_t card);
     void SetPinHash(int32_t card, const std::string& hash);
@@ -61,6 +59,24 @@ class ClockStore {
                                 std::optional<int32_t> card, const std::string& who,
                                 platform::Date at);
     std::vector<WeekApproval> WeekApprovals();
+    // The employee roster, the shared PIN lockout and the clock of each punch (their own tables).
+    void MakeRosterTables();
+    // Renames an employee and keeps the change; false when there is no such card.
+    bool RenameEmployee(int32_t card, const std::string& name, const EmployeeChange& change);
+    // Moves an employee and every row of theirs to a new card and keeps the change; false when
+    // there is no such card, error 457 when the new card is taken.
+    bool ChangeCard(int32_t card, int32_t new_card, const EmployeeChange& change);
+    // Makes an employee inactive and keeps the change; false when there is no such card.
+    bool DeactivateEmployee(int32_t card, const EmployeeChange& change);
+    std::vector<EmployeeChange> EmployeeChanges(std::optional<int32_t> card);
+    std::optional<platform::Date> PinLockedUntil(int32_t card, platform::Date now);
+    std::optional<platform::Date> CountWrongPin(int32_t card, platform::Date now, int tries,
+                                                double lock_days);
+    void ClearWrongPins(int32_t card);
+    // The clock kept beside each record stored from now on; none while empty.
+    void SetClockName(std::string name) { m_clock_name = std::move(name); }
+    // The clock that stored each row, by the row's "ID", for the rows given.
+    std::map<int64_t, std::string> ClocksOf(const std::vector<int64_t>& record_ids);
 
     StoreEngine& engine() { return *m_engine; }
     // How long a record may stay open: a closing punch closes only a record opened within it.
@@ -78,9 +94,12 @@ class ClockStore {
                               const std::optional<ClockDatabase::Row>& before,
                               const std::optional<ClockDatabase::Row>& after, const Corrector& by);
 
+    void KeepChange(const EmployeeChange& change);
+
     std::unique_ptr<StoreEngine> m_engine;
     bool m_tables_made = false;
     punches::ShiftRules m_shift;
+    std::string m_clock_name;
 };
 
 // The punch types that close an open record, and the type of the record each closes; an out

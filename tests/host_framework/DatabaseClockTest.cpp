@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -191,9 +192,100 @@ TEST_P(ClockDatabaseTest, EmployeesAreKeptByCard) {
                   m_db->AddEmployee({12, "Someone Else", false});
               }),
               platform::err::kKeyAlreadyAssociated);
-    EXPECT_TRUE(m_db->RemoveEmployee(12));
-    EXPECT_FALSE(m_db->RemoveEmployee(12));
-    EXPECT_FALSE(m_db->FindEmployee(12).has_value());
+}
+
+// Removing an employee keeps them, inactive, with their rows; the change is kept once.
+TEST_P(ClockDatabaseTest, RemovedEmployeeStaysOnFileInactive) {
+    m_db->AddEmployee({kCard, "Ada Stone", false});
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    EXPECT_TRUE(m_db->RemoveEmployee(kCard, "clerk"));
+    EXPECT_TRUE(m_db->RemoveEmployee(kCard, "clerk"));
+    EXPECT_FALSE(m_db->RemoveEmployee(77));
+    EXPECT_EQ(m_db->FindEmployee(kCard), (orvane::Employee{kCard, "Ada Stone", false, false}));
+    EXPECT_EQ(m_db->Employees().size(), 1u);
+    EXPECT_EQ(m_db->Rows(kCard).size(), 1u);
+    const auto changes = m_db->EmployeeChanges(kCard);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].what, "active");
+    EXPECT_EQ(changes[0].changed_by, "clerk");
+    EXPECT_EQ(changes[0].before, "1");
+    EXPECT_EQ(changes[0].after, "0");
+}
+
+// A new name and a new card: the history moves with the employee, and both changes are kept,
+// found under the card before and the card after.
+TEST_P(ClockDatabaseTest, RenamedEmployeeWithANewCardKeepsTheirHistory) {
+    m_db->AddEmployee({kCard, "Ada Stone", false});
+    m_db->AddEmployee({55, "Ben Ortiz", false});
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    m_db->StorePunch(punch(record("", "O", {}, {{16, 0}})));
+    EXPECT_TRUE(m_db->RenameEmployee(kCard, "Ada Stone-Park", "clerk"));
+    EXPECT_EQ(ErrorNumberOf([&] { m_db->ChangeCard(kCard, 55, "clerk"); }),
+              platform::err::kKeyAlreadyAssociated);
+    EXPECT_TRUE(m_db->ChangeCard(kCard, 4321, "clerk"));
+    EXPECT_FALSE(m_db->ChangeCard(kCard, 4322, "clerk"));
+    EXPECT_FALSE(m_db->RenameEmployee(kCard, "Nobody", "clerk"));
+
+    EXPECT_FALSE(m_db->FindEmployee(kCard).has_value());
+    EXPECT_EQ(m_db->FindEmployee(4321), (orvane::Employee{4321, "Ada Stone-Park", false}));
+    EXPECT_TRUE(m_db->Rows(kCard).empty());
+    const auto rows = m_db->Rows(4321);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].punch_type, "O");
+
+    struct Kept {
+        std::string what, before, after;
+        bool operator==(const Kept&) const = default;
+    };
+    for (const int32_t card : {kCard, 4321}) {
+        std::vector<Kept> kept;
+        for (const auto& change : m_db->EmployeeChanges(card))
+            kept.push_back({change.what, change.before, change.after});
+        EXPECT_EQ(kept, (std::vector<Kept>{{"name", "Ada Stone", "Ada Stone-Park"},
+                                           {"card", "1204", "4321"}}))
+            << card;
+    }
+    EXPECT_TRUE(m_db->EmployeeChanges(55).empty());
+}
+
+// The lockout is the database's: counted by every clock on it, kept when a clock starts again,
+// over once its time has passed, and started again by a right PIN.
+TEST_P(ClockDatabaseTest, PinLockoutIsSharedAndOutlivesTheClock) {
+    constexpr double kMinute = 1.0 / (24 * 60);
+    const Date now = day(4);
+    const auto at = [&](double minutes) { return Date{now.days + minutes * kMinute}; };
+    ClockDatabase back_door(m_location);
+    EXPECT_EQ(m_db->CountWrongPin(9001, at(0), 5, 5 * kMinute), std::nullopt);
+    EXPECT_EQ(m_db->CountWrongPin(9001, at(0), 5, 5 * kMinute), std::nullopt);
+    m_db->ClearWrongPins(9001);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(m_db->CountWrongPin(9001, at(1), 5, 5 * kMinute), std::nullopt) << i;
+    EXPECT_EQ(back_door.PinLockedUntil(9001, at(1)), std::nullopt);
+    const auto until = back_door.CountWrongPin(9001, at(1), 5, 5 * kMinute);
+    ASSERT_TRUE(until.has_value());
+    EXPECT_NEAR(until->days, at(6).days, 1e-9);
+
+    m_db.reset();
+    ClockDatabase restarted(m_location);
+    EXPECT_TRUE(restarted.PinLockedUntil(9001, at(5.9)).has_value());
+    EXPECT_EQ(restarted.PinLockedUntil(9001, at(6)), std::nullopt);
+    EXPECT_EQ(restarted.PinLockedUntil(9002, at(2)), std::nullopt);
+    // The count starts again after a lock.
+    EXPECT_EQ(restarted.CountWrongPin(9001, at(7), 5, 5 * kMinute), std::nullopt);
+}
+
+// Each record keeps the clock where it began; a record closed elsewhere keeps it too.
+TEST_P(ClockDatabaseTest, RecordsKeepTheClockWhereTheyBegan) {
+    m_db->SetClockName("Front door");
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    m_db->SetClockName("Back door");
+    m_db->StorePunch(punch(record("", "O", {}, {{16, 0}})));
+    m_db->SetClockName("");
+    m_db->StorePunch(punch(record("", "I", {{17, 0}}, {})));
+    const auto rows = m_db->Rows(kCard);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(m_db->ClocksOf({rows[0].id, rows[1].id}),
+              (std::map<int64_t, std::string>{{rows[0].id, "Front door"}}));
 }
 
 TEST_P(ClockDatabaseTest, ManagerPinIsKeptHashedAndChecked) {

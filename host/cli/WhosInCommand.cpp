@@ -1,0 +1,155 @@
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "host/cli/CommandSupport.h"
+#include "host/cli/Commands.h"
+#include "host/clock/Configuration.h"
+#include "host/database/ClockDatabase.h"
+#include "host/database/ConnectionText.h"
+#include "host/punches/Shift.h"
+#include "platform/Services.h"
+
+namespace timeclock {
+
+namespace {
+
+struct WhosInOptions {
+    std::string database;
+    std::string config;
+    std::string now;
+    std::string format = "table";
+};
+
+// The name of an activity as the command gives it; empty for out.
+std::string_view StateName(punches::Activity activity) {
+    switch (activity) {
+        case punches::Activity::Working:
+            return "working";
+        case punches::Activity::Lunch:
+            return "lunch";
+        case punches::Activity::Break:
+            return "break";
+        case punches::Activity::Out:
+            break;
+    }
+    return {};
+}
+
+std::optional<double> InMoment(const orvane::ClockDatabase::Row& row) {
+    if (!row.date_in)
+        return std::nullopt;
+    return row.date_in->days + (row.time_in ? row.time_in->days : 0.0);
+}
+
+bool RunWhosIn(const WhosInOptions& options) {
+    const auto moment =
+        options.now.empty() ? std::optional(platform::services().Now()) : ParseMoment(options.now);
+    if (!moment) {
+        std::cerr << "timeclock whos-in: --now takes a moment as \"YYYY-MM-DD HH:MM:SS\"\n";
+        return false;
+    }
+    if (orvane::EngineOf(options.database) == orvane::Engine::Sqlite &&
+        !std::filesystem::exists(options.database)) {
+        std::cerr << "timeclock whos-in: there is no clock database " << options.database << '\n';
+        return false;
+    }
+    const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
+    const punches::ShiftRules rules{static_cast<double>(config.max_shift_hours)};
+    const orvane::ClockDatabase database(options.database);
+    const platform::Date now = *moment;
+    // A record open longer than the longest shift counts as out: only the rows of the longest
+    // shift before now (and a day more, for the record a break lies in) can say who is in.
+    const auto rows = database.RowsBetween(
+        std::nullopt, platform::Date{now.days - rules.max_shift_hours / 24.0 - 1}, now);
+    std::map<int32_t, std::vector<orvane::ClockDatabase::Row>> by_card;
+    for (const auto& row : rows)
+        by_card[row.card].push_back(row);
+
+    struct In {
+        orvane::Employee employee;
+        punches::EmployeeState state;
+        int64_t record_id = 0;
+    };
+    std::vector<In> in;
+    std::vector<int64_t> record_ids;
+    for (const auto& employee : database.Employees()) {
+        const auto it = by_card.find(employee.card);
+        if (it == by_card.end())
+            continue;
+        const auto state = punches::StateOf(it->second, now, rules);
+        if (state.activity == punches::Activity::Out)
+            continue;
+        // The open record that began the state tells at which clock it began.
+        int64_t record_id = 0;
+        for (const auto& row : it->second) {
+            if (!row.date_out && state.since && InMoment(row) == state.since->days)
+                record_id = row.id;
+        }
+        in.push_back({employee, state, record_id});
+        record_ids.push_back(record_id);
+    }
+    const auto clocks = database.ClocksOf(record_ids);
+    const auto clock_of = [&](int64_t id) {
+        const auto it = clocks.find(id);
+        return it == clocks.end() ? std::string() : it->second;
+    };
+    const auto since_text = [](const punches::EmployeeState& state) {
+        return state.since ? DateToJsonText(*state.since) : std::string();
+    };
+
+    if (options.format == "json") {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const auto& [employee, state, record_id] : in) {
+            list.push_back({{"card", employee.card},
+                            {"name", employee.name},
+                            {"state", StateName(state.activity)},
+                            {"since", since_text(state)},
+                            {"clock", clock_of(record_id)}});
+        }
+        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
+        return true;
+    }
+    if (in.empty()) {
+        std::cout << "No one is in.\n";
+        return true;
+    }
+    std::cout << std::left << std::setw(10) << "Card" << std::setw(28) << "Name" << std::setw(9)
+              << "State" << std::setw(21) << "Since"
+              << "Clock\n";
+    for (const auto& [employee, state, record_id] : in) {
+        std::cout << std::setw(10) << employee.card << std::setw(28) << employee.name
+                  << std::setw(9) << StateName(state.activity) << std::setw(21) << since_text(state)
+                  << clock_of(record_id) << '\n';
+    }
+    return true;
+}
+
+}  // namespace
+
+void AddWhosInCommand(CLI::App& app, int& exit_status) {
+    auto options = std::make_shared<WhosInOptions>();
+    auto* command = app.add_subcommand(
+        "whos-in", "Lists who is working, at lunch or on a break now, since when, at which clock");
+    command->add_option("--db", options->database, "The clock database file")->required();
+    command->add_option("--config", options->config,
+                        "The configuration file whose \"max_shift_hours\" bounds an open record");
+    command->add_option(
+        "--now", options->now,
+        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
+    command->add_option("--format", options->format, "table (default) or json")
+        ->check(CLI::IsMember({"table", "json"}));
+    command->callback([options, &exit_status] {
+        try {
+            exit_status = RunWhosIn(*options) ? kExitOk : kExitUsage;
+        } catch (const platform::RaisedError& error) {
+            PrintError(error);
+            exit_status = kExitError;
+        }
+    });
+}
+
+}  // namespace timeclock
