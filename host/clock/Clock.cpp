@@ -398,7 +398,11 @@ void Clock::FinishPunch(state::Punch punch) {
                                    ConfirmationText::EarlierPunch(code, earlier->moment)};
             m_state = state::Confirmation{punch.employee, punch.manager_mode, Now()};
             m_display->Clear();
-            m_display->ShowError(ConfirmationText::AlreadyRecorded(earlier->moment));
+            // A punch still kept on this clock is no punch of the server yet: the retry says so.
+            const bool kept = std::ranges::any_of(
+                m_database->Queued(), [&](const auto& queued) { return queued.card == card; });
+            m_display->ShowError(ConfirmationText::AlreadyRecorded(earlier->moment) +
+                                 (kept ? std::string(". ") + kQueuedConfirmation : ""));
             return;
         }
     }
