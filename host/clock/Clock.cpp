@@ -575,9 +575,13 @@ void Clock::FinishPunch(state::Punch punch) {
                                    ConfirmationText::EarlierPunch(earlier->code, earlier->moment)};
             m_state = state::Confirmation{punch.employee, punch.manager_mode, Now()};
             m_display->Clear();
+            // A punch still kept on this clock is no punch of the server yet: the retry says so.
+            const bool kept = std::ranges::any_of(
+                m_database->Queued(), [&](const auto& queued) { return queued.card == card; });
             m_display->ShowError(
-                automatic ? ConfirmationText::AlreadyClocked(earlier->code, earlier->moment)
-                          : ConfirmationText::AlreadyRecorded(earlier->moment));
+                (automatic ? ConfirmationText::AlreadyClocked(earlier->code, earlier->moment)
+                           : ConfirmationText::AlreadyRecorded(earlier->moment)) +
+                (kept ? std::string(". ") + kQueuedConfirmation : ""));
             return;
         }
     }

@@ -31,6 +31,7 @@ std::unique_ptr<Clock> Clock::Open(const Files& files,
     auto database = std::make_unique<orvane::ClockDatabase>(
         database_file, std::chrono::seconds(config.database_wait));
     database->SetShiftRules({static_cast<double>(config.max_shift_hours)});
+    database->SetDeadline(std::chrono::seconds(config.database_deadline_seconds));
     // A punch that cannot reach the server is kept on this clock until it answers again.
     const auto queue = server ? orvane::PunchQueue::BesideConfiguration(files.config_file)
                               : std::filesystem::path();

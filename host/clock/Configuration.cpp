@@ -132,6 +132,12 @@ std::vector<KeyRule> KeyRules() {
                                 "program holds before it says the database is locked and stores "
                                 "nothing",
                                 "5"));
+    rules.push_back(WholeNumber("database_deadline_seconds",
+                                &Configuration::database_deadline_seconds, 1, 60, "seconds",
+                                "how long a punch waits for a PostgreSQL server that does not "
+                                "answer before it keeps the punch on this clock and sends it when "
+                                "the server is back",
+                                "5"));
     rules.push_back(WholeNumber("idle_seconds", &Configuration::idle_seconds, 0, kLongestSeconds,
                                 "seconds",
                                 "a screen left without input this long goes back to the card "

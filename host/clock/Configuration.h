@@ -70,6 +70,9 @@ class Configuration {
     // How many seconds a punch waits for a database that another clock holds before it gives
     // up with "locked" and stores nothing.
     int32_t database_wait = kDefaultDatabaseWait;
+    // How many seconds a punch, and each read of a card, waits for a PostgreSQL server that does
+    // not answer before the punch is kept on this clock and the read answered from its copy.
+    int32_t database_deadline_seconds = 3;
 
     // The kiosk's guards, in seconds: a screen left without input returns to the card prompt,
     // a confirmation shows this long, and the same punch of a card again within this time is

@@ -29,8 +29,15 @@ bool is_pin(std::string_view pin) {
 
 std::unique_ptr<ClockStore> open_store(const std::filesystem::path& file,
                                        std::chrono::milliseconds busy_wait) {
-    if (EngineOf(file.native()) == Engine::Postgres)
-        return std::make_unique<ClockStore>(std::make_unique<PostgresEngine>(file.native()));
+    if (EngineOf(file.native()) == Engine::Postgres) {
+        // A clock starts while its server is away: making the tables waits no longer than a
+        // punch would.
+        auto engine = std::make_unique<PostgresEngine>(file.native());
+        engine->SetDeadline(std::chrono::steady_clock::now() + ClockDatabase::kDefaultDeadline);
+        auto store = std::make_unique<ClockStore>(std::move(engine));
+        store->engine().SetDeadline(std::nullopt);
+        return store;
+    }
     return std::make_unique<ClockStore>(std::make_unique<SqliteEngine>(file, busy_wait));
 }
 
@@ -48,6 +55,24 @@ std::string pin_hash_for(std::string_view pin) {
     }
     return HashSecret(pin);
 }
+
+// Bounds the engine's waits by a deadline from now while it lives; an earlier deadline already
+// set stays.
+class DeadlineScope {
+  public:
+    DeadlineScope(StoreEngine& engine, std::chrono::milliseconds span)
+        : m_engine(engine), m_outer(engine.GetDeadline()) {
+        const auto deadline = std::chrono::steady_clock::now() + span;
+        m_engine.SetDeadline(m_outer ? std::min(*m_outer, deadline) : deadline);
+    }
+    ~DeadlineScope() { m_engine.SetDeadline(m_outer); }
+    DeadlineScope(const DeadlineScope&) = delete;
+    DeadlineScope& operator=(const DeadlineScope&) = delete;
+
+  private:
+    StoreEngine& m_engine;
+    StoreEngine::Deadline m_outer;
+};
 
 }  // namespace
 
@@ -74,15 +99,24 @@ ClockDatabase::~ClockDatabase() = default;
 
 template <class Read>
 bool ClockDatabase::Reached(Read&& read) const {
-    try {
-        read();
-        m_away = false;
-        return true;
-    } catch (const platform::RaisedError& error) {
-        if (!m_queue || error.number() != dberr::kConnectionFailed)
-            throw;
-        m_away = true;
-        return false;
+    const DeadlineScope deadline(m_store->engine(), m_deadline);
+    for (int attempt = 1;; ++attempt) {
+        try {
+            read();
+            m_away = false;
+            return true;
+        } catch (const platform::RaisedError& error) {
+            if (error.number() != dberr::kConnectionFailed)
+                throw;
+            // The first read after the server dropped the connection finds it broken; a server
+            // that let the deadline pass is not asked again (the engine fails at once).
+            if (attempt == 1)
+                continue;
+            if (!m_queue)
+                throw;
+            m_away = true;
+            return false;
+        }
     }
 }
 
@@ -119,6 +153,7 @@ std::unique_lock<std::mutex> ClockDatabase::WriteTurn() const {
 
 StoreResult ClockDatabase::StorePunch(const PunchWrite& punch) {
     const std::string identity = new_identity();
+    const DeadlineScope deadline(m_store->engine(), m_deadline);
     const auto keep = [&] {
         m_queue->Add(identity, punch);
         Remember([&] { m_copy->AddPunch(identity, punch, false); });
@@ -184,6 +219,7 @@ ClockDatabase::QueueReport ClockDatabase::SendQueued() {
     const auto waiting = m_queue->Waiting();
     for (const auto& entry : waiting) {
         try {
+            const DeadlineScope deadline(m_store->engine(), m_deadline);
             const auto turn = WriteTurn();
             m_store->StorePunch(entry.punch, entry.identity);
         } catch (const platform::RaisedError& error) {

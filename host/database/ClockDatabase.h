@@ -142,6 +142,12 @@ class PLATFORM_API ClockDatabase {
     // and the punch is stored on its own, as a missing in. 16 hours unless told.
     void SetShiftRules(const punches::ShiftRules& rules);
 
+    // How long a punch, and each read of a card's employee and rows, may wait for the server
+    // (the configuration's "database_deadline_seconds"): past it the punch is kept on the clock
+    // (with a queue) and the read answers from the clock's copy. 3 seconds unless told.
+    void SetDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
+    static constexpr std::chrono::milliseconds kDefaultDeadline{3000};
+
     // On a file, leaves the copying of its write-ahead log into the file to a Checkpointer of
     // this process, so that no punch waits for it; this clock copies only when the log has
     // grown far beyond what the Checkpointer lets it reach. On a server, does nothing.
@@ -287,8 +293,9 @@ class PLATFORM_API ClockDatabase {
   private:
     // Holds the write turn when there is one; holds nothing otherwise.
     std::unique_lock<std::mutex> WriteTurn() const;
-    // Runs a read of the server; false, and the clock is away, when a clock with a queue cannot
-    // reach it. Every other failure raises.
+    // Runs a read of the server within the deadline; a connection the server dropped is made
+    // anew and the read tried once more. False, and the clock is away, when a clock with a queue
+    // cannot reach it. Every other failure raises.
     template <class Read>
     bool Reached(Read&& read) const;
     EmployeeChange ChangeOf(int32_t card, std::string what, std::string before, std::string after,
@@ -306,6 +313,7 @@ class PLATFORM_API ClockDatabase {
     std::unique_ptr<LocalCopy> m_copy;
     std::shared_ptr<std::mutex> m_write_turn;
     mutable bool m_away = false;
+    std::chrono::milliseconds m_deadline = kDefaultDeadline;
 };
 
 }  // namespace orvane

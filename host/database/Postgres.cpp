@@ -2,8 +2,13 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 #include "host/database/ConnectionText.h"
 #include "host/database/DatabaseError.h"
@@ -22,9 +27,19 @@ constexpr unsigned kText = 25;
 // different queries must not keep a statement for each on the server forever.
 constexpr size_t kMaxPrepared = 64;
 
-// How long a clock waits for a server that does not answer before it says so, unless the
-// connection text asks for another wait.
-constexpr const char* kConnectTimeoutSeconds = "5";
+// What every connection asks for, unless its connection text asks otherwise. A server that
+// stops answering must cost seconds: the connect waits 5 s at most; an idle connection is probed
+// after 5 s, every 2 s, and is given up after 3 unanswered probes; data the server leaves
+// unacknowledged for 10 s drops the connection; and a statement runs 30 s at most on the server.
+constexpr const char* kConnectionDefaults[][2] = {
+    {"connect_timeout", "5"},
+    {"keepalives", "1"},
+    {"keepalives_idle", "5"},
+    {"keepalives_interval", "2"},
+    {"keepalives_count", "3"},
+    {"tcp_user_timeout", "10000"},
+    {"options", "-c statement_timeout=30000"},
+};
 
 std::string trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
@@ -88,7 +103,7 @@ Value Value::From(const sql::Parameter& parameter) {
     return {0, std::get<std::string>(parameter)};
 }
 
-Connection::Connection(const std::string& uri) : m_shown(Redacted(uri)) {
+Connection::Connection(const std::string& uri, Deadline deadline) : m_shown(Redacted(uri)) {
     char* error = nullptr;
     PQconninfoOption* parsed = PQconninfoParse(uri.c_str(), &error);
     if (!parsed) {
@@ -104,10 +119,29 @@ Connection::Connection(const std::string& uri) : m_shown(Redacted(uri)) {
     }
     PQconninfoFree(parsed);
 
-    // Later keywords win: the URI's own connect_timeout overrides the clock's default.
-    const char* keywords[] = {"connect_timeout", "dbname", nullptr};
-    const char* values[] = {kConnectTimeoutSeconds, uri.c_str(), nullptr};
-    m_conn = PQconnectdbParams(keywords, values, 1);
+    // Later keywords win: the URI's own settings override the clock's defaults.
+    std::vector<const char*> keywords;
+    std::vector<const char*> values;
+    for (const auto& [keyword, value] : kConnectionDefaults) {
+        keywords.push_back(keyword);
+        values.push_back(value);
+    }
+    keywords.insert(keywords.end(), {"dbname", nullptr});
+    values.insert(values.end(), {uri.c_str(), nullptr});
+    m_deadline = deadline;
+    if (!deadline) {
+        m_conn = PQconnectdbParams(keywords.data(), values.data(), 1);
+    } else {
+        // Step by step, so that no wait for the server lasts past the deadline.
+        m_conn = PQconnectStartParams(keywords.data(), values.data(), 1);
+        auto polling = PGRES_POLLING_WRITING;
+        while (PQstatus(m_conn) != CONNECTION_BAD && polling != PGRES_POLLING_OK &&
+               polling != PGRES_POLLING_FAILED) {
+            Wait(polling == PGRES_POLLING_READING ? POLLIN : POLLOUT,
+                 "Cannot reach the clock database server");
+            polling = PQconnectPoll(m_conn);
+        }
+    }
     if (PQstatus(m_conn) == CONNECTION_OK) {
         PQsetClientEncoding(m_conn, "UTF8");
         // The server's notices ("already exists, skipping") are no news to a person.
@@ -140,6 +174,47 @@ Connection::~Connection() {
 
 bool Connection::Lost() const {
     return !m_conn || PQstatus(m_conn) != CONNECTION_OK;
+}
+
+void Connection::Wait(short events, std::string_view doing) {
+    for (;;) {
+        int timeout = -1;
+        if (m_deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                *m_deadline - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::max<int64_t>(left.count(), 0));
+        }
+        pollfd socket{PQsocket(m_conn), events, 0};
+        const int ready = poll(&socket, 1, timeout);
+        if (ready > 0)
+            return;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        const std::string why = ready < 0 ? std::strerror(errno) : "it did not answer in time";
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        m_timed_out = ready == 0;
+        platform::raise(dberr::kConnectionFailed,
+                        std::string(doing) + " in '" + m_shown + "': " + why + ".");
+    }
+}
+
+ResultPtr Connection::Await(std::string_view doing) {
+    ResultPtr kept;
+    for (;;) {
+        while (PQisBusy(m_conn)) {
+            Wait(POLLIN, doing);
+            // A lost connection leaves a failed result to read.
+            if (!PQconsumeInput(m_conn))
+                break;
+        }
+        ResultPtr next(PQgetResult(m_conn));
+        if (!next)
+            return kept;
+        const auto status = PQresultStatus(kept.get());
+        if (!kept || status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+            kept = std::move(next);
+    }
 }
 
 void Connection::Raise(pg_result* result, std::string_view doing) const {
@@ -183,14 +258,20 @@ ResultPtr Connection::Run(const std::string& sql, const std::vector<Value>& valu
     }
     if (found == m_prepared.end()) {
         std::string name = "s" + std::to_string(++m_statements);
-        ResultPtr prepared(PQprepare(m_conn, name.c_str(), sql.c_str(),
-                                     static_cast<int>(values.size()), types.data()));
+        if (!PQsendPrepare(m_conn, name.c_str(), sql.c_str(), static_cast<int>(values.size()),
+                           types.data())) {
+            Raise(nullptr, doing);
+        }
+        ResultPtr prepared = Await(doing);
         if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
             Raise(prepared.get(), doing);
         found = m_prepared.emplace(std::move(key), std::move(name)).first;
     }
-    ResultPtr result(PQexecPrepared(m_conn, found->second.c_str(), static_cast<int>(values.size()),
-                                    texts.data(), nullptr, nullptr, 0));
+    if (!PQsendQueryPrepared(m_conn, found->second.c_str(), static_cast<int>(values.size()),
+                             texts.data(), nullptr, nullptr, 0)) {
+        Raise(nullptr, doing);
+    }
+    ResultPtr result = Await(doing);
     const auto status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         Raise(result.get(), doing);
@@ -198,17 +279,22 @@ ResultPtr Connection::Run(const std::string& sql, const std::vector<Value>& valu
 }
 
 void Connection::Exec(const char* sql, std::string_view doing) {
-    ResultPtr result(PQexec(m_conn, sql));
+    if (!PQsendQuery(m_conn, sql))
+        Raise(nullptr, doing);
+    ResultPtr result = Await(doing);
     const auto status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         Raise(result.get(), doing);
 }
 
 bool Connection::TryExec(const char* sql) {
-    if (Lost())
+    if (Lost() || !PQsendQuery(m_conn, sql))
         return false;
-    ResultPtr result(PQexec(m_conn, sql));
-    return PQresultStatus(result.get()) == PGRES_COMMAND_OK;
+    try {
+        return PQresultStatus(Await("").get()) == PGRES_COMMAND_OK;
+    } catch (const platform::RaisedError&) {
+        return false;
+    }
 }
 
 bool IsNull(const pg_result* result, int row, int column) {

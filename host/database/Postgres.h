@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,9 +43,12 @@ struct Value {
 // connection, under their text and the types of their values.
 class PLATFORM_API Connection {
   public:
+    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
     // Connects; a connection text that is no valid URI, a server that cannot be reached, a
-    // refused login and a missing database each raise with a description that says which.
-    explicit Connection(const std::string& uri);
+    // refused login and a missing database each raise with a description that says which. With
+    // a deadline, the connection is given up when the server has not answered by then.
+    explicit Connection(const std::string& uri, Deadline deadline = std::nullopt);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -56,6 +60,13 @@ class PLATFORM_API Connection {
     // Runs a statement without raising; true when it succeeded (a rollback after a failure).
     bool TryExec(const char* sql);
 
+    // No call waits for the server past `deadline` (none: calls wait as long as the connection
+    // lives, which keepalives bound): at the deadline the connection is dropped and the call
+    // raises "connection failed".
+    void SetDeadline(Deadline deadline) { m_deadline = deadline; }
+    // True when the last call was given up at its deadline.
+    bool TimedOut() const { return m_timed_out; }
+
     // True when the connection to the server is lost.
     bool Lost() const;
     const std::string& Shown() const { return m_shown; }
@@ -64,11 +75,18 @@ class PLATFORM_API Connection {
 
   private:
     [[noreturn]] void Raise(pg_result* result, std::string_view doing) const;
+    // Waits until the socket is ready for `events` (poll's), up to the deadline; past it, drops
+    // the connection and raises.
+    void Wait(short events, std::string_view doing);
+    // The result of the statement just sent: the first failure among its results, or the last.
+    ResultPtr Await(std::string_view doing);
 
     pg_conn* m_conn = nullptr;
     std::string m_shown;
     std::unordered_map<std::string, std::string> m_prepared;
     size_t m_statements = 0;
+    Deadline m_deadline;
+    bool m_timed_out = false;
 };
 
 // Reading values of a result row (text format).

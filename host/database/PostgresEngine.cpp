@@ -5,7 +5,10 @@
 #include <cctype>
 #include <limits>
 
+#include "host/database/ConnectionText.h"
+#include "host/database/DatabaseError.h"
 #include "host/database/Postgres.h"
+#include "platform/Error.h"
 
 namespace orvane {
 
@@ -15,6 +18,9 @@ namespace {
 // are stored one at a time.
 constexpr int kSchemaLock = 1;
 constexpr int kCardLock = 2;
+
+// How long calls with a deadline fail at once after the server let one pass.
+constexpr auto kQuietAfterTimeout = std::chrono::seconds(5);
 
 // PostgreSQL type ids.
 constexpr Oid kBool = 16;
@@ -108,14 +114,33 @@ PostgresEngine::PostgresEngine(std::string uri, std::string setup)
 PostgresEngine::~PostgresEngine() = default;
 
 pg::Connection& PostgresEngine::Connection() {
+    const auto now = std::chrono::steady_clock::now();
+    if (m_connection && m_connection->TimedOut())
+        m_quiet_until = now + kQuietAfterTimeout;
     if (!m_connection || (!m_in_transaction && m_connection->Lost())) {
         m_connection.reset();
-        auto connection = std::make_unique<pg::Connection>(m_uri);
-        if (!m_setup.empty())
-            connection->Exec(m_setup.c_str(), "Cannot set up the connection");
-        m_connection = std::move(connection);
+        if (m_deadline && now < m_quiet_until) {
+            platform::raise(dberr::kConnectionFailed,
+                            "Cannot reach the clock database server of '" + Redacted(m_uri) +
+                                "': it did not answer a moment ago.");
+        }
+        try {
+            auto connection = std::make_unique<pg::Connection>(m_uri, m_deadline);
+            if (!m_setup.empty())
+                connection->Exec(m_setup.c_str(), "Cannot set up the connection");
+            m_connection = std::move(connection);
+        } catch (const platform::RaisedError&) {
+            if (m_deadline && std::chrono::steady_clock::now() >= *m_deadline)
+                m_quiet_until = std::chrono::steady_clock::now() + kQuietAfterTimeout;
+            throw;
+        }
     }
+    m_connection->SetDeadline(m_deadline);
     return *m_connection;
+}
+
+void PostgresEngine::SetDeadline(Deadline deadline) {
+    m_deadline = deadline;
 }
 
 void PostgresEngine::Connect() {

@@ -15,7 +15,7 @@ class Connection;
 // first statement and made anew at the next one after it was lost (never inside a transaction,
 // whose statements must all reach one connection). Statements are prepared once per connection.
 // The schema and each card's punches are ordered among the clocks by advisory locks held to the
-// end of the transaction.
+// end of the transaction. A server that lets a deadline pass is left alone for a few seconds.
 class PostgresEngine final : public StoreEngine {
   public:
     // `setup` runs on each new connection (none when empty).
@@ -34,6 +34,8 @@ class PostgresEngine final : public StoreEngine {
     void LockCard(int32_t card, std::string_view doing) override;
     bool MayReceiveTwice() const override { return true; }
     void Connect() override;
+    void SetDeadline(Deadline deadline) override;
+    Deadline GetDeadline() const override { return m_deadline; }
     sql::Target QueryTarget() const override { return sql::Target::Postgres; }
     size_t PreparedStatements() const override;
 
@@ -49,6 +51,10 @@ class PostgresEngine final : public StoreEngine {
     std::string m_setup;
     std::unique_ptr<pg::Connection> m_connection;
     bool m_in_transaction = false;
+    Deadline m_deadline;
+    // After the server let a deadline pass, calls with a deadline fail at once until then: the
+    // reads and the punch that follow must not each wait for a server that does not answer.
+    std::chrono::steady_clock::time_point m_quiet_until{};
 };
 
 }  // namespace orvane

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,6 +123,11 @@ class StoreEngine {
     // copies only when the log has grown far beyond that.
     virtual void LeaveCheckpointsToOthers() {}
 
+    // No statement waits for a server past `deadline` (none: no bound); a statement that would
+    // raises "connection failed". A file on this machine is never waited for that way.
+    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+    virtual void SetDeadline(Deadline /*deadline*/) {}
+    virtual Deadline GetDeadline() const { return std::nullopt; }
     // Connects now, if the engine has a connection to make, rather than at the first statement.
     virtual void Connect() {}
     // The dialect the host's query text is translated into for this engine.

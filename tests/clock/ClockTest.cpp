@@ -12,8 +12,8 @@
 #include "framework/Factories.h"
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/KeyScript.h"
-#include "host/database/Sqlite.h"
 #include "host/database/QueryDatabase.h"
+#include "host/database/Sqlite.h"
 #include "host/framework/Global.h"
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
@@ -263,6 +263,10 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"KeptPunchIsSentAtTheIdlePrompt",
             "1001 ENTER 1 ENTER WAIT:61 AWAY 1001 ENTER 2 ENTER BACK WAIT:3 WAIT:30 WAIT:30",
             {"Enter Card Number"}, "not clocked", "O", false, true},
+    // A retry of a punch kept on the clock finds it in the queue and says it will be sent.
+    Journey{"RetryOfAKeptPunchSaysItIsKept", "AWAY 1001 ENTER 1 ENTER WAIT:30 1001 ENTER 1 ENTER BACK",
+            {std::string("Already recorded at 08:00. ") + timeclock::kQueuedConfirmation}, "", "",
+            false, true},
     // A card this clock has never read punches from the clock's copy of the employees.
     Journey{"NeverReadCardPunchesWhileTheServerIsAway", "AWAY 1001 ENTER 1 ENTER BACK",
             {"Avery Stone", timeclock::kQueuedConfirmation, timeclock::kIncompleteFigures}, "", "",
