@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "host/database/ClockDatabase.h"
-#include "host/database/Sqlite.h"
 #include "host/database/QueryDatabase.h"
+#include "host/database/Sqlite.h"
 #include "host/framework/Global.h"
 #include "host/framework/StepSequence.h"
 #include "platform/Error.h"
