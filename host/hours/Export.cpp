@@ -102,9 +102,10 @@ ExportTemplate ReadTemplate(const std::string& name, const json& stored) {
             Refuse(name + "." + key, "is not a text");
         member = stored[key].get<std::string>();
     };
-    for (const auto& [key, value] : stored.items()) {
+    for (const auto& item : stored.items()) {
         static const char* const known[] = {"rows",          "layout",      "delimiter", "headers",
                                             "number_format", "date_format", "columns"};
+        const std::string& key = item.key();
         if (std::find_if(std::begin(known), std::end(known),
                          [&](const char* k) { return key == k; }) == std::end(known))
             Refuse(name + "." + key, "is not a template field");
