@@ -8,8 +8,8 @@
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
-#include "host/framework/Secret.h"
 #include "host/hours/Timesheet.h"
+#include "host/web/AdminHtml.h"
 #include "host/web/HttpServer.h"
 #include "host/web/Utf8.h"
 #include "platform/Controls.h"
@@ -22,118 +22,7 @@ namespace timeclock::web {
 
 namespace {
 
-constexpr auto kSessionIdle = std::chrono::minutes(15);
-constexpr const char* kCookie = "stampkind_admin";
-// Days from day zero of the clock's dates (1899-12-30) to 1970-01-01.
-constexpr int64_t kUnixEpochDays = 25569;
 constexpr size_t kLongestName = 60;
-
-// Text for a page, escaped; bytes that are not UTF-8 (an older record's name) are shown as U+FFFD.
-std::string Escape(std::string_view text) {
-    std::string out;
-    for (char c : RepairUtf8(text)) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-std::string CookieToken(const Request& request) {
-    const auto cookies = request.get_header_value("Cookie");
-    const std::string name = std::string(kCookie) + "=";
-    for (size_t at = 0; at < cookies.size();) {
-        while (at < cookies.size() && (cookies[at] == ' ' || cookies[at] == ';'))
-            ++at;
-        const auto end = std::min(cookies.find(';', at), cookies.size());
-        if (cookies.compare(at, name.size(), name) == 0)
-            return cookies.substr(at + name.size(), end - at - name.size());
-        at = end;
-    }
-    return {};
-}
-
-const char* kStyle = R"css(
-body{margin:0;font-family:"DejaVu Sans",Roboto,Helvetica,Arial,sans-serif;background:#f3f5f9;color:#15203a}
-header{background:#0c1326;color:#fff;padding:14px 28px;display:flex;gap:28px;align-items:center}
-header b{letter-spacing:.06em}header a{color:#bcd0ff;text-decoration:none;font-weight:600}
-header form{margin-left:auto}main{padding:24px 28px;max-width:1200px}
-h1{font-size:24px;margin:0 0 16px}table{border-collapse:collapse;background:#fff;width:100%;margin:12px 0 24px}
-th,td{padding:8px 10px;border-bottom:1px solid #e1e6ef;text-align:left;font-size:14px}
-th{background:#e9eef7}td.n{text-align:right;font-variant-numeric:tabular-nums}
-.notice{background:#e6f0ff;border-left:5px solid #3d8bfd;padding:10px 14px;margin-bottom:16px}
-.refused{background:#fdecec;border-left:5px solid #ef5350;padding:10px 14px;margin-bottom:16px}
-button,input{font:inherit;padding:6px 10px}button{background:#3d8bfd;color:#fff;border:0;border-radius:6px;cursor:pointer}
-button.quiet{background:#5b6b8c}.chart{display:grid;gap:10px;background:#fff;padding:16px;margin-bottom:24px}
-.row{display:grid;grid-template-columns:180px repeat(7,1fr);align-items:end;gap:8px}
-.bars{height:70px;display:flex;align-items:flex-end;justify-content:center}
-.bar{width:45%;background:#3d8bfd;border-radius:4px 4px 0 0;min-height:1px}
-.lbl{font-size:12px;text-align:center;color:#5b6b8c}.who{font-weight:600;align-self:center}
-.login{max-width:380px;margin:80px auto;background:#fff;padding:28px;border-radius:10px}
-.login input{width:100%;box-sizing:border-box;margin:8px 0 16px}
-.settings{background:#fff;padding:16px 24px}.settings .item{display:block;padding:4px 0}
-)css";
-
-std::string Page(const std::string& title, const std::string& csrf, const std::string& body) {
-    std::string html = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>" +
-                       Escape(title) + " — Stampkind</title><style>" + kStyle +
-                       "</style></head><body>";
-    if (!csrf.empty()) {
-        html +=
-            "<header><b>STAMPKIND ADMIN</b><a href=\"/admin/timesheet\">Timesheet</a>"
-            "<a href=\"/admin/employees\">Employees</a>"
-            "<a href=\"/admin/settings\">Settings</a>"
-            "<form method=\"post\" action=\"/admin/logout\"><input type=\"hidden\" "
-            "name=\"csrf\" value=\"" +
-            csrf + "\"><button class=\"quiet\">Sign out</button></form></header>";
-    }
-    return html + "<main>" + body + "</main></body></html>";
-}
-
-std::string HoursText(hours::Minutes minutes) {
-    return std::to_string(minutes / 60) + ":" + (minutes % 60 < 10 ? "0" : "") +
-           std::to_string(minutes % 60);
-}
-
-// "YYYY-MM-DD" as a day of the clock's dates; none when it is no such day.
-std::optional<int64_t> ParseDay(const std::string& text) {
-    int y = 0;
-    unsigned m = 0, d = 0;
-    char a = 0, b = 0;
-    std::istringstream in(text);
-    if (text.size() != 10 || !(in >> y >> a >> m >> b >> d) || a != '-' || b != '-')
-        return std::nullopt;
-    const std::chrono::year_month_day day{std::chrono::year{y}, std::chrono::month{m},
-                                          std::chrono::day{d}};
-    if (!day.ok())
-        return std::nullopt;
-    return std::chrono::sys_days(day).time_since_epoch().count() + kUnixEpochDays;
-}
-
-void Html(Response& response, const std::string& html, int status = 200) {
-    response.status = status;
-    response.set_header("Cache-Control", "no-store");
-    response.set_header("Content-Security-Policy",
-                        "default-src 'none'; style-src 'unsafe-inline'; "
-                        "form-action 'self'; frame-ancestors 'none'");
-    response.set_content(html, "text/html; charset=utf-8");
-}
 
 // The step's setup page on this thread, attached to the step as the configuration keeps it. The
 // request's thread makes and drops these objects; they never leave it. Saved values the step
@@ -161,42 +50,13 @@ struct SetupPage {
 
 }  // namespace
 
-AdminPages::AdminPages(const ServerOptions& options, Log log,
-                       std::shared_ptr<std::mutex> write_turn, std::shared_ptr<TryKeeper> tries)
-    : m_options(options),
-      m_log(std::move(log)),
-      m_write_turn(std::move(write_turn)),
-      m_tries(std::move(tries)) {}
+AdminPages::AdminPages(const ServerOptions& options, AdminSession& session,
+                       std::shared_ptr<std::mutex> write_turn)
+    : m_options(options), m_session(session), m_write_turn(std::move(write_turn)) {}
 
 void AdminPages::Register(HttpServer& server) {
     server.Get("/admin",
                [](const auto&, auto& response) { response.set_redirect("/admin/timesheet", 303); });
-    server.Get("/admin/login", [](const Request& request, Response& response) {
-        const auto refused = request.get_param_value("refused");
-        Html(response,
-             Page("Sign in", "",
-                  "<form class=\"login\" method=\"post\" action=\"/admin/login\">"
-                  "<h1>Time clock administration</h1>" +
-                      (refused.empty() ? std::string()
-                                       : "<div class=\"refused\">" + Escape(refused) + "</div>") +
-                      "<label>Administrator's password<input type=\"password\" "
-                      "name=\"password\" autofocus required></label>"
-                      "<button>Sign in</button></form>"));
-    });
-    server.Post(
-        "/admin/login", [this](const auto& request, auto& response) { Login(request, response); },
-        true);
-    server.Post("/admin/logout", [this](const Request& request, auto& response) {
-        if (Authorised(request, response, true)) {
-            std::lock_guard lock(m_mutex);
-            m_sessions.erase(CookieToken(request));
-        }
-        response.set_header("Set-Cookie",
-                            std::string(kCookie) +
-                                "=; Path=/admin; Max-Age=0; HttpOnly; SameSite=Strict" +
-                                (request.secure ? "; Secure" : ""));
-        response.set_redirect("/admin/login", 303);
-    });
     server.Get("/admin/timesheet", [this](const auto& request, auto& response) {
         Timesheet(request, response, false);
     });
@@ -213,75 +73,6 @@ void AdminPages::Register(HttpServer& server) {
     });
 }
 
-std::optional<AdminPages::Session> AdminPages::Authorised(const Request& request,
-                                                          Response& response, bool form) {
-    const auto token = CookieToken(request);
-    std::lock_guard lock(m_mutex);
-    const auto now = Clock::now();
-    std::erase_if(m_sessions,
-                  [&](const auto& entry) { return now - entry.second.used > kSessionIdle; });
-    const auto session = m_sessions.find(token);
-    if (token.empty() || session == m_sessions.end()) {
-        response.set_redirect("/admin/login?refused=Sign+in+to+continue.", 303);
-        return std::nullopt;
-    }
-    if (form && !SameToken(request.get_param_value("csrf"), session->second.csrf)) {
-        m_log("an administrator's form without its session's token was refused (from " +
-              request.remote_addr + ")");
-        Html(response,
-             Page("Refused", "",
-                  "<div class=\"refused\">This form did not come from "
-                  "this clock's pages. Open the page again.</div>"),
-             403);
-        return std::nullopt;
-    }
-    session->second.used = now;
-    auto copy = session->second;
-    session->second.notice.clear();
-    return copy;
-}
-
-void AdminPages::Notice(const Request& request, std::string text) {
-    std::lock_guard lock(m_mutex);
-    if (const auto session = m_sessions.find(CookieToken(request)); session != m_sessions.end())
-        session->second.notice = std::move(text);
-}
-
-void AdminPages::Login(const Request& request, Response& response) {
-    // One account: the administrator. An address's wrong passwords make it wait; another
-    // address with the right password still signs in.
-    const SecretTry attempt{"admin", "administrator", request.remote_addr};
-    if (const auto wait = m_tries->Admit(attempt, Clock::now())) {
-        response.set_redirect("/admin/login?refused=Too+many+wrong+passwords.+Try+again+in+" +
-                                  std::to_string(wait->count()) + "+seconds.",
-                              303);
-        return;
-    }
-    const auto config = Configuration::Load(m_options.config_file);
-    const auto password = request.get_param_value("password");
-    const bool right = !config.admin_password.empty() && password.size() <= 200 &&
-                       orvane::VerifySecret(config.admin_password, password);
-    if (!right) {
-        m_log("a wrong administrator's password (from " + request.remote_addr + ")");
-        response.set_redirect(config.admin_password.empty()
-                                  ? "/admin/login?refused=No+administrator's+password+is+set;+set+"
-                                    "one+with+timeclock+admin-password."
-                                  : "/admin/login?refused=Wrong+password.",
-                              303);
-        return;
-    }
-    m_tries->Succeeded(attempt);
-    const auto token = RandomToken();
-    {
-        std::lock_guard lock(m_mutex);
-        m_sessions[token] = Session{RandomToken(), Clock::now(), {}};
-    }
-    response.set_header("Set-Cookie", std::string(kCookie) + "=" + token +
-                                          "; Path=/admin; HttpOnly; SameSite=Strict" +
-                                          (request.secure ? "; Secure" : ""));
-    response.set_redirect("/admin/timesheet", 303);
-}
-
 std::filesystem::path AdminPages::DatabaseFile() const {
     if (!m_options.database.empty())
         return m_options.database;
@@ -290,7 +81,7 @@ std::filesystem::path AdminPages::DatabaseFile() const {
 }
 
 void AdminPages::Timesheet(const Request& request, Response& response, bool csv) {
-    const auto session = Authorised(request, response, false);
+    const auto session = m_session.Authorised(request, response, false);
     if (!session)
         return;
     const auto config = Configuration::Load(m_options.config_file);
@@ -373,7 +164,7 @@ void AdminPages::Timesheet(const Request& request, Response& response, bool csv)
 }
 
 void AdminPages::Employees(const Request& request, Response& response) {
-    const auto session = Authorised(request, response, false);
+    const auto session = m_session.Authorised(request, response, false);
     if (!session)
         return;
     const orvane::ClockDatabase database(DatabaseFile());
@@ -413,7 +204,7 @@ void AdminPages::Employees(const Request& request, Response& response) {
 }
 
 void AdminPages::ChangeEmployees(const Request& request, Response& response) {
-    if (!Authorised(request, response, true))
+    if (!m_session.Authorised(request, response, true))
         return;
     const auto action = request.get_param_value("action");
     const auto card_text = request.get_param_value("card");
@@ -457,12 +248,12 @@ void AdminPages::ChangeEmployees(const Request& request, Response& response) {
             notice = error.description();
         }
     }
-    Notice(request, notice);
+    m_session.Notice(request, notice);
     response.set_redirect("/admin/employees", 303);
 }
 
 void AdminPages::Settings(const Request& request, Response& response) {
-    const auto session = Authorised(request, response, false);
+    const auto session = m_session.Authorised(request, response, false);
     if (!session)
         return;
     SetupPage setup(m_options.config_file);
@@ -515,7 +306,7 @@ void AdminPages::Settings(const Request& request, Response& response) {
 }
 
 void AdminPages::ChangeSettings(const Request& request, Response& response) {
-    if (!Authorised(request, response, true))
+    if (!m_session.Authorised(request, response, true))
         return;
     std::string notice = "The settings are applied; the kiosks take them at their next punch.";
     try {
@@ -547,7 +338,7 @@ void AdminPages::ChangeSettings(const Request& request, Response& response) {
     } catch (const platform::RaisedError& error) {
         notice = "The settings were not applied: " + error.description();
     }
-    Notice(request, notice);
+    m_session.Notice(request, notice);
     response.set_redirect("/admin/settings", 303);
 }
 

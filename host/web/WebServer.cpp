@@ -90,7 +90,8 @@ WebServer::WebServer(ServerOptions options, Log log)
     : m_options(std::move(options)),
       m_log(std::move(log)),
       m_tries(std::make_shared<MemoryTryKeeper>()),
-      m_admin(m_options, m_log, m_write_turn, m_tries),
+      m_admin_session(m_options, m_log, m_tries),
+      m_admin(m_options, m_admin_session, m_write_turn),
       m_http(m_options.limits, m_log) {
     Routes();
 }
@@ -146,6 +147,7 @@ void WebServer::Routes() {
                 [this](const auto& request, auto& response) { Input(request, response); });
     m_http.Get("/api/kiosk/events",
                [this](const auto& request, auto& response) { Events(request, response); });
+    m_admin_session.Register(m_http);
     m_admin.Register(m_http);
     m_http.Get("/api/ping", [](const auto&, auto& response) {
         NoStore(response);

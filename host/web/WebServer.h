@@ -84,6 +84,7 @@ class WebServer {
     // write at a time, in order.
     std::shared_ptr<std::mutex> m_write_turn = std::make_shared<std::mutex>();
     std::shared_ptr<TryKeeper> m_tries;
+    AdminSession m_admin_session;
     AdminPages m_admin;
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/hours/Hours.h"
+#include "host/web/HttpMessage.h"
+
+namespace timeclock::web {
+
+// What every administrator's page is drawn with: text escaped for HTML, the page's frame with
+// its menu and sign-out form, and the answer that carries it.
+
+// Text for a page, escaped; bytes that are not UTF-8 (an older record's name) are shown as U+FFFD.
+std::string Escape(std::string_view text);
+
+// A whole page around `body`; with the session's `csrf` token it carries the menu and the
+// sign-out form, without it (the sign-in page) neither.
+std::string Page(const std::string& title, const std::string& csrf, const std::string& body);
+
+// Minutes as h:mm.
+std::string HoursText(hours::Minutes minutes);
+
+// "YYYY-MM-DD" as a day of the clock's dates; none when it is no such day.
+std::optional<int64_t> ParseDay(const std::string& text);
+
+// `html` as the answer, never cached, under a policy that allows no script.
+void Html(Response& response, const std::string& html, int status = 200);
+
+}  // namespace timeclock::web

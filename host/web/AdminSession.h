@@ -1,0 +1,57 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "host/web/HttpMessage.h"
+#include "host/web/ServerOptions.h"
+#include "host/web/TryKeeper.h"
+
+namespace timeclock::web {
+
+class HttpServer;
+
+// The administrator's sign-in, shared by every page under /admin. A session begins with the
+// administrator's password, lasts while it is used (15 minutes idle end it), and every form it
+// sends carries the session's own token, so that another site cannot post in its name. Wrong
+// passwords are counted by `tries` (by address and in all); the server checks one password at a
+// time. The cookie is Secure when the request came over TLS.
+class AdminSession {
+  public:
+    struct Session {
+        std::string csrf;
+        std::chrono::steady_clock::time_point used;
+        std::string notice;  // shown once on the next page
+    };
+
+    AdminSession(const ServerOptions& options, Log log, std::shared_ptr<TryKeeper> tries);
+
+    // The sign-in page, signing in and signing out.
+    void Register(HttpServer& server);
+
+    // The session of the request, refreshed, with its notice taken; none (and the answer is a
+    // redirect to the sign-in page, or 403 for a form without its token) when there is no live
+    // one. `form` asks for the session's token among the request's fields.
+    std::optional<Session> Authorised(const Request& request, Response& response, bool form);
+
+    // A line shown once at the top of the session's next page.
+    void Notice(const Request& request, std::string text);
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    void Login(const Request& request, Response& response);
+    void Logout(const Request& request, Response& response);
+
+    const ServerOptions& m_options;
+    Log m_log;
+    std::shared_ptr<TryKeeper> m_tries;
+    std::mutex m_mutex;
+    std::map<std::string, Session> m_sessions;
+};
+
+}  // namespace timeclock::web
