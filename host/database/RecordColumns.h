@@ -8,57 +8,15 @@
 
 #include "host/database/ClockDatabase.h"
 #include "host/database/StoreEngine.h"
+#include "host/punches/RecordColumns.h"
 #include "platform/Variant.h"
 
 namespace orvane {
 
-// What a field of a punch record holds.
-enum class FieldKind {
-    // A moment as the platform's date type: "Date In"/"Date Out" whole days, "Time In"/"Time Out"
-    // a time of day on day zero. Null until written.
-    Moment,
-    // A text, empty until written.
-    Text,
-    // A number of hours or dollars, 0 until written.
-    Amount,
-};
-
+using punches::FieldKind;
+using punches::kRecordColumns;
+using punches::RecordColumn;
 using ClockRow = ClockDatabase::Row;
-
-// One column of the "Clock Data Table" after its key and card: its name (the record field's
-// name), what it holds, and the member of ClockDatabase::Row that holds it when read.
-struct RecordColumn {
-    std::string_view name;
-    FieldKind kind = FieldKind::Amount;
-    std::optional<platform::Date> ClockRow::*moment = nullptr;
-    std::string ClockRow::*text = nullptr;
-    double ClockRow::*amount = nullptr;
-};
-
-constexpr RecordColumn MomentColumn(std::string_view name,
-                                    std::optional<platform::Date> ClockRow::*member) {
-    return {name, FieldKind::Moment, member, nullptr, nullptr};
-}
-constexpr RecordColumn TextColumn(std::string_view name, std::string ClockRow::*member) {
-    return {name, FieldKind::Text, nullptr, member, nullptr};
-}
-constexpr RecordColumn AmountColumn(std::string_view name, double ClockRow::*member) {
-    return {name, FieldKind::Amount, nullptr, nullptr, member};
-}
-
-// The columns of a punch record, in the order of the table. The schema of every engine and of
-// the clock's local copy, the lists the statements select, the reading of a row, the binding of
-// a record's fields and the copy's rows all come from here: a new field of the record is one
-// line here and its member in ClockDatabase::Row.
-inline constexpr RecordColumn kRecordColumns[] = {
-    MomentColumn("Date In", &ClockRow::date_in),     MomentColumn("Time In", &ClockRow::time_in),
-    MomentColumn("Date Out", &ClockRow::date_out),   MomentColumn("Time Out", &ClockRow::time_out),
-    TextColumn("Punch Type", &ClockRow::punch_type), TextColumn("Notes", &ClockRow::notes),
-    AmountColumn("Holiday", &ClockRow::holiday),     AmountColumn("Sick", &ClockRow::sick),
-    AmountColumn("Vacation", &ClockRow::vacation),   AmountColumn("Bonus", &ClockRow::bonus),
-    AmountColumn("Advances", &ClockRow::advances),   AmountColumn("Personal", &ClockRow::personal),
-    AmountColumn("Other", &ClockRow::other),
-};
 
 // The two moment indexes, led by the card, that serve the automatic punch's lookup on the clock
 // database and on the clock's local copy alike: it asks for one card's rows whose in-moment or

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "host/framework/Names.h"
+#include "host/punches/RecordColumns.h"
 #include "platform/Error.h"
 
 namespace orvane {
@@ -36,9 +37,12 @@ class Field final : public framework::IField {
 }  // namespace
 
 const std::vector<std::string>& PunchRecord::ClockFields() {
-    static const std::vector<std::string> fields{
-        "Punch Type", "Notes",    "Date In", "Time In",  "Date Out", "Time Out", "Holiday",
-        "Sick",       "Vacation", "Bonus",   "Advances", "Personal", "Other"};
+    static const std::vector<std::string> fields = [] {
+        std::vector<std::string> names;
+        for (const auto& column : punches::kRecordColumns)
+            names.emplace_back(column.name);
+        return names;
+    }();
     return fields;
 }
 

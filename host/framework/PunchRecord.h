@@ -18,9 +18,9 @@ class PLATFORM_API PunchRecord final : public framework::IRecord {
   public:
     using Write = std::pair<std::string, platform::Variant>;
 
-    // The field set of the "Clock Data Table": "Punch Type", "Notes", "Date In", "Time In",
-    // "Date Out", "Time Out", "Holiday", "Sick", "Vacation", "Bonus", "Advances", "Personal",
-    // "Other".
+    // The field set of the "Clock Data Table", one field for each column of the punch record
+    // ("Date In", "Time In", "Date Out", "Time Out", "Punch Type", "Notes", "Holiday", "Sick",
+    // "Vacation", "Bonus", "Advances", "Personal", "Other").
     static const std::vector<std::string>& ClockFields();
 
     explicit PunchRecord(std::string name = "",
