@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 
 #include "tests/e2e/Timeclock.h"
@@ -78,6 +79,18 @@ TEST_F(PayReportTest, ExplainsOneDay) {
               "worked)\n"
               "  8:00 regular\n"
               "  2:00 at 1.5x: over 8:00 worked in the day\n");
+}
+
+// The clock's figures after the next morning's punch are the report's: the paid 10 hours of the
+// day before in the period so far, 2 of them overtime.
+TEST_F(PayReportTest, ClockShowsThePaidFiguresAfterAPunch) {
+    const auto punch = Run({"punch", "--db", Database().string(), "--config", CaliforniaWithGrace(),
+                            "--card", "1001", "--statistics", "--now", "2026-12-02 08:00:00",
+                            "--no-pause", "--keys", "CLICK:cmdStampkind(0) ENTER"});
+    ASSERT_EQ(punch.status, 0) << punch.err;
+    const json display = punch.json()["display"];
+    const json shown = {"SetUserInput", "Today 0:00  This period 10:00 (2:00 overtime)"};
+    EXPECT_NE(std::find(display.begin(), display.end(), shown), display.end()) << punch.out;
 }
 
 TEST_F(PayReportTest, RefusesWhatCannotBeWorkedOut) {
