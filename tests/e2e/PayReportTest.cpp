@@ -1,7 +1,7 @@
 #include <algorithm>
-#include <fstream>
 
 #include "tests/e2e/Timeclock.h"
+#include "tests/support/PayHistory.h"
 
 namespace {
 
@@ -15,18 +15,12 @@ class PayReportTest : public TimeclockTest {
         TimeclockTest::SetUp();
         ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
-        // In at 08:04, out at 18:00: within the grace of 08:00, over 8 hours in the day, no lunch.
-        ASSERT_EQ(
-            Punch("2026-12-01 08:04:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status,
-            0);
-        ASSERT_EQ(
-            Punch("2026-12-01 18:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status,
-            0);
+        // Within the grace of 08:00, over 8 hours in the day, no lunch.
+        for (const auto& punch : pay_history::TenHourDay(1001, "08:04:00"))
+            ASSERT_EQ(Punch(punch.at, punch.Keys(), {"--card", "1001"}).status, 0);
     }
     std::string PayConfig(const json& pay_rules) const {
-        const auto file = m_folder / "pay.json";
-        std::ofstream(file) << json{{"pay_rules", pay_rules}}.dump();
-        return file.string();
+        return pay_history::WriteConfig(m_folder / "pay.json", {{"pay_rules", pay_rules}});
     }
     std::string CaliforniaWithGrace() const {
         return PayConfig(json::parse(R"({

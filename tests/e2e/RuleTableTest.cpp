@@ -1,8 +1,8 @@
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
 #include "tests/e2e/Timeclock.h"
+#include "tests/support/PayHistory.h"
 #include "tests/support/PayRuleCases.h"
 
 namespace {
@@ -36,10 +36,10 @@ class RuleTable : public TimeclockTest, public ::testing::WithParamInterface<Rul
     // The database is always a file here: the rows are written into it directly.
     std::filesystem::path File() const { return m_folder / "rules.db"; }
     std::vector<std::string> Week(std::vector<std::string> command) const {
-        const auto config = m_folder / "rules.json";
-        std::ofstream(config) << json{{"pay_rules", json::parse(GetParam().rules)}}.dump();
-        command.insert(command.end(), {"--db", File().string(), "--config", config.string(),
-                                       "--from", "2020-11-29", "--to", "2020-12-05"});
+        const auto config = pay_history::WriteConfig(
+            m_folder / "rules.json", {{"pay_rules", json::parse(GetParam().rules)}});
+        command.insert(command.end(), {"--db", File().string(), "--config", config, "--from",
+                                       "2020-11-29", "--to", "2020-12-05"});
         return command;
     }
 };
