@@ -19,6 +19,18 @@ bool ChangesNothing(const hours::PayRules& rules) {
     return rules == plain;
 }
 
+// The leave booked from the first day to the last, hours by kind.
+std::map<std::string, double> LeaveBetween(const hours::Timecard& card, int64_t first,
+                                           int64_t last) {
+    std::map<std::string, double> leave;
+    for (auto it = card.days().lower_bound(first); it != card.days().end() && it->first <= last;
+         ++it) {
+        for (const auto& [kind, amount] : it->second.leave)
+            leave[kind] += amount;
+    }
+    return leave;
+}
+
 }  // namespace
 
 EmployeeStatistics EmployeeStatistics::Compute(const std::vector<orvane::ClockDatabase::Row>& rows,
@@ -32,11 +44,7 @@ EmployeeStatistics EmployeeStatistics::Compute(const std::vector<orvane::ClockDa
     figures.hours_today = static_cast<double>(card.Day(today).worked) / 60.0;
     figures.hours_this_week =
         static_cast<double>(card.WorkedInShiftsStarting(week_start, today)) / 60.0;
-    for (auto it = card.days().lower_bound(week_start);
-         it != card.days().end() && it->first <= today; ++it) {
-        for (const auto& [kind, amount] : it->second.leave)
-            figures.leave_this_week[kind] += amount;
-    }
+    figures.leave_this_week = LeaveBetween(card, week_start, today);
     return figures;
 }
 
@@ -74,11 +82,7 @@ EmployeeStatistics EmployeeStatistics::Compute(const std::vector<orvane::ClockDa
         paid.overtime += it->second.overtime;
         paid.double_time += it->second.double_time;
     }
-    for (auto it = card.days().lower_bound(paid.period.first);
-         it != card.days().end() && it->first <= today; ++it) {
-        for (const auto& [kind, amount] : it->second.leave)
-            figures.leave_this_week[kind] += amount;
-    }
+    figures.leave_this_week = LeaveBetween(card, paid.period.first, today);
     figures.hours_today = static_cast<double>(pay.Day(today).worked) / 60.0;
     figures.hours_this_week = static_cast<double>(worked) / 60.0;
     figures.paid = paid;
