@@ -98,7 +98,7 @@ TEST(PayStatistics, TodayAndThePeriodArePaidAsRounded) {
 // Tuesday before it, so the clock reads them too, and pays the period's Wednesday as the report
 // does.
 TEST(PayStatistics, WeeklyOvertimeCountsTheWeekBeforeThePeriodBegins) {
-    // 2020-12-13 is a Sunday, 15 days after the table's; the 16th is the Wednesday.
+    // 2020-12-13 is a Sunday, two weeks after the table's; the 16th is the Wednesday.
     TempFolder folder;
     StoreRows(folder.path() / "clock.db", 7,
               Joined({Days({14, 15, 16}, "06:00", "18:00"), {Work(17, "08:00", "18:00")}}));
