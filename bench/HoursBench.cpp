@@ -195,19 +195,15 @@ void BM_PeriodReport(benchmark::State& state) {
     }
 }
 
-// What the clock would show after a punch under the rules: one card's week read, counted and
-// paid by rate.
+// What the clock shows after a punch under the rules: `EmployeeStatistics` of one card, which
+// reads the card's pay period (and the week before it for the weekly rule), counts it, rounds it
+// and splits it into regular time, overtime and double time.
 void BM_StatisticsWithPayRules(benchmark::State& state) {
     const orvane::ClockDatabase clock(clock_file(state.range(0)));
     const hours::PayRules rules = CaliforniaRules();
-    const auto week = hours::WeekStart(static_cast<int64_t>(kToday.days), rules.week_starts);
     int card = kFirstCard;
     for (auto _ : state) {
-        const auto rows =
-            clock.RowsBetween(card, platform::Date{static_cast<double>(week - 1)}, kNow);
-        const auto pay =
-            hours::PayCalculation::Calculate(hours::Timecard::Calculate(rows, {kNow}), rules);
-        benchmark::DoNotOptimize(pay.Day(static_cast<int64_t>(kToday.days) - 1));
+        benchmark::DoNotOptimize(timeclock::EmployeeStatistics::Compute(clock, card, kNow, rules));
         card = card + 1 < kFirstCard + kCards ? card + 1 : kFirstCard;
     }
 }

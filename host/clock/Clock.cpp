@@ -649,8 +649,11 @@ void Clock::Confirm(const state::Punch& punch) {
     }
     if (punch.statistics && (punch.employee || session.Card())) {
         const int32_t card = punch.employee ? punch.employee->card : session.Card()->to_int32();
-        const auto figures = EmployeeStatistics::Compute(
-            *m_database, card, session.Moment(), m_config.week_starts, m_config.max_shift_hours);
+        // The figures of the pay rules, so that the clock and the report agree.
+        hours::PayRules pay_rules = m_config.pay_rules;
+        pay_rules.week_starts = m_config.week_starts;
+        const auto figures = EmployeeStatistics::Compute(*m_database, card, session.Moment(),
+                                                         pay_rules, m_config.max_shift_hours);
         if (m_policy.confirms_on_screen) {
             for (auto& line : figures.Lines())
                 lines.push_back(std::move(line));

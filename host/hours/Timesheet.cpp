@@ -232,7 +232,12 @@ std::string Timesheet::Csv() const {
     out << "Card,Name,Date,Worked,Lunch,Breaks";
     for (const auto& kind : punches::kAmountKinds)
         out << "," << kind.name;
-    out << ",Exceptions,Entered\n";
+    // The paid hours by rate come last, so that the columns before them keep their places.
+    out << ",Exceptions,Entered,Regular,Overtime,Double Time\n";
+    const auto rates = [](Minutes regular, Minutes overtime, Minutes double_time) {
+        return "," + FormatDecimalHours(regular) + "," + FormatDecimalHours(overtime) + "," +
+               FormatDecimalHours(double_time);
+    };
     const auto amounts = [&](const std::map<std::string, double>& leave,
                              const std::map<std::string, double>& dollars) {
         std::string fields;
@@ -250,10 +255,12 @@ std::string Timesheet::Csv() const {
             out << who << "," << DayText(f.day) << "," << FormatDecimalHours(f.worked) << ","
                 << FormatDecimalHours(f.lunch) << "," << FormatDecimalHours(f.breaks)
                 << amounts(f.leave, f.dollars) << "," << CsvCell(Joined(ExceptionTexts(f), "; "))
-                << "," << CsvCell(Joined(day.entered, "; ")) << "\n";
+                << "," << CsvCell(Joined(day.entered, "; "))
+                << rates(day.pay.regular, day.pay.overtime, day.pay.double_time) << "\n";
         }
         out << who << ",Total," << FormatDecimalHours(employee.worked) << ",,"
-            << amounts(employee.leave, employee.dollars) << ",,\n";
+            << amounts(employee.leave, employee.dollars) << ",,"
+            << rates(employee.regular, employee.overtime, employee.double_time) << "\n";
     }
     return out.str();
 }

@@ -320,8 +320,16 @@ void Screen::DrawDisplay(const ScreenModel& model) {
     }
     for (const auto& line : Wrap(model.information, COLS - 4))
         PutClipped(row++, 2, line, COLS - 4);
-    for (const auto& line : model.confirmation)
-        PutClipped(row++, 2, line, COLS - 4);
+    // A confirmation line that fits is drawn as it stands (its spacing kept); a longer one, such
+    // as the figures with overtime and double time, wraps rather than losing its end.
+    for (const auto& line : model.confirmation) {
+        if (static_cast<int>(line.size()) <= COLS - 4) {
+            PutClipped(row++, 2, line, COLS - 4);
+            continue;
+        }
+        for (const auto& part : Wrap(line, COLS - 4))
+            PutClipped(row++, 2, part, COLS - 4);
+    }
 
     if (model.cursor_visible) {
         const int position = std::clamp(model.cursor_position, 0, kEntryWidth);

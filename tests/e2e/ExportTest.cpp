@@ -1,6 +1,5 @@
-#include <fstream>
-
 #include "tests/e2e/Timeclock.h"
+#include "tests/support/PayHistory.h"
 
 namespace {
 
@@ -15,22 +14,16 @@ class ExportTest : public TimeclockTest {
         ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Renée Okafor"));
         ASSERT_TRUE(AddEmployee(1002, "=SUM(A1:A9)"));
-        ASSERT_EQ(
-            Punch("2026-12-01 08:00:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status,
-            0);
-        ASSERT_EQ(
-            Punch("2026-12-01 18:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status,
-            0);
-        ASSERT_EQ(
-            Punch("2026-12-02 17:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1002"}).status,
-            0);
+        auto punches = pay_history::TenHourDay(1001, "08:00:00");
+        punches.push_back(pay_history::OutWithoutIn(1002));
+        for (const auto& punch : punches)
+            ASSERT_EQ(Punch(punch.at, punch.Keys(), {"--card", std::to_string(punch.card)}).status,
+                      0);
     }
     std::string WriteConfig(const json& extra) const {
         json config = {{"pay_rules", {{"overtime", "california"}}}};
         config.update(extra);
-        const auto file = m_folder / "export.json";
-        std::ofstream(file) << config.dump();
-        return file.string();
+        return pay_history::WriteConfig(m_folder / "export.json", config);
     }
     Result Export(const std::string& format, std::vector<std::string> extra,
                   const json& config = json::object()) const {

@@ -1,6 +1,7 @@
-#include <fstream>
+#include <algorithm>
 
 #include "tests/e2e/Timeclock.h"
+#include "tests/support/PayHistory.h"
 
 namespace {
 
@@ -14,18 +15,12 @@ class PayReportTest : public TimeclockTest {
         TimeclockTest::SetUp();
         ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
-        // In at 08:04, out at 18:00: within the grace of 08:00, over 8 hours in the day, no lunch.
-        ASSERT_EQ(
-            Punch("2026-12-01 08:04:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status,
-            0);
-        ASSERT_EQ(
-            Punch("2026-12-01 18:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status,
-            0);
+        // Within the grace of 08:00, over 8 hours in the day, no lunch.
+        for (const auto& punch : pay_history::TenHourDay(1001, "08:04:00"))
+            ASSERT_EQ(Punch(punch.at, punch.Keys(), {"--card", "1001"}).status, 0);
     }
     std::string PayConfig(const json& pay_rules) const {
-        const auto file = m_folder / "pay.json";
-        std::ofstream(file) << json{{"pay_rules", pay_rules}}.dump();
-        return file.string();
+        return pay_history::WriteConfig(m_folder / "pay.json", {{"pay_rules", pay_rules}});
     }
     std::string CaliforniaWithGrace() const {
         return PayConfig(json::parse(R"({
@@ -78,6 +73,18 @@ TEST_F(PayReportTest, ExplainsOneDay) {
               "worked)\n"
               "  8:00 regular\n"
               "  2:00 at 1.5x: over 8:00 worked in the day\n");
+}
+
+// The clock's figures after the next morning's punch are the report's: the paid 10 hours of the
+// day before in the period so far, 2 of them overtime.
+TEST_F(PayReportTest, ClockShowsThePaidFiguresAfterAPunch) {
+    const auto punch = Run({"punch", "--db", Database().string(), "--config", CaliforniaWithGrace(),
+                            "--card", "1001", "--statistics", "--now", "2026-12-02 08:00:00",
+                            "--no-pause", "--keys", "CLICK:cmdStampkind(0) ENTER"});
+    ASSERT_EQ(punch.status, 0) << punch.err;
+    const json display = punch.json()["display"];
+    const json shown = {"SetUserInput", "Today 0:00  This period 10:00 (2:00 overtime)"};
+    EXPECT_NE(std::find(display.begin(), display.end(), shown), display.end()) << punch.out;
 }
 
 TEST_F(PayReportTest, RefusesWhatCannotBeWorkedOut) {

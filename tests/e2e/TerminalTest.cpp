@@ -83,6 +83,14 @@ TEST_F(TerminalTest, CaptionsAreNeverCut) {
     }
 }
 
+// A confirmation line wider than the terminal (a long name here; the figures with overtime and
+// double time at the clock) wraps onto the next line instead of losing its end.
+TEST_F(TerminalTest, LongConfirmationLinesWrap) {
+    ASSERT_TRUE(AddEmployee(1002, "Maximiliana Alexandrovna Featherstonehaugh-Cholmondeley Junr"));
+    const auto screen = AtKiosk(60, 22, {{"1002 Enter 1 Enter", false}});
+    EXPECT_NE(screen.find("\n  Junr\n"), std::string::npos) << screen;
+}
+
 TEST_F(TerminalTest, TooSmallTerminalTakesNoPunch) {
     const auto screen = AtKiosk(50, 16, {{"1001 Enter 1 Enter", false}});
     EXPECT_NE(screen.find("Terminal too small"), std::string::npos) << screen;

@@ -38,12 +38,14 @@ TEST(Timesheet, MarksManagerEntriesAndListsThem) {
     ASSERT_EQ(sheet.employees[0].days.size(), 1u);
     EXPECT_EQ(sheet.employees[0].days[0].entered,
               std::vector<std::string>{"entered by Grace Hopper on 12/05 09:14"});
-    EXPECT_EQ(sheet.Csv(),
-              "Card,Name,Date,Worked,Lunch,Breaks,Holiday,Sick,Vacation,Personal,Funeral Leave,"
-              "Jury Duty,Bonus,Advances,Other,Exceptions,Entered\n"
-              "1001,Avery Stone,2026-12-02,0.00,0.00,0.00,0.00,0.00,8.00,0.00,0.00,0.00,0.00,"
-              "0.00,0.00,,entered by Grace Hopper on 12/05 09:14\n"
-              "1001,Avery Stone,Total,0.00,,,0.00,0.00,8.00,0.00,0.00,0.00,0.00,0.00,0.00,,\n");
+    EXPECT_EQ(
+        sheet.Csv(),
+        "Card,Name,Date,Worked,Lunch,Breaks,Holiday,Sick,Vacation,Personal,Funeral Leave,"
+        "Jury Duty,Bonus,Advances,Other,Exceptions,Entered,Regular,Overtime,Double Time\n"
+        "1001,Avery Stone,2026-12-02,0.00,0.00,0.00,0.00,0.00,8.00,0.00,0.00,0.00,0.00,"
+        "0.00,0.00,,entered by Grace Hopper on 12/05 09:14,0.00,0.00,0.00\n"
+        "1001,Avery Stone,Total,0.00,,,0.00,0.00,8.00,0.00,0.00,0.00,0.00,0.00,0.00,,,0.00,0.00,"
+        "0.00\n");
     EXPECT_NE(hours::AuditList(database, std::nullopt, std::nullopt)
                   .find("2026-12-05 09:14  door  9001 Grace Hopper  1001 Avery Stone  #1 \"V\" "
                         "2026-12-02 08:00 to -"),
