@@ -418,16 +418,26 @@ TEST_F(ClockTest, DatabaseErrorsAreMessages) {
     }
 }
 
-// A setting changed while the clock runs applies from its next idle card prompt.
-TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCardPrompt) {
+// A setting changed while the clock runs applies to the next card, wherever the clock stood when
+// it changed: on the confirmation, or at rest on the card prompt. Two changes in a row count
+// each, however close together the file was written.
+TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCard) {
     Open(false);
     Drive("1001 ENTER 1 ENTER");
-    TurnOnTheAutomaticPunch();
-    std::filesystem::last_write_time(
-        m_folder / "timeclock.json",
-        std::filesystem::file_time_type::clock::now() + std::chrono::seconds(1));
+    TurnOnTheAutomaticPunch();  // while the confirmation shows
     Drive("WAIT:61 1001 ENTER");
-    EXPECT_EQ(Stored(), "O");
+    EXPECT_EQ(Stored(), "O");  // the automatic punch closed the IN
+    Drive("WAIT:61");          // at rest on the card prompt
+    SaveSetting(stampkind::SettingId::IsGlidepass, platform::Variant(false));
+    Drive("1001 ENTER");
+    EXPECT_EQ(m_clock->CurrentState(), ClockState::Punch);
+    Drive("1 ENTER WAIT:61");
+    TurnOnTheAutomaticPunch();
+    Drive("1001 ENTER WAIT:61");
+    SaveSetting(stampkind::SettingId::IsGlidepass, platform::Variant(false));
+    Drive("1001 ENTER");
+    EXPECT_EQ(m_clock->CurrentState(), ClockState::Punch);
+    EXPECT_EQ(Stored(), "O O");
 }
 
 // The confirmation's day follows the regional settings; a saved setting the step cannot use is
