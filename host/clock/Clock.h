@@ -84,6 +84,8 @@ class Clock {
     State CurrentState() const { return StateOf(m_state); }
     ScreenModel Model() const;
     orvane::ClockDatabase& Database() { return *m_database; }
+    // The settings in use: those of the configuration file as last read.
+    const Configuration& Settings() const { return m_config; }
 
     // The last punch, kept until the next one begins: its session (events, value, skipped), the
     // records it wrote, the error that ended it, the guards' finding and the confirmation.
