@@ -563,6 +563,35 @@ class KioskTest(unittest.TestCase):
         self.assertEqual(clock.rows('SELECT "Punch Type" FROM "Clock Data Table"'), [("O",)])
         self.assertIsNone(self.body("data-sound"))
 
+    def test_busy_server_is_waited_for_and_asked_again(self):
+        # The server's limits refuse the card's first inputs, as "too many requests" or as
+        # "busy" with a time to wait; the page waits, says so, and loses and repeats nothing.
+        for status in (429, 503):
+            with self.subTest(status=status):
+                clock = self.own_clock()
+                self.open_kiosk("Dock", clock)
+                self.driver.execute_script("""
+                    const [status, refusals] = arguments, fetched = window.fetch;
+                    window.refused = 0;
+                    window.fetch = (url, options) => {
+                        if (url === "/api/kiosk/input" && window.refused < refusals) {
+                            ++window.refused;
+                            return Promise.resolve(new Response('{"refused": "Too many requests"}',
+                                {status, headers: {"Retry-After": "1"}}));
+                        }
+                        return fetched(url, options);
+                    };""", status, 2)
+                self.type("1001" + Keys.ENTER)
+                self.wait_for_text("information", "Busy, one moment")
+                self.wait_for_state("punch")
+                self.wait_for_text("employee", "Avery Stone")
+                self.assertNotIn("Busy", self.driver.find_element(By.ID, "information").text)
+                self.assertEqual(self.driver.execute_script("return window.refused"), 2)
+                self.type("1" + Keys.ENTER)
+                self.wait_for_state("confirm")
+                self.assertEqual(clock.rows('SELECT "Punch Type" FROM "Clock Data Table"'),
+                                 [("I",)])
+
     def test_refusals_look_like_refusals(self):
         self.clock.run("employee", "add", "--db", self.clock.db, "--card", "1006", "--name", "Pat Quinn")
         self.open_kiosk()
