@@ -744,6 +744,8 @@ void Clock::ReloadSettings() {
             config->database = m_config.database;
             m_config = std::move(*config);
             m_step.reset();
+            if (m_settings_changed)
+                m_settings_changed(m_config);
         }
     } catch (const platform::RaisedError& error) {
         // A half-written or damaged file keeps the settings in use.

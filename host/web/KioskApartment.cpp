@@ -296,6 +296,10 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
             m_database_file = clock->Database().file();
         }
         clock->SetLog(m_log);
+        clock->OnSettingsChanged([this, &services](const Configuration& changed) {
+            changed.ApplyRegional(services.System());
+            m_minute.reset();  // the idle clock's face is made again on the new clock
+        });
         clock->SetClockName(m_name);
         clock->Start();
         services.Attach(clock.get());

@@ -105,9 +105,10 @@ TEST_F(TerminalTest, ConfirmationFollowsTheRegionalSettings) {
     }
 }
 
-// `timeclock setup` reaches a kiosk that has stood at its card prompt since its last punch: the
-// next card after the automatic punch is turned on is punched without the punch keypad.
-TEST_F(TerminalTest, SetupReachesTheKioskBeforeItsNextCard) {
+// `timeclock setup` and an edit of the file reach a kiosk that has stood at its card prompt since
+// its last punch: the next card after the automatic punch is turned on is punched without the
+// punch keypad, and confirmed on the 24-hour clock the new regional settings use.
+TEST_F(TerminalTest, SettingsReachTheKioskBeforeItsNextCard) {
     // The confirmation ends after a second; no duplicate guard, so the second card is a punch.
     std::ofstream(Config())
         << R"({"steps": ["Employee ID", "Punch Entry"], "confirm_seconds": 1, "duplicate_seconds": 0})";
@@ -127,12 +128,19 @@ TEST_F(TerminalTest, SetupReachesTheKioskBeforeItsNextCard) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(at_prompt()) << terminal.Screen();
     ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
+    // And the regional settings, edited in the file by hand.
+    auto config = nlohmann::json::parse(std::ifstream(Config()));
+    config["regional"] = "en-GB";
+    std::ofstream(Config()) << config.dump();
     ASSERT_TRUE(terminal.Send("1001 Enter F10"));
     ASSERT_TRUE(terminal.WaitForEnd());
     const auto screen = terminal.Screen();
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 1u) << screen;
     EXPECT_EQ(rows[0].punch_type, "O") << screen;  // the automatic punch closed the IN
+    EXPECT_TRUE(
+        std::regex_search(screen, std::regex(R"(OUT \d\d/\d\d/\d{4} \d\d:\d\d(?! ?[AP]M))")))
+        << screen;
 }
 
 TEST_F(TerminalTest, TooSmallTerminalTakesNoPunch) {

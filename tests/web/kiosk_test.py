@@ -620,11 +620,12 @@ class KioskTest(unittest.TestCase):
         self.type("1" + Keys.ENTER)
         self.wait_for_state("confirm")
         self.wait_for_state("card")  # the kiosk stands at its card prompt
-        # The sounds turned off in the file, the automatic punch on the administrator's page.
+        # The sounds and a 24-hour clock in the file, the automatic punch on the administrator's
+        # page.
         with open(clock.config) as f:
             config = json.load(f)
         with open(clock.config, "w") as f:
-            json.dump(dict(config, kiosk_sounds=False), f)
+            json.dump(dict(config, kiosk_sounds=False, regional="en-GB"), f)
         admin = admin_session(clock)
         form = admin.open(clock.url + "/admin/settings", timeout=WAIT).read().decode()
         fields = dict(re.findall(r'<input type="hidden" name="([^"]+)" value="([^"]*)"', form))
@@ -638,9 +639,12 @@ class KioskTest(unittest.TestCase):
         self.driver.execute_script("delete document.body.dataset.sound")
         self.type("1001" + Keys.ENTER)  # no punch keypad: the automatic punch decides
         self.wait_for_state("confirm")
-        self.assertIn("OUT ", self.driver.find_element(By.ID, "confirmation").text)
+        self.assertRegex(self.driver.find_element(By.ID, "confirmation").text,
+                         r"OUT \d\d/\d\d/\d{4} \d\d:\d\d\n")
         self.assertEqual(clock.rows('SELECT "Punch Type" FROM "Clock Data Table"'), [("O",)])
         self.assertIsNone(self.body("data-sound"))
+        self.wait_for_state("card")
+        self.assertRegex(self.driver.find_element(By.ID, "idle-time").text, r"^\d\d:\d\d$")
 
     def test_busy_server_is_waited_for_and_asked_again(self):
         # The server's limits refuse the card's first inputs, as "too many requests" or as
