@@ -110,8 +110,8 @@ TEST_F(TerminalTest, ConfirmationFollowsTheRegionalSettings) {
 // punch keypad, and confirmed on the 24-hour clock the new regional settings use.
 TEST_F(TerminalTest, SettingsReachTheKioskBeforeItsNextCard) {
     // The confirmation ends after a second; no duplicate guard, so the second card is a punch.
-    std::ofstream(Config())
-        << R"({"steps": ["Employee ID", "Punch Entry"], "confirm_seconds": 1, "duplicate_seconds": 0})";
+    std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"], )"
+                               R"("confirm_seconds": 1, "duplicate_seconds": 0})";
     TmuxKiosk terminal(m_folder, KioskCommand(), 100, 40);
     ASSERT_TRUE(terminal.started());
     ASSERT_TRUE(terminal.Send("1001 Enter 1 Enter"));
