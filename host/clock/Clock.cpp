@@ -300,6 +300,10 @@ void Clock::Tick(platform::Date now) {
 
 void Clock::CardAccepted(const orvane::Employee& employee,
                          std::optional<ManagerMode> manager_mode) {
+    // A prompt may stand for hours: settings changed while it stood apply to this card.
+    ReloadSettings();
+    if (!m_step)
+        WarnOfSettings();
     if (ManagerModeOpen(manager_mode) && manager_mode->manager->card == employee.card) {
         m_card_keypad->Reset();
         m_display->ShowError("Managers do not book entries for themselves");
@@ -743,6 +747,8 @@ void Clock::ReloadSettings() {
             config->database = m_config.database;
             m_config = std::move(*config);
             m_step.reset();
+            if (m_settings_changed)
+                m_settings_changed(m_config);
         }
     } catch (const platform::RaisedError& error) {
         // A half-written or damaged file keeps the settings in use.

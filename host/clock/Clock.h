@@ -84,6 +84,8 @@ class Clock {
     State CurrentState() const { return StateOf(m_state); }
     ScreenModel Model() const;
     orvane::ClockDatabase& Database() { return *m_database; }
+    // The settings in use: those of the configuration file as last read.
+    const Configuration& Settings() const { return m_config; }
 
     // The last punch, kept until the next one begins: its session (events, value, skipped), the
     // records it wrote, the error that ended it, the guards' finding and the confirmation.
@@ -102,6 +104,12 @@ class Clock {
     // Where the full text of an error goes (the screen gets a short one); standard error unless
     // a front end gives another place.
     void SetLog(std::function<void(std::string_view)> log) { m_log = std::move(log); }
+    // Called with the settings each time a changed configuration file is read again, before
+    // they apply to a card: the front end puts what the clock does not own (the regional
+    // settings of its apartment) in force.
+    void OnSettingsChanged(std::function<void(const Configuration&)> changed) {
+        m_settings_changed = std::move(changed);
+    }
     // The name this clock records with manager entries, in place of the configuration's (a
     // browser kiosk's registered name); empty: the configuration's.
     void SetClockName(std::string name) { m_clock_name = std::move(name); }
@@ -166,6 +174,7 @@ class Clock {
     std::shared_ptr<ClockButtons> m_buttons;
     std::shared_ptr<framework::IStep> m_step;
     std::function<void(std::string_view)> m_log;
+    std::function<void(const Configuration&)> m_settings_changed;
     std::string m_clock_name;
     PunchPolicy m_policy = PunchPolicy::Kiosk();
 

@@ -1,23 +1,31 @@
 #include "host/clock/ConfigurationWatch.h"
 
-#include <system_error>
+#include <fstream>
+#include <iterator>
 
 namespace timeclock {
 
 ConfigurationWatch::ConfigurationWatch(std::filesystem::path file) : m_file(std::move(file)) {
-    std::error_code ec;
-    if (!m_file.empty())
-        m_time = std::filesystem::last_write_time(m_file, ec);
+    m_text = Text();
+}
+
+std::optional<std::string> ConfigurationWatch::Text() const {
+    if (m_file.empty())
+        return std::nullopt;
+    std::ifstream in(m_file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return std::nullopt;
+    return text;
 }
 
 std::optional<Configuration> ConfigurationWatch::Changed() {
-    if (m_file.empty())
+    auto text = Text();
+    if (!text || text == m_text)
         return std::nullopt;
-    std::error_code ec;
-    const auto time = std::filesystem::last_write_time(m_file, ec);
-    if (ec || time == m_time)
-        return std::nullopt;
-    m_time = time;
+    m_text = std::move(text);
     return Configuration::Load(m_file);
 }
 

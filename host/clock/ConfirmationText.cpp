@@ -23,8 +23,15 @@ std::string Dollars(double amount) {
 }  // namespace
 
 // Cut, as the step writes it, never rounded into the next minute (or, at 23:59:59.7, the next
-// day) as a date's text would read it.
+// day) as a date's text would read it; on the clock face of the regional settings.
 std::string ConfirmationText::TimeOfDay(platform::Date moment) {
+    const bool twelve_hour = platform::services().Regional().twelve_hour_clock;
+    return platform::format_date(platform::whole_minute(moment),
+                                 twelve_hour ? "h:nn AM/PM" : "hh:nn");
+}
+
+// A scripted punch's notices are read by programs as well as people: always a 24-hour clock.
+std::string ConfirmationText::TwentyFourHour(platform::Date moment) {
     return platform::format_date(platform::whole_minute(moment), "hh:nn");
 }
 
@@ -76,7 +83,7 @@ std::string ConfirmationText::AlreadyRecorded(platform::Date earlier) {
 }
 
 std::string ConfirmationText::DuplicateNotice(const std::string& code, platform::Date earlier) {
-    return "duplicate of the " + PunchWord(code) + " at " + TimeOfDay(earlier);
+    return "duplicate of the " + PunchWord(code) + " at " + TwentyFourHour(earlier);
 }
 
 std::string ConfirmationText::NotFittingQuestion(const std::string& misfit,
@@ -95,7 +102,7 @@ std::string ConfirmationText::NewShiftQuestion(platform::Date since) {
 }
 
 std::string ConfirmationText::NewShiftNotice(platform::Date since) {
-    return "clocked in since " + TimeOfDay(since);
+    return "clocked in since " + TwentyFourHour(since);
 }
 
 std::string ConfirmationText::ManagerConfirmQuestion(const std::string& manager,

@@ -74,6 +74,8 @@ int RunKiosk(const KioskOptions& options) {
             << platform::format_date(platform::services().Now(), "yyyy-mm-dd hh:nn:ss") << ' '
             << text << '\n';
     });
+    clock->OnSettingsChanged(
+        [&services](const Configuration& changed) { changed.ApplyRegional(services.System()); });
     Screen screen;
     // A press is the click; the release is asked for too, so that the terminal library reports
     // it (and the kiosk ignores it) rather than holding it back until the next key.

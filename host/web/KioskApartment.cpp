@@ -242,7 +242,8 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
     set("confirmation", model.confirmation);
     set("pad", keypad.number);
     set("holder", m_holder.load());
-    set("sounds", m_sounds);
+    // Read at each screen: a change of the configuration reaches the page with the next card.
+    set("sounds", clock.Settings().kiosk_sounds);
     // One object: the screen's members, the clock's and the controls.
     auto text = Dump(m_members);
     text.back() = ',';
@@ -294,8 +295,11 @@ void KioskApartment::Run(Clock::Files files, std::shared_ptr<std::mutex> write_t
             clock->Database().LeaveCheckpointsToOthers();
             m_database_file = clock->Database().file();
         }
-        m_sounds = config.kiosk_sounds;
         clock->SetLog(m_log);
+        clock->OnSettingsChanged([this, &services](const Configuration& changed) {
+            changed.ApplyRegional(services.System());
+            m_minute.reset();  // the idle clock's face is made again on the new clock
+        });
         clock->SetClockName(m_name);
         clock->Start();
         services.Attach(clock.get());

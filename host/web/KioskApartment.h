@@ -113,7 +113,6 @@ class KioskApartment {
     // The number of the last hold: the window that took the kiosk last is the one that types.
     // Changed under `m_mutex`; read by the kiosk's thread as it draws.
     std::atomic<uint64_t> m_holder = 0;
-    bool m_sounds = true;
     bool m_stop = false;
     std::thread m_thread;
 };

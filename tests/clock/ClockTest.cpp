@@ -156,13 +156,13 @@ TEST_P(Journeys, ShowAndStore) {
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"EmployeeIn", "1001 ENTER 1 ENTER",
-            {"Avery Stone", "IN 12/04/2026 08:00", "Today 0:00"}, "", "I"},
+            {"Avery Stone", "IN 12/04/2026 8:00 AM", "Today 0:00"}, "", "I"},
     // In, lunch, break and out: each out closes its open row, so the day is two work rows,
     // the lunch and the break.
     Journey{"AnEmployeesDay",
             "1001 ENTER 1 ENTER WAIT:14400 1001 ENTER 3 ENTER WAIT:1800 1001 ENTER 4 ENTER "
             "WAIT:9000 1001 ENTER 5 ENTER WAIT:900 1001 ENTER 6 ENTER WAIT:6300 1001 ENTER 2 ENTER",
-            {"OUT 12/04/2026 17:00"}, "", "O LI O BI"},
+            {"OUT 12/04/2026 5:00 PM"}, "", "O LI O BI"},
     Journey{"ConfirmationEndsByItself", "1001 ENTER 1 ENTER WAIT:3", {"Enter Card Number"},
             "Avery Stone", "I"},
     Journey{"NewCardEndsTheConfirmationAndIsTaken", "1001 ENTER 1 ENTER 1001 ENTER",
@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             {"ADVANCE $50.00 on 12/04/2026"}, "", "A"},
     Journey{"ManagerOutShowsTheTypedMoment",
             "9001 ENTER 2468 ENTER 1001 ENTER 2 ENTER 1203260500 / ENTER 2468 ENTER",
-            {"OUT 12/03/2026 17:00"}, "", "O"},
+            {"OUT 12/03/2026 5:00 PM"}, "", "O"},
     // The step keeps the values of earlier punches; the confirmation shows only this punch's.
     Journey{"InAfterAManagersVacationShowsNoHours",
             "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 2468 ENTER 1001 "
@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"ManagerOutAfterAVacationShowsTheTypedOut",
             "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER 2468 ENTER 9001 "
             "ENTER 2468 ENTER 1001 ENTER 2 ENTER 1205260500 / ENTER 2468 ENTER",
-            {"OUT 12/05/2026 17:00"}, "12/04", "V O"},
+            {"OUT 12/05/2026 5:00 PM"}, "12/04", "V O"},
     // The keypad raises 91 for keys after a manager's STATUS; the clock has ended the punch by
     // then, so the next key starts the next card.
     Journey{"KeysAfterManagersStatusStartTheNextCard",
@@ -210,37 +210,37 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             ""},
     Journey{"FiveWrongPinsLockTheCard",
             "9001 ENTER 1 ENTER 2 ENTER 3 ENTER 4 ENTER 5 ENTER 9001 ENTER",
-            {"locked", "08:05"}, "Enter PIN", ""},
+            {"locked", "8:05 AM"}, "Enter PIN", ""},
     Journey{"LockEndsAfterFiveMinutes",
             "9001 ENTER 1 ENTER 2 ENTER 3 ENTER 4 ENTER 5 ENTER WAIT:300 9001 ENTER",
             {"Enter PIN for Mina Hart"}, "", ""},
     Journey{"RightPinClearsTheWrongOnes",
             "9001 ENTER 1 ENTER 2 ENTER 3 ENTER 4 ENTER 2468 ENTER ESC 9001 ENTER 5 ENTER",
             {"Wrong PIN"}, "locked", ""},
-    Journey{"AutomaticPunchDecidesForTheEmployee", "1001 ENTER", {"IN 12/04/2026 08:00"}, "",
+    Journey{"AutomaticPunchDecidesForTheEmployee", "1001 ENTER", {"IN 12/04/2026 8:00 AM"}, "",
             "I", true},
     Journey{"AutomaticPunchFollowsTheHistory", "1001 ENTER WAIT:14400 1001 ENTER WAIT:1800 1001 ENTER",
-            {"IN 12/04/2026 12:30"}, "", "O I", true},
+            {"IN 12/04/2026 12:30 PM"}, "", "O I", true},
     Journey{"AutomaticPunchNeverDecidesForTheManager", "9001 ENTER 2468 ENTER 1001 ENTER",
             {"MANAGER MODE \u2014 Mina Hart for Avery Stone"}, "IN 12/04", "", true},
     Journey{"SameCardSamePunchWithinAMinute", "1001 ENTER 1 ENTER WAIT:30 1001 ENTER 1 ENTER",
-            {"Already recorded at 08:00", "IN at 08:00 on 12/04/2026"}, "", "I"},
+            {"Already recorded at 8:00 AM", "IN at 8:00 AM on 12/04/2026"}, "", "I"},
     // Punches within one minute share their stored moment: the history still reads them in the
     // order they were made, so an in and an out leave the employee out.
     Journey{"InAndOutWithinAMinuteLeaveTheEmployeeOut",
             "1001 ENTER 1 ENTER WAIT:20 1001 ENTER 2 ENTER WAIT:20 1001 ENTER 1 ENTER",
-            {"IN 12/04/2026 08:00"}, "Already recorded", "O I"},
+            {"IN 12/04/2026 8:00 AM"}, "Already recorded", "O I"},
     Journey{"OutRepeatedWithinAMinuteIsAlreadyRecorded",
             "1001 ENTER 1 ENTER 1001 ENTER 2 ENTER 1001 ENTER 2 ENTER",
-            {"Already recorded at 08:00", "OUT at 08:00 on 12/04/2026"}, "", "O"},
+            {"Already recorded at 8:00 AM", "OUT at 8:00 AM on 12/04/2026"}, "", "O"},
     Journey{"LunchAndBackWithinAMinuteLeaveTheEmployeeIn",
             "1001 ENTER 1 ENTER 1001 ENTER 3 ENTER 1001 ENTER 4 ENTER 1001 ENTER 2 ENTER",
-            {"OUT 12/04/2026 08:00"}, "not clocked in", "O LI O"},
+            {"OUT 12/04/2026 8:00 AM"}, "not clocked in", "O LI O"},
     Journey{"SamePunchAfterTheDuplicateTimeAsks", "1001 ENTER 1 ENTER WAIT:61 1001 ENTER 2 ENTER",
-            {"Avery Stone", "OUT 12/04/2026 08:01"}, "not clocked", "O"},
+            {"Avery Stone", "OUT 12/04/2026 8:01 AM"}, "not clocked", "O"},
     Journey{"OutWithoutInAsks", "1001 ENTER 2 ENTER",
             {"You are not clocked in. Enter: record OUT anyway. Esc: cancel."}, "", ""},
-    Journey{"OutWithoutInConfirmed", "1001 ENTER 2 ENTER ENTER", {"OUT 12/04/2026 08:00"}, "",
+    Journey{"OutWithoutInConfirmed", "1001 ENTER 2 ENTER ENTER", {"OUT 12/04/2026 8:00 AM"}, "",
             "O"},
     Journey{"OutWithoutInCancelled", "1001 ENTER 2 ENTER ESC", {"Enter Card Number"}, "", ""},
     Journey{"ReturnWithoutLeaveAsks", "1001 ENTER 1 ENTER WAIT:61 1001 ENTER 4 ENTER",
@@ -248,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"ClicksMakeAPunch",
             "CLICK:cmdKey(0) CLICK:cmdKey(10) CLICK:cmdKey(10) CLICK:cmdKey(0) CLICK:cmdEnter "
             "CLICK:cmdStampkind(0) CLICK:cmdEnter",
-            {"IN 12/04/2026 08:00"}, "", "I"},
+            {"IN 12/04/2026 8:00 AM"}, "", "I"},
     Journey{"ClearEmptiesTheCardEntry", "100 CLICK:cmdKey(9) 1001 ENTER",
             {"Avery Stone  card 1001"}, "", ""},
     Journey{"OwnClearEmptiesTheCardEntry", "100 CLICK:cmdClear 1001 ENTER",
@@ -265,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             {"Enter Card Number"}, "not clocked", "O", false, true},
     // A retry of a punch kept on the clock finds it in the queue and says it will be sent.
     Journey{"RetryOfAKeptPunchSaysItIsKept", "AWAY 1001 ENTER 1 ENTER WAIT:30 1001 ENTER 1 ENTER BACK",
-            {std::string("Already recorded at 08:00. ") + timeclock::kQueuedConfirmation}, "", "",
+            {std::string("Already recorded at 8:00 AM. ") + timeclock::kQueuedConfirmation}, "", "",
             false, true},
     // A card this clock has never read punches from the clock's copy of the employees.
     Journey{"NeverReadCardPunchesWhileTheServerIsAway", "AWAY 1001 ENTER 1 ENTER BACK",
@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     // The automatic punch reads the in it made before the server went away and chooses the out.
     Journey{"AutomaticPunchWhileTheServerIsAwayFollowsWhatTheClockKnows",
             "1001 ENTER WAIT:61 AWAY 1001 ENTER BACK",
-            {"OUT 12/04/2026 08:01", timeclock::kQueuedConfirmation,
+            {"OUT 12/04/2026 8:01 AM", timeclock::kQueuedConfirmation,
              timeclock::kIncompleteFigures}, "Error", "I", true, true},
     Journey{"ManagerPinIsCheckedWhileTheServerIsAway", "AWAY 9001 ENTER 2468 ENTER 1001 ENTER BACK",
             {"MANAGER MODE \u2014 Mina Hart for Avery Stone"}, "", "", false, true},
@@ -285,27 +285,27 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"CardOverAnAbandonedPunchScreen", "1001 ENTER WAIT:8 1005 ENTER",
             {"Noel Park  card 1005", "Select Punch Type"}, "Avery", ""},
     Journey{"CardOverAnAbandonedPunchScreenPunchesForItself",
-            "1001 ENTER WAIT:8 1005 ENTER 1 ENTER", {"Noel Park", "IN 12/04/2026 08:00"},
+            "1001 ENTER WAIT:8 1005 ENTER 1 ENTER", {"Noel Park", "IN 12/04/2026 8:00 AM"},
             "BREAK", "", false, false, "I"},
     Journey{"CardOverAFullValueKeypad",
             "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 WAIT:5 1005 ENTER 1 "
             "ENTER",
-            {"Noel Park", "IN 12/04/2026 08:00"}, "MANAGER MODE", "", false, false, "I"},
+            {"Noel Park", "IN 12/04/2026 8:00 AM"}, "MANAGER MODE", "", false, false, "I"},
     Journey{"DigitsAValueKeypadTakesAreNoCard",
             "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 1005 ENTER",
             {"VACATION 10:05 h", "Enter your PIN"}, "", ""},
-    Journey{"ChangedMindIsNoCard", "1001 ENTER 5 1 ENTER", {"IN 12/04/2026 08:00"}, "", "I"},
+    Journey{"ChangedMindIsNoCard", "1001 ENTER 5 1 ENTER", {"IN 12/04/2026 8:00 AM"}, "", "I"},
     Journey{"UnknownCardOverAPunchIsPunchKeys", "1001 ENTER 1 2 3 5 ENTER",
-            {"BREAK LEAVE 12/04/2026 08:00"}, "", "BO"},
+            {"BREAK LEAVE 12/04/2026 8:00 AM"}, "", "BO"},
     Journey{"CardOverAQuestion", "1001 ENTER 2 ENTER 1005 ENTER 1 ENTER",
-            {"Noel Park", "IN 12/04/2026 08:00"}, "not clocked in", "", false, false, "I"},
+            {"Noel Park", "IN 12/04/2026 8:00 AM"}, "not clocked in", "", false, false, "I"},
     Journey{"PunchScreenIdleEndsSooner", "1001 ENTER WAIT:15 5 ENTER", {"Unknown card 5"}, "",
             ""},
     Journey{"PunchScreenWithinItsIdleTime", "1001 ENTER WAIT:14 5 ENTER",
-            {"BREAK LEAVE 12/04/2026 08:00"}, "", "BO"},
+            {"BREAK LEAVE 12/04/2026 8:00 AM"}, "", "BO"},
     // Cards typed at an abandoned PIN prompt punch for themselves and never count as wrong PINs.
     Journey{"CardAtAnAbandonedPinPrompt", "9001 ENTER WAIT:5 1001 ENTER 1 ENTER",
-            {"IN 12/04/2026 08:00"}, "Wrong PIN", "I"},
+            {"IN 12/04/2026 8:00 AM"}, "Wrong PIN", "I"},
     Journey{"CardsAtThePinPromptLockNothing",
             "9001 ENTER 1001 ENTER ESC 9001 ENTER 1001 ENTER ESC 9001 ENTER 1001 ENTER ESC "
             "9001 ENTER 1005 ENTER ESC 9001 ENTER 1005 ENTER ESC 9001 ENTER",
@@ -321,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     Journey{"EmployeeCardAtTheManagersConfirmationPunchesForItself",
             "9001 ENTER 2468 ENTER WAIT:10 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER "
             "1001 ENTER 1 ENTER",
-            {"IN 12/04/2026 08:00"}, "MANAGER MODE", "I"},
+            {"IN 12/04/2026 8:00 AM"}, "MANAGER MODE", "I"},
     Journey{"UnconfirmedManagerEntryEndsWhenIdle",
             "9001 ENTER 2468 ENTER 1001 ENTER + 4 ENTER 1204260800 ENTER 0800 ENTER WAIT:15 1001 "
             "ENTER",
@@ -336,19 +336,19 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
             {"Noel Park  card 1005"}, "MANAGER MODE", "I"},
     // The employee's state decides what a punch means.
     Journey{"DoubleSwipeWithTheAutomaticPunch", "1001 ENTER WAIT:5 1001 ENTER",
-            {"Already clocked IN at 08:00"}, "", "I", true},
+            {"Already clocked IN at 8:00 AM"}, "", "I", true},
     Journey{"SecondInWhileWorkingAsks", "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER",
-            {"You are clocked in since 08:00. Enter: start a new shift (08:00 gets a missing "
+            {"You are clocked in since 8:00 AM. Enter: start a new shift (8:00 AM gets a missing "
              "OUT). Esc: cancel."}, "", "I"},
     Journey{"SecondInWhileWorkingConfirmed",
-            "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER ENTER", {"IN 12/04/2026 09:00"}, "",
+            "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER ENTER", {"IN 12/04/2026 9:00 AM"}, "",
             "I I"},
     // The new shift counts; the one it left is a missing out, not an overlap worth nothing.
     Journey{"NewShiftCountsItsHours",
             "1001 ENTER 1 ENTER WAIT:3600 1001 ENTER 1 ENTER ENTER WAIT:28800 1001 ENTER 2 ENTER",
-            {"OUT 12/04/2026 17:00", "Today 8:00"}, "", "I O"},
+            {"OUT 12/04/2026 5:00 PM", "Today 8:00"}, "", "I O"},
     Journey{"InAfterTheLongestShiftAsksNothing",
-            "1001 ENTER 1 ENTER WAIT:61200 1001 ENTER 1 ENTER", {"IN 12/05/2026 01:00"},
+            "1001 ENTER 1 ENTER WAIT:61200 1001 ENTER 1 ENTER", {"IN 12/05/2026 1:00 AM"},
             "clocked in since", "I I"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
@@ -418,16 +418,26 @@ TEST_F(ClockTest, DatabaseErrorsAreMessages) {
     }
 }
 
-// A setting changed while the clock runs applies from its next idle card prompt.
-TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCardPrompt) {
+// A setting changed while the clock runs applies to the next card, wherever the clock stood when
+// it changed: on the confirmation, or at rest on the card prompt. Two changes in a row count
+// each, however close together the file was written.
+TEST_F(ClockTest, ChangedSettingsApplyAtTheNextCard) {
     Open(false);
     Drive("1001 ENTER 1 ENTER");
-    TurnOnTheAutomaticPunch();
-    std::filesystem::last_write_time(
-        m_folder / "timeclock.json",
-        std::filesystem::file_time_type::clock::now() + std::chrono::seconds(1));
+    TurnOnTheAutomaticPunch();  // while the confirmation shows
     Drive("WAIT:61 1001 ENTER");
-    EXPECT_EQ(Stored(), "O");
+    EXPECT_EQ(Stored(), "O");  // the automatic punch closed the IN
+    Drive("WAIT:61");          // at rest on the card prompt
+    SaveSetting(stampkind::SettingId::IsGlidepass, platform::Variant(false));
+    Drive("1001 ENTER");
+    EXPECT_EQ(m_clock->CurrentState(), ClockState::Punch);
+    Drive("1 ENTER WAIT:61");
+    TurnOnTheAutomaticPunch();
+    Drive("1001 ENTER WAIT:61");
+    SaveSetting(stampkind::SettingId::IsGlidepass, platform::Variant(false));
+    Drive("1001 ENTER");
+    EXPECT_EQ(m_clock->CurrentState(), ClockState::Punch);
+    EXPECT_EQ(Stored(), "O O");
 }
 
 // The confirmation's day follows the regional settings; a saved setting the step cannot use is

@@ -122,7 +122,7 @@ TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {
     EXPECT_EQ(Rows().size(), 2u);
     const auto last =
         CardPunch("2026-12-04 18:00:59.7", "CLICK:TimeIn1.cmdButton(5) 1 ENTER").json();
-    EXPECT_EQ(last["confirmation"], json({"IN 12/04/2026 18:00"}));
+    EXPECT_EQ(last["confirmation"], json({"IN 12/04/2026 6:00 PM"}));
     EXPECT_EQ(last["ignored_clicks"], json({"TimeIn1.cmdButton(5)"}));
     EXPECT_EQ(last["stored"], "stored");
 }

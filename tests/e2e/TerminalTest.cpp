@@ -1,3 +1,7 @@
+#include <chrono>
+#include <functional>
+#include <regex>
+
 #include "host/database/ClockDatabase.h"
 #include "tests/e2e/Timeclock.h"
 #include "tests/e2e/TmuxKiosk.h"
@@ -19,16 +23,18 @@ class TerminalTest : public TimeclockTest {
         std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"]})";
     }
 
+    std::string KioskCommand() const {
+        return "env STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
+               Quote((m_bin / "timeclock").string()) + " kiosk --db " + Quote(Database().string()) +
+               " --config " + Quote(Config().string()) + " 2>" +
+               Quote((m_folder / "kiosk.err").string());
+    }
+
     // Runs the kiosk in a terminal of the size given, types each group of keys (tmux words, or
     // literal text where marked), then F10; returns the last screen ("" when it did not quit).
     std::string AtKiosk(int columns, int rows,
                         const std::vector<std::pair<std::string, bool>>& keys) const {
-        const std::string kiosk = "env STAMPKIND_REGISTRY=" + Quote(Registry().string()) + " " +
-                                  Quote((m_bin / "timeclock").string()) + " kiosk --db " +
-                                  Quote(Database().string()) + " --config " +
-                                  Quote(Config().string()) + " 2>" +
-                                  Quote((m_folder / "kiosk.err").string());
-        TmuxKiosk terminal(m_folder, kiosk, columns, rows);
+        TmuxKiosk terminal(m_folder, KioskCommand(), columns, rows);
         if (!terminal.started())
             return "";
         for (const auto& [text, literal] : keys) {
@@ -89,6 +95,59 @@ TEST_F(TerminalTest, LongConfirmationLinesWrap) {
     ASSERT_TRUE(AddEmployee(1002, "Maximiliana Alexandrovna Featherstonehaugh-Cholmondeley Junr"));
     const auto screen = AtKiosk(60, 22, {{"1002 Enter 1 Enter", false}});
     EXPECT_NE(screen.find("\n  Junr\n"), std::string::npos) << screen;
+}
+
+// The confirmation reads on the clock face of the configured regional settings.
+TEST_F(TerminalTest, ConfirmationFollowsTheRegionalSettings) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"en-US", R"(IN \d\d/\d\d/\d{4} \d{1,2}:\d\d [AP]M)"},
+        {"en-GB", R"(IN \d\d/\d\d/\d{4} \d\d:\d\d(?! ?[AP]M))"},
+    };
+    for (const auto& [regional, confirmation] : cases) {
+        std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"], "regional": ")"
+                                << regional << "\"}";
+        const auto screen = AtKiosk(100, 40, {{"1001 Enter 1 Enter", false}});
+        EXPECT_TRUE(std::regex_search(screen, std::regex(confirmation))) << regional << screen;
+        AtKiosk(100, 40, {{"1001 Enter 2 Enter", false}});  // out again for the next case
+    }
+}
+
+// `timeclock setup` and an edit of the file reach a kiosk that has stood at its card prompt since
+// its last punch: the next card after the automatic punch is turned on is punched without the
+// punch keypad, and confirmed on the 24-hour clock the new regional settings use.
+TEST_F(TerminalTest, SettingsReachTheKioskBeforeItsNextCard) {
+    // The confirmation ends after a second; no duplicate guard, so the second card is a punch.
+    std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"], )"
+                               R"("confirm_seconds": 1, "duplicate_seconds": 0})";
+    TmuxKiosk terminal(m_folder, KioskCommand(), 100, 40);
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.Send("1001 Enter 1 Enter"));
+    // The IN is stored and its confirmation (which names the employee) has ended: the kiosk
+    // stands at its card prompt. Waited for within a bound, each look a capture of the pane.
+    const auto at_prompt = [&] {
+        const auto screen = terminal.Screen();
+        const auto last = screen.rfind("Stampkind Time Clock");
+        return !Rows().empty() && last != std::string::npos &&
+               screen.find("Avery Stone", last) == std::string::npos;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!at_prompt() && std::chrono::steady_clock::now() < deadline) {
+    }
+    ASSERT_TRUE(at_prompt()) << terminal.Screen();
+    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
+    // And the regional settings, edited in the file by hand.
+    auto config = nlohmann::json::parse(std::ifstream(Config()));
+    config["regional"] = "en-GB";
+    std::ofstream(Config()) << config.dump();
+    ASSERT_TRUE(terminal.Send("1001 Enter F10"));
+    ASSERT_TRUE(terminal.WaitForEnd());
+    const auto screen = terminal.Screen();
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 1u) << screen;
+    EXPECT_EQ(rows[0].punch_type, "O") << screen;  // the automatic punch closed the IN
+    EXPECT_TRUE(
+        std::regex_search(screen, std::regex(R"(OUT \d\d/\d\d/\d{4} \d\d:\d\d(?! ?[AP]M))")))
+        << screen;
 }
 
 TEST_F(TerminalTest, TooSmallTerminalTakesNoPunch) {

@@ -14,7 +14,9 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import http.cookiejar
 import urllib.error
+import urllib.parse
 import urllib.request
 
 from selenium import webdriver
@@ -156,6 +158,67 @@ return problems;
 """
 
 
+# What keeps a person from reading or working the screen as drawn: text under a contrast of
+# 4.5:1 against what lies behind it (WCAG's relative luminance, from the computed styles), a
+# button whose accessible name is missing, shouts in capitals or does not hold the caption seen,
+# a key that the keyboard cannot reach, a form control without a label, a page without its
+# language or title. A shown cover (offline, another window) hides what lies under it.
+ACCESS_PROBLEMS = """
+const problems = [];
+const channels = (text) => (text.match(/[0-9.]+/g) || []).map(Number);
+const luminance = ([r, g, b]) => [r, g, b].map((c) => {
+    c /= 255; return c <= 0.03928 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4); })
+    .reduce((sum, c, i) => sum + c * [0.2126, 0.7152, 0.0722][i], 0);
+const behind = (element) => {
+    for (let e = element; e; e = e.parentElement) {
+        const c = channels(getComputedStyle(e).backgroundColor);
+        if (c.length === 3 || (c.length === 4 && c[3] === 1)) return c.slice(0, 3);
+    }
+    return [255, 255, 255];
+};
+const cover = [...document.querySelectorAll(".cover")].find((c) => getComputedStyle(c).display !== "none");
+const shown = (e) => { const box = e.getBoundingClientRect();
+    return box.width > 0 && box.height > 0 && getComputedStyle(e).visibility !== "hidden" &&
+        (!cover || cover.contains(e)); };
+const name = (e) => e.id || e.dataset.path || e.tagName.toLowerCase();
+for (const element of document.body.querySelectorAll("*")) {
+    if (element.closest("script, style") || !shown(element) || element.closest("button:disabled")) continue;
+    const text = [...element.childNodes].filter((n) => n.nodeType === 3)
+        .map((n) => n.textContent).join("").trim();
+    if (!text) continue;
+    const [a, b] = [luminance(channels(getComputedStyle(element).color)), luminance(behind(element))]
+        .sort((x, y) => y - x);
+    const ratio = (a + 0.05) / (b + 0.05);
+    if (ratio < 4.5) problems.push(name(element) + ' ("' + text + '") reads at ' + ratio.toFixed(2) + ":1");
+}
+const plain = (text) => text.toLowerCase().replace(/[^a-z0-9/+$.-]+/g, " ").trim();
+for (const button of document.querySelectorAll("button")) {
+    if (!shown(button)) continue;
+    const label = (button.getAttribute("aria-label") || button.textContent).trim();
+    if (!label) { problems.push(name(button) + " has no name"); continue; }
+    if (/\\b(?!AM\\b|PM\\b|PIN\\b)[A-Z]{2,}\\b/.test(label)) problems.push(name(button) + ' is named in capitals: "' + label + '"');
+    if (!(" " + plain(label) + " ").includes(" " + plain(button.innerText) + " "))
+        problems.push(name(button) + ': its name "' + label + '" does not hold its caption "' + button.innerText + '"');
+    if (!button.disabled && button.tabIndex < 0) problems.push(name(button) + " cannot be reached by Tab");
+}
+for (const control of document.querySelectorAll("input, select, textarea"))
+    if (shown(control) && !control.labels.length && !control.getAttribute("aria-label") &&
+        !control.getAttribute("aria-labelledby"))
+        problems.push(name(control) + " has no label");
+if (!document.documentElement.lang) problems.push("the page has no language");
+if (!document.title.trim()) problems.push("the page has no title");
+return problems;
+"""
+
+
+def admin_session(clock):
+    """An opener signed in to the administrator's pages of `clock`, its cookie kept."""
+    opener = urllib.request.build_opener(
+        urllib.request.HTTPCookieProcessor(http.cookiejar.CookieJar()))
+    opener.open(clock.url + "/admin/login", data=b"password=correct+horse+battery", timeout=WAIT)
+    return opener
+
+
 def browser():
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
@@ -241,6 +304,27 @@ class KioskTest(unittest.TestCase):
         button = WebDriverWait(self.driver, WAIT).until(
             lambda d: d.find_element(By.CSS_SELECTOR, 'button[data-path="%s"]' % path))
         button.click()
+
+    def keyboard_problems(self):
+        """Tab through the page: every key on show takes the focus in its turn and shows it."""
+        keys = self.driver.execute_script(
+            'return [...document.querySelectorAll("#pad button:not(:disabled)")]'
+            '.map((b) => b.dataset.path)')
+        problems, reached = [], set()
+        for _ in range(2 * len(keys) + 2):
+            if reached >= set(keys):
+                break
+            ActionChains(self.driver).send_keys(Keys.TAB).perform()
+            path, seen = self.driver.execute_script(
+                "const e = document.activeElement, s = getComputedStyle(e);"
+                "return [e.dataset.path || e.id || e.tagName,"
+                " s.outlineStyle !== 'none' && parseFloat(s.outlineWidth) >= 2];")
+            reached.add(path)
+            if path in keys and not seen:
+                problems.append(path + " shows no focus")
+        problems += [path + " is never reached by Tab" for path in keys if path not in reached]
+        self.driver.execute_script("document.activeElement.blur()")
+        return problems
 
     def records(self, card):
         return self.clock.rows('SELECT "Punch Type", "Date In" IS NOT NULL, "Date Out" IS NOT NULL '
@@ -473,6 +557,11 @@ class KioskTest(unittest.TestCase):
                     if screen == "date-in" and size == "tablet-across":
                         # A manager books the right half of the day only when AM/PM is seen.
                         self.assertRegex(self.driver.find_element(By.ID, "entry").text, r"09:30\s+AM$")
+            # Read and worked by everyone: contrast, names, the keyboard alone.
+            self.resize(*SIZES["laptop"])
+            with self.subTest(screen=screen, check="access"):
+                self.assertEqual(self.driver.execute_script(ACCESS_PROBLEMS), [])
+                self.assertEqual(self.keyboard_problems(), [])
 
     def test_captions_keys_and_names_as_the_platform_gives_them(self):
         self.open_kiosk("Dock")
@@ -509,29 +598,82 @@ class KioskTest(unittest.TestCase):
         self.wait_for('document.getElementById("entry").textContent.trim() == ""')
 
     def test_times_follow_the_regional_setting(self):
-        cases = (("IN 12/07/2026 02:49", "IN 12/07/2026 2:49 AM"),
-                 ("COMPLETE 12/04/2026 08:00 to 16:30", "COMPLETE 12/04/2026 8:00 AM to 4:30 PM"),
-                 ("Already recorded at 12:05", "Already recorded at 12:05 PM"),
-                 ("IN at 00:10 on 12/04/2026", "IN at 12:10 AM on 12/04/2026"),
-                 ("is locked until 23:59.", "is locked until 11:59 PM."),
-                 ("VACATION 10:00 h on 12/04/2026", "VACATION 10:00 h on 12/04/2026"),
-                 ("Today 10:30  This week 40:00", "Today 10:30  This week 40:00"))
+        # Under en-GB the clock and the confirmation read on a 24-hour clock, day first; under
+        # en-US (the refusals' test) with AM/PM.
         clock = self.own_clock(regional="en-GB", kiosk_sounds=False)
         self.open_kiosk("Dock", clock)
-        for text, twelve_hour in cases:
-            with self.subTest(text=text):
-                self.assertEqual(self.driver.execute_script(
-                    "return [kioskPage.regional(arguments[0], true), kioskPage.regional(arguments[0], false)]",
-                    text), [twelve_hour, text])
-        # Under en-GB the clock and the confirmation read on a 24-hour clock, day first.
         self.assertRegex(self.driver.find_element(By.ID, "idle-time").text, r"^\d\d:\d\d$")
         self.type("1001" + Keys.ENTER)
         self.wait_for_state("punch")
         self.type("1" + Keys.ENTER)
         self.wait_for_state("confirm")
-        self.assertRegex(self.driver.find_element(By.ID, "confirmation").text,
-                         r"IN \d\d/\d\d/\d{4} \d\d:\d\d\n")
+        confirmation = self.driver.find_element(By.ID, "confirmation").text
+        self.assertRegex(confirmation, r"IN \d\d/\d\d/\d{4} \d\d:\d\d\n")
+        self.assertNotRegex(confirmation, r"[AP]M")
         self.assertIsNone(self.body("data-sound"))  # "kiosk_sounds": false
+
+    def test_settings_reach_an_open_kiosk_before_its_next_card(self):
+        clock = self.own_clock(duplicate_seconds=0)
+        self.open_kiosk("Dock", clock)
+        self.type("1001" + Keys.ENTER)
+        self.wait_for_state("punch")
+        self.type("1" + Keys.ENTER)
+        self.wait_for_state("confirm")
+        self.wait_for_state("card")  # the kiosk stands at its card prompt
+        # The sounds and a 24-hour clock in the file, the automatic punch on the administrator's
+        # page.
+        with open(clock.config) as f:
+            config = json.load(f)
+        with open(clock.config, "w") as f:
+            json.dump(dict(config, kiosk_sounds=False, regional="en-GB"), f)
+        admin = admin_session(clock)
+        form = admin.open(clock.url + "/admin/settings", timeout=WAIT).read().decode()
+        fields = dict(re.findall(r'<input type="hidden" name="([^"]+)" value="([^"]*)"', form))
+        fields.update((name, "on") for name in re.findall(
+            r'<input type="checkbox" name="([^"]+)" value="on" checked', form))
+        fields["chkUseGlidepass"] = "on"
+        fields.update(re.findall(r'<p><input name="([^"]+)" value="([^"]*)"', form))
+        answer = admin.open(clock.url + "/admin/settings",
+                            data=urllib.parse.urlencode(fields).encode(), timeout=WAIT)
+        self.assertIn("settings are applied", answer.read().decode())
+        self.driver.execute_script("delete document.body.dataset.sound")
+        self.type("1001" + Keys.ENTER)  # no punch keypad: the automatic punch decides
+        self.wait_for_state("confirm")
+        self.assertRegex(self.driver.find_element(By.ID, "confirmation").text,
+                         r"OUT \d\d/\d\d/\d{4} \d\d:\d\d\n")
+        self.assertEqual(clock.rows('SELECT "Punch Type" FROM "Clock Data Table"'), [("O",)])
+        self.assertIsNone(self.body("data-sound"))
+        self.wait_for_state("card")
+        self.assertRegex(self.driver.find_element(By.ID, "idle-time").text, r"^\d\d:\d\d$")
+
+    def test_busy_server_is_waited_for_and_asked_again(self):
+        # The server's limits refuse the card's first inputs, as "too many requests" or as
+        # "busy" with a time to wait; the page waits, says so, and loses and repeats nothing.
+        for status in (429, 503):
+            with self.subTest(status=status):
+                clock = self.own_clock()
+                self.open_kiosk("Dock", clock)
+                self.driver.execute_script("""
+                    const [status, refusals] = arguments, fetched = window.fetch;
+                    window.refused = 0;
+                    window.fetch = (url, options) => {
+                        if (url === "/api/kiosk/input" && window.refused < refusals) {
+                            ++window.refused;
+                            return Promise.resolve(new Response('{"refused": "Too many requests"}',
+                                {status, headers: {"Retry-After": "1"}}));
+                        }
+                        return fetched(url, options);
+                    };""", status, 2)
+                self.type("1001" + Keys.ENTER)
+                self.wait_for_text("information", "Busy, one moment")
+                self.wait_for_state("punch")
+                self.wait_for_text("employee", "Avery Stone")
+                self.assertNotIn("Busy", self.driver.find_element(By.ID, "information").text)
+                self.assertEqual(self.driver.execute_script("return window.refused"), 2)
+                self.type("1" + Keys.ENTER)
+                self.wait_for_state("confirm")
+                self.assertEqual(clock.rows('SELECT "Punch Type" FROM "Clock Data Table"'),
+                                 [("I",)])
 
     def test_refusals_look_like_refusals(self):
         self.clock.run("employee", "add", "--db", self.clock.db, "--card", "1006", "--name", "Pat Quinn")
@@ -556,6 +698,7 @@ class KioskTest(unittest.TestCase):
                 self.assertIn(text, shown.text)
                 self.assertTrue(shown.find_elements(By.TAG_NAME, "svg"), "no sign")
                 self.assertEqual(self.body("data-sound"), kind)
+                self.assertEqual(self.driver.execute_script(ACCESS_PROBLEMS), [])
                 if element == "confirmation":
                     borders[kind] = self.driver.execute_script("return " + confirmation_border)
                     # Times read on a 12-hour clock under en-US.
@@ -573,6 +716,7 @@ class KioskTest(unittest.TestCase):
         cover = self.driver.find_element(By.ID, "offline")
         self.assertIn("This clock is offline — punches are not being taken", cover.text)
         self.assertRegex(self.driver.find_element(By.ID, "offline-time").text, r"\d:\d\d")
+        self.assertEqual(self.driver.execute_script(ACCESS_PROBLEMS), [])
         self.type("1001" + Keys.ENTER)  # taken by nobody
         clock.start(port)
         self.wait_for('!document.body.classList.contains("offline")')
@@ -591,6 +735,7 @@ class KioskTest(unittest.TestCase):
         self.wait_for('document.body.classList.contains("elsewhere")')
         self.assertIn("This kiosk was opened in another window",
                       self.driver.find_element(By.ID, "elsewhere").text)
+        self.assertEqual(self.driver.execute_script(ACCESS_PROBLEMS), [])
         self.type("1002" + Keys.ENTER)  # goes nowhere
         self.driver.find_element(By.ID, "take-back").click()
         self.wait_for('!document.body.classList.contains("elsewhere")')
