@@ -5,19 +5,31 @@
 #include <string>
 #include <string_view>
 
+#include <kainjow/mustache.hpp>
+
 #include "host/hours/Hours.h"
 #include "host/web/HttpMessage.h"
 
 namespace timeclock::web {
 
-// What every administrator's page is drawn with: text escaped for HTML, the page's frame with
-// its menu and sign-out form, and the answer that carries it.
+// What every administrator's page is drawn with: the pages' templates, text escaped for HTML,
+// the page's frame with its menu and sign-out form, and the answer that carries it.
+
+// The values a template is filled with; every {{value}} is escaped, only {{{value}}} is not.
+using PageData = kainjow::mustache::data;
+using PageList = kainjow::mustache::list;
+using PageObject = kainjow::mustache::object;
 
 // Text for a page, escaped; bytes that are not UTF-8 (an older record's name) are shown as U+FFFD.
 std::string Escape(std::string_view text);
 
+// The built-in template `name` filled with `data`, every value escaped with Escape. A template
+// that is missing or cannot be read raises an error naming it.
+std::string Render(std::string_view name, const PageData& data);
+
 // A whole page around `body`; with the session's `csrf` token it carries the menu and the
-// sign-out form, without it (the sign-in page) neither.
+// sign-out form, without it (the sign-in page) neither. The menu entry whose caption is `title`
+// is marked as the current page.
 std::string Page(const std::string& title, const std::string& csrf, const std::string& body);
 
 // Minutes as h:mm.
