@@ -193,6 +193,13 @@ nlohmann::json NumberValue(const std::string& text) {
     return digits ? nlohmann::json(std::stoll(text)) : nlohmann::json(text);
 }
 
+// The configuration's help, which follows a key's name, as a sentence of its own.
+std::string Sentence(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text;
+}
+
 std::string ShownValue(const nlohmann::json& value) {
     if (value.is_string())
         return value.get<std::string>();
@@ -215,7 +222,7 @@ std::string ClockForm(const Configuration& config, const std::map<std::string, s
         PageObject entry{
             {"name", field.key},
             {"caption", field.caption},
-            {"help", key->help + " (" + key->type + "; default " + key->fallback + ")."},
+            {"help", Sentence(key->help) + " (" + key->type + "; default " + key->fallback + ")."},
             {"reason", Reason(reasons, field.key)},
             {"wrong", reasons.count(field.key) > 0}};
         if (field.kind == FieldKind::Switch) {
