@@ -113,8 +113,9 @@ class AdminTest(unittest.TestCase):
         WebDriverWait(self.driver, WAIT).until(lambda d: "Remove card 1003?" in d.page_source)
         self.assertEqual(self.clock.rows('SELECT COUNT(*) FROM "Employees" WHERE "Card ID" = 1003'),
                          [(1,)])
+        # The question's page has the list's address too: wait for the list itself.
         self.driver.find_element(By.LINK_TEXT, "Keep the employee").click()
-        WebDriverWait(self.driver, WAIT).until(lambda d: "/admin/employees" in d.current_url)
+        WebDriverWait(self.driver, WAIT).until(lambda d: "Remove card 1003?" not in d.page_source)
         listed = json.loads(self.clock.run("employee", "list", "--db", self.clock.db))
         self.assertTrue(next(e for e in listed if e["card"] == 1003)["active"])
         row = self.driver.find_element(By.XPATH, "//tr[td[text()='1003']]")
