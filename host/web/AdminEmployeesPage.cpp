@@ -31,10 +31,6 @@ std::string Typed(const std::map<std::string, std::string>& typed, const std::st
     return found == typed.end() ? std::string() : found->second;
 }
 
-PageData Optional(const std::string& text) {
-    return text.empty() ? PageData(false) : PageData(text);
-}
-
 }  // namespace
 
 std::string AdminEmployeesPage::NameProblem(const std::string& name) {
@@ -74,20 +70,16 @@ std::string AdminEmployeesPage::Draw(const std::string& csrf, const std::string&
                                        {"name", employee.name},
                                        {"manager", employee.manager},
                                        {"active", employee.active}});
-    const auto reason = [&](const std::string& field) {
-        const auto found = reasons.find(field);
-        return found == reasons.end() ? PageData(false) : PageData(found->second);
-    };
     return Render("employees", PageObject{{"csrf", csrf},
-                                          {"notice", Optional(notice)},
+                                          {"notice", TextOrNothing(notice)},
                                           {"refused", !reasons.empty()},
                                           {"employees", employees},
                                           {"card", Typed(typed, "card")},
                                           {"name", Typed(typed, "name")},
                                           {"manager", Typed(typed, "manager") == "on"},
-                                          {"card_reason", reason("card")},
-                                          {"name_reason", reason("name")},
-                                          {"pin_reason", reason("pin")},
+                                          {"card_reason", ReasonOf(reasons, "card")},
+                                          {"name_reason", ReasonOf(reasons, "name")},
+                                          {"pin_reason", ReasonOf(reasons, "pin")},
                                           {"longest", std::to_string(kLongestName)}});
 }
 

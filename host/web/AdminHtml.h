@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,20 @@ namespace timeclock::web {
 using PageData = kainjow::mustache::data;
 using PageList = kainjow::mustache::list;
 using PageObject = kainjow::mustache::object;
+
+// A text for a template's section: false when empty, so that {{#name}}...{{/name}} draws
+// nothing, else the text.
+inline PageData TextOrNothing(const std::string& text) {
+    return text.empty() ? PageData(false) : PageData(text);
+}
+
+// The reason a form's field `name` was refused, from the reasons by field name; nothing when it
+// was not.
+inline PageData ReasonOf(const std::map<std::string, std::string>& reasons,
+                         const std::string& name) {
+    const auto found = reasons.find(name);
+    return found == reasons.end() ? PageData(false) : PageData(found->second);
+}
 
 // Text for a page, escaped; bytes that are not UTF-8 (an older record's name) are shown as U+FFFD.
 std::string Escape(std::string_view text);

@@ -41,13 +41,12 @@ std::string AdminKiosksPage::Draw(const std::string& csrf, const std::string& no
     PageList kiosks;
     for (const auto& [name, hash] : config.kiosk_keys)
         kiosks.push_back(PageObject{{"name", name}});
-    return Render("kiosks",
-                  PageObject{{"csrf", csrf},
-                             {"notice", notice.empty() ? PageData(false) : PageData(notice)},
-                             {"refused", refused},
-                             {"kiosks", kiosks},
-                             {"link", link.empty() ? PageData(false) : PageData(link)},
-                             {"rule", kKioskNameRule}});
+    return Render("kiosks", PageObject{{"csrf", csrf},
+                                       {"notice", TextOrNothing(notice)},
+                                       {"refused", refused},
+                                       {"kiosks", kiosks},
+                                       {"link", TextOrNothing(link)},
+                                       {"rule", kKioskNameRule}});
 }
 
 void AdminKiosksPage::Show(const Request& request, Response& response) {

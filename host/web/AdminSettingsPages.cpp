@@ -59,15 +59,6 @@ const stampkind::StepSettingHelp* HelpOfControl(const std::string& name) {
     return found == kSettingOfControl.end() ? nullptr : &stampkind::HelpOf(found->second);
 }
 
-PageData Reason(const std::map<std::string, std::string>& reasons, const std::string& name) {
-    const auto found = reasons.find(name);
-    return found == reasons.end() ? PageData(false) : PageData(found->second);
-}
-
-PageData NoticeOf(const std::string& notice) {
-    return notice.empty() ? PageData(false) : PageData(notice);
-}
-
 // The setup page's controls, in its order, as fields of the form: a frame's or label's caption
 // heads the field after it, and each value control carries its setting's help and reason.
 std::string StepForm(StepSetup& setup, const std::string& csrf, const std::string& notice,
@@ -81,7 +72,7 @@ std::string StepForm(StepSetup& setup, const std::string& csrf, const std::strin
         const auto* help = HelpOfControl(name);
         PageObject field{{"name", name},
                          {"help", help ? PageData(std::string(help->help)) : PageData(false)},
-                         {"reason", Reason(reasons, name)},
+                         {"reason", ReasonOf(reasons, name)},
                          {"wrong", reasons.count(name) > 0}};
         switch (control->Kind()) {
             case platform::ControlKind::Label:
@@ -114,14 +105,14 @@ std::string StepForm(StepSetup& setup, const std::string& csrf, const std::strin
             default:
                 continue;
         }
-        field["caption"] = caption.empty() ? PageData(false) : PageData(caption);
+        field["caption"] = TextOrNothing(caption);
         caption.clear();
         fields.push_back(field);
     }
     PageList repaired;
     for (const auto& text : setup.repaired)
         repaired.push_back(PageData(text));
-    return Render("settings", PageObject{{"notice", NoticeOf(notice)},
+    return Render("settings", PageObject{{"notice", TextOrNothing(notice)},
                                          {"refused", !reasons.empty()},
                                          {"repaired", repaired},
                                          {"csrf", csrf},
@@ -223,7 +214,7 @@ std::string ClockForm(const Configuration& config, const std::map<std::string, s
             {"name", field.key},
             {"caption", field.caption},
             {"help", Sentence(key->help) + " (" + key->type + "; default " + key->fallback + ")."},
-            {"reason", Reason(reasons, field.key)},
+            {"reason", ReasonOf(reasons, field.key)},
             {"wrong", reasons.count(field.key) > 0}};
         if (field.kind == FieldKind::Switch) {
             entry["switch"] = PageObject{{"checked", value != "false"}};
@@ -260,14 +251,14 @@ std::string ClockForm(const Configuration& config, const std::map<std::string, s
     if (!stored_overtime.is_string())
         presets.push_back(PageObject{{"value", kCustomOvertime}, {"selected", true}});
     return Render("clock",
-                  PageObject{{"notice", NoticeOf(notice)},
+                  PageObject{{"notice", TextOrNothing(notice)},
                              {"refused", !reasons.empty()},
                              {"csrf", csrf},
                              {"fields", fields},
                              {"kinds", kinds},
                              {"anchor", shown(kAnchorField, period.value("anchor", std::string()))},
                              {"presets", presets},
-                             {"pay_reason", Reason(reasons, kPeriodField)},
+                             {"pay_reason", ReasonOf(reasons, kPeriodField)},
                              {"pay_wrong", reasons.count(kPeriodField) > 0}});
 }
 
