@@ -1,63 +1,14 @@
-#include <cctype>
 #include <iostream>
 #include <memory>
-#include <random>
 #include <string>
-#include <string_view>
 
 #include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
 #include "host/clock/Configuration.h"
+#include "host/clock/KioskKeys.h"
 #include "host/framework/Secret.h"
 
 namespace timeclock {
-
-namespace {
-
-constexpr size_t kLongestKioskName = 40;
-
-// A kiosk's name is kept with manager entries and shown on its screen: letters, digits, blanks
-// and "-_.", up to 40 characters.
-bool IsKioskName(const std::string& name) {
-    if (name.empty() || name.size() > kLongestKioskName || name.front() == ' ' ||
-        name.back() == ' ')
-        return false;
-    for (unsigned char c : name) {
-        if (!std::isalnum(c) && c != ' ' && c != '-' && c != '_' && c != '.')
-            return false;
-    }
-    return true;
-}
-
-// 26 characters of a-z and 2-7: 130 random bits, easy to type from a printout.
-std::string NewKey() {
-    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz234567";
-    std::random_device random;
-    std::string key;
-    for (int i = 0; i < 26; ++i)
-        key += kAlphabet[random() % 32];
-    return key;
-}
-
-// A kiosk's name as it stands in its link: anything but letters, digits and "-_." percent-encoded
-// (a name's blanks become %20), as the page's URLSearchParams reads it back.
-std::string LinkText(std::string_view name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) || c == '-' || c == '_' || c == '.') {
-            text += c;
-        } else {
-            text += '%';
-            text += kHex[byte >> 4];
-            text += kHex[byte & 0xF];
-        }
-    }
-    return text;
-}
-
-}  // namespace
 
 void AddKioskKeyCommand(CLI::App& app, int& exit_status) {
     auto config = std::make_shared<std::string>();
@@ -96,8 +47,7 @@ void AddKioskKeyCommand(CLI::App& app, int& exit_status) {
                 return;
             }
             if (!IsKioskName(*name)) {
-                std::cerr << "timeclock: a kiosk's name is 1 to 40 letters, digits, blanks or "
-                             "\"-_.\"\n";
+                std::cerr << "timeclock: " << kKioskNameRule << '\n';
                 exit_status = kExitUsage;
                 return;
             }
@@ -107,12 +57,11 @@ void AddKioskKeyCommand(CLI::App& app, int& exit_status) {
                 exit_status = kExitError;
                 return;
             }
-            const auto key = NewKey();
+            const auto key = NewKioskKey();
             configuration.kiosk_keys[*name] = orvane::HashSecret(key);
             configuration.Save(file);
             std::cout << "Kiosk \"" << *name << "\" registered. Its key is shown this once:\n"
-                      << "  " << key << "\nOpen it at:\n  " << *url << "/kiosk#key=" << key
-                      << "&kiosk=" << LinkText(*name) << '\n';
+                      << "  " << key << "\nOpen it at:\n  " << KioskLink(*url, *name, key) << '\n';
         } catch (const platform::RaisedError& error) {
             PrintError(error);
             exit_status = kExitError;

@@ -371,6 +371,27 @@ void Configuration::Save(const fs::path& file) const {
     }
 }
 
+std::string Configuration::Set(const std::string& key, const json& value) {
+    for (const auto& rule : KeyRules()) {
+        if (rule.key.name != key)
+            continue;
+        // Read into a copy, so that a value refused halfway leaves this one as it was.
+        Configuration changed = *this;
+        const auto problem = rule.read(changed, value, m_file);
+        if (problem.empty())
+            *this = std::move(changed);
+        return problem;
+    }
+    return "is no key of the configuration";
+}
+
+json Configuration::Stored(const std::string& key) const {
+    for (const auto& rule : KeyRules())
+        if (rule.key.name == key)
+            return rule.save(*this);
+    return nullptr;
+}
+
 const std::vector<std::string>& Configuration::WeekdayNames() {
     static const std::vector<std::string> names{"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                 "Thursday", "Friday", "Saturday"};

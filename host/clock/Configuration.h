@@ -114,6 +114,13 @@ class Configuration {
     // them when it starts, so that a wrong one stops it with its name.
     nlohmann::json server_limits;
 
+    // Sets one key from its value as the file holds it, checked as when the file is read: the
+    // problem (a sentence that follows the key's name, "is no whole number of seconds from 0 to
+    // 3600") and nothing changed when the value does not fit or the key is unknown.
+    std::string Set(const std::string& key, const nlohmann::json& value);
+    // One key's value as the file would hold it; null when the file would leave it out.
+    nlohmann::json Stored(const std::string& key) const;
+
     bool HasStep(const std::string& name) const;
     // Puts the configured regional settings in force on the services of the clock's process;
     // called once at start-up, before the first date is read or shown.

@@ -1,40 +1,27 @@
 #include "host/web/AdminHtml.h"
 
-#include <sstream>
-
+#include "host/web/AdminTemplates.h"
 #include "host/web/Utf8.h"
+#include "platform/Date.h"
+#include "platform/Error.h"
 
 namespace timeclock::web {
 
 namespace {
 
-// Days from day zero of the clock's dates (1899-12-30) to 1970-01-01.
-constexpr int64_t kUnixEpochDays = 25569;
-
-const char* kStyle = R"css(
-body{margin:0;font-family:"DejaVu Sans",Roboto,Helvetica,Arial,sans-serif;background:#f3f5f9;color:#15203a}
-header{background:#0c1326;color:#fff;padding:14px 28px;display:flex;gap:28px;align-items:center}
-header b{letter-spacing:.06em}header a{color:#bcd0ff;text-decoration:none;font-weight:600}
-header form{margin-left:auto}main{padding:24px 28px;max-width:1200px}
-h1{font-size:24px;margin:0 0 16px}table{border-collapse:collapse;background:#fff;width:100%;margin:12px 0 24px}
-th,td{padding:8px 10px;border-bottom:1px solid #e1e6ef;text-align:left;font-size:14px}
-th{background:#e9eef7}td.n{text-align:right;font-variant-numeric:tabular-nums}
-.notice{background:#e6f0ff;border-left:5px solid #3d8bfd;padding:10px 14px;margin-bottom:16px}
-.refused{background:#fdecec;border-left:5px solid #ef5350;padding:10px 14px;margin-bottom:16px}
-button,input{font:inherit;padding:6px 10px}button{background:#3d8bfd;color:#fff;border:0;border-radius:6px;cursor:pointer}
-button.quiet{background:#5b6b8c}.chart{display:grid;gap:10px;background:#fff;padding:16px;margin-bottom:24px}
-.row{display:grid;grid-template-columns:180px repeat(7,1fr);align-items:end;gap:8px}
-.bars{height:70px;display:flex;align-items:flex-end;justify-content:center}
-.bar{width:45%;background:#3d8bfd;border-radius:4px 4px 0 0;min-height:1px}
-.lbl{font-size:12px;text-align:center;color:#5b6b8c}.who{font-weight:600;align-self:center}
-.login{max-width:380px;margin:80px auto;background:#fff;padding:28px;border-radius:10px}
-.login input{width:100%;box-sizing:border-box;margin:8px 0 16px}
-.settings{background:#fff;padding:16px 24px}.settings .item{display:block;padding:4px 0}
-)css";
+// The menu of every signed-in page, in its order: a page of its own is one line here.
+struct MenuEntry {
+    const char* caption;
+    const char* link;
+};
+constexpr MenuEntry kMenu[] = {
+    {"Timesheet", "/admin/timesheet"}, {"Employees", "/admin/employees"},
+    {"Settings", "/admin/settings"},   {"Clock", "/admin/clock"},
+    {"Kiosks", "/admin/kiosks"},
+};
 
 }  // namespace
 
-// Text for a page, escaped; bytes that are not UTF-8 (an older record's name) are shown as U+FFFD.
 std::string Escape(std::string_view text) {
     std::string out;
     for (char c : RepairUtf8(text)) {
@@ -61,40 +48,45 @@ std::string Escape(std::string_view text) {
     return out;
 }
 
-std::string Page(const std::string& title, const std::string& csrf, const std::string& body) {
-    std::string html = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>" +
-                       Escape(title) + " — Stampkind</title><style>" + kStyle +
-                       "</style></head><body>";
-    if (!csrf.empty()) {
-        html +=
-            "<header><b>STAMPKIND ADMIN</b><a href=\"/admin/timesheet\">Timesheet</a>"
-            "<a href=\"/admin/employees\">Employees</a>"
-            "<a href=\"/admin/settings\">Settings</a>"
-            "<form method=\"post\" action=\"/admin/logout\"><input type=\"hidden\" "
-            "name=\"csrf\" value=\"" +
-            csrf + "\"><button class=\"quiet\">Sign out</button></form></header>";
+std::string Render(std::string_view name, const PageData& data) {
+    const auto text = AdminTemplate(name);
+    kainjow::mustache::mustache page{std::string(text)};
+    if (text.empty() || !page.is_valid()) {
+        platform::raise(platform::err::kHostBase + 1,
+                        "The page template \"" + std::string(name) + "\" cannot be used: " +
+                            (text.empty() ? "there is none" : page.error_message()));
     }
-    return html + "<main>" + body + "</main></body></html>";
+    page.set_custom_escape([](const std::string& value) { return Escape(value); });
+    return page.render(data);
+}
+
+std::string Page(const std::string& title, const std::string& csrf, const std::string& body) {
+    PageList menu;
+    for (const auto& entry : kMenu)
+        menu.push_back(PageObject{
+            {"caption", entry.caption}, {"link", entry.link}, {"current", title == entry.caption}});
+    return Render("frame", PageObject{{"title", title},
+                                      {"signed_in", !csrf.empty()},
+                                      {"csrf", csrf},
+                                      {"menu", menu},
+                                      {"body", body}});
 }
 
 std::string HoursText(hours::Minutes minutes) {
-    return std::to_string(minutes / 60) + ":" + (minutes % 60 < 10 ? "0" : "") +
-           std::to_string(minutes % 60);
+    return hours::FormatHoursMinutes(minutes);
 }
 
-// "YYYY-MM-DD" as a day of the clock's dates; none when it is no such day.
 std::optional<int64_t> ParseDay(const std::string& text) {
-    int y = 0;
-    unsigned m = 0, d = 0;
-    char a = 0, b = 0;
-    std::istringstream in(text);
-    if (text.size() != 10 || !(in >> y >> a >> m >> b >> d) || a != '-' || b != '-')
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
         return std::nullopt;
-    const std::chrono::year_month_day day{std::chrono::year{y}, std::chrono::month{m},
-                                          std::chrono::day{d}};
-    if (!day.ok())
+    for (const size_t at : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (text[at] < '0' || text[at] > '9')
+            return std::nullopt;
+    const auto day = platform::make_date(std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)),
+                                         std::stoi(text.substr(8, 2)));
+    if (!day)
         return std::nullopt;
-    return std::chrono::sys_days(day).time_since_epoch().count() + kUnixEpochDays;
+    return static_cast<int64_t>(day->days);
 }
 
 void Html(Response& response, const std::string& html, int status) {

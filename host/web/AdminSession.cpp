@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
 #include "host/framework/Secret.h"
 #include "host/web/AdminHtml.h"
@@ -38,13 +39,8 @@ void AdminSession::Register(HttpServer& server) {
         const auto refused = request.get_param_value("refused");
         Html(response,
              Page("Sign in", "",
-                  "<form class=\"login\" method=\"post\" action=\"/admin/login\">"
-                  "<h1>Time clock administration</h1>" +
-                      (refused.empty() ? std::string()
-                                       : "<div class=\"refused\">" + Escape(refused) + "</div>") +
-                      "<label>Administrator's password<input type=\"password\" "
-                      "name=\"password\" autofocus required></label>"
-                      "<button>Sign in</button></form>"));
+                  Render("login", PageObject{{"refused", refused.empty() ? PageData(false)
+                                                                         : PageData(refused)}})));
     });
     server.Post(
         "/admin/login", [this](const auto& request, auto& response) { Login(request, response); },
@@ -61,6 +57,9 @@ void AdminSession::Logout(const Request& request, Response& response) {
     response.set_header("Set-Cookie", std::string(kCookie) +
                                           "=; Path=/admin; Max-Age=0; HttpOnly; SameSite=Strict" +
                                           (request.secure ? "; Secure" : ""));
+    // The browser forgets the pages it kept of the session, so that Back cannot show them.
+    response.set_header("Clear-Site-Data", "\"cache\"");
+    response.set_header("Cache-Control", "no-store");
     response.set_redirect("/admin/login", 303);
 }
 
@@ -73,6 +72,7 @@ std::optional<AdminSession::Session> AdminSession::Authorised(const Request& req
                   [&](const auto& entry) { return now - entry.second.used > kSessionIdle; });
     const auto session = m_sessions.find(token);
     if (token.empty() || session == m_sessions.end()) {
+        response.set_header("Cache-Control", "no-store");
         response.set_redirect("/admin/login?refused=Sign+in+to+continue.", 303);
         return std::nullopt;
     }
@@ -96,6 +96,13 @@ void AdminSession::Notice(const Request& request, std::string text) {
     std::lock_guard lock(m_mutex);
     if (const auto session = m_sessions.find(CookieToken(request)); session != m_sessions.end())
         session->second.notice = std::move(text);
+}
+
+std::filesystem::path AdminSession::DatabaseFile(const ServerOptions& options) {
+    if (!options.database.empty())
+        return options.database;
+    const auto config = Configuration::Load(options.config_file);
+    return config.database.empty() ? DefaultDatabaseFile() : config.database;
 }
 
 void AdminSession::Login(const Request& request, Response& response) {

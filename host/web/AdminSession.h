@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,9 @@ class AdminSession {
 
     // A line shown once at the top of the session's next page.
     void Notice(const Request& request, std::string text);
+
+    // The clock database the pages read and change: the server's own, else the configuration's.
+    static std::filesystem::path DatabaseFile(const ServerOptions& options);
 
   private:
     using Clock = std::chrono::steady_clock;
