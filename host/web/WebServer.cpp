@@ -4,11 +4,13 @@
 
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
+#include "host/database/ClockDatabase.h"
 #include "host/framework/Secret.h"
+#include "host/web/DatabaseTryKeeper.h"
 #include "host/web/KioskRequest.h"
-#include "host/web/MemoryTryKeeper.h"
 #include "host/web/Pages.h"
 #include "platform/Error.h"
+#include "platform/Services.h"
 
 namespace timeclock::web {
 
@@ -89,7 +91,19 @@ class WebServer::Feed final : public EventFeed {
 WebServer::WebServer(ServerOptions options, Log log)
     : m_options(std::move(options)),
       m_log(std::move(log)),
-      m_tries(std::make_shared<MemoryTryKeeper>()),
+      m_tries(std::make_shared<DatabaseTryKeeper>(
+          [this] {
+              // The kiosks' database: the one given, else the configuration's, else the clock's
+              // default one. Its writes wait in turn with the kiosks' punches.
+              auto file = m_options.database;
+              if (file.empty())
+                  file = Configuration::Load(m_options.config_file).database;
+              auto database = std::make_unique<orvane::ClockDatabase>(
+                  file.empty() ? DefaultDatabaseFile() : file);
+              database->TakeWritesInTurn(m_write_turn);
+              return database;
+          },
+          m_log, SteadyClock::now(), platform::services().Now())),
       m_admin_session(m_options, m_log, m_tries),
       m_admin(m_options, m_admin_session, m_write_turn),
       m_http(m_options.limits, m_log) {

@@ -113,6 +113,12 @@ class ClockServer {
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // Stops the server and starts a new one on the same folder.
+    void Restart() {
+        Stop();
+        Start();
+    }
+
     int port = 0;
     std::string key;
 

@@ -290,6 +290,20 @@ TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
     EXPECT_EQ(signed_in.find("; Secure"), std::string::npos);
 }
 
+TEST(AdminSignIn, WrongPasswordsAreStillCountedAfterARestart) {
+    ClockServer server(SmallLimits());
+    for (int i = 0; i < 5; ++i)
+        ASSERT_NE(Ask(server.port, Login("guess"), "127.0.0.6").find("refused=Wrong+password"),
+                  std::string::npos)
+            << i;
+    server.Restart();
+    EXPECT_NE(Ask(server.port, Login("guess"), "127.0.0.6").find("Too+many"), std::string::npos)
+        << server.ServerLog();
+    EXPECT_NE(Ask(server.port, Login("correct+horse+battery"), "127.0.0.2")
+                  .find("Location: /admin/timesheet"),
+              std::string::npos);
+}
+
 TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {
     auto limits = SmallLimits();
     limits["password_queue"] = 2;
