@@ -157,8 +157,12 @@ void WebServer::Routes() {
         [this](const auto& request, auto& response) { OpenKiosk(request, response); }, true);
     m_http.Post("/api/kiosk/ticket",
                 [this](const auto& request, auto& response) { Ticket(request, response); });
-    m_http.Post("/api/kiosk/input",
-                [this](const auto& request, auto& response) { Input(request, response); });
+    // An input at a manager's PIN prompt may check the PIN: it takes its turn with the other
+    // checks of secrets.
+    m_http.Post(
+        "/api/kiosk/input",
+        [this](const auto& request, auto& response) { Input(request, response); },
+        HttpServer::SecretCheck([this](const Request& request) { return AtPinPrompt(request); }));
     m_http.Get("/api/kiosk/events",
                [this](const auto& request, auto& response) { Events(request, response); });
     m_admin_session.Register(m_http);
@@ -379,6 +383,23 @@ void WebServer::Input(const Request& request, Response& response) {
         m_log("kiosk \"" + apartment->Name() + "\": " + error.description());
         Refuse(response, 503, "The kiosk is busy. Try again in a moment.");
     }
+}
+
+bool WebServer::AtPinPrompt(const Request& request) {
+    const auto token = request.get_header_value("X-Kiosk-Session");
+    std::shared_ptr<KioskApartment> apartment;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto session =
+            token.size() > kSessionLookup ? m_sessions.find(Lookup(token)) : m_sessions.end();
+        if (session == m_sessions.end() || !SameToken(token, session->second.token))
+            return false;
+        const auto found = m_apartments.find(session->second.kiosk);
+        if (found == m_apartments.end())
+            return false;
+        apartment = found->second;
+    }
+    return apartment->Current().pin;
 }
 
 void WebServer::Events(const Request& request, Response& response) {

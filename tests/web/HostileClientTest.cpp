@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <regex>
 #include <thread>
 #include <vector>
 
@@ -259,6 +260,55 @@ TEST_F(KioskSession, WrongKeysWaitByAddress) {
     EXPECT_FALSE(Open(server, "127.0.0.2").empty());
 }
 
+TEST_F(KioskSession, PinGuessesFromOneAddressTakeTurnsWithOtherChecks) {
+    auto limits = SmallLimits();
+    limits["max_connections_per_address"] = 64;
+    ClockServer server(limits);
+    server.Run({"employee", "add", "--db", server.Database().string(), "--card", "9001", "--name",
+                "Mina Hart", "--manager", "--pin-stdin"},
+               "4321\n");
+    const auto session = Open(server);
+    for (const char key : std::string("9001"))
+        ASSERT_EQ(Key(server, session, key), 200);
+    std::string screen;
+    ASSERT_EQ(Key(server, session, 13, &screen), 200);
+    ASSERT_NE(screen.find("\"state\":\"pin\""), std::string::npos) << screen;
+    for (const char key : std::string("1234"))
+        ASSERT_EQ(Key(server, session, key), 200);
+    // Thirty Enters at once from one address: one checks the PIN typed, one more may wait for
+    // its turn, and the rest are turned away before they take a worker or a check.
+    std::atomic<int> answered{0}, turned{0};
+    std::vector<std::thread> guessers;
+    for (int i = 0; i < 30; ++i) {
+        guessers.emplace_back([&] {
+            const int status = StatusOf(Ask(server.port,
+                                            PostJson("/api/kiosk/input", json{{"key", 13}}.dump(),
+                                                     "X-Kiosk-Session: " + session + "\r\n"),
+                                            "127.0.0.7"));
+            if (status == 200)
+                ++answered;
+            else if (status == 429)
+                ++turned;
+        });
+    }
+    for (auto& guesser : guessers)
+        guesser.join();
+    EXPECT_GT(turned, 0);
+    EXPECT_EQ(answered + turned, 30) << server.ServerLog();
+    // Another kiosk, away from the PIN prompt, answers as ever.
+    std::smatch link;
+    const auto printed =
+        server.Run({"kiosk-key", "add", "Back", "--config", server.Config().string()});
+    ASSERT_TRUE(std::regex_search(printed, link, std::regex("key=([a-z2-7]+)")));
+    const auto opened =
+        Ask(server.port,
+            PostJson("/api/kiosk/open", json{{"key", link[1].str()}, {"kiosk", "Back"}}.dump()),
+            "127.0.0.2");
+    const auto back = json::parse(BodyOf(opened), nullptr, false);
+    ASSERT_TRUE(back.is_object() && back.contains("session")) << opened;
+    EXPECT_EQ(Key(server, back["session"].get<std::string>(), '1'), 200);
+}
+
 std::string Login(const std::string& password, const std::string& headers = "") {
     const auto body = "password=" + password;
     return "POST /admin/login HTTP/1.1\r\nHost: t\r\nContent-Type: "
@@ -282,6 +332,13 @@ TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
     for (auto& guesser : guessers)
         guesser.join();
     EXPECT_LE(checked, 5);
+    // Most were turned away before any check (two of an address at a time); one after another,
+    // the address gets the rest of its five.
+    for (int i = 0; i < 5 && checked < 5; ++i)
+        if (Ask(server.port, Login("guess"), "127.0.0.4").find("refused=Wrong+password") !=
+            std::string::npos)
+            ++checked;
+    EXPECT_EQ(checked, 5);
     // The right password from this address now waits; from another it signs in.
     EXPECT_NE(Ask(server.port, Login("correct+horse+battery"), "127.0.0.4").find("Too+many"),
               std::string::npos);
