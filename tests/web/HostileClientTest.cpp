@@ -123,6 +123,7 @@ TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
              {{{"request_timeout_seconds", "ten"}}, "request_timeout_seconds"},
              {{{"worker_threads", 0}}, "worker_threads"},
              {{{"trusted_proxies", "127.0.0.1"}}, "trusted_proxies"},
+             {{{"secure_cookies", "yes"}}, "secure_cookies"},
              {{{"max_body_byte", 4096}}, "max_body_byte"},
          }) {
         auto config = json::parse(std::ifstream(server.Config()));
