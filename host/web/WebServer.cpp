@@ -389,7 +389,12 @@ bool WebServer::AtPinPrompt(const Request& request) {
     const auto token = request.get_header_value("X-Kiosk-Session");
     std::shared_ptr<KioskApartment> apartment;
     {
-        std::lock_guard lock(m_mutex);
+        // Asked on a thread that moves every connection's bytes, which must never wait: while
+        // another thread holds the sessions (a kiosk's engine being opened), the input goes to the
+        // workers like any other, and the card's own lockout still counts its wrong PINs.
+        std::unique_lock lock(m_mutex, std::try_to_lock);
+        if (!lock)
+            return false;
         const auto session =
             token.size() > kSessionLookup ? m_sessions.find(Lookup(token)) : m_sessions.end();
         if (session == m_sessions.end() || !SameToken(token, session->second.token))
