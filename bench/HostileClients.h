@@ -4,8 +4,6 @@
 // connect and say nothing, slowloris connections that send a header a byte at a time, event
 // streams held open, huge bodies and headers, a crowd of administrator's sign-ins, and a flood of
 // key checks. Addresses are spread over 127.0.0.0/8 where a client stands for many machines.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,38 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Loopback.h"
+
 namespace hostile {
 
-// A connected socket from `source` to 127.0.0.1:port; -1 when it could not connect.
-inline int Connect(int port, const std::string& source = "127.0.0.1") {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in from{};
-    from.sin_family = AF_INET;
-    inet_pton(AF_INET, source.c_str(), &from.sin_addr);
-    bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
-    timeval limit{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-inline bool SendAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const auto sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<size_t>(sent));
-    }
-    return true;
-}
+using loopback::Connect;
+using loopback::SendAll;
 
 // One request on its own connection; the answer's first bytes.
 inline std::string Ask(int port, const std::string& request,

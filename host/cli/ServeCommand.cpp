@@ -7,6 +7,9 @@
 #include <optional>
 #include <sstream>
 #include <thread>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include <pthread.h>
 #include <sys/resource.h>
@@ -42,8 +45,86 @@ bool ParseListen(const std::string& text, web::ServerOptions& options) {
     return true;
 }
 
+// One limit of the server that the configuration's "server_limits" object may set: its name, where
+// it goes, and for a number its range (seconds for a time).
+struct Limit {
+    const char* name;
+    std::variant<size_t*, int*, std::chrono::milliseconds*, bool*, std::vector<std::string>*> value;
+    double least = 0, most = 0;
+};
+
+std::vector<Limit> LimitsOf(web::ServerLimits& limits) {
+    return {
+        {"max_body_bytes", &limits.max_body_bytes, 64, 1 << 26},
+        {"max_header_bytes", &limits.max_header_bytes, 1024, 1 << 20},
+        {"max_header_count", &limits.max_header_count, 8, 10000},
+        {"max_url_bytes", &limits.max_url_bytes, 64, 1 << 20},
+        {"max_connections", &limits.max_connections, 1, 1000000},
+        {"max_connections_per_address", &limits.max_connections_per_address, 1, 1000000},
+        {"io_threads", &limits.io_threads, 1, 64},
+        {"worker_threads", &limits.worker_threads, 1, 256},
+        {"password_checks", &limits.password_checks, 1, 16},
+        {"password_queue", &limits.password_queue, 0, 1000},
+        {"request_timeout_seconds", &limits.request_timeout, 0.1, 3600},
+        {"idle_timeout_seconds", &limits.idle_timeout, 0.1, 86400},
+        {"kiosk_session_seconds", &limits.kiosk_session, 1, 30 * 86400},
+        {"stream_keepalive_seconds", &limits.stream_keepalive, 0.1, 3600},
+        {"secure_cookies", &limits.secure_cookies},
+        {"trusted_proxies", &limits.trusted_proxies},
+    };
+}
+
+// Sets the limit from its value in the configuration; the cause when the value does not suit it.
+std::optional<std::string> SetLimit(const Limit& limit, const nlohmann::json& given) {
+    const std::string name = limit.name;
+    const auto out_of_range = [&] {
+        std::ostringstream text;
+        text << "\"server_limits\": \"" << name << "\" is a number from " << limit.least << " to "
+             << limit.most;
+        return text.str();
+    };
+    const auto in_range = [&](double number) {
+        return number >= limit.least && number <= limit.most;
+    };
+    return std::visit(
+        [&](auto* value) -> std::optional<std::string> {
+            using Value = std::remove_pointer_t<decltype(value)>;
+            if constexpr (std::is_same_v<Value, size_t>) {
+                if (!given.is_number_unsigned() ||
+                    !in_range(static_cast<double>(given.get<size_t>())))
+                    return out_of_range();
+                *value = given.get<size_t>();
+            } else if constexpr (std::is_same_v<Value, int>) {
+                if (!given.is_number_integer() ||
+                    !in_range(static_cast<double>(given.get<int64_t>())))
+                    return out_of_range();
+                *value = given.get<int>();
+            } else if constexpr (std::is_same_v<Value, std::chrono::milliseconds>) {
+                if (!given.is_number() || !in_range(given.get<double>()))
+                    return out_of_range();
+                *value =
+                    std::chrono::milliseconds(static_cast<int64_t>(given.get<double>() * 1000));
+            } else if constexpr (std::is_same_v<Value, bool>) {
+                if (!given.is_boolean())
+                    return "\"server_limits\": \"" + name + "\" is true or false";
+                *value = given.get<bool>();
+            } else {
+                const auto addresses = [](const auto& list) {
+                    return std::all_of(list.begin(), list.end(),
+                                       [](const auto& p) { return p.is_string(); });
+                };
+                if (!given.is_array() || !addresses(given))
+                    return "\"server_limits\": \"" + name + "\" is a list of addresses";
+                *value = given.template get<std::vector<std::string>>();
+            }
+            return std::nullopt;
+        },
+        limit.value);
+}
+
 // The server's limits that the configuration's "server_limits" object sets, each by its name;
-// the cause when one is not a number in its range, a switch or a list of addresses.
+// the cause when one is not a number in its range, a switch or a list of addresses, or is no
+// limit of the server.
 std::optional<std::string> ReadLimits(const std::filesystem::path& config_file,
                                       web::ServerLimits& limits) {
     std::ifstream in(config_file);
@@ -55,96 +136,15 @@ std::optional<std::string> ReadLimits(const std::filesystem::path& config_file,
     const auto& given = config["server_limits"];
     if (!given.is_object())
         return "\"server_limits\" is an object of the server's limits";
-    using std::chrono::milliseconds;
-    struct Count {
-        const char* name;
-        size_t* value;
-        size_t least, most;
-    };
-    const Count counts[] = {
-        {"max_body_bytes", &limits.max_body_bytes, 64, 1 << 26},
-        {"max_header_bytes", &limits.max_header_bytes, 1024, 1 << 20},
-        {"max_header_count", &limits.max_header_count, 8, 10000},
-        {"max_url_bytes", &limits.max_url_bytes, 64, 1 << 20},
-        {"max_connections", &limits.max_connections, 1, 1000000},
-        {"max_connections_per_address", &limits.max_connections_per_address, 1, 1000000},
-    };
-    struct Threads {
-        const char* name;
-        int* value;
-        int least, most;
-    };
-    const Threads threads[] = {
-        {"io_threads", &limits.io_threads, 1, 64},
-        {"worker_threads", &limits.worker_threads, 1, 256},
-        {"password_checks", &limits.password_checks, 1, 16},
-        {"password_queue", &limits.password_queue, 0, 1000},
-    };
-    struct Seconds {
-        const char* name;
-        milliseconds* value;
-        double least, most;
-    };
-    const Seconds times[] = {
-        {"request_timeout_seconds", &limits.request_timeout, 0.1, 3600},
-        {"idle_timeout_seconds", &limits.idle_timeout, 0.1, 86400},
-        {"kiosk_session_seconds", &limits.kiosk_session, 1, 30 * 86400},
-        {"stream_keepalive_seconds", &limits.stream_keepalive, 0.1, 3600},
-    };
-    const auto range = [](const char* name, double least, double most) {
-        std::ostringstream text;
-        text << "\"server_limits\": \"" << name << "\" is a number from " << least << " to "
-             << most;
-        return text.str();
-    };
-    for (const auto& [name, value, least, most] : counts) {
-        if (!given.contains(name))
-            continue;
-        if (!given[name].is_number_unsigned() || given[name].get<size_t>() < least ||
-            given[name].get<size_t>() > most)
-            return range(name, static_cast<double>(least), static_cast<double>(most));
-        *value = given[name].get<size_t>();
-    }
-    for (const auto& [name, value, least, most] : threads) {
-        if (!given.contains(name))
-            continue;
-        if (!given[name].is_number_integer() || given[name].get<int64_t>() < least ||
-            given[name].get<int64_t>() > most)
-            return range(name, least, most);
-        *value = given[name].get<int>();
-    }
-    for (const auto& [name, value, least, most] : times) {
-        if (!given.contains(name))
-            continue;
-        if (!given[name].is_number() || given[name].get<double>() < least ||
-            given[name].get<double>() > most)
-            return range(name, least, most);
-        *value = milliseconds(static_cast<int64_t>(given[name].get<double>() * 1000));
-    }
-    if (given.contains("secure_cookies")) {
-        if (!given["secure_cookies"].is_boolean())
-            return std::string("\"server_limits\": \"secure_cookies\" is true or false");
-        limits.secure_cookies = given["secure_cookies"].get<bool>();
-    }
-    if (given.contains("trusted_proxies")) {
-        const auto& proxies = given["trusted_proxies"];
-        const auto addresses = [](const auto& list) {
-            return std::all_of(list.begin(), list.end(),
-                               [](const auto& p) { return p.is_string(); });
-        };
-        if (!proxies.is_array() || !addresses(proxies))
-            return std::string("\"server_limits\": \"trusted_proxies\" is a list of addresses");
-        limits.trusted_proxies = proxies.template get<std::vector<std::string>>();
-    }
-    // A name that is none of the above is a mistake to say, not to pass over.
+    const auto table = LimitsOf(limits);
     for (const auto& [name, value] : given.items()) {
-        const auto known = [&name](const auto& table) {
-            return std::any_of(std::begin(table), std::end(table),
-                               [&](const auto& row) { return name == row.name; });
-        };
-        if (!known(counts) && !known(threads) && !known(times) && name != "secure_cookies" &&
-            name != "trusted_proxies")
+        const auto limit = std::find_if(table.begin(), table.end(),
+                                        [&](const Limit& row) { return name == row.name; });
+        // A name that is no limit is a mistake to say, not to pass over.
+        if (limit == table.end())
             return "\"server_limits\": \"" + name + "\" is not a limit of the server";
+        if (auto wrong = SetLimit(*limit, value))
+            return wrong;
     }
     return std::nullopt;
 }

@@ -350,6 +350,28 @@ void ClockDatabase::ClearWrongPins(int32_t card) {
     m_store->ClearWrongPins(card);
 }
 
+bool ClockDatabase::CountSecretTry(const std::string& door, const std::string& account,
+                                   const std::string& address, platform::Date now,
+                                   const AdmitTry& admit) {
+    const auto turn = WriteTurn();
+    // A server that stopped answering costs a try no more than a punch would wait.
+    const DeadlineScope deadline(m_store->engine(), m_deadline);
+    return m_store->CountSecretTry(door, account, address, now, admit);
+}
+
+void ClockDatabase::ClearSecretTries(const std::string& door, const std::string& account,
+                                     const std::string& address) {
+    const auto turn = WriteTurn();
+    const DeadlineScope deadline(m_store->engine(), m_deadline);
+    m_store->ClearSecretTries(door, account, address);
+}
+
+void ClockDatabase::ForgetSecretTries(platform::Date before) {
+    const auto turn = WriteTurn();
+    const DeadlineScope deadline(m_store->engine(), m_deadline);
+    m_store->ForgetSecretTries(before);
+}
+
 void ClockDatabase::SetClockName(const std::string& name) {
     m_store->SetClockName(name);
 }

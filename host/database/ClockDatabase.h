@@ -217,6 +217,29 @@ class PLATFORM_API ClockDatabase {
     // A right PIN: the count starts again.
     void ClearWrongPins(int32_t card);
 
+    // The wrong tries of a secret at a door of the clock server (the administrator's password, a
+    // kiosk's key), by the door, the account behind it and the client's address: shared by every
+    // server on the database and kept across restarts. An account's count from every address
+    // is kept under an empty address.
+    struct SecretTries {
+        int64_t wrong = 0;
+        // The moment of the last wrong try; day zero when there was none.
+        platform::Date last{};
+    };
+    using AdmitTry =
+        std::function<bool(const SecretTries& of_address, const SecretTries& of_account)>;
+    // Reads the wrong tries of `address` at the account and those of the account from every
+    // address, and counts one more for both at `now` when `admit` answers true, all in one
+    // transaction: tries made at once, on threads or servers of their own, are decided one after
+    // another. Answers what `admit` answered.
+    bool CountSecretTry(const std::string& door, const std::string& account,
+                        const std::string& address, platform::Date now, const AdmitTry& admit);
+    // A right secret: the counts of the address and of the account start again.
+    void ClearSecretTries(const std::string& door, const std::string& account,
+                          const std::string& address);
+    // Forgets the counts whose last wrong try came before `before`.
+    void ForgetSecretTries(platform::Date before);
+
     // The name of the clock (its "clock_name", or the browser kiosk's name) kept beside each
     // record that its punches store from now on; none is kept while it is empty.
     void SetClockName(const std::string& name);

@@ -59,7 +59,8 @@ class ClockStore {
                                 std::optional<int32_t> card, const std::string& who,
                                 platform::Date at);
     std::vector<WeekApproval> WeekApprovals();
-    // The employee roster, the shared PIN lockout and the clock of each punch (their own tables).
+    // The employee roster, the shared lockouts of PINs and of the server's secrets, and the clock
+    // of each punch (their own tables).
     void MakeRosterTables();
     // Renames an employee and keeps the change; false when there is no such card.
     bool RenameEmployee(int32_t card, const std::string& name, const EmployeeChange& change);
@@ -73,6 +74,12 @@ class ClockStore {
     std::optional<platform::Date> CountWrongPin(int32_t card, platform::Date now, int tries,
                                                 double lock_days);
     void ClearWrongPins(int32_t card);
+    bool CountSecretTry(const std::string& door, const std::string& account,
+                        const std::string& address, platform::Date now,
+                        const ClockDatabase::AdmitTry& admit);
+    void ClearSecretTries(const std::string& door, const std::string& account,
+                          const std::string& address);
+    void ForgetSecretTries(platform::Date before);
     // The clock kept beside each record stored from now on; none while empty.
     void SetClockName(std::string name) { m_clock_name = std::move(name); }
     // The clock that stored each row, by the row's "ID", for the rows given.

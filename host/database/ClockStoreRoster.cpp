@@ -1,6 +1,6 @@
 // The clock store's roster: employees made inactive, renamed and given new cards with every
-// change kept, the lockout of manager cards shared by every clock of the database, and the clock
-// that stored each row.
+// change kept, the lockouts of manager cards and of the server's secrets shared by every clock of
+// the database, and the clock that stored each row.
 #include <algorithm>
 
 #include "host/database/ClockStore.h"
@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kChanging = "Cannot change the employee";
 constexpr std::string_view kCounting = "Cannot count the wrong PIN";
+constexpr std::string_view kCountingTry = "Cannot count the wrong try";
 constexpr std::string_view kReadingPunchClocks = "Cannot read the clocks of the punches";
 
 std::string roster_schema(const StoreEngine& engine) {
@@ -38,6 +39,16 @@ CREATE TABLE IF NOT EXISTS "PIN Tries" (
     "Locked Until" )sql" +
            type(SqlType::Real) + R"sql(
 );
+CREATE TABLE IF NOT EXISTS "Secret Tries" (
+    "Door" TEXT NOT NULL,
+    "Account" TEXT NOT NULL,
+    "Address" TEXT NOT NULL,
+    "Wrong" INTEGER NOT NULL DEFAULT 0,
+    "Last Try" )sql" +
+           type(SqlType::Real) + R"sql( NOT NULL DEFAULT 0,
+    PRIMARY KEY ("Door", "Account", "Address")
+);
+CREATE INDEX IF NOT EXISTS "Secret Tries Last" ON "Secret Tries" ("Last Try");
 CREATE TABLE IF NOT EXISTS "Punch Clocks" (
     "Record ID" )sql" +
            type(SqlType::Reference) + R"sql( PRIMARY KEY,
@@ -186,6 +197,57 @@ std::optional<platform::Date> ClockStore::CountWrongPin(int32_t card, platform::
 void ClockStore::ClearWrongPins(int32_t card) {
     Ready().RunToEnd(R"sql(DELETE FROM "PIN Tries" WHERE "Card ID" = ?1)sql", {SqlValue::Int(card)},
                      kCounting);
+}
+
+bool ClockStore::CountSecretTry(const std::string& door, const std::string& account,
+                                const std::string& address, platform::Date now,
+                                const ClockDatabase::AdmitTry& admit) {
+    auto& engine = Ready();
+    StoreTransaction transaction(engine, kCountingTry);
+    // Each count is read through a write that changes nothing, which holds its row until the
+    // transaction ends: a second server's try at the same account waits for this one's
+    // decision. The address's row is always taken before the account's, so two never wait on
+    // each other.
+    const auto held = [&](const std::string& of) {
+        const auto rows = engine.Run(
+            R"sql(
+        INSERT INTO "Secret Tries" ("Door", "Account", "Address") VALUES (?1, ?2, ?3)
+        ON CONFLICT ("Door", "Account", "Address") DO UPDATE SET "Wrong" = "Secret Tries"."Wrong"
+        RETURNING "Wrong", "Last Try")sql",
+            {SqlValue::Text(door), SqlValue::Text(account), SqlValue::Text(of)}, kCountingTry);
+        rows->Next();
+        const ClockDatabase::SecretTries tries{rows->Int(0), platform::Date{rows->Real(1)}};
+        while (rows->Next()) {
+        }
+        return tries;
+    };
+    const auto of_address = held(address);
+    const auto of_account = held("");
+    const bool admitted = admit(of_address, of_account);
+    if (admitted) {
+        engine.RunToEnd(R"sql(
+        UPDATE "Secret Tries" SET "Wrong" = "Wrong" + 1, "Last Try" = ?4
+        WHERE "Door" = ?1 AND "Account" = ?2 AND ("Address" = ?3 OR "Address" = ''))sql",
+                        {SqlValue::Text(door), SqlValue::Text(account), SqlValue::Text(address),
+                         SqlValue::Real(now.days)},
+                        kCountingTry);
+    }
+    transaction.Commit(kCountingTry);
+    return admitted;
+}
+
+void ClockStore::ClearSecretTries(const std::string& door, const std::string& account,
+                                  const std::string& address) {
+    Ready().RunToEnd(R"sql(
+        DELETE FROM "Secret Tries"
+        WHERE "Door" = ?1 AND "Account" = ?2 AND ("Address" = ?3 OR "Address" = ''))sql",
+                     {SqlValue::Text(door), SqlValue::Text(account), SqlValue::Text(address)},
+                     kCountingTry);
+}
+
+void ClockStore::ForgetSecretTries(platform::Date before) {
+    Ready().RunToEnd(R"sql(DELETE FROM "Secret Tries" WHERE "Last Try" < ?1)sql",
+                     {SqlValue::Real(before.days)}, kCountingTry);
 }
 
 std::map<int64_t, std::string> ClockStore::ClocksOf(const std::vector<int64_t>& record_ids) {

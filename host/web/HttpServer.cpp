@@ -30,6 +30,8 @@ constexpr auto kLongestLinger = std::chrono::seconds(2);
 // How long the server waits before it accepts again when the system refused a connection (out
 // of file descriptors, say).
 constexpr auto kAcceptPause = std::chrono::milliseconds(50);
+// Secret checks of one client address that may run or wait at once; one more is refused (429).
+constexpr size_t kChecksPerAddress = 2;
 
 std::string StatusLine(int status) {
     const auto reason =
@@ -347,16 +349,22 @@ HttpServer::~HttpServer() {
 }
 
 void HttpServer::Get(const std::string& path, Handler handler) {
-    m_routes[{"GET", path}] = {std::move(handler), false};
+    m_routes[{"GET", path}] = {std::move(handler), nullptr};
 }
 
 void HttpServer::Post(const std::string& path, Handler handler, bool checks_secret) {
-    m_routes[{"POST", path}] = {std::move(handler), checks_secret};
+    Post(path, std::move(handler),
+         checks_secret ? SecretCheck([](const Request&) { return true; }) : SecretCheck());
+}
+
+void HttpServer::Post(const std::string& path, Handler handler, SecretCheck checks_secret) {
+    m_routes[{"POST", path}] = {std::move(handler), std::move(checks_secret)};
 }
 
 void HttpServer::Dispatch(Request request, std::function<void(Response)> done) {
     const auto route = m_routes.find({request.method, request.path});
-    const bool checks_secret = route != m_routes.end() && route->second.checks_secret;
+    const bool checks_secret = route != m_routes.end() && route->second.checks_secret &&
+                               route->second.checks_secret(request);
     if (!checks_secret) {
         asio::post(m_workers, [this, request = std::move(request), done = std::move(done)] {
             Response response;
@@ -365,22 +373,46 @@ void HttpServer::Dispatch(Request request, std::function<void(Response)> done) {
         });
         return;
     }
-    if (++m_checks_pending > std::max(1, m_limits.password_checks) + m_limits.password_queue) {
-        --m_checks_pending;
+    const auto address = request.remote_addr;
+    int refusal = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        auto& mine = m_checks_per_address[address];
+        if (mine >= kChecksPerAddress)
+            refusal = 429;
+        else if (m_checks_pending >= static_cast<size_t>(std::max(1, m_limits.password_checks) +
+                                                         m_limits.password_queue))
+            refusal = 503;
+        if (refusal) {
+            if (mine == 0)
+                m_checks_per_address.erase(address);
+        } else {
+            ++mine;
+            ++m_checks_pending;
+        }
+    }
+    if (refusal) {
         Response busy;
-        busy.status = 503;
+        busy.status = refusal;
         busy.set_header("Retry-After", "1");
-        busy.set_content(
-            "{\"refused\":\"The clock is busy checking other keys and passwords. "
-            "Try again in a moment.\"}",
-            "application/json");
+        busy.set_content(refusal == 429
+                             ? "{\"refused\":\"This screen has other checks of keys, PINs or "
+                               "passwords under way. Try again in a moment.\"}"
+                             : "{\"refused\":\"The clock is busy checking other keys, PINs and "
+                               "passwords. Try again in a moment.\"}",
+                         "application/json");
         done(std::move(busy));
         return;
     }
-    asio::post(m_checkers, [this, request = std::move(request), done = std::move(done)] {
+    asio::post(m_checkers, [this, address, request = std::move(request), done = std::move(done)] {
         Response response;
         Handle(request, response);
-        --m_checks_pending;
+        {
+            std::lock_guard lock(m_mutex);
+            --m_checks_pending;
+            if (--m_checks_per_address[address] == 0)
+                m_checks_per_address.erase(address);
+        }
         done(std::move(response));
     });
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <map>
@@ -35,12 +34,19 @@ class HttpServer {
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Routes, by method and exact path; set before Serve. A route that checks a secret (a slow
+    // Tells, on an I/O thread and at once, whether a request checks a secret.
+    using SecretCheck = std::function<bool(const Request&)>;
+
+    // Routes, by method and exact path; set before Serve. A request that checks a secret (a slow
     // hash of 64 MiB) is answered on a lane of its own: `password_checks` threads, and at most
-    // `password_queue` requests waiting for them; one more is answered 503 at once. Its waiting
-    // requests hold no worker, so that the kiosks' inputs never wait behind them.
+    // `password_queue` requests waiting for them; one more is answered 503 at once, and so is
+    // one more than two of one client address (429). Its waiting requests hold no worker, so
+    // that the kiosks' inputs never wait behind them.
     void Get(const std::string& path, Handler handler);
     void Post(const std::string& path, Handler handler, bool checks_secret = false);
+    // A route of which only some requests check a secret (a kiosk's input at a manager's PIN
+    // prompt): `checks_secret` tells which.
+    void Post(const std::string& path, Handler handler, SecretCheck checks_secret);
     void OnError(ErrorHandler handler) { m_on_error = std::move(handler); }
 
     // Listens on the address; false, with the cause in the log, when it cannot (a port in use
@@ -68,7 +74,7 @@ class HttpServer {
     Log m_log;
     struct Route {
         Handler handler;
-        bool checks_secret = false;
+        SecretCheck checks_secret;
     };
     std::map<std::pair<std::string, std::string>, Route> m_routes;
     ErrorHandler m_on_error;
@@ -76,11 +82,13 @@ class HttpServer {
     std::mutex m_mutex;
     std::map<std::string, size_t> m_per_address;
     size_t m_open = 0;
+    // Secret checks running or waiting, in all and by client address.
+    size_t m_checks_pending = 0;
+    std::map<std::string, size_t> m_checks_per_address;
     boost::asio::io_context m_io;
     boost::asio::ip::tcp::acceptor m_acceptor{m_io};
     boost::asio::thread_pool m_workers;
     boost::asio::thread_pool m_checkers;
-    std::atomic<int> m_checks_pending{0};
     int m_port = 0;
 };
 

@@ -259,6 +259,7 @@ void KioskApartment::Publish(const Clock& clock, const std::string& message) {
         m_drawn = std::move(text);
         ++m_screen.version;
         m_screen.pad = keypad.number;
+        m_screen.pin = model.state == ClockState::Pin;
         // The version leads, so that a page can drop a screen older than one it has drawn.
         const std::string head = "{\"version\":" + std::to_string(m_screen.version) + ",";
         m_screen.json = std::make_shared<const std::string>(head + (m_drawn.c_str() + 1));

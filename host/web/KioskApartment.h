@@ -41,6 +41,8 @@ class KioskApartment {
         uint64_t pad = 0;
         std::shared_ptr<const std::string> json = std::make_shared<const std::string>();
         std::shared_ptr<const std::string> without_controls = json;
+        // The kiosk waits for a manager's PIN: an input may start a slow check of it.
+        bool pin = false;
     };
     using Log = std::function<void(std::string_view)>;
 

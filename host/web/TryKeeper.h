@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,8 +21,8 @@ struct SecretTry {
 // secret then clears the counts. A client with no wrong try of its own is always admitted, so
 // that someone else's guessing never locks the right person out.
 //
-// This is the contract of the keeper; the server keeps its counts in memory (MemoryTryKeeper),
-// and a keeper on the clock database can take its place so that the counts outlive a restart.
+// The server keeps its counts in the clock database (DatabaseTryKeeper), so that they outlive a
+// restart and every server on the database shares them; MemoryTryKeeper keeps them in memory.
 // Every operation may be called from any thread.
 class TryKeeper {
   public:
@@ -32,6 +33,21 @@ class TryKeeper {
     virtual std::optional<std::chrono::seconds> Admit(const SecretTry& attempt, Time now) = 0;
     // The admitted try's secret was right: its address and its account start again.
     virtual void Succeeded(const SecretTry& attempt) = 0;
+
+  protected:
+    // A count of wrong tries and the moment of the last.
+    struct Count {
+        int64_t wrong = 0;
+        Time last{};
+    };
+    // The rule of every keeper. An address has five free tries at an account; each wrong try
+    // after them doubles its wait, from 15 seconds up to 15 minutes. An account that has had
+    // twenty wrong tries in all, from any addresses, makes every address that has been wrong at
+    // it wait in the same way; an address that has not been wrong still gets its try. None: the
+    // try is admitted, and the keeper counts it.
+    static std::optional<std::chrono::seconds> WaitBefore(const Count& address,
+                                                          const Count& account, Time now);
+    static constexpr auto kLongestWait = std::chrono::seconds(900);
 };
 
 }  // namespace timeclock::web

@@ -4,11 +4,13 @@
 
 #include "host/clock/ComponentLibrary.h"
 #include "host/clock/Configuration.h"
+#include "host/database/ClockDatabase.h"
 #include "host/framework/Secret.h"
+#include "host/web/DatabaseTryKeeper.h"
 #include "host/web/KioskRequest.h"
-#include "host/web/MemoryTryKeeper.h"
 #include "host/web/Pages.h"
 #include "platform/Error.h"
+#include "platform/Services.h"
 
 namespace timeclock::web {
 
@@ -89,7 +91,19 @@ class WebServer::Feed final : public EventFeed {
 WebServer::WebServer(ServerOptions options, Log log)
     : m_options(std::move(options)),
       m_log(std::move(log)),
-      m_tries(std::make_shared<MemoryTryKeeper>()),
+      m_tries(std::make_shared<DatabaseTryKeeper>(
+          [this] {
+              // The kiosks' database: the one given, else the configuration's, else the clock's
+              // default one. Its writes wait in turn with the kiosks' punches.
+              auto file = m_options.database;
+              if (file.empty())
+                  file = Configuration::Load(m_options.config_file).database;
+              auto database = std::make_unique<orvane::ClockDatabase>(
+                  file.empty() ? DefaultDatabaseFile() : file);
+              database->TakeWritesInTurn(m_write_turn);
+              return database;
+          },
+          m_log, SteadyClock::now(), platform::services().Now())),
       m_admin_session(m_options, m_log, m_tries),
       m_admin(m_options, m_admin_session, m_write_turn),
       m_http(m_options.limits, m_log) {
@@ -143,8 +157,12 @@ void WebServer::Routes() {
         [this](const auto& request, auto& response) { OpenKiosk(request, response); }, true);
     m_http.Post("/api/kiosk/ticket",
                 [this](const auto& request, auto& response) { Ticket(request, response); });
-    m_http.Post("/api/kiosk/input",
-                [this](const auto& request, auto& response) { Input(request, response); });
+    // An input at a manager's PIN prompt may check the PIN: it takes its turn with the other
+    // checks of secrets.
+    m_http.Post(
+        "/api/kiosk/input",
+        [this](const auto& request, auto& response) { Input(request, response); },
+        HttpServer::SecretCheck([this](const Request& request) { return AtPinPrompt(request); }));
     m_http.Get("/api/kiosk/events",
                [this](const auto& request, auto& response) { Events(request, response); });
     m_admin_session.Register(m_http);
@@ -365,6 +383,28 @@ void WebServer::Input(const Request& request, Response& response) {
         m_log("kiosk \"" + apartment->Name() + "\": " + error.description());
         Refuse(response, 503, "The kiosk is busy. Try again in a moment.");
     }
+}
+
+bool WebServer::AtPinPrompt(const Request& request) {
+    const auto token = request.get_header_value("X-Kiosk-Session");
+    std::shared_ptr<KioskApartment> apartment;
+    {
+        // Asked on a thread that moves every connection's bytes, which must never wait: while
+        // another thread holds the sessions (a kiosk's engine being opened), the input goes to the
+        // workers like any other, and the card's own lockout still counts its wrong PINs.
+        std::unique_lock lock(m_mutex, std::try_to_lock);
+        if (!lock)
+            return false;
+        const auto session =
+            token.size() > kSessionLookup ? m_sessions.find(Lookup(token)) : m_sessions.end();
+        if (session == m_sessions.end() || !SameToken(token, session->second.token))
+            return false;
+        const auto found = m_apartments.find(session->second.kiosk);
+        if (found == m_apartments.end())
+            return false;
+        apartment = found->second;
+    }
+    return apartment->Current().pin;
 }
 
 void WebServer::Events(const Request& request, Response& response) {

@@ -63,6 +63,8 @@ class WebServer {
     void OpenKiosk(const Request& request, Response& response);
     void Ticket(const Request& request, Response& response);
     void Input(const Request& request, Response& response);
+    // Whether the request's kiosk waits for a manager's PIN, so that its input may check one.
+    bool AtPinPrompt(const Request& request);
     void Events(const Request& request, Response& response);
     // The live session named in the request's header, renewed; end() when there is none. Takes
     // m_mutex's lock from the caller.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -24,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "tests/support/Loopback.h"
 #include "tests/support/TempFolder.h"
 
 // A `timeclock serve` on a free loopback port, over a scratch folder with a registered kiosk
@@ -113,6 +112,12 @@ class ClockServer {
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // Stops the server and starts a new one on the same folder.
+    void Restart() {
+        Stop();
+        Start();
+    }
+
     int port = 0;
     std::string key;
 
@@ -159,35 +164,17 @@ class ClockServer {
 class RawClient {
   public:
     RawClient(int port, const char* source = "127.0.0.1", int limit_ms = 30000)
-        : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in from{};
-        from.sin_family = AF_INET;
-        inet_pton(AF_INET, source, &from.sin_addr);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
-        timeval limit{limit_ms / 1000, (limit_ms % 1000) * 1000};
-        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(port));
-        inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-        m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+        : m_fd(loopback::Connect(port, source, limit_ms)) {}
+    ~RawClient() {
+        if (m_fd >= 0)
+            close(m_fd);
     }
-    ~RawClient() { close(m_fd); }
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
 
-    bool Connected() const { return m_connected; }
+    bool Connected() const { return m_fd >= 0; }
     // False once the server no longer takes what is sent.
-    bool Send(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const auto sent = send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (sent <= 0)
-                return false;
-            bytes.remove_prefix(static_cast<size_t>(sent));
-        }
-        return true;
-    }
+    bool Send(std::string_view bytes) { return loopback::SendAll(m_fd, bytes); }
     // Reads until the server closes, or until `enough` says the text is whole, or the limit.
     std::string Receive(const std::function<bool(const std::string&)>& enough = {}) {
         std::string text;
@@ -220,7 +207,6 @@ class RawClient {
 
   private:
     int m_fd;
-    bool m_connected = false;
     bool m_closed = false;
 };
 

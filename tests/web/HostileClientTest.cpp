@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <regex>
 #include <thread>
 #include <vector>
 
@@ -122,6 +123,7 @@ TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
              {{{"request_timeout_seconds", "ten"}}, "request_timeout_seconds"},
              {{{"worker_threads", 0}}, "worker_threads"},
              {{{"trusted_proxies", "127.0.0.1"}}, "trusted_proxies"},
+             {{{"secure_cookies", "yes"}}, "secure_cookies"},
              {{{"max_body_byte", 4096}}, "max_body_byte"},
          }) {
         auto config = json::parse(std::ifstream(server.Config()));
@@ -259,6 +261,55 @@ TEST_F(KioskSession, WrongKeysWaitByAddress) {
     EXPECT_FALSE(Open(server, "127.0.0.2").empty());
 }
 
+TEST_F(KioskSession, PinGuessesFromOneAddressTakeTurnsWithOtherChecks) {
+    auto limits = SmallLimits();
+    limits["max_connections_per_address"] = 64;
+    ClockServer server(limits);
+    server.Run({"employee", "add", "--db", server.Database().string(), "--card", "9001", "--name",
+                "Mina Hart", "--manager", "--pin-stdin"},
+               "4321\n");
+    const auto session = Open(server);
+    for (const char key : std::string("9001"))
+        ASSERT_EQ(Key(server, session, key), 200);
+    std::string screen;
+    ASSERT_EQ(Key(server, session, 13, &screen), 200);
+    ASSERT_NE(screen.find("\"state\":\"pin\""), std::string::npos) << screen;
+    for (const char key : std::string("1234"))
+        ASSERT_EQ(Key(server, session, key), 200);
+    // Thirty Enters at once from one address: one checks the PIN typed, one more may wait for
+    // its turn, and the rest are turned away before they take a worker or a check.
+    std::atomic<int> answered{0}, turned{0};
+    std::vector<std::thread> guessers;
+    for (int i = 0; i < 30; ++i) {
+        guessers.emplace_back([&] {
+            const int status = StatusOf(Ask(server.port,
+                                            PostJson("/api/kiosk/input", json{{"key", 13}}.dump(),
+                                                     "X-Kiosk-Session: " + session + "\r\n"),
+                                            "127.0.0.7"));
+            if (status == 200)
+                ++answered;
+            else if (status == 429)
+                ++turned;
+        });
+    }
+    for (auto& guesser : guessers)
+        guesser.join();
+    EXPECT_GT(turned, 0);
+    EXPECT_EQ(answered + turned, 30) << server.ServerLog();
+    // Another kiosk, away from the PIN prompt, answers as ever.
+    std::smatch link;
+    const auto printed =
+        server.Run({"kiosk-key", "add", "Back", "--config", server.Config().string()});
+    ASSERT_TRUE(std::regex_search(printed, link, std::regex("key=([a-z2-7]+)")));
+    const auto opened =
+        Ask(server.port,
+            PostJson("/api/kiosk/open", json{{"key", link[1].str()}, {"kiosk", "Back"}}.dump()),
+            "127.0.0.2");
+    const auto back = json::parse(BodyOf(opened), nullptr, false);
+    ASSERT_TRUE(back.is_object() && back.contains("session")) << opened;
+    EXPECT_EQ(Key(server, back["session"].get<std::string>(), '1'), 200);
+}
+
 std::string Login(const std::string& password, const std::string& headers = "") {
     const auto body = "password=" + password;
     return "POST /admin/login HTTP/1.1\r\nHost: t\r\nContent-Type: "
@@ -282,12 +333,33 @@ TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
     for (auto& guesser : guessers)
         guesser.join();
     EXPECT_LE(checked, 5);
+    // Most were turned away before any check (two of an address at a time); one after another,
+    // the address gets the rest of its five.
+    for (int i = 0; i < 5 && checked < 5; ++i)
+        if (Ask(server.port, Login("guess"), "127.0.0.4").find("refused=Wrong+password") !=
+            std::string::npos)
+            ++checked;
+    EXPECT_EQ(checked, 5);
     // The right password from this address now waits; from another it signs in.
     EXPECT_NE(Ask(server.port, Login("correct+horse+battery"), "127.0.0.4").find("Too+many"),
               std::string::npos);
     const auto signed_in = Ask(server.port, Login("correct+horse+battery"), "127.0.0.2");
     EXPECT_NE(signed_in.find("Location: /admin/timesheet"), std::string::npos) << signed_in;
     EXPECT_EQ(signed_in.find("; Secure"), std::string::npos);
+}
+
+TEST(AdminSignIn, WrongPasswordsAreStillCountedAfterARestart) {
+    ClockServer server(SmallLimits());
+    for (int i = 0; i < 5; ++i)
+        ASSERT_NE(Ask(server.port, Login("guess"), "127.0.0.6").find("refused=Wrong+password"),
+                  std::string::npos)
+            << i;
+    server.Restart();
+    EXPECT_NE(Ask(server.port, Login("guess"), "127.0.0.6").find("Too+many"), std::string::npos)
+        << server.ServerLog();
+    EXPECT_NE(Ask(server.port, Login("correct+horse+battery"), "127.0.0.2")
+                  .find("Location: /admin/timesheet"),
+              std::string::npos);
 }
 
 TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {

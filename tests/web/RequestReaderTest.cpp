@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include "host/web/RequestReader.h"
@@ -80,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         DoorCase{"HugeLengthRefusedBeforeItsBody",
                  "POST /a HTTP/1.1\r\nContent-Length: 250000000\r\n\r\n", 413},
         DoorCase{"ChunkedWithinTheLimit", Chunked(2, 10), 0},
+        // The final chunk alone, which a slow client sends a byte at a time.
+        DoorCase{"EmptyChunkedBody", Chunked(0, 0), 0},
         DoorCase{"ChunkedPastTheLimit", Chunked(100, 10), 413},
         // 40 bytes of payload, 120 bytes on the wire: the framing counts.
         DoorCase{"ChunkFramingCounts", Chunked(40, 1), 413},
@@ -129,6 +135,38 @@ TEST(RequestReader, LeavesThePipelinedRequestForTheNext) {
              SmallLimits(), &left);
     EXPECT_EQ(outcome.verdict, RequestReader::Verdict::Complete);
     EXPECT_EQ(left, "GET /b HTTP/1.1\r\n\r\n");
+}
+
+// Every input kept from fuzzing, sent a byte at a time and in larger pieces, one request after
+// another as on one connection: each request is read whole or refused with a door status, and the
+// reader never stops the process.
+TEST(RequestReader, ReadsTheKeptFuzzInputsInAnyPieces) {
+    const auto folder = std::filesystem::path(STAMPKIND_SOURCE_DIR) / "fuzz/corpus/http";
+    const auto limits = SmallLimits();
+    size_t inputs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::string wire{std::istreambuf_iterator<char>(file), {}};
+        ++inputs;
+        for (size_t piece : {size_t{1}, size_t{4}, size_t{64}}) {
+            auto reader = std::make_unique<RequestReader>(limits);
+            std::string pending;
+            for (size_t at = 1; at < wire.size(); at += piece) {
+                pending += wire.substr(at, piece);
+                auto verdict = reader->Feed(pending);
+                while (verdict == RequestReader::Verdict::Complete) {
+                    reader->Take();
+                    reader = std::make_unique<RequestReader>(limits);
+                    verdict = reader->Feed(pending);
+                }
+                if (verdict == RequestReader::Verdict::Refused) {
+                    EXPECT_GE(reader->Refusal(), 400) << entry.path().filename();
+                    break;
+                }
+            }
+        }
+    }
+    EXPECT_GE(inputs, size_t{4});
 }
 
 }  // namespace
