@@ -258,7 +258,7 @@ std::string Timesheet::Csv() const {
     return out.str();
 }
 
-std::string Timesheet::Json() const {
+ordered_json Timesheet::Json() const {
     ordered_json sheet;
     sheet["from"] = DayText(from);
     sheet["to"] = DayText(to);
@@ -297,7 +297,7 @@ std::string Timesheet::Json() const {
                                       {"days", std::move(days)},
                                       {"total", std::move(total)}});
     }
-    return sheet.dump(2) + "\n";
+    return sheet;
 }
 
 }  // namespace hours
