@@ -66,12 +66,21 @@ std::string Cell(const ExportColumn& column, const RowValues& row, const Timeshe
     return column.value;
 }
 
-// A cell cut or padded to its width: numbers to the right, text to the left.
+// A cell cut or padded to its width: numbers to the right, text to the left. The width counts
+// characters, so that an accented name keeps the columns in line and is never cut inside a
+// character (each UTF-8 character has one byte that is no continuation byte).
 std::string Fixed(std::string text, const ExportColumn& column) {
     const auto width = static_cast<size_t>(column.width);
-    if (text.size() > width)
-        text.resize(width);
-    const std::string pad(width - text.size(), ' ');
+    size_t characters = 0;
+    size_t end = 0;
+    for (; end < text.size(); ++end) {
+        const bool starts_character = (static_cast<unsigned char>(text[end]) & 0xC0) != 0x80;
+        if (starts_character && characters == width)
+            break;
+        characters += starts_character ? 1 : 0;
+    }
+    text.resize(end);
+    const std::string pad(width - characters, ' ');
     return IsNumber(column.field) ? pad + text : text + pad;
 }
 

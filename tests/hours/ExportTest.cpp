@@ -93,6 +93,22 @@ TEST(ExportSheetTest, ShippedTemplates) {
               "       12=HYPERLINK()                  20261207   0.00   0.00   0.00\n");
 }
 
+// Widths count characters: accented names line up, and a cut never splits a character.
+TEST(ExportSheetTest, FixedWidthCountsCharacters) {
+    hours::Timesheet sheet;
+    for (const char* name : {"\u00C5sa", "Zo\u00EB Ng", "\u00E9\u00E9\u00E9\u00E9\u00E9"}) {
+        hours::EmployeeSheet employee;
+        employee.name = name;
+        sheet.employees.push_back(employee);
+    }
+    hours::ExportTemplate layout;
+    layout.layout = "fixed-width";
+    layout.headers = false;
+    layout.columns = {{"name", "name", 4, {}}, {"text", "", 1, "|"}};
+    EXPECT_EQ(hours::ExportSheet(sheet, layout),
+              "\u00C5sa |\nZo\u00EB |\n\u00E9\u00E9\u00E9\u00E9|\n");
+}
+
 TEST(ExportSheetTest, UnresolvedExceptionsNameEmployeeAndDay) {
     EXPECT_EQ(hours::UnresolvedExceptions(Week()),
               std::vector<std::string>{"card 12 =HYPERLINK(), 2026-12-05: missing in"});
