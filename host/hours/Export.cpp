@@ -67,20 +67,17 @@ std::string Cell(const ExportColumn& column, const RowValues& row, const Timeshe
 }
 
 // A cell cut or padded to its width: numbers to the right, text to the left. The width counts
-// characters, so that an accented name keeps the columns in line and is never cut inside a
-// character (each UTF-8 character has one byte that is no continuation byte).
+// bytes, the positions payroll reads; a cut never splits a UTF-8 character (its continuation
+// bytes go with it, and the cell is padded instead).
 std::string Fixed(std::string text, const ExportColumn& column) {
     const auto width = static_cast<size_t>(column.width);
-    size_t characters = 0;
-    size_t end = 0;
-    for (; end < text.size(); ++end) {
-        const bool starts_character = (static_cast<unsigned char>(text[end]) & 0xC0) != 0x80;
-        if (starts_character && characters == width)
-            break;
-        characters += starts_character ? 1 : 0;
+    if (text.size() > width) {
+        size_t end = width;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        text.resize(end);
     }
-    text.resize(end);
-    const std::string pad(width - characters, ' ');
+    const std::string pad(width - text.size(), ' ');
     return IsNumber(column.field) ? pad + text : text + pad;
 }
 
