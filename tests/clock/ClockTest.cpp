@@ -19,6 +19,7 @@
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
 #include "step/StepSettings.h"
+#include "tests/support/Engine.h"
 #include "tests/support/Postgres.h"
 #include "tests/support/PostgresRelay.h"
 #include "tests/support/TempFolder.h"
@@ -79,10 +80,12 @@ class ClockTest : public ::testing::Test {
 
     // Opens the clock on the configuration file as it stands.
     void OpenSaved() {
-        m_clock = Clock::Open(
-            {m_folder / "timeclock.json", m_relay    ? std::filesystem::path(m_relay->uri())
-                                          : m_server ? std::filesystem::path(m_server->uri())
-                                                     : m_folder / "clock.db"});
+        const auto database = m_relay    ? std::filesystem::path(m_relay->uri())
+                              : m_server ? std::filesystem::path(m_server->uri())
+                                         : m_folder / "clock.db";
+        m_clock = Clock::Open({m_folder / "timeclock.json", database});
+        ExpectClockDatabaseOn(database,
+                              m_server ? orvane::Engine::Postgres : orvane::Engine::Sqlite);
         auto& db = m_clock->Database();
         db.AddEmployee({1001, "Avery Stone", false});
         db.AddEmployee({1005, "Noel Park", false});
