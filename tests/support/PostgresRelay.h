@@ -23,6 +23,7 @@
 // ones are closed as they come, so that code that would wait for it forever fails instead.
 class PostgresRelay {
   public:
+    // Closed: every connection is closed, and each new one as it comes.
     enum class Mode { Forward, BlackHole, Closed };
 
     // `uri` is the cluster's, as ScratchPostgres gives it ("postgresql:///NAME?host=DIR&...").
@@ -144,8 +145,8 @@ class PostgresRelay {
         return got > 0;
     }
 
-    // Milliseconds until a black hole with a span ends (-1: never); at its end, closes
-    // everything and turns to closing what comes.
+    // Milliseconds until a black hole with a span ends (-1: never); at its end, the relay turns
+    // to closing everything.
     int SilenceLeft() {
         if (m_mode != Mode::BlackHole || !m_silence_ends)
             return -1;
@@ -155,7 +156,6 @@ class PostgresRelay {
             return static_cast<int>(left.count());
         m_silence_ends.reset();
         m_mode = Mode::Closed;
-        CloseAll();
         return -1;
     }
 
@@ -167,6 +167,8 @@ class PostgresRelay {
             std::unique_lock lock(m_mutex);
             const int timeout = SilenceLeft();
             const Mode mode = m_mode;
+            if (mode == Mode::Closed)
+                CloseAll();
             if (mode != Mode::BlackHole) {
                 fds.push_back({m_listener, POLLIN, 0});
                 for (const auto& pair : m_pairs) {
