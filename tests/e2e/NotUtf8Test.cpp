@@ -106,10 +106,9 @@ TEST_F(NotUtf8Test, ConfigurationIsRefusedWithTheKeyNamed) {
             EXPECT_EQ(result.status, 1) << result.out << result.err;
             EXPECT_TRUE(IsUtf8(result.out + result.err)) << result.out << result.err;
             // The punch says it in its JSON, the others on standard error.
-            const std::string said =
-                command.front() == "punch"
-                    ? result.json()["error"]["description"].get<std::string>()
-                    : result.err;
+            const std::string said = command.front() == "punch"
+                                         ? result.json()["error"]["description"].get<std::string>()
+                                         : result.err;
             EXPECT_NE(said.find(file.named), std::string::npos) << said;
             EXPECT_NE(said.find("Bad file format: " + config), std::string::npos) << said;
         }
