@@ -140,7 +140,7 @@ void BM_WeekReport(benchmark::State& state) {
     const auto today = static_cast<int64_t>(kToday.days);
     for (auto _ : state) {
         const auto sheet = hours::Timesheet::Build(clock, today - 6, today, std::nullopt, {kNow});
-        benchmark::DoNotOptimize(sheet.Json());
+        benchmark::DoNotOptimize(sheet.Json().dump());
     }
 }
 
@@ -191,7 +191,7 @@ void BM_PeriodReport(benchmark::State& state) {
     for (auto _ : state) {
         const auto sheet =
             hours::Timesheet::Build(clock, period.first, period.last, std::nullopt, {kNow}, rules);
-        benchmark::DoNotOptimize(sheet.Json());
+        benchmark::DoNotOptimize(sheet.Json().dump());
     }
 }
 

@@ -29,6 +29,14 @@ std::optional<int64_t> DayNumber(const std::string& text);
 // none when the text is neither.
 std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules);
 
+// JSON as the command prints it (`indent` as nlohmann's dump). Text that is not UTF-8 (a name
+// written into the database by another program or an older version) is printed with U+FFFD in
+// place of each broken byte instead of ending the command.
+template <class Json>
+std::string JsonText(const Json& value, int indent = -1) {
+    return value.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
 // A raised error as {"number", "description"}.
 nlohmann::ordered_json ErrorToJson(const platform::RaisedError& error);
 

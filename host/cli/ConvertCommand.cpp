@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host/cli/CommandSupport.h"
 #include "host/cli/Commands.h"
 #include "platform/Convert.h"
 #include "platform/Error.h"
@@ -44,7 +45,7 @@ int run_date(const ConvertOptions& options, const platform::RegionalSettings& se
         {"value", date ? date->days : 0.0},
         {"text", date ? platform::date_to_text(*date, settings) : std::string()},
     };
-    std::cout << out.dump() << "\n";
+    std::cout << JsonText(out) << "\n";
     return kExitOk;
 }
 
@@ -97,11 +98,7 @@ void AddConvertCommand(CLI::App& app, int& exit_status) {
             exit_status =
                 date->count() > 0 ? run_date(*options, settings) : run_format(*options, settings);
         } catch (const platform::RaisedError& error) {
-            std::cout << nlohmann::json{{"error",
-                                         {{"number", error.number()},
-                                          {"description", error.description()}}}}
-                             .dump()
-                      << "\n";
+            std::cout << JsonText(nlohmann::ordered_json{{"error", ErrorToJson(error)}}) << "\n";
             exit_status = kExitError;
         }
     });

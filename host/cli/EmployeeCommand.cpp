@@ -170,8 +170,7 @@ bool RunEmployee(const EmployeeOptions& options) {
                             {"active", employee.active}});
         }
         // A name stored by an older version may hold bytes that are not UTF-8: shown as U+FFFD.
-        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
+        std::cout << JsonText(list, 2) << '\n';
         return true;
     }
     if (!options.card) {

@@ -154,8 +154,7 @@ bool RunExceptions(const ExceptionsOptions& options) {
                             {"fix", FixOf(item.exception.kind)},
                             {"record", item.exception.record_id}});
         }
-        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
+        std::cout << JsonText(list, 2) << '\n';
         return true;
     }
     if (options.format == "csv") {

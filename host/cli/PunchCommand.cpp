@@ -225,7 +225,7 @@ void AddPunchCommand(CLI::App& app, int& exit_status) {
         FinishReport(clock.get(), *display, services, report);
         report["ignored_clicks"] = std::move(ignored);
         exit_status = report.contains("error") ? kExitError : kExitOk;
-        std::cout << report.dump() << std::endl;
+        std::cout << JsonText(report) << std::endl;
         if (keys_left && exit_status == kExitOk) {
             // A second punch from one command would store what nobody read back: the keys
             // after the finished punch are refused, and the punch stands as reported.

@@ -66,7 +66,7 @@ bool RunList(const PunchesOptions& options) {
         ordered_json list = ordered_json::array();
         for (const auto& punch : punches)
             list.push_back(CorrectedPunchToJson(punch));
-        std::cout << list.dump(2) << '\n';
+        std::cout << JsonText(list, 2) << '\n';
         return true;
     }
     std::cout << hours::CorrectedPunchesTable(punches);
@@ -101,7 +101,7 @@ bool RunCorrection(const PunchesOptions& options, std::string_view command) {
         } else {
             correction = database.VoidPunch(*options.id, by);
         }
-        std::cout << CorrectionToJson(correction).dump(2) << '\n';
+        std::cout << JsonText(CorrectionToJson(correction), 2) << '\n';
         return true;
     } catch (const platform::RaisedError& error) {
         // A refusal (no such punch, an approved week, a change that makes no punch) is said to

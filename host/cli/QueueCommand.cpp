@@ -49,7 +49,7 @@ void RunQueue(const QueueOptions& options) {
         }
         report["waiting"] = std::move(waiting);
     }
-    std::cout << report.dump(2) << '\n';
+    std::cout << JsonText(report, 2) << '\n';
 }
 
 }  // namespace

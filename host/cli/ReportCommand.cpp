@@ -56,7 +56,7 @@ bool Explain(const orvane::ClockDatabase& database, const ReportOptions& options
                                       {"overtime", hours::DecimalHours(paid.overtime)},
                                       {"double_time", hours::DecimalHours(paid.double_time)},
                                       {"explain", lines}};
-        std::cout << out.dump(2) << '\n';
+        std::cout << JsonText(out, 2) << '\n';
     } else {
         std::cout << "Card " << *options.card << "  " << hours::DayText(*day) << '\n';
         for (const auto& line : lines)
@@ -131,7 +131,7 @@ bool RunReport(const ReportOptions& options) {
     if (options.format == "csv")
         std::cout << sheet.Csv();
     else if (options.format == "json")
-        std::cout << sheet.Json();
+        std::cout << JsonText(sheet.Json(), 2) << '\n';
     else
         std::cout << sheet.Table();
     return true;

@@ -88,7 +88,7 @@ void RunSetup(const SetupOptions& options) {
         config.Save(file);
     }
     if (options.show || !edits)
-        std::cout << Settings(*step, file).dump(2) << '\n';
+        std::cout << JsonText(Settings(*step, file), 2) << '\n';
 }
 
 }  // namespace

@@ -109,8 +109,7 @@ bool RunWhosIn(const WhosInOptions& options) {
                             {"since", since_text(state)},
                             {"clock", clock_of(record_id)}});
         }
-        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
+        std::cout << JsonText(list, 2) << '\n';
         return true;
     }
     if (in.empty()) {

@@ -39,9 +39,13 @@ std::unique_ptr<Clock> Clock::Open(const Files& files,
         database->KeepLostPunchesIn(queue);
     // The automatic punch reads through the global object's database: it finds it open and
     // keeps its prepared lookups between punches. While the server is away, the lookup is
-    // answered from what this clock last read.
+    // answered from what this clock last read. It waits for the server no longer than the punch
+    // does, and not at all when the card's read just found the server away, so that the whole
+    // punch waits one deadline. The clock releases the lookup before its database.
     auto lookup = std::make_shared<orvane::EngineDatabase>();
     lookup->AnswerWhileAwayFrom(queue);
+    lookup->SetDeadline(std::chrono::seconds(config.database_deadline_seconds));
+    lookup->AskCopyFirstWhile([clock_database = database.get()] { return clock_database->Away(); });
     lookup->SetConnectString(database_file.string());
     lookup->Open(database_file.string());
     auto installed = std::make_unique<orvane::GlobalDatabaseScope>(lookup);

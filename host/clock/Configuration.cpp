@@ -323,10 +323,31 @@ Configuration Configuration::Load(const fs::path& file) {
     text << in.rdbuf();
 
     json stored;
+    // The key whose value is being read, so that text that is not UTF-8 is said by its key.
+    std::string key;
+    const auto note_key = [&key](int depth, json::parse_event_t event, json& parsed) {
+        if (depth == 1 && event == json::parse_event_t::key)
+            key = parsed.get<std::string>();
+        else if (depth == 1 && event != json::parse_event_t::object_start &&
+                 event != json::parse_event_t::array_start)
+            key.clear();
+        return true;
+    };
     try {
-        stored = json::parse(text.str());
+        stored = json::parse(text.str(), note_key);
+    } catch (const json::parse_error& e) {
+        const std::string what = e.what();
+        const std::string where = " (at byte " + std::to_string(e.byte) + ")";
+        if (what.find("ill-formed UTF-8") != std::string::npos) {
+            Damaged(file, (key.empty() ? std::string("a key's name") : "\"" + key + "\"") +
+                              " holds bytes that are not UTF-8 text" + where);
+        }
+        // The reader quotes what it last read, which may be any bytes: said by place instead.
+        const bool text_only = std::ranges::none_of(
+            what, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        Damaged(file, text_only ? what : what.substr(0, what.find("; last read:")));
     } catch (const json::exception& e) {
-        // Also a number beyond a double's range, which the reader reports as out of range.
+        // A number beyond a double's range, which the reader reports as out of range.
         Damaged(file, e.what());
     }
     if (!stored.is_object())

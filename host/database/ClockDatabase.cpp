@@ -56,24 +56,6 @@ std::string pin_hash_for(std::string_view pin) {
     return HashSecret(pin);
 }
 
-// Bounds the engine's waits by a deadline from now while it lives; an earlier deadline already
-// set stays.
-class DeadlineScope {
-  public:
-    DeadlineScope(StoreEngine& engine, std::chrono::milliseconds span)
-        : m_engine(engine), m_outer(engine.GetDeadline()) {
-        const auto deadline = std::chrono::steady_clock::now() + span;
-        m_engine.SetDeadline(m_outer ? std::min(*m_outer, deadline) : deadline);
-    }
-    ~DeadlineScope() { m_engine.SetDeadline(m_outer); }
-    DeadlineScope(const DeadlineScope&) = delete;
-    DeadlineScope& operator=(const DeadlineScope&) = delete;
-
-  private:
-    StoreEngine& m_engine;
-    StoreEngine::Deadline m_outer;
-};
-
 }  // namespace
 
 std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values) {

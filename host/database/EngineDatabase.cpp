@@ -21,11 +21,13 @@ framework::VBool EngineDatabase::IsOpen() const {
 
 void EngineDatabase::Open(const std::string& connect_string) {
     m_open.reset();
-    std::shared_ptr<framework::IDatabase> database;
+    std::shared_ptr<QueryDatabase> database;
     if (EngineOf(connect_string) == Engine::Postgres)
         database = std::make_shared<PostgresDatabase>();
     else
         database = std::make_shared<SqliteDatabase>();
+    if (m_deadline)
+        database->SetDeadline(*m_deadline);
     database->Open(connect_string);
     m_open = std::move(database);
 }
@@ -33,11 +35,13 @@ void EngineDatabase::Open(const std::string& connect_string) {
 std::shared_ptr<framework::IRecordset> EngineDatabase::Execute(const std::string& sql) {
     if (!m_open)
         raise_not_open();
-    try {
-        return m_open->Execute(sql);
-    } catch (const platform::RaisedError& error) {
-        if (error.number() != dberr::kConnectionFailed || m_local_copy.empty())
-            throw;
+    if (m_local_copy.empty() || !m_away || !m_away()) {
+        try {
+            return m_open->Execute(sql);
+        } catch (const platform::RaisedError& error) {
+            if (error.number() != dberr::kConnectionFailed || m_local_copy.empty())
+                throw;
+        }
     }
     if (!m_copy) {
         auto copy = std::make_shared<SqliteDatabase>();

@@ -123,6 +123,14 @@ SqlValue value_of(const sql::Parameter& parameter) {
     return SqlValue::Literal(std::get<std::string>(parameter));
 }
 
+// The engine's waits bounded by `span` from now while the answer lives; unbounded without one.
+std::optional<DeadlineScope> within(StoreEngine& engine,
+                                    std::optional<std::chrono::milliseconds> span) {
+    if (!span)
+        return std::nullopt;
+    return std::optional<DeadlineScope>(std::in_place, engine, *span);
+}
+
 }  // namespace
 
 QueryDatabase::QueryDatabase(Opener open) : m_opener(std::move(open)) {}
@@ -137,6 +145,7 @@ void QueryDatabase::Open(const std::string& connect_string) {
     m_engine.reset();
     auto engine = m_opener(connect_string);
     try {
+        const auto deadline = within(*engine, m_deadline);
         engine->Connect();
     } catch (const platform::RaisedError& error) {
         // A server away when the clock starts is asked again at the first query; a wrong URI,
@@ -155,6 +164,7 @@ std::shared_ptr<framework::IRecordset> QueryDatabase::Execute(const std::string&
     values.reserve(translation.parameters.size());
     for (const auto& parameter : translation.parameters)
         values.push_back(value_of(parameter));
+    const auto deadline = within(*m_engine, m_deadline);
     auto rows = m_engine->Run(translation.text, values, "Cannot run the query");
     return std::make_shared<QueryRecordset>(m_engine, std::move(rows));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "framework/HostObjects.h"
@@ -36,9 +38,13 @@ class PLATFORM_API QueryDatabase : public framework::IDatabase {
 
     // How many prepared statements the open connection keeps for reuse.
     size_t cached_statements() const;
+    // No Open or Execute waits for a server longer than `span` from its start: past it, it
+    // raises "connection failed" (3151) as for a server that cannot be reached.
+    void SetDeadline(std::chrono::milliseconds span) { m_deadline = span; }
 
   private:
     Opener m_opener;
+    std::optional<std::chrono::milliseconds> m_deadline;
     std::string m_connect_string;
     std::shared_ptr<StoreEngine> m_engine;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -171,6 +172,24 @@ class StoreTransaction {
   private:
     StoreEngine& m_engine;
     bool m_done = false;
+};
+
+// Bounds the engine's waits by a deadline `span` from now while it lives; an earlier deadline
+// already set stays.
+class DeadlineScope {
+  public:
+    DeadlineScope(StoreEngine& engine, std::chrono::milliseconds span)
+        : m_engine(engine), m_outer(engine.GetDeadline()) {
+        const auto deadline = std::chrono::steady_clock::now() + span;
+        m_engine.SetDeadline(m_outer ? std::min(*m_outer, deadline) : deadline);
+    }
+    ~DeadlineScope() { m_engine.SetDeadline(m_outer); }
+    DeadlineScope(const DeadlineScope&) = delete;
+    DeadlineScope& operator=(const DeadlineScope&) = delete;
+
+  private:
+    StoreEngine& m_engine;
+    StoreEngine::Deadline m_outer;
 };
 
 }  // namespace orvane

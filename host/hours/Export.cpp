@@ -66,11 +66,17 @@ std::string Cell(const ExportColumn& column, const RowValues& row, const Timeshe
     return column.value;
 }
 
-// A cell cut or padded to its width: numbers to the right, text to the left.
+// A cell cut or padded to its width: numbers to the right, text to the left. The width counts
+// bytes, the positions payroll reads; a cut never splits a UTF-8 character (its continuation
+// bytes go with it, and the cell is padded instead).
 std::string Fixed(std::string text, const ExportColumn& column) {
     const auto width = static_cast<size_t>(column.width);
-    if (text.size() > width)
-        text.resize(width);
+    if (text.size() > width) {
+        size_t end = width;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        text.resize(end);
+    }
     const std::string pad(width - text.size(), ' ');
     return IsNumber(column.field) ? pad + text : text + pad;
 }

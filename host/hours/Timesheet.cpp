@@ -265,7 +265,7 @@ std::string Timesheet::Csv() const {
     return out.str();
 }
 
-std::string Timesheet::Json() const {
+ordered_json Timesheet::Json() const {
     ordered_json sheet;
     sheet["from"] = DayText(from);
     sheet["to"] = DayText(to);
@@ -304,7 +304,7 @@ std::string Timesheet::Json() const {
                                       {"days", std::move(days)},
                                       {"total", std::move(total)}});
     }
-    return sheet.dump(2) + "\n";
+    return sheet;
 }
 
 }  // namespace hours

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/database/ClockDatabase.h"
 #include "host/hours/Hours.h"
 #include "host/hours/PayCalculation.h"
@@ -52,7 +54,8 @@ struct Timesheet {
 
     std::string Table() const;
     std::string Csv() const;
-    std::string Json() const;
+    // The timesheets as one JSON document; names are as stored (their bytes unchecked).
+    nlohmann::ordered_json Json() const;
 };
 
 // A text as one CSV cell that a spreadsheet shows as written: a leading "=", "+", "-", "@", tab or

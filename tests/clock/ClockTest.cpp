@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "framework/Factories.h"
@@ -18,7 +19,9 @@
 #include "platform/FakeServices.h"
 #include "platform/Services.h"
 #include "step/StepSettings.h"
+#include "tests/support/Engine.h"
 #include "tests/support/Postgres.h"
+#include "tests/support/PostgresRelay.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -77,9 +80,12 @@ class ClockTest : public ::testing::Test {
 
     // Opens the clock on the configuration file as it stands.
     void OpenSaved() {
-        m_clock = Clock::Open(
-            {m_folder / "timeclock.json",
-             m_server ? std::filesystem::path(m_server->uri()) : m_folder / "clock.db"});
+        const auto database = m_relay    ? std::filesystem::path(m_relay->uri())
+                              : m_server ? std::filesystem::path(m_server->uri())
+                                         : m_folder / "clock.db";
+        m_clock = Clock::Open({m_folder / "timeclock.json", database});
+        ExpectClockDatabaseOn(database,
+                              m_server ? orvane::Engine::Postgres : orvane::Engine::Sqlite);
         auto& db = m_clock->Database();
         db.AddEmployee({1001, "Avery Stone", false});
         db.AddEmployee({1005, "Noel Park", false});
@@ -128,6 +134,8 @@ class ClockTest : public ::testing::Test {
 
     TempFolder m_folder;
     std::optional<ScratchPostgres> m_server;
+    // The server through a relay that can fall silent, when the clock is opened on it.
+    std::unique_ptr<PostgresRelay> m_relay;
     platform::FakeServices m_fake{*platform::make_date_time({2026, 12, 4, 8, 0, 0})};
     platform::ServicesScope m_scope{m_fake};
     std::unique_ptr<Clock> m_clock;
@@ -475,6 +483,34 @@ TEST_F(ClockTest, InstallsTheLookupDatabaseWhileOpen) {
     EXPECT_EQ(installed->ConnectString(), (m_folder / "clock.db").string());
     m_clock.reset();
     EXPECT_EQ(framework::Global()->Database(), before);
+}
+
+// A server that accepts and never answers costs the automatic punch one deadline in all: the
+// card's read gives up at it and answers from the clock's copy, the lookup of the last punch
+// then asks the copy at once, and the punch is kept on the clock.
+TEST_F(ClockTest, AutomaticPunchOnASilentServerWaitsOneDeadline) {
+    if (ScratchPostgres::ServerUri().empty())
+        GTEST_SKIP() << "no PostgreSQL cluster for the tests (STAMPKIND_TEST_POSTGRES)";
+    m_server.emplace();
+    m_relay = std::make_unique<PostgresRelay>(m_server->uri());
+    std::ofstream(m_folder / "timeclock.json") << R"({"steps": ["Employee ID", "Punch Entry",
+        "Employee Statistics"], "database_deadline_seconds": 2})";
+    TurnOnTheAutomaticPunch();
+    OpenSaved();
+    Drive("1001 ENTER WAIT:61");
+    // Bounded, so that a lookup that waits for the server fails late instead of hanging.
+    m_relay->BlackHoleFor(std::chrono::seconds(15));
+    const auto start = std::chrono::steady_clock::now();
+    Drive("1001 ENTER");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::cout << "card read, lookup and punch with a silent server: " << took.count() << " s\n";
+    const auto screen = Screen();
+    for (const auto& text :
+         {std::string("OUT 12/04/2026 08:01"), std::string(timeclock::kQueuedConfirmation),
+          std::string(timeclock::kIncompleteFigures)})
+        EXPECT_NE(screen.find(text), std::string::npos) << text << " not in\n" << screen;
+    EXPECT_LT(took.count(), 3.5) << "a punch against a silent server with a 2 s deadline";
+    EXPECT_EQ(m_clock->Database().Queued().size(), 1u);
 }
 
 }  // namespace

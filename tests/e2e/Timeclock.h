@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/database/ClockDatabase.h"
+#include "tests/support/Engine.h"
 #include "tests/support/Postgres.h"
 #include "tests/support/TempFolder.h"
 
@@ -39,6 +40,14 @@ class TimeclockTest : public ::testing::Test {
         m_bin = bin;
         if (const char* server = std::getenv("STAMPKIND_TEST_E2E_POSTGRES"))
             m_server.emplace(server);
+    }
+
+    // The run proves the engine it claims, once its commands have made the database.
+    void TearDown() override {
+        if (m_server)
+            ExpectClockDatabaseOn(Database(), orvane::Engine::Postgres);
+        else if (std::filesystem::exists(Database()))
+            ExpectClockDatabaseOn(Database(), orvane::Engine::Sqlite);
     }
 
     std::filesystem::path Registry() const { return m_folder / "registry.json"; }

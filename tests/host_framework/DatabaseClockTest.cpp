@@ -19,6 +19,7 @@
 #include "host/database/Postgres.h"
 #include "host/database/SqlDialect.h"
 #include "platform/Error.h"
+#include "tests/support/Engine.h"
 #include "tests/support/Postgres.h"
 #include "tests/support/Raised.h"
 #include "tests/support/SqlitePlan.h"
@@ -74,6 +75,7 @@ class ClockDatabaseFixture : public ::testing::Test {
         m_location = engine == Engine::Postgres ? std::filesystem::path(m_server.uri())
                                                 : m_folder / "clock.db";
         m_db = std::make_unique<ClockDatabase>(m_location);
+        ExpectClockDatabaseOn(m_location, engine);
     }
 
     TempFolder m_folder;

@@ -93,6 +93,21 @@ TEST(ExportSheetTest, ShippedTemplates) {
               "       12=HYPERLINK()                  20261207   0.00   0.00   0.00\n");
 }
 
+// Widths count bytes, and a cut never splits a character: the cell is padded instead.
+TEST(ExportSheetTest, FixedWidthNeverCutsACharacter) {
+    hours::Timesheet sheet;
+    for (const char* name : {"\u00C5sa", "abc\u00E9", "\u00E9\u00E9\u00E9\u00E9\u00E9"}) {
+        hours::EmployeeSheet employee;
+        employee.name = name;
+        sheet.employees.push_back(employee);
+    }
+    hours::ExportTemplate layout;
+    layout.layout = "fixed-width";
+    layout.headers = false;
+    layout.columns = {{"name", "name", 4, {}}, {"text", "", 1, "|"}};
+    EXPECT_EQ(hours::ExportSheet(sheet, layout), "\u00C5sa|\nabc |\n\u00E9\u00E9|\n");
+}
+
 TEST(ExportSheetTest, UnresolvedExceptionsNameEmployeeAndDay) {
     EXPECT_EQ(hours::UnresolvedExceptions(Week()),
               std::vector<std::string>{"card 12 =HYPERLINK(), 2026-12-05: missing in"});
