@@ -199,6 +199,7 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
             return;
         }
     }
+    RefuseInactive(punch.card);
     const auto store = [&](const PunchRecord& record) {
         const auto id = StoreRecord(punch.card, record);
         if (!id)
@@ -227,6 +228,17 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
             store(*extra);
     }
     transaction.Commit(kStoring);
+}
+
+void ClockStore::RefuseInactive(int32_t card) {
+    const auto found =
+        m_engine->Run(R"sql(SELECT 1 FROM "Employees" WHERE "Card ID" = ?1 AND "Active" = 0)sql",
+                      {SqlValue::Int(card)}, kStoring);
+    if (found->Next()) {
+        platform::raise(dberr::kInactiveCard,
+                        "Card " + std::to_string(card) +
+                            " is inactive: its employee was removed and cannot punch.");
+    }
 }
 
 void ClockStore::AddEmployee(const Employee& employee, const std::string& pin_hash) {

@@ -29,7 +29,8 @@ class ClockStore {
     ClockStore& operator=(const ClockStore&) = delete;
 
     // Stores the punch whole or not at all. An engine that may receive a punch twice keeps the
-    // punch's identity with it and does not store a punch whose identity it already keeps.
+    // punch's identity with it and does not store a punch whose identity it already keeps. A
+    // punch for an inactive employee raises error 3201.
     void StorePunch(const PunchWrite& punch, const std::string& identity);
     // Adds the employee with the PIN hash given (none when empty) in one statement; raises
     // error 457 when the card is taken.
@@ -87,6 +88,8 @@ class ClockStore {
     StoreEngine& Ready();
     void MakeTables();
     std::optional<int64_t> StoreRecord(int32_t card, const PunchRecord& record);
+    // Raises error 3201 when the card is an inactive employee's: nothing is stored for them.
+    void RefuseInactive(int32_t card);
     // Raises error 3033 when a moment of the row lies in a week approved for its card.
     void RefuseApproved(const ClockDatabase::Row& row);
     // Keeps a correction with the record before and after it.

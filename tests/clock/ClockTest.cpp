@@ -353,6 +353,40 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
+// A removed employee's card is no card at any kiosk: not at the prompt, not typed over someone
+// else's punch screen, and not while the server is away (the clock forgets it with the removal).
+TEST_F(ClockTest, InactiveCardPunchesNowhere) {
+    const struct {
+        const char* name;
+        bool server;
+        const char* inputs;
+        const char* shown;
+        const char* stored;
+    } cases[] = {
+        {"AtThePrompt", false, "1005 ENTER 1 ENTER", "Unknown card", ""},
+        {"TypedOverAPunch", false, "1001 ENTER 1005 ENTER", "BREAK LEAVE", "BO"},
+        {"OnTheServer", true, "1005 ENTER 1 ENTER", "Unknown card", ""},
+        {"WhileTheServerIsAway", true, "AWAY 1005 ENTER 1 ENTER BACK", "cannot be read", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.server && ScratchPostgres::ServerUri().empty())
+            continue;
+        m_clock.reset();
+        m_server.reset();
+        std::filesystem::remove(m_folder / "clock.db");
+        Open(false, c.server);
+        // Known to the clock (and its copy) before the removal.
+        Drive("1005 ENTER 1 ENTER WAIT:3");
+        ASSERT_TRUE(m_clock->Database().RemoveEmployee(1005));
+        Drive(c.inputs);
+        EXPECT_NE(Screen().find(c.shown), std::string::npos) << Screen();
+        EXPECT_EQ(Screen().find("Noel Park"), std::string::npos) << Screen();
+        EXPECT_EQ(Stored(1005), "I");
+        EXPECT_EQ(Stored(), c.stored);
+    }
+}
+
 TEST_F(ClockTest, ClicksOnControlsNotOnShowDoNothing) {
     Open(false);
     // The value keypads are hidden until a manager chooses a punch; the card keypad is gone once
