@@ -123,6 +123,11 @@ std::string CorrectionTables(const StoreEngine& engine);
 inline constexpr const char* kNotVoided = R"sql(NOT EXISTS (SELECT 1 FROM "Punch Corrections" v
     WHERE v."Record ID" = "Clock Data Table"."ID" AND v."Action" = 'void'))sql";
 
+// The "Clock Data Table" as corrected, for the host's queries (the automatic punch's lookup):
+// every record that is not voided, with its current values.
+inline constexpr const char* kCorrectedPunches = "Clock Punches";
+std::string CorrectedPunchesView(const StoreEngine& engine);
+
 std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values);
 
 }  // namespace orvane
