@@ -387,6 +387,27 @@ TEST_F(ClockTest, InactiveCardPunchesNowhere) {
     }
 }
 
+// A punch kept while the server was away whose week was approved meanwhile is kept aside and
+// named in the log; the punch kept behind it is sent, and the person at the clock sees nothing.
+TEST_F(ClockTest, RefusedKeptPunchDoesNotHoldUpTheOthers) {
+    if (ScratchPostgres::ServerUri().empty())
+        GTEST_SKIP() << "no PostgreSQL cluster for the tests (STAMPKIND_TEST_POSTGRES)";
+    Open(false, true);
+    Drive("AWAY 1001 ENTER 1 ENTER WAIT:3 1005 ENTER 1 ENTER WAIT:3 BACK");
+    orvane::ClockDatabase(m_server->uri())
+        .ApproveWeek(*platform::make_date(2026, 11, 29), 1001, "clerk", m_fake.now);
+    m_log.clear();
+    Drive("WAIT:30 WAIT:30");
+    EXPECT_EQ(Stored(1005), "I");
+    EXPECT_EQ(Stored(), "");
+    ASSERT_FALSE(m_log.empty());
+    EXPECT_NE(m_log.front().find("card 1001, I at 2026-12-04 08:00) is kept aside"),
+              std::string::npos)
+        << m_log.front();
+    EXPECT_EQ(Screen().find("approved"), std::string::npos) << Screen();
+    EXPECT_TRUE(m_clock->Database().Queued().empty());
+}
+
 TEST_F(ClockTest, ClicksOnControlsNotOnShowDoNothing) {
     Open(false);
     // The value keypads are hidden until a manager chooses a punch; the card keypad is gone once
