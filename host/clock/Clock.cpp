@@ -569,8 +569,14 @@ void Clock::FinishPunch(state::Punch punch) {
     const std::string repeats = automatic && history.Last() ? history.Last()->code : code;
     const auto earlier = history.Duplicate(repeats, moment, m_config.duplicate_seconds);
     if (earlier) {
-        if (!m_policy.findings_stop) {
+        if (!m_policy.findings_stop && !automatic) {
             note(ConfirmationText::DuplicateNotice(earlier->code, earlier->moment));
+        } else if (!m_policy.findings_stop) {
+            // Nobody chose this punch: the automatic punch answered a card read twice, and the
+            // second read is no punch, scripted or not.
+            note(ConfirmationText::AlreadyClocked(earlier->code, earlier->moment));
+            EndPunch();
+            return;
         } else {
             m_last.confirmation = {punch.employee ? punch.employee->name : "",
                                    ConfirmationText::EarlierPunch(earlier->code, earlier->moment)};
