@@ -41,12 +41,6 @@ struct Week {
     std::map<std::string, double> leave = {};
 };
 
-struct Exception {
-    int card;
-    const char* date;
-    const char* kind;
-};
-
 constexpr const char* kWeekOne = "2026-11-29";
 constexpr const char* kWeekTwo = "2026-12-06";
 // The moment the history is read at: after the two weeks.
@@ -86,17 +80,12 @@ class TwoWeeksTest : public TimeclockTest {
     std::filesystem::path AutoConfig() const { return m_folder / "back" / "timeclock.json"; }
 
     void Punch(const Swipe& swipe) const {
-        auto extra = swipe.extra;
-        extra.insert(extra.end(), {"--card", std::to_string(swipe.card)});
-        const bool automatic = swipe.keys.empty();
-        if (automatic)
-            extra.insert(extra.end(), {"--config", AutoConfig().string()});
-        std::vector<std::string> arguments{"punch",  "--db",    Database().string(),
-                                           "--now",  swipe.now, "--no-pause",
-                                           "--keys", swipe.keys};
-        if (!automatic)
-            arguments.insert(arguments.end(), {"--config", Config().string()});
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const auto& config = swipe.keys.empty() ? AutoConfig() : Config();
+        std::vector<std::string> arguments{"punch",    "--db",          Database().string(),
+                                           "--config", config.string(), "--now",
+                                           swipe.now,  "--no-pause",    "--keys",
+                                           swipe.keys, "--card",        std::to_string(swipe.card)};
+        arguments.insert(arguments.end(), swipe.extra.begin(), swipe.extra.end());
         const auto result = Run(arguments);
         ASSERT_EQ(result.status, 0) << swipe.card << ' ' << swipe.now << '\n' << result.err;
     }
