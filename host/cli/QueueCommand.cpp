@@ -18,7 +18,20 @@ struct QueueOptions {
     bool send = false;
 };
 
-// Shows the punches this clock keeps for its server, or sends them now.
+nlohmann::ordered_json EntryToJson(const orvane::PunchQueue::Entry& entry) {
+    const auto& own = entry.punch.own;
+    nlohmann::ordered_json json{{"identity", entry.identity},
+                                {"card", entry.punch.card},
+                                {"punch_type", own && own->values().contains("Punch Type")
+                                                   ? own->values().at("Punch Type").to_text()
+                                                   : ""}};
+    if (!entry.refused.empty())
+        json["refused"] = entry.refused;
+    return json;
+}
+
+// Shows the punches this clock keeps for its server, waiting or kept aside because the server
+// refused them, or sends them now, those kept aside included.
 void RunQueue(const QueueOptions& options) {
     const auto config_file = ConfigFileOrDefault(options.config);
     const auto config = Configuration::Load(config_file);
@@ -34,21 +47,21 @@ void RunQueue(const QueueOptions& options) {
         orvane::ClockDatabase database(config.database);
         database.SetShiftRules({static_cast<double>(config.max_shift_hours)});
         database.KeepLostPunchesIn(queue_file);
-        const auto sent = database.SendQueued();
+        const auto sent = database.SendQueued(true);
         report["sent"] = sent.sent;
         report["waiting"] = sent.waiting;
+        for (const auto& refused : sent.set_aside)
+            std::cerr << "timeclock queue: " << refused << '\n';
     } else {
         nlohmann::ordered_json waiting = nlohmann::ordered_json::array();
-        for (const auto& entry : orvane::PunchQueue(queue_file).Waiting()) {
-            const auto& own = entry.punch.own;
-            waiting.push_back({{"identity", entry.identity},
-                               {"card", entry.punch.card},
-                               {"punch_type", own && own->values().contains("Punch Type")
-                                                  ? own->values().at("Punch Type").to_text()
-                                                  : ""}});
-        }
+        for (const auto& entry : orvane::PunchQueue(queue_file).Waiting())
+            waiting.push_back(EntryToJson(entry));
         report["waiting"] = std::move(waiting);
     }
+    nlohmann::ordered_json aside = nlohmann::ordered_json::array();
+    for (const auto& entry : orvane::PunchQueue(queue_file).KeptAside())
+        aside.push_back(EntryToJson(entry));
+    report["set_aside"] = std::move(aside);
     std::cout << JsonText(report, 2) << '\n';
 }
 
@@ -59,7 +72,8 @@ void AddQueueCommand(CLI::App& app, int& exit_status) {
     auto* command = app.add_subcommand(
         "queue", "Shows the punches kept on this clock while its server was away, or sends them");
     command->add_option("--config", options->config, "The clock's configuration file");
-    command->add_flag("--send", options->send, "Send the waiting punches now, oldest first");
+    command->add_flag("--send", options->send,
+                      "Send the waiting punches now, oldest first, and again those kept aside");
     command->callback([options, &exit_status] {
         try {
             RunQueue(*options);

@@ -30,6 +30,7 @@ struct ReportOptions {
     bool force = false;
     bool explain = false;
     std::string date;
+    std::string now;
 };
 
 // Prints how one employee's day is paid: its punches raw and rounded, the rules that moved
@@ -82,9 +83,14 @@ bool RunReport(const ReportOptions& options) {
     // Hours are counted and paid as the clock's configuration says: an open record up to its
     // longest shift, by its pay rules. A configuration that cannot be read stops the report:
     // pay is never worked out under rules other than those written.
+    const auto moment =
+        options.now.empty() ? std::optional(platform::services().Now()) : ParseMoment(options.now);
+    if (!moment) {
+        std::cerr << "timeclock report: --now takes a moment as \"YYYY-MM-DD HH:MM:SS\"\n";
+        return false;
+    }
     const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
-    const hours::HoursRules rules{platform::services().Now(),
-                                  static_cast<double>(config.max_shift_hours)};
+    const hours::HoursRules rules{*moment, static_cast<double>(config.max_shift_hours)};
     hours::PayRules pay_rules = config.pay_rules;
     pay_rules.week_starts = config.week_starts;
     const orvane::ClockDatabase database(options.database);
@@ -161,6 +167,9 @@ void AddReportCommand(CLI::App& app, int& exit_status) {
     command->add_option("--format", options->format, "table (default), csv or json")
         ->check(CLI::IsMember({"table", "csv", "json"}));
     command->add_flag("--force", options->force, "Run a range of more than a year");
+    command->add_option(
+        "--now", options->now,
+        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
     command->callback([options, &exit_status] {
         try {
             exit_status = RunReport(*options) ? kExitOk : kExitUsage;

@@ -91,12 +91,7 @@ Clock::Clock(Configuration config, std::unique_ptr<orvane::ClockDatabase> databa
       m_log([](std::string_view text) { std::cerr << "timeclock: " << text << '\n'; }) {
     // The card keypad's buttons also type a manager's PIN.
     m_card_keypad = std::make_shared<CardKeypad>(
-        m_display,
-        [this](int32_t card) {
-            // An inactive employee's card is refused as a card no longer on file.
-            auto employee = m_database->FindEmployee(card);
-            return employee && employee->active ? employee : std::nullopt;
-        },
+        m_display, [this](int32_t card) { return ActiveEmployee(card); },
         [this](int16_t key) {
             if (std::holds_alternative<state::Pin>(m_state))
                 PinKey(key);
@@ -463,11 +458,17 @@ std::optional<orvane::Employee> Clock::KnownCard(const std::string& digits) {
     // Digits the database cannot answer for (its server away, a card the clock's copy does not
     // know) are taken as typed, never as a card.
     try {
-        return m_database->FindEmployee(card);
+        return ActiveEmployee(card);
     } catch (const platform::RaisedError& error) {
         m_log("Error " + std::to_string(error.number()) + ": " + error.description());
         return std::nullopt;
     }
+}
+
+// An inactive employee's card is refused everywhere as a card no longer on file.
+std::optional<orvane::Employee> Clock::ActiveEmployee(int32_t card) const {
+    auto employee = m_database->FindEmployee(card);
+    return employee && employee->active ? employee : std::nullopt;
 }
 
 // The person whose card was read before has walked away: their punch is given up, nothing of it
@@ -572,8 +573,14 @@ void Clock::FinishPunch(state::Punch punch) {
     const std::string repeats = automatic && history.Last() ? history.Last()->code : code;
     const auto earlier = history.Duplicate(repeats, moment, m_config.duplicate_seconds);
     if (earlier) {
-        if (!m_policy.findings_stop) {
+        if (!m_policy.findings_stop && !automatic) {
             note(ConfirmationText::DuplicateNotice(earlier->code, earlier->moment));
+        } else if (!m_policy.findings_stop) {
+            // Nobody chose this punch: the automatic punch answered a card read twice, and the
+            // second read is no punch, scripted or not.
+            note(ConfirmationText::AlreadyClockedNotice(earlier->code, earlier->moment));
+            EndPunch();
+            return;
         } else {
             m_last.confirmation = {punch.employee ? punch.employee->name : "",
                                    ConfirmationText::EarlierPunch(earlier->code, earlier->moment)};

@@ -143,6 +143,7 @@ class Clock {
     // take it as its own input.
     void AddToRun(int16_t digit, bool beyond_the_screen);
     std::optional<orvane::Employee> KnownCard(const std::string& digits);
+    std::optional<orvane::Employee> ActiveEmployee(int32_t card) const;
     void StartCardOver(const orvane::Employee& employee);
     void StartPunch(state::Punch punch, std::optional<platform::Variant> card);
     void AfterInput();

@@ -95,6 +95,11 @@ std::string ConfirmationText::AlreadyClocked(const std::string& code, platform::
     return "Already clocked " + PunchWord(code) + " at " + TimeOfDay(earlier);
 }
 
+std::string ConfirmationText::AlreadyClockedNotice(const std::string& code,
+                                                   platform::Date earlier) {
+    return "Already clocked " + PunchWord(code) + " at " + TwentyFourHour(earlier);
+}
+
 std::string ConfirmationText::NewShiftQuestion(platform::Date since) {
     const std::string at = TimeOfDay(since);
     return "You are clocked in since " + at + ". Enter: start a new shift (" + at +

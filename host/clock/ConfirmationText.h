@@ -46,6 +46,8 @@ class ConfirmationText {
     // A second card read of the automatic punch within the duplicate time: "Already clocked IN
     // at 03:07".
     static std::string AlreadyClocked(const std::string& code, platform::Date earlier);
+    // The scripted punch's notice of it, on a 24-hour clock: "Already clocked IN at 03:07".
+    static std::string AlreadyClockedNotice(const std::string& code, platform::Date earlier);
     // An IN while the employee's shift is open: "You are clocked in since 08:00. Enter: start a
     // new shift (08:00 gets a missing OUT). Esc: cancel."; the scripted punch's notice of it,
     // "clocked in since 08:00".

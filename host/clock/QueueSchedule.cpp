@@ -25,6 +25,8 @@ void QueueSchedule::AtIdlePrompt(orvane::ClockDatabase& database, platform::Date
     m_next_send = After(now, kSendEverySeconds);
     try {
         const auto report = database.SendQueued();
+        for (const auto& refused : report.set_aside)
+            log(refused);
         if (report.sent > 0) {
             log(std::to_string(report.sent) + " punch(es) kept on this clock sent; " +
                 std::to_string(report.waiting) + " waiting");

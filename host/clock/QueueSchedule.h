@@ -22,8 +22,9 @@ class QueueSchedule {
 
     // A punch was kept on the clock at `now`: the next try comes one sending interval later.
     void Kept(platform::Date now);
-    // The card prompt is idle at `now`. A punch the server refuses stays in the queue for an
-    // administrator (`timeclock queue`); its error goes to the log, never to the person.
+    // The card prompt is idle at `now`. A punch the server refuses for good is kept aside for an
+    // administrator (`timeclock queue`) and the others are sent; what the server said goes to the
+    // log, never to the person.
     void AtIdlePrompt(orvane::ClockDatabase& database, platform::Date now, const Log& log);
 
   private:

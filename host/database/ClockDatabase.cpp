@@ -10,6 +10,7 @@
 #include "host/database/PunchQueue.h"
 #include "host/database/SqliteEngine.h"
 #include "host/framework/Secret.h"
+#include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
 
@@ -54,6 +55,28 @@ std::string pin_hash_for(std::string_view pin) {
                             std::to_string(ClockDatabase::kLongestPin) + " digits.");
     }
     return HashSecret(pin);
+}
+
+// A kept punch in words for the administrator: its card, its type and its moment.
+std::string Described(const PunchWrite& punch) {
+    std::string text = "card " + std::to_string(punch.card);
+    if (!punch.own)
+        return text;
+    const auto values = punch.own->values();
+    const auto field = [&](const char* name) {
+        const auto found = values.find(name);
+        return found == values.end() || found->second.is_null() ? std::optional<platform::Date>()
+                                                                : found->second.to_date();
+    };
+    if (const auto type = values.find("Punch Type"); type != values.end())
+        text += ", " + type->second.to_text();
+    const bool in = field("Date In").has_value();
+    if (const auto day = field(in ? "Date In" : "Date Out")) {
+        const auto time = field(in ? "Time In" : "Time Out");
+        text += " at " + platform::format_date(platform::Date{day->days + (time ? time->days : 0)},
+                                               "yyyy-mm-dd hh:nn");
+    }
+    return text;
 }
 
 }  // namespace
@@ -194,10 +217,12 @@ bool ClockDatabase::RefreshLocalCopy() {
     return reached;
 }
 
-ClockDatabase::QueueReport ClockDatabase::SendQueued() {
+ClockDatabase::QueueReport ClockDatabase::SendQueued(bool again) {
     QueueReport report;
     if (!m_queue)
         return report;
+    if (again)
+        m_queue->Requeue();
     const auto waiting = m_queue->Waiting();
     for (const auto& entry : waiting) {
         try {
@@ -205,12 +230,20 @@ ClockDatabase::QueueReport ClockDatabase::SendQueued() {
             const auto turn = WriteTurn();
             m_store->StorePunch(entry.punch, entry.identity);
         } catch (const platform::RaisedError& error) {
-            if (error.number() != dberr::kConnectionFailed) {
-                platform::raise(error.number(), "A punch kept on this clock (card " +
-                                                    std::to_string(entry.punch.card) +
-                                                    ") was not sent. " + error.description());
+            const std::string punch = "A punch kept on this clock (" + Described(entry.punch) + ")";
+            if (error.number() == dberr::kApprovedWeek || error.number() == dberr::kInactiveCard) {
+                auto refused = punch + " is kept aside: " + error.description() +
+                               " Send it again with \"timeclock queue --send\" once it may be "
+                               "stored, or add it as a correction.";
+                m_queue->SetAside(entry.position, refused);
+                // Its rows in the copy give way to the server's at the card's next read.
+                Remember([&] { m_copy->MarkSent(entry.identity); });
+                report.set_aside.push_back(std::move(refused));
+                continue;
             }
-            report.waiting = waiting.size() - report.sent;
+            if (error.number() != dberr::kConnectionFailed)
+                platform::raise(error.number(), punch + " was not sent. " + error.description());
+            report.waiting = waiting.size() - report.sent - report.set_aside.size();
             return report;
         }
         // Stored: a crash before this removal sends it again, and the server, knowing its

@@ -172,9 +172,14 @@ class PLATFORM_API ClockDatabase {
     struct QueueReport {
         size_t sent = 0;
         size_t waiting = 0;
+        // What was said of each punch the server refused and the queue now keeps aside.
+        std::vector<std::string> set_aside;
     };
     // Sends the waiting punches in the order they were kept, until the server cannot be reached.
-    QueueReport SendQueued();
+    // A punch the server refuses for good (its week approved, its employee inactive) is kept
+    // aside with the reason, and the punches behind it are sent. `again` first puts the punches
+    // kept aside back in line (an administrator has reopened the week).
+    QueueReport SendQueued(bool again = false);
     // The punches waiting in the queue, oldest first: what the clock knows of its employees'
     // latest punches while the server is away.
     std::vector<PunchWrite> Queued() const;

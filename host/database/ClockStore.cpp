@@ -102,6 +102,13 @@ std::optional<int64_t> open_record(StoreEngine& engine, int32_t card, std::strin
 
 }  // namespace
 
+std::string CorrectedPunchesView(const StoreEngine& engine) {
+    const bool server = engine.QueryTarget() == sql::Target::Postgres;
+    return std::string(server ? "CREATE OR REPLACE VIEW " : "CREATE VIEW IF NOT EXISTS ") +
+           Quoted(kCorrectedPunches) + " AS SELECT * FROM \"Clock Data Table\" WHERE " +
+           kNotVoided + ";";
+}
+
 ClockStore::ClockStore(std::unique_ptr<StoreEngine> engine) : m_engine(std::move(engine)) {
     try {
         Ready();
@@ -130,6 +137,8 @@ void ClockStore::MakeTables() {
     AddMissingColumns(*m_engine, "Clock Data Table", RecordColumnDefinitions(*m_engine), kMaking);
     AddMissingColumns(*m_engine, "Employees",
                       {{"PIN Hash", std::string(m_engine->TypeName(SqlType::Text))}}, kMaking);
+    // Made after the columns are complete: a server's view lists the columns it was made with.
+    m_engine->Exec(CorrectedPunchesView(*m_engine), kMaking);
     MakeRosterTables();
     transaction.Commit(kMaking);
     m_tables_made = true;
@@ -199,6 +208,7 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
             return;
         }
     }
+    RefuseInactive(punch.card);
     const auto store = [&](const PunchRecord& record) {
         const auto id = StoreRecord(punch.card, record);
         if (!id)
@@ -227,6 +237,17 @@ void ClockStore::StorePunch(const PunchWrite& punch, const std::string& identity
             store(*extra);
     }
     transaction.Commit(kStoring);
+}
+
+void ClockStore::RefuseInactive(int32_t card) {
+    const auto found =
+        m_engine->Run(R"sql(SELECT 1 FROM "Employees" WHERE "Card ID" = ?1 AND "Active" = 0)sql",
+                      {SqlValue::Int(card)}, kStoring);
+    if (found->Next()) {
+        platform::raise(dberr::kInactiveCard,
+                        "Card " + std::to_string(card) +
+                            " is inactive: its employee was removed and cannot punch.");
+    }
 }
 
 void ClockStore::AddEmployee(const Employee& employee, const std::string& pin_hash) {

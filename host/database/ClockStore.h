@@ -29,7 +29,8 @@ class ClockStore {
     ClockStore& operator=(const ClockStore&) = delete;
 
     // Stores the punch whole or not at all. An engine that may receive a punch twice keeps the
-    // punch's identity with it and does not store a punch whose identity it already keeps.
+    // punch's identity with it and does not store a punch whose identity it already keeps. A
+    // punch for an inactive employee raises error 3201.
     void StorePunch(const PunchWrite& punch, const std::string& identity);
     // Adds the employee with the PIN hash given (none when empty) in one statement; raises
     // error 457 when the card is taken.
@@ -94,6 +95,8 @@ class ClockStore {
     StoreEngine& Ready();
     void MakeTables();
     std::optional<int64_t> StoreRecord(int32_t card, const PunchRecord& record);
+    // Raises error 3201 when the card is an inactive employee's: nothing is stored for them.
+    void RefuseInactive(int32_t card);
     // Raises error 3033 when a moment of the row lies in a week approved for its card.
     void RefuseApproved(const ClockDatabase::Row& row);
     // Keeps a correction with the record before and after it.
@@ -126,6 +129,11 @@ std::string CorrectionTables(const StoreEngine& engine);
 // the corrections' index by record, never a scan of every correction.
 inline constexpr const char* kNotVoided = R"sql(NOT EXISTS (SELECT 1 FROM "Punch Corrections" v
     WHERE v."Record ID" = "Clock Data Table"."ID" AND v."Action" = 'void'))sql";
+
+// The "Clock Data Table" as corrected, for the host's queries (the automatic punch's lookup):
+// every record that is not voided, with its current values.
+inline constexpr const char* kCorrectedPunches = "Clock Punches";
+std::string CorrectedPunchesView(const StoreEngine& engine);
 
 std::optional<Closing> ClosingOf(const std::map<std::string, platform::Variant>& values);
 

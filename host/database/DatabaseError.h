@@ -32,6 +32,9 @@ inline constexpr int32_t kLoginRefused = 3029;
 inline constexpr int32_t kConnectionFailed = 3151;
 // A punch, manager entry or correction with a moment inside an approved week.
 inline constexpr int32_t kApprovedWeek = 3033;
+// A punch or manager entry for the card of an employee who was removed (made inactive): the
+// record needs an active employee, as a related record is required.
+inline constexpr int32_t kInactiveCard = 3201;
 // The database is not open, or the recordset was closed.
 inline constexpr int32_t kNotOpen = 3420;
 

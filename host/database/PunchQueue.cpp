@@ -16,7 +16,8 @@ CREATE TABLE IF NOT EXISTS "Queued Punches" (
     "Position" INTEGER PRIMARY KEY,
     "Punch ID" TEXT NOT NULL UNIQUE,
     "Card ID" INTEGER NOT NULL,
-    "Punch" TEXT NOT NULL
+    "Punch" TEXT NOT NULL,
+    "Refused" TEXT
 );
 )sql";
 
@@ -94,6 +95,11 @@ std::string text_column(sqlite3_stmt* statement, int column) {
 PunchQueue::PunchQueue(const std::filesystem::path& file)
     : m_file(file), m_db(sqlite::Open(file, sqlite::OpenMode::CreateWhenMissing)) {
     sqlite::Exec(m_db.get(), kSchema);
+    // A queue kept by an earlier version has no punches aside yet.
+    auto refused = sqlite::Prepare(m_db.get(), R"sql(
+        SELECT 1 FROM pragma_table_info('Queued Punches') WHERE name = 'Refused')sql");
+    if (sqlite3_step(refused.get()) != SQLITE_ROW)
+        sqlite::Exec(m_db.get(), R"sql(ALTER TABLE "Queued Punches" ADD COLUMN "Refused" TEXT)sql");
 }
 
 void PunchQueue::Add(const std::string& identity, const PunchWrite& punch) {
@@ -108,32 +114,60 @@ void PunchQueue::Add(const std::string& identity, const PunchWrite& punch) {
         sqlite::RaiseLast(m_db.get(), "Cannot keep the punch on this clock");
 }
 
-std::vector<PunchQueue::Entry> PunchQueue::Waiting() const {
-    auto statement = sqlite::Prepare(
-        m_db.get(),
-        R"sql(SELECT "Position", "Punch ID", "Punch" FROM "Queued Punches" ORDER BY "Position")sql");
+std::vector<PunchQueue::Entry> PunchQueue::Entries(bool aside) const {
+    auto statement = sqlite::Prepare(m_db.get(), R"sql(
+        SELECT "Position", "Punch ID", "Punch", ifnull("Refused", '') FROM "Queued Punches"
+        WHERE ("Refused" IS NOT NULL) = ? ORDER BY "Position")sql");
+    sqlite3_bind_int(statement.get(), 1, aside ? 1 : 0);
     std::vector<Entry> entries;
     int rc = 0;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
         entries.push_back({sqlite3_column_int64(statement.get(), 0),
-                           text_column(statement.get(), 1),
-                           decode(text_column(statement.get(), 2))});
+                           text_column(statement.get(), 1), decode(text_column(statement.get(), 2)),
+                           text_column(statement.get(), 3)});
     }
     if (rc != SQLITE_DONE)
         sqlite::RaiseLast(m_db.get(), "Cannot read the punches kept on this clock");
     return entries;
 }
 
-void PunchQueue::Remove(int64_t position) {
-    auto statement =
-        sqlite::Prepare(m_db.get(), R"sql(DELETE FROM "Queued Punches" WHERE "Position" = ?)sql");
-    sqlite3_bind_int64(statement.get(), 1, position);
+std::vector<PunchQueue::Entry> PunchQueue::Waiting() const {
+    return Entries(false);
+}
+
+std::vector<PunchQueue::Entry> PunchQueue::KeptAside() const {
+    return Entries(true);
+}
+
+void PunchQueue::Run(const char* sql, int64_t position, const std::string& text,
+                     std::string_view doing) {
+    auto statement = sqlite::Prepare(m_db.get(), sql);
+    if (sqlite3_bind_parameter_count(statement.get()) > 0)
+        sqlite3_bind_int64(statement.get(), 1, position);
+    if (sqlite3_bind_parameter_count(statement.get()) > 1)
+        sqlite3_bind_text(statement.get(), 2, text.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(statement.get()) != SQLITE_DONE)
-        sqlite::RaiseLast(m_db.get(), "Cannot remove a sent punch from this clock");
+        sqlite::RaiseLast(m_db.get(), doing);
+}
+
+void PunchQueue::Remove(int64_t position) {
+    Run(R"sql(DELETE FROM "Queued Punches" WHERE "Position" = ?1)sql", position, {},
+        "Cannot remove a sent punch from this clock");
+}
+
+void PunchQueue::SetAside(int64_t position, const std::string& refused) {
+    Run(R"sql(UPDATE "Queued Punches" SET "Refused" = ?2 WHERE "Position" = ?1)sql", position,
+        refused, "Cannot keep the refused punch aside on this clock");
+}
+
+void PunchQueue::Requeue() {
+    Run(R"sql(UPDATE "Queued Punches" SET "Refused" = NULL)sql", 0, {},
+        "Cannot put the refused punches back in line on this clock");
 }
 
 bool PunchQueue::Empty() const {
-    auto statement = sqlite::Prepare(m_db.get(), R"sql(SELECT 1 FROM "Queued Punches" LIMIT 1)sql");
+    auto statement = sqlite::Prepare(
+        m_db.get(), R"sql(SELECT 1 FROM "Queued Punches" WHERE "Refused" IS NULL LIMIT 1)sql");
     return sqlite3_step(statement.get()) != SQLITE_ROW;
 }
 

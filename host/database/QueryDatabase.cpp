@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/database/ClockStore.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/PostgresEngine.h"
 #include "host/database/SqlDialect.h"
@@ -115,6 +116,20 @@ class QueryRecordset final : public framework::IRecordset {
     bool m_closed = false;
 };
 
+bool is_select(std::string_view text) {
+    const auto start = text.find_first_not_of(" \t\r\n(");
+    return start != std::string_view::npos &&
+           platform::text::iequals(text.substr(start, 6), "SELECT");
+}
+
+// Literals are parameters after the translation, so the quoted name occurs only as a name.
+void read_as_corrected(std::string& text) {
+    static const std::string table = Quoted("Clock Data Table");
+    static const std::string view = Quoted(kCorrectedPunches);
+    for (auto at = text.find(table); at != std::string::npos; at = text.find(table, at))
+        text.replace(at, table.size(), view);
+}
+
 SqlValue value_of(const sql::Parameter& parameter) {
     if (const auto* whole = std::get_if<int64_t>(&parameter))
         return SqlValue::Int(*whole);
@@ -143,6 +158,7 @@ framework::VBool QueryDatabase::IsOpen() const {
 
 void QueryDatabase::Open(const std::string& connect_string) {
     m_engine.reset();
+    m_reads_corrected.reset();
     auto engine = m_opener(connect_string);
     try {
         const auto deadline = within(*engine, m_deadline);
@@ -159,14 +175,33 @@ void QueryDatabase::Open(const std::string& connect_string) {
 std::shared_ptr<framework::IRecordset> QueryDatabase::Execute(const std::string& sql) {
     if (!m_engine)
         raise_not_open();
-    const sql::Translation translation = sql::Translate(sql, m_engine->QueryTarget());
+    sql::Translation translation = sql::Translate(sql, m_engine->QueryTarget());
+    // The deadline covers the first query's look for the corrected punches' view as well.
+    const auto deadline = within(*m_engine, m_deadline);
+    if (is_select(translation.text) && ReadsCorrected())
+        read_as_corrected(translation.text);
     std::vector<SqlValue> values;
     values.reserve(translation.parameters.size());
     for (const auto& parameter : translation.parameters)
         values.push_back(value_of(parameter));
-    const auto deadline = within(*m_engine, m_deadline);
     auto rows = m_engine->Run(translation.text, values, "Cannot run the query");
     return std::make_shared<QueryRecordset>(m_engine, std::move(rows));
+}
+
+bool QueryDatabase::ReadsCorrected() {
+    if (!m_reads_corrected) {
+        try {
+            m_engine->Exec("SELECT 1 FROM " + Quoted(kCorrectedPunches) + " WHERE 1 = 0",
+                           "Cannot read the punches");
+            m_reads_corrected = true;
+        } catch (const platform::RaisedError& error) {
+            // A server away is asked again at the next query; any other database has no view.
+            if (error.number() == dberr::kConnectionFailed)
+                throw;
+            m_reads_corrected = false;
+        }
+    }
+    return *m_reads_corrected;
 }
 
 void QueryDatabase::Close() {

@@ -18,7 +18,9 @@ class StoreEngine;
 // runs each translated text prepared once per connection, so that the same lookup with other
 // values costs no new preparation. A recordset is read forward, by column name; it keeps the
 // engine alive, so closing the database while a recordset is still held is safe. The engines
-// differ only in the StoreEngine that `open` makes from the connection text.
+// differ only in the StoreEngine that `open` makes from the connection text. On a clock database
+// a query reads the punches as corrected: "Clock Data Table" in a SELECT names the view of the
+// records that are not voided.
 class PLATFORM_API QueryDatabase : public framework::IDatabase {
   public:
     using Opener = std::function<std::shared_ptr<StoreEngine>(const std::string& connect_string)>;
@@ -43,10 +45,14 @@ class PLATFORM_API QueryDatabase : public framework::IDatabase {
     void SetDeadline(std::chrono::milliseconds span) { m_deadline = span; }
 
   private:
+    // Whether the database keeps the view of the punches as corrected; asked once per opening.
+    bool ReadsCorrected();
+
     Opener m_opener;
     std::optional<std::chrono::milliseconds> m_deadline;
     std::string m_connect_string;
     std::shared_ptr<StoreEngine> m_engine;
+    std::optional<bool> m_reads_corrected;
 };
 
 // Over an SQLite file: the connection text is "PATH" or "sqlite:PATH"; a missing file is never

@@ -104,6 +104,25 @@ TEST_F(PunchTest, CardThatIsNoNumberWithTheAutomaticPunchIsAClearError) {
     EXPECT_TRUE(StoredTypes().empty());
 }
 
+// With the automatic punch, a card read twice is one punch: the second read stores nothing and
+// says so, whatever punch the lookup would have chosen.
+TEST_F(PunchTest, DoubleSwipeWithTheAutomaticPunchStoresOnce) {
+    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
+    const std::vector<std::tuple<const char*, json, json>> swipes{
+        {"2026-12-04 08:00:00", nullptr, "stored"},
+        {"2026-12-04 08:00:20", "Already clocked IN at 08:00", nullptr},
+        {"2026-12-04 16:00:00", nullptr, "stored"},
+    };
+    for (const auto& [now, notice, stored] : swipes) {
+        const auto result = CardPunch(now, "");
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.json()["notice"], notice) << now;
+        EXPECT_EQ(result.json()["stored"], stored) << now;
+    }
+    ASSERT_EQ(Rows().size(), 1u);
+    EXPECT_EQ(Rows()[0].punch_type, "O");
+}
+
 // The scripted punch stores what it is told and says what a kiosk would have guarded; a click on
 // a keypad that is not on show does nothing and is reported.
 TEST_F(PunchTest, NoticeNamesWhatAKioskWouldHaveGuarded) {

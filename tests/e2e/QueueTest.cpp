@@ -5,7 +5,18 @@
 
 namespace {
 
-class QueueTest : public TimeclockTest {};
+class QueueTest : public TimeclockTest {
+  protected:
+    // Keeps an IN punch in the clock's queue as if the server had been away.
+    void Keep(const std::string& identity, int32_t card, double day, double time) const {
+        auto record = std::make_shared<orvane::PunchRecord>("");
+        record->Item("Punch Type")->SetValue(platform::Variant("I"));
+        record->Item("Date In")->SetValue(platform::Variant(platform::Date{day}));
+        record->Item("Time In")->SetValue(platform::Variant(platform::Date{time}));
+        orvane::PunchQueue(orvane::PunchQueue::BesideConfiguration(Config()))
+            .Add(identity, {card, record, {}, std::nullopt});
+    }
+};
 
 TEST_F(QueueTest, ShowsWhatWaitsAndSendsItOnce) {
     ScratchPostgres server;
@@ -46,6 +57,52 @@ TEST_F(QueueTest, ShowsWhatWaitsAndSendsItOnce) {
     EXPECT_EQ(punch.json()["confirmation"].back(),
               "Recorded on this clock. It will be sent when the server is back.");
     EXPECT_EQ(Run({"queue", "--config", Config().string()}).json()["waiting"].size(), 1u);
+}
+
+// A kept punch whose week was approved meanwhile is kept aside with the server's reason; the
+// punches behind it are sent. Once the week is reopened, sending again stores it.
+TEST_F(QueueTest, RefusedPunchIsKeptAsideAndTheOthersAreSent) {
+    ScratchPostgres server;
+    if (!server.available())
+        GTEST_SKIP() << "no PostgreSQL cluster for the tests (STAMPKIND_TEST_POSTGRES)";
+    std::ofstream(Config()) << nlohmann::json{{"database", server.uri()}}.dump();
+    const std::vector<std::string> week{"--db",   server.uri(), "--config", Config().string(),
+                                        "--week", "2026-12-04", "--card",   "1204"};
+    const auto approve = [&](const std::string& command) {
+        auto arguments = week;
+        arguments.insert(arguments.begin(), command);
+        ASSERT_EQ(Run(arguments).status, 0) << command;
+    };
+    approve("approve");
+    Keep("approved-week", 1204, 46360, 0.25);  // 2026-12-04 06:00
+    Keep("other-card", 1205, 46360, 0.25);
+    Keep("next-week", 1204, 46367, 0.25);
+
+    const auto sent = Run({"queue", "--config", Config().string(), "--send"});
+    ASSERT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(sent.json()["sent"], 2);
+    EXPECT_EQ(sent.json()["waiting"], 0);
+    EXPECT_NE(sent.err.find("card 1204, I at 2026-12-04 06:00"), std::string::npos) << sent.err;
+    const auto shown = Run({"queue", "--config", Config().string()});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    const auto queue = shown.json();
+    EXPECT_EQ(queue["waiting"], nlohmann::json::array());
+    ASSERT_EQ(queue["set_aside"].size(), 1u) << shown.out;
+    const auto& aside = queue["set_aside"][0];
+    EXPECT_EQ(aside["identity"], "approved-week");
+    EXPECT_NE(aside["refused"].get<std::string>().find("is approved for card 1204"),
+              std::string::npos)
+        << aside;
+    orvane::ClockDatabase database(server.uri());
+    EXPECT_EQ(database.Rows(1204).size(), 1u);
+    EXPECT_EQ(database.Rows(1205).size(), 1u);
+
+    approve("reopen");
+    const auto again = Run({"queue", "--config", Config().string(), "--send"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.json()["sent"], 1);
+    EXPECT_EQ(again.json()["set_aside"], nlohmann::json::array());
+    EXPECT_EQ(database.Rows(1204).size(), 2u);
 }
 
 }  // namespace

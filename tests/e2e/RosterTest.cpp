@@ -106,6 +106,23 @@ TEST_F(RosterTest, RemovedEmployeeIsListedInactiveAndKeepsTheirNameInReports) {
     EXPECT_EQ(report.json().at("employees").at(0).at("name"), "Avery Stone");
 }
 
+// A removed employee punches nowhere: neither a punch nor a manager's entry for them is stored.
+TEST_F(RosterTest, RemovedEmployeeCannotPunch) {
+    PunchAt("2026-12-01 08:00:00", kIn, 1001);
+    ASSERT_EQ(Run({"employee", "remove", "--db", Database().string(), "--card", "1001"}).status, 0);
+    for (const auto& [keys, extra] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}},
+             {"1 ENTER 1202260830 ENTER", {"--card", "1001", "--manager"}}}) {
+        const auto result = Punch("2026-12-01 16:00:00", keys, extra);
+        EXPECT_EQ(result.status, 1) << keys;
+        ASSERT_TRUE(result.json().contains("error")) << result.out;
+        EXPECT_NE(result.json().at("error").at("description").get<std::string>().find("inactive"),
+                  std::string::npos)
+            << result.out;
+    }
+    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
+}
+
 TEST_F(RosterTest, RenameAndNewCardKeepTheHistoryUnderTheNewCard) {
     PunchAt("2026-12-01 08:00:00", kIn, 1001);
     const auto db = Database().string();

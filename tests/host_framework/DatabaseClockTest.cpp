@@ -542,6 +542,28 @@ const std::string kLookup =
     "(\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY IIf(IsNull([Date In]),[Date Out]+[Time "
     "Out],[Date In]+[Time In]) DESC;";
 
+// The automatic punch's lookup reads the punches as corrected: a voided punch is no last punch,
+// and an edited one is found at its new moment with its new type.
+TEST_P(ClockDatabaseTest, LookupReadsThePunchesAsCorrected) {
+    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
+    m_db->StorePunch(punch(record("", "BO", {{10, 0}}, {})));
+    const auto rows = m_db->Rows(kCard);
+    orvane::EngineDatabase lookup;
+    lookup.Open(m_location.string());
+    const auto last = [&] {
+        const auto found = lookup.Execute(kLookup);
+        return framework::FromVBool(found->Eof()) ? std::string()
+                                                  : found->Fields("Punch Type")->Value().to_text();
+    };
+    EXPECT_EQ(last(), "BO");
+    m_db->VoidPunch(rows[1].id, corrector("swiped by mistake"));
+    EXPECT_EQ(last(), "I");
+    m_db->EditPunch(rows[0].id, moment(4, 12, 30), std::nullopt, std::nullopt, corrector());
+    EXPECT_EQ(last(), "");  // after the lookup's window
+    m_db->EditPunch(rows[0].id, moment(4, 11, 0), std::nullopt, std::string("LO"), corrector());
+    EXPECT_EQ(last(), "LO");
+}
+
 class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterface<bool> {
   protected:
     void SetUp() override {
@@ -567,11 +589,15 @@ class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterf
 // The automatic punch's lookup searches both moment indexes; an out's search for the record it
 // closes reads only the open records, in the order it wants.
 TEST_P(QueryPlan, LookupAndPairingSearchTheirIndexes) {
-    const auto lookup = orvane::sql::Translate(kLookup);
+    // As the host's database object runs it: over the view of the punches as corrected.
+    auto lookup = orvane::sql::Translate(kLookup);
+    for (size_t at; (at = lookup.text.find("\"Clock Data Table\"")) != std::string::npos;)
+        lookup.text.replace(at, 18, "\"Clock Punches\"");
     const auto plan = SqlitePlan(m_file.get(), lookup.text, lookup.parameters);
     EXPECT_FALSE(ScansATable(plan)) << plan;
     EXPECT_NE(plan.find("Clock Data In Moment"), std::string::npos) << plan;
     EXPECT_NE(plan.find("Clock Data Out Moment"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("Punch Corrections Record"), std::string::npos) << plan;
     const auto pairing = orvane::sql::Translate(
         "SELECT [ID] FROM [Clock Data Table] WHERE [Card ID] = 1204 AND [Punch Type] = \"I\" AND "
         "[Date Out] IS NULL AND ([Date In]+[Time In]) <= 46360 "

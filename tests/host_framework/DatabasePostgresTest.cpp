@@ -142,8 +142,13 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
         "pg_backend_pid() AND query LIKE '%BETWEEN%'",
         {}, "test");
     ASSERT_EQ(orvane::pg::Rows(sent.get()), 1);
+    // As the host's database object sends it: over the view of the punches as corrected.
+    std::string over_view = translation.text;
+    for (size_t at; (at = over_view.find("\"Clock Data Table\"")) != std::string::npos;)
+        over_view.replace(at, 18, "\"Clock Punches\"");
     const std::vector<std::pair<std::string, std::vector<orvane::pg::Value>>> queries{
         {translation.text, values},
+        {over_view, values},
         {orvane::pg::TextAt(sent.get(), 0, 0),
          {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
           orvane::pg::Value::Int(7)}},
