@@ -70,6 +70,11 @@ std::string Page(const std::string& title, const std::string& csrf, const std::s
             "<header><b>STAMPKIND ADMIN</b><a href=\"/admin/timesheet\">Timesheet</a>"
             "<a href=\"/admin/employees\">Employees</a>"
             "<a href=\"/admin/settings\">Settings</a>"
+            "<a href=\"/admin/punches\">Punches</a>"
+            "<a href=\"/admin/exceptions\">Exceptions</a>"
+            "<a href=\"/admin/whos-in\">Who is in</a>"
+            "<a href=\"/admin/approval\">Approval</a>"
+            "<a href=\"/admin/audit\">Audit</a>"
             "<form method=\"post\" action=\"/admin/logout\"><input type=\"hidden\" "
             "name=\"csrf\" value=\"" +
             csrf + "\"><button class=\"quiet\">Sign out</button></form></header>";
