@@ -355,7 +355,6 @@ void AdminLedgerPages::CorrectPunches(const Request& request, Response& response
                     database.EditPunch(*id, was_in ? changed(at, was_in) : changed(out_at, was_out),
                                        was_in ? changed(out_at, was_out) : std::nullopt,
                                        type.empty() ? std::nullopt : std::optional(type), by);
-                card = edited.card;
                 notice = "Punch " + id_text + " is now " + hours::RecordText(*edited.after) + ".";
             }
             if (const auto row = id ? database.RowWithId(*id) : std::nullopt)
