@@ -25,6 +25,10 @@ struct PunchesOptions {
     std::optional<int64_t> id;
     std::string from, to, format = "table";
     std::string type, at, out_at, reason;
+    // Leave over several days, booked by `punches add` instead of a punch.
+    std::string leave;
+    std::optional<double> hours;
+    bool weekdays = false;
 };
 
 // A file is looked for here; a server says itself when its database is missing.
@@ -73,11 +77,38 @@ bool RunList(const PunchesOptions& options) {
     return true;
 }
 
+// An addition is a punch (--type and --at) or leave over several days (--leave, --hours,
+// --from and --to, with --weekdays when only Monday to Friday are booked).
+bool ValidAddition(const PunchesOptions& options) {
+    const auto refuse = [](std::string_view why) {
+        std::cerr << "timeclock punches add: " << why << '\n';
+        return false;
+    };
+    if (options.leave.empty()) {
+        if (options.type.empty() || options.at.empty())
+            return refuse(
+                "a punch needs --type and --at; leave needs --leave, --hours, --from "
+                "and --to");
+        if (options.hours || options.weekdays || !options.from.empty() || !options.to.empty())
+            return refuse("--hours, --from, --to and --weekdays go with --leave");
+        return true;
+    }
+    if (!options.type.empty() || !options.at.empty())
+        return refuse("--leave books leave: it takes no --type or --at");
+    if (!options.hours)
+        return refuse("--leave needs --hours, the hours of each day");
+    if (!ParseDay(options.from) || !ParseDay(options.to))
+        return refuse("--leave needs --from and --to, each a day as YYYY-MM-DD");
+    return true;
+}
+
 bool RunCorrection(const PunchesOptions& options, std::string_view command) {
     if (options.reason.find_first_not_of(" \t") == std::string::npos) {
         std::cerr << "timeclock punches " << command << ": a correction needs --reason\n";
         return false;
     }
+    if (command == "add" && !ValidAddition(options))
+        return false;
     std::optional<platform::Date> at, out_at;
     if (!options.at.empty() && !(at = MomentOption(options.at, "--at", command)))
         return false;
@@ -90,6 +121,16 @@ bool RunCorrection(const PunchesOptions& options, std::string_view command) {
     const orvane::Corrector by{CommandUser(), platform::services().Now(), config.ClockName(),
                                options.reason};
     try {
+        if (command == "add" && !options.leave.empty()) {
+            const orvane::LeaveBooking leave{*options.card,         options.leave,
+                                             *options.hours,        *ParseDay(options.from),
+                                             *ParseDay(options.to), options.weekdays};
+            ordered_json booked = ordered_json::array();
+            for (const auto& correction : database.AddLeave(leave, by))
+                booked.push_back(CorrectionToJson(correction));
+            std::cout << booked.dump(2) << '\n';
+            return true;
+        }
         orvane::Correction correction;
         if (command == "add") {
             correction = database.AddPunch(*options.card, options.type, *at,
@@ -151,14 +192,18 @@ void AddPunchesCommand(CLI::App& app, int& exit_status) {
                             "The configuration file: the clock's name and its longest shift");
     };
     {
-        auto [command, options] = add("add", "Adds a missing punch", [](const PunchesOptions& o) {
-            return RunCorrection(o, "add");
-        });
+        auto [command, options] =
+            add("add", "Adds a missing punch, or leave over several days",
+                [](const PunchesOptions& o) { return RunCorrection(o, "add"); });
         command->add_option("--card", options->card, "The employee's card")->required();
-        command->add_option("--type", options->type, "The punch code: I, O, LO, LI, BO or BI")
-            ->required();
-        command->add_option("--at", options->at, "The punch's moment, \"YYYY-MM-DD HH:MM\"")
-            ->required();
+        command->add_option("--type", options->type, "The punch code: I, O, LO, LI, BO or BI");
+        command->add_option("--at", options->at, "The punch's moment, \"YYYY-MM-DD HH:MM\"");
+        command->add_option("--leave", options->leave,
+                            "Books leave instead: the code H, S, V, P, FL, JD or B");
+        command->add_option("--hours", options->hours, "The leave's hours on each day");
+        command->add_option("--from", options->from, "The leave's first day, YYYY-MM-DD");
+        command->add_option("--to", options->to, "The leave's last day, YYYY-MM-DD");
+        command->add_flag("--weekdays", options->weekdays, "Books leave only Monday to Friday");
         correction_options(command, *options);
     }
     {

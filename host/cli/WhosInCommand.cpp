@@ -1,7 +1,6 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
-#include <map>
 #include <memory>
 
 #include "host/cli/CommandSupport.h"
@@ -9,6 +8,7 @@
 #include "host/clock/Configuration.h"
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
+#include "host/hours/Attendance.h"
 #include "host/punches/Shift.h"
 #include "platform/Services.h"
 
@@ -38,12 +38,6 @@ std::string_view StateName(punches::Activity activity) {
     return {};
 }
 
-std::optional<double> InMoment(const orvane::ClockDatabase::Row& row) {
-    if (!row.date_in)
-        return std::nullopt;
-    return row.date_in->days + (row.time_in ? row.time_in->days : 0.0);
-}
-
 bool RunWhosIn(const WhosInOptions& options) {
     const auto moment =
         options.now.empty() ? std::optional(platform::services().Now()) : ParseMoment(options.now);
@@ -59,55 +53,19 @@ bool RunWhosIn(const WhosInOptions& options) {
     const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
     const punches::ShiftRules rules{static_cast<double>(config.max_shift_hours)};
     const orvane::ClockDatabase database(options.database);
-    const platform::Date now = *moment;
-    // A record open longer than the longest shift counts as out: only the rows of the longest
-    // shift before now (and a day more, for the record a break lies in) can say who is in.
-    const auto rows = database.RowsBetween(
-        std::nullopt, platform::Date{now.days - rules.max_shift_hours / 24.0 - 1}, now);
-    std::map<int32_t, std::vector<orvane::ClockDatabase::Row>> by_card;
-    for (const auto& row : rows)
-        by_card[row.card].push_back(row);
-
-    struct In {
-        orvane::Employee employee;
-        punches::EmployeeState state;
-        int64_t record_id = 0;
-    };
-    std::vector<In> in;
-    std::vector<int64_t> record_ids;
-    for (const auto& employee : database.Employees()) {
-        const auto it = by_card.find(employee.card);
-        if (it == by_card.end())
-            continue;
-        const auto state = punches::StateOf(it->second, now, rules);
-        if (state.activity == punches::Activity::Out)
-            continue;
-        // The open record that began the state tells at which clock it began.
-        int64_t record_id = 0;
-        for (const auto& row : it->second) {
-            if (!row.date_out && state.since && InMoment(row) == state.since->days)
-                record_id = row.id;
-        }
-        in.push_back({employee, state, record_id});
-        record_ids.push_back(record_id);
-    }
-    const auto clocks = database.ClocksOf(record_ids);
-    const auto clock_of = [&](int64_t id) {
-        const auto it = clocks.find(id);
-        return it == clocks.end() ? std::string() : it->second;
-    };
+    const auto in = hours::WhosIn(database, *moment, rules);
     const auto since_text = [](const punches::EmployeeState& state) {
         return state.since ? DateToJsonText(*state.since) : std::string();
     };
 
     if (options.format == "json") {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        for (const auto& [employee, state, record_id] : in) {
+        for (const auto& [employee, state, clock] : in) {
             list.push_back({{"card", employee.card},
                             {"name", employee.name},
                             {"state", StateName(state.activity)},
                             {"since", since_text(state)},
-                            {"clock", clock_of(record_id)}});
+                            {"clock", clock}});
         }
         std::cout << JsonText(list, 2) << '\n';
         return true;
@@ -119,10 +77,10 @@ bool RunWhosIn(const WhosInOptions& options) {
     std::cout << std::left << std::setw(10) << "Card" << std::setw(28) << "Name" << std::setw(9)
               << "State" << std::setw(21) << "Since"
               << "Clock\n";
-    for (const auto& [employee, state, record_id] : in) {
+    for (const auto& [employee, state, clock] : in) {
         std::cout << std::setw(10) << employee.card << std::setw(28) << employee.name
                   << std::setw(9) << StateName(state.activity) << std::setw(21) << since_text(state)
-                  << clock_of(record_id) << '\n';
+                  << clock << '\n';
     }
     return true;
 }

@@ -267,10 +267,30 @@ Correction ClockStore::AddPunch(int32_t card, std::string_view type, platform::D
             found->Next();
         }
         set_out(after, at);
+        after.punch_type = std::string(type);
     } else {
+        // The out this punch begins, the mirror of the above: the earliest record of its kind
+        // that holds only an out (a missing in) no longer than the longest shift after it.
+        static const std::string sql = "SELECT \"ID\", \"Card ID\", " + RecordColumnList() +
+                                       R"sql( FROM "Clock Data Table"
+            WHERE "Card ID" = ?1 AND "Punch Type" = ?2 AND "Date In" IS NULL
+              AND ("Date Out"+"Time Out") BETWEEN ?3 AND ?4 AND )sql" +
+                                       kNotVoided +
+                                       R"sql( ORDER BY ("Date Out"+"Time Out"), "ID" LIMIT 1)sql";
+        const auto found =
+            engine.Run(sql,
+                       {SqlValue::Int(card), SqlValue::Text(std::string(kind->closing)),
+                        SqlValue::Real(at.days), SqlValue::Real(at.days + max_shift_hours / 24.0)},
+                       kCorrecting);
+        if (found->Next()) {
+            before = ReadRow(*found);
+            after = *before;
+            found->Next();
+        } else {
+            after.punch_type = std::string(type);
+        }
         set_in(after, at);
     }
-    after.punch_type = std::string(type);
     RefuseApproved(after);
     after.id = write_row(engine, "Clock Data Table", after);
     auto correction = KeepCorrection("add", after.id, card, before, after, by);
@@ -335,6 +355,52 @@ Correction ClockStore::VoidPunch(int64_t id, const Corrector& by) {
     auto correction = KeepCorrection("void", id, before.card, before, std::nullopt, by);
     transaction.Commit(kCorrecting);
     return correction;
+}
+
+std::vector<Correction> ClockStore::AddLeave(const LeaveBooking& leave, const Corrector& by) {
+    require_reason(by);
+    const punches::AmountKind* kind = punches::HoursKindOfCode(leave.code);
+    if (!kind)
+        platform::raise(
+            platform::err::kInvalidProcedureCall,
+            "\"" + leave.code + "\" is no leave in hours: book one of H, S, V, P, FL, JD or B.");
+    if (!(leave.hours > 0 && leave.hours < 24))
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "Leave is more than 0 and less than 24 hours a day.");
+    const auto first = static_cast<int64_t>(std::floor(leave.first.days));
+    const auto last = static_cast<int64_t>(std::floor(leave.last.days));
+    if (last < first)
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "The last day of the leave is before its first.");
+    if (last - first + 1 > ClockDatabase::kLongestLeave) {
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "Leave is booked for at most " +
+                            std::to_string(ClockDatabase::kLongestLeave) + " days at a time.");
+    }
+    auto& engine = Ready();
+    StoreTransaction transaction(engine, kCorrecting);
+    engine.LockCard(leave.card, kCorrecting);
+    std::vector<Correction> booked;
+    for (auto day = first; day <= last; ++day) {
+        // Day zero of the clock's dates was a Saturday: 0 and 1 are the weekend.
+        if (leave.weekdays_only && day % 7 < 2)
+            continue;
+        Row row;
+        row.card = leave.card;
+        set_in(row, platform::Date{static_cast<double>(day)});
+        row.punch_type = std::string(kind->punch_type);
+        row.notes = std::string(kind->notes);
+        punches::SetAmount(row, *kind, leave.hours);
+        RefuseApproved(row);
+        row.id = write_row(engine, "Clock Data Table", row);
+        booked.push_back(KeepCorrection("add", row.id, leave.card, std::nullopt, row, by));
+    }
+    if (booked.empty())
+        platform::raise(platform::err::kInvalidProcedureCall,
+                        "There is no weekday from " + day_text(static_cast<double>(first)) +
+                            " to " + day_text(static_cast<double>(last)) + ".");
+    transaction.Commit(kCorrecting);
+    return booked;
 }
 
 std::vector<Correction> ClockStore::Corrections(std::optional<int32_t> card) {

@@ -489,6 +489,11 @@ Correction ClockDatabase::VoidPunch(int64_t id, const Corrector& by) {
     return m_store->VoidPunch(id, by);
 }
 
+std::vector<Correction> ClockDatabase::AddLeave(const LeaveBooking& leave, const Corrector& by) {
+    const auto turn = WriteTurn();
+    return m_store->AddLeave(leave, by);
+}
+
 std::vector<Correction> ClockDatabase::Corrections(std::optional<int32_t> card) const {
     return m_store->Corrections(card);
 }

@@ -97,6 +97,17 @@ struct Correction {
     std::optional<punches::Row> before, after;
 };
 
+// Leave over several days for one card: the punch code of an hours entry ("V", "S", "H", "P",
+// "FL", "JD", "B"), the hours of each day, the first and last day (whole days) and whether only
+// Monday to Friday are booked.
+struct LeaveBooking {
+    int32_t card = 0;
+    std::string code;
+    double hours = 0;
+    platform::Date first{}, last{};
+    bool weekdays_only = false;
+};
+
 // An approval or a reopening of a week, for everyone or for one card. While a week is
 // approved, no punch, manager entry or correction with a moment inside it is stored.
 struct WeekApproval {
@@ -284,7 +295,9 @@ class PLATFORM_API ClockDatabase {
     //
     // Adds a time punch ("I", "O", "LO", "LI", "BO", "BI") at a moment: a closing punch closes
     // the open record it belongs to, as at the clock, when that record began no longer than the
-    // longest shift before it; otherwise it becomes a record of its own.
+    // longest shift before it; an opening punch begins the record that holds only its out (a
+    // missing in) when that out lies no longer than the longest shift after it; otherwise it
+    // becomes a record of its own.
     Correction AddPunch(int32_t card, std::string_view type, platform::Date at,
                         double max_shift_hours, const Corrector& by);
     // Moves a record's in-moment (its out-moment when it has no in) and out-moment, and changes
@@ -293,6 +306,15 @@ class PLATFORM_API ClockDatabase {
                          std::optional<platform::Date> out_at, std::optional<std::string> type,
                          const Corrector& by);
     Correction VoidPunch(int64_t id, const Corrector& by);
+    // Books leave over several days, as a manager books one day at the clock: one entry of the
+    // leave kind per day (per weekday with `weekdays_only`), at the day's start, holding `hours`,
+    // each kept as an added punch. All days are stored in one transaction or none: a day in an
+    // approved week refuses them all (error 3033). Raises "Invalid procedure call" (5) for an
+    // empty reason, a code that books no hours, hours that are not above 0 and below 24 (the
+    // bound of the clock's Hours keypad), a last day before the first, more than kLongestLeave
+    // days, or a range with no day to book.
+    std::vector<Correction> AddLeave(const LeaveBooking& leave, const Corrector& by);
+    static constexpr int kLongestLeave = 366;
     // The corrections of one card (every card when none), oldest first.
     std::vector<Correction> Corrections(std::optional<int32_t> card = std::nullopt) const;
 

@@ -55,6 +55,7 @@ class ClockStore {
                          std::optional<platform::Date> out_at, std::optional<std::string> type,
                          const Corrector& by);
     Correction VoidPunch(int64_t id, const Corrector& by);
+    std::vector<Correction> AddLeave(const LeaveBooking& leave, const Corrector& by);
     std::vector<Correction> Corrections(std::optional<int32_t> card);
     WeekApproval ChangeApproval(std::string_view action, platform::Date week_start,
                                 std::optional<int32_t> card, const std::string& who,

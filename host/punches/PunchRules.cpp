@@ -77,4 +77,19 @@ double AmountOf(const Row& row, const AmountKind& kind) {
     return 0;
 }
 
+void SetAmount(Row& row, const AmountKind& kind, double amount) {
+    for (const AmountField& field : kAmountFields) {
+        if (field.field == kind.field)
+            row.*field.member = amount;
+    }
+}
+
+const AmountKind* HoursKindOfCode(std::string_view code) {
+    for (size_t i = 0; i < kAmountCodes.size(); ++i) {
+        if (kAmountCodes[i] == code && !kAmountKinds[i].dollars)
+            return &kAmountKinds[i];
+    }
+    return nullptr;
+}
+
 }  // namespace punches

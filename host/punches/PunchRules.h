@@ -36,6 +36,41 @@ enum class ExceptionKind {
 // The name of a kind as commands and exports give it ("missing_out").
 std::string_view NameOf(ExceptionKind kind);
 
+// What a manager does to clear each kind of exception, in the order of the kinds. Every fix is
+// a correction of the records: the command, the exports and the administrator's pages say it in
+// these words.
+struct ExceptionFix {
+    ExceptionKind kind;
+    std::string_view fix;
+};
+
+// clang-format off
+inline constexpr std::array<ExceptionFix, 9> kExceptionFixes{{
+    {ExceptionKind::MissingOut,         "add the OUT at the end of this shift, or void the IN"},
+    {ExceptionKind::MissingIn,          "add the IN at the start of this shift, or void the OUT"},
+    {ExceptionKind::Overlap,            "correct the times of one record, or void it"},
+    {ExceptionKind::LongShift,          "correct the record's times, or void it"},
+    {ExceptionKind::ReturnWithoutLeave, "add the leave before the return, or void the return"},
+    {ExceptionKind::ManagerSelf,        "have another manager review the entry; void it if it is wrong"},
+    {ExceptionKind::Future,             "correct the record's date, or void it"},
+    {ExceptionKind::OutBeforeIn,        "correct the record's times, or void it"},
+    {ExceptionKind::UnknownType,        "correct the record's punch type, or void it"},
+}};
+// clang-format on
+
+// Every kind has its fix, at the kind's own place.
+static_assert([] {
+    for (size_t i = 0; i < kExceptionFixes.size(); ++i) {
+        if (static_cast<size_t>(kExceptionFixes[i].kind) != i || kExceptionFixes[i].fix.empty())
+            return false;
+    }
+    return static_cast<size_t>(ExceptionKind::UnknownType) + 1 == kExceptionFixes.size();
+}());
+
+constexpr std::string_view FixOf(ExceptionKind kind) {
+    return kExceptionFixes[static_cast<size_t>(kind)].fix;
+}
+
 // A record that a punch opens and a later punch closes. While open it holds only its in-fields
 // and its opening "Punch Type"; once closed it holds both and its closing type. The types are
 // also the punch codes that stand for its start and its end.
@@ -219,5 +254,10 @@ static_assert([] {
 const AmountKind* AmountKindOf(const Row& row);
 // The amount a record holds in the field of `kind`.
 double AmountOf(const Row& row, const AmountKind& kind);
+// Puts `amount` into the field of `kind`, as the step's value keypad does.
+void SetAmount(Row& row, const AmountKind& kind, double amount);
+// The kind an hours entry's punch code books ("V" Vacation, "FL" Funeral Leave); none for a
+// code that books no hours (a time punch, or an entry in dollars).
+const AmountKind* HoursKindOfCode(std::string_view code);
 
 }  // namespace punches

@@ -62,7 +62,8 @@ RecordReading ReadRecords(const std::vector<Row>& rows, platform::Date now_date,
         if (!in && !out)
             continue;  // a record that holds no moment cannot be placed on any day
         const Minutes first = in ? *in : *out;
-        if (std::max(in.value_or(first), out.value_or(first)) > now) {
+        // Leave or pay booked ahead (next week's vacation) is a plan, not a punch in the future.
+        if (std::max(in.value_or(first), out.value_or(first)) > now && !AmountKindOf(row)) {
             file(ExceptionKind::Future, row.id, first,
                  "record in the future (" + row.punch_type + ")");
             continue;

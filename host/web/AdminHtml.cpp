@@ -15,9 +15,11 @@ struct MenuEntry {
     const char* link;
 };
 constexpr MenuEntry kMenu[] = {
-    {"Timesheet", "/admin/timesheet"}, {"Employees", "/admin/employees"},
-    {"Settings", "/admin/settings"},   {"Clock", "/admin/clock"},
-    {"Kiosks", "/admin/kiosks"},
+    {"Timesheet", "/admin/timesheet"},   {"Employees", "/admin/employees"},
+    {"Settings", "/admin/settings"},     {"Clock", "/admin/clock"},
+    {"Kiosks", "/admin/kiosks"},         {"Punches", "/admin/punches"},
+    {"Exceptions", "/admin/exceptions"}, {"Who is in", "/admin/whos-in"},
+    {"Approval", "/admin/approval"},     {"Audit", "/admin/audit"},
 };
 
 }  // namespace

@@ -106,6 +106,7 @@ WebServer::WebServer(ServerOptions options, Log log)
           m_log, SteadyClock::now(), platform::services().Now())),
       m_admin_session(m_options, m_log, m_tries),
       m_admin(m_options, m_admin_session, m_write_turn),
+      m_ledger(m_options, m_admin_session, m_write_turn),
       m_http(m_options.limits, m_log) {
     Routes();
 }
@@ -167,6 +168,7 @@ void WebServer::Routes() {
                [this](const auto& request, auto& response) { Events(request, response); });
     m_admin_session.Register(m_http);
     m_admin.Register(m_http);
+    m_ledger.Register(m_http);
     m_http.Get("/api/ping", [](const auto&, auto& response) {
         NoStore(response);
         response.set_content("{}", "application/json");

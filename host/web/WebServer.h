@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/database/Checkpointer.h"
+#include "host/web/AdminLedgerPages.h"
 #include "host/web/AdminPages.h"
 #include "host/web/HttpServer.h"
 #include "host/web/KioskApartment.h"
@@ -88,6 +89,7 @@ class WebServer {
     std::shared_ptr<TryKeeper> m_tries;
     AdminSession m_admin_session;
     AdminPages m_admin;
+    AdminLedgerPages m_ledger;
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
     std::map<std::string, std::shared_ptr<KioskApartment>> m_apartments;

@@ -109,4 +109,93 @@ TEST_F(CorrectionsTest, ApprovedWeekIsLockedUntilReopened) {
         EXPECT_NE(audit.find(line), std::string::npos) << line << "\n" << audit;
 }
 
+// The fixes the exceptions name, made as corrections: an IN added before an OUT that had none
+// begins that record, and an OUT added after a forgotten one closes it.
+TEST_F(CorrectionsTest, AddedPunchesClearMissingInsAndOuts) {
+    ASSERT_EQ(
+        Punch("2026-12-01 16:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status, 0);
+    ASSERT_EQ(
+        Punch("2026-12-02 08:00:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status, 0);
+    const auto kinds = [&] {
+        std::vector<std::string> listed;
+        for (const auto& item :
+             On({"exceptions"}, {"--now", "2026-12-03 12:00:00", "--format", "json"}).json())
+            listed.push_back(item["kind"]);
+        return listed;
+    };
+    EXPECT_EQ(kinds(), (std::vector<std::string>{"missing_in", "missing_out"}));
+    for (const auto& [type, at] : {std::pair{"I", "2026-12-01 08:00"}, {"O", "2026-12-02 12:00"}}) {
+        const auto added = On({"punches", "add"},
+                              {"--card", "1001", "--type", type, "--at", at, "--reason", "forgot"});
+        ASSERT_EQ(added.status, 0) << added.err;
+        EXPECT_FALSE(added.json()["before"].is_null()) << type;
+    }
+    EXPECT_EQ(kinds(), std::vector<std::string>{});
+    EXPECT_EQ(Worked(), 12.0);
+}
+
+// Leave over several days: one entry per day booked (Monday to Friday with --weekdays), each
+// holding the day's hours, counted by the report and audited; refusals store nothing.
+TEST_F(CorrectionsTest, LeaveOverSeveralDaysBooksOneEntryPerDay) {
+    const auto leave = [&](const std::string& from, const std::string& to,
+                           std::vector<std::string> extra) {
+        std::vector<std::string> arguments{"--card",  "1001", "--leave",  "V",
+                                           "--hours", "8",    "--from",   from,
+                                           "--to",    to,     "--reason", "holiday trip"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return On({"punches", "add"}, arguments);
+    };
+    // Friday 2026-12-04 to Tuesday 2026-12-08: Friday, Monday and Tuesday.
+    const auto booked = leave("2026-12-04", "2026-12-08", {"--weekdays"});
+    ASSERT_EQ(booked.status, 0) << booked.err;
+    ASSERT_EQ(booked.json().size(), 3u) << booked.out;
+    EXPECT_EQ(booked.json()[1]["after"]["in"], "2026-12-07T00:00:00");
+    EXPECT_EQ(StoredTypes(), (std::vector<std::string>{"V", "V", "V"}));
+
+    const auto report =
+        On({"report"}, {"--from", "2026-12-01", "--to", "2026-12-10", "--format", "json"});
+    ASSERT_EQ(report.status, 0) << report.err;
+    const auto employee = report.json()["employees"][0];
+    EXPECT_EQ(employee["total"]["leave"]["Vacation"], 24.0) << report.out;
+    std::vector<std::string> days;
+    for (const auto& day : employee["days"])
+        days.push_back(day["date"]);
+    EXPECT_EQ(days, (std::vector<std::string>{"2026-12-04", "2026-12-07", "2026-12-08"}));
+    EXPECT_NE(On({"audit"}, {}).out.find("holiday trip"), std::string::npos);
+
+    // Every day, funeral leave kept apart from personal leave by its notes.
+    const auto every_day =
+        On({"punches", "add"}, {"--card", "1001", "--leave", "FL", "--hours", "7.5", "--from",
+                                "2026-12-12", "--to", "2026-12-13", "--reason", "funeral"});
+    ASSERT_EQ(every_day.status, 0) << every_day.err;
+    EXPECT_EQ(every_day.json()[0]["after"]["notes"], "Funeral Leave");
+    EXPECT_EQ(every_day.json()[1]["after"]["personal"], 7.5);
+
+    // Refused whole: a range that reaches into an approved week, 24 hours a day, a dollar
+    // entry, a weekend with --weekdays, no reason, leave mixed with a punch's options.
+    ASSERT_EQ(On({"approve"}, {"--week", "2026-12-20"}).status, 0);
+    const std::vector<std::vector<std::string>> refused{
+        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-17", "--to",
+         "2026-12-22", "--reason", "flu"},
+        {"--card", "1001", "--leave", "S", "--hours", "24", "--from", "2026-12-14", "--to",
+         "2026-12-14", "--reason", "flu"},
+        {"--card", "1001", "--leave", "A", "--hours", "8", "--from", "2026-12-14", "--to",
+         "2026-12-14", "--reason", "flu"},
+        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-12", "--to",
+         "2026-12-13", "--weekdays", "--reason", "flu"},
+        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-14", "--to",
+         "2026-12-14", "--reason", " "},
+        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-14", "--to",
+         "2026-12-14", "--type", "I", "--reason", "flu"},
+        {"--card", "1001", "--leave", "S", "--from", "2026-12-14", "--to", "2026-12-14", "--reason",
+         "flu"},
+    };
+    for (const auto& arguments : refused) {
+        const auto result = On({"punches", "add"}, arguments);
+        EXPECT_EQ(result.status, 2) << arguments[7] << ": " << result.err;
+        EXPECT_FALSE(result.err.empty());
+    }
+    EXPECT_EQ(StoredTypes().size(), 5u);
+}
+
 }  // namespace

@@ -157,6 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Shift, Exceptions, ::testing::Values(
                   {{"manager_self", 8}}},
     ExceptionCase{"FutureAndBackwards", {Stored("O", 5 * 24, 5 * 24 + 1), Stored("O", 9, 8)},
                   {{"future", 5 * 24}, {"out_before_in", 9}}},
+    ExceptionCase{"LeaveBookedAhead", {Stored("V", 6 * 24)}, {}},
     ExceptionCase{"OpenShiftWithinTheLimit", {Stored("I", 4 * 24 - 10)}, {}},
     // A second IN confirmed as a new shift: the first is a missing out, the second counts.
     ExceptionCase{"NewShiftLeavesTheOpenOneAMissingOut",

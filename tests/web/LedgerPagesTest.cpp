@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "host/database/ClockDatabase.h"
+#include "tests/web/ClockServer.h"
+
+namespace {
+
+// The administrator signed in to a running server: pages read with the session's cookie, forms
+// posted with or without the session's token.
+class Administrator {
+  public:
+    explicit Administrator(const ClockServer& server) : m_port(server.port) {
+        const std::string body = "password=correct+horse+battery";
+        const auto signed_in = Ask(m_port,
+                                   "POST /admin/login HTTP/1.1\r\nHost: t\r\nContent-Type: "
+                                   "application/x-www-form-urlencoded\r\nContent-Length: " +
+                                       std::to_string(body.size()) + "\r\n\r\n" + body);
+        std::smatch cookie;
+        if (!std::regex_search(signed_in, cookie, std::regex("stampkind_admin=([0-9a-f]+)")))
+            throw std::runtime_error("no session: " + signed_in);
+        m_cookie = "Cookie: stampkind_admin=" + cookie[1].str() + "\r\n";
+        std::smatch csrf;
+        const auto page = Get("/admin/punches");
+        if (!std::regex_search(page, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")))
+            throw std::runtime_error("no form token: " + page);
+        m_csrf = csrf[1];
+    }
+
+    std::string Get(const std::string& path) const {
+        return Ask(m_port, "GET " + path + " HTTP/1.1\r\nHost: t\r\n" + m_cookie + "\r\n");
+    }
+    // Posts the form; with `token`, the session's form token goes first.
+    std::string Post(const std::string& path, const std::string& fields, bool token = true) const {
+        const auto body = (token ? "csrf=" + m_csrf + "&" : std::string()) + fields;
+        return Ask(m_port, "POST " + path + " HTTP/1.1\r\nHost: t\r\n" + m_cookie +
+                               "Content-Type: application/x-www-form-urlencoded\r\n"
+                               "Content-Length: " +
+                               std::to_string(body.size()) + "\r\n\r\n" + body);
+    }
+    // Posts the form and reads the page it leads to, with the notice the change left.
+    std::string Change(const std::string& path, const std::string& fields) const {
+        const auto answer = Post(path, fields);
+        std::smatch location;
+        if (!std::regex_search(answer, location, std::regex("Location: (\\S+)")))
+            return answer;
+        return Get(location[1]);
+    }
+
+  private:
+    int m_port;
+    std::string m_cookie;
+    std::string m_csrf;
+};
+
+size_t RowCount(const ClockServer& server) {
+    return orvane::ClockDatabase(server.Database()).Rows().size();
+}
+
+// One punch of card 1001 in the clock database, and a form for each change of the ledger.
+TEST(LedgerPages, EveryFormRefusesAMissingTokenAndACorrectionWithoutReason) {
+    ClockServer server;
+    orvane::ClockDatabase(server.Database())
+        .AddPunch(1001, "I", platform::Date{46357.25}, 16, {"test", {}, "", "setting up"});
+    const Administrator admin(server);
+    struct Form {
+        const char* name;
+        std::string path;
+        std::string fields;  // without the reason
+        bool needs_reason;
+    };
+    const std::vector<Form> forms{
+        {"Add", "/admin/punches", "action=add&card=1001&type=O&at=2026-12-01T16:00", true},
+        {"Edit", "/admin/punches", "action=edit&id=1&at=2026-12-01T07:00", true},
+        {"Void", "/admin/punches", "action=void&id=1", true},
+        {"Leave", "/admin/punches",
+         "action=leave&card=1001&leave=V&hours=8&first=2026-12-07&last=2026-12-08", true},
+        {"Approve", "/admin/approval", "action=approve&week=2026-12-01", false},
+    };
+    for (const auto& form : forms) {
+        const auto refused = admin.Post(form.path, form.fields, false);
+        EXPECT_EQ(StatusOf(refused), 403) << form.name;
+        EXPECT_NE(refused.find("did not come from this clock's pages"), std::string::npos);
+        if (form.needs_reason) {
+            const auto page = admin.Change(form.path, form.fields + "&reason=+");
+            EXPECT_NE(page.find("Not changed: A correction needs a reason."), std::string::npos)
+                << form.name << "\n"
+                << page;
+        }
+    }
+    EXPECT_EQ(RowCount(server), 1u);
+    EXPECT_NE(admin.Get("/admin/approval").find("No week is approved."), std::string::npos);
+}
+
+// Corrections from the pages land in the ledger, are refused in an approved week with the
+// database's own words, and show in the audit as the administrator's.
+TEST(LedgerPages, CorrectionsLeaveAndApprovalFromThePages) {
+    ClockServer server;
+    const Administrator admin(server);
+    auto page = admin.Change("/admin/punches",
+                             "action=add&card=1001&type=I&at=2026-12-01T08:00&"
+                             "reason=forgot+to+punch&from=2026-11-29&to=2026-"
+                             "12-05");
+    EXPECT_NE(page.find("Punch 1 is added"), std::string::npos) << page;
+    // The exception it leaves and the fix the page offers: the OUT a working day later.
+    page = admin.Get("/admin/exceptions?from=2026-11-29&to=2026-12-05");
+    EXPECT_NE(page.find("missing out (in at 08:00)"), std::string::npos) << page;
+    EXPECT_NE(page.find("value=\"2026-12-01T16:00\""), std::string::npos);
+    page = admin.Change("/admin/punches",
+                        "action=add&card=1001&type=O&at=2026-12-01T16:30&reason=left+at+4.30&"
+                        "back=exceptions&from=2026-11-29&to=2026-12-05");
+    EXPECT_NE(page.find("Punch 1 is completed"), std::string::npos) << page;
+    EXPECT_EQ(admin.Get("/admin/exceptions?from=2026-11-29&to=2026-12-05").find("missing out"),
+              std::string::npos);
+
+    // Leave Friday to Tuesday, weekdays only: three days; then the week is approved and a range
+    // that reaches into it stores nothing.
+    page = admin.Change("/admin/punches",
+                        "action=leave&card=1001&leave=S&hours=7.5&first=2026-12-04&last=2026-12-"
+                        "08&weekdays=on&reason=flu");
+    EXPECT_NE(page.find("Booked 3 days of leave for card 1001."), std::string::npos) << page;
+    page = admin.Change("/admin/approval", "action=approve&week=2026-12-10&card=");
+    EXPECT_NE(page.find("The week of 2026-12-06 is approved for everyone."), std::string::npos)
+        << page;
+    page = admin.Change("/admin/punches",
+                        "action=leave&card=1001&leave=V&hours=8&first=2026-12-02&last=2026-12-"
+                        "07&reason=trip");
+    EXPECT_NE(page.find("is approved for everyone: nothing in it changes"), std::string::npos)
+        << page;
+    page = admin.Change("/admin/punches",
+                        "action=leave&card=1001&leave=V&hours=24&first=2026-11-"
+                        "30&last=2026-11-30&reason=trip");
+    EXPECT_NE(page.find("less than 24 hours a day"), std::string::npos) << page;
+    EXPECT_EQ(RowCount(server), 4u);
+
+    const auto audit = admin.Get("/admin/audit?from=2000-01-01&to=2100-01-01");
+    for (const char* text : {"<td>administrator</td>", "forgot to punch", "left at 4.30", "flu",
+                             "<td>approve</td>", "sick 7.50"}) {
+        EXPECT_NE(audit.find(text), std::string::npos) << text << "\n" << audit;
+    }
+}
+
+// A punch made by `timeclock punch` on the same database shows on the page's next reading,
+// and the page asks to be read again every second.
+TEST(LedgerPages, WhosInShowsAPunchFromAnotherClock) {
+    ClockServer server;
+    const Administrator admin(server);
+    auto page = admin.Get("/admin/whos-in");
+    EXPECT_NE(page.find("<meta http-equiv=\"refresh\" content=\"1\">"), std::string::npos);
+    EXPECT_NE(page.find("No one is in."), std::string::npos) << page;
+    int status = -1;
+    server.Run({"punch", "--db", server.Database().string(), "--card", "1001", "--no-pause",
+                "--keys", "CLICK:cmdStampkind(0) ENTER"},
+               "", &status);
+    ASSERT_EQ(status, 0) << server.Errors();
+    page = admin.Get("/admin/whos-in");
+    EXPECT_NE(page.find("<td>1001</td><td>Avery Stone</td><td>Working</td>"), std::string::npos)
+        << page;
+}
+
+}  // namespace
