@@ -16,9 +16,8 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 import kiosk_test
-from kiosk_test import WAIT, Clock, browser
+from kiosk_test import WAIT, BrowserTest
 
-OUTPUT = None
 SIZES = {"phone": (390, 844), "desktop": (1280, 800)}
 PAGES = ("timesheet", "employees", "settings", "clock", "kiosks")
 
@@ -37,25 +36,11 @@ return problems;
 """
 
 
-class AdminTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.clock = Clock()
-        try:
-            cls.driver = browser()
-        except Exception:
-            cls.clock.stop()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        try:
-            cls.driver.quit()
-        finally:
-            cls.clock.stop()
+class AdminTest(BrowserTest):
+    SHOT_PREFIX = "admin-"
 
     def tearDown(self):
-        self.driver.save_screenshot(os.path.join(OUTPUT, "admin-" + self._testMethodName + ".png"))
+        super().tearDown()
         self.driver.delete_all_cookies()
 
     def config_text(self):
@@ -141,11 +126,10 @@ class AdminTest(unittest.TestCase):
                     self.open(page + ("?period=2026-12-01" if page == "timesheet" else ""))
                     self.assertEqual(self.driver.execute_script(LAYOUT_PROBLEMS), [])
                     self.driver.save_screenshot(
-                        os.path.join(OUTPUT, "admin-" + page + "-" + size + ".png"))
+                        os.path.join(kiosk_test.OUTPUT, "admin-" + page + "-" + size + ".png"))
 
 
 if __name__ == "__main__":
-    kiosk_test.TIMECLOCK = sys.argv[1]
-    OUTPUT = sys.argv[2]
-    os.makedirs(OUTPUT, exist_ok=True)
+    kiosk_test.TIMECLOCK, kiosk_test.OUTPUT = sys.argv[1], sys.argv[2]
+    os.makedirs(kiosk_test.OUTPUT, exist_ok=True)
     unittest.main(argv=sys.argv[:1], verbosity=2)

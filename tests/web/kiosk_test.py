@@ -230,7 +230,13 @@ def browser():
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
-class KioskTest(unittest.TestCase):
+class BrowserTest(unittest.TestCase):
+    """A clock server and a browser for the class's tests, both stopped whatever happens; each
+    test leaves a screenshot of each of its windows, named with `SHOT_PREFIX`, and then only
+    its first window is left open."""
+
+    SHOT_PREFIX = ""
+
     @classmethod
     def setUpClass(cls):
         cls.clock = Clock()
@@ -251,12 +257,15 @@ class KioskTest(unittest.TestCase):
         for number, handle in enumerate(self.driver.window_handles):
             self.driver.switch_to.window(handle)
             suffix = "" if number == 0 else "-" + str(number + 1)
-            self.driver.save_screenshot(os.path.join(OUTPUT, self._testMethodName + suffix + ".png"))
+            self.driver.save_screenshot(
+                os.path.join(OUTPUT, self.SHOT_PREFIX + self._testMethodName + suffix + ".png"))
         for handle in self.driver.window_handles[1:]:
             self.driver.switch_to.window(handle)
             self.driver.close()
         self.driver.switch_to.window(self.driver.window_handles[0])
 
+
+class KioskTest(BrowserTest):
     # What the page shows.
     def open_kiosk(self, name="Front Door", clock=None):
         clock = clock or self.clock

@@ -15,37 +15,10 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 import kiosk_test
-from kiosk_test import WAIT, Clock, browser
+from kiosk_test import WAIT, BrowserTest
 
 
-class LedgerTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.clock = Clock()
-        try:
-            cls.driver = browser()
-        except Exception:
-            cls.clock.stop()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        try:
-            cls.driver.quit()
-        finally:
-            cls.clock.stop()
-
-    def tearDown(self):
-        for number, handle in enumerate(self.driver.window_handles):
-            self.driver.switch_to.window(handle)
-            suffix = "" if number == 0 else "-" + str(number + 1)
-            self.driver.save_screenshot(
-                os.path.join(kiosk_test.OUTPUT, self._testMethodName + suffix + ".png"))
-        for handle in self.driver.window_handles[1:]:
-            self.driver.switch_to.window(handle)
-            self.driver.close()
-        self.driver.switch_to.window(self.driver.window_handles[0])
-
+class LedgerTest(BrowserTest):
     def sign_in(self):
         self.driver.get(self.clock.url + "/admin/login")
         if "/admin/login" not in self.driver.current_url:
