@@ -105,11 +105,12 @@ std::string FormOpen(const std::string& action, const std::string& csrf,
 }
 
 std::string ReasonField() {
-    return "<input name=\"reason\" placeholder=\"Reason\" required maxlength=\"200\">";
+    return "<input name=\"reason\" aria-label=\"Reason\" placeholder=\"Reason\" required "
+           "maxlength=\"200\">";
 }
 
 std::string TypeSelect(std::string_view chosen, bool keep) {
-    std::string html = "<select name=\"type\">";
+    std::string html = "<select name=\"type\" aria-label=\"Punch type\">";
     if (keep)
         html += "<option value=\"\">(type as it is)</option>";
     for (const auto code : kTimePunches) {
@@ -144,9 +145,10 @@ Span SpanOf(const Request& request, Span span, std::string& refused) {
 
 std::string SpanForm(const std::string& path, const Span& span, const std::string& extra = "") {
     return "<form method=\"get\" action=\"" + path + "\" class=\"filter\">" + extra +
-           "From <input type=\"date\" name=\"from\" value=\"" + hours::DayText(span.from) +
-           "\"> to <input type=\"date\" name=\"to\" value=\"" + hours::DayText(span.to) +
-           "\"> <button>Show</button></form>";
+           "From <input type=\"date\" name=\"from\" aria-label=\"From\" value=\"" +
+           hours::DayText(span.from) +
+           "\"> to <input type=\"date\" name=\"to\" aria-label=\"To\" value=\"" +
+           hours::DayText(span.to) + "\"> <button>Show</button></form>";
 }
 
 const char* kLedgerStyle =
@@ -211,9 +213,10 @@ void AdminLedgerPages::Punches(const Request& request, Response& response) {
     std::string body = "<h1>Punches</h1>" + NoticeHtml(*session);
     if (!refused.empty())
         body += "<div class=\"refused\">" + Escape(refused) + "</div>";
-    body += SpanForm("/admin/punches", span,
-                     "Card <input name=\"card\" inputmode=\"numeric\" size=\"9\" value=\"" +
-                         (card ? std::to_string(*card) : std::string()) + "\"> ");
+    body += SpanForm(
+        "/admin/punches", span,
+        "Card <input name=\"card\" aria-label=\"Card\" inputmode=\"numeric\" size=\"9\" value=\"" +
+            (card ? std::to_string(*card) : std::string()) + "\"> ");
     body +=
         "<table><tr><th>Punch</th><th>Employee</th><th>Type</th><th>In</th><th>Out</th>"
         "<th>Amount</th><th>History</th><th>Correct</th></tr>";
@@ -248,9 +251,10 @@ void AdminLedgerPages::Punches(const Request& request, Response& response) {
             body += "<details><summary>Change</summary>" +
                     FormOpen("/admin/punches", session->csrf) + Hidden("action", "edit") +
                     Hidden("id", id) + view +
-                    "In <input type=\"datetime-local\" name=\"at\" value=\"" +
+                    "In <input type=\"datetime-local\" name=\"at\" aria-label=\"In\" value=\"" +
                     (in ? MomentText(*in, 'T') : "") +
-                    "\"> Out <input type=\"datetime-local\" name=\"out_at\" value=\"" +
+                    "\"> Out <input type=\"datetime-local\" name=\"out_at\" aria-label=\"Out\" "
+                    "value=\"" +
                     (out ? MomentText(*out, 'T') : "") + "\"> " + TypeSelect("", true) + " " +
                     ReasonField() + " <button>Change</button></form></details>" +
                     FormOpen("/admin/punches", session->csrf) + Hidden("action", "void") +
@@ -263,12 +267,13 @@ void AdminLedgerPages::Punches(const Request& request, Response& response) {
         body += "<tr><td colspan=\"8\">No punches in these days.</td></tr>";
     body += "</table>";
 
-    const auto card_field = "Card <input name=\"card\" inputmode=\"numeric\" size=\"9\" value=\"" +
-                            (card ? std::to_string(*card) : std::string()) + "\" required> ";
+    const auto card_field =
+        "Card <input name=\"card\" aria-label=\"Card\" inputmode=\"numeric\" size=\"9\" value=\"" +
+        (card ? std::to_string(*card) : std::string()) + "\" required> ";
     body += "<h2>Add a missing punch</h2>" + FormOpen("/admin/punches", session->csrf, "block") +
             Hidden("action", "add") + view + card_field + TypeSelect("I", false) +
-            " at <input type=\"datetime-local\" name=\"at\" required> " + ReasonField() +
-            " <button>Add</button></form>";
+            " at <input type=\"datetime-local\" name=\"at\" aria-label=\"Moment\" required> " +
+            ReasonField() + " <button>Add</button></form>";
     std::string kinds;
     for (size_t i = 0; i < punches::kAmountCodes.size(); ++i) {
         if (!punches::kAmountKinds[i].dollars) {
@@ -278,10 +283,12 @@ void AdminLedgerPages::Punches(const Request& request, Response& response) {
     }
     body += "<h2>Book leave over several days</h2>" +
             FormOpen("/admin/punches", session->csrf, "block") + Hidden("action", "leave") + view +
-            card_field + "<select name=\"leave\">" + kinds +
-            "</select> <input type=\"number\" name=\"hours\" min=\"0.25\" max=\"23.75\" "
+            card_field + "<select name=\"leave\" aria-label=\"Leave kind\">" + kinds +
+            "</select> <input type=\"number\" name=\"hours\" aria-label=\"Hours a day\" "
+            "min=\"0.25\" max=\"23.75\" "
             "step=\"0.25\" value=\"8\" size=\"5\" required> hours a day from <input "
-            "type=\"date\" name=\"first\" required> to <input type=\"date\" name=\"last\" "
+            "type=\"date\" name=\"first\" aria-label=\"First day\" required> to <input "
+            "type=\"date\" name=\"last\" aria-label=\"Last day\" "
             "required> <label><input type=\"checkbox\" name=\"weekdays\" value=\"on\" checked> "
             "Monday to Friday only</label> " +
             ReasonField() + " <button>Book</button></form>";
@@ -430,23 +437,27 @@ void AdminLedgerPages::Exceptions(const Request& request, Response& response) {
                 const std::string closing(kind->closing);
                 fixes += form("add") + Hidden("card", std::to_string(row->card)) +
                          Hidden("type", closing) + "Add the " + stampkind::PunchWord(closing) +
-                         " at <input type=\"datetime-local\" name=\"at\" value=\"" +
+                         " at <input type=\"datetime-local\" name=\"at\" aria-label=\"Moment\" "
+                         "value=\"" +
                          MomentText(platform::Date{in->days + usual}, 'T') + "\" required> " +
                          ReasonField() + " <button>Add</button></form>";
             } else if (out && !in) {
                 const std::string opening(kind->opening);
                 fixes += form("add") + Hidden("card", std::to_string(row->card)) +
                          Hidden("type", opening) + "Add the " + stampkind::PunchWord(opening) +
-                         " at <input type=\"datetime-local\" name=\"at\" value=\"" +
+                         " at <input type=\"datetime-local\" name=\"at\" aria-label=\"Moment\" "
+                         "value=\"" +
                          MomentText(platform::Date{out->days - usual}, 'T') + "\" required> " +
                          ReasonField() + " <button>Add</button></form>";
             } else if (in && out) {
-                fixes += form("edit") + Hidden("id", id) +
-                         "In <input type=\"datetime-local\" name=\"at\" value=\"" +
-                         MomentText(*in, 'T') +
-                         "\"> Out <input type=\"datetime-local\" name=\"out_at\" value=\"" +
-                         MomentText(*out, 'T') + "\"> " + ReasonField() +
-                         " <button>Change</button></form>";
+                fixes +=
+                    form("edit") + Hidden("id", id) +
+                    "In <input type=\"datetime-local\" name=\"at\" aria-label=\"In\" value=\"" +
+                    MomentText(*in, 'T') +
+                    "\"> Out <input type=\"datetime-local\" name=\"out_at\" aria-label=\"Out\" "
+                    "value=\"" +
+                    MomentText(*out, 'T') + "\"> " + ReasonField() +
+                    " <button>Change</button></form>";
             }
         }
         fixes += form("void") + Hidden("id", id) + ReasonField() +
@@ -511,14 +522,16 @@ void AdminLedgerPages::Approval(const Request& request, Response& response) {
     for (const auto& approval : approvals)
         latest[{approval.week_start.days, approval.card ? *approval.card : -1}] = &approval;
 
-    std::string body = "<h1>Approval</h1>" + NoticeHtml(*session) +
-                       FormOpen("/admin/approval", session->csrf, "block") +
-                       "Week of <input type=\"date\" name=\"week\" required> card <input "
-                       "name=\"card\" inputmode=\"numeric\" size=\"9\" placeholder=\"everyone\"> "
-                       "<button name=\"action\" value=\"approve\">Approve</button> <button "
-                       "name=\"action\" value=\"reopen\" class=\"quiet\">Reopen</button></form>"
-                       "<h2>Approved weeks</h2><table><tr><th>Week of</th><th>For</th>"
-                       "<th>Approved by</th><th>At</th></tr>";
+    std::string body =
+        "<h1>Approval</h1>" + NoticeHtml(*session) +
+        FormOpen("/admin/approval", session->csrf, "block") +
+        "Week of <input type=\"date\" name=\"week\" aria-label=\"Week of\" required> card <input "
+        "name=\"card\" aria-label=\"Card\" inputmode=\"numeric\" size=\"9\" "
+        "placeholder=\"everyone\"> "
+        "<button name=\"action\" value=\"approve\">Approve</button> <button "
+        "name=\"action\" value=\"reopen\" class=\"quiet\">Reopen</button></form>"
+        "<h2>Approved weeks</h2><table><tr><th>Week of</th><th>For</th>"
+        "<th>Approved by</th><th>At</th></tr>";
     bool any = false;
     for (auto it = latest.rbegin(); it != latest.rend(); ++it) {
         const auto& approval = *it->second;

@@ -19,7 +19,8 @@ import kiosk_test
 from kiosk_test import WAIT, BrowserTest
 
 SIZES = {"phone": (390, 844), "desktop": (1280, 800)}
-PAGES = ("timesheet", "employees", "settings", "clock", "kiosks")
+PAGES = ("timesheet", "employees", "settings", "clock", "kiosks", "punches", "exceptions",
+         "whos-in", "approval", "audit")
 
 # What does not fit the screen: a page wider than the window (a table may scroll in its own
 # box), a control smaller than a fingertip.
@@ -125,6 +126,7 @@ class AdminTest(BrowserTest):
                 with self.subTest(size=size, page=page):
                     self.open(page + ("?period=2026-12-01" if page == "timesheet" else ""))
                     self.assertEqual(self.driver.execute_script(LAYOUT_PROBLEMS), [])
+                    self.assertEqual(self.driver.execute_script(kiosk_test.ACCESS_PROBLEMS), [])
                     self.driver.save_screenshot(
                         os.path.join(kiosk_test.OUTPUT, "admin-" + page + "-" + size + ".png"))
 
