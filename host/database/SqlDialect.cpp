@@ -322,6 +322,11 @@ class Translator {
         const size_t start = m_pos;
         ++m_pos;
         const char next = m_pos < m_in.size() ? m_in[m_pos] : '\0';
+        // Nor may an operator meet the one written before it as "--" or "/*" when what stood
+        // between them wrote nothing (a TOP n does not).
+        if (!m_out.text.empty() &&
+            ((m_out.text.back() == '-' && c == '-') || (m_out.text.back() == '/' && c == '*')))
+            m_out.text += ' ';
         switch (c) {
             case '(':
                 m_out.text += '(';

@@ -124,11 +124,16 @@ TEST_F(TerminalTest, SettingsReachTheKioskBeforeItsNextCard) {
     ASSERT_TRUE(terminal.Send("1001 Enter 1 Enter"));
     // The IN is stored and its confirmation (which names the employee) has ended: the kiosk
     // stands at its card prompt. Waited for within a bound, each look a capture of the pane.
+    // The card prompt drawn after the stored punch, read from the last frame: a frame caught in
+    // the middle of a redraw holds the prompt only once the confirmation is gone.
     const auto at_prompt = [&] {
+        if (Rows().empty())
+            return false;
         const auto screen = terminal.Screen();
         const auto last = screen.rfind("Stampkind Time Clock");
-        return !Rows().empty() && last != std::string::npos &&
-               screen.find("Avery Stone", last) == std::string::npos;
+        return last != std::string::npos &&
+               screen.find("Enter Card Number", last) != std::string::npos &&
+               screen.find("Punch recorded", last) == std::string::npos;
     };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!at_prompt() && std::chrono::steady_clock::now() < deadline) {

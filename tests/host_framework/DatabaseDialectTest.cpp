@@ -53,6 +53,9 @@ INSTANTIATE_TEST_SUITE_P(Dialect, Translation, ::testing::Values(
         R"("Card ID"=-? AND "Sick">=?)", {int64_t{1234}, 2.5}},
     TranslationCase{"TopBecomesLimit", "SELECT TOP 1 [Punch Type] FROM [Clock Data Table];",
         R"(SELECT "Punch Type" FROM "Clock Data Table" LIMIT ?)", {int64_t{1}}},
+    // A TOP n between two operators writes nothing: they must not meet as a comment's start.
+    TranslationCase{"TopBetweenOperatorsStartsNoComment", "SELECT [a]-TOP 1-[b]/TOP 2*[c] FROM [t]",
+        R"(SELECT "a"- -"b"/ *"c" FROM "t" LIMIT ?)", {int64_t{2}}},
     TranslationCase{"BooleansJoinAndBareNames",
         "select Notes & 'x' from Employees where Manager = True or Manager<>False",
         R"(SELECT "Notes" || ? FROM "Employees" WHERE "Manager" = 1 OR "Manager"<>0)",
