@@ -76,6 +76,8 @@ TEST(ControlTest, EveryKindRefusesClicksWhenHiddenOrDisabled) {
     TestForm form;
     auto inner = std::make_shared<TestForm>();
     form.Embed(inner, "TimeIn1");
+    // A multiple-selection list, so that any click taken shows in its selection.
+    form.Get<ListBox>("lstTypes").SetMultiSelect(true);
     form.Get<ListBox>("lstTypes").AddItem("In");
     struct State {
         bool visible;
