@@ -305,8 +305,10 @@ int main(int argc, char** argv) {
             auto session_answer =
                 client.Post("/api/kiosk/open", openings[i].dump(), "application/json");
             // The page opens again when its opening request is lost on the way, or a second or
-            // two later when the server is busy with other openings; so does this.
-            for (int again = 0; again < 100 && (!session_answer || session_answer->status == 503);
+            // two later when the server is busy with other openings (503) or with other
+            // openings from the same address (429); so does this.
+            for (int again = 0; again < 100 && (!session_answer || session_answer->status == 503 ||
+                                                session_answer->status == 429);
                  ++again) {
                 ++reopened;
                 if (session_answer)

@@ -684,6 +684,26 @@ class KioskTest(BrowserTest):
                 self.assertEqual(clock.rows('SELECT "Punch Type" FROM "Clock Data Table"'),
                                  [("I",)])
 
+    def test_kiosks_behind_one_address_open_after_a_refusal(self):
+        # Kiosks opened at once from one address meet the bound of checks an address may have
+        # under way (429): the page asks again by itself and opens.
+        clock = self.own_clock()
+        script = self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": """
+            const fetched = window.fetch;
+            window.refused = 0;
+            window.fetch = (url, options) => {
+                if (url === "/api/kiosk/open" && window.refused < 2) {
+                    ++window.refused;
+                    return Promise.resolve(new Response('{"refused": "Checks under way"}',
+                        {status: 429, headers: {"Retry-After": "1"}}));
+                }
+                return fetched(url, options);
+            };"""})
+        self.addCleanup(self.driver.execute_cdp_cmd, "Page.removeScriptToEvaluateOnNewDocument",
+                        {"identifier": script["identifier"]})
+        self.open_kiosk("Dock", clock)
+        self.assertEqual(self.driver.execute_script("return window.refused"), 2)
+
     def test_refusals_look_like_refusals(self):
         # Punches are kept to the minute: a duplicate time far longer than the test keeps the
         # second IN a repeat even when the two fall on both sides of a minute's turn.
