@@ -1,8 +1,8 @@
 """The administrator's pages in a real browser (headless Chromium), on the clock server that
 kiosk_test.py starts.
 
-Run by CTest: admin_test.py TIMECLOCK OUTPUT_FOLDER. Each page is drawn at a phone's and a
-desktop's size into OUTPUT_FOLDER. The server is started on a free loopback port with a bounded
+Run by CTest: admin_test.py TIMECLOCK OUTPUT_FOLDER. Each page is drawn at a phone's, a tablet's
+(upright and across) and a desktop's size into OUTPUT_FOLDER. The server is started on a free loopback port with a bounded
 lifetime and stopped whatever happens.
 """
 
@@ -18,7 +18,8 @@ from selenium.webdriver.support.ui import WebDriverWait
 import kiosk_test
 from kiosk_test import WAIT, BrowserTest
 
-SIZES = {"phone": (390, 844), "desktop": (1280, 800)}
+SIZES = {"phone": (390, 844), "tablet-upright": (768, 1024), "tablet-across": (1024, 768),
+         "desktop": (1280, 800)}
 PAGES = ("timesheet", "employees", "settings", "clock", "kiosks", "punches", "exceptions",
          "whos-in", "approval", "audit")
 
