@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/web/AdminHtml.h"
+#include "tests/web/Administrator.h"
 #include "tests/web/ClockServer.h"
 
 namespace {
@@ -21,64 +22,6 @@ std::string FileText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-std::string Encoded(const std::string& text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte)) {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        }
-    }
-    return out;
-}
-
-// An administrator signed in to `server`, asking with the session's cookie and form token.
-class Administrator {
-  public:
-    explicit Administrator(const ClockServer& server) : m_port(server.port) {
-        const std::string body = "password=correct+horse+battery";
-        const auto answer = Ask(m_port,
-                                "POST /admin/login HTTP/1.1\r\nHost: t\r\nContent-Type: "
-                                "application/x-www-form-urlencoded\r\nContent-Length: " +
-                                    std::to_string(body.size()) + "\r\n\r\n" + body);
-        std::smatch cookie;
-        if (!std::regex_search(answer, cookie, std::regex("stampkind_admin=([0-9a-f]+)")))
-            throw std::runtime_error("no session: " + answer);
-        m_cookie = cookie[1];
-        std::smatch csrf;
-        const auto page = Get("/admin/employees");
-        if (!std::regex_search(page, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")))
-            throw std::runtime_error("no form token: " + page);
-        m_csrf = csrf[1];
-    }
-    std::string Get(const std::string& path) const {
-        return Ask(m_port, "GET " + path + " HTTP/1.1\r\nHost: t\r\nCookie: stampkind_admin=" +
-                               m_cookie + "\r\n\r\n");
-    }
-    // Posts the fields, URL-encoded, with the form token added.
-    std::string Post(const std::string& path,
-                     const std::vector<std::pair<std::string, std::string>>& fields) const {
-        std::string body = "csrf=" + m_csrf;
-        for (const auto& [name, value] : fields)
-            body += "&" + Encoded(name) + "=" + Encoded(value);
-        return Ask(m_port, "POST " + path +
-                               " HTTP/1.1\r\nHost: t\r\nCookie: stampkind_admin=" + m_cookie +
-                               "\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-                               "Content-Length: " +
-                               std::to_string(body.size()) + "\r\n\r\n" + body);
-    }
-
-  private:
-    int m_port;
-    std::string m_cookie;
-    std::string m_csrf;
-};
 
 class AdminPagesTest : public ::testing::Test {
   protected:
@@ -261,7 +204,7 @@ TEST_F(AdminPagesTest, EveryPageIsKeptByNoBrowserAndSigningOutEndsTheSession) {
         EXPECT_EQ(StatusOf(answer), 200) << page;
         EXPECT_NE(answer.find("Cache-Control: no-store"), std::string::npos) << page;
     }
-    const auto out = admin.Post("/admin/logout", {});
+    const auto out = admin.Post("/admin/logout", "");
     EXPECT_NE(out.find("Clear-Site-Data: \"cache\""), std::string::npos) << out;
     const auto after = admin.Get("/admin/timesheet");
     EXPECT_EQ(StatusOf(after), 303);
