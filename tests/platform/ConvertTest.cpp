@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <initializer_list>
 #include <optional>
+#include <ostream>
+#include <utility>
 
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
+
+namespace platform {
+// Readable failures: the printer of a date's parts is defined with the date tests.
+void PrintTo(const DateParts& p, std::ostream* os);
+}  // namespace platform
 
 namespace {
 
@@ -22,19 +29,20 @@ struct ParseCase {
     std::optional<DateParts> expected;  // nothing: the date test refuses the text
 };
 
-void expect_reads(const RegionalSettings& settings, const ParseCase& c) {
-    const auto date = platform::parse_date(c.text, settings);
-    EXPECT_EQ(platform::is_date(c.text, settings), date.has_value()) << c.text;
-    if (!c.expected) {
-        EXPECT_FALSE(date) << settings.name << " read \"" << c.text << "\" as "
-                           << (date ? date->days : 0.0);
-        return;
+// Reads each text under the settings: the date test agrees with the reading, and the reading
+// gives the expected parts or nothing.
+void expect_reads(const RegionalSettings& settings, std::initializer_list<ParseCase> cases) {
+    for (const auto& c : cases) {
+        const auto date = platform::parse_date(c.text, settings);
+        EXPECT_EQ(platform::is_date(c.text, settings), date.has_value()) << c.text;
+        EXPECT_EQ(date ? std::optional(platform::split_rounded(*date)) : std::nullopt, c.expected)
+            << settings.name << " \"" << c.text << "\"";
     }
-    ASSERT_TRUE(date) << settings.name << " refused \"" << c.text << "\"";
-    const DateParts p = platform::split_rounded(*date);
-    EXPECT_EQ(p, *c.expected) << settings.name << " \"" << c.text << "\" gave " << p.year << "-"
-                              << p.month << "-" << p.day << " " << p.hour << ":" << p.minute << ":"
-                              << p.second;
+}
+
+void expect_refuses(const RegionalSettings& settings, std::initializer_list<const char*> texts) {
+    for (const char* text : texts)
+        expect_reads(settings, {{text, std::nullopt}});
 }
 
 constexpr DateParts day(int y, int m, int d, int h = 0, int n = 0, int s = 0) {
@@ -47,146 +55,98 @@ constexpr DateParts time_of_day(int h, int n, int s = 0) {
 // The texts the date and time keypads produce: month, day, two-digit year, then the time with
 // or without the designator, and the partial entries a person can leave.
 TEST(DateTextTest, KeypadTextsUnderUsEnglish) {
-    const ParseCase cases[] = {
-        {"12/04/26 08:30  AM", day(2026, 12, 4, 8, 30)},
-        {"12/04/26 08:30  PM", day(2026, 12, 4, 20, 30)},
-        {"12/04/26 12:30  AM", day(2026, 12, 4, 0, 30)},
-        {"12/04/26 12:30  PM", day(2026, 12, 4, 12, 30)},
-        {"12/04/26 15:30", day(2026, 12, 4, 15, 30)},
-        {"12/04/26 00:00  AM", day(2026, 12, 4)},
-        {"12/04/26 00:00  PM", day(2026, 12, 4, 12, 0)},
-        {"12/04/26 00:30  PM", day(2026, 12, 4, 12, 30)},
-        {"12/04/26", day(2026, 12, 4)},
-        {"12/04/26 24:00", std::nullopt},
-        {"12/04/26 08:60  AM", std::nullopt},
-        {"13/31/26", std::nullopt},
-        {"02/30/26 08:00  AM", std::nullopt},
-        {"12/04/26 08:3   AM", day(2026, 12, 4, 8, 3)},
-        {"12/04/26 08:    AM", std::nullopt},
-        {"12/04/26 0 :    AM", std::nullopt},
-        {"12/04/26   :    AM", std::nullopt},
-        {"12/04/2  :    AM", std::nullopt},
-        {"  /  /     :    AM", std::nullopt},
-        {"12/0 /     :    AM", std::nullopt},
-        {"8:30", time_of_day(8, 30)},
-        {"0:00", time_of_day(0, 0)},
-        {"23:59", time_of_day(23, 59)},
-        {"24:00", std::nullopt},
-        {"9:60", std::nullopt},
-        {"99:99", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        expect_reads(kUs, c);
-    }
+    expect_reads(kUs, {{"12/04/26 08:30  AM", day(2026, 12, 4, 8, 30)},
+                       {"12/04/26 08:30  PM", day(2026, 12, 4, 20, 30)},
+                       {"12/04/26 12:30  AM", day(2026, 12, 4, 0, 30)},
+                       {"12/04/26 12:30  PM", day(2026, 12, 4, 12, 30)},
+                       {"12/04/26 15:30", day(2026, 12, 4, 15, 30)},
+                       {"12/04/26 00:00  AM", day(2026, 12, 4)},
+                       {"12/04/26 00:00  PM", day(2026, 12, 4, 12, 0)},
+                       {"12/04/26 00:30  PM", day(2026, 12, 4, 12, 30)},
+                       {"12/04/26", day(2026, 12, 4)},
+                       {"12/04/26 08:3   AM", day(2026, 12, 4, 8, 3)},
+                       {"8:30", time_of_day(8, 30)},
+                       {"0:00", time_of_day(0, 0)},
+                       {"23:59", time_of_day(23, 59)}});
+    expect_refuses(
+        kUs, {"12/04/26 24:00", "12/04/26 08:60  AM", "13/31/26", "02/30/26 08:00  AM",
+              "12/04/26 08:    AM", "12/04/26 0 :    AM", "12/04/26   :    AM", "12/04/2  :    AM",
+              "  /  /     :    AM", "12/0 /     :    AM", "24:00", "9:60", "99:99"});
 }
 
 // The same texts under British English: the keypads still write the month first, so a day
 // above twelve only reads through the fallback orders, and a day that could be a month swaps.
 TEST(DateTextTest, KeypadTextsUnderBritishEnglish) {
-    const ParseCase cases[] = {
-        {"12/04/26 08:30  AM", day(2026, 4, 12, 8, 30)},
-        {"12/31/26 08:30  PM", day(2026, 12, 31, 20, 30)},
-        {"12/04/26 15:30", day(2026, 4, 12, 15, 30)},
-        {"12/04/26", day(2026, 4, 12)},
-        {"13/31/26", std::nullopt},
-        {"12/04/26 24:00", std::nullopt},
-        {"8:30", time_of_day(8, 30)},
-    };
-    for (const auto& c : cases) {
-        expect_reads(kGb, c);
-    }
+    expect_reads(kGb, {{"12/04/26 08:30  AM", day(2026, 4, 12, 8, 30)},
+                       {"12/31/26 08:30  PM", day(2026, 12, 31, 20, 30)},
+                       {"12/04/26 15:30", day(2026, 4, 12, 15, 30)},
+                       {"12/04/26", day(2026, 4, 12)},
+                       {"8:30", time_of_day(8, 30)}});
+    expect_refuses(kGb, {"13/31/26", "12/04/26 24:00"});
 }
 
+// Separators and blanks, month names, designators, two-digit years through the window ending
+// in 2049, the far ends of the calendar, the fallback orders (year first, then day first), and
+// periods between the parts of a time.
 TEST(DateTextTest, GeneralReadingRules) {
-    const ParseCase cases[] = {
-        // separators and blanks
-        {"12-4-2026", day(2026, 12, 4)},
-        {"12 4 2026", day(2026, 12, 4)},
-        {"  12/4/2026  ", day(2026, 12, 4)},
-        {"12 / 4 / 2026", day(2026, 12, 4)},
-        {"12/4/2026 4:51:10 PM", day(2026, 12, 4, 16, 51, 10)},
-        {"4:51 PM 12/4/2026", day(2026, 12, 4, 16, 51)},
-        // month names
-        {"December 4, 2026", day(2026, 12, 4)},
-        {"4 dec 2026", day(2026, 12, 4)},
-        {"DEC 4 2026 8:30 am", day(2026, 12, 4, 8, 30)},
-        {"Dec 2026", day(2026, 12, 1)},
-        {"Decem 4 2026", std::nullopt},
-        // designators
-        {"8:30pm", time_of_day(20, 30)},
-        {"8:30 p", time_of_day(20, 30)},
-        {"8:30 A", time_of_day(8, 30)},
-        {"8 PM", time_of_day(20, 0)},
-        {"12 AM", time_of_day(0, 0)},
-        {"12:00:01 PM", time_of_day(12, 0, 1)},
-        {"13:15 AM", time_of_day(13, 15)},
-        {"8:30 PM PM", std::nullopt},
-        {"AM 8:30", std::nullopt},
-        {"8:30 XM", std::nullopt},
-        // two-digit years through the window ending in 2049
-        {"1/1/49", day(2049, 1, 1)},
-        {"1/1/50", day(1950, 1, 1)},
-        {"1/1/00", day(2000, 1, 1)},
-        {"1/1/0100", day(100, 1, 1)},
-        {"12/31/9999 23:59:59", day(9999, 12, 31, 23, 59, 59)},
-        {"1/1/10000", std::nullopt},
-        // fallback orders: year first, then day first
-        {"2026/12/4", day(2026, 12, 4)},
-        {"2026-12-04 08:30", day(2026, 12, 4, 8, 30)},
-        {"31/12/2026", day(2026, 12, 31)},
-        {"13/4/26", day(2026, 4, 13)},
-        // refused
-        {"", std::nullopt},
-        {"   ", std::nullopt},
-        {"12", std::nullopt},
-        {"12/", std::nullopt},
-        {"12/4/", std::nullopt},
-        {"/12/4/2026", std::nullopt},
-        {"12//4/2026", std::nullopt},
-        {"12/4/2026/1", std::nullopt},
-        {"8:", std::nullopt},
-        {"8:30:", std::nullopt},
-        {"8:30:15:10", std::nullopt},
-        {":30", std::nullopt},
-        {"2/29/2026", std::nullopt},
-        {"12/4/2026 8:30 9:30", std::nullopt},
-        {"12/4 8:30 2026", std::nullopt},
-        {"12/4/2026x", std::nullopt},
-        {"04.28.14", time_of_day(4, 28, 14)},  // periods separate the parts of a time
-        {"04.28.2014", std::nullopt},
-        {"12.5", time_of_day(12, 5)},
-        {"1234567890/1/1", std::nullopt},
-        {"abc", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        expect_reads(kUs, c);
-    }
+    expect_reads(kUs, {{"12-4-2026", day(2026, 12, 4)},
+                       {"12 4 2026", day(2026, 12, 4)},
+                       {"  12/4/2026  ", day(2026, 12, 4)},
+                       {"12 / 4 / 2026", day(2026, 12, 4)},
+                       {"12/4/2026 4:51:10 PM", day(2026, 12, 4, 16, 51, 10)},
+                       {"4:51 PM 12/4/2026", day(2026, 12, 4, 16, 51)},
+                       {"December 4, 2026", day(2026, 12, 4)},
+                       {"4 dec 2026", day(2026, 12, 4)},
+                       {"DEC 4 2026 8:30 am", day(2026, 12, 4, 8, 30)},
+                       {"Dec 2026", day(2026, 12, 1)},
+                       {"8:30pm", time_of_day(20, 30)},
+                       {"8:30 p", time_of_day(20, 30)},
+                       {"8:30 A", time_of_day(8, 30)},
+                       {"8 PM", time_of_day(20, 0)},
+                       {"12 AM", time_of_day(0, 0)},
+                       {"12:00:01 PM", time_of_day(12, 0, 1)},
+                       {"13:15 AM", time_of_day(13, 15)},
+                       {"1/1/49", day(2049, 1, 1)},
+                       {"1/1/50", day(1950, 1, 1)},
+                       {"1/1/00", day(2000, 1, 1)},
+                       {"1/1/0100", day(100, 1, 1)},
+                       {"12/31/9999 23:59:59", day(9999, 12, 31, 23, 59, 59)},
+                       {"2026/12/4", day(2026, 12, 4)},
+                       {"2026-12-04 08:30", day(2026, 12, 4, 8, 30)},
+                       {"31/12/2026", day(2026, 12, 31)},
+                       {"13/4/26", day(2026, 4, 13)},
+                       {"04.28.14", time_of_day(4, 28, 14)},
+                       {"12.5", time_of_day(12, 5)}});
+    // Words that are no month or designator, a second designator, a year past the calendar.
+    expect_refuses(kUs, {"Decem 4 2026", "8:30 PM PM", "AM 8:30", "8:30 XM", "1/1/10000", "abc"});
+    // Nothing, a lone number, and separators without their parts.
+    expect_refuses(kUs,
+                   {"", "   ", "12", "12/", "12/4/", "/12/4/2026", "12//4/2026", "12/4/2026/1"});
+    expect_refuses(kUs, {"8:", "8:30:", "8:30:15:10", ":30", "04.28.2014", "1234567890/1/1"});
+    // A day the calendar lacks, two times, a time inside the date, a stray letter.
+    expect_refuses(kUs, {"2/29/2026", "12/4/2026 8:30 9:30", "12/4 8:30 2026", "12/4/2026x"});
 }
 
 // A day and a month without a year fall in the current year of the platform clock.
 TEST(DateTextTest, DatesWithoutYearTakeTheClocksYear) {
     platform::FakeServices fake(*platform::make_date(2030, 6, 1));
     platform::ServicesScope scope(fake);
-    const ParseCase us[] = {
-        {"12/4", day(2030, 12, 4)},    {"31/12 8:30", day(2030, 12, 31, 8, 30)},
-        {"4 Dec", day(2030, 12, 4)},   {"12/2026", day(2026, 12, 1)},
-        {"2026/12", day(2026, 12, 1)}, {"2/30", std::nullopt},
-        {"13/13", std::nullopt},
-    };
-    for (const auto& c : us) {
-        expect_reads(kUs, c);
-    }
-    expect_reads(kGb, {"4/12", day(2030, 12, 4)});
-    expect_reads(kGb, {"12/31", day(2030, 12, 31)});
+    expect_reads(kUs, {{"12/4", day(2030, 12, 4)},
+                       {"31/12 8:30", day(2030, 12, 31, 8, 30)},
+                       {"4 Dec", day(2030, 12, 4)},
+                       {"12/2026", day(2026, 12, 1)},
+                       {"2026/12", day(2026, 12, 1)}});
+    expect_refuses(kUs, {"2/30", "13/13"});
+    expect_reads(kGb, {{"4/12", day(2030, 12, 4)}, {"12/31", day(2030, 12, 31)}});
 }
 
 TEST(DateTextTest, PeriodSeparatesTimeOnlyWhereTheSettingsAllowIt) {
     RegionalSettings settings = kGb;
     settings.period_separates_time = false;
-    expect_reads(settings, {"8.30", std::nullopt});
+    expect_refuses(settings, {"8.30"});
     settings.period_separates_time = true;
-    expect_reads(settings, {"8.30", time_of_day(8, 30)});
-    expect_reads(settings, {"04/12/2026 8.30.15", day(2026, 12, 4, 8, 30, 15)});
+    expect_reads(settings, {{"8.30", time_of_day(8, 30)},
+                            {"04/12/2026 8.30.15", day(2026, 12, 4, 8, 30, 15)}});
 }
 
 TEST(DateTextTest, GeneralForm) {
@@ -223,6 +183,7 @@ TEST(FormatTest, DateFormats) {
     EXPECT_EQ(platform::format_date(date, "ddd mmm"), "Fri Dec");
 }
 
+// Halves round away from zero, on the decimal digits rather than the binary value (2.675).
 TEST(FormatTest, NumberFormats) {
     struct Case {
         double value;
@@ -236,10 +197,10 @@ TEST(FormatTest, NumberFormats) {
         {9999, "0:00", "99:99"},
         {10.0 / 60.0, ".000", ".167"},
         {1.0 / 60.0, ".000", ".017"},
-        {0.0005, ".000", ".001"},  // halves away from zero
+        {0.0005, ".000", ".001"},
         {-0.0005, ".000", "-.001"},
         {0.0004, ".000", ".000"},
-        {2.675, "0.00", "2.68"},  // rounded on the decimal digits, not the binary value
+        {2.675, "0.00", "2.68"},
         {1.5, ".000", "1.500"},
         {0.9996, ".000", "1.000"},
         {1234567.891, "#,##0.00", "1,234,567.89"},
@@ -273,32 +234,14 @@ TEST(NumberTextTest, LeadingNumber) {
 }
 
 TEST(NumberTextTest, ParseNumber) {
-    struct Case {
-        const char* text;
-        std::optional<double> value;
+    const std::pair<const char*, double> cases[] = {
+        {"12.5", 12.5},  {" -8 ", -8.0},   {"1,234.5", 1234.5}, {"1e3", 1000.0},
+        {"&HFF", 255.0}, {"&HFFFF", -1.0}, {".5", 0.5},         {"5.", 5.0},
     };
-    const Case cases[] = {
-        {"12.5", 12.5},
-        {" -8 ", -8.0},
-        {"1,234.5", 1234.5},
-        {"1e3", 1000.0},
-        {"&HFF", 255.0},
-        {"&HFFFF", -1.0},
-        {"&H", std::nullopt},
-        {"&H1G", std::nullopt},
-        {".5", 0.5},
-        {"5.", 5.0},
-        {"", std::nullopt},
-        {"-", std::nullopt},
-        {"12 hours", std::nullopt},
-        {"1e", std::nullopt},
-        {",5", std::nullopt},
-        {"1,", std::nullopt},
-        {"True", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(platform::parse_number(c.text, kUs), c.value) << c.text;
-    }
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(platform::parse_number(text, kUs), value) << text;
+    for (const char* text : {"&H", "&H1G", "", "-", "12 hours", "1e", ",5", "1,", "True"})
+        EXPECT_EQ(platform::parse_number(text, kUs), std::nullopt) << text;
 }
 
 // The shortest digits that read back, in exponent form from 1E+15 and below 1E-05.
