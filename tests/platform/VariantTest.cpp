@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
@@ -16,11 +17,7 @@ using platform::Date;
 using platform::Variant;
 
 TEST(VariantTest, ToText) {
-    struct Case {
-        Variant value;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::pair<Variant, const char*> cases[] = {
         {Variant(), ""},
         {Variant(true), "True"},
         {Variant(false), "False"},
@@ -36,34 +33,24 @@ TEST(VariantTest, ToText) {
         {Variant(Date{46360.0}), "12/4/2026"},
         {Variant("text"), "text"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.value.to_text(), c.text);
-    }
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(value.to_text(), text);
 }
 
 TEST(VariantTest, ToBool) {
-    struct Case {
-        Variant value;
-        bool expected;
-    };
-    const Case cases[] = {
+    const std::pair<Variant, bool> cases[] = {
         {Variant(), false},           {Variant(int16_t{2}), true}, {Variant(0.0), false},
         {Variant(-0.5), true},        {Variant("True"), true},     {Variant("fALSe"), false},
         {Variant(" true "), true},    {Variant("0"), false},       {Variant("-1"), true},
         {Variant(Currency{1}), true},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.value.to_bool(), c.expected) << c.value.to_text();
-    }
+    for (const auto& [value, expected] : cases)
+        EXPECT_EQ(value.to_bool(), expected) << value.to_text();
     EXPECT_EQ(ErrorNumberOf([] { Variant("yes").to_bool(); }), platform::err::kTypeMismatch);
 }
 
 TEST(VariantTest, ToIntegersRoundHalvesToEven) {
-    struct Case {
-        Variant value;
-        int32_t expected;
-    };
-    const Case cases[] = {
+    const std::pair<Variant, int32_t> cases[] = {
         {Variant(0.5), 0},
         {Variant(1.5), 2},
         {Variant(2.5), 2},
@@ -80,9 +67,8 @@ TEST(VariantTest, ToIntegersRoundHalvesToEven) {
         {Variant(Currency{-25000}), -2},
         {Variant(Date{46360.75}), 46361},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.value.to_int32(), c.expected) << c.value.to_text();
-    }
+    for (const auto& [value, expected] : cases)
+        EXPECT_EQ(value.to_int32(), expected) << value.to_text();
     EXPECT_EQ(Variant(32767.4).to_int16(), 32767);
     EXPECT_EQ(Variant(-32768.5).to_int16(), -32768);
 }
@@ -111,9 +97,8 @@ TEST(VariantTest, ConversionErrors) {
          platform::err::kTypeMismatch},
         {"number to object", [] { Variant(1.0).to_object(); }, platform::err::kObjectRequired},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(ErrorNumberOf(c.conversion), c.error) << c.what;
-    }
 }
 
 TEST(VariantTest, NullIsRefusedByEveryConversion) {
@@ -123,9 +108,8 @@ TEST(VariantTest, NullIsRefusedByEveryConversion) {
         [&] { null.to_int32(); },    [&] { null.to_double(); }, [&] { null.to_date(); },
         [&] { null.to_currency(); },
     };
-    for (const auto& conversion : conversions) {
+    for (const auto& conversion : conversions)
         EXPECT_EQ(ErrorNumberOf(conversion), platform::err::kInvalidUseOfNull);
-    }
 }
 
 TEST(VariantTest, ToDoubleDateAndCurrency) {
