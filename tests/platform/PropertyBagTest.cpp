@@ -58,6 +58,7 @@ TEST(PropertyBagTest, EveryKindSurvivesTheStoredFormWithItsType) {
         {"Date", Variant(platform::Date{46360.3541666667})},
         {"Text", Variant("1111111111")},
         {"Unicode", Variant("caf\xc3\xa9 \"quoted\"\n")},
+        {"NoObject", Variant(platform::ObjectRef())},
     };
     PropertyBag bag;
     for (const auto& [name, value] : rows)
@@ -124,23 +125,11 @@ TEST(PropertyBagTest, ObjectThatCannotSaveItselfIsATypeMismatch) {
     EXPECT_FALSE(bag.Contains("Props"));
 }
 
-TEST(PropertyBagTest, ReferenceToNoObjectComesBackAsNoObject) {
-    PropertyBag bag;
-    bag.WriteProperty("Props", Variant(platform::ObjectRef()));
-    const Variant read = PropertyBag::from_text(bag.to_text()).ReadProperty("Props");
-    EXPECT_TRUE(read.is_object());
-    EXPECT_EQ(read.to_object(), nullptr);
-}
-
 struct DamagedCase {
     const char* name;
     const char* text;
     const char* named_problem;
 };
-
-void PrintTo(const DamagedCase& row, std::ostream* out) {
-    *out << row.name;
-}
 
 class DamagedStoredFormTest : public testing::TestWithParam<DamagedCase> {};
 
@@ -157,36 +146,29 @@ TEST_P(DamagedStoredFormTest, RaisesBadFileFormatAndOverwritesNothing) {
     EXPECT_EQ(target.to_text(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DamagedStoredFormTest,
-    testing::Values(
-        DamagedCase{"Truncated", R"({"Span": {"type": "Double", "val)", "not JSON"},
-        DamagedCase{"NotAnObject", R"([1, 2])", "not a JSON object"},
-        DamagedCase{"PropertyNotAnObject", R"({"Span": 18})", "\"Span\""},
-        DamagedCase{"NoType", R"({"Span": {"value": 18}})", "names no type"},
-        DamagedCase{"UnknownType", R"({"Span": {"type": "Decimal", "value": 1}})", "Decimal"},
-        DamagedCase{"NoValue", R"({"Span": {"type": "Double"}})", "has no value"},
-        DamagedCase{"TextForDouble", R"({"Span": {"type": "Double", "value": "18"}})",
-                    "not a number"},
-        DamagedCase{"NumberForBoolean", R"({"On": {"type": "Boolean", "value": 1}})",
-                    "not true or false"},
-        DamagedCase{"IntegerOverflow", R"({"N": {"type": "Integer", "value": 32768}})",
-                    "out of range"},
-        DamagedCase{"FractionForLong", R"({"N": {"type": "Long", "value": 1.5}})",
-                    "not a whole number"},
-        DamagedCase{"DateBeyondYear9999", R"({"D": {"type": "Date", "value": 3000000}})",
-                    "out of range"},
-        DamagedCase{"NumberBeyondDouble", R"({"Span": {"type": "Double", "value": 1e400}})",
-                    "not JSON"},
-        DamagedCase{
-            "NameTwiceInOtherCase",
-            R"({"Span": {"type": "Long", "value": 1}, "SPAN": {"type": "Long", "value": 2}})",
-            "appears twice"},
-        DamagedCase{"ObjectWithoutClass", R"({"Props": {"type": "Object"}})", "names no class"},
-        DamagedCase{"NestedDamage",
-                    R"({"Props": {"type": "Object", "class": "Test.Settings",
+const DamagedCase kDamaged[] = {
+    {"Truncated", R"({"Span": {"type": "Double", "val)", "not JSON"},
+    {"NotAnObject", R"([1, 2])", "not a JSON object"},
+    {"PropertyNotAnObject", R"({"Span": 18})", "\"Span\""},
+    {"NoType", R"({"Span": {"value": 18}})", "names no type"},
+    {"UnknownType", R"({"Span": {"type": "Decimal", "value": 1}})", "Decimal"},
+    {"NoValue", R"({"Span": {"type": "Double"}})", "has no value"},
+    {"TextForDouble", R"({"Span": {"type": "Double", "value": "18"}})", "not a number"},
+    {"NumberForBoolean", R"({"On": {"type": "Boolean", "value": 1}})", "not true or false"},
+    {"IntegerOverflow", R"({"N": {"type": "Integer", "value": 32768}})", "out of range"},
+    {"FractionForLong", R"({"N": {"type": "Long", "value": 1.5}})", "not a whole number"},
+    {"DateBeyondYear9999", R"({"D": {"type": "Date", "value": 3000000}})", "out of range"},
+    {"NumberBeyondDouble", R"({"Span": {"type": "Double", "value": 1e400}})", "not JSON"},
+    {"NameTwiceInOtherCase",
+     R"({"Span": {"type": "Long", "value": 1}, "SPAN": {"type": "Long", "value": 2}})",
+     "appears twice"},
+    {"ObjectWithoutClass", R"({"Props": {"type": "Object"}})", "names no class"},
+    {"NestedDamage",
+     R"({"Props": {"type": "Object", "class": "Test.Settings",
                         "properties": {"Flag": {"type": "Boolean", "value": "yes"}}}})",
-                    "Props.Flag"}),
-    [](const testing::TestParamInfo<DamagedCase>& info) { return std::string(info.param.name); });
+     "Props.Flag"},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedStoredFormTest, testing::ValuesIn(kDamaged),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
