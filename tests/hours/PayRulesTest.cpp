@@ -13,6 +13,7 @@
 #include "host/hours/PayPeriod.h"
 #include "platform/Error.h"
 #include "tests/support/PayRuleCases.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
@@ -91,14 +92,11 @@ TEST(PayExplanation, NightShiftIsPaidOnTheDayItBegan) {
 // Wrong settings name the key that is wrong.
 TEST(PayRulesReading, NamesTheWrongKey) {
     const auto wrong_key = [](const char* stored, const std::string& key) {
-        try {
-            hours::ReadPayRules(json::parse(stored));
-            ADD_FAILURE() << stored << " was read";
-        } catch (const platform::RaisedError& error) {
-            EXPECT_EQ(error.number(), platform::err::kBadFileFormat);
-            EXPECT_NE(error.description().find("\"" + key + "\""), std::string::npos)
-                << error.description();
-        }
+        std::string error;
+        EXPECT_EQ(ErrorNumberOf([&] { hours::ReadPayRules(json::parse(stored)); }, &error),
+                  platform::err::kBadFileFormat)
+            << stored;
+        EXPECT_NE(error.find("\"" + key + "\""), std::string::npos) << error;
     };
     wrong_key(R"({"overtime": "weekly-48"})", "pay_rules.overtime");
     wrong_key(R"({"overtime": {"preset": "texas"}})", "pay_rules.overtime.preset");
@@ -150,49 +148,46 @@ TEST(PayRulesReading, WrittenRulesReadBackTheSame) {
         json::parse(R"({"overtime": "weekly-40"})"));
 }
 
-int64_t DayOfDate(int year, int month, int day) {
+// A day written "YYYY-MM-DD", as days since day zero.
+int64_t DayOf(const char* text) {
+    int year = 0, month = 0, day = 0;
+    std::sscanf(text, "%d-%d-%d", &year, &month, &day);
     return static_cast<int64_t>(platform::make_date(year, month, day)->days);
 }
 
+// The period that holds a day, for each kind of period; biweekly ones count from 2026-11-23.
 TEST(PayPeriods, HoldTheDayForEachKind) {
     struct PeriodCase {
-        const char* name;
-        const char* period;
+        const char* kind;
         int week_starts;
-        int64_t day, first, last;
+        const char *day, *first, *last;
     };
-    const std::vector<PeriodCase> cases{
-        {"WeekFromSunday", R"({"kind": "weekly"})", 0, DayOfDate(2026, 12, 5),
-         DayOfDate(2026, 11, 29), DayOfDate(2026, 12, 5)},
-        {"WeekFromMonday", R"({"kind": "weekly"})", 1, DayOfDate(2026, 12, 6),
-         DayOfDate(2026, 11, 30), DayOfDate(2026, 12, 6)},
-        {"BiweeklyAnchorItself", R"({"kind": "biweekly", "anchor": "2026-11-23"})", 0,
-         DayOfDate(2026, 11, 23), DayOfDate(2026, 11, 23), DayOfDate(2026, 12, 6)},
-        {"BiweeklyLater", R"({"kind": "biweekly", "anchor": "2026-11-23"})", 0,
-         DayOfDate(2026, 12, 7), DayOfDate(2026, 12, 7), DayOfDate(2026, 12, 20)},
-        {"BiweeklyBeforeAnchor", R"({"kind": "biweekly", "anchor": "2026-11-23"})", 0,
-         DayOfDate(2026, 11, 22), DayOfDate(2026, 11, 9), DayOfDate(2026, 11, 22)},
-        {"SemimonthlyFifteenth", R"({"kind": "semimonthly"})", 0, DayOfDate(2026, 12, 15),
-         DayOfDate(2026, 12, 1), DayOfDate(2026, 12, 15)},
-        {"SemimonthlySixteenth", R"({"kind": "semimonthly"})", 0, DayOfDate(2026, 12, 16),
-         DayOfDate(2026, 12, 16), DayOfDate(2026, 12, 31)},
-        {"SemimonthlyLeapFebruary", R"({"kind": "semimonthly"})", 0, DayOfDate(2028, 2, 20),
-         DayOfDate(2028, 2, 16), DayOfDate(2028, 2, 29)},
-        {"MonthlyFebruary", R"({"kind": "monthly"})", 0, DayOfDate(2027, 2, 10),
-         DayOfDate(2027, 2, 1), DayOfDate(2027, 2, 28)},
-        {"MonthlyLastOfTheCalendar", R"({"kind": "monthly"})", 0, DayOfDate(9999, 12, 31),
-         DayOfDate(9999, 12, 1), DayOfDate(9999, 12, 31)},
+    const PeriodCase cases[] = {
+        {"weekly", 0, "2026-12-05", "2026-11-29", "2026-12-05"},
+        {"weekly", 1, "2026-12-06", "2026-11-30", "2026-12-06"},
+        {"biweekly", 0, "2026-11-23", "2026-11-23", "2026-12-06"},  // the anchor itself
+        {"biweekly", 0, "2026-12-07", "2026-12-07", "2026-12-20"},
+        {"biweekly", 0, "2026-11-22", "2026-11-09", "2026-11-22"},  // before the anchor
+        {"semimonthly", 0, "2026-12-15", "2026-12-01", "2026-12-15"},
+        {"semimonthly", 0, "2026-12-16", "2026-12-16", "2026-12-31"},
+        {"semimonthly", 0, "2028-02-20", "2028-02-16", "2028-02-29"},  // leap February
+        {"monthly", 0, "2027-02-10", "2027-02-01", "2027-02-28"},
+        {"monthly", 0, "9999-12-31", "9999-12-01", "9999-12-31"},  // the calendar's last
     };
     for (const auto& c : cases) {
-        auto rules = hours::ReadPayRules(json{{"period", json::parse(c.period)}});
+        json period{{"kind", c.kind}};
+        if (std::string(c.kind) == "biweekly")
+            period["anchor"] = "2026-11-23";
+        auto rules = hours::ReadPayRules(json{{"period", period}});
         rules.week_starts = c.week_starts;
-        EXPECT_EQ(hours::PeriodHolding(c.day, rules), (hours::PayPeriod{c.first, c.last}))
-            << c.name;
+        EXPECT_EQ(hours::PeriodHolding(DayOf(c.day), rules),
+                  (hours::PayPeriod{DayOf(c.first), DayOf(c.last)}))
+            << c.kind << " " << c.day;
     }
     hours::PayRules semimonthly;
     semimonthly.period.kind = hours::PeriodKind::Semimonthly;
-    EXPECT_EQ(hours::PreviousPeriod({DayOfDate(2026, 12, 1), DayOfDate(2026, 12, 15)}, semimonthly),
-              (hours::PayPeriod{DayOfDate(2026, 11, 16), DayOfDate(2026, 11, 30)}));
+    EXPECT_EQ(hours::PreviousPeriod({DayOf("2026-12-01"), DayOf("2026-12-15")}, semimonthly),
+              (hours::PayPeriod{DayOf("2026-11-16"), DayOf("2026-11-30")}));
 }
 
 }  // namespace
