@@ -14,12 +14,18 @@ using platform::Variant;
 // Day 46358 is Wednesday 2026-12-02.
 constexpr int64_t kWednesday = 46358;
 
-std::shared_ptr<orvane::PunchRecord> Booked(const char* type, double hour, double amount) {
+// A record of a type on a day at an hour: an out's moment is its out, any other type's its in;
+// a vacation's hours as its amount.
+std::shared_ptr<orvane::PunchRecord> Record(const char* type, int64_t day, double hour,
+                                            double vacation = 0) {
     auto record = std::make_shared<orvane::PunchRecord>("");
+    const bool out = std::string(type) == "O";
     record->Item("Punch Type")->SetValue(Variant(std::string(type)));
-    record->Item("Date In")->SetValue(Variant(platform::Date{static_cast<double>(kWednesday)}));
-    record->Item("Time In")->SetValue(Variant(platform::Date{hour / 24.0}));
-    record->Item("Vacation")->SetValue(Variant(amount));
+    record->Item(out ? "Date Out" : "Date In")
+        ->SetValue(Variant(platform::Date{static_cast<double>(day)}));
+    record->Item(out ? "Time Out" : "Time In")->SetValue(Variant(platform::Date{hour / 24.0}));
+    if (vacation != 0)
+        record->Item("Vacation")->SetValue(Variant(vacation));
     return record;
 }
 
@@ -30,7 +36,8 @@ TEST(Timesheet, MarksManagerEntriesAndListsThem) {
     database.AddEmployee({1001, "Avery Stone", false});
     database.AddEmployee({9001, "Grace Hopper", true});
     const platform::Date entered{kWednesday + 3 + (9 + 14 / 60.0) / 24.0};
-    database.StorePunch({1001, Booked("V", 8, 8), {}, orvane::ManagerEntry{9001, entered, "door"}});
+    database.StorePunch(
+        {1001, Record("V", kWednesday, 8, 8), {}, orvane::ManagerEntry{9001, entered, "door"}});
 
     const auto sheet = hours::Timesheet::Build(database, kWednesday - 3, kWednesday + 3,
                                                std::nullopt, {platform::Date{kWednesday + 4.0}});
@@ -52,16 +59,6 @@ TEST(Timesheet, MarksManagerEntriesAndListsThem) {
               std::string::npos);
 }
 
-std::shared_ptr<orvane::PunchRecord> Punched(const char* type, int64_t day, double hour) {
-    auto record = std::make_shared<orvane::PunchRecord>("");
-    const bool in = std::string(type) == "I";
-    record->Item("Punch Type")->SetValue(Variant(std::string(type)));
-    record->Item(in ? "Date In" : "Date Out")
-        ->SetValue(Variant(platform::Date{static_cast<double>(day)}));
-    record->Item(in ? "Time In" : "Time Out")->SetValue(Variant(platform::Date{hour / 24.0}));
-    return record;
-}
-
 // Out forgotten on Monday, a normal Tuesday, in forgotten on Wednesday: Tuesday's hours count,
 // Monday shows its missing out and Wednesday its missing in, whether the clock database paired
 // Wednesday's out with Monday's in or kept it apart.
@@ -74,7 +71,7 @@ TEST(Timesheet, ForgottenOutAndInLeaveTheDayBetweenWhole) {
                                           {"I", monday + 1, 8.0},
                                           {"O", monday + 1, 16.0},
                                           {"O", monday + 2, 16.0}}) {
-        database.StorePunch({1001, Punched(type, day, hour), {}, std::nullopt});
+        database.StorePunch({1001, Record(type, day, hour), {}, std::nullopt});
     }
 
     const auto sheet =
