@@ -49,21 +49,6 @@ TEST_P(RuleCases, SplitAsWorkedOutByHand) {
 
 INSTANTIATE_TEST_SUITE_P(PayRules, RuleCases, ::testing::ValuesIn(Table()), CaseName);
 
-TEST(PayExplanation, SaysWhichRuleMovedEachPunchAndWhyEachHourIsPaid) {
-    const auto pay = Pay({Work(1, "08:04", "18:00")},
-                         R"({"overtime": "california",
-                             "rounding": {"minutes": 15, "direction": "up", "grace_minutes": 5}})");
-    EXPECT_EQ(pay.Explain(kSunday + 1),
-              (std::vector<std::string>{
-                  "in 08:04 -> 08:00: grace of 5 min after 08:00 (rounding of in: up 15 min, "
-                  "grace 5 min)",
-                  "out 18:00: on the mark (rounding of out: up 15 min, grace 5 min)",
-                  "worked 10:00",
-                  "8:00 regular",
-                  "2:00 at 1.5x: over 8:00 worked in the day",
-              }));
-}
-
 TEST(PayExplanation, NamesTheWeeklyAndSeventhDayRules) {
     const auto weekly =
         Pay(Joined({Days({1, 2, 3, 4, 5}, "08:00", "16:00"), {Work(6, "08:00", "18:00")}}),
