@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "host/hours/Export.h"
 #include "platform/Error.h"
+#include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -11,11 +13,7 @@ namespace {
 using nlohmann::json;
 
 TEST(CsvCellTest, FormulaStartsAreKeptAsTextAndSeparatorsQuoted) {
-    struct Case {
-        const char* text;
-        const char* cell;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"Ada Lovelace", "Ada Lovelace"},
         {"", ""},
         {"=SUM(A1:A9)", "'=SUM(A1:A9)"},
@@ -31,8 +29,8 @@ TEST(CsvCellTest, FormulaStartsAreKeptAsTextAndSeparatorsQuoted) {
         {"a=b", "a=b"},  // only the first character makes a formula
         {"Renée", "Renée"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(hours::CsvCell(c.text), c.cell) << c.text;
+    for (const auto& [text, cell] : cases)
+        EXPECT_EQ(hours::CsvCell(text), cell) << text;
     EXPECT_EQ(hours::CsvCell("a;b", ';'), "\"a;b\"");
     EXPECT_EQ(hours::CsvCell("a,b", ';'), "a,b");
 }
@@ -154,13 +152,11 @@ TEST(ExportTemplatesTest, AWrongTemplateIsNamedWithItsField) {
          "\"export_templates.p.headers\""},
     };
     for (const auto& c : cases) {
-        try {
-            hours::ReadExportTemplates(json::parse(c.stored));
-            ADD_FAILURE() << c.stored << " was read";
-        } catch (const platform::RaisedError& e) {
-            EXPECT_EQ(e.number(), platform::err::kBadFileFormat);
-            EXPECT_EQ(e.description().rfind(c.where, 0), 0u) << e.description();
-        }
+        std::string error;
+        EXPECT_EQ(ErrorNumberOf([&] { hours::ReadExportTemplates(json::parse(c.stored)); }, &error),
+                  platform::err::kBadFileFormat)
+            << c.stored;
+        EXPECT_EQ(error.rfind(c.where, 0), 0u) << error;
     }
 }
 
