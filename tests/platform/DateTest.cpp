@@ -56,10 +56,8 @@ TEST(DateTest, RefusesDaysThatDoNotExist) {
         {99, 12, 31, 0, 0, 0},  {10000, 1, 1, 0, 0, 0}, {2026, 1, 1, 24, 0, 0},
         {2026, 1, 1, 0, 60, 0}, {2026, 1, 1, 0, 0, 60}, {2026, 1, 1, -1, 0, 0},
     };
-    for (const auto& p : invalid) {
-        EXPECT_FALSE(platform::make_date_time(p))
-            << p.year << "-" << p.month << "-" << p.day << " " << p.hour << ":" << p.minute;
-    }
+    for (const auto& p : invalid)
+        EXPECT_FALSE(platform::make_date_time(p)) << testing::PrintToString(p);
 }
 
 TEST(DateTest, RoundedSplitCrossesMidnightCutSplitAndWholeMinuteStayOnTheDay) {
@@ -83,13 +81,6 @@ TEST(DateTest, SplitOfValuesThatAreNoDatesStaysDefined) {
     }
 }
 
-TEST(DateTest, DateAndTimePartsOfNegativeDays) {
-    EXPECT_EQ(platform::date_part(Date{-5.25}).days, -5.0);
-    EXPECT_EQ(platform::time_part(Date{-5.25}).days, 0.25);
-    EXPECT_EQ(platform::date_part(Date{46360.75}).days, 46360.0);
-    EXPECT_EQ(platform::time_part(Date{46360.75}).days, 0.75);
-}
-
 TEST(DateTest, AddsHoursByTheCalendar) {
     struct Case {
         DateParts from;
@@ -110,22 +101,27 @@ TEST(DateTest, AddsHoursByTheCalendar) {
     }
 }
 
-TEST(DateTest, AddingHoursPastTheRangeIsRaised) {
+// The range runs from 100-01-01 (late in that day too) to the last second of 9999; adding hours
+// past either end is raised.
+TEST(DateTest, RangeOfTheDateType) {
+    EXPECT_TRUE(platform::in_range(Date{platform::kMinDateDays}));
+    EXPECT_TRUE(platform::in_range(Date{-657434.99}));
+    EXPECT_TRUE(platform::in_range(Date{platform::kMaxDateDays}));
+    EXPECT_FALSE(platform::in_range(Date{-657435.0}));
+    EXPECT_FALSE(platform::in_range(Date{2958466.0}));
     const Date last = *platform::make_date_time({9999, 12, 31, 23, 0, 0});
     EXPECT_EQ(ErrorNumberOf([&] { platform::add_hours(last, 1.0); }),
               platform::err::kInvalidProcedureCall);
     EXPECT_THROW(platform::add_hours(Date{platform::kMinDateDays}, -1.0), platform::RaisedError);
 }
 
-TEST(DateTest, RangeOfTheDateType) {
-    EXPECT_TRUE(platform::in_range(Date{platform::kMinDateDays}));
-    EXPECT_TRUE(platform::in_range(Date{-657434.99}));  // 100-01-01 late in the day
-    EXPECT_TRUE(platform::in_range(Date{platform::kMaxDateDays}));
-    EXPECT_FALSE(platform::in_range(Date{-657435.0}));
-    EXPECT_FALSE(platform::in_range(Date{2958466.0}));
-}
-
-TEST(DateTest, MomentsBeforeDayZeroAreEncodedWithTheirTimeForward) {
+// Before day zero the whole days count back and the time of day forward: -5.25 is 06:00 on the
+// fifth day before.
+TEST(DateTest, NegativeDaysCountTheirTimeForward) {
+    EXPECT_EQ(platform::date_part(Date{-5.25}).days, -5.0);
+    EXPECT_EQ(platform::time_part(Date{-5.25}).days, 0.25);
+    EXPECT_EQ(platform::date_part(Date{46360.75}).days, 46360.0);
+    EXPECT_EQ(platform::time_part(Date{46360.75}).days, 0.75);
     EXPECT_EQ(platform::from_moment(-4.75).days, -5.25);
     EXPECT_EQ(platform::from_moment(-5.0).days, -5.0);
     EXPECT_EQ(platform::from_moment(3.5).days, 3.5);
