@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -169,13 +170,11 @@ TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
     list.AddItem("In");
     EXPECT_EQ(list.List(0), "In");
     for (int index : {-1, 1}) {
-        EXPECT_EQ(ErrorNumberOf([&] { list.List(index); }), platform::err::kInvalidProcedureCall);
-        EXPECT_EQ(ErrorNumberOf([&] { list.Selected(index); }),
-                  platform::err::kInvalidProcedureCall);
-        EXPECT_EQ(ErrorNumberOf([&] { list.SetSelected(index, true); }),
-                  platform::err::kInvalidProcedureCall);
-        EXPECT_EQ(ErrorNumberOf([&] { list.ClickItem(index); }),
-                  platform::err::kInvalidProcedureCall);
+        const std::function<void()> calls[] = {
+            [&] { list.List(index); }, [&] { list.Selected(index); },
+            [&] { list.SetSelected(index, true); }, [&] { list.ClickItem(index); }};
+        for (const auto& call : calls)
+            EXPECT_EQ(ErrorNumberOf(call), platform::err::kInvalidProcedureCall) << index;
     }
 }
 
