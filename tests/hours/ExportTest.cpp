@@ -38,32 +38,28 @@ TEST(CsvCellTest, FormulaStartsAreKeptAsTextAndSeparatorsQuoted) {
 // Two employees over a week: one worked two days, with 2:00 of overtime on the second; the other
 // worked nothing but has a day with an exception.
 hours::Timesheet Week() {
-    hours::Timesheet sheet;
-    sheet.from = 46357;  // 2026-12-01
-    sheet.to = 46363;
-    hours::EmployeeSheet ada;
-    ada.card = 7;
-    ada.name = "Lovelace, Ada";
-    hours::SheetDay first;
+    hours::SheetDay first, second, fifth;
     first.figures.day = 46357;
     first.pay.worked = first.pay.regular = 480;
-    hours::SheetDay second;
     second.figures.day = 46358;
     second.pay.worked = 615;
     second.pay.regular = 480;
     second.pay.overtime = 135;
-    ada.days = {first, second};
-    ada.worked = 1095;
-    ada.regular = 960;
-    ada.overtime = 135;
-    hours::EmployeeSheet eve;
-    eve.card = 12;
-    eve.name = "=HYPERLINK()";
-    hours::SheetDay fifth;
     fifth.figures.day = 46361;
     fifth.figures.exceptions = {{.record_id = 3, .at = 0, .text = "missing in"}};
-    eve.days = {fifth};
-    sheet.employees = {ada, eve};
+    hours::Timesheet sheet;
+    sheet.from = 46357;  // 2026-12-01
+    sheet.to = 46363;
+    sheet.employees = {
+        {.card = 7,
+         .name = "Lovelace, Ada",
+         .days = {first, second},
+         .worked = 1095,
+         .leave = {},
+         .dollars = {},
+         .regular = 960,
+         .overtime = 135},
+        {.card = 12, .name = "=HYPERLINK()", .days = {fifth}, .leave = {}, .dollars = {}}};
     return sheet;
 }
 
