@@ -81,10 +81,9 @@ TEST(PayStatistics, TextNamesThePeriodAndTheOvertimeOnlyUnderTheirRules) {
         {R"({"rounding": {"minutes": 15}, "period": {"kind": "monthly"}})",
          {"Today 0:00  This period 30:00", "Leave this period: Vacation 8:00"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(EmployeeStatistics::Compute(rows, NoonOf(5), Rules(c.rules)).Lines(), c.lines)
             << c.rules;
-    }
 }
 
 TEST(PayStatistics, TodayAndThePeriodArePaidAsRounded) {

@@ -209,10 +209,9 @@ TEST(FormatTest, NumberFormats) {
         {0.25, "0%", "25%"},
         {3.1, "0.##", "3.1"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(platform::format_number(c.value, c.format), c.text)
             << c.value << " with " << c.format;
-    }
 }
 
 TEST(NumberTextTest, LeadingNumber) {
@@ -227,9 +226,8 @@ TEST(NumberTextTest, LeadingNumber) {
         {"&HFFFFFFFF", -1}, {"&o17", 15},   {"+8", 8},    {"1,5", 1},     {"-", 0},
         {"25E-1", 2.5},     {"1e+2", 100},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(platform::leading_number(c.text), c.value) << c.text;
-    }
     EXPECT_THROW(platform::leading_number("1e999"), platform::RaisedError);
 }
 

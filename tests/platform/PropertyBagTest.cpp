@@ -28,10 +28,9 @@ class Settings final : public platform::Persistable {
     void InitProperties() override { values.clear(); }
     void ReadProperties(PropertyBag& bag) override {
         restored = true;
-        for (const char* name : {"Text", "Flag", "Span", "Child"}) {
+        for (const char* name : {"Text", "Flag", "Span", "Child"})
             if (bag.Contains(name))
                 values.emplace_back(name, bag.ReadProperty(name, prototype));
-        }
     }
     void WriteProperties(PropertyBag& bag) override {
         for (const auto& [name, value] : values)
