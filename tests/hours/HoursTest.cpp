@@ -56,9 +56,6 @@ struct DayShape {
     size_t exceptions;         // on any day
     hours::Minutes week = -1;  // shifts started this week; -1: as worked
 };
-void PrintTo(const DayShape& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class DayShapes : public ::testing::TestWithParam<DayShape> {};
 
