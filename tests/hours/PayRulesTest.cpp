@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 

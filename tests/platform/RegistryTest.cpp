@@ -4,14 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "platform/ClassFactory.h"
 #include "platform/Error.h"
 #include "platform/FakeServices.h"
-#include "platform/PropertyBag.h"
 #include "tests/support/Raised.h"
 #include "tests/support/TempFolder.h"
 
