@@ -14,11 +14,7 @@
 class Administrator {
   public:
     explicit Administrator(const ClockServer& server) : m_port(server.port) {
-        const std::string body = "password=correct+horse+battery";
-        const auto signed_in = Ask(m_port,
-                                   "POST /admin/login HTTP/1.1\r\nHost: t\r\nContent-Type: "
-                                   "application/x-www-form-urlencoded\r\nContent-Length: " +
-                                       std::to_string(body.size()) + "\r\n\r\n" + body);
+        const auto signed_in = Ask(m_port, Login("correct+horse+battery"));
         std::smatch cookie;
         if (!std::regex_search(signed_in, cookie, std::regex("stampkind_admin=([0-9a-f]+)")))
             throw std::runtime_error("no session: " + signed_in);
@@ -36,10 +32,7 @@ class Administrator {
     // Posts the form's fields as they are; with `token`, the session's form token goes first.
     std::string Post(const std::string& path, const std::string& fields, bool token = true) const {
         const auto body = (token ? "csrf=" + m_csrf + "&" : std::string()) + fields;
-        return Ask(m_port, "POST " + path + " HTTP/1.1\r\nHost: t\r\n" + m_cookie +
-                               "Content-Type: application/x-www-form-urlencoded\r\n"
-                               "Content-Length: " +
-                               std::to_string(body.size()) + "\r\n\r\n" + body);
+        return Ask(m_port, PostForm(path, body, m_cookie));
     }
     // Posts the fields, URL-encoded, with the form token.
     std::string Post(const std::string& path,

@@ -56,15 +56,9 @@ class ClockServer {
     std::filesystem::path Database() const { return m_folder.path() / "clock.db"; }
     std::filesystem::path Log() const { return m_folder.path() / "server.log"; }
     // What the server wrote to its log, so far: shown when a test fails.
-    std::string ServerLog() const {
-        std::ifstream in(Log());
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string ServerLog() const { return ReadText(Log()); }
     // What the commands run by Run wrote to standard error, so far.
-    std::string Errors() const {
-        std::ifstream in(m_folder.path() / "err.txt");
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Errors() const { return ReadText(m_folder.path() / "err.txt"); }
 
     // Runs the command with the scratch registry; its standard output.
     std::string Run(const std::vector<std::string>& arguments, const std::string& input = "",
@@ -231,4 +225,16 @@ inline std::string PostJson(const std::string& path, const std::string& body,
                             const std::string& headers = "") {
     return "POST " + path + " HTTP/1.1\r\nHost: t\r\nContent-Type: application/json\r\n" + headers +
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+inline std::string PostForm(const std::string& path, const std::string& body,
+                            const std::string& headers = "") {
+    return "POST " + path + " HTTP/1.1\r\nHost: t\r\n" + headers +
+           "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// The administrator's sign-in form with the password as typed (form-encoded).
+inline std::string Login(const std::string& password, const std::string& headers = "") {
+    return PostForm("/admin/login", "password=" + password, headers);
 }

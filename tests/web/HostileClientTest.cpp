@@ -150,10 +150,14 @@ TEST(HostileClient, RangesAreNotServed) {
 // A kiosk page's session: opened with the key, sent in a header, its stream opened with a ticket.
 class KioskSession : public ::testing::Test {
   protected:
-    std::string Open(ClockServer& server, const char* source = "127.0.0.1") {
+    // The kiosk's session; "" when it was refused. The key is the server's kiosk "Front"'s unless
+    // given.
+    std::string Open(ClockServer& server, const char* source = "127.0.0.1",
+                     const std::string& key = "", const char* kiosk = "Front") {
         const auto answer =
             Ask(server.port,
-                PostJson("/api/kiosk/open", json{{"key", server.key}, {"kiosk", "Front"}}.dump()),
+                PostJson("/api/kiosk/open",
+                         json{{"key", key.empty() ? server.key : key}, {"kiosk", kiosk}}.dump()),
                 source);
         const auto body = json::parse(BodyOf(answer), nullptr, false);
         return body.is_object() && body.contains("session") ? body["session"].get<std::string>()
@@ -172,6 +176,13 @@ class KioskSession : public ::testing::Test {
         if (body)
             *body = BodyOf(answer);
         return StatusOf(answer);
+    }
+    // Types the keys, a request each; the screen after the last.
+    std::string Type(ClockServer& server, const std::string& session, std::string_view keys) {
+        std::string screen;
+        for (const char key : keys)
+            EXPECT_EQ(Key(server, session, key, &screen), 200) << key;
+        return screen;
     }
     static std::string Events(const std::string& query) {
         return "GET /api/kiosk/events?" + query + " HTTP/1.1\r\nHost: t\r\n\r\n";
@@ -269,13 +280,9 @@ TEST_F(KioskSession, PinGuessesFromOneAddressTakeTurnsWithOtherChecks) {
                 "Mina Hart", "--manager", "--pin-stdin"},
                "4321\n");
     const auto session = Open(server);
-    for (const char key : std::string("9001"))
-        ASSERT_EQ(Key(server, session, key), 200);
-    std::string screen;
-    ASSERT_EQ(Key(server, session, 13, &screen), 200);
+    const auto screen = Type(server, session, "9001\r");
     ASSERT_NE(screen.find("\"state\":\"pin\""), std::string::npos) << screen;
-    for (const char key : std::string("1234"))
-        ASSERT_EQ(Key(server, session, key), 200);
+    Type(server, session, "1234");
     // Thirty Enters at once from one address: one checks the PIN typed, one more may wait for
     // its turn, and the rest are turned away before they take a worker or a check.
     std::atomic<int> answered{0}, turned{0};
@@ -301,20 +308,9 @@ TEST_F(KioskSession, PinGuessesFromOneAddressTakeTurnsWithOtherChecks) {
     const auto printed =
         server.Run({"kiosk-key", "add", "Back", "--config", server.Config().string()});
     ASSERT_TRUE(std::regex_search(printed, link, std::regex("key=([a-z2-7]+)")));
-    const auto opened =
-        Ask(server.port,
-            PostJson("/api/kiosk/open", json{{"key", link[1].str()}, {"kiosk", "Back"}}.dump()),
-            "127.0.0.2");
-    const auto back = json::parse(BodyOf(opened), nullptr, false);
-    ASSERT_TRUE(back.is_object() && back.contains("session")) << opened;
-    EXPECT_EQ(Key(server, back["session"].get<std::string>(), '1'), 200);
-}
-
-std::string Login(const std::string& password, const std::string& headers = "") {
-    const auto body = "password=" + password;
-    return "POST /admin/login HTTP/1.1\r\nHost: t\r\nContent-Type: "
-           "application/x-www-form-urlencoded\r\n" +
-           headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    const auto back = Open(server, "127.0.0.2", link[1].str(), "Back");
+    ASSERT_FALSE(back.empty());
+    EXPECT_EQ(Key(server, back, '1'), 200);
 }
 
 TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
@@ -426,33 +422,24 @@ TEST_F(KioskSession, ANameThatIsNotUtf8AbortsNothing) {
               SQLITE_OK);
     sqlite3_close(db);
     // The card typed at a kiosk shows the name, its broken byte replaced.
-    const auto session = Open(server);
-    std::string screen;
-    for (int key : {49, 48, 48, 49, 13})
-        ASSERT_EQ(Key(server, session, key, &screen), 200);
+    const auto screen = Type(server, Open(server), "1001\r");
     EXPECT_NE(screen.find("Zo\xEF\xBF\xBD Smith"), std::string::npos) << screen;
     EXPECT_EQ(StatusOf(Ask(server.port, "GET /api/ping HTTP/1.1\r\n\r\n")), 200);
-    int status = -1;
-    const auto listed =
-        server.Run({"employee", "list", "--db", server.Database().string()}, "", &status);
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(listed.find("Zo\xEF\xBF\xBD Smith"), std::string::npos);
 }
 
-// Names at the doors: UTF-8 or refused, counted in characters.
+// A name given to `timeclock employee add` is UTF-8 or refused, and counted in characters.
 TEST(NamesAtTheDoors, AreUtf8AndCountedInCharacters) {
     ClockServer server(SmallLimits());
     std::string e_acute;
     for (int i = 0; i < 31; ++i)
         e_acute += "\xC3\xA9";
-    struct Row {
+    const struct {
         const char* why;
         std::string name;
         int status;
-    };
-    const std::vector<Row> rows{{"ThirtyOneAccents", e_acute, 0},
-                                {"SixtyOneLetters", std::string(61, 'a'), 2},
-                                {"NotUtf8", "Bad \xFF name", 2}};
+    } rows[] = {{"ThirtyOneAccents", e_acute, 0},
+                {"SixtyOneLetters", std::string(61, 'a'), 2},
+                {"NotUtf8", "Bad \xFF name", 2}};
     int card = 2000;
     for (const auto& row : rows) {
         int status = -1;
@@ -461,32 +448,6 @@ TEST(NamesAtTheDoors, AreUtf8AndCountedInCharacters) {
                    "", &status);
         EXPECT_EQ(status, row.status) << row.why;
     }
-    // The administrator's form: signed in, with the session's form token.
-    const auto signed_in = Ask(server.port, Login("correct+horse+battery"));
-    std::smatch cookie;
-    ASSERT_TRUE(std::regex_search(signed_in, cookie, std::regex("stampkind_admin=([0-9a-f]+)")));
-    const auto session = "Cookie: stampkind_admin=" + cookie[1].str() + "\r\n";
-    const auto page = [&] {
-        return Ask(server.port, "GET /admin/employees HTTP/1.1\r\n" + session + "\r\n");
-    };
-    std::smatch csrf;
-    const auto first = page();
-    ASSERT_TRUE(std::regex_search(first, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")));
-    const auto add = [&](const std::string& name, int card_number) {
-        const auto body = "csrf=" + csrf[1].str() +
-                          "&action=add&card=" + std::to_string(card_number) + "&name=" + name;
-        // A refusal is the answer to the form; what was done is told on the next page.
-        const auto answer = Ask(server.port, "POST /admin/employees HTTP/1.1\r\n" + session +
-                                                 "Content-Type: application/x-www-form-urlencoded"
-                                                 "\r\nContent-Length: " +
-                                                 std::to_string(body.size()) + "\r\n\r\n" + body);
-        return answer + page();
-    };
-    std::string encoded;
-    for (int i = 0; i < 31; ++i)
-        encoded += "%C3%A9";
-    EXPECT_NE(add(encoded, 3001).find("Added card 3001"), std::string::npos);
-    EXPECT_NE(add("Bad%FFname", 3002).find("bytes that are not"), std::string::npos);
 }
 
 }  // namespace
