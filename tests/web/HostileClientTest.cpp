@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -35,6 +36,29 @@ class HostileRequest : public ::testing::TestWithParam<HostileCase> {
     static ClockServer* s_server;
 };
 ClockServer* HostileRequest::s_server = nullptr;
+
+// Runs `client(i)` for each i below `count`, each on a thread of its own, and waits for them all.
+void AllAtOnce(int count, const std::function<void(int)>& client) {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back(client, i);
+    for (auto& thread : threads)
+        thread.join();
+}
+
+// What a sign-in with the (form-encoded) password from the address came to: "wrong" (checked and
+// refused), "waits" (turned away after too many wrong ones), "in", or else the answer's status.
+std::string SignIn(const ClockServer& server, const std::string& password,
+                   const char* source = "127.0.0.1", const std::string& headers = "") {
+    const auto answer = Ask(server.port, Login(password, headers), source);
+    if (answer.find("refused=Wrong+password") != std::string::npos)
+        return "wrong";
+    if (answer.find("Too+many") != std::string::npos)
+        return "waits";
+    if (answer.find("Location: /admin/timesheet") != std::string::npos)
+        return "in";
+    return std::to_string(StatusOf(answer));
+}
 
 std::string EndlessChunks() {
     std::string wire =
@@ -286,21 +310,14 @@ TEST_F(KioskSession, PinGuessesFromOneAddressTakeTurnsWithOtherChecks) {
     // Thirty Enters at once from one address: one checks the PIN typed, one more may wait for
     // its turn, and the rest are turned away before they take a worker or a check.
     std::atomic<int> answered{0}, turned{0};
-    std::vector<std::thread> guessers;
-    for (int i = 0; i < 30; ++i) {
-        guessers.emplace_back([&] {
-            const int status = StatusOf(Ask(server.port,
-                                            PostJson("/api/kiosk/input", json{{"key", 13}}.dump(),
-                                                     "X-Kiosk-Session: " + session + "\r\n"),
-                                            "127.0.0.7"));
-            if (status == 200)
-                ++answered;
-            else if (status == 429)
-                ++turned;
-        });
-    }
-    for (auto& guesser : guessers)
-        guesser.join();
+    AllAtOnce(30, [&](int) {
+        const int status = StatusOf(Ask(server.port,
+                                        PostJson("/api/kiosk/input", json{{"key", 13}}.dump(),
+                                                 "X-Kiosk-Session: " + session + "\r\n"),
+                                        "127.0.0.7"));
+        answered += status == 200;
+        turned += status == 429;
+    });
     EXPECT_GT(turned, 0);
     EXPECT_EQ(answered + turned, 30) << server.ServerLog();
     // Another kiosk, away from the PIN prompt, answers as ever.
@@ -318,27 +335,15 @@ TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
     limits["max_connections_per_address"] = 64;
     ClockServer server(limits);
     std::atomic<int> checked{0};
-    std::vector<std::thread> guessers;
-    for (int i = 0; i < 24; ++i) {
-        guessers.emplace_back([&] {
-            const auto answer = Ask(server.port, Login("guess"), "127.0.0.4");
-            if (answer.find("refused=Wrong+password") != std::string::npos)
-                ++checked;
-        });
-    }
-    for (auto& guesser : guessers)
-        guesser.join();
+    AllAtOnce(24, [&](int) { checked += SignIn(server, "guess", "127.0.0.4") == "wrong"; });
     EXPECT_LE(checked, 5);
     // Most were turned away before any check (two of an address at a time); one after another,
     // the address gets the rest of its five.
     for (int i = 0; i < 5 && checked < 5; ++i)
-        if (Ask(server.port, Login("guess"), "127.0.0.4").find("refused=Wrong+password") !=
-            std::string::npos)
-            ++checked;
+        checked += SignIn(server, "guess", "127.0.0.4") == "wrong";
     EXPECT_EQ(checked, 5);
     // The right password from this address now waits; from another it signs in.
-    EXPECT_NE(Ask(server.port, Login("correct+horse+battery"), "127.0.0.4").find("Too+many"),
-              std::string::npos);
+    EXPECT_EQ(SignIn(server, "correct+horse+battery", "127.0.0.4"), "waits");
     const auto signed_in = Ask(server.port, Login("correct+horse+battery"), "127.0.0.2");
     EXPECT_NE(signed_in.find("Location: /admin/timesheet"), std::string::npos) << signed_in;
     EXPECT_EQ(signed_in.find("; Secure"), std::string::npos);
@@ -347,15 +352,10 @@ TEST(AdminSignIn, ParallelWrongPasswordsAreCountedBeforeTheyAreChecked) {
 TEST(AdminSignIn, WrongPasswordsAreStillCountedAfterARestart) {
     ClockServer server(SmallLimits());
     for (int i = 0; i < 5; ++i)
-        ASSERT_NE(Ask(server.port, Login("guess"), "127.0.0.6").find("refused=Wrong+password"),
-                  std::string::npos)
-            << i;
+        ASSERT_EQ(SignIn(server, "guess", "127.0.0.6"), "wrong") << i;
     server.Restart();
-    EXPECT_NE(Ask(server.port, Login("guess"), "127.0.0.6").find("Too+many"), std::string::npos)
-        << server.ServerLog();
-    EXPECT_NE(Ask(server.port, Login("correct+horse+battery"), "127.0.0.2")
-                  .find("Location: /admin/timesheet"),
-              std::string::npos);
+    EXPECT_EQ(SignIn(server, "guess", "127.0.0.6"), "waits") << server.ServerLog();
+    EXPECT_EQ(SignIn(server, "correct+horse+battery", "127.0.0.2"), "in");
 }
 
 TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {
@@ -363,53 +363,34 @@ TEST(AdminSignIn, ChecksBeyondTheQueueAreTurnedAwayAtOnce) {
     limits["password_queue"] = 2;
     ClockServer server(limits);
     std::atomic<int> checked{0}, busy{0};
-    std::vector<std::thread> crowd;
-    for (int i = 0; i < 30; ++i) {
-        crowd.emplace_back([&, i] {
-            const auto source = "127.0.2." + std::to_string(i + 1);
-            const auto answer = Ask(server.port, Login("guess"), source.c_str());
-            if (StatusOf(answer) == 503)
-                ++busy;
-            else if (answer.find("refused=Wrong+password") != std::string::npos)
-                ++checked;
-        });
-    }
-    for (auto& client : crowd)
-        client.join();
+    AllAtOnce(30, [&](int i) {
+        const auto said = SignIn(server, "guess", ("127.0.2." + std::to_string(i + 1)).c_str());
+        busy += said == "503";
+        checked += said == "wrong";
+    });
     EXPECT_GT(busy, 0);
     EXPECT_EQ(checked + busy, 30) << server.ServerLog();
 }
 
-TEST(AdminSignIn, BehindATrustedProxyTriesCountForTheClientItNames) {
+// Behind the trusted proxy, tries count for the client it names and the cookie is Secure when
+// the proxy took the request over TLS; a client that is not the proxy names nobody.
+TEST(AdminSignIn, BehindATrustedProxyTheClientAndTlsAreThoseItNames) {
     ClockServer server(SmallLimits());
     const auto from = [](const char* client) {
         return std::string("X-Forwarded-For: 10.1.1.1, ") + client + "\r\n";
     };
     for (int i = 0; i < 5; ++i)
-        Ask(server.port, Login("guess", from("192.0.2.7")), "127.0.0.3");
-    EXPECT_NE(Ask(server.port, Login("guess", from("192.0.2.7")), "127.0.0.3").find("Too+many"),
-              std::string::npos);
-    // Another client behind the same proxy signs in.
-    EXPECT_NE(Ask(server.port, Login("correct+horse+battery", from("192.0.2.8")), "127.0.0.3")
-                  .find("Location: /admin/timesheet"),
-              std::string::npos);
-    // A client that is not the proxy cannot name someone else.
+        SignIn(server, "guess", "127.0.0.3", from("192.0.2.7"));
+    EXPECT_EQ(SignIn(server, "guess", "127.0.0.3", from("192.0.2.7")), "waits");
+    EXPECT_EQ(SignIn(server, "correct+horse+battery", "127.0.0.3", from("192.0.2.8")), "in");
     for (int i = 0; i < 5; ++i)
-        Ask(server.port, Login("guess", from("192.0.2.9")), "127.0.0.5");
-    EXPECT_NE(Ask(server.port, Login("guess", from("192.0.2.10")), "127.0.0.5").find("Too+many"),
+        SignIn(server, "guess", "127.0.0.5", from("192.0.2.9"));
+    EXPECT_EQ(SignIn(server, "guess", "127.0.0.5", from("192.0.2.10")), "waits");
+    const auto tls = "X-Forwarded-Proto: https\r\n";
+    EXPECT_NE(Ask(server.port, Login("correct+horse+battery", tls), "127.0.0.3").find("; Secure"),
               std::string::npos);
-}
-
-TEST(AdminSignIn, CookieIsSecureBehindATrustedProxyOverTls) {
-    ClockServer server(SmallLimits());
-    const auto proxied = "X-Forwarded-Proto: https\r\n";
-    EXPECT_NE(
-        Ask(server.port, Login("correct+horse+battery", proxied), "127.0.0.3").find("; Secure"),
-        std::string::npos);
-    // The same header from a client that is not the proxy says nothing.
-    EXPECT_EQ(
-        Ask(server.port, Login("correct+horse+battery", proxied), "127.0.0.2").find("; Secure"),
-        std::string::npos);
+    EXPECT_EQ(Ask(server.port, Login("correct+horse+battery", tls), "127.0.0.2").find("; Secure"),
+              std::string::npos);
 }
 
 TEST_F(KioskSession, ANameThatIsNotUtf8AbortsNothing) {
