@@ -31,14 +31,12 @@ ClockServer* AdminPagesTest::s_server = nullptr;
 
 TEST(AdminHtmlTest, EveryValueIsEscapedUnlessTheTemplateAsksForItRaw) {
     const auto page = timeclock::web::Page("Employees", "abc", "<p>body</p>");
-    EXPECT_NE(page.find("<p>body</p>"), std::string::npos);
-    EXPECT_NE(page.find("href=\"/admin/employees\" aria-current=\"page\""), std::string::npos);
-    EXPECT_EQ(page.find("href=\"/admin/timesheet\" aria-current"), std::string::npos);
+    EXPECT_TRUE(Holds(page, "<p>body</p>"));
+    EXPECT_TRUE(Holds(page, "href=\"/admin/employees\" aria-current=\"page\""));
+    EXPECT_FALSE(Holds(page, "href=\"/admin/timesheet\" aria-current"));
     const auto login =
         timeclock::web::Render("login", PageObject{{"refused", "<b>O'Neil</b> & \"Co\"\xFF"}});
-    EXPECT_NE(login.find("&lt;b&gt;O&#39;Neil&lt;/b&gt; &amp; &quot;Co&quot;\xEF\xBF\xBD"),
-              std::string::npos)
-        << login;
+    EXPECT_TRUE(Holds(login, "&lt;b&gt;O&#39;Neil&lt;/b&gt; &amp; &quot;Co&quot;\xEF\xBF\xBD"));
 }
 
 TEST(AdminHtmlTest, DaysAreReadOnlyAsWholeCalendarDays) {
@@ -75,9 +73,9 @@ TEST_F(AdminPagesTest, ARefusedSettingLeavesTheFileAsItWasAndSaysWhyBesideTheFie
         const auto before = ReadText(s_server->Config());
         const auto answer = admin.Post(c.page, c.fields);
         EXPECT_EQ(StatusOf(answer), 422) << c.page << " " << c.fields.back().second;
-        EXPECT_NE(answer.find("<span class=\"reason\" role=\"alert\">"), std::string::npos);
-        EXPECT_NE(answer.find(c.reason), std::string::npos) << c.reason << "\n" << answer;
-        EXPECT_EQ(answer.find("applied;"), std::string::npos);
+        EXPECT_TRUE(Holds(answer, "<span class=\"reason\" role=\"alert\">"));
+        EXPECT_TRUE(Holds(answer, c.reason));
+        EXPECT_FALSE(Holds(answer, "applied;"));
         EXPECT_EQ(ReadText(s_server->Config()), before) << c.page << " " << c.reason;
     }
     // A right value is applied and kept.
@@ -106,7 +104,7 @@ TEST_F(AdminPagesTest, TheClocksSettingsAreSavedWithTheKeysThePageDoesNotShow) {
     EXPECT_EQ(config["clock_name"], "Front desk");
     EXPECT_EQ(config["a_newer_clocks_key"], "kept");
     EXPECT_TRUE(config.contains("kiosks"));
-    EXPECT_NE(admin.Get("/admin/clock").find("value=\"45\""), std::string::npos);
+    EXPECT_TRUE(Holds(admin.Get("/admin/clock"), "value=\"45\""));
 }
 
 TEST_F(AdminPagesTest, AWrongEmployeeIsRefusedWithItsReasonAndNobodyIsAdded) {
@@ -135,19 +133,17 @@ TEST_F(AdminPagesTest, AWrongEmployeeIsRefusedWithItsReasonAndNobodyIsAdded) {
         fields.insert(fields.begin(), {"action", "add"});
         const auto answer = admin.Post("/admin/employees", fields);
         EXPECT_EQ(StatusOf(answer), 422) << c.reason;
-        EXPECT_NE(answer.find("class=\"reason\""), std::string::npos) << c.reason;
-        EXPECT_NE(answer.find(c.reason), std::string::npos) << c.reason << "\n" << BodyOf(answer);
+        EXPECT_TRUE(Holds(answer, "class=\"reason\"")) << c.reason;
+        EXPECT_TRUE(Holds(answer, c.reason)) << BodyOf(answer);
     }
     const auto listed =
         json::parse(s_server->Run({"employee", "list", "--db", s_server->Database().string()}));
     for (const auto& employee : listed)
         EXPECT_TRUE(employee["card"] == 1001 || employee["card"] >= 3000) << employee;
     // Sixty characters are a name, however many bytes they take.
-    EXPECT_NE(admin
-                  .Change("/admin/employees",
-                          "action=add&card=2010&name=" + Administrator::Encoded(sixty))
-                  .find("Added card 2010"),
-              std::string::npos);
+    EXPECT_TRUE(Holds(admin.Change("/admin/employees",
+                                   "action=add&card=2010&name=" + Administrator::Encoded(sixty)),
+                      "Added card 2010"));
 }
 
 TEST_F(AdminPagesTest, AKiosksKeyIsShownOnceAndItsRemovalEndsIt) {
@@ -157,10 +153,10 @@ TEST_F(AdminPagesTest, AKiosksKeyIsShownOnceAndItsRemovalEndsIt) {
     std::smatch key;
     ASSERT_TRUE(std::regex_search(added, key,
                                   std::regex("/kiosk#key=([a-z2-7]{26})&amp;kiosk=Back%20Door")));
-    EXPECT_EQ(ReadText(s_server->Config()).find(key[1].str()), std::string::npos);
+    EXPECT_FALSE(Holds(ReadText(s_server->Config()), key[1].str()));
     const auto listed = admin.Get("/admin/kiosks");
-    EXPECT_NE(listed.find("Back Door"), std::string::npos);
-    EXPECT_EQ(listed.find(key[1].str()), std::string::npos);
+    EXPECT_TRUE(Holds(listed, "Back Door"));
+    EXPECT_FALSE(Holds(listed, key[1].str()));
     EXPECT_EQ(StatusOf(admin.Post("/admin/kiosks", {{"action", "add"}, {"name", "Back Door"}})),
               422);
     EXPECT_EQ(StatusOf(admin.Post("/admin/kiosks", {{"action", "add"}, {"name", "<b>"}})), 422);
@@ -176,13 +172,13 @@ TEST_F(AdminPagesTest, EveryPageIsKeptByNoBrowserAndSigningOutEndsTheSession) {
                              "/admin/clock", "/admin/kiosks"}) {
         const auto answer = admin.Get(page);
         EXPECT_EQ(StatusOf(answer), 200) << page;
-        EXPECT_NE(answer.find("Cache-Control: no-store"), std::string::npos) << page;
+        EXPECT_TRUE(Holds(answer, "Cache-Control: no-store")) << page;
     }
     const auto out = admin.Post("/admin/logout", "");
-    EXPECT_NE(out.find("Clear-Site-Data: \"cache\""), std::string::npos) << out;
+    EXPECT_TRUE(Holds(out, "Clear-Site-Data: \"cache\""));
     const auto after = admin.Get("/admin/timesheet");
     EXPECT_EQ(StatusOf(after), 303);
-    EXPECT_NE(after.find("Location: /admin/login"), std::string::npos);
+    EXPECT_TRUE(Holds(after, "Location: /admin/login"));
 }
 
 // The timesheet's figures against `timeclock report`, and its downloads against `timeclock
@@ -205,7 +201,7 @@ TEST_F(AdminPagesTest, TheTimesheetAddsUpAsTheReportAndDownloadsWhatTheExportWri
     const Administrator admin(*s_server);
     const auto page = admin.Get("/admin/timesheet?period=2026-11-03");
     ASSERT_EQ(StatusOf(page), 200);
-    EXPECT_NE(page.find("Timesheet, 2026-11-01 to 2026-11-07"), std::string::npos);
+    EXPECT_TRUE(Holds(page, "Timesheet, 2026-11-01 to 2026-11-07"));
     const auto report = json::parse(s_server->Run(
         {"report", "--db", db, "--config", file, "--period", "2026-11-03", "--format", "json"}));
     const auto minutes = [&](const std::string& card, const std::string& field) {
@@ -234,13 +230,13 @@ TEST_F(AdminPagesTest, TheTimesheetAddsUpAsTheReportAndDownloadsWhatTheExportWri
     EXPECT_EQ(status, 2);
     const auto refused = admin.Get("/admin/export?period=2026-11-03&format=csv");
     EXPECT_EQ(StatusOf(refused), 409);
-    EXPECT_NE(refused.find("<ul id=\"unresolved\"><li>card 1001"), std::string::npos) << refused;
-    EXPECT_NE(page.find("<span class=\"exception\">2026-11-05: "), std::string::npos);
+    EXPECT_TRUE(Holds(refused, "<ul id=\"unresolved\"><li>card 1001"));
+    EXPECT_TRUE(Holds(page, "<span class=\"exception\">2026-11-05: "));
     for (const std::string format : {"csv", "hours-by-code", "daily", "fixed-width"}) {
         const auto download =
             admin.Get("/admin/export?period=2026-11-03&force=on&format=" + format);
         ASSERT_EQ(StatusOf(download), 200) << format;
-        EXPECT_NE(download.find("Content-Disposition: attachment"), std::string::npos);
+        EXPECT_TRUE(Holds(download, "Content-Disposition: attachment"));
         EXPECT_EQ(BodyOf(download),
                   s_server->Run({"export", "--db", db, "--config", file, "--format", format,
                                  "--period", "2026-11-03", "--force"}))

@@ -204,6 +204,13 @@ class RawClient {
     bool m_closed = false;
 };
 
+// Whether `text` holds `part`; either way the message shows both.
+inline ::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+    auto result = text.find(part) != std::string::npos ? ::testing::AssertionSuccess()
+                                                       : ::testing::AssertionFailure();
+    return result << "\"" << part << "\" in:\n" << text;
+}
+
 inline int StatusOf(const std::string& answer) {
     return answer.size() > 12 && answer.starts_with("HTTP/1.1 ") ? std::stoi(answer.substr(9, 3))
                                                                  : 0;
