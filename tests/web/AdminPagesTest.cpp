@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 
 #include "host/web/AdminHtml.h"
-#include "tests/web/Administrator.h"
 #include "tests/web/ClockServer.h"
 
 namespace {

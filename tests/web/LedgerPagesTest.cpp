@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "host/database/ClockDatabase.h"
-#include "tests/web/Administrator.h"
 #include "tests/web/ClockServer.h"
 
 namespace {
