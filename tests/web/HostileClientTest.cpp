@@ -194,9 +194,13 @@ class KioskSession : public ::testing::Test {
             nullptr, false);
         return body.is_object() && body.contains("ticket") ? body["ticket"].get<std::string>() : "";
     }
-    int Key(ClockServer& server, const std::string& session, int key, std::string* body = nullptr) {
-        const auto answer = Ask(server.port, PostJson("/api/kiosk/input", json{{"key", key}}.dump(),
-                                                      "X-Kiosk-Session: " + session + "\r\n"));
+    // The status of a key sent in the session from the address; its screen in `body`.
+    int Key(ClockServer& server, const std::string& session, int key, std::string* body = nullptr,
+            const char* source = "127.0.0.1") {
+        const auto answer = Ask(server.port,
+                                PostJson("/api/kiosk/input", json{{"key", key}}.dump(),
+                                         "X-Kiosk-Session: " + session + "\r\n"),
+                                source);
         if (body)
             *body = BodyOf(answer);
         return StatusOf(answer);
@@ -236,10 +240,8 @@ TEST_F(KioskSession, TravelsInAHeaderAndItsStreamOpensWithATicketOfOneUse) {
     EXPECT_TRUE(first.Closed());
     // A key reaches the engine and its screen comes back on the stream.
     EXPECT_EQ(Key(server, session, '1'), 200);
-    EXPECT_TRUE(Holds(second.Receive([](const std::string& text) {
-        return text.find("\"entry\":\"1\"") != std::string::npos;
-    }),
-                      "\"entry\":\"1\""));
+    const auto typed = [](const std::string& text) { return Holds(text, "\"entry\":\"1\""); };
+    EXPECT_TRUE(typed(second.Receive(typed)));
 }
 
 TEST_F(KioskSession, IsServedWhileManySocketsAreHeldIdleOrHalfSent) {
@@ -309,10 +311,7 @@ TEST_F(KioskSession, PinGuessesFromOneAddressTakeTurnsWithOtherChecks) {
     // its turn, and the rest are turned away before they take a worker or a check.
     std::atomic<int> answered{0}, turned{0};
     AllAtOnce(30, [&](int) {
-        const int status = StatusOf(Ask(server.port,
-                                        PostJson("/api/kiosk/input", json{{"key", 13}}.dump(),
-                                                 "X-Kiosk-Session: " + session + "\r\n"),
-                                        "127.0.0.7"));
+        const int status = Key(server, session, 13, nullptr, "127.0.0.7");
         answered += status == 200;
         turned += status == 429;
     });
