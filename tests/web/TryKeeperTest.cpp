@@ -21,14 +21,12 @@ const TryKeeper::Time kStart{};
 const platform::Date kClock{46363 + 8.0 / 24};
 const SecretTry kGuesser{"admin", "administrator", "10.0.0.9"};
 
-enum class Kept { InMemory, OnAFile, OnAServer };
-
-// The keepers of servers started one after another on the same database, on a file and on a
-// server; in memory, the one server's keeper, which no restart keeps.
-class TryKeeperTest : public ::testing::TestWithParam<Kept> {
+// The keepers of servers started one after another on the same database, on a file ("Sqlite")
+// and on a server ("Postgres"); in "Memory", the one server's keeper, which no restart keeps.
+class TryKeeperTest : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
-        if (GetParam() != Kept::OnAServer)
+        if (GetParam() != "Postgres")
             return;
         m_server.emplace();
         if (!m_server->available())
@@ -36,7 +34,7 @@ class TryKeeperTest : public ::testing::TestWithParam<Kept> {
     }
     // A keeper as a server started `after` the first would make it.
     std::shared_ptr<TryKeeper> Keeper(seconds after = seconds(0)) {
-        if (GetParam() == Kept::InMemory)
+        if (GetParam() == "Memory")
             return m_memory;
         const auto where = m_server ? std::filesystem::path(m_server->uri()) : m_folder / "c.db";
         return std::make_shared<DatabaseTryKeeper>(
@@ -82,7 +80,7 @@ TEST_P(TryKeeperTest, TriesMadeAtOnceCannotPassTheLimitTogether) {
     const auto one = Keeper(), other = Keeper();
     std::atomic<int> admitted{0};
     std::vector<std::thread> clients;
-    for (int i = 0; i < (GetParam() == Kept::InMemory ? 60 : 24); ++i) {
+    for (int i = 0; i < (GetParam() == "Memory" ? 60 : 24); ++i) {
         clients.emplace_back([&, i] {
             if (!(i % 2 ? *one : *other).Admit({"kiosk", "Front", "10.0.0.9"}, kStart))
                 ++admitted;
@@ -111,10 +109,8 @@ TEST_P(TryKeeperTest, AnotherAddressStillGetsItsTry) {
     EXPECT_FALSE(keeper->Admit({"kiosk", "Front", "10.0.0.1"}, kStart));
 }
 
-const char* const kKeptNames[] = {"Memory", "Sqlite", "Postgres"};
-INSTANTIATE_TEST_SUITE_P(Keepers, TryKeeperTest,
-                         ::testing::Values(Kept::InMemory, Kept::OnAFile, Kept::OnAServer),
-                         [](const auto& info) { return kKeptNames[static_cast<int>(info.param)]; });
+INSTANTIATE_TEST_SUITE_P(Keepers, TryKeeperTest, ::testing::Values("Memory", "Sqlite", "Postgres"),
+                         [](const auto& info) { return info.param; });
 
 TEST(DatabaseTryKeeper, CountsInMemoryWhileTheDatabaseCannotBeOpened) {
     int opened = 0;
