@@ -122,22 +122,19 @@ TEST(HostileClient, TermStopsTheServerWhateverIsQueued) {
     RawClient slow(server.port);
     slow.Send("GET /kiosk HTTP/1.1\r\n");
     // Key checks from many addresses, most of them waiting for their turn when the stop comes.
-    std::vector<std::thread> guessers;
     std::atomic<int> answered{0};
-    for (int i = 0; i < 12; ++i) {
-        guessers.emplace_back([&, i] {
-            const auto source = "127.0.1." + std::to_string(i + 1);
-            RawClient client(server.port, source.c_str());
+    std::thread guessers([&] {
+        AllAtOnce(12, [&](int i) {
+            RawClient client(server.port, ("127.0.1." + std::to_string(i + 1)).c_str());
             client.Send(PostJson("/api/kiosk/open", json{{"key", "guess"}}.dump()));
             ++answered;
             client.Receive();
         });
-    }
+    });
     while (answered < 12)
         std::this_thread::yield();
     EXPECT_EQ(server.Stop(5000), 0);
-    for (auto& guesser : guessers)
-        guesser.join();
+    guessers.join();
 }
 
 TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
