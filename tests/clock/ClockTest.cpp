@@ -483,12 +483,10 @@ TEST_F(ClockTest, DatabaseErrorsAreMessages) {
         std::filesystem::remove(m_folder / "clock.db");
         Open(false);
         Drive(c.before);
-        ASSERT_EQ(
-            sqlite3_exec(
-                orvane::sqlite::Open(m_clock->Database().file(), orvane::sqlite::OpenMode::Existing)
-                    .get(),
-                (std::string("DROP TABLE ") + c.drop).c_str(), nullptr, nullptr, nullptr),
-            SQLITE_OK);
+        const auto db =
+            orvane::sqlite::Open(m_clock->Database().file(), orvane::sqlite::OpenMode::Existing);
+        const auto drop = std::string("DROP TABLE ") + c.drop;
+        ASSERT_EQ(sqlite3_exec(db.get(), drop.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         m_log.clear();
         Drive(c.after);
         EXPECT_EQ(m_clock->CurrentState(), ClockState::Card);
