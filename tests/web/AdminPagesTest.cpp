@@ -19,14 +19,10 @@ using timeclock::web::PageObject;
 
 class AdminPagesTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { s_server = new ClockServer(); }
-    static void TearDownTestSuite() {
-        delete s_server;
-        s_server = nullptr;
-    }
-    static ClockServer* s_server;
+    static void SetUpTestSuite() { s_server = std::make_unique<ClockServer>(); }
+    static void TearDownTestSuite() { s_server.reset(); }
+    static inline std::unique_ptr<ClockServer> s_server;
 };
-ClockServer* AdminPagesTest::s_server = nullptr;
 
 TEST(AdminHtmlTest, EveryValueIsEscapedUnlessTheTemplateAsksForItRaw) {
     const auto page = timeclock::web::Page("Employees", "abc", "<p>body</p>");

@@ -31,11 +31,10 @@ struct HostileCase {
 
 class HostileRequest : public ::testing::TestWithParam<HostileCase> {
   protected:
-    static void SetUpTestSuite() { s_server = new ClockServer(SmallLimits()); }
-    static void TearDownTestSuite() { delete s_server; }
-    static ClockServer* s_server;
+    static void SetUpTestSuite() { s_server = std::make_unique<ClockServer>(SmallLimits()); }
+    static void TearDownTestSuite() { s_server.reset(); }
+    static inline std::unique_ptr<ClockServer> s_server;
 };
-ClockServer* HostileRequest::s_server = nullptr;
 
 // Runs `client(i)` for each i below `count`, each on a thread of its own, and waits for them all.
 void AllAtOnce(int count, const std::function<void(int)>& client) {
@@ -175,21 +174,22 @@ class KioskSession : public ::testing::Test {
     // given.
     std::string Open(ClockServer& server, const char* source = "127.0.0.1",
                      const std::string& key = "", const char* kiosk = "Front") {
-        const auto answer =
+        return Field(
             Ask(server.port,
                 PostJson("/api/kiosk/open",
                          json{{"key", key.empty() ? server.key : key}, {"kiosk", kiosk}}.dump()),
-                source);
-        const auto body = json::parse(BodyOf(answer), nullptr, false);
-        return body.is_object() && body.contains("session") ? body["session"].get<std::string>()
-                                                            : "";
+                source),
+            "session");
     }
     std::string Ticket(ClockServer& server, const std::string& session) {
-        const auto body = json::parse(
-            BodyOf(Ask(server.port,
-                       PostJson("/api/kiosk/ticket", "", "X-Kiosk-Session: " + session + "\r\n"))),
-            nullptr, false);
-        return body.is_object() && body.contains("ticket") ? body["ticket"].get<std::string>() : "";
+        return Field(Ask(server.port,
+                         PostJson("/api/kiosk/ticket", "", "X-Kiosk-Session: " + session + "\r\n")),
+                     "ticket");
+    }
+    // A text of the answer's JSON body; "" when there is none.
+    static std::string Field(const std::string& answer, const char* name) {
+        const auto body = json::parse(BodyOf(answer), nullptr, false);
+        return body.is_object() && body.contains(name) ? body[name].get<std::string>() : "";
     }
     // The status of a key sent in the session from the address; its screen in `body`.
     int Key(ClockServer& server, const std::string& session, int key, std::string* body = nullptr,
