@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 
