@@ -10,13 +10,16 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <regex>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -56,15 +59,9 @@ class ClockServer {
     std::filesystem::path Database() const { return m_folder.path() / "clock.db"; }
     std::filesystem::path Log() const { return m_folder.path() / "server.log"; }
     // What the server wrote to its log, so far: shown when a test fails.
-    std::string ServerLog() const {
-        std::ifstream in(Log());
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string ServerLog() const { return ReadText(Log()); }
     // What the commands run by Run wrote to standard error, so far.
-    std::string Errors() const {
-        std::ifstream in(m_folder.path() / "err.txt");
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Errors() const { return ReadText(m_folder.path() / "err.txt"); }
 
     // Runs the command with the scratch registry; its standard output.
     std::string Run(const std::vector<std::string>& arguments, const std::string& input = "",
@@ -210,6 +207,13 @@ class RawClient {
     bool m_closed = false;
 };
 
+// Whether `text` holds `part`; either way the message shows both.
+inline ::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+    auto result = text.find(part) != std::string::npos ? ::testing::AssertionSuccess()
+                                                       : ::testing::AssertionFailure();
+    return result << "\"" << part << "\" in:\n" << text;
+}
+
 inline int StatusOf(const std::string& answer) {
     return answer.size() > 12 && answer.starts_with("HTTP/1.1 ") ? std::stoi(answer.substr(9, 3))
                                                                  : 0;
@@ -232,3 +236,79 @@ inline std::string PostJson(const std::string& path, const std::string& body,
     return "POST " + path + " HTTP/1.1\r\nHost: t\r\nContent-Type: application/json\r\n" + headers +
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
+
+inline std::string PostForm(const std::string& path, const std::string& body,
+                            const std::string& headers = "") {
+    return "POST " + path + " HTTP/1.1\r\nHost: t\r\n" + headers +
+           "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// The administrator's sign-in form with the password as typed (form-encoded).
+inline std::string Login(const std::string& password, const std::string& headers = "") {
+    return PostForm("/admin/login", "password=" + password, headers);
+}
+
+// The administrator signed in to a running server: pages read with the session's cookie, forms
+// posted with or without the session's token.
+class Administrator {
+  public:
+    explicit Administrator(const ClockServer& server) : m_port(server.port) {
+        const auto signed_in = Ask(m_port, Login("correct+horse+battery"));
+        std::smatch cookie;
+        if (!std::regex_search(signed_in, cookie, std::regex("stampkind_admin=([0-9a-f]+)")))
+            throw std::runtime_error("no session: " + signed_in);
+        m_cookie = "Cookie: stampkind_admin=" + cookie[1].str() + "\r\n";
+        std::smatch csrf;
+        const auto page = Get("/admin/employees");
+        if (!std::regex_search(page, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")))
+            throw std::runtime_error("no form token: " + page);
+        m_csrf = csrf[1];
+    }
+
+    std::string Get(const std::string& path) const {
+        return Ask(m_port, "GET " + path + " HTTP/1.1\r\nHost: t\r\n" + m_cookie + "\r\n");
+    }
+    // Posts the form's fields as they are; with `token`, the session's form token goes first.
+    std::string Post(const std::string& path, const std::string& fields, bool token = true) const {
+        const auto body = (token ? "csrf=" + m_csrf + "&" : std::string()) + fields;
+        return Ask(m_port, PostForm(path, body, m_cookie));
+    }
+    // Posts the fields, URL-encoded, with the form token.
+    std::string Post(const std::string& path,
+                     const std::vector<std::pair<std::string, std::string>>& fields) const {
+        std::string body;
+        for (const auto& [name, value] : fields)
+            body += (body.empty() ? "" : "&") + Encoded(name) + "=" + Encoded(value);
+        return Post(path, body);
+    }
+    // Posts the form and reads the page it leads to, with the notice the change left.
+    std::string Change(const std::string& path, const std::string& fields) const {
+        const auto answer = Post(path, fields);
+        std::smatch location;
+        if (!std::regex_search(answer, location, std::regex("Location: (\\S+)")))
+            return answer;
+        return Get(location[1]);
+    }
+
+    static std::string Encoded(const std::string& text) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        std::string out;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (std::isalnum(byte)) {
+                out += c;
+            } else {
+                out += '%';
+                out += kHex[byte >> 4];
+                out += kHex[byte & 0xF];
+            }
+        }
+        return out;
+    }
+
+  private:
+    int m_port;
+    std::string m_cookie;
+    std::string m_csrf;
+};
