@@ -43,16 +43,6 @@ class PostgresTest : public ::testing::Test {
     std::unique_ptr<orvane::ClockDatabase> m_clock;
 };
 
-// The automatic punch's lookup as the step writes it, for card 7 on 12/4/2026 (46360).
-const std::string kLookup =
-    "SELECT [Clock Data Table].[Card ID], [Clock Data Table].[Punch Type], "
-    "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) AS SortByDateTime "
-    "FROM [Clock Data Table] WHERE [Card ID]=7 AND (([Date In]+[Time In]) BETWEEN "
-    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM# OR ([Date Out]+[Time Out]) BETWEEN "
-    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM#) AND ([Punch Type] IN "
-    "(\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY IIf(IsNull([Date In]),[Date Out]+[Time "
-    "Out],[Date In]+[Time In]) DESC;";
-
 TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
     Exec(R"sql(INSERT INTO "Clock Data Table" ("Card ID", "Date In", "Time In", "Punch Type")
                  VALUES (7, 46359, 0.8, 'I'), (7, 46360, 0.25, 'BO'), (8, 46360, 0.3, 'LO');
@@ -60,7 +50,7 @@ TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
                  VALUES (7, 46360, 0.125, 'O'))sql");
     orvane::EngineDatabase database;
     database.Open(m_server.uri());
-    auto rows = database.Execute(kLookup);
+    auto rows = database.Execute(AutomaticPunchLookup(7));
     ASSERT_FALSE(FromVBool(rows->Eof()));
     EXPECT_EQ(rows->Fields("punch type")->Value().to_text(), "BO");
     EXPECT_EQ(rows->Fields("Card ID")->Value(), platform::Variant(int32_t{7}));
@@ -74,9 +64,8 @@ TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
     EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), 3021);
     rows->Close();
 
-    std::string other = kLookup;
-    other.replace(other.find("=7"), 2, "=8");
-    EXPECT_EQ(database.Execute(other)->Fields("Punch Type")->Value().to_text(), "LO");
+    EXPECT_EQ(database.Execute(AutomaticPunchLookup(8))->Fields("Punch Type")->Value().to_text(),
+              "LO");
     const auto server =
         std::dynamic_pointer_cast<orvane::PostgresDatabase>(database.open_database());
     ASSERT_TRUE(server);
@@ -131,7 +120,7 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
                FROM generate_series(0, 199999) AS i;
                ANALYZE "Clock Data Table")sql");
     orvane::pg::Connection connection(m_server.uri());
-    const auto translation = Translate(kLookup, Target::Postgres);
+    const auto translation = Translate(AutomaticPunchLookup(7), Target::Postgres);
     std::vector<orvane::pg::Value> values;
     for (const auto& parameter : translation.parameters)
         values.push_back(orvane::pg::Value::From(parameter));
@@ -143,12 +132,9 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
         {}, "test");
     ASSERT_EQ(orvane::pg::Rows(sent.get()), 1);
     // As the host's database object sends it: over the view of the punches as corrected.
-    std::string over_view = translation.text;
-    for (size_t at; (at = over_view.find("\"Clock Data Table\"")) != std::string::npos;)
-        over_view.replace(at, 18, "\"Clock Punches\"");
     const std::vector<std::pair<std::string, std::vector<orvane::pg::Value>>> queries{
         {translation.text, values},
-        {over_view, values},
+        {OverCorrectedPunches(translation.text), values},
         {orvane::pg::TextAt(sent.get(), 0, 0),
          {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
           orvane::pg::Value::Int(7)}},
@@ -185,21 +171,12 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
 TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
     constexpr int kRounds = 30;
     orvane::ClockDatabase second(m_server.uri());
-    const auto record = [](const char* type, bool in) {
-        auto result = std::make_shared<orvane::PunchRecord>("");
-        result->Item("Punch Type")->SetValue(platform::Variant(type));
-        result->Item(in ? "Date In" : "Date Out")
-            ->SetValue(platform::Variant(platform::Date{46360}));
-        result->Item(in ? "Time In" : "Time Out")
-            ->SetValue(platform::Variant(platform::Date{in ? 0.25 : 0.5}));
-        return result;
-    };
     for (int card = 1; card <= kRounds; ++card) {
-        m_clock->StorePunch({card, record("I", true), {}, std::nullopt});
+        m_clock->StorePunch(OnePunch(card, "I", true, 46360, 0.25));
         std::latch start(2);
         const auto out = [&](orvane::ClockDatabase& clock) {
             start.arrive_and_wait();
-            clock.StorePunch({card, record("O", false), {}, std::nullopt});
+            clock.StorePunch(OnePunch(card, "O", false, 46360, 0.5));
         };
         std::thread other(out, std::ref(second));
         out(*m_clock);
@@ -317,9 +294,7 @@ TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
 // answers, and from the clock's copy (the rows it last read and its own punches) while not.
 TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
     const auto last_punch = [&](orvane::EngineDatabase& database, int32_t card) {
-        std::string lookup = kLookup;
-        lookup.replace(lookup.find("=7"), 2, "=" + std::to_string(card));
-        const auto rows = database.Execute(lookup);
+        const auto rows = database.Execute(AutomaticPunchLookup(card));
         return FromVBool(rows->Eof()) ? std::string("none")
                                       : rows->Fields("Punch Type")->Value().to_text();
     };

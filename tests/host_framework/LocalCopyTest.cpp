@@ -91,13 +91,7 @@ TEST_F(LocalCopyTest, AutomaticPunchLookupRunsOnTheCopy) {
     m_copy.AddPunch("queued", OnePunch(7, "BO", true, kDay, 0.4), false);
     orvane::EngineDatabase database;
     database.Open((m_folder / "punch-queue.db").string());
-    const auto rows = database.Execute(
-        "SELECT [Clock Data Table].[Punch Type], IIf(IsNull([Date In]),[Date Out]+[Time "
-        "Out],[Date In]+[Time In]) AS SortByDateTime FROM [Clock Data Table] WHERE [Card ID]=7 "
-        "AND (([Date In]+[Time In]) BETWEEN #12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM# "
-        "OR ([Date Out]+[Time Out]) BETWEEN #12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM#) "
-        "AND ([Punch Type] IN (\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY "
-        "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) DESC;");
+    const auto rows = database.Execute(AutomaticPunchLookup(7));
     EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "BO");
 }
 
