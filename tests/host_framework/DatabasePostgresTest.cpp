@@ -1,6 +1,9 @@
 // The clock database and the database object on a PostgreSQL server: the dialect's second
-// target, the component's lookup, connection errors, the query plan and two clocks punching the
-// same card at once. Needs the tests' cluster (scripts/pg-cluster); skips without it.
+// target, the component's lookup, connection errors, the query plan, two clocks punching the
+// same card at once, and a server that goes away or stops answering. Needs the tests' cluster
+// (scripts/pg-cluster); skips without it.
+#include <chrono>
+#include <iostream>
 #include <latch>
 #include <optional>
 #include <thread>
@@ -16,6 +19,7 @@
 #include "host/database/QueryDatabase.h"
 #include "host/database/SqlDialect.h"
 #include "tests/support/Postgres.h"
+#include "tests/support/PostgresRelay.h"
 #include "tests/support/Raised.h"
 #include "tests/support/StoredRows.h"
 #include "tests/support/TempFolder.h"
@@ -197,6 +201,13 @@ class LostServer : public PostgresTest {
             m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
     }
 
+    // A clock on `uri` that keeps the punches it cannot store.
+    std::unique_ptr<orvane::ClockDatabase> OpenClock(const std::string& uri) const {
+        auto clock = std::make_unique<orvane::ClockDatabase>(uri);
+        clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+        return clock;
+    }
+
     orvane::StoreResult Punch(const char* type, bool in, double time, int32_t card = 1204) {
         return m_clock->StorePunch(OnePunch(card, type, in, 46360, time));
     }
@@ -246,8 +257,7 @@ TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
 TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
     m_server.Refuse();
     // A clock that starts while the server is away starts all the same.
-    m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
-    m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    m_clock = OpenClock(m_server.uri());
     EXPECT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Queued);
     EXPECT_EQ(Punch("O", false, 12.0 / 24), orvane::StoreResult::Queued);
     EXPECT_EQ(Punch("I", true, 13.0 / 24), orvane::StoreResult::Queued);
@@ -284,8 +294,7 @@ TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
     EXPECT_EQ(ErrorNumberOf([&] { m_clock->FindEmployee(77); }), 3151);
 
     // The copy outlasts the clock: a clock started while the server is away knows them too.
-    m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
-    m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    m_clock = OpenClock(m_server.uri());
     EXPECT_EQ(m_clock->FindEmployee(9001), (orvane::Employee{9001, "Mina Hart", true}));
     EXPECT_TRUE(m_clock->VerifyManagerPin(9001, "1357"));
 }
@@ -321,6 +330,107 @@ TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
     EXPECT_EQ(database.answers_while_away(), 4u);
     EXPECT_EQ(m_clock->SendQueued().sent, 1u);
     EXPECT_EQ(last_punch(database, 7), "O");
+}
+
+// A server that stops answering this test's database, reached through the tests' TCP relay (a
+// black hole, or a server that restarted).
+class UnansweringServer : public LostServer {
+  protected:
+    void SetUp() override {
+        LostServer::SetUp();
+        if (!m_clock)
+            return;
+        m_relay = std::make_unique<PostgresRelay>(m_server.uri());
+        m_clock = OpenClock(m_relay->uri());
+        m_clock->AddEmployee({1204, "Avery Stone", false});
+        ASSERT_TRUE(m_clock->RefreshLocalCopy());
+        ASSERT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Stored);
+    }
+    // The clock goes before the relay it talks through.
+    void TearDown() override { m_clock.reset(); }
+
+    std::unique_ptr<PostgresRelay> m_relay;
+};
+
+// A card read and a punch as a kiosk makes them, on a live connection whose server went silent
+// and on a clock that connects anew to a server that accepts and never answers: the card is
+// answered from the clock's copy and the punch is kept within the deadline, and once the server
+// answers again every kept punch is stored exactly once.
+TEST_F(UnansweringServer, PunchesAreKeptWithinTheDeadlineAndStoredOnceWhenItAnswers) {
+    for (const bool live_connection : {true, false}) {
+        SCOPED_TRACE(live_connection ? "silent live connection" : "new connection, no answer");
+        m_relay->Set(PostgresRelay::Mode::BlackHole);
+        const auto start = std::chrono::steady_clock::now();
+        if (!live_connection)
+            m_clock = OpenClock(m_relay->uri());
+        EXPECT_EQ(m_clock->FindEmployee(1204), (orvane::Employee{1204, "Avery Stone", false}));
+        EXPECT_TRUE(m_clock->Away());
+        m_clock->RowsBetween(1204, platform::Date{46359}, platform::Date{46361});
+        const double time = live_connection ? 12.0 / 24 : 13.0 / 24;
+        EXPECT_EQ(Punch(live_connection ? "O" : "I", !live_connection, time),
+                  orvane::StoreResult::Queued);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::cout << "clock start, card read and punch with an unanswering server: " << took.count()
+                  << " s\n";
+
+        m_relay->Set(PostgresRelay::Mode::Forward);
+        // The clock as it starts again (or the queue command) sends what was kept.
+        m_clock = OpenClock(m_relay->uri());
+        EXPECT_EQ(m_clock->SendQueued().sent, 1u);
+        EXPECT_TRUE(m_clock->Queued().empty());
+    }
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 08:00 12:00", "I 13:00 -"}));
+}
+
+// The automatic punch's lookup on a live connection whose server went silent gives up at its
+// deadline and is answered from the clock's copy.
+TEST_F(UnansweringServer, LookupGivesUpAtItsDeadlineForTheCopy) {
+    orvane::EngineDatabase lookup;
+    lookup.AnswerWhileAwayFrom(m_folder / "punch-queue.db");
+    lookup.SetDeadline(std::chrono::seconds(1));
+    lookup.Open(m_relay->uri());
+    const auto last_punch = [&] {
+        const auto rows =
+            lookup.Execute("SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=1204");
+        return rows->Fields("Punch Type")->Value().to_text();
+    };
+    ASSERT_EQ(last_punch(), "I");
+    // Bounded, so that a lookup that waits for the server fails late instead of hanging.
+    m_relay->BlackHoleFor(std::chrono::seconds(10));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(last_punch(), "I");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::cout << "lookup with a silent server: " << took.count() << " s\n";
+    EXPECT_EQ(lookup.answers_while_away(), 1u);
+    EXPECT_LT(took.count(), 2.5) << "a lookup with a 1 s deadline";
+}
+
+// A connection to a silent server gives up at its deadline, whatever it was doing, and says the
+// connection failed; it is not left half-open for the next statement.
+TEST_F(UnansweringServer, ConnectionGivesUpAtItsDeadline) {
+    orvane::pg::Connection connection(m_relay->uri());
+    m_relay->Set(PostgresRelay::Mode::BlackHole);
+    connection.SetDeadline(std::chrono::steady_clock::now());
+    EXPECT_EQ(ErrorNumberOf([&] { connection.Run("SELECT 1", {}, "test"); }),
+              orvane::dberr::kConnectionFailed);
+    EXPECT_TRUE(connection.TimedOut());
+    EXPECT_TRUE(connection.Lost());
+    EXPECT_FALSE(connection.TryExec("ROLLBACK"));
+    EXPECT_EQ(ErrorNumberOf([&] {
+                  orvane::pg::Connection(m_relay->uri(), std::chrono::steady_clock::now());
+              }),
+              orvane::dberr::kConnectionFailed);
+}
+
+// A server that restarted closed the clock's connection: the next read makes a new one at once
+// instead of answering from the copy or refusing the card.
+TEST_F(UnansweringServer, FirstReadAfterADroppedConnectionReconnects) {
+    m_relay->Drop();
+    EXPECT_EQ(m_clock->FindEmployee(1204), (orvane::Employee{1204, "Avery Stone", false}));
+    EXPECT_FALSE(m_clock->Away());
+    m_relay->Drop();
+    EXPECT_EQ(m_clock->Rows(1204).size(), 1u);
+    EXPECT_FALSE(m_clock->Away());
 }
 
 }  // namespace
