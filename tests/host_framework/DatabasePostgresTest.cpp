@@ -1,7 +1,7 @@
 // The clock database and the database object on a PostgreSQL server: the dialect's second
 // target, the component's lookup, connection errors, the query plan, two clocks punching the
 // same card at once, and a server that goes away or stops answering. Needs the tests' cluster
-// (scripts/pg-cluster); skips without it.
+// (scripts/pg-cluster); skips without it. The clock's copy of the server's rows needs none.
 #include <chrono>
 #include <iostream>
 #include <latch>
@@ -14,6 +14,7 @@
 #include "host/database/ClockDatabase.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
+#include "host/database/LocalCopy.h"
 #include "host/database/Postgres.h"
 #include "host/database/PunchQueue.h"
 #include "host/database/QueryDatabase.h"
@@ -190,6 +191,93 @@ TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
         EXPECT_TRUE(rows[0].date_in && rows[0].date_out) << "card " << card;
         EXPECT_TRUE(!rows[1].date_in && rows[1].date_out) << "card " << card;
     }
+}
+
+// The clock's copy of what it read of its server: rows replaced by later reads, its own punches
+// kept until read back, old rows let go, employees and PIN hashes. No server needed.
+constexpr double kDay = 46360;
+
+orvane::ClockDatabase::Row ServerRow(int64_t id, const char* type, double in, double out = -1) {
+    orvane::ClockDatabase::Row row;
+    row.id = id;
+    row.card = 7;
+    row.punch_type = type;
+    row.date_in = platform::Date{kDay};
+    row.time_in = platform::Date{in};
+    if (out >= 0) {
+        row.date_out = platform::Date{kDay};
+        row.time_out = platform::Date{out};
+    }
+    return row;
+}
+
+class LocalCopyTest : public ::testing::Test {
+  protected:
+    // Card 7's rows as "type" or "type*" for a row of the clock's own punch, in the copy's order.
+    std::string Kept() const {
+        std::string kept;
+        for (const auto& row : m_copy.Rows(7))
+            kept += (kept.empty() ? "" : " ") + row.punch_type + (row.id == 0 ? "*" : "");
+        return kept;
+    }
+
+    TempFolder m_folder;
+    orvane::LocalCopy m_copy{m_folder / "punch-queue.db"};
+};
+
+TEST_F(LocalCopyTest, ReadsReplaceWhatTheyCoverAndOwnPunchesStayUntilReadBack) {
+    m_copy.KeepRows(7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "I", 0.6)});
+    m_copy.AddPunch("sent", OnePunch(7, "O", false, kDay, 0.7), true);
+    m_copy.AddPunch("queued", OnePunch(7, "I", true, kDay, 0.8), false);
+    EXPECT_EQ(Kept(), "O I O* I*");
+    EXPECT_EQ(m_copy.Unsent(), std::vector<std::string>{"queued"});
+
+    // A read of the afternoon covers row 2 and the sent punch: the server's rows now say it all.
+    m_copy.KeepRows(7, {ServerRow(2, "O", 0.6, 0.7)},
+                    orvane::LocalCopy::Window{kDay + 0.55, kDay + 0.75});
+    EXPECT_EQ(Kept(), "O O I*");
+
+    // The queued punch reaches the server, and a read of the whole history then replaces it.
+    m_copy.MarkSent("queued");
+    EXPECT_TRUE(m_copy.Unsent().empty());
+    m_copy.KeepRows(
+        7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "O", 0.6, 0.7), ServerRow(3, "I", 0.8)});
+    EXPECT_EQ(Kept(), "O O I");
+}
+
+TEST_F(LocalCopyTest, KeepsOnlyTheRecentDaysOfACard) {
+    auto old = ServerRow(1, "O", 0.25, 0.5);
+    old.date_in = old.date_out = platform::Date{kDay - orvane::LocalCopy::kKeptDays - 1};
+    m_copy.KeepRows(7, {old, ServerRow(2, "I", 0.25)});
+    EXPECT_EQ(Kept(), "I");
+}
+
+TEST_F(LocalCopyTest, EmployeesAndPinHashesFollowTheServer) {
+    m_copy.KeepEmployees(
+        {{{9001, "Mina Hart", true}, "$argon2id$hash"}, {{1001, "Avery Stone", false}, ""}});
+    EXPECT_EQ(m_copy.FindEmployee(1001), (orvane::Employee{1001, "Avery Stone", false}));
+    EXPECT_EQ(m_copy.PinHash(9001), "$argon2id$hash");
+    // One employee read again keeps the hash it was not given; a manager no longer one has none.
+    m_copy.KeepEmployee({9001, "Mina Hart-Stone", true});
+    EXPECT_EQ(m_copy.PinHash(9001), "$argon2id$hash");
+    m_copy.KeepEmployee({9001, "Mina Hart-Stone", false});
+    EXPECT_EQ(m_copy.PinHash(9001), "");
+    m_copy.ForgetEmployee(1001);
+    EXPECT_FALSE(m_copy.FindEmployee(1001));
+    // A whole list replaces whoever is not on it.
+    m_copy.KeepEmployees({{{42, "New Hire", false}, ""}});
+    EXPECT_EQ(m_copy.Employees(),
+              (std::vector<orvane::KnownEmployee>{{{42, "New Hire", false}, ""}}));
+}
+
+// The automatic punch's query text runs on the copy as it does on the clock database.
+TEST_F(LocalCopyTest, AutomaticPunchLookupRunsOnTheCopy) {
+    m_copy.KeepRows(7, {ServerRow(1, "I", 0.25)});
+    m_copy.AddPunch("queued", OnePunch(7, "BO", true, kDay, 0.4), false);
+    orvane::EngineDatabase database;
+    database.Open((m_folder / "punch-queue.db").string());
+    const auto rows = database.Execute(AutomaticPunchLookup(7));
+    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "BO");
 }
 
 // A server that stops answering this test's database, and comes back.
