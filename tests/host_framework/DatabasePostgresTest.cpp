@@ -270,16 +270,6 @@ TEST_F(LocalCopyTest, EmployeesAndPinHashesFollowTheServer) {
               (std::vector<orvane::KnownEmployee>{{{42, "New Hire", false}, ""}}));
 }
 
-// The automatic punch's query text runs on the copy as it does on the clock database.
-TEST_F(LocalCopyTest, AutomaticPunchLookupRunsOnTheCopy) {
-    m_copy.KeepRows(7, {ServerRow(1, "I", 0.25)});
-    m_copy.AddPunch("queued", OnePunch(7, "BO", true, kDay, 0.4), false);
-    orvane::EngineDatabase database;
-    database.Open((m_folder / "punch-queue.db").string());
-    const auto rows = database.Execute(AutomaticPunchLookup(7));
-    EXPECT_EQ(rows->Fields("Punch Type")->Value().to_text(), "BO");
-}
-
 // A server that stops answering this test's database, and comes back.
 class LostServer : public PostgresTest {
   protected:
