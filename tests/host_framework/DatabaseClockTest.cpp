@@ -593,13 +593,9 @@ TEST(DatabaseClockTest, PunchMeetingALockIsRefusedAndTheClockGoesOn) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto store = [&] { db.StorePunch(punch(record("", "I", {{8, 0}}, {}))); };
     std::string description;
-    EXPECT_EQ(ErrorNumberOf(
-                  [&] {
-                      db.StorePunch(punch(record("", "I", {{8, 0}}, {})));
-                  },
-                  &description),
-              3218);
+    EXPECT_EQ(ErrorNumberOf(store, &description), 3218);
     EXPECT_EQ(description.rfind("The punch was not stored.", 0), 0u) << description;
     EXPECT_NE(description.find(file.string()), std::string::npos);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -607,7 +603,7 @@ TEST(DatabaseClockTest, PunchMeetingALockIsRefusedAndTheClockGoesOn) {
 
     EXPECT_EQ(waits, 1);
     EXPECT_TRUE(db.Rows().empty());
-    db.StorePunch(punch(record("", "I", {{8, 0}}, std::nullopt)));
+    store();
     EXPECT_EQ(db.Rows().size(), 1u);
     EXPECT_EQ(waits, 1);
 }
