@@ -1,6 +1,9 @@
 // The clock database and the database object on a PostgreSQL server: the dialect's second
-// target, the component's lookup, connection errors, the query plan and two clocks punching the
-// same card at once. Needs the tests' cluster (scripts/pg-cluster); skips without it.
+// target, the component's lookup, connection errors, the query plan, two clocks punching the
+// same card at once, and a server that goes away or stops answering. Needs the tests' cluster
+// (scripts/pg-cluster); skips without it. The clock's copy of the server's rows needs none.
+#include <chrono>
+#include <iostream>
 #include <latch>
 #include <optional>
 #include <thread>
@@ -11,11 +14,13 @@
 #include "host/database/ClockDatabase.h"
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
+#include "host/database/LocalCopy.h"
 #include "host/database/Postgres.h"
 #include "host/database/PunchQueue.h"
 #include "host/database/QueryDatabase.h"
 #include "host/database/SqlDialect.h"
 #include "tests/support/Postgres.h"
+#include "tests/support/PostgresRelay.h"
 #include "tests/support/Raised.h"
 #include "tests/support/StoredRows.h"
 #include "tests/support/TempFolder.h"
@@ -43,16 +48,6 @@ class PostgresTest : public ::testing::Test {
     std::unique_ptr<orvane::ClockDatabase> m_clock;
 };
 
-// The automatic punch's lookup as the step writes it, for card 7 on 12/4/2026 (46360).
-const std::string kLookup =
-    "SELECT [Clock Data Table].[Card ID], [Clock Data Table].[Punch Type], "
-    "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) AS SortByDateTime "
-    "FROM [Clock Data Table] WHERE [Card ID]=7 AND (([Date In]+[Time In]) BETWEEN "
-    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM# OR ([Date Out]+[Time Out]) BETWEEN "
-    "#12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM#) AND ([Punch Type] IN "
-    "(\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY IIf(IsNull([Date In]),[Date Out]+[Time "
-    "Out],[Date In]+[Time In]) DESC;";
-
 TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
     Exec(R"sql(INSERT INTO "Clock Data Table" ("Card ID", "Date In", "Time In", "Punch Type")
                  VALUES (7, 46359, 0.8, 'I'), (7, 46360, 0.25, 'BO'), (8, 46360, 0.3, 'LO');
@@ -60,7 +55,7 @@ TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
                  VALUES (7, 46360, 0.125, 'O'))sql");
     orvane::EngineDatabase database;
     database.Open(m_server.uri());
-    auto rows = database.Execute(kLookup);
+    auto rows = database.Execute(AutomaticPunchLookup(7));
     ASSERT_FALSE(FromVBool(rows->Eof()));
     EXPECT_EQ(rows->Fields("punch type")->Value().to_text(), "BO");
     EXPECT_EQ(rows->Fields("Card ID")->Value(), platform::Variant(int32_t{7}));
@@ -74,9 +69,8 @@ TEST_F(PostgresTest, LookupReadsTheLatestPunchAndPreparesItOnce) {
     EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), 3021);
     rows->Close();
 
-    std::string other = kLookup;
-    other.replace(other.find("=7"), 2, "=8");
-    EXPECT_EQ(database.Execute(other)->Fields("Punch Type")->Value().to_text(), "LO");
+    EXPECT_EQ(database.Execute(AutomaticPunchLookup(8))->Fields("Punch Type")->Value().to_text(),
+              "LO");
     const auto server =
         std::dynamic_pointer_cast<orvane::PostgresDatabase>(database.open_database());
     ASSERT_TRUE(server);
@@ -131,7 +125,7 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
                FROM generate_series(0, 199999) AS i;
                ANALYZE "Clock Data Table")sql");
     orvane::pg::Connection connection(m_server.uri());
-    const auto translation = Translate(kLookup, Target::Postgres);
+    const auto translation = Translate(AutomaticPunchLookup(7), Target::Postgres);
     std::vector<orvane::pg::Value> values;
     for (const auto& parameter : translation.parameters)
         values.push_back(orvane::pg::Value::From(parameter));
@@ -143,12 +137,9 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
         {}, "test");
     ASSERT_EQ(orvane::pg::Rows(sent.get()), 1);
     // As the host's database object sends it: over the view of the punches as corrected.
-    std::string over_view = translation.text;
-    for (size_t at; (at = over_view.find("\"Clock Data Table\"")) != std::string::npos;)
-        over_view.replace(at, 18, "\"Clock Punches\"");
     const std::vector<std::pair<std::string, std::vector<orvane::pg::Value>>> queries{
         {translation.text, values},
-        {over_view, values},
+        {OverCorrectedPunches(translation.text), values},
         {orvane::pg::TextAt(sent.get(), 0, 0),
          {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
           orvane::pg::Value::Int(7)}},
@@ -185,21 +176,12 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
 TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
     constexpr int kRounds = 30;
     orvane::ClockDatabase second(m_server.uri());
-    const auto record = [](const char* type, bool in) {
-        auto result = std::make_shared<orvane::PunchRecord>("");
-        result->Item("Punch Type")->SetValue(platform::Variant(type));
-        result->Item(in ? "Date In" : "Date Out")
-            ->SetValue(platform::Variant(platform::Date{46360}));
-        result->Item(in ? "Time In" : "Time Out")
-            ->SetValue(platform::Variant(platform::Date{in ? 0.25 : 0.5}));
-        return result;
-    };
     for (int card = 1; card <= kRounds; ++card) {
-        m_clock->StorePunch({card, record("I", true), {}, std::nullopt});
+        m_clock->StorePunch(OnePunch(card, "I", true, 46360, 0.25));
         std::latch start(2);
         const auto out = [&](orvane::ClockDatabase& clock) {
             start.arrive_and_wait();
-            clock.StorePunch({card, record("O", false), {}, std::nullopt});
+            clock.StorePunch(OnePunch(card, "O", false, 46360, 0.5));
         };
         std::thread other(out, std::ref(second));
         out(*m_clock);
@@ -211,6 +193,83 @@ TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
     }
 }
 
+// The clock's copy of what it read of its server: rows replaced by later reads, its own punches
+// kept until read back, old rows let go, employees and PIN hashes. No server needed.
+constexpr double kDay = 46360;
+
+orvane::ClockDatabase::Row ServerRow(int64_t id, const char* type, double in, double out = -1) {
+    orvane::ClockDatabase::Row row;
+    row.id = id;
+    row.card = 7;
+    row.punch_type = type;
+    row.date_in = platform::Date{kDay};
+    row.time_in = platform::Date{in};
+    if (out >= 0) {
+        row.date_out = platform::Date{kDay};
+        row.time_out = platform::Date{out};
+    }
+    return row;
+}
+
+class LocalCopyTest : public ::testing::Test {
+  protected:
+    // Card 7's rows as "type" or "type*" for a row of the clock's own punch, in the copy's order.
+    std::string Kept() const {
+        std::string kept;
+        for (const auto& row : m_copy.Rows(7))
+            kept += (kept.empty() ? "" : " ") + row.punch_type + (row.id == 0 ? "*" : "");
+        return kept;
+    }
+
+    TempFolder m_folder;
+    orvane::LocalCopy m_copy{m_folder / "punch-queue.db"};
+};
+
+TEST_F(LocalCopyTest, ReadsReplaceWhatTheyCoverAndOwnPunchesStayUntilReadBack) {
+    m_copy.KeepRows(7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "I", 0.6)});
+    m_copy.AddPunch("sent", OnePunch(7, "O", false, kDay, 0.7), true);
+    m_copy.AddPunch("queued", OnePunch(7, "I", true, kDay, 0.8), false);
+    EXPECT_EQ(Kept(), "O I O* I*");
+    EXPECT_EQ(m_copy.Unsent(), std::vector<std::string>{"queued"});
+
+    // A read of the afternoon covers row 2 and the sent punch: the server's rows now say it all.
+    m_copy.KeepRows(7, {ServerRow(2, "O", 0.6, 0.7)},
+                    orvane::LocalCopy::Window{kDay + 0.55, kDay + 0.75});
+    EXPECT_EQ(Kept(), "O O I*");
+
+    // The queued punch reaches the server, and a read of the whole history then replaces it.
+    m_copy.MarkSent("queued");
+    EXPECT_TRUE(m_copy.Unsent().empty());
+    m_copy.KeepRows(
+        7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "O", 0.6, 0.7), ServerRow(3, "I", 0.8)});
+    EXPECT_EQ(Kept(), "O O I");
+}
+
+TEST_F(LocalCopyTest, KeepsOnlyTheRecentDaysOfACard) {
+    auto old = ServerRow(1, "O", 0.25, 0.5);
+    old.date_in = old.date_out = platform::Date{kDay - orvane::LocalCopy::kKeptDays - 1};
+    m_copy.KeepRows(7, {old, ServerRow(2, "I", 0.25)});
+    EXPECT_EQ(Kept(), "I");
+}
+
+TEST_F(LocalCopyTest, EmployeesAndPinHashesFollowTheServer) {
+    m_copy.KeepEmployees(
+        {{{9001, "Mina Hart", true}, "$argon2id$hash"}, {{1001, "Avery Stone", false}, ""}});
+    EXPECT_EQ(m_copy.FindEmployee(1001), (orvane::Employee{1001, "Avery Stone", false}));
+    EXPECT_EQ(m_copy.PinHash(9001), "$argon2id$hash");
+    // One employee read again keeps the hash it was not given; a manager no longer one has none.
+    m_copy.KeepEmployee({9001, "Mina Hart-Stone", true});
+    EXPECT_EQ(m_copy.PinHash(9001), "$argon2id$hash");
+    m_copy.KeepEmployee({9001, "Mina Hart-Stone", false});
+    EXPECT_EQ(m_copy.PinHash(9001), "");
+    m_copy.ForgetEmployee(1001);
+    EXPECT_FALSE(m_copy.FindEmployee(1001));
+    // A whole list replaces whoever is not on it.
+    m_copy.KeepEmployees({{{42, "New Hire", false}, ""}});
+    EXPECT_EQ(m_copy.Employees(),
+              (std::vector<orvane::KnownEmployee>{{{42, "New Hire", false}, ""}}));
+}
+
 // A server that stops answering this test's database, and comes back.
 class LostServer : public PostgresTest {
   protected:
@@ -218,6 +277,13 @@ class LostServer : public PostgresTest {
         PostgresTest::SetUp();
         if (m_clock)
             m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    }
+
+    // A clock on `uri` that keeps the punches it cannot store.
+    std::unique_ptr<orvane::ClockDatabase> OpenClock(const std::string& uri) const {
+        auto clock = std::make_unique<orvane::ClockDatabase>(uri);
+        clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+        return clock;
     }
 
     orvane::StoreResult Punch(const char* type, bool in, double time, int32_t card = 1204) {
@@ -269,8 +335,7 @@ TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
 TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
     m_server.Refuse();
     // A clock that starts while the server is away starts all the same.
-    m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
-    m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    m_clock = OpenClock(m_server.uri());
     EXPECT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Queued);
     EXPECT_EQ(Punch("O", false, 12.0 / 24), orvane::StoreResult::Queued);
     EXPECT_EQ(Punch("I", true, 13.0 / 24), orvane::StoreResult::Queued);
@@ -307,8 +372,7 @@ TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
     EXPECT_EQ(ErrorNumberOf([&] { m_clock->FindEmployee(77); }), 3151);
 
     // The copy outlasts the clock: a clock started while the server is away knows them too.
-    m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
-    m_clock->KeepLostPunchesIn(m_folder / "punch-queue.db");
+    m_clock = OpenClock(m_server.uri());
     EXPECT_EQ(m_clock->FindEmployee(9001), (orvane::Employee{9001, "Mina Hart", true}));
     EXPECT_TRUE(m_clock->VerifyManagerPin(9001, "1357"));
 }
@@ -317,9 +381,7 @@ TEST_F(LostServer, CopyOfTheEmployeesAnswersWhileTheServerIsAway) {
 // answers, and from the clock's copy (the rows it last read and its own punches) while not.
 TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
     const auto last_punch = [&](orvane::EngineDatabase& database, int32_t card) {
-        std::string lookup = kLookup;
-        lookup.replace(lookup.find("=7"), 2, "=" + std::to_string(card));
-        const auto rows = database.Execute(lookup);
+        const auto rows = database.Execute(AutomaticPunchLookup(card));
         return FromVBool(rows->Eof()) ? std::string("none")
                                       : rows->Fields("Punch Type")->Value().to_text();
     };
@@ -346,6 +408,107 @@ TEST_F(LostServer, LookupIsAnsweredFromWhatTheClockKnowsWhileTheServerIsAway) {
     EXPECT_EQ(database.answers_while_away(), 4u);
     EXPECT_EQ(m_clock->SendQueued().sent, 1u);
     EXPECT_EQ(last_punch(database, 7), "O");
+}
+
+// A server that stops answering this test's database, reached through the tests' TCP relay (a
+// black hole, or a server that restarted).
+class UnansweringServer : public LostServer {
+  protected:
+    void SetUp() override {
+        LostServer::SetUp();
+        if (!m_clock)
+            return;
+        m_relay = std::make_unique<PostgresRelay>(m_server.uri());
+        m_clock = OpenClock(m_relay->uri());
+        m_clock->AddEmployee({1204, "Avery Stone", false});
+        ASSERT_TRUE(m_clock->RefreshLocalCopy());
+        ASSERT_EQ(Punch("I", true, 8.0 / 24), orvane::StoreResult::Stored);
+    }
+    // The clock goes before the relay it talks through.
+    void TearDown() override { m_clock.reset(); }
+
+    std::unique_ptr<PostgresRelay> m_relay;
+};
+
+// A card read and a punch as a kiosk makes them, on a live connection whose server went silent
+// and on a clock that connects anew to a server that accepts and never answers: the card is
+// answered from the clock's copy and the punch is kept within the deadline, and once the server
+// answers again every kept punch is stored exactly once.
+TEST_F(UnansweringServer, PunchesAreKeptWithinTheDeadlineAndStoredOnceWhenItAnswers) {
+    for (const bool live_connection : {true, false}) {
+        SCOPED_TRACE(live_connection ? "silent live connection" : "new connection, no answer");
+        m_relay->Set(PostgresRelay::Mode::BlackHole);
+        const auto start = std::chrono::steady_clock::now();
+        if (!live_connection)
+            m_clock = OpenClock(m_relay->uri());
+        EXPECT_EQ(m_clock->FindEmployee(1204), (orvane::Employee{1204, "Avery Stone", false}));
+        EXPECT_TRUE(m_clock->Away());
+        m_clock->RowsBetween(1204, platform::Date{46359}, platform::Date{46361});
+        const double time = live_connection ? 12.0 / 24 : 13.0 / 24;
+        EXPECT_EQ(Punch(live_connection ? "O" : "I", !live_connection, time),
+                  orvane::StoreResult::Queued);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::cout << "clock start, card read and punch with an unanswering server: " << took.count()
+                  << " s\n";
+
+        m_relay->Set(PostgresRelay::Mode::Forward);
+        // The clock as it starts again (or the queue command) sends what was kept.
+        m_clock = OpenClock(m_relay->uri());
+        EXPECT_EQ(m_clock->SendQueued().sent, 1u);
+        EXPECT_TRUE(m_clock->Queued().empty());
+    }
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 08:00 12:00", "I 13:00 -"}));
+}
+
+// The automatic punch's lookup on a live connection whose server went silent gives up at its
+// deadline and is answered from the clock's copy.
+TEST_F(UnansweringServer, LookupGivesUpAtItsDeadlineForTheCopy) {
+    orvane::EngineDatabase lookup;
+    lookup.AnswerWhileAwayFrom(m_folder / "punch-queue.db");
+    lookup.SetDeadline(std::chrono::seconds(1));
+    lookup.Open(m_relay->uri());
+    const auto last_punch = [&] {
+        const auto rows =
+            lookup.Execute("SELECT [Punch Type] FROM [Clock Data Table] WHERE [Card ID]=1204");
+        return rows->Fields("Punch Type")->Value().to_text();
+    };
+    ASSERT_EQ(last_punch(), "I");
+    // Bounded, so that a lookup that waits for the server fails late instead of hanging.
+    m_relay->BlackHoleFor(std::chrono::seconds(10));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(last_punch(), "I");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::cout << "lookup with a silent server: " << took.count() << " s\n";
+    EXPECT_EQ(lookup.answers_while_away(), 1u);
+    EXPECT_LT(took.count(), 2.5) << "a lookup with a 1 s deadline";
+}
+
+// A connection to a silent server gives up at its deadline, whatever it was doing, and says the
+// connection failed; it is not left half-open for the next statement.
+TEST_F(UnansweringServer, ConnectionGivesUpAtItsDeadline) {
+    orvane::pg::Connection connection(m_relay->uri());
+    m_relay->Set(PostgresRelay::Mode::BlackHole);
+    connection.SetDeadline(std::chrono::steady_clock::now());
+    EXPECT_EQ(ErrorNumberOf([&] { connection.Run("SELECT 1", {}, "test"); }),
+              orvane::dberr::kConnectionFailed);
+    EXPECT_TRUE(connection.TimedOut());
+    EXPECT_TRUE(connection.Lost());
+    EXPECT_FALSE(connection.TryExec("ROLLBACK"));
+    EXPECT_EQ(ErrorNumberOf([&] {
+                  orvane::pg::Connection(m_relay->uri(), std::chrono::steady_clock::now());
+              }),
+              orvane::dberr::kConnectionFailed);
+}
+
+// A server that restarted closed the clock's connection: the next read makes a new one at once
+// instead of answering from the copy or refusing the card.
+TEST_F(UnansweringServer, FirstReadAfterADroppedConnectionReconnects) {
+    m_relay->Drop();
+    EXPECT_EQ(m_clock->FindEmployee(1204), (orvane::Employee{1204, "Avery Stone", false}));
+    EXPECT_FALSE(m_clock->Away());
+    m_relay->Drop();
+    EXPECT_EQ(m_clock->Rows(1204).size(), 1u);
+    EXPECT_FALSE(m_clock->Away());
 }
 
 }  // namespace

@@ -34,18 +34,14 @@ inline void ExpectClockDatabaseOn(const std::filesystem::path& location, orvane:
         return;
     }
     sqlite3* file = nullptr;
-    const int opened = sqlite3_open_v2(location.c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
-    int tables = -1;
-    if (opened == SQLITE_OK) {
-        sqlite3_exec(
-            file, R"sql(SELECT count(*) FROM sqlite_master WHERE name = 'Clock Data Table')sql",
-            [](void* count, int, char** values, char**) {
-                *static_cast<int*>(count) = std::stoi(values[0]);
-                return 0;
-            },
-            &tables, nullptr);
-    }
+    sqlite3_stmt* count = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(location.c_str(), &file, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    const bool holds_tables =
+        sqlite3_prepare_v2(file,
+                           "SELECT count(*) FROM sqlite_master WHERE name = 'Clock Data Table'", -1,
+                           &count, nullptr) == SQLITE_OK &&
+        sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int(count, 0) == 1;
+    sqlite3_finalize(count);
     sqlite3_close(file);
-    EXPECT_EQ(opened, SQLITE_OK);
-    EXPECT_EQ(tables, 1) << "the clock's tables are not in the file";
+    EXPECT_TRUE(holds_tables) << "the clock's tables are not in the file";
 }

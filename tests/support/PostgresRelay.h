@@ -65,22 +65,10 @@ class PostgresRelay {
     // The same database through the relay, over TCP on loopback.
     const std::string& uri() const { return m_uri; }
 
-    void Set(Mode mode) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_silence_ends.reset();
-        }
-        m_mode = mode;
-        Wake();
-    }
+    void Set(Mode mode) { Become(mode, std::nullopt); }
     // A black hole that closes everything once `span` has passed.
     void BlackHoleFor(std::chrono::milliseconds span) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_silence_ends = std::chrono::steady_clock::now() + span;
-        }
-        m_mode = Mode::BlackHole;
-        Wake();
+        Become(Mode::BlackHole, std::chrono::steady_clock::now() + span);
     }
     // Ends every connection at once, as a server that restarted: the clock meets its end of the
     // connection closed; the relay closes its own when it sees them ended.
@@ -108,6 +96,15 @@ class PostgresRelay {
     }
 
     void Wake() { [[maybe_unused]] auto written = write(m_wake[1], "x", 1); }
+
+    void Become(Mode mode, std::optional<std::chrono::steady_clock::time_point> silence_ends) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_silence_ends = silence_ends;
+        }
+        m_mode = mode;
+        Wake();
+    }
 
     void CloseAll() {
         for (const auto& pair : m_pairs) {

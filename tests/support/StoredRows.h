@@ -40,3 +40,26 @@ inline std::vector<std::string> StoredRows(const orvane::ClockDatabase& db, int3
         rows.push_back(DescribeRow(row));
     return rows;
 }
+
+// The automatic punch's lookup as the step writes it: a card's punches from 6 PM on 12/3/2026
+// (day 46359) to noon on 12/4/2026, latest first.
+inline std::string AutomaticPunchLookup(int32_t card) {
+    const std::string window = " BETWEEN #12/3/2026 6:00:00 PM# AND #12/4/2026 12:00:00 PM#";
+    const std::string moment = "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In])";
+    return "SELECT [Clock Data Table].[Card ID], [Clock Data Table].[Date In], [Clock Data "
+           "Table].[Time In], [Clock Data Table].[Date Out], [Clock Data Table].[Time Out], "
+           "[Clock Data Table].[Punch Type], " +
+           moment +
+           " AS SortByDateTime FROM [Clock Data Table] WHERE [Card ID]=" + std::to_string(card) +
+           " AND (([Date In]+[Time In])" + window + " OR ([Date Out]+[Time Out])" + window +
+           ") AND ([Punch Type] IN (\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY " + moment +
+           " DESC;";
+}
+
+// A query of the "Clock Data Table" made over the view of the punches as corrected, as the
+// host's database object runs it.
+inline std::string OverCorrectedPunches(std::string sql) {
+    for (size_t at; (at = sql.find("\"Clock Data Table\"")) != std::string::npos;)
+        sql.replace(at, 18, "\"Clock Punches\"");
+    return sql;
+}
