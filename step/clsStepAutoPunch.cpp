@@ -84,14 +84,17 @@ std::string clsStep::NextPunchFromLastPunch(int32_t card_number) {
             "FROM [Clock Data Table] ";
         sql += "WHERE [Card ID]=";
         sql += std::to_string(card_number);
+        // Both halves of the window read the same two moments.
+        const std::string lower = BoundText(LowerBound());
+        const std::string upper = BoundText(UpperBound());
         sql += " AND (([Date In]+[Time In]) BETWEEN #";
-        sql += BoundText(LowerBound());
+        sql += lower;
         sql += "# AND #";
-        sql += BoundText(UpperBound());
+        sql += upper;
         sql += "# OR ([Date Out]+[Time Out]) BETWEEN #";
-        sql += BoundText(LowerBound());
+        sql += lower;
         sql += "# AND #";
-        sql += BoundText(UpperBound());
+        sql += upper;
         sql +=
             "#) AND ([Punch Type] IN (\"I\",\"O\",\"LI\",\"LO\",\"BI\",\"BO\")) ORDER BY "
             "IIf(IsNull([Date In]),[Date Out]+[Time Out],[Date In]+[Time In]) DESC;";

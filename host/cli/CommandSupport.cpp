@@ -103,8 +103,17 @@ std::optional<int64_t> DayNumber(const std::string& text) {
     return static_cast<int64_t>(date->days);
 }
 
-std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules) {
-    const auto today = static_cast<int64_t>(platform::date_part(platform::services().Now()).days);
+std::optional<platform::Date> MomentAsked(const std::string& now, std::string_view command) {
+    const auto moment = now.empty() ? std::optional(platform::services().Now()) : ParseMoment(now);
+    if (!moment)
+        std::cerr << "timeclock " << command
+                  << ": --now takes a moment as \"YYYY-MM-DD HH:MM:SS\"\n";
+    return moment;
+}
+
+std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules,
+                                            platform::Date now) {
+    const auto today = static_cast<int64_t>(platform::date_part(now).days);
     if (text == "current")
         return hours::PeriodHolding(today, rules);
     if (text == "previous")

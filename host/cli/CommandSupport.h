@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -25,9 +26,13 @@ std::optional<platform::Date> ParseMoment(const std::string& text);
 std::optional<platform::Date> ParseDay(const std::string& text);
 // Days since day zero of a "YYYY-MM-DD" text; none when it names no day.
 std::optional<int64_t> DayNumber(const std::string& text);
-// The first and last day a --period names: "current", "previous" or the one holding a day;
-// none when the text is neither.
-std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules);
+// The moment a command reads its records as at: its --now, or the clock's time when --now is not
+// given. When --now is no moment, none, after `command` has said so on the error output.
+std::optional<platform::Date> MomentAsked(const std::string& now, std::string_view command);
+// The first and last day a --period names: "current" (the period holding `now`), "previous" or
+// the one holding a day; none when the text is neither.
+std::optional<hours::PayPeriod> PeriodNamed(const std::string& text, const hours::PayRules& rules,
+                                            platform::Date now);
 
 // JSON as the command prints it (`indent` as nlohmann's dump). Text that is not UTF-8 (a name
 // written into the database by another program or an older version) is printed with U+FFFD in

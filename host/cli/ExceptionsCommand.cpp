@@ -10,7 +10,6 @@
 #include "host/database/ClockDatabase.h"
 #include "host/database/ConnectionText.h"
 #include "host/hours/Attendance.h"
-#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -53,12 +52,9 @@ bool RunExceptions(const ExceptionsOptions& options) {
         std::cerr << "timeclock exceptions: --to is before --from\n";
         return false;
     }
-    const auto moment =
-        options.now.empty() ? std::optional(platform::services().Now()) : ParseMoment(options.now);
-    if (!moment) {
-        std::cerr << "timeclock exceptions: --now takes a moment as \"YYYY-MM-DD HH:MM:SS\"\n";
+    const auto moment = MomentAsked(options.now, "exceptions");
+    if (!moment)
         return false;
-    }
     if (orvane::EngineOf(options.database) == orvane::Engine::Sqlite &&
         !std::filesystem::exists(options.database)) {
         std::cerr << "timeclock exceptions: there is no clock database " << options.database

@@ -12,7 +12,6 @@
 #include "host/hours/Export.h"
 #include "host/hours/PayPeriod.h"
 #include "host/hours/Timesheet.h"
-#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -26,19 +25,20 @@ struct ExportOptions {
     std::string from;
     std::string to;
     std::string output;
+    std::string now;
     bool bom = false;
     bool force = false;
 };
 
 // The first and last day of the range asked for; none, with a message, when it names none.
 std::optional<hours::PayPeriod> RangeAsked(const ExportOptions& options,
-                                           const hours::PayRules& rules) {
+                                           const hours::PayRules& rules, platform::Date now) {
     if (options.period.empty() == (options.from.empty() && options.to.empty())) {
         std::cerr << "timeclock export: give either --from and --to or --period\n";
         return std::nullopt;
     }
     if (!options.period.empty()) {
-        if (const auto period = PeriodNamed(options.period, rules))
+        if (const auto period = PeriodNamed(options.period, rules, now))
             return period;
         std::cerr << "timeclock export: --period takes current, previous or a day as YYYY-MM-DD\n";
         return std::nullopt;
@@ -85,11 +85,13 @@ bool RunExport(const ExportOptions& options) {
     }
     hours::PayRules pay_rules = config.pay_rules;
     pay_rules.week_starts = config.week_starts;
-    const auto range = RangeAsked(options, pay_rules);
+    const auto moment = MomentAsked(options.now, "export");
+    if (!moment)
+        return false;
+    const auto range = RangeAsked(options, pay_rules, *moment);
     if (!range)
         return false;
-    const hours::HoursRules rules{platform::services().Now(),
-                                  static_cast<double>(config.max_shift_hours)};
+    const hours::HoursRules rules{*moment, static_cast<double>(config.max_shift_hours)};
     const orvane::ClockDatabase database(options.database);
     const auto sheet = hours::Timesheet::Build(database, range->first, range->last, std::nullopt,
                                                rules, pay_rules);
@@ -143,6 +145,9 @@ void AddExportCommand(CLI::App& app, int& exit_status) {
                       "Begin with a UTF-8 byte-order mark, so that a spreadsheet reads accents");
     command->add_flag("--force", options->force, "Export even with unresolved exceptions");
     command->add_option("--output", options->output, "Write to this file instead of the output");
+    command->add_option(
+        "--now", options->now,
+        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
     command->callback([options, &exit_status] {
         try {
             exit_status = RunExport(*options) ? kExitOk : kExitUsage;

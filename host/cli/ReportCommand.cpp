@@ -10,7 +10,6 @@
 #include "host/database/ConnectionText.h"
 #include "host/hours/PayPeriod.h"
 #include "host/hours/Timesheet.h"
-#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -83,12 +82,9 @@ bool RunReport(const ReportOptions& options) {
     // Hours are counted and paid as the clock's configuration says: an open record up to its
     // longest shift, by its pay rules. A configuration that cannot be read stops the report:
     // pay is never worked out under rules other than those written.
-    const auto moment =
-        options.now.empty() ? std::optional(platform::services().Now()) : ParseMoment(options.now);
-    if (!moment) {
-        std::cerr << "timeclock report: --now takes a moment as \"YYYY-MM-DD HH:MM:SS\"\n";
+    const auto moment = MomentAsked(options.now, "report");
+    if (!moment)
         return false;
-    }
     const auto config = Configuration::Load(ConfigFileOrDefault(options.config));
     const hours::HoursRules rules{*moment, static_cast<double>(config.max_shift_hours)};
     hours::PayRules pay_rules = config.pay_rules;
@@ -100,7 +96,7 @@ bool RunReport(const ReportOptions& options) {
     std::optional<int64_t> from = DayNumber(options.from);
     std::optional<int64_t> to = DayNumber(options.to);
     if (!options.period.empty()) {
-        const auto period = PeriodNamed(options.period, pay_rules);
+        const auto period = PeriodNamed(options.period, pay_rules, *moment);
         if (!period) {
             std::cerr << "timeclock report: --period takes current, previous or a day as "
                          "YYYY-MM-DD\n";

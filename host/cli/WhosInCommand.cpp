@@ -10,7 +10,6 @@
 #include "host/database/ConnectionText.h"
 #include "host/hours/Attendance.h"
 #include "host/punches/Shift.h"
-#include "platform/Services.h"
 
 namespace timeclock {
 
@@ -39,12 +38,9 @@ std::string_view StateName(punches::Activity activity) {
 }
 
 bool RunWhosIn(const WhosInOptions& options) {
-    const auto moment =
-        options.now.empty() ? std::optional(platform::services().Now()) : ParseMoment(options.now);
-    if (!moment) {
-        std::cerr << "timeclock whos-in: --now takes a moment as \"YYYY-MM-DD HH:MM:SS\"\n";
+    const auto moment = MomentAsked(options.now, "whos-in");
+    if (!moment)
         return false;
-    }
     if (orvane::EngineOf(options.database) == orvane::Engine::Sqlite &&
         !std::filesystem::exists(options.database)) {
         std::cerr << "timeclock whos-in: there is no clock database " << options.database << '\n';

@@ -116,26 +116,12 @@ class QueryRecordset final : public framework::IRecordset {
     bool m_closed = false;
 };
 
-bool is_select(std::string_view text) {
-    const auto start = text.find_first_not_of(" \t\r\n(");
-    return start != std::string_view::npos &&
-           platform::text::iequals(text.substr(start, 6), "SELECT");
-}
-
-// Literals are parameters after the translation, so the quoted name occurs only as a name.
-void read_as_corrected(std::string& text) {
-    static const std::string table = Quoted("Clock Data Table");
-    static const std::string view = Quoted(kCorrectedPunches);
-    for (auto at = text.find(table); at != std::string::npos; at = text.find(table, at))
-        text.replace(at, table.size(), view);
-}
-
-SqlValue value_of(const sql::Parameter& parameter) {
+SqlValue value_of(sql::Parameter& parameter) {
     if (const auto* whole = std::get_if<int64_t>(&parameter))
         return SqlValue::Int(*whole);
     if (const auto* number = std::get_if<double>(&parameter))
         return SqlValue::Real(*number);
-    return SqlValue::Literal(std::get<std::string>(parameter));
+    return SqlValue::Literal(std::move(std::get<std::string>(parameter)));
 }
 
 // The engine's waits bounded by `span` from now while the answer lives; unbounded without one.
@@ -175,14 +161,20 @@ void QueryDatabase::Open(const std::string& connect_string) {
 std::shared_ptr<framework::IRecordset> QueryDatabase::Execute(const std::string& sql) {
     if (!m_engine)
         raise_not_open();
-    sql::Translation translation = sql::Translate(sql, m_engine->QueryTarget());
+    const auto translate = [&] {
+        std::optional<sql::TableAlias> corrected;
+        if (m_reads_corrected.value_or(false))
+            corrected = sql::TableAlias{"Clock Data Table", kCorrectedPunches};
+        return sql::Translate(sql, m_engine->QueryTarget(), corrected);
+    };
+    sql::Translation translation = translate();
     // The deadline covers the first query's look for the corrected punches' view as well.
     const auto deadline = within(*m_engine, m_deadline);
-    if (is_select(translation.text) && ReadsCorrected())
-        read_as_corrected(translation.text);
+    if (!m_reads_corrected && sql::IsSelect(sql) && ReadsCorrected())
+        translation = translate();
     std::vector<SqlValue> values;
     values.reserve(translation.parameters.size());
-    for (const auto& parameter : translation.parameters)
+    for (auto& parameter : translation.parameters)
         values.push_back(value_of(parameter));
     auto rows = m_engine->Run(translation.text, values, "Cannot run the query");
     return std::make_shared<QueryRecordset>(m_engine, std::move(rows));

@@ -35,14 +35,22 @@ constexpr char ascii_upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
 
-std::string upper(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        c = ascii_upper(c);
-    return result;
+// A word of at most eight characters as one number, its letters in upper case, so that the
+// keyword and function tables are searched by comparing numbers; 0 for a longer or empty word
+// and for one holding a zero byte (which the number could not tell from a shorter word).
+constexpr uint64_t word_code(std::string_view word) {
+    if (word.empty() || word.size() > 8)
+        return 0;
+    uint64_t code = 0;
+    for (const char c : word) {
+        if (c == '\0')
+            return 0;
+        code = (code << 8) | static_cast<unsigned char>(ascii_upper(c));
+    }
+    return code;
 }
 
-// Keywords of the dialect that pass to the engine as they are (sorted).
+// Keywords of the dialect that pass to the engine as they are.
 constexpr std::array<std::string_view, 39> kKeywords{
     "ALL",   "AND",      "AS",     "ASC",    "BETWEEN", "BY",    "CASE",  "DELETE",
     "DESC",  "DISTINCT", "ELSE",   "END",    "EXISTS",  "FROM",  "GROUP", "HAVING",
@@ -50,35 +58,48 @@ constexpr std::array<std::string_view, 39> kKeywords{
     "LIMIT", "NOT",      "NULL",   "ON",     "OR",      "ORDER", "OUTER", "SELECT",
     "SET",   "THEN",     "UNION",  "UPDATE", "VALUES",  "WHEN",  "WHERE"};
 
+constexpr auto kKeywordCodes = [] {
+    std::array<uint64_t, kKeywords.size()> codes{};
+    for (size_t i = 0; i < kKeywords.size(); ++i)
+        codes[i] = word_code(kKeywords[i]);
+    return codes;
+}();
+
 // Functions of the dialect and their names for the engine (the ones with special handling,
 // IIf and IsNull, are not here).
 struct FunctionName {
-    std::string_view dialect;
+    uint64_t dialect;
     std::string_view engine;
 };
 constexpr std::array<FunctionName, 9> kFunctions{{
-    {"ABS", "abs"},
-    {"AVG", "avg"},
-    {"COUNT", "count"},
-    {"IIF", "iif"},
-    {"MAX", "max"},
-    {"MIN", "min"},
-    {"NZ", "ifnull"},
-    {"SUM", "sum"},
-    {"UCASE", "upper"},
+    {word_code("ABS"), "abs"},
+    {word_code("AVG"), "avg"},
+    {word_code("COUNT"), "count"},
+    {word_code("IIF"), "iif"},
+    {word_code("MAX"), "max"},
+    {word_code("MIN"), "min"},
+    {word_code("NZ"), "ifnull"},
+    {word_code("SUM"), "sum"},
+    {word_code("UCASE"), "upper"},
 }};
 
-bool is_keyword(std::string_view word) {
-    return std::binary_search(kKeywords.begin(), kKeywords.end(), word);
+// The keyword whose code this is, in upper case; empty for a word that is no keyword.
+std::string_view keyword(uint64_t code) {
+    const auto* found = std::ranges::find(kKeywordCodes, code);
+    if (code == 0 || found == kKeywordCodes.end())
+        return {};
+    return kKeywords[static_cast<size_t>(found - kKeywordCodes.begin())];
 }
 
 // Reads query text piece by piece and writes the engine's text.
 class Translator {
   public:
-    Translator(std::string_view query, Target target) : m_in(query), m_target(target) {}
+    Translator(std::string_view query, Target target, std::optional<TableAlias> alias)
+        : m_in(query), m_target(target), m_alias(IsSelect(query) ? alias : std::nullopt) {}
 
     Translation run() {
-        m_out.text.reserve(m_in.size());
+        m_out.text.reserve(m_in.size() + m_in.size() / 8);
+        m_out.parameters.reserve(16);
         while (m_pos < m_in.size()) {
             const char c = m_in[m_pos];
             if (is_space(c)) {
@@ -149,6 +170,11 @@ class Translator {
         m_out.text.append(name).append(1, '"');
     }
 
+    // A name, or the name a SELECT reads its table under.
+    void name(std::string_view text) {
+        quoted_identifier(m_alias && text == m_alias->table ? m_alias->read_as : text);
+    }
+
     void bracketed_name() {
         const size_t start = m_pos;
         const size_t close = m_in.find(']', start + 1);
@@ -157,7 +183,7 @@ class Translator {
         const std::string_view name = m_in.substr(start + 1, close - start - 1);
         if (name.empty() || name.find('[') != std::string_view::npos)
             fail("a name", start);
-        quoted_identifier(name);
+        this->name(name);
         m_pos = close + 1;
     }
 
@@ -244,24 +270,19 @@ class Translator {
         while (m_pos < m_in.size() && is_word_char(m_in[m_pos]))
             ++m_pos;
         const std::string_view text = m_in.substr(start, m_pos - start);
-        // The upper-case form looked up in the keyword and function tables; a word longer than
-        // any of their entries keeps an empty key.
-        std::array<char, 16> buffer{};
-        std::string_view key;
-        if (text.size() < buffer.size()) {
-            std::transform(text.begin(), text.end(), buffer.begin(), ascii_upper);
-            key = std::string_view(buffer.data(), text.size());
-        }
+        // Looked up in the keyword and function tables by its code; a word longer than any of
+        // their entries has none.
+        const uint64_t code = word_code(text);
         const bool call = next_non_blank(m_pos) == '(';
 
-        if (call && key == "ISNULL") {
+        if (call && code == word_code("ISNULL")) {
             skip_blanks();
             ++m_pos;  // the "("
             m_out.text += "((";
             m_parens.push_back({Paren::IsNull});
             return;
         }
-        if (call && key == "IIF" && m_target == Target::Postgres) {
+        if (call && code == word_code("IIF") && m_target == Target::Postgres) {
             skip_blanks();
             ++m_pos;  // the "("
             m_out.text += "(CASE WHEN ";
@@ -269,29 +290,27 @@ class Translator {
             return;
         }
         if (call) {
-            const auto* function =
-                std::find_if(kFunctions.begin(), kFunctions.end(),
-                             [&](const FunctionName& f) { return f.dialect == key; });
-            if (function != kFunctions.end()) {
-                m_out.text += m_target == Target::Postgres && function->dialect == "NZ"
+            const auto* function = std::ranges::find(kFunctions, code, &FunctionName::dialect);
+            if (code != 0 && function != kFunctions.end()) {
+                m_out.text += m_target == Target::Postgres && code == word_code("NZ")
                                   ? std::string_view("coalesce")
                                   : function->engine;
                 return;
             }
-            if (!is_keyword(key))
+            if (keyword(code).empty())
                 fail("the function", start);
         }
-        if (key == "TRUE") {
+        if (code == word_code("TRUE")) {
             m_out.text += '1';
-        } else if (key == "FALSE") {
+        } else if (code == word_code("FALSE")) {
             m_out.text += '0';
-        } else if (key == "TOP" && m_last_keyword == "SELECT") {
+        } else if (code == word_code("TOP") && m_last_keyword == word_code("SELECT")) {
             top(start);
-        } else if (is_keyword(key)) {
-            m_out.text += key;
-            m_last_keyword = key;
+        } else if (const std::string_view upper = keyword(code); !upper.empty()) {
+            m_out.text += upper;
+            m_last_keyword = code;
         } else {
-            quoted_identifier(text);
+            name(text);
         }
     }
 
@@ -414,10 +433,11 @@ class Translator {
 
     std::string_view m_in;
     Target m_target;
+    std::optional<TableAlias> m_alias;
     size_t m_pos = 0;
     Translation m_out;
     std::vector<OpenParen> m_parens;
-    std::string m_last_keyword;
+    uint64_t m_last_keyword = 0;
     std::optional<int64_t> m_top;
 };
 
@@ -460,14 +480,15 @@ std::optional<TimeOfDay> read_time(std::string_view text, size_t pos) {
     while (pos < text.size() && is_space(text[pos]))
         ++pos;
     if (pos < text.size()) {
-        const std::string marker = upper(text.substr(pos));
-        if (marker != "AM" && marker != "PM")
+        const uint64_t marker = word_code(text.substr(pos));
+        const bool am = marker == word_code("AM");
+        if (!am && marker != word_code("PM"))
             return std::nullopt;
         if (time.hour < 1 || time.hour > 12)
             return std::nullopt;
-        if (marker == "AM" && time.hour == 12)
+        if (am && time.hour == 12)
             time.hour = 0;
-        if (marker == "PM" && time.hour != 12)
+        if (!am && time.hour != 12)
             time.hour += 12;
     }
     return time;
@@ -475,8 +496,14 @@ std::optional<TimeOfDay> read_time(std::string_view text, size_t pos) {
 
 }  // namespace
 
-Translation Translate(std::string_view query, Target target) {
-    return Translator(query, target).run();
+bool IsSelect(std::string_view query) {
+    const auto start = query.find_first_not_of(" \t\r\n(");
+    return start != std::string_view::npos &&
+           word_code(query.substr(start, 6)) == word_code("SELECT");
+}
+
+Translation Translate(std::string_view query, Target target, std::optional<TableAlias> alias) {
+    return Translator(query, target, alias).run();
 }
 
 std::optional<platform::Date> ParseDateLiteral(std::string_view text) {

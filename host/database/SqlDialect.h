@@ -30,6 +30,12 @@ enum class Target {
     Postgres,
 };
 
+// A table that a SELECT reads under another name.
+struct TableAlias {
+    std::string_view table;
+    std::string_view read_as;
+};
+
 // Translates query text written in the host's dialect for an engine:
 // - [Name] becomes a quoted identifier; a bare word that is no keyword is a name as well;
 // - "text" and 'text' (a doubled quote stands for one) become text parameters;
@@ -40,8 +46,13 @@ enum class Target {
 // For PostgreSQL the placeholders are numbered ($1, $2, ...), IIf(c, a, b) becomes
 // (CASE WHEN c THEN a ELSE b END) and Nz(x, y) coalesce(x, y).
 // Text it cannot read raises "Syntax error in query expression" (3075) with a description that
-// quotes the piece it could not read.
-PLATFORM_API Translation Translate(std::string_view query, Target target = Target::Sqlite);
+// quotes the piece it could not read. With `alias`, a statement whose first word is SELECT reads
+// its table under the alias's name wherever the table is named.
+PLATFORM_API Translation Translate(std::string_view query, Target target = Target::Sqlite,
+                                   std::optional<TableAlias> alias = std::nullopt);
+
+// Whether the query reads rows: its first word, after any blanks and "(", is SELECT.
+PLATFORM_API bool IsSelect(std::string_view query);
 
 // Reads the inside of a #...# date literal: month/day/year (a four- or two-digit year, "/" or
 // "-" between the parts) or year-month-day, optionally followed by a time h:mm or h:mm:ss with
