@@ -561,9 +561,9 @@ class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterf
 // closes reads only the open records, in the order it wants.
 TEST_P(QueryPlan, LookupAndPairingSearchTheirIndexes) {
     // As the host's database object runs it: over the view of the punches as corrected.
-    const auto lookup = orvane::sql::Translate(AutomaticPunchLookup(kCard));
-    const auto plan =
-        SqlitePlan(m_file.get(), OverCorrectedPunches(lookup.text), lookup.parameters);
+    const auto lookup =
+        OverCorrectedPunches(AutomaticPunchLookup(kCard), orvane::sql::Target::Sqlite);
+    const auto plan = SqlitePlan(m_file.get(), lookup.text, lookup.parameters);
     EXPECT_FALSE(ScansATable(plan)) << plan;
     EXPECT_NE(plan.find("Clock Data In Moment"), std::string::npos) << plan;
     EXPECT_NE(plan.find("Clock Data Out Moment"), std::string::npos) << plan;

@@ -139,7 +139,7 @@ TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
     // As the host's database object sends it: over the view of the punches as corrected.
     const std::vector<std::pair<std::string, std::vector<orvane::pg::Value>>> queries{
         {translation.text, values},
-        {OverCorrectedPunches(translation.text), values},
+        {OverCorrectedPunches(AutomaticPunchLookup(7), Target::Postgres).text, values},
         {orvane::pg::TextAt(sent.get(), 0, 0),
          {orvane::pg::Value::Real(41000), orvane::pg::Value::Real(41001),
           orvane::pg::Value::Int(7)}},

@@ -220,6 +220,20 @@ INSTANTIATE_TEST_SUITE_P(Dialect, Translation, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
+// A SELECT reads the clock's punches as corrected wherever it names their table; what writes,
+// and a name that only resembles the table's, keep their own names.
+TEST(Translation, OnlyASelectReadsItsTableUnderTheAlias) {
+    const orvane::sql::TableAlias corrected{"Clock Data Table", "Clock Punches"};
+    EXPECT_EQ(Translate(" (select [Clock Data Table].[Card ID] FROM [Clock Data Table], "
+                        "[Clock Data Tables])",
+                        Target::Sqlite, corrected)
+                  .text,
+              R"((SELECT "Clock Punches"."Card ID" FROM "Clock Punches", "Clock Data Tables"))");
+    EXPECT_EQ(
+        Translate("UPDATE [Clock Data Table] SET [Notes]=1", Target::Postgres, corrected).text,
+        R"(UPDATE "Clock Data Table" SET "Notes"=$1)");
+}
+
 TEST(Translation, ServerRefusesWhatItCannotWrite) {
     for (const char* query : {"SELECT max(f(1, 2)) FROM [t]", "SELECT IIf([a], 1) FROM [t]"}) {
         EXPECT_EQ(ErrorNumberOf([&] { Translate(query, Target::Postgres); }),
@@ -260,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct DateCase {
     const char* name;
-    const char* text;
+    std::string_view text;
     std::optional<double> days;
 };
 
@@ -292,6 +306,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"MonthThirteen", "13/1/2026", std::nullopt},
                       DateCase{"HourTwentyFive", "12/4/2026 25:00", std::nullopt},
                       DateCase{"PmPastTwelve", "12/4/2026 13:00 PM", std::nullopt},
+                      DateCase{"MarkerWithAZeroByte", std::string_view("12/4/2026 1:00 \0PM", 19),
+                               std::nullopt},
                       DateCase{"Words", "tomorrow", std::nullopt},
                       DateCase{"Nothing", "", std::nullopt},
                       DateCase{"NoYear", "12/4", std::nullopt},

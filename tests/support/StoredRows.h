@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/database/ClockDatabase.h"
+#include "host/database/SqlDialect.h"
 #include "platform/Date.h"
 
 // A punch of one record, as the step fills it for an employee: its type, then the in-moment for
@@ -56,10 +57,10 @@ inline std::string AutomaticPunchLookup(int32_t card) {
            " DESC;";
 }
 
-// A query of the "Clock Data Table" made over the view of the punches as corrected, as the
-// host's database object runs it.
-inline std::string OverCorrectedPunches(std::string sql) {
-    for (size_t at; (at = sql.find("\"Clock Data Table\"")) != std::string::npos;)
-        sql.replace(at, 18, "\"Clock Punches\"");
-    return sql;
+// Query text translated as the host's database object runs it on a clock database: a SELECT
+// reads the view of the punches as corrected.
+inline orvane::sql::Translation OverCorrectedPunches(std::string_view sql,
+                                                     orvane::sql::Target target) {
+    return orvane::sql::Translate(sql, target,
+                                  orvane::sql::TableAlias{"Clock Data Table", "Clock Punches"});
 }
