@@ -46,13 +46,12 @@ class SetupPageTest : public ::testing::Test {
 // stored text too short or with a non-digit fails at that character: the items before it are set,
 // the span and the check box are not loaded.
 TEST_F(SetupPageTest, AllowedTypesAreShownAndWrittenBack) {
-    struct Row {
+    const int32_t kMismatch = platform::err::kTypeMismatch;
+    const struct Row {
         const char* stored;
         const char* shown;
         int32_t error;
-    };
-    const int32_t kMismatch = platform::err::kTypeMismatch;
-    const Row rows[] = {
+    } rows[] = {
         {"1111111111", "1111111111", 0},         {"0000000000", "0000000000", 0},
         {"1010101019", "1010101011", 0},   // any digit but zero selects
         {"10101010191", "1010101011", 0},  // the eleventh character is ignored

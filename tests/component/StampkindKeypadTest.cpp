@@ -53,14 +53,13 @@ class PunchKeypadTest : public ::testing::Test, protected KeypadWorld {
 // The pages show their buttons and the allowed types enable theirs; a disabled type clicks but is
 // not chosen (HOLIDAY is key 2 of page one).
 TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
-    struct Row {
+    const struct Row {
         const char* name;
         const char* allowed;
         bool statistics;
         std::vector<int> page0;
         std::vector<int> disabled;
-    };
-    const std::vector<Row> rows{
+    } rows[] = {
         {"AllAllowed", "1111111111", false, kPageZero, {}},
         {"NoneAllowed", "0000000000", false, kPageZero, {8, 9, 10, 11, 12, 13, 14, 15, 16, 17}},
         {"HolidayAndCompleteRefused", "1011111110", true, {0, 1, 2, 3, 4, 5, 6, 18}, {9, 17}},
@@ -140,7 +139,7 @@ TEST_F(PunchKeypadTest, ResetAndLeavingManagerModeReturnToPageZero) {
 // Key sequences outside and inside manager mode ("\r" is Enter): the keypad's Value, the step's
 // Value (it held "X" before) and the events in order.
 TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
-    struct Row {
+    const struct Row {
         const char* name;
         bool manager;
         bool statistics;
@@ -148,8 +147,7 @@ TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
         const char* chosen;
         const char* step_value;
         const char* events;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"InThenEnter", false, false, "1\r", "I", "I", "Click Finished"},
         {"LaterChoiceReplaces", false, false, "13\r", "LO", "LO", "Click Click Finished"},
         {"EightAndNineIgnored", false, false, "89", "", "X", ""},
@@ -302,17 +300,16 @@ TEST_F(ManagerEntryTest, RefusedTimeInKeepsItsEntryRefusedSecondValueIsCleared) 
     EXPECT_TRUE(log.text().ends_with("Finished"));
 }
 
-TEST_F(ManagerEntryTest, ValueKeypadClicksReachTheHost) {
-    Type(*keypad, "1\r");
+// A click on a value keypad's button reaches the host as a Click; Enter after the punch has
+// finished sets the step's value again and finishes again.
+TEST_F(ManagerEntryTest, ValueKeypadClicksReachTheHostAndEnterAfterFinishingFinishesAgain) {
+    Type(*keypad, "2\r");
     log.clear();
-    auto site = std::dynamic_pointer_cast<platform::UserControlSite>(keypad->Find("TimeIn1"));
+    auto site = std::dynamic_pointer_cast<platform::UserControlSite>(keypad->Find("TimeOut1"));
     site->Inner()->Get<platform::CommandButton>("cmdButton", 1).Click();
     EXPECT_EQ(log.text(), "Click");
     EXPECT_EQ(keypad->ActiveKeypad()->Entry(), "1");
-}
-
-TEST_F(ManagerEntryTest, EnterAfterFinishingSetsTheValueAndFinishesAgain) {
-    Type(*keypad, "2\r" + std::string(kOutKeys));
+    Type(*keypad, std::string(kOutKeys).substr(1));
     step->SetValue(platform::Variant(""));
     log.clear();
     keypad->ProcessKeyPress(kEnter);

@@ -167,14 +167,13 @@ TEST_F(AutoPunch, MissingClockFileIsExplainedAndThePunchGoesOnAsIn) {
 // never stop a punch: a glidepass flag that is not true is off, a span that is no number is
 // explained and the punch goes on as an in punch. The administrator is told about each.
 TEST_F(AutoPunch, OddSavedSettingsAreRestoredAndThePunchGoesOn) {
-    struct Row {
+    const struct Row {
         const char* name;
         Variant glidepass;
         Variant span;
         bool skipped;
         std::vector<std::string> messages;
-    };
-    const std::vector<Row> rows{
+    } rows[] = {
         {"SpanText", Variant(true), Variant("abc"), true, {"Error: Type mismatch"}},
         {"SpanNull", Variant(true), Variant::null(), true, {"Error: Invalid use of Null"}},
         {"GlidepassYes", Variant("yes"), Variant(18.0), false, {}},

@@ -104,13 +104,12 @@ class StepRecords : public ::testing::Test {
 // record of a lunch or a switch holds whatever the value (here "H"): employees punch at the punch
 // moment, managers at the moments they entered.
 TEST_F(StepRecords, WritesTheFieldsOfTheCodeInOrder) {
-    struct Row {
+    const struct Row {
         const char* value;
         const char* record_name;
         bool manager;
         Writes expected;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"I", "", false, typed("I", kInAtPunch)},
         {"O", "", false, typed("O", kOutAtPunch)},
         {"BO", "", false, typed("BO", kInAtPunch)},
@@ -335,14 +334,13 @@ TEST(StepCloneTest, CloneHasItsOwnEqualSettingsAndANewStepsValues) {
 // attaches nothing.
 TEST(StepMessageTest, NamesAreMatchedAfterLowerCasingOnlyAndWrongKindsRaise) {
     auto moment = std::make_shared<orvane::PunchDateTime>(platform::Date{46360.5});
-    struct Case {
+    const struct Case {
         const char* name;
         Variant value;
         bool attaches;
         bool manager;
         int32_t error;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {"DateTime", moment, true, false, 0},
         {"MANAGER MODE", int32_t{-1}, false, true, 0},
         {"managermode", true, false, false, 0},

@@ -16,12 +16,11 @@ using namespace keypad_test;
 using stampkind::DateTimeEntry;
 
 TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
-    struct Row {
+    const struct Row {
         const char* digits;
         bool pm;
         const char* shown;
-    };
-    const std::vector<Row> rows{
+    } rows[] = {
         {"1204260830", false, "12/04/26 08:30  AM"}, {"1204260830", true, "12/04/26 08:30  PM"},
         {"1204261530", false, "12/04/26 15:30"},     {"1204261530", true, "12/04/26 15:30"},
         {"1204261", false, "12/04/26 1 :    AM"},    {"12042613", true, "12/04/26 13:  "},
@@ -40,13 +39,12 @@ class TimeEntryTest : public ::testing::Test, protected KeypadWorld {
 // Typed moments as both keypads store them, or refused with the step left as it was. TimeIn takes
 // an impossible date alone as typing still to come and only redraws it.
 TEST_F(TimeEntryTest, TypedMomentsAreStoredOrRefused) {
-    struct Row {
+    const struct Row {
         const char* name;
         const char* keys;
         std::optional<platform::Date> stored;
         const char* time_in_shows = "Invalid Date or Time";
-    };
-    const std::vector<Row> rows{
+    } rows[] = {
         {"MorningAm", "1204260830", Moment(2026, 12, 4, 8, 30)},
         {"HalfPastMidnight", "1204261230", Moment(2026, 12, 4, 0, 30)},
         {"EveningPm", "/1204260830", Moment(2026, 12, 4, 20, 30)},
@@ -88,13 +86,12 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOrRefused) {
 }
 
 TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
-    struct Row {
+    const struct Row {
         const char* name;
         platform::Date in;
         const char* keys;
         bool accepted;
-    };
-    const std::vector<Row> rows{
+    } rows[] = {
         {"SameMinuteWithLaterSeconds", Moment(2026, 12, 4, 8, 30, 45), "1204260830", true},
         {"OneMinuteEarlier", Moment(2026, 12, 4, 8, 30), "1204260829", false},
         {"DayEarlier", Moment(2026, 12, 4, 8, 30), "1203261530", false},
