@@ -1,11 +1,15 @@
+// The value keypads: what they share (the frame of digits, prompt, backspace, refusals) for every
+// kind, then the date-time keypads' moments and the amount keypads' hours and dollars.
 #include "entry/EntryKeypad.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "KeypadTestSupport.h"
 #include "entry/Currency.h"
+#include "entry/DateTimeEntry.h"
 #include "entry/Hours.h"
 #include "entry/TimeIn.h"
 #include "entry/TimeOut.h"
@@ -15,6 +19,7 @@
 namespace {
 
 using namespace keypad_test;
+using stampkind::DateTimeEntry;
 using stampkind::EntryKeypad;
 
 struct KeypadKind {
@@ -137,5 +142,234 @@ TEST_P(EntryFrameTest, RefusedEntryShowsTheErrorPausesAndShowsTheEntryAgain) {
 
 INSTANTIATE_TEST_SUITE_P(AllValueKeypads, EntryFrameTest, ::testing::ValuesIn(AllKinds()),
                          [](const auto& info) { return info.param.name; });
+
+TEST(DateTimeFormatTest, MaskFillsFromTheLeftWithSuffixUpToHourTwelve) {
+    const struct Row {
+        const char* digits;
+        bool pm;
+        const char* shown;
+    } rows[] = {
+        {"1204260830", false, "12/04/26 08:30  AM"}, {"1204260830", true, "12/04/26 08:30  PM"},
+        {"1204261530", false, "12/04/26 15:30"},     {"1204261530", true, "12/04/26 15:30"},
+        {"1204261", false, "12/04/26 1 :    AM"},    {"12042613", true, "12/04/26 13:  "},
+        {"1204261200", true, "12/04/26 12:00  PM"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DateTimeEntry::FormatDateTime(row.digits, row.pm), row.shown) << row.digits;
+    }
+}
+
+class TimeEntryTest : public ::testing::Test, protected KeypadWorld {
+  protected:
+    TimeEntryTest() { fake.now = Moment(2026, 12, 4, 16, 51, 10); }
+};
+
+// Typed moments as both keypads store them, or refused with the step left as it was. TimeIn takes
+// an impossible date alone as typing still to come and only redraws it.
+TEST_F(TimeEntryTest, TypedMomentsAreStoredOrRefused) {
+    const struct Row {
+        const char* name;
+        const char* keys;
+        std::optional<platform::Date> stored;
+        const char* time_in_shows = "Invalid Date or Time";
+    } rows[] = {
+        {"MorningAm", "1204260830", Moment(2026, 12, 4, 8, 30)},
+        {"HalfPastMidnight", "1204261230", Moment(2026, 12, 4, 0, 30)},
+        {"EveningPm", "/1204260830", Moment(2026, 12, 4, 20, 30)},
+        {"NoonPm", "1204261230/", Moment(2026, 12, 4, 12, 30)},
+        {"TwentyFourHourClockIgnoresPm", "1204261530/", Moment(2026, 12, 4, 15, 30)},
+        {"TogglingTwiceIsAm", "12042608//30", Moment(2026, 12, 4, 8, 30)},
+        {"DateAloneIsMidnight", "120426", Moment(2026, 12, 4, 0, 0)},
+        {"MonthThirteenDateAlone", "133126", {}, "13/31/26   :    AM"},
+        {"HourTwentyFour", "1204262400", {}},
+        {"OneDigit", "1", {}},
+    };
+    const platform::Date before = Moment(2000, 1, 1, 0, 0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        step->SetDateTimeIn(before);
+        step->SetDateTimeOut(before);
+        fake.pauses.clear();
+        const std::string refusal = "Invalid Date or Time";
+        // An accepted entry finishes and is not drawn again.
+        Enter<stampkind::TimeIn>(row.keys);
+        if (row.stored) {
+            EXPECT_TRUE(Finished() && display->calls().empty());
+        } else {
+            EXPECT_EQ(display->calls().at(0).second, row.time_in_shows);
+            EXPECT_EQ(fake.pauses.empty(), row.time_in_shows != refusal);
+            EXPECT_EQ(raised->text(), "");
+        }
+        EXPECT_EQ(step->DateTimeIn(), row.stored.value_or(before));
+        Enter<stampkind::TimeOut>(row.keys);
+        if (row.stored) {
+            EXPECT_TRUE(Finished() && display->calls().empty());
+        } else {
+            EXPECT_EQ(display->calls().at(0),
+                      (orvane::RecordingDisplay::Call{"ShowError", refusal}));
+            EXPECT_EQ(raised->text(), "");
+        }
+        EXPECT_EQ(step->DateTimeOut(), row.stored.value_or(before));
+    }
+}
+
+TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
+    const struct Row {
+        const char* name;
+        platform::Date in;
+        const char* keys;
+        bool accepted;
+    } rows[] = {
+        {"SameMinuteWithLaterSeconds", Moment(2026, 12, 4, 8, 30, 45), "1204260830", true},
+        {"OneMinuteEarlier", Moment(2026, 12, 4, 8, 30), "1204260829", false},
+        {"DayEarlier", Moment(2026, 12, 4, 8, 30), "1203261530", false},
+        {"InNeverSet", platform::Date{}, "0101000000", true},
+        {"Later", Moment(2026, 12, 4, 8, 30), "1204261745", true},
+    };
+    for (const Row& row : rows) {
+        step->SetDateTimeIn(row.in);
+        step->SetDateTimeOut({});
+        Enter<stampkind::TimeOut>(row.keys);
+        EXPECT_EQ(Finished(), row.accepted) << row.name;
+        EXPECT_EQ(step->DateTimeOut() != platform::Date{}, row.accepted) << row.name;
+        if (!row.accepted) {
+            EXPECT_EQ(display->calls().front().second, "Date Out is before Date In") << row.name;
+        }
+    }
+}
+
+// The real clock carries milliseconds: an empty TimeIn is the present moment whole, an empty
+// TimeOut fills in its minute, never rounded into the next minute or the next day.
+TEST_F(TimeEntryTest, EmptyTimeOutCutsFractionsOfASecondToTheMinute) {
+    const struct {
+        int hour, minute;
+        double seconds;
+    } rows[] = {{14, 7, 59.5}, {14, 7, 59.999}, {23, 59, 59.7}, {11, 59, 59.7}};
+    for (const auto& row : rows) {
+        const platform::Date minute = Moment(2026, 3, 2, row.hour, row.minute);
+        fake.now = platform::Date{minute.days + row.seconds / 86400.0};
+        step->SetDateTimeIn({});
+        Enter<stampkind::TimeIn>("");
+        EXPECT_EQ(step->DateTimeIn(), fake.now) << row.hour;
+        Enter<stampkind::TimeOut>("");
+        EXPECT_TRUE(Finished()) << row.hour;
+        EXPECT_EQ(step->DateTimeOut(), minute) << row.hour;
+    }
+}
+
+TEST_F(TimeEntryTest, EmptyOutDuringTheNoonHourReadsAsMidnightUntilPm) {
+    fake.now = Moment(2026, 12, 4, 12, 15, 30);
+    step->SetDateTimeIn(Moment(2026, 12, 4, 9, 0));
+    auto keypad = Enter<stampkind::TimeOut>("");
+    EXPECT_EQ(display->calls().front().second, "Date Out is before Date In");
+    EXPECT_EQ(display->user_input(), "12/04/26 12:15  AM");
+    EXPECT_EQ(keypad->Entry(), "1204261215");
+
+    keypad->ProcessKeyPress('/');
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_TRUE(Finished());
+    EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 12, 15));
+}
+
+// The cursor steps over the separators; the AM/PM button redraws without moving it.
+TEST_F(TimeEntryTest, CursorStepsOverSeparatorsAndAmPmLeavesIt) {
+    auto keypad = Ready<stampkind::TimeOut>();
+    for (int position : {1, 3, 4, 6, 7, 9, 10, 12, 13, 15}) {
+        keypad->ProcessKeyPress('1');
+        EXPECT_EQ(display->cursor_position(), position);
+    }
+    display->clear_calls();
+    raised->clear();
+    keypad->Get<platform::CommandButton>("cmdAmPm").Click();
+    EXPECT_EQ(display->calls(), (Calls{{"SetUserInput", "11/11/11 11:11  PM"}}));
+    EXPECT_EQ(raised->text(), "Click");
+}
+
+class AmountEntryTest : public ::testing::Test, protected KeypadWorld {};
+
+// Amounts as stored, or refused with the keypad's message and the step's amount left alone. Hours
+// are decimal hours to the thousandth, the sign set by minus and plus and toggled by the slash;
+// dollars are exact to the cent, and zero dollars are no amount.
+TEST_F(AmountEntryTest, AmountsAreStoredOrRefused) {
+    struct Row {
+        const char* keys;
+        std::optional<double> amount;
+    };
+    const auto check = [this](auto keypad, const Row& row, const char* refusal) {
+        step->SetAmount(99.0);
+        EXPECT_EQ(Submit(*keypad, row.keys), row.amount.has_value()) << row.keys;
+        EXPECT_DOUBLE_EQ(step->Amount(), row.amount.value_or(99.0)) << row.keys;
+        if (!row.amount) {
+            EXPECT_EQ(display->calls().front().second, refusal) << row.keys;
+        }
+    };
+    const std::vector<Row> hours{
+        {"0830", 8.5},   {"0810", 8.167}, {"0001", 0.017}, {"2359", 23.983}, {"0000", 0.0},
+        {"-0830", -8.5}, {"/0830", -8.5}, {"//0830", 8.5}, {"--0830", -8.5}, {"-+0830", 8.5},
+        {"2400", {}},    {"0960", {}},    {"9999", {}},    {"830", {}},      {"", {}},
+    };
+    for (const Row& row : hours)
+        check(Ready<stampkind::Hours>(), row, "Invalid Time Amount");
+    const std::vector<Row> dollars{
+        {"1234", 12.34},
+        {"5", 0.05},
+        {"12345678", 123456.78},
+        {"-1234", -12.34},
+        {"123456789", 123456.78},
+        {"00000001", 0.01},
+        {"", {}},
+        {"0", {}},
+        {"0000", {}},
+        {"-", {}},
+        {"-00", {}},
+    };
+    for (const Row& row : dollars)
+        check(Ready<stampkind::Currency>(), row, "Invalid Dollar Amount");
+}
+
+TEST_F(AmountEntryTest, HoursKeepTheEntryAfterAcceptingAndAcceptAgain) {
+    auto keypad = Ready<stampkind::Hours>();
+    EXPECT_TRUE(Submit(*keypad, "0830"));
+    step->SetAmount(0.0);
+    EXPECT_TRUE(Submit(*keypad, ""));
+    EXPECT_DOUBLE_EQ(step->Amount(), 8.5);
+}
+
+// The sign is drawn before the digits, the cursor steps over it, and it survives Reset on both
+// amount keypads.
+TEST_F(AmountEntryTest, SignSurvivesResetAndTheCursorStepsOverIt) {
+    auto hours = Ready<stampkind::Hours>();
+    Type(*hours, "08");
+    EXPECT_EQ(display->cursor_position(), 3);
+    hours->ProcessKeyPress('-');
+    EXPECT_EQ(display->user_input(), "-08:  ");
+    EXPECT_EQ(display->cursor_position(), 4);
+    hours->Reset();
+    EXPECT_TRUE(hours->IsNegative());
+    EXPECT_EQ(display->user_input(), "-  :  ");
+
+    auto dollars = Ready<stampkind::Currency>();
+    dollars->Get<platform::CommandButton>("cmdPlusMinus").Click();
+    dollars->Reset();
+    EXPECT_TRUE(dollars->IsNegative());
+    EXPECT_EQ(display->user_input(), "-$      .  ");
+}
+
+// Dollars are typed right-aligned and backspace shifts the cents right; Enter aligns left before
+// Finished and leaves the amount shown.
+TEST_F(AmountEntryTest, DollarsAlignLeftBeforeFinishingAndStayShown) {
+    auto keypad = Ready<stampkind::Currency>();
+    EXPECT_EQ(display->alignment(), 1);
+    Type(*keypad, "12345\b");
+    EXPECT_EQ(display->user_input(), "$    12.34");
+    display->clear_calls();
+    std::size_t calls_at_finish = 0;
+    keypad->Connect("Finished", [&] { calls_at_finish = display->calls().size(); });
+    keypad->ProcessKeyPress(kEnter);
+    EXPECT_EQ(display->calls(),
+              (Calls{{"ReceiveMessage", "userinput alignment=0"}, {"SetUserInput", "$    12.34"}}));
+    EXPECT_EQ(calls_at_finish, 1u);
+    EXPECT_DOUBLE_EQ(step->Amount(), 12.34);
+}
 
 }  // namespace
