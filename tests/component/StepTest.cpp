@@ -49,19 +49,17 @@ const Date kEnteredIn = at(2026, 12, 3, 8, 15, 30);
 const Date kEnteredOut = at(2026, 12, 3, 17, 45, 10);
 constexpr double kAmount = 7.5;
 
-// The fields of a moment as the step writes them: the day, then the time to the minute.
-Writes in_fields(Date day, Date time) {
-    return {{"Date In", Variant(day)}, {"Time In", Variant(time)}};
+// The fields of a moment as the step writes them ("In" or "Out"): the day, then the time to the
+// minute.
+Writes fields(const std::string& side, Date day, Date time) {
+    return {{"Date " + side, Variant(day)}, {"Time " + side, Variant(time)}};
 }
-Writes out_fields(Date day, Date time) {
-    return {{"Date Out", Variant(day)}, {"Time Out", Variant(time)}};
-}
-const Writes kInAtPunch = in_fields(at(2026, 12, 4), clock_time(12, 7));
-const Writes kOutAtPunch = out_fields(at(2026, 12, 4), clock_time(12, 7));
-const Writes kInAtEnteredIn = in_fields(at(2026, 12, 3), clock_time(8, 15));
-const Writes kOutAtEnteredIn = out_fields(at(2026, 12, 3), clock_time(8, 15));
-const Writes kInAtEnteredOut = in_fields(at(2026, 12, 3), clock_time(17, 45));
-const Writes kOutAtEnteredOut = out_fields(at(2026, 12, 3), clock_time(17, 45));
+const Writes kInAtPunch = fields("In", at(2026, 12, 4), clock_time(12, 7));
+const Writes kOutAtPunch = fields("Out", at(2026, 12, 4), clock_time(12, 7));
+const Writes kInAtEnteredIn = fields("In", at(2026, 12, 3), clock_time(8, 15));
+const Writes kOutAtEnteredIn = fields("Out", at(2026, 12, 3), clock_time(8, 15));
+const Writes kInAtEnteredOut = fields("In", at(2026, 12, 3), clock_time(17, 45));
+const Writes kOutAtEnteredOut = fields("Out", at(2026, 12, 3), clock_time(17, 45));
 
 Writes punch_type(const char* type) {
     return {{"Punch Type", Variant(type)}};
@@ -69,19 +67,18 @@ Writes punch_type(const char* type) {
 Writes amount(const char* field) {
     return {{field, Variant(kAmount)}};
 }
-Writes join(std::initializer_list<Writes> parts);
+Writes join(std::initializer_list<Writes> parts) {
+    Writes all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 
 // A punch's writes: its type, the notes if any, its moment, then the amount if any.
 Writes typed(const char* type, const Writes& moment, const char* amount_field = nullptr,
              const char* notes = nullptr) {
     return join({punch_type(type), notes ? Writes{{"Notes", Variant(notes)}} : Writes{}, moment,
                  amount_field ? amount(amount_field) : Writes{}});
-}
-Writes join(std::initializer_list<Writes> parts) {
-    Writes all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 class StepRecords : public ::testing::Test {
@@ -166,9 +163,9 @@ TEST_F(StepRecords, FractionsOfASecondAreCutToTheMinute) {
         m_step->SetDateTimeIn(moment);
         m_step->SetDateTimeOut(moment);
         const Date day = at(2026, 3, 2), time = clock_time(row.hour, row.minute);
-        EXPECT_EQ(write("I"), typed("I", in_fields(day, time))) << row.hour;
+        EXPECT_EQ(write("I"), typed("I", fields("In", day, time))) << row.hour;
         manager_mode(true);
-        EXPECT_EQ(write("C"), typed("E", join({in_fields(day, time), out_fields(day, time)})))
+        EXPECT_EQ(write("C"), typed("E", join({fields("In", day, time), fields("Out", day, time)})))
             << row.hour;
         manager_mode(false);
     }
@@ -190,7 +187,8 @@ TEST_F(StepRecords, FailedWritesRaiseAfterTheFieldsBefore) {
     auto record = std::make_shared<orvane::PunchRecord>();
     fresh->WriteValue(nullptr, "", record);
     const Date zero{0.0};
-    EXPECT_EQ(record->writes(), typed("E", join({in_fields(zero, zero), out_fields(zero, zero)})));
+    EXPECT_EQ(record->writes(),
+              typed("E", join({fields("In", zero, zero), fields("Out", zero, zero)})));
 
     fresh->SetValue(Variant("I"));
     record = std::make_shared<orvane::PunchRecord>();
@@ -210,13 +208,11 @@ TEST_F(StepRecords, FailedWritesRaiseAfterTheFieldsBefore) {
 }
 
 TEST_F(StepRecords, ValidateValueSearchesTheCodeListIgnoringCaseAndRefusesNull) {
-    for (const char* accepted : {"", "I", "lo", "C", "Status", "GLP", "SW", "W", "I,O"}) {
-        EXPECT_EQ(m_step->ValidateValue(Variant(accepted)), framework::VBool::True) << accepted;
-    }
-    for (const char* refused : {"FL", "Z", "IN", " I", "I,"}) {
-        EXPECT_EQ(m_step->ValidateValue(Variant(refused)), framework::VBool::False) << refused;
-    }
-    EXPECT_EQ(m_step->ValidateValue(Variant(int32_t{5})), framework::VBool::False);
+    for (const char* accepted : {"", "I", "lo", "C", "Status", "GLP", "SW", "W", "I,O"})
+        EXPECT_EQ(m_step->ValidateValue(Variant(accepted)), VBool::True) << accepted;
+    for (const char* refused : {"FL", "Z", "IN", " I", "I,"})
+        EXPECT_EQ(m_step->ValidateValue(Variant(refused)), VBool::False) << refused;
+    EXPECT_EQ(m_step->ValidateValue(Variant(int32_t{5})), VBool::False);
     EXPECT_EQ(ErrorNumberOf([&] { m_step->ValidateValue(Variant::null()); }),
               platform::err::kInvalidUseOfNull);
 }
