@@ -231,10 +231,12 @@ TEST_F(StepRecords, RegisterRecordNamesAddsTheExtraRecordOfLunchAndSwitch) {
 // The automatic punch: Skip, and the lookup of the last punch in a real clock database file.
 constexpr int32_t kCard = 1204;
 
-class AutoPunch : public ::testing::Test {
+// The step as the records' tests have it, with the automatic punch on, behind an Employee ID step,
+// and a clock database file installed as the lookup's database.
+class AutoPunch : public StepRecords {
   protected:
     void SetUp() override {
-        m_step->InitProperties();
+        StepRecords::SetUp();
         setting("IsGlidepass", Variant(true));
         m_steps->Append("Employee ID", orvane::MakeValueStep("Employee ID", Variant(kCard)));
         m_database->SetConnectString("sqlite:" + m_file.string());
@@ -271,8 +273,6 @@ class AutoPunch : public ::testing::Test {
     }
     void clear_rows() { exec(R"(DELETE FROM "Clock Data Table")"); }
 
-    platform::FakeServices m_services{kPunch};
-    platform::ServicesScope m_scope{m_services};
     TempFolder m_folder;
     std::filesystem::path m_file = m_folder / "clock.db";
     orvane::ClockDatabase m_clock{m_file};
@@ -281,7 +281,6 @@ class AutoPunch : public ::testing::Test {
         orvane::sqlite::Open(m_file, orvane::sqlite::OpenMode::Existing);
     std::shared_ptr<orvane::SqliteDatabase> m_database = std::make_shared<orvane::SqliteDatabase>();
     orvane::GlobalDatabaseScope m_installed{m_database};
-    std::shared_ptr<stampkind::clsStep> m_step = std::make_shared<stampkind::clsStep>();
     std::shared_ptr<orvane::StepSequence> m_steps = std::make_shared<orvane::StepSequence>();
 };
 
