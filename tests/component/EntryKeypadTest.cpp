@@ -213,62 +213,60 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOrRefused) {
     }
 }
 
+// TimeOut compares with TimeIn to the minute. Left empty it takes the present minute: the real
+// clock carries milliseconds, and the fraction of a second is cut, never rounded into the next
+// minute or the next day. During the noon hour the present reads as past midnight until PM.
 TEST_F(TimeEntryTest, TimeOutComparesWithTimeInToTheMinute) {
+    const auto fraction = [](int hour, int minute, double seconds) {
+        return platform::Date{Moment(2026, 3, 2, hour, minute).days + seconds / 86400.0};
+    };
+    const platform::Date now = fake.now, never{}, half_past_eight = Moment(2026, 12, 4, 8, 30);
+    // Moments with a fraction of a second, as an empty TimeIn holds them.
+    const platform::Date half = fraction(14, 7, 59.5), almost = fraction(14, 7, 59.999),
+                         night = fraction(23, 59, 59.7), morning = fraction(11, 59, 59.7);
     const struct Row {
         const char* name;
-        platform::Date in;
+        platform::Date now, in;
         const char* keys;
-        bool accepted;
+        std::optional<platform::Date> stored;
     } rows[] = {
-        {"SameMinuteWithLaterSeconds", Moment(2026, 12, 4, 8, 30, 45), "1204260830", true},
-        {"OneMinuteEarlier", Moment(2026, 12, 4, 8, 30), "1204260829", false},
-        {"DayEarlier", Moment(2026, 12, 4, 8, 30), "1203261530", false},
-        {"InNeverSet", platform::Date{}, "0101000000", true},
-        {"Later", Moment(2026, 12, 4, 8, 30), "1204261745", true},
+        {"SameMinuteWithLaterSeconds", now, Moment(2026, 12, 4, 8, 30, 45), "1204260830",
+         half_past_eight},
+        {"OneMinuteEarlier", now, half_past_eight, "1204260829", {}},
+        {"DayEarlier", now, half_past_eight, "1203261530", {}},
+        {"InNeverSet", now, never, "0101000000", Moment(2000, 1, 1, 0, 0)},
+        {"Later", now, half_past_eight, "1204261745", Moment(2026, 12, 4, 17, 45)},
+        {"EmptyHalfASecond", half, half, "", Moment(2026, 3, 2, 14, 7)},
+        {"EmptyAlmostASecond", almost, almost, "", Moment(2026, 3, 2, 14, 7)},
+        {"EmptyBeforeMidnight", night, night, "", Moment(2026, 3, 2, 23, 59)},
+        {"EmptyBeforeNoon", morning, morning, "", Moment(2026, 3, 2, 11, 59)},
+        {"EmptyInTheNoonHour", Moment(2026, 12, 4, 12, 15, 30), Moment(2026, 12, 4, 9, 0), "", {}},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fake.now = row.now;
         step->SetDateTimeIn(row.in);
         step->SetDateTimeOut({});
         Enter<stampkind::TimeOut>(row.keys);
-        EXPECT_EQ(Finished(), row.accepted) << row.name;
-        EXPECT_EQ(step->DateTimeOut() != platform::Date{}, row.accepted) << row.name;
-        if (!row.accepted) {
-            EXPECT_EQ(display->calls().front().second, "Date Out is before Date In") << row.name;
+        EXPECT_EQ(Finished(), row.stored.has_value());
+        EXPECT_EQ(step->DateTimeOut(), row.stored.value_or(never));
+        if (!row.stored) {
+            EXPECT_EQ(display->calls().front().second, "Date Out is before Date In");
         }
     }
-}
-
-// The real clock carries milliseconds: an empty TimeIn is the present moment whole, an empty
-// TimeOut fills in its minute, never rounded into the next minute or the next day.
-TEST_F(TimeEntryTest, EmptyTimeOutCutsFractionsOfASecondToTheMinute) {
-    const struct {
-        int hour, minute;
-        double seconds;
-    } rows[] = {{14, 7, 59.5}, {14, 7, 59.999}, {23, 59, 59.7}, {11, 59, 59.7}};
-    for (const auto& row : rows) {
-        const platform::Date minute = Moment(2026, 3, 2, row.hour, row.minute);
-        fake.now = platform::Date{minute.days + row.seconds / 86400.0};
-        step->SetDateTimeIn({});
-        Enter<stampkind::TimeIn>("");
-        EXPECT_EQ(step->DateTimeIn(), fake.now) << row.hour;
-        Enter<stampkind::TimeOut>("");
-        EXPECT_TRUE(Finished()) << row.hour;
-        EXPECT_EQ(step->DateTimeOut(), minute) << row.hour;
-    }
-}
-
-TEST_F(TimeEntryTest, EmptyOutDuringTheNoonHourReadsAsMidnightUntilPm) {
-    fake.now = Moment(2026, 12, 4, 12, 15, 30);
-    step->SetDateTimeIn(Moment(2026, 12, 4, 9, 0));
+    // The refused noon-hour entry shows as after midnight; PM makes it noon.
     auto keypad = Enter<stampkind::TimeOut>("");
-    EXPECT_EQ(display->calls().front().second, "Date Out is before Date In");
     EXPECT_EQ(display->user_input(), "12/04/26 12:15  AM");
     EXPECT_EQ(keypad->Entry(), "1204261215");
-
     keypad->ProcessKeyPress('/');
     keypad->ProcessKeyPress(kEnter);
     EXPECT_TRUE(Finished());
     EXPECT_EQ(step->DateTimeOut(), Moment(2026, 12, 4, 12, 15));
+
+    // An empty TimeIn is the present moment whole.
+    fake.now = night;
+    Enter<stampkind::TimeIn>("");
+    EXPECT_EQ(step->DateTimeIn(), night);
 }
 
 // The cursor steps over the separators; the AM/PM button redraws without moving it.
