@@ -59,7 +59,7 @@ class EntryFrameTest : public ::testing::TestWithParam<KeypadKind>, protected Ke
 };
 
 // A digit button types its digit and clicks; while the keypad is hidden keys are dropped, and its
-// buttons click but type nothing.
+// buttons click but type nothing. "Button Color" in any letter case colours all eleven buttons.
 TEST_P(EntryFrameTest, DigitButtonsTypeAndClickAndAHiddenKeypadDropsKeys) {
     keypad->Get<platform::CommandButton>("cmdButton", 7).Click();
     keypad->Get<platform::CommandButton>("cmdButton", 0).Click();
@@ -77,6 +77,11 @@ TEST_P(EntryFrameTest, DigitButtonsTypeAndClickAndAHiddenKeypadDropsKeys) {
     EXPECT_EQ(raised->text(), "Click");
     EXPECT_EQ(keypad->Entry(), "");
     EXPECT_TRUE(display->calls().empty());
+
+    keypad->ReceiveMessage(orvane::MakeMessage("colour", 255));
+    EXPECT_EQ(Coloured(*keypad, 255), 0);
+    keypad->ReceiveMessage(orvane::MakeMessage("Button Color", 255));
+    EXPECT_EQ(Coloured(*keypad, 255), 11);
 }
 
 // Reset shows the keypad's prompt; backspace removes the last digit and stops at the empty
@@ -111,13 +116,6 @@ TEST_P(EntryFrameTest, UnhandledKeysAndDigitsBeyondTheLongestEntryChangeNothing)
     keypad->ProcessKeyPress('2');
     EXPECT_EQ(keypad->Entry(), full);
     EXPECT_EQ(display->calls().at(0), (orvane::RecordingDisplay::Call{"SetUserInput", full_shown}));
-}
-
-TEST_P(EntryFrameTest, ButtonColorInAnyLetterCaseColoursAllElevenButtons) {
-    keypad->ReceiveMessage(orvane::MakeMessage("colour", 255));
-    EXPECT_EQ(Coloured(*keypad, 255), 0);
-    keypad->ReceiveMessage(orvane::MakeMessage("Button Color", 255));
-    EXPECT_EQ(Coloured(*keypad, 255), 11);
 }
 
 TEST_P(EntryFrameTest, RefusedEntryShowsTheErrorPausesAndShowsTheEntryAgain) {
@@ -325,18 +323,16 @@ TEST_F(AmountEntryTest, AmountsAreStoredOrRefused) {
         check(Ready<stampkind::Currency>(), row, "Invalid Dollar Amount");
 }
 
-TEST_F(AmountEntryTest, HoursKeepTheEntryAfterAcceptingAndAcceptAgain) {
-    auto keypad = Ready<stampkind::Hours>();
-    EXPECT_TRUE(Submit(*keypad, "0830"));
-    step->SetAmount(0.0);
-    EXPECT_TRUE(Submit(*keypad, ""));
-    EXPECT_DOUBLE_EQ(step->Amount(), 8.5);
-}
-
-// The sign is drawn before the digits, the cursor steps over it, and it survives Reset on both
-// amount keypads.
+// Hours keep the entry after accepting it and accept it again. The sign is drawn before the
+// digits, the cursor steps over it, and it survives Reset on both amount keypads.
 TEST_F(AmountEntryTest, SignSurvivesResetAndTheCursorStepsOverIt) {
     auto hours = Ready<stampkind::Hours>();
+    EXPECT_TRUE(Submit(*hours, "0830"));
+    step->SetAmount(0.0);
+    EXPECT_TRUE(Submit(*hours, ""));
+    EXPECT_DOUBLE_EQ(step->Amount(), 8.5);
+
+    hours = Ready<stampkind::Hours>();
     Type(*hours, "08");
     EXPECT_EQ(display->cursor_position(), 3);
     hours->ProcessKeyPress('-');

@@ -37,10 +37,9 @@ class PunchKeypadTest : public ::testing::Test, protected KeypadWorld {
     // The indexes of the punch-type buttons on show, or of those disabled.
     std::vector<int> Shown(bool disabled = false) {
         std::vector<int> indexes;
-        for (int i = 0; i < 19; ++i) {
+        for (int i = 0; i < 19; ++i)
             if (disabled ? !Button(i).Enabled() : Button(i).Visible())
                 indexes.push_back(i);
-        }
         return indexes;
     }
     std::vector<int> Disabled() { return Shown(true); }
