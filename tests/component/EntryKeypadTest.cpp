@@ -183,12 +183,12 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOrRefused) {
         {"OneDigit", "1", {}},
     };
     const platform::Date before = Moment(2000, 1, 1, 0, 0);
+    const std::string refusal = "Invalid Date or Time";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         step->SetDateTimeIn(before);
         step->SetDateTimeOut(before);
         fake.pauses.clear();
-        const std::string refusal = "Invalid Date or Time";
         // An accepted entry finishes and is not drawn again.
         Enter<stampkind::TimeIn>(row.keys);
         if (row.stored) {
