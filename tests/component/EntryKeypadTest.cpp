@@ -33,6 +33,9 @@ struct KeypadKind {
     // Keys that Enter refuses, and the message shown.
     std::string refused_keys;
     std::string refusal;
+
+    // The test's name shows the kind, not the object's bytes.
+    friend void PrintTo(const KeypadKind& kind, std::ostream* os) { *os << kind.name; }
 };
 
 std::vector<KeypadKind> AllKinds() {
