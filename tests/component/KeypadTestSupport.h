@@ -37,29 +37,22 @@ inline std::shared_ptr<stampkind::clsStep> MakeStep(const std::string& allowed =
     return step;
 }
 
-// The events of a source by name, in the order they were raised.
+// The events of a source by name, joined by blanks in the order they were raised: "Click Finished".
 class EventLog {
   public:
     explicit EventLog(platform::EventSource& source) {
         for (const auto& event : source.Events()) {
             std::string name(event.name);
-            source.Connect(name, [events = m_events, name] { events->push_back(name); });
+            source.Connect(name,
+                           [text = m_text, name] { *text += (text->empty() ? "" : " ") + name; });
         }
     }
-    const std::vector<std::string>& events() const { return *m_events; }
-    // The events joined by blanks: "Click Finished".
-    std::string text() const {
-        std::string all;
-        for (const auto& event : *m_events)
-            all += (all.empty() ? "" : " ") + event;
-        return all;
-    }
-    void clear() { m_events->clear(); }
+    const std::string& text() const { return *m_text; }
+    void clear() { m_text->clear(); }
 
   private:
     // Shared with the connections, which may outlive the log.
-    std::shared_ptr<std::vector<std::string>> m_events =
-        std::make_shared<std::vector<std::string>>();
+    std::shared_ptr<std::string> m_text = std::make_shared<std::string>();
 };
 
 // Types each character of a text as a key.
@@ -74,10 +67,10 @@ using framework::keys::kEnter;
 // Fake services, a step with the default settings and a recording display: where every keypad
 // test starts.
 struct KeypadWorld {
-    // A new keypad of the kind given, attached to the step and reset; `raised` logs its events.
+    // A keypad (a new one of the kind given) attached to the step and reset; `raised` logs its
+    // events.
     template <class Keypad>
-    std::shared_ptr<Keypad> Ready() {
-        auto keypad = Keypad::Create();
+    std::shared_ptr<Keypad> Ready(std::shared_ptr<Keypad> keypad = Keypad::Create()) {
         keypad->Attach(step, display);
         keypad->Reset();
         raised.emplace(*keypad);
@@ -99,7 +92,7 @@ struct KeypadWorld {
         Submit(*keypad, keys);
         return keypad;
     }
-    bool Finished() const { return raised->events() == std::vector<std::string>{"Finished"}; }
+    bool Finished() const { return raised->text() == "Finished"; }
 
     platform::FakeServices fake;
     std::optional<EventLog> raised;
@@ -122,6 +115,15 @@ int32_t ErrorAttachingForeignStep(Keypad& keypad,
     const auto foreign = std::dynamic_pointer_cast<framework::IStep>(
         orvane::MakeValueStep("Employee ID", platform::Variant(17)));
     return ErrorNumberOf([&] { keypad.Attach(foreign, display); });
+}
+
+// How many of the keypad's controls have the colour as their background.
+template <class Keypad>
+int Coloured(const Keypad& keypad, int32_t colour) {
+    int count = 0;
+    for (const auto& control : keypad.Controls())
+        count += control->BackColor() == colour;
+    return count;
 }
 
 }  // namespace keypad_test

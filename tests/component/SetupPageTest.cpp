@@ -46,13 +46,12 @@ class SetupPageTest : public ::testing::Test {
 // stored text too short or with a non-digit fails at that character: the items before it are set,
 // the span and the check box are not loaded.
 TEST_F(SetupPageTest, AllowedTypesAreShownAndWrittenBack) {
-    struct Row {
+    const int32_t kMismatch = platform::err::kTypeMismatch;
+    const struct Row {
         const char* stored;
         const char* shown;
         int32_t error;
-    };
-    const int32_t kMismatch = platform::err::kTypeMismatch;
-    const Row rows[] = {
+    } rows[] = {
         {"1111111111", "1111111111", 0},         {"0000000000", "0000000000", 0},
         {"1010101019", "1010101011", 0},   // any digit but zero selects
         {"10101010191", "1010101011", 0},  // the eleventh character is ignored
@@ -69,13 +68,15 @@ TEST_F(SetupPageTest, AllowedTypesAreShownAndWrittenBack) {
         EXPECT_EQ(Span().Text(), row.error ? "unchanged" : "5");
         EXPECT_EQ(Check().Value(), row.error ? 0 : 1);
         if (!row.error) {
+            EXPECT_TRUE(Span().Enabled());
             page->ApplyChanges();
             EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant(row.shown));
         }
     }
 }
 
-// The span is the leading number of the text, written as a double even when the box is disabled.
+// Glidepass off leaves the box clear and the span disabled; the span is the leading number of the
+// text, written as a double even when the box is disabled.
 TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
     const std::pair<const char*, double> rows[] = {
         {"12.5", 12.5}, {"7 days", 7.0}, {"  24", 24.0}, {"", 0.0}, {"abc", 0.0}};
@@ -83,6 +84,8 @@ TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
         SCOPED_TRACE(text);
         auto step = Step("1111111111", 18.0, false);
         page->AttachStep(step);
+        EXPECT_EQ(Check().Value(), 0);
+        EXPECT_EQ(Span().Text(), "18");
         ASSERT_FALSE(Span().Enabled());
         Span().SetText(text);
         page->ApplyChanges();
@@ -90,31 +93,17 @@ TEST_F(SetupPageTest, SpanWritesTheLeadingNumberOfItsText) {
     }
 }
 
-// Glidepass off leaves the box clear and the span disabled; a ticked box is written back as true.
-TEST_F(SetupPageTest, GlidepassSettingTicksTheBoxAndEnablesTheSpan) {
-    auto step = Step("1111111111", 18.0, false);
-    page->AttachStep(step);
-    EXPECT_EQ(Check().Value(), 0);
-    EXPECT_FALSE(Span().Enabled());
-    EXPECT_EQ(Span().Text(), "18");
-    Check().Click();
-    page->ApplyChanges();
-    EXPECT_EQ(Setting(*step, "IsGlidepass"), Variant(true));
-    EXPECT_EQ(Setting(*step, "GlidepassSpan"), Variant(18.0));
-}
-
-// Only the person's clicks on the list raise Changed; the clicked selection is written back as
-// ten characters.
+// Only the person's clicks on the list raise Changed; each click on the box turns the span on or
+// off. The clicked selection is written back as ten characters, a ticked box as true.
 TEST_F(SetupPageTest, OnlyListClicksRaiseChangedAndTheSelectionIsWrittenBack) {
     int changed = 0;
     page->Connect("Changed", [&] { ++changed; });
-    auto step = Step("1010101010", 18.0, true);
+    auto step = Step("1010101010", 18.0, false);
     page->AttachStep(step);
-    EXPECT_TRUE(Span().Enabled());
-    Check().Click();
-    EXPECT_FALSE(Span().Enabled());
-    Check().Click();
-    EXPECT_TRUE(Span().Enabled());
+    for (bool enabled : {true, false, true}) {
+        Check().Click();
+        EXPECT_EQ(Span().Enabled(), enabled);
+    }
     Span().SetText("4");
     EXPECT_EQ(changed, 0);
 
@@ -123,6 +112,8 @@ TEST_F(SetupPageTest, OnlyListClicksRaiseChangedAndTheSelectionIsWrittenBack) {
     EXPECT_EQ(changed, 4);
     page->ApplyChanges();
     EXPECT_EQ(Setting(*step, "AllowedStampkinds"), Variant("0010101011"));
+    EXPECT_EQ(Setting(*step, "IsGlidepass"), Variant(true));
+    EXPECT_EQ(Setting(*step, "GlidepassSpan"), Variant(4.0));
 }
 
 }  // namespace

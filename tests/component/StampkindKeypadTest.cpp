@@ -37,10 +37,9 @@ class PunchKeypadTest : public ::testing::Test, protected KeypadWorld {
     // The indexes of the punch-type buttons on show, or of those disabled.
     std::vector<int> Shown(bool disabled = false) {
         std::vector<int> indexes;
-        for (int i = 0; i < 19; ++i) {
+        for (int i = 0; i < 19; ++i)
             if (disabled ? !Button(i).Enabled() : Button(i).Visible())
                 indexes.push_back(i);
-        }
         return indexes;
     }
     std::vector<int> Disabled() { return Shown(true); }
@@ -53,14 +52,13 @@ class PunchKeypadTest : public ::testing::Test, protected KeypadWorld {
 // The pages show their buttons and the allowed types enable theirs; a disabled type clicks but is
 // not chosen (HOLIDAY is key 2 of page one).
 TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
-    struct Row {
+    const struct Row {
         const char* name;
         const char* allowed;
         bool statistics;
         std::vector<int> page0;
         std::vector<int> disabled;
-    };
-    const std::vector<Row> rows{
+    } rows[] = {
         {"AllAllowed", "1111111111", false, kPageZero, {}},
         {"NoneAllowed", "0000000000", false, kPageZero, {8, 9, 10, 11, 12, 13, 14, 15, 16, 17}},
         {"HolidayAndCompleteRefused", "1011111110", true, {0, 1, 2, 3, 4, 5, 6, 18}, {9, 17}},
@@ -83,11 +81,9 @@ TEST_F(PunchKeypadTest, PagesShowTheirButtonsAndAllowedTypesEnableThem) {
         keypad->ProcessKeyPress('+');
         EXPECT_EQ(keypad->Page(), 0) << row.name;
         EXPECT_EQ(Shown(), row.page0) << row.name;
-        EXPECT_EQ(log.events(), std::vector<std::string>(4, "Click")) << row.name;
+        EXPECT_EQ(log.text(), "Click Click Click Click") << row.name;
     }
-}
-
-TEST_F(PunchKeypadTest, StatusStaysOnWhileTheKeypadIsOffScreen) {
+    // STATUS stays on while the keypad is off screen, whatever the page.
     keypad->Extender().SetVisible(false);
     Start("1111111111", true, true);
     keypad->ProcessKeyPress('+');
@@ -110,16 +106,6 @@ TEST_F(PunchKeypadTest, BadStepsAndAllowedTypesRaise) {
     EXPECT_EQ(step->Value().to_text(), "");
 }
 
-TEST_F(PunchKeypadTest, KeysAfterAManagerConfirmsStatusReachNoKeypadAndRaise) {
-    Start("1111111111", true, true);
-    Type(*keypad, "0\r");
-    ASSERT_EQ(log.text(), "Click Finished");
-    for (int16_t key : {int16_t{'5'}, kEnter})
-        EXPECT_EQ(ErrorNumberOf([&] { keypad->ProcessKeyPress(key); }),
-                  platform::err::kObjectVariableNotSet);
-    EXPECT_EQ(log.text(), "Click Finished");
-}
-
 // Reset and leaving manager mode both return to page zero; Skip and More Punches show only in
 // manager mode; the colour reaches the command buttons and nothing else.
 TEST_F(PunchKeypadTest, ResetAndLeavingManagerModeReturnToPageZero) {
@@ -136,16 +122,15 @@ TEST_F(PunchKeypadTest, ResetAndLeavingManagerModeReturnToPageZero) {
     EXPECT_EQ(Shown(), kPageZero);
 
     keypad->ReceiveMessage(orvane::MakeMessage("BUTTON COLOR", 255));
-    int painted = 0;
-    for (const auto& control : keypad->Controls())
-        painted += control->BackColor() == 255;
-    EXPECT_EQ(painted, 21);
+    EXPECT_EQ(Coloured(*keypad, 255), 21);
 }
 
 // Key sequences outside and inside manager mode ("\r" is Enter): the keypad's Value, the step's
-// Value (it held "X" before) and the events in order.
+// Value (it held "X" before), the events in order and the error raised. Keys after a manager
+// confirms STATUS reach no keypad and raise.
 TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
-    struct Row {
+    const int32_t kNotSet = platform::err::kObjectVariableNotSet;
+    const struct Row {
         const char* name;
         bool manager;
         bool statistics;
@@ -153,8 +138,8 @@ TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
         const char* chosen;
         const char* step_value;
         const char* events;
-    };
-    const Row rows[] = {
+        int32_t error = 0;
+    } rows[] = {
         {"InThenEnter", false, false, "1\r", "I", "I", "Click Finished"},
         {"LaterChoiceReplaces", false, false, "13\r", "LO", "LO", "Click Click Finished"},
         {"EightAndNineIgnored", false, false, "89", "", "X", ""},
@@ -167,12 +152,16 @@ TEST_F(PunchKeypadTest, KeySequencesChooseConfirmAndRaiseEvents) {
         {"PageTwoComplete", true, false, "++2", "C", "X", "Click Click Click"},
         {"SkipEmptiesBothValues", true, false, "1-", "", "", "Click Finished"},
         {"ChoiceKeptAcrossPages", true, false, "1+", "I", "X", "Click Click"},
+        {"DigitAfterManagersStatus", true, true, "0\r5", "Status", "Status", "Click Finished",
+         kNotSet},
+        {"EnterAfterManagersStatus", true, true, "0\r\r", "Status", "Status", "Click Finished",
+         kNotSet},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Start("1111111111", row.statistics, row.manager);
         step->SetValue(platform::Variant("X"));
-        Type(*keypad, row.keys);
+        EXPECT_EQ(ErrorNumberOf([&] { Type(*keypad, row.keys); }), row.error);
         EXPECT_EQ(keypad->Value(), row.chosen);
         EXPECT_EQ(step->Value().to_text(), row.step_value);
         EXPECT_EQ(log.text(), row.events);
@@ -201,139 +190,96 @@ TEST_F(PunchKeypadTest, ClicksReachTheSameHandlersAsKeys) {
     keypad->ProcessKeyPress(kEnter);
     EXPECT_EQ(keypad->Value(), "");
     EXPECT_EQ(step->Value().to_text(), "I");
-    EXPECT_TRUE(log.events().empty());
+    EXPECT_EQ(log.text(), "");
 }
 
-// One whole manager-mode punch for each shape of entry that the clock's journeys do not already
-// type end to end (an out, a vacation and an advance are theirs): the keys from the first choice to
-// Finished ("\r" is Enter), the value keypads brought up in turn, and what the step holds at the
-// end.
-struct ManagerPunch {
-    std::string name;
-    std::string keys;
-    std::string value;
-    std::vector<std::string> keypads;
-    platform::Date in;
-    platform::Date out;
-    double amount;
-};
-
-const platform::Date kIn = Moment(2026, 12, 4, 8, 30);
-const platform::Date kOut = Moment(2026, 12, 4, 17, 0);
-const platform::Date kNone{};
-constexpr const char* kInKeys = "1204260830\r";
-constexpr const char* kOutKeys = "1204261700\r";
-
-std::vector<ManagerPunch> AllPunches() {
-    const std::string in = kInKeys, out = kOutKeys;
+// One whole manager-mode punch on a fresh, coloured keypad for each shape of entry that the
+// clock's journeys do not already type end to end (an out, a vacation and an advance are theirs):
+// the keys from the first choice to Finished ("\r" is Enter, "\b" backspace), the value keypads
+// brought up in turn, the refusals on the way, and what the step holds at the end.
+TEST_F(PunchKeypadTest, ManagerPunchesRunFromTheFirstKeyToFinished) {
+    const platform::Date in = Moment(2026, 12, 4, 8, 30), out = Moment(2026, 12, 4, 17, 0), none{};
+    const std::string in_keys = "1204260830\r", out_keys = "1204261700\r";
     const std::vector<std::string> hours{"TimeIn1", "Hours1"};
-    return {
-        {"In", "1\r" + in, "I", {"TimeIn1"}, kIn, kNone, 0.0},
-        {"Switch", "7\r" + in, "SW", {"TimeIn1"}, kIn, kIn, 0.0},
-        {"Complete", "++2\r" + in + out, "C", {"TimeIn1", "TimeOut1"}, kIn, kOut, 0.0},
-        {"Funeral", "+8\r" + in + "0830\r", "FL", hours, kIn, kNone, 8.5},
-        {"JuryDuty", "++1\r" + in + "0830\r", "JD", hours, kIn, kNone, 8.5},
-        {"Status", "0\r", "Status", {}, kNone, kNone, 0.0},
+    const struct Punch {
+        const char* name;
+        std::string keys;
+        const char* value;
+        std::vector<std::string> keypads;
+        platform::Date in, out;
+        double amount;
+        std::size_t refusals = 0;
+    } punches[] = {
+        {"In", "1\r" + in_keys, "I", {"TimeIn1"}, in, none, 0.0},
+        {"Switch", "7\r" + in_keys, "SW", {"TimeIn1"}, in, in, 0.0},
+        {"Complete", "++2\r" + in_keys + out_keys, "C", {"TimeIn1", "TimeOut1"}, in, out, 0.0},
+        {"Funeral", "+8\r" + in_keys + "0830\r", "FL", hours, in, none, 8.5},
+        {"JuryDuty", "++1\r" + in_keys + "0830\r", "JD", hours, in, none, 8.5},
+        {"Status", "0\r", "Status", {}, none, none, 0.0},
+        // Minus and plus reach the value keypad, not the punch keypad's Skip and pages.
+        {"SignedAdvance",
+         "+1\r" + in_keys + "-+500\r",
+         "A",
+         {"TimeIn1", "Currency1"},
+         in,
+         none,
+         5.0},
+        // A refused TimeIn keeps its entry (three backspaces leave its first digit); a refused
+        // second value is cleared.
+        {"HolidayAfterRefusals", "+2\r1399\r\b\b\b204260830\r99\r0815\r", "H", hours, in, none,
+         8.25, 2},
     };
-}
-
-// A keypad attached to a step that offers STATUS, in manager mode, coloured and reset.
-class ManagerKeypadFixture : public PunchKeypadTest {
-  protected:
-    void SetUp() override {
+    for (const Punch& punch : punches) {
+        SCOPED_TRACE(punch.name);
+        keypad = StampkindKeypad::Create();
+        log = EventLog(*keypad);
         keypad->ReceiveMessage(orvane::MakeMessage("button color", 255));
         Start("1111111111", true, true);
-    }
-};
-
-class ManagerPunchTest : public ManagerKeypadFixture,
-                         public ::testing::WithParamInterface<ManagerPunch> {};
-
-TEST_P(ManagerPunchTest, RunsFromTheFirstKeyToFinished) {
-    const ManagerPunch& punch = GetParam();
-    std::vector<std::string> brought_up;
-    for (char key : punch.keys) {
-        ASSERT_TRUE(std::count(log.events().begin(), log.events().end(), "Finished") == 0)
-            << "finished early";
-        keypad->ProcessKeyPress(static_cast<int16_t>(key));
-        const auto active = keypad->ActiveKeypad();
-        if (active && (brought_up.empty() || brought_up.back() != active->Extender().Name())) {
-            brought_up.push_back(active->Extender().Name());
+        fake.pauses.clear();
+        std::vector<std::string> brought_up;
+        for (char key : punch.keys) {
+            ASSERT_EQ(log.text().find("Finished"), std::string::npos) << "finished early";
+            keypad->ProcessKeyPress(static_cast<int16_t>(key));
+            const auto active = keypad->ActiveKeypad();
+            if (active && (brought_up.empty() || brought_up.back() != active->Extender().Name()))
+                brought_up.push_back(active->Extender().Name());
+        }
+        EXPECT_EQ(brought_up, punch.keypads);
+        EXPECT_TRUE(log.text().ends_with("Finished")) << log.text();
+        EXPECT_EQ(log.text().find("Finished"), log.text().rfind("Finished")) << log.text();
+        EXPECT_EQ(step->Value().to_text(), punch.value);
+        EXPECT_EQ(step->DateTimeIn(), punch.in);
+        EXPECT_EQ(step->DateTimeOut(), punch.out);
+        EXPECT_DOUBLE_EQ(step->Amount(), punch.amount);
+        EXPECT_EQ(fake.pauses.size(), punch.refusals);
+        // The value keypads got the keypad's colour when they were brought up.
+        if (const auto active = keypad->ActiveKeypad()) {
+            EXPECT_EQ(active->ButtonColor(), 255);
+        }
+        // During value entry no punch-type button, More Punches nor Skip is on show.
+        if (!punch.keypads.empty()) {
+            EXPECT_TRUE(Shown().empty() && !Named("cmdSkip").Visible());
+            EXPECT_FALSE(Named("cmdMorePunches").Visible());
         }
     }
-
-    EXPECT_EQ(brought_up, punch.keypads);
-    ASSERT_FALSE(log.events().empty());
-    EXPECT_EQ(log.events().back(), "Finished");
-    EXPECT_EQ(std::count(log.events().begin(), log.events().end(), "Finished"), 1);
-    EXPECT_EQ(step->Value().to_text(), punch.value);
-    EXPECT_EQ(step->DateTimeIn(), punch.in);
-    EXPECT_EQ(step->DateTimeOut(), punch.out);
-    EXPECT_DOUBLE_EQ(step->Amount(), punch.amount);
-    EXPECT_TRUE(fake.pauses.empty());
-    // The value keypads got the keypad's colour when they were brought up.
-    if (const auto active = keypad->ActiveKeypad()) {
-        EXPECT_EQ(active->ButtonColor(), 255);
-    }
-    // During value entry no punch-type button, More Punches nor Skip is on show.
-    if (!punch.keypads.empty()) {
-        EXPECT_TRUE(Shown().empty() && !Named("cmdSkip").Visible());
-        EXPECT_FALSE(Named("cmdMorePunches").Visible());
-    }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPunchType, ManagerPunchTest, ::testing::ValuesIn(AllPunches()),
-                         [](const auto& info) { return info.param.name; });
-
-using ManagerEntryTest = ManagerKeypadFixture;
-
-TEST_F(ManagerEntryTest, RefusedTimeInKeepsItsEntryRefusedSecondValueIsCleared) {
-    Type(*keypad, "+2\r1399");
-    display->clear_calls();
-    keypad->ProcessKeyPress(kEnter);
-    EXPECT_EQ(display->calls().front().second, "Invalid Date or Time");
-    EXPECT_EQ(keypad->ActiveKeypad()->Entry(), "1399");
-    Type(*keypad, std::string(4, '\b') + kInKeys);
-    ASSERT_EQ(keypad->ActiveKeypad()->Extender().Name(), "Hours1");
-
-    Type(*keypad, "99");
-    display->clear_calls();
-    keypad->ProcessKeyPress(kEnter);
-    EXPECT_EQ(display->calls().front().second, "Invalid Time Amount");
-    EXPECT_EQ(keypad->ActiveKeypad()->Entry(), "");
-    EXPECT_EQ(display->prompt(), "Enter Hours");
-    Type(*keypad, "0815\r");
-    EXPECT_DOUBLE_EQ(step->Amount(), 8.25);
-    EXPECT_EQ(log.events().back(), "Finished");
-}
-
-TEST_F(ManagerEntryTest, PlusAndMinusReachTheValueKeypad) {
-    Type(*keypad, "+1\r" + std::string(kInKeys));
-    ASSERT_EQ(keypad->ActiveKeypad()->Extender().Name(), "Currency1");
-    Type(*keypad, "-");
-    EXPECT_EQ(keypad->Page(), 1);
-    EXPECT_EQ(display->user_input(), "-$      .  ");
-    Type(*keypad, "+500\r");
-    EXPECT_DOUBLE_EQ(step->Amount(), 5.0);
-    EXPECT_EQ(keypad->Value(), "A");
-}
-
-TEST_F(ManagerEntryTest, ValueKeypadClicksReachTheHost) {
-    Type(*keypad, "1\r");
+// A click on a value keypad's button reaches the host as a Click; Enter after the punch has
+// finished sets the step's value again and finishes again.
+TEST_F(PunchKeypadTest, ValueKeypadClicksReachTheHostAndEnterAfterFinishingFinishesAgain) {
+    Start("1111111111", true, true);
+    Type(*keypad, "2\r");
     log.clear();
-    auto site = std::dynamic_pointer_cast<platform::UserControlSite>(keypad->Find("TimeIn1"));
+    auto site = std::dynamic_pointer_cast<platform::UserControlSite>(keypad->Find("TimeOut1"));
     site->Inner()->Get<platform::CommandButton>("cmdButton", 1).Click();
-    EXPECT_EQ(log.events(), std::vector<std::string>{"Click"});
+    EXPECT_EQ(log.text(), "Click");
     EXPECT_EQ(keypad->ActiveKeypad()->Entry(), "1");
-}
-
-TEST_F(ManagerEntryTest, EnterAfterFinishingSetsTheValueAndFinishesAgain) {
-    Type(*keypad, "2\r" + std::string(kOutKeys));
+    Type(*keypad, "204261700\r");
     step->SetValue(platform::Variant(""));
     log.clear();
     keypad->ProcessKeyPress(kEnter);
     EXPECT_EQ(step->Value().to_text(), "O");
-    EXPECT_EQ(log.events(), std::vector<std::string>{"Finished"});
+    EXPECT_EQ(log.text(), "Finished");
 }
 
 }  // namespace

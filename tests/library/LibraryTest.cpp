@@ -68,7 +68,9 @@ class LibraryTest : public testing::Test {
     void* m_handle = nullptr;
 };
 
-// A damaged registry is reported and left as it was.
+// A damaged registry is reported and left as it was. Registration records every class and the
+// type library; the class factories are found by class id or by programmatic identifier in any
+// letter case. Unregistration removes them all.
 TEST_F(LibraryTest, RegistrationRecordsTheClassesAndTheTypeLibraryAndUnregistrationRemovesThem) {
     std::ofstream(m_fake.registry_file) << "{ damaged";
     EXPECT_NE(Register(), platform::hr::kOk);
@@ -92,6 +94,18 @@ TEST_F(LibraryTest, RegistrationRecordsTheClassesAndTheTypeLibraryAndUnregistrat
     ASSERT_EQ(libraries.size(), 1u);
     EXPECT_EQ(libraries[0].id, step->type_library);
 
+    platform::ClassFactory* by_name = nullptr;
+    platform::ClassFactory* by_id = nullptr;
+    EXPECT_EQ(GetClassObject("stampkind.clsstep", &by_name), platform::hr::kOk);
+    EXPECT_EQ(GetClassObject(step->class_id.c_str(), &by_id), platform::hr::kOk);
+    EXPECT_NE(by_name, nullptr);
+    EXPECT_EQ(by_name, by_id);
+    platform::ClassFactory* none = by_name;
+    EXPECT_EQ(GetClassObject("Stampkind.Nothing", &none), platform::hr::kClassNotAvailable);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(GetClassObject(nullptr, &none), platform::hr::kInvalidArgument);
+    EXPECT_EQ(GetClassObject("Stampkind.clsStep", nullptr), platform::hr::kInvalidArgument);
+
     ASSERT_EQ(Unregister(), platform::hr::kOk);
     EXPECT_FALSE(Registry().FindClass("Stampkind.clsStep").has_value());
     EXPECT_TRUE(Registry().Classes().empty());
@@ -100,39 +114,6 @@ TEST_F(LibraryTest, RegistrationRecordsTheClassesAndTheTypeLibraryAndUnregistrat
 
 // The keypads as the host meets them: created by programmatic identifier, each with its two
 // events.
-TEST_F(LibraryTest, EveryKeypadIsCreatableWithItsEvents) {
-    ASSERT_EQ(Register(), platform::hr::kOk);
-    for (const char* prog_id : {"Stampkind.StampkindKeypad", "Stampkind.TimeIn",
-                                "Stampkind.TimeOut", "Stampkind.Hours", "Stampkind.Currency"}) {
-        auto keypad = platform::CreateObjectAs<framework::IKeypadControl>(prog_id);
-        ASSERT_NE(keypad, nullptr) << prog_id;
-        auto events = platform::query_or_raise<platform::EventSource>(keypad);
-        EXPECT_EQ(events->DispatchId("Finished"),
-                  std::string_view(prog_id) == "Stampkind.StampkindKeypad" ? 1 : 2);
-        EXPECT_EQ(events->DispatchId("Click"),
-                  std::string_view(prog_id) == "Stampkind.StampkindKeypad" ? 2 : 1);
-    }
-}
-
-TEST_F(LibraryTest, ClassFactoriesAreFoundByClassIdOrProgrammaticIdentifier) {
-    ASSERT_EQ(Register(), platform::hr::kOk);
-    const auto registered = Registry().FindClass("Stampkind.clsStep");
-    ASSERT_TRUE(registered.has_value());
-
-    platform::ClassFactory* by_name = nullptr;
-    platform::ClassFactory* by_id = nullptr;
-    EXPECT_EQ(GetClassObject("stampkind.clsstep", &by_name), platform::hr::kOk);
-    EXPECT_EQ(GetClassObject(registered->class_id.c_str(), &by_id), platform::hr::kOk);
-    EXPECT_NE(by_name, nullptr);
-    EXPECT_EQ(by_name, by_id);
-
-    platform::ClassFactory* none = by_name;
-    EXPECT_EQ(GetClassObject("Stampkind.Nothing", &none), platform::hr::kClassNotAvailable);
-    EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(GetClassObject(nullptr, &none), platform::hr::kInvalidArgument);
-    EXPECT_EQ(GetClassObject("Stampkind.clsStep", nullptr), platform::hr::kInvalidArgument);
-}
-
 TEST_F(LibraryTest, LibraryMayUnloadOnlyWithoutLiveObjectsOrLocks) {
     platform::ClassFactory* factory = nullptr;
     ASSERT_EQ(GetClassObject("Stampkind.clsStep", &factory), platform::hr::kOk);
@@ -155,10 +136,21 @@ TEST_F(LibraryTest, LibraryMayUnloadOnlyWithoutLiveObjectsOrLocks) {
     EXPECT_EQ(CanUnloadNow(), platform::hr::kOk);
 }
 
-// The host creates the step by programmatic identifier and hands it the host's own objects; a
-// saved step is created again through the registry by its class and restored from what was stored.
-TEST_F(LibraryTest, StoredObjectIsCreatedByItsClassAndRestored) {
+// The objects as the host meets them, created by programmatic identifier: each keypad with its
+// two events, and the step, which takes the host's own objects. A saved step is created again
+// through the registry by its class and restored from what was stored.
+TEST_F(LibraryTest, ObjectsAreCreatableAndAStoredStepIsRestored) {
     ASSERT_EQ(Register(), platform::hr::kOk);
+    for (const char* prog_id : {"Stampkind.StampkindKeypad", "Stampkind.TimeIn",
+                                "Stampkind.TimeOut", "Stampkind.Hours", "Stampkind.Currency"}) {
+        auto keypad = platform::CreateObjectAs<framework::IKeypadControl>(prog_id);
+        ASSERT_NE(keypad, nullptr) << prog_id;
+        auto events = platform::query_or_raise<platform::EventSource>(keypad);
+        const bool punch_types = std::string_view(prog_id) == "Stampkind.StampkindKeypad";
+        EXPECT_EQ(events->DispatchId("Finished"), punch_types ? 1 : 2);
+        EXPECT_EQ(events->DispatchId("Click"), punch_types ? 2 : 1);
+    }
+
     auto step = platform::CreateObjectAs<framework::IStep>("Stampkind.clsStep");
     platform::query_or_raise<platform::Persistable>(step)->InitProperties();
     EXPECT_EQ(step->KeypadControlID(), "Stampkind.StampkindKeypad");
