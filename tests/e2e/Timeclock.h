@@ -19,6 +19,27 @@
 #include "tests/support/Postgres.h"
 #include "tests/support/TempFolder.h"
 
+// `text` quoted for the shell.
+inline std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Everything a command started with popen writes, and its wait status (-1 when it did not start).
+inline std::pair<std::string, int> Output(const std::string& command) {
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return {text, -1};
+    char buffer[4096];
+    size_t read;
+    while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, read);
+    return {text, pclose(pipe)};
+}
+
 // Runs the built timeclock command as a person would, with its own registry, configuration and
 // database in a fresh folder. The database is a file there, or, when the run names a PostgreSQL
 // server in STAMPKIND_TEST_E2E_POSTGRES, a fresh database on it: the same tests run on both
@@ -74,14 +95,10 @@ class TimeclockTest : public ::testing::Test {
             command += " <" + Quote(in_file.string());
         }
         Result result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
+        const auto [out, status] = Output(command);
+        if (status == -1)
             return result;
-        char buffer[4096];
-        size_t read;
-        while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.out.append(buffer, read);
-        const int status = pclose(pipe);
+        result.out = out;
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         // The shell reports a program it ran and lost to a signal as 128 plus the signal.
         if (WIFSIGNALED(status))
@@ -115,6 +132,12 @@ class TimeclockTest : public ::testing::Test {
         return types;
     }
 
+    // Runs timeclock with the arguments and the test's database.
+    Result RunOnDb(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.end(), {"--db", Database().string()});
+        return Run(arguments);
+    }
+
     // A scripted punch at a fixed moment, without waiting out the pauses.
     Result Punch(const std::string& now, const std::string& keys,
                  std::vector<std::string> extra = {}) const {
@@ -123,13 +146,6 @@ class TimeclockTest : public ::testing::Test {
             "--now", now,    "--no-pause",        "--keys",   keys};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return Run(arguments);
-    }
-
-    static std::string Quote(const std::string& text) {
-        std::string quoted = "'";
-        for (char c : text)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
     }
 
     std::filesystem::path m_bin;
