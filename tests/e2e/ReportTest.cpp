@@ -11,11 +11,6 @@ class ReportTest : public TimeclockTest {
         ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
     }
-    Result Report(std::vector<std::string> extra) const {
-        std::vector<std::string> arguments{"report", "--db", Database().string()};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return Run(arguments);
-    }
 };
 
 // A day punched at the clock (in, lunch, break, switch, out) comes back as payroll reads it.
@@ -32,7 +27,8 @@ TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
     for (const auto& [now, key] : day)
         ASSERT_EQ(Punch(now, std::string(key) + " ENTER", {"--card", "1001"}).status, 0) << now;
 
-    const auto result = Report({"--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
+    const auto result =
+        RunOnDb({"report", "--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
     ASSERT_EQ(result.status, 0) << result.err;
     const json expected = json::parse(R"({
         "from": "2026-11-29", "to": "2026-12-05",
@@ -54,9 +50,13 @@ TEST_F(ReportTest, RefusesWithAClearMessage) {
         {{"--from", "2026-12-01", "--to", "2026-12-05"}, "no records"},
         {{"--from", "2026-12-01", "--to", "2026-12-05", "--card", "77"}, "card 77"},
         {{"--from", "2025-01-01", "--to", "2026-12-05"}, "--force"},
+        {{"--period", "someday"}, "--period takes"},
+        {{"--period", "current", "--from", "2026-12-01"}, "either"},
+        {{"--explain", "--date", "2026-12-01"}, "--card"},
     };
-    for (const auto& c : cases) {
-        const auto result = Report(c.arguments);
+    for (auto c : cases) {
+        c.arguments.insert(c.arguments.begin(), "report");
+        const auto result = RunOnDb(c.arguments);
         EXPECT_EQ(result.status, 2) << c.says;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
     }

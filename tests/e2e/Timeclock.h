@@ -148,6 +148,14 @@ class TimeclockTest : public ::testing::Test {
         return Run(arguments);
     }
 
+    // A punch on the punch-type keypad's button `index` (0 IN, 1 OUT, 2 and 3 lunch, 4 and 5
+    // break, 6 switch) for `card`, which must run to its end.
+    void PunchButton(const std::string& now, int32_t card, int index) const {
+        const auto result = Punch(now, "CLICK:cmdStampkind(" + std::to_string(index) + ") ENTER",
+                                  {"--card", std::to_string(card)});
+        ASSERT_EQ(result.status, 0) << now << ' ' << result.out << result.err;
+    }
+
     std::filesystem::path m_bin;
     TempFolder m_scratch;
     std::filesystem::path m_folder = m_scratch.path();
