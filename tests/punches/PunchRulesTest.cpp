@@ -47,17 +47,6 @@ INSTANTIATE_TEST_SUITE_P(Rules, PunchCodes, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-TEST(PunchRules, StoreClosesEachKindByItsClosingType) {
-    ASSERT_EQ(punches::kPairings.size(), 3u);
-    for (const auto& [closing, opening] : {std::pair{"O", "I"}, {"LI", "LO"}, {"BI", "BO"}}) {
-        EXPECT_NE(std::find_if(
-                      punches::kPairings.begin(), punches::kPairings.end(),
-                      [&](const auto& p) { return p.closing == closing && p.opening == opening; }),
-                  punches::kPairings.end())
-            << closing;
-    }
-}
-
 TEST(PunchRules, GuardedPunchesNeedTheirRecordOpen) {
     const struct {
         const char* code;
