@@ -20,17 +20,14 @@ class ExportTest : public TimeclockTest {
             ASSERT_EQ(Punch(punch.at, punch.Keys(), {"--card", std::to_string(punch.card)}).status,
                       0);
     }
-    std::string WriteConfig(const json& extra) const {
-        json config = {{"pay_rules", {{"overtime", "california"}}}};
-        config.update(extra);
-        return pay_history::WriteConfig(m_folder / "export.json", config);
-    }
+    // The export in `format` under daily overtime and the settings in `config`.
     Result Export(const std::string& format, std::vector<std::string> extra,
                   const json& config = json::object()) const {
-        std::vector<std::string> arguments{"export", "--db",     Database().string(), "--format",
-                                           format,   "--config", WriteConfig(config)};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return Run(arguments);
+        json settings = {{"pay_rules", {{"overtime", "california"}}}};
+        settings.update(config);
+        const auto file = pay_history::WriteConfig(m_folder / "export.json", settings);
+        extra.insert(extra.begin(), {"export", "--format", format, "--config", file});
+        return RunOnDb(extra);
     }
 };
 

@@ -1,5 +1,4 @@
 #include <fstream>
-#include <map>
 
 #include "host/database/ClockDatabase.h"
 #include "tests/e2e/Timeclock.h"
@@ -13,10 +12,6 @@ class PunchTest : public TimeclockTest {
     void SetUp() override {
         TimeclockTest::SetUp();
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
-    }
-
-    std::vector<orvane::ClockDatabase::Row> Rows() const {
-        return orvane::ClockDatabase(Database()).Rows(1001);
     }
 
     Result CardPunch(const std::string& now, const std::string& keys,

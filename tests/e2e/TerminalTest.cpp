@@ -1,8 +1,6 @@
 #include <chrono>
-#include <functional>
 #include <regex>
 
-#include "host/database/ClockDatabase.h"
 #include "tests/e2e/Timeclock.h"
 #include "tests/e2e/TmuxKiosk.h"
 
@@ -44,10 +42,6 @@ class TerminalTest : public TimeclockTest {
         if (!terminal.Send("F10") || !terminal.WaitForEnd())
             return "";
         return terminal.Screen();
-    }
-
-    std::vector<orvane::ClockDatabase::Row> Rows() const {
-        return orvane::ClockDatabase(Database()).Rows(1001);
     }
 };
 

@@ -138,6 +138,11 @@ class TimeclockTest : public ::testing::Test {
         return Run(arguments);
     }
 
+    // The rows stored for `card` in the test's database, in the order stored.
+    std::vector<orvane::ClockDatabase::Row> Rows(int32_t card = 1001) const {
+        return orvane::ClockDatabase(Database()).Rows(card);
+    }
+
     // A scripted punch at a fixed moment, without waiting out the pauses.
     Result Punch(const std::string& now, const std::string& keys,
                  std::vector<std::string> extra = {}) const {
