@@ -10,7 +10,6 @@ class CommandOptionsTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
         ASSERT_TRUE(AddEmployee(1005, "Noel Park"));
     }

@@ -8,7 +8,6 @@ class CorrectionsTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
     }
     double Worked() const {

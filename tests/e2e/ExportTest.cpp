@@ -11,7 +11,6 @@ class ExportTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Renée Okafor"));
         ASSERT_TRUE(AddEmployee(1002, "=SUM(A1:A9)"));
         auto punches = pay_history::TenHourDay(1001, "08:00:00");

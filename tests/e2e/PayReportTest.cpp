@@ -13,7 +13,6 @@ class PayReportTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
         // Within the grace of 08:00, over 8 hours in the day, no lunch.
         for (const auto& punch : pay_history::TenHourDay(1001, "08:04:00"))

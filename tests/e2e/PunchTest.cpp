@@ -182,14 +182,14 @@ TEST_F(PunchTest, ManagerEntryIsRecordedUnderTheManager) {
     EXPECT_EQ(entries[1].entry.manager_card, 0);
     EXPECT_NE(entries[1].entry.clock_name.find("(user "), std::string::npos)
         << entries[1].entry.clock_name;
-    EXPECT_EQ(Run({"punch", "--db", Database().string(), "--card", "1001", "--manager-card", "9001",
-                   "--keys", "1 ENTER"})
-                  .status,
-              2);
+    // A manager card without manager mode is a usage error.
+    const auto refused =
+        RunOnDb({"punch", "--card", "1001", "--manager-card", "9001", "--keys", "1 ENTER"});
+    EXPECT_EQ(refused.status, 2);
 }
 
 TEST_F(PunchTest, UsageErrors) {
-    EXPECT_EQ(Run({"punch", "--db", Database().string()}).status, 2);
+    EXPECT_EQ(RunOnDb({"punch"}).status, 2);
     EXPECT_EQ(Punch("2026-12-04 25:00:00", "1 ENTER").status, 2);
     EXPECT_EQ(Punch("2026-12-04 08:00:00", "KEY:x").status, 2);
     EXPECT_TRUE(Rows().empty());

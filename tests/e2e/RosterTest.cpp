@@ -12,7 +12,6 @@ class RosterTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         std::ofstream(Config()) << R"({"clock_name": "Front door"})";
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
         ASSERT_TRUE(AddEmployee(1002, "Blake Ortiz"));

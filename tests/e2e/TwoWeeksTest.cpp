@@ -67,6 +67,7 @@ class TwoWeeksTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
+        // Registered ahead, as an installer does; a clock would register itself otherwise.
         ASSERT_EQ(Run({"register"}).status, 0);
         const char* names[] = {"Avery Stone", "Blake Ortiz", "Casey Park", "Drew Lind",
                                "Emery Cole",  "Finley Ruiz", "Gray Moss",  "Harper Vale",
