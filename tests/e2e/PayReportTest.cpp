@@ -72,9 +72,8 @@ TEST_F(PayReportTest, ExplainsOneDay) {
 // The clock's figures after the next morning's punch are the report's: the paid 10 hours of the
 // day before in the period so far, 2 of them overtime.
 TEST_F(PayReportTest, ClockShowsThePaidFiguresAfterAPunch) {
-    const auto punch = Run({"punch", "--db", Database().string(), "--config", CaliforniaWithGrace(),
-                            "--card", "1001", "--statistics", "--now", "2026-12-02 08:00:00",
-                            "--no-pause", "--keys", "CLICK:cmdStampkind(0) ENTER"});
+    const auto punch = Punch("2026-12-02 08:00:00", "CLICK:cmdStampkind(0) ENTER",
+                             {"--card", "1001", "--statistics"}, CaliforniaWithGrace());
     ASSERT_EQ(punch.status, 0) << punch.err;
     const json display = punch.json()["display"];
     const json shown = {"SetUserInput", "Today 0:00  This period 10:00 (2:00 overtime)"};

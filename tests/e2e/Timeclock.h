@@ -143,14 +143,15 @@ class TimeclockTest : public ::testing::Test {
         return orvane::ClockDatabase(Database()).Rows(card);
     }
 
-    // A scripted punch at a fixed moment, without waiting out the pauses.
+    // A scripted punch at a fixed moment, without waiting out the pauses, under the test's
+    // configuration or the one given.
     Result Punch(const std::string& now, const std::string& keys,
-                 std::vector<std::string> extra = {}) const {
-        std::vector<std::string> arguments{
-            "punch", "--db", Database().string(), "--config", Config().string(),
-            "--now", now,    "--no-pause",        "--keys",   keys};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return Run(arguments);
+                 std::vector<std::string> extra = {},
+                 const std::filesystem::path& config = {}) const {
+        extra.insert(extra.begin(),
+                     {"punch", "--config", (config.empty() ? Config() : config).string(), "--now",
+                      now, "--no-pause", "--keys", keys});
+        return RunOnDb(extra);
     }
 
     // A punch on the punch-type keypad's button `index` (0 IN, 1 OUT, 2 and 3 lunch, 4 and 5

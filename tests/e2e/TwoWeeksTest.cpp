@@ -85,13 +85,10 @@ class TwoWeeksTest : public TimeclockTest {
     std::filesystem::path AutoConfig() const { return m_folder / "back" / "timeclock.json"; }
 
     void Punch(const Swipe& swipe) const {
-        const auto& config = swipe.keys.empty() ? AutoConfig() : Config();
-        std::vector<std::string> arguments{"punch",    "--db",          Database().string(),
-                                           "--config", config.string(), "--now",
-                                           swipe.now,  "--no-pause",    "--keys",
-                                           swipe.keys, "--card",        std::to_string(swipe.card)};
-        arguments.insert(arguments.end(), swipe.extra.begin(), swipe.extra.end());
-        const auto result = Run(arguments);
+        auto extra = swipe.extra;
+        extra.insert(extra.end(), {"--card", std::to_string(swipe.card)});
+        const auto result = TimeclockTest::Punch(swipe.now, swipe.keys, extra,
+                                                 swipe.keys.empty() ? AutoConfig() : Config());
         ASSERT_EQ(result.status, 0) << swipe.card << ' ' << swipe.now << '\n' << result.err;
     }
 
