@@ -16,8 +16,7 @@ class ExportTest : public TimeclockTest {
         auto punches = pay_history::TenHourDay(1001, "08:00:00");
         punches.push_back(pay_history::OutWithoutIn(1002));
         for (const auto& punch : punches)
-            ASSERT_EQ(Punch(punch.at, punch.Keys(), {"--card", std::to_string(punch.card)}).status,
-                      0);
+            ASSERT_NO_FATAL_FAILURE(PunchButton(punch.at, punch.card, punch.in ? 0 : 1));
     }
     // The export in `format` under daily overtime and the settings in `config`.
     Result Export(const std::string& format, std::vector<std::string> extra,

@@ -33,25 +33,24 @@ class NotUtf8Test : public TimeclockTest {
 };
 
 TEST_F(NotUtf8Test, NameFromTheDatabaseIsPrintedRepaired) {
-    const std::string db = Database().string();
+    // Each on the test's database.
     const struct {
         const char* name;
         std::vector<std::string> arguments;
     } cases[] = {
         {"PunchWithStatistics",
-         {"punch", "--db", db, "--config", Config().string(), "--card", "1001", "--statistics",
-          "--now", "2026-12-04 12:00:00", "--no-pause", "--keys", "3 ENTER"}},
-        {"EmployeeList", {"employee", "list", "--db", db}},
-        {"Report",
-         {"report", "--db", db, "--from", "2026-12-01", "--to", "2026-12-07", "--format", "json"}},
-        {"WhosIn", {"whos-in", "--db", db, "--now", "2026-12-04 12:00:00", "--format", "json"}},
+         {"punch", "--config", Config().string(), "--card", "1001", "--statistics", "--now",
+          "2026-12-04 12:00:00", "--no-pause", "--keys", "3 ENTER"}},
+        {"EmployeeList", {"employee", "list"}},
+        {"Report", {"report", "--from", "2026-12-01", "--to", "2026-12-07", "--format", "json"}},
+        {"WhosIn", {"whos-in", "--now", "2026-12-04 12:00:00", "--format", "json"}},
         {"Exceptions",
-         {"exceptions", "--db", db, "--from", "2026-12-01", "--to", "2026-12-07", "--now",
+         {"exceptions", "--from", "2026-12-01", "--to", "2026-12-07", "--now",
           "2026-12-06 12:00:00", "--format", "json"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto result = Run(c.arguments);
+        const auto result = RunOnDb(c.arguments);
         EXPECT_EQ(result.signal, 0);
         EXPECT_EQ(result.status, 0) << result.err;
         // The JSON writer refuses text that is not well-formed UTF-8.
