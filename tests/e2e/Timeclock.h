@@ -138,6 +138,13 @@ class TimeclockTest : public ::testing::Test {
         return Run(arguments);
     }
 
+    // The JSON that a command on the test's database prints; null when the command failed.
+    nlohmann::json JsonOnDb(const std::vector<std::string>& arguments) const {
+        const auto result = RunOnDb(arguments);
+        EXPECT_EQ(result.status, 0) << arguments[0] << ": " << result.err;
+        return result.status == 0 ? result.json() : nlohmann::json();
+    }
+
     // The rows stored for `card` in the test's database, in the order stored.
     std::vector<orvane::ClockDatabase::Row> Rows(int32_t card = 1001) const {
         return orvane::ClockDatabase(Database()).Rows(card);

@@ -92,19 +92,13 @@ class TwoWeeksTest : public TimeclockTest {
         ASSERT_EQ(result.status, 0) << swipe.card << ' ' << swipe.now << '\n' << result.err;
     }
 
-    json Command(const std::vector<std::string>& arguments) const {
-        const auto result = RunOnDb(arguments);
-        EXPECT_EQ(result.status, 0) << arguments[0] << ' ' << result.err;
-        return result.status == 0 ? result.json() : json();
-    }
-
     // Each employee's week as the report gives it.
     Weeks Reported() const {
         Weeks weeks;
         for (const auto& [first, last] :
              {std::pair{kWeekOne, "2026-12-05"}, std::pair{kWeekTwo, "2026-12-12"}}) {
-            const auto report = Command({"report", "--config", Config().string(), "--from", first,
-                                         "--to", last, "--now", kLater, "--format", "json"});
+            const auto report = JsonOnDb({"report", "--config", Config().string(), "--from", first,
+                                          "--to", last, "--now", kLater, "--format", "json"});
             for (const auto& employee : report.at("employees")) {
                 Week& week = weeks[{employee.at("card").get<int>(), first}];
                 week.worked = employee.at("total").at("worked").get<double>();
@@ -121,8 +115,8 @@ class TwoWeeksTest : public TimeclockTest {
     std::vector<std::tuple<int, std::string, std::string>> Exceptions() const {
         std::vector<std::tuple<int, std::string, std::string>> listed;
         for (const auto& item :
-             Command({"exceptions", "--config", Config().string(), "--from", kWeekOne, "--to",
-                      "2026-12-12", "--now", kLater, "--format", "json"})) {
+             JsonOnDb({"exceptions", "--config", Config().string(), "--from", kWeekOne, "--to",
+                       "2026-12-12", "--now", kLater, "--format", "json"})) {
             EXPECT_FALSE(item.at("fix").get<std::string>().empty()) << item;
             listed.emplace_back(item.at("card").get<int>(), item.at("date").get<std::string>(),
                                 item.at("kind").get<std::string>());
@@ -133,7 +127,7 @@ class TwoWeeksTest : public TimeclockTest {
     // The id of the card's out that closed nothing.
     int64_t LoneOut(int card) const {
         for (const auto& punch :
-             Command({"punches", "list", "--card", std::to_string(card), "--format", "json"})) {
+             JsonOnDb({"punches", "list", "--card", std::to_string(card), "--format", "json"})) {
             if (punch.at("type") == "O" && punch.at("in").is_null())
                 return punch.at("id").get<int64_t>();
         }
@@ -230,13 +224,13 @@ TEST_F(TwoWeeksTest, ReportAndExceptionsMatchTheHoursWorkedOutByHand) {
     // Drew left at 16:30 on Tuesday; Emery came in at 08:00 on Thursday. Emery's lone OUT is
     // voided and the day entered whole.
     const std::string reason = "forgotten at the clock";
-    Command({"punches", "add", "--card", "1004", "--type", "O", "--at", "2026-12-01 16:30",
-             "--reason", reason});
-    Command({"punches", "void", "--id", std::to_string(LoneOut(1005)), "--reason", reason});
-    Command({"punches", "add", "--card", "1005", "--type", "I", "--at", "2026-12-03 08:00",
-             "--reason", reason});
-    Command({"punches", "add", "--card", "1005", "--type", "O", "--at", "2026-12-03 16:00",
-             "--reason", reason});
+    JsonOnDb({"punches", "add", "--card", "1004", "--type", "O", "--at", "2026-12-01 16:30",
+              "--reason", reason});
+    JsonOnDb({"punches", "void", "--id", std::to_string(LoneOut(1005)), "--reason", reason});
+    JsonOnDb({"punches", "add", "--card", "1005", "--type", "I", "--at", "2026-12-03 08:00",
+              "--reason", reason});
+    JsonOnDb({"punches", "add", "--card", "1005", "--type", "O", "--at", "2026-12-03 16:00",
+              "--reason", reason});
 
     EXPECT_EQ(Exceptions(), Listed{});
     hours[{1004, kWeekOne}].worked = 16.5;
