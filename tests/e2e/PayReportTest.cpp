@@ -31,10 +31,8 @@ class PayReportTest : public TimeclockTest {
 };
 
 TEST_F(PayReportTest, PeriodHoldingADayIsReportedWithPaidHoursAndRoundedPunches) {
-    const auto result = RunOnDb({"report", "--period", "2026-12-03", "--config",
-                                 CaliforniaWithGrace(), "--format", "json"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    const json report = result.json();
+    const json report = JsonOnDb({"report", "--period", "2026-12-03", "--config",
+                                  CaliforniaWithGrace(), "--format", "json"});
     EXPECT_EQ(report["from"], "2026-12-01");
     EXPECT_EQ(report["to"], "2026-12-15");
     const json& employee = report["employees"][0];

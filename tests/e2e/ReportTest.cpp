@@ -14,21 +14,18 @@ class ReportTest : public TimeclockTest {
 
 // A day punched at the clock (in, lunch, break, switch, out) comes back as payroll reads it.
 TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
-    const std::vector<std::pair<const char*, const char*>> day{
-        {"2026-12-01 08:00:00", "CLICK:cmdStampkind(0)"},  // in
-        {"2026-12-01 12:00:00", "CLICK:cmdStampkind(2)"},  // lunch leave
-        {"2026-12-01 12:45:00", "CLICK:cmdStampkind(3)"},  // lunch return
-        {"2026-12-01 15:00:00", "CLICK:cmdStampkind(4)"},  // break leave
-        {"2026-12-01 15:15:00", "CLICK:cmdStampkind(5)"},  // break return
-        {"2026-12-01 16:00:00", "CLICK:cmdStampkind(6)"},  // switch
-        {"2026-12-01 17:30:00", "CLICK:cmdStampkind(1)"},  // out
+    const std::vector<std::pair<const char*, int>> day{
+        {"2026-12-01 08:00:00", 0},  // in
+        {"2026-12-01 12:00:00", 2},  // lunch leave
+        {"2026-12-01 12:45:00", 3},  // lunch return
+        {"2026-12-01 15:00:00", 4},  // break leave
+        {"2026-12-01 15:15:00", 5},  // break return
+        {"2026-12-01 16:00:00", 6},  // switch
+        {"2026-12-01 17:30:00", 1},  // out
     };
-    for (const auto& [now, key] : day)
-        ASSERT_EQ(Punch(now, std::string(key) + " ENTER", {"--card", "1001"}).status, 0) << now;
+    for (const auto& [now, button] : day)
+        ASSERT_NO_FATAL_FAILURE(PunchButton(now, 1001, button));
 
-    const auto result =
-        RunOnDb({"report", "--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
-    ASSERT_EQ(result.status, 0) << result.err;
     const json expected = json::parse(R"({
         "from": "2026-11-29", "to": "2026-12-05",
         "employees": [{"card": 1001, "name": "Avery Stone",
@@ -37,7 +34,9 @@ TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
                       "regular": 8.75, "overtime": 0, "double_time": 0}],
             "total": {"worked": 8.75, "leave": {}, "dollars": {},
                       "regular": 8.75, "overtime": 0, "double_time": 0}}]})");
-    EXPECT_EQ(result.json(), expected);
+    EXPECT_EQ(
+        JsonOnDb({"report", "--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"}),
+        expected);
 }
 
 TEST_F(ReportTest, RefusesWithAClearMessage) {
