@@ -34,7 +34,6 @@ class QueueTest : public TimeclockTest {
 };
 
 TEST_F(QueueTest, ShowsWhatWaitsAndSendsItOnce) {
-    ScratchPostgres& server = m_clock_server;
     Keep("punch-1", 1204, 46360, 0.25);
     const auto shown = Queue();
     ASSERT_EQ(shown.status, 0) << shown.err;
@@ -48,15 +47,15 @@ TEST_F(QueueTest, ShowsWhatWaitsAndSendsItOnce) {
         EXPECT_EQ(sent.json()["sent"], sending == 0 ? 1 : 0);
         EXPECT_EQ(sent.json()["waiting"], 0);
     }
-    EXPECT_EQ(orvane::ClockDatabase(server.uri()).Rows(1204).size(), 1u);
+    EXPECT_EQ(orvane::ClockDatabase(m_clock_server.uri()).Rows(1204).size(), 1u);
     EXPECT_EQ(Queue().json()["waiting"].size(), 0u);
 
     // A punch the server cannot take is kept, and says so.
-    server.Refuse();
+    m_clock_server.Refuse();
     const auto punch =
-        Run({"punch", "--db", server.uri(), "--config", Config().string(), "--now",
+        Run({"punch", "--db", m_clock_server.uri(), "--config", Config().string(), "--now",
              "2026-12-04 12:00:00", "--no-pause", "--keys", "2 ENTER", "--card", "1204"});
-    server.Return();
+    m_clock_server.Return();
     ASSERT_EQ(punch.status, 0) << punch.err;
     EXPECT_EQ(punch.json()["stored"], "queued");
     EXPECT_EQ(punch.json()["confirmation"].back(),
@@ -67,9 +66,9 @@ TEST_F(QueueTest, ShowsWhatWaitsAndSendsItOnce) {
 // A kept punch whose week was approved meanwhile is kept aside with the server's reason; the
 // punches behind it are sent. Once the week is reopened, sending again stores it.
 TEST_F(QueueTest, RefusedPunchIsKeptAsideAndTheOthersAreSent) {
-    const ScratchPostgres& server = m_clock_server;
-    const std::vector<std::string> week{"--db",   server.uri(), "--config", Config().string(),
-                                        "--week", "2026-12-04", "--card",   "1204"};
+    const std::vector<std::string> week{
+        "--db",   m_clock_server.uri(), "--config", Config().string(),
+        "--week", "2026-12-04",         "--card",   "1204"};
     const auto approve = [&](const std::string& command) {
         auto arguments = week;
         arguments.insert(arguments.begin(), command);
@@ -95,7 +94,7 @@ TEST_F(QueueTest, RefusedPunchIsKeptAsideAndTheOthersAreSent) {
     EXPECT_NE(aside["refused"].get<std::string>().find("is approved for card 1204"),
               std::string::npos)
         << aside;
-    orvane::ClockDatabase database(server.uri());
+    orvane::ClockDatabase database(m_clock_server.uri());
     EXPECT_EQ(database.Rows(1204).size(), 1u);
     EXPECT_EQ(database.Rows(1205).size(), 1u);
 
