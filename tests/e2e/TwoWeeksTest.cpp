@@ -50,17 +50,18 @@ constexpr const char* kWeekTwo = "2026-12-06";
 // The moment the history is read at: after the two weeks.
 constexpr const char* kLater = "2026-12-12 12:00:00";
 
-// One day's punches of a card, each a time of that day and its keys.
+// One day's punches of a card, each a time of that day ("HH:MM") and its keys.
 std::vector<Swipe> Day(int card, const std::string& day,
                        const std::vector<std::pair<const char*, const char*>>& punches) {
     std::vector<Swipe> swipes;
     for (const auto& [time, keys] : punches)
-        swipes.push_back({card, day + " " + time, keys});
+        swipes.push_back({card, day + " " + time + ":00", keys});
     return swipes;
 }
 
-std::vector<Swipe> Shift(int card, const std::string& day, const char* in, const char* out) {
-    return Day(card, day, {{in, kIn}, {out, kOut}});
+// A day's work from 08:00 to `out`, without lunch or breaks.
+std::vector<Swipe> Shift(int card, const std::string& day, const char* out = "16:00") {
+    return Day(card, day, {{"08:00", kIn}, {out, kOut}});
 }
 
 class TwoWeeksTest : public TimeclockTest {
@@ -143,31 +144,23 @@ TEST_F(TwoWeeksTest, ReportAndExceptionsMatchTheHoursWorkedOutByHand) {
     };
     // Avery: plain days.
     for (const char* day : {"2026-11-30", "2026-12-01", "2026-12-07", "2026-12-08"})
-        add(Shift(1001, day, "08:00:00", "16:00:00"));
+        add(Shift(1001, day));
     // Blake: half an hour for lunch.
-    for (const char* day : {"2026-12-01", "2026-12-08"}) {
+    for (const char* day : {"2026-12-01", "2026-12-08"})
         add(Day(1002, day,
-                {{"08:00:00", kIn},
-                 {"12:00:00", kLunch},
-                 {"12:30:00", kLunchBack},
-                 {"16:30:00", kOut}}));
-    }
+                {{"08:00", kIn}, {"12:00", kLunch}, {"12:30", kLunchBack}, {"16:30", kOut}}));
     // Casey: a quarter of an hour's break, paid.
-    for (const char* day : {"2026-12-02", "2026-12-09"}) {
+    for (const char* day : {"2026-12-02", "2026-12-09"})
         add(Day(1003, day,
-                {{"09:00:00", kIn},
-                 {"10:30:00", kBreak},
-                 {"10:45:00", kBreakBack},
-                 {"17:00:00", kOut}}));
-    }
+                {{"09:00", kIn}, {"10:30", kBreak}, {"10:45", kBreakBack}, {"17:00", kOut}}));
     // Drew forgets OUT on Tuesday.
     add({{1004, "2026-12-01 08:00:00", kIn}});
-    add(Shift(1004, "2026-12-02", "08:00:00", "16:00:00"));
-    add(Shift(1004, "2026-12-08", "08:00:00", "16:00:00"));
+    add(Shift(1004, "2026-12-02"));
+    add(Shift(1004, "2026-12-08"));
     // Emery forgets IN on Thursday.
-    add(Shift(1005, "2026-12-02", "08:00:00", "16:00:00"));
+    add(Shift(1005, "2026-12-02"));
     add({{1005, "2026-12-03 16:00:00", kOut}});
-    add(Shift(1005, "2026-12-09", "08:00:00", "16:00:00"));
+    add(Shift(1005, "2026-12-09"));
     // Finley, at the clock that chooses, swipes twice each morning.
     add({{1006, "2026-12-03 08:00:00", kSwipe},
          {1006, "2026-12-03 08:00:20", kSwipe},
@@ -177,16 +170,15 @@ TEST_F(TwoWeeksTest, ReportAndExceptionsMatchTheHoursWorkedOutByHand) {
          {1006, "2026-12-10 15:00:00", kSwipe}});
     // Gray chooses IN and walks away without Enter: his screen stores nothing. Harper's card
     // is the next punch, her own; Gray comes back two minutes later.
-    add(Shift(1007, "2026-12-04", "08:00:00", "12:00:00"));
+    add(Shift(1007, "2026-12-04", "12:00"));
     add({{1007, "2026-12-07 08:00:00", "CLICK:cmdStampkind(0)"},
          {1008, "2026-12-07 08:00:10", kIn},
          {1007, "2026-12-07 08:02:00", kIn},
          {1008, "2026-12-07 16:00:00", kOut},
          {1007, "2026-12-07 16:02:00", kOut}});
     // Indigo is on vacation on Friday: the manager books eight hours.
-    add(Shift(1009, "2026-12-02", "08:00:00", "16:00:00"));
-    add(Shift(1009, "2026-12-03", "08:00:00", "16:00:00"));
-    add(Shift(1009, "2026-12-07", "08:00:00", "16:00:00"));
+    for (const char* day : {"2026-12-02", "2026-12-03", "2026-12-07"})
+        add(Shift(1009, day));
     add({{1009,
           "2026-12-03 17:00:00",
           "+ 4 ENTER 1204260800 ENTER 0800 ENTER",
