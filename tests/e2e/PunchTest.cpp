@@ -45,14 +45,12 @@ TEST_P(ManagerPunch, StoresTheEnteredValues) {
     EXPECT_EQ(report["value"], c.code);
     EXPECT_EQ(report["finished"], true);
     EXPECT_TRUE(report["pauses"].empty()) << report["pauses"];
-    if (*c.amount_field) {
-        EXPECT_NEAR(report["step"]["Amount"].get<double>(), c.amount, 1e-9);
-    }
     EXPECT_EQ(report["valid"], std::string(c.code) != "JD");
     ASSERT_GE(report["records"].size(), 1u);
     const auto& fields = report["records"][0]["fields"];
     EXPECT_EQ(fields["Punch Type"], c.punch_type);
     if (*c.amount_field) {
+        EXPECT_NEAR(report["step"]["Amount"].get<double>(), c.amount, 1e-9);
         EXPECT_NEAR(fields[c.amount_field].get<double>(), c.amount, 1e-9) << fields;
         EXPECT_EQ(fields["Date In"], "2026-12-04T00:00:00");
     }

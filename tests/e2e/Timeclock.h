@@ -114,10 +114,8 @@ class TimeclockTest : public ::testing::Test {
     bool AddEmployee(int32_t card, const std::string& name, const std::string& pin = "",
                      const std::filesystem::path& database = {}) const {
         std::vector<std::string> arguments{
-            "employee", "add",
-            "--db",     (database.empty() ? Database() : database).string(),
-            "--card",   std::to_string(card),
-            "--name",   name};
+            "employee", "add", "--card", std::to_string(card),
+            "--name",   name,  "--db",   (database.empty() ? Database() : database).string()};
         if (!pin.empty())
             arguments.insert(arguments.end(), {"--manager", "--pin-stdin"});
         return Run(arguments, "", pin.empty() ? "" : pin + "\n").status == 0;
