@@ -82,16 +82,11 @@ TEST_F(TerminalTest, CaptionsAreNeverCut) {
     }
 }
 
-// A confirmation line wider than the terminal (a long name here; the figures with overtime and
-// double time at the clock) wraps onto the next line instead of losing its end.
-TEST_F(TerminalTest, LongConfirmationLinesWrap) {
+// The confirmation reads on the clock face of the configured regional settings. A line wider
+// than the terminal (a long name here; the figures with overtime and double time at the clock)
+// wraps onto the next line instead of losing its end.
+TEST_F(TerminalTest, ConfirmationFollowsTheRegionalSettingsAndWraps) {
     ASSERT_TRUE(AddEmployee(1002, "Maximiliana Alexandrovna Featherstonehaugh-Cholmondeley Junr"));
-    const auto screen = AtKiosk(60, 22, {{"1002 Enter 1 Enter", false}});
-    EXPECT_NE(screen.find("\n  Junr\n"), std::string::npos) << screen;
-}
-
-// The confirmation reads on the clock face of the configured regional settings.
-TEST_F(TerminalTest, ConfirmationFollowsTheRegionalSettings) {
     const std::pair<const char*, const char*> cases[] = {
         {"en-US", R"(IN \d\d/\d\d/\d{4} \d{1,2}:\d\d [AP]M)"},
         {"en-GB", R"(IN \d\d/\d\d/\d{4} \d\d:\d\d(?! ?[AP]M))"},
@@ -99,9 +94,10 @@ TEST_F(TerminalTest, ConfirmationFollowsTheRegionalSettings) {
     for (const auto& [regional, confirmation] : cases) {
         std::ofstream(Config()) << R"({"steps": ["Employee ID", "Punch Entry"], "regional": ")"
                                 << regional << "\"}";
-        const auto screen = AtKiosk(100, 40, {{"1001 Enter 1 Enter", false}});
+        const auto screen = AtKiosk(60, 22, {{"1002 Enter 1 Enter", false}});
         EXPECT_TRUE(std::regex_search(screen, std::regex(confirmation))) << regional << screen;
-        AtKiosk(100, 40, {{"1001 Enter 2 Enter", false}});  // out again for the next case
+        EXPECT_NE(screen.find("\n  Junr\n"), std::string::npos) << screen;
+        AtKiosk(60, 22, {{"1002 Enter 2 Enter", false}});  // out again for the next case
     }
 }
 
