@@ -8,19 +8,11 @@ class CorrectionsTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
     }
-    // Runs a command on the test's database with the arguments after it.
-    Result On(std::vector<std::string> command, std::vector<std::string> extra) const {
-        command.insert(command.end(), {"--db", Database().string()});
-        command.insert(command.end(), extra.begin(), extra.end());
-        return Run(command);
-    }
     double Worked() const {
-        const auto report =
-            On({"report"}, {"--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
-        const auto employees = report.json()["employees"];
+        const auto employees = JsonOnDb({"report", "--from", "2026-11-29", "--to", "2026-12-05",
+                                         "--format", "json"})["employees"];
         return employees.empty() ? 0.0 : employees[0]["total"]["worked"].get<double>();
     }
 };
@@ -28,32 +20,27 @@ class CorrectionsTest : public TimeclockTest {
 // A day punched at the clock, corrected by a clerk: the report counts the corrected punches,
 // the list keeps the originals and the voided punch, and the audit names every change.
 TEST_F(CorrectionsTest, ReportCountsTheCorrectedPunchesAndTheAuditListsThem) {
-    ASSERT_EQ(
-        Punch("2026-12-01 08:00:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status, 0);
-    ASSERT_EQ(
-        Punch("2026-12-01 16:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status, 0);
+    PunchButton("2026-12-01 08:00:00", 1001, 0);
+    PunchButton("2026-12-01 16:00:00", 1001, 1);
     EXPECT_EQ(Worked(), 8.0);
 
-    const auto edit = On({"punches", "edit"},
-                         {"--id", "1", "--at", "2026-12-01 09:30", "--reason", "came in late"});
-    ASSERT_EQ(edit.status, 0) << edit.err;
-    EXPECT_EQ(edit.json()["before"]["in"], "2026-12-01T08:00:00");
-    EXPECT_EQ(edit.json()["after"]["in"], "2026-12-01T09:30:00");
+    const auto edit = JsonOnDb(
+        {"punches", "edit", "--id", "1", "--at", "2026-12-01 09:30", "--reason", "came in late"});
+    EXPECT_EQ(edit["before"]["in"], "2026-12-01T08:00:00");
+    EXPECT_EQ(edit["after"]["in"], "2026-12-01T09:30:00");
     EXPECT_EQ(Worked(), 6.5);
 
     // A forgotten day added whole: the out closes the added in.
     for (const auto& [type, at] : {std::pair{"I", "2026-12-02 08:00"}, {"O", "2026-12-02 12:00"}}) {
-        const auto added = On({"punches", "add"}, {"--card", "1001", "--type", type, "--at", at,
-                                                   "--reason", "forgot to punch"});
+        const auto added = RunOnDb({"punches", "add", "--card", "1001", "--type", type, "--at", at,
+                                    "--reason", "forgot to punch"});
         ASSERT_EQ(added.status, 0) << added.err;
     }
     EXPECT_EQ(Worked(), 10.5);
-    ASSERT_EQ(On({"punches", "void"}, {"--id", "1", "--reason", "was on leave"}).status, 0);
+    ASSERT_EQ(RunOnDb({"punches", "void", "--id", "1", "--reason", "was on leave"}).status, 0);
     EXPECT_EQ(Worked(), 4.0);
 
-    const auto list = On({"punches", "list"}, {"--card", "1001", "--format", "json"});
-    ASSERT_EQ(list.status, 0) << list.err;
-    const auto punches = list.json();
+    const auto punches = JsonOnDb({"punches", "list", "--card", "1001", "--format", "json"});
     ASSERT_EQ(punches.size(), 2u);
     EXPECT_EQ(punches[0]["id"], 1);
     EXPECT_TRUE(punches[0]["voided"].get<bool>());
@@ -62,7 +49,7 @@ TEST_F(CorrectionsTest, ReportCountsTheCorrectedPunchesAndTheAuditListsThem) {
     EXPECT_EQ(punches[1]["out"], "2026-12-02T12:00:00");
     EXPECT_TRUE(punches[1]["added"].get<bool>());
 
-    const auto audit = On({"audit"}, {});
+    const auto audit = RunOnDb({"audit"});
     ASSERT_EQ(audit.status, 0) << audit.err;
     for (const char* line : {"1001 Avery Stone  edit", "came in late", "was on leave",
                              "forgot to punch", "2026-12-02 08:00 to 2026-12-02 12:00 4.00 h"})
@@ -72,9 +59,9 @@ TEST_F(CorrectionsTest, ReportCountsTheCorrectedPunchesAndTheAuditListsThem) {
 // An approved week refuses the clock's punches and every correction, with a clear message,
 // until it is reopened; both are audited.
 TEST_F(CorrectionsTest, ApprovedWeekIsLockedUntilReopened) {
-    ASSERT_EQ(
-        Punch("2026-12-01 08:00:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status, 0);
-    const auto approved = On({"approve"}, {"--week", "2026-12-03", "--config", Config().string()});
+    PunchButton("2026-12-01 08:00:00", 1001, 0);
+    const auto approved =
+        RunOnDb({"approve", "--week", "2026-12-03", "--config", Config().string()});
     ASSERT_EQ(approved.status, 0) << approved.err;
     EXPECT_EQ(approved.out, "The week of 2026-11-29 is approved for everyone.\n");
 
@@ -88,23 +75,22 @@ TEST_F(CorrectionsTest, ApprovedWeekIsLockedUntilReopened) {
          "r"},
     };
     for (const auto& command : refused) {
-        const auto result =
-            On({command.begin(), command.begin() + 2}, {command.begin() + 2, command.end()});
+        const auto result = RunOnDb(command);
         EXPECT_EQ(result.status, 2) << command[1];
         EXPECT_NE(result.err.find("is approved for everyone"), std::string::npos) << result.err;
     }
     EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"});
 
     // Refusals that are no approved week: no such punch, no reason, a reopening of nothing.
-    EXPECT_EQ(On({"punches", "void"}, {"--id", "7", "--reason", "r"}).status, 2);
-    EXPECT_EQ(On({"punches", "void"}, {"--id", "1"}).status, 2);
-    EXPECT_EQ(On({"reopen"}, {"--week", "2026-12-03", "--card", "1001"}).status, 2);
+    EXPECT_EQ(RunOnDb({"punches", "void", "--id", "7", "--reason", "r"}).status, 2);
+    EXPECT_EQ(RunOnDb({"punches", "void", "--id", "1"}).status, 2);
+    EXPECT_EQ(RunOnDb({"reopen", "--week", "2026-12-03", "--card", "1001"}).status, 2);
 
-    ASSERT_EQ(On({"reopen"}, {"--week", "2026-11-29"}).status, 0);
+    ASSERT_EQ(RunOnDb({"reopen", "--week", "2026-11-29"}).status, 0);
     EXPECT_EQ(Punch("2026-12-01 17:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"})
                   .json()["stored"],
               "stored");
-    const auto audit = On({"audit"}, {}).out;
+    const auto audit = RunOnDb({"audit"}).out;
     for (const char* line : {"approve  2026-11-29  everyone", "reopen  2026-11-29  everyone"})
         EXPECT_NE(audit.find(line), std::string::npos) << line << "\n" << audit;
 }
@@ -112,21 +98,19 @@ TEST_F(CorrectionsTest, ApprovedWeekIsLockedUntilReopened) {
 // The fixes the exceptions name, made as corrections: an IN added before an OUT that had none
 // begins that record, and an OUT added after a forgotten one closes it.
 TEST_F(CorrectionsTest, AddedPunchesClearMissingInsAndOuts) {
-    ASSERT_EQ(
-        Punch("2026-12-01 16:00:00", "CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}).status, 0);
-    ASSERT_EQ(
-        Punch("2026-12-02 08:00:00", "CLICK:cmdStampkind(0) ENTER", {"--card", "1001"}).status, 0);
+    PunchButton("2026-12-01 16:00:00", 1001, 1);
+    PunchButton("2026-12-02 08:00:00", 1001, 0);
     const auto kinds = [&] {
         std::vector<std::string> listed;
         for (const auto& item :
-             On({"exceptions"}, {"--now", "2026-12-03 12:00:00", "--format", "json"}).json())
+             JsonOnDb({"exceptions", "--now", "2026-12-03 12:00:00", "--format", "json"}))
             listed.push_back(item["kind"]);
         return listed;
     };
     EXPECT_EQ(kinds(), (std::vector<std::string>{"missing_in", "missing_out"}));
     for (const auto& [type, at] : {std::pair{"I", "2026-12-01 08:00"}, {"O", "2026-12-02 12:00"}}) {
-        const auto added = On({"punches", "add"},
-                              {"--card", "1001", "--type", type, "--at", at, "--reason", "forgot"});
+        const auto added = RunOnDb(
+            {"punches", "add", "--card", "1001", "--type", type, "--at", at, "--reason", "forgot"});
         ASSERT_EQ(added.status, 0) << added.err;
         EXPECT_FALSE(added.json()["before"].is_null()) << type;
     }
@@ -137,62 +121,55 @@ TEST_F(CorrectionsTest, AddedPunchesClearMissingInsAndOuts) {
 // Leave over several days: one entry per day booked (Monday to Friday with --weekdays), each
 // holding the day's hours, counted by the report and audited; refusals store nothing.
 TEST_F(CorrectionsTest, LeaveOverSeveralDaysBooksOneEntryPerDay) {
-    const auto leave = [&](const std::string& from, const std::string& to,
-                           std::vector<std::string> extra) {
-        std::vector<std::string> arguments{"--card",  "1001", "--leave",  "V",
-                                           "--hours", "8",    "--from",   from,
-                                           "--to",    to,     "--reason", "holiday trip"};
+    // Leave of `code` for `hours` a day ("" leaves the option out).
+    const auto leave = [&](const char* code, const char* hours, const char* from, const char* to,
+                           const char* reason, std::vector<std::string> extra = {}) {
+        std::vector<std::string> arguments{"punches", "add", "--card", "1001", "--leave",  code,
+                                           "--from",  from,  "--to",   to,     "--reason", reason};
+        if (*hours)
+            arguments.insert(arguments.end(), {"--hours", hours});
         arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return On({"punches", "add"}, arguments);
+        return RunOnDb(arguments);
     };
     // Friday 2026-12-04 to Tuesday 2026-12-08: Friday, Monday and Tuesday.
-    const auto booked = leave("2026-12-04", "2026-12-08", {"--weekdays"});
+    const auto booked = leave("V", "8", "2026-12-04", "2026-12-08", "holiday trip", {"--weekdays"});
     ASSERT_EQ(booked.status, 0) << booked.err;
     ASSERT_EQ(booked.json().size(), 3u) << booked.out;
     EXPECT_EQ(booked.json()[1]["after"]["in"], "2026-12-07T00:00:00");
     EXPECT_EQ(StoredTypes(), (std::vector<std::string>{"V", "V", "V"}));
 
-    const auto report =
-        On({"report"}, {"--from", "2026-12-01", "--to", "2026-12-10", "--format", "json"});
-    ASSERT_EQ(report.status, 0) << report.err;
-    const auto employee = report.json()["employees"][0];
-    EXPECT_EQ(employee["total"]["leave"]["Vacation"], 24.0) << report.out;
+    const auto employee = JsonOnDb({"report", "--from", "2026-12-01", "--to", "2026-12-10",
+                                    "--format", "json"})["employees"][0];
+    EXPECT_EQ(employee["total"]["leave"]["Vacation"], 24.0) << employee;
     std::vector<std::string> days;
     for (const auto& day : employee["days"])
         days.push_back(day["date"]);
     EXPECT_EQ(days, (std::vector<std::string>{"2026-12-04", "2026-12-07", "2026-12-08"}));
-    EXPECT_NE(On({"audit"}, {}).out.find("holiday trip"), std::string::npos);
+    EXPECT_NE(RunOnDb({"audit"}).out.find("holiday trip"), std::string::npos);
 
     // Every day, funeral leave kept apart from personal leave by its notes.
-    const auto every_day =
-        On({"punches", "add"}, {"--card", "1001", "--leave", "FL", "--hours", "7.5", "--from",
-                                "2026-12-12", "--to", "2026-12-13", "--reason", "funeral"});
+    const auto every_day = leave("FL", "7.5", "2026-12-12", "2026-12-13", "funeral");
     ASSERT_EQ(every_day.status, 0) << every_day.err;
     EXPECT_EQ(every_day.json()[0]["after"]["notes"], "Funeral Leave");
     EXPECT_EQ(every_day.json()[1]["after"]["personal"], 7.5);
 
     // Refused whole: a range that reaches into an approved week, 24 hours a day, a dollar
-    // entry, a weekend with --weekdays, no reason, leave mixed with a punch's options.
-    ASSERT_EQ(On({"approve"}, {"--week", "2026-12-20"}).status, 0);
-    const std::vector<std::vector<std::string>> refused{
-        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-17", "--to",
-         "2026-12-22", "--reason", "flu"},
-        {"--card", "1001", "--leave", "S", "--hours", "24", "--from", "2026-12-14", "--to",
-         "2026-12-14", "--reason", "flu"},
-        {"--card", "1001", "--leave", "A", "--hours", "8", "--from", "2026-12-14", "--to",
-         "2026-12-14", "--reason", "flu"},
-        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-12", "--to",
-         "2026-12-13", "--weekdays", "--reason", "flu"},
-        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-14", "--to",
-         "2026-12-14", "--reason", " "},
-        {"--card", "1001", "--leave", "S", "--hours", "8", "--from", "2026-12-14", "--to",
-         "2026-12-14", "--type", "I", "--reason", "flu"},
-        {"--card", "1001", "--leave", "S", "--from", "2026-12-14", "--to", "2026-12-14", "--reason",
-         "flu"},
-    };
-    for (const auto& arguments : refused) {
-        const auto result = On({"punches", "add"}, arguments);
-        EXPECT_EQ(result.status, 2) << arguments[7] << ": " << result.err;
+    // entry, a weekend with --weekdays, no reason, leave mixed with a punch's options, no hours.
+    ASSERT_EQ(RunOnDb({"approve", "--week", "2026-12-20"}).status, 0);
+    const std::vector<std::tuple<const char*, const char*, const char*, const char*, const char*,
+                                 std::vector<std::string>>>
+        refused{
+            {"S", "8", "2026-12-17", "2026-12-22", "flu", {}},
+            {"S", "24", "2026-12-14", "2026-12-14", "flu", {}},
+            {"A", "8", "2026-12-14", "2026-12-14", "flu", {}},
+            {"S", "8", "2026-12-12", "2026-12-13", "flu", {"--weekdays"}},
+            {"S", "8", "2026-12-14", "2026-12-14", " ", {}},
+            {"S", "8", "2026-12-14", "2026-12-14", "flu", {"--type", "I"}},
+            {"S", "", "2026-12-14", "2026-12-14", "flu", {}},
+        };
+    for (const auto& [code, hours, from, to, reason, extra] : refused) {
+        const auto result = leave(code, hours, from, to, reason, extra);
+        EXPECT_EQ(result.status, 2) << code << ' ' << hours << ' ' << to << ": " << result.err;
         EXPECT_FALSE(result.err.empty());
     }
     EXPECT_EQ(StoredTypes().size(), 5u);

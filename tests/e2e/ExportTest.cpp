@@ -11,26 +11,21 @@ class ExportTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Renée Okafor"));
         ASSERT_TRUE(AddEmployee(1002, "=SUM(A1:A9)"));
         auto punches = pay_history::TenHourDay(1001, "08:00:00");
         punches.push_back(pay_history::OutWithoutIn(1002));
         for (const auto& punch : punches)
-            ASSERT_EQ(Punch(punch.at, punch.Keys(), {"--card", std::to_string(punch.card)}).status,
-                      0);
+            ASSERT_NO_FATAL_FAILURE(PunchButton(punch.at, punch.card, punch.in ? 0 : 1));
     }
-    std::string WriteConfig(const json& extra) const {
-        json config = {{"pay_rules", {{"overtime", "california"}}}};
-        config.update(extra);
-        return pay_history::WriteConfig(m_folder / "export.json", config);
-    }
+    // The export in `format` under daily overtime and the settings in `config`.
     Result Export(const std::string& format, std::vector<std::string> extra,
                   const json& config = json::object()) const {
-        std::vector<std::string> arguments{"export", "--db",     Database().string(), "--format",
-                                           format,   "--config", WriteConfig(config)};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return Run(arguments);
+        json settings = {{"pay_rules", {{"overtime", "california"}}}};
+        settings.update(config);
+        const auto file = pay_history::WriteConfig(m_folder / "export.json", settings);
+        extra.insert(extra.begin(), {"export", "--format", format, "--config", file});
+        return RunOnDb(extra);
     }
 };
 
@@ -77,10 +72,8 @@ TEST_F(ExportTest, WritesAFileWithAByteOrderMark) {
         Export("daily", {"--period", "2026-12-01", "--bom", "--force", "--output", file.string()});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(ReadText(file).rfind("\xEF\xBB\xBF"
-                                   "Employee ID,",
-                                   0),
-              0u);
+    const std::string written = ReadText(file);
+    EXPECT_TRUE(written.starts_with(std::string("\xEF\xBB\xBF") + "Employee ID,")) << written;
 }
 
 TEST_F(ExportTest, AConfiguredTemplateReplacesAShippedOneAndAWrongOneIsNamed) {

@@ -8,32 +8,24 @@ class ReportTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
-    }
-    Result Report(std::vector<std::string> extra) const {
-        std::vector<std::string> arguments{"report", "--db", Database().string()};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return Run(arguments);
     }
 };
 
 // A day punched at the clock (in, lunch, break, switch, out) comes back as payroll reads it.
 TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
-    const std::vector<std::pair<const char*, const char*>> day{
-        {"2026-12-01 08:00:00", "CLICK:cmdStampkind(0)"},  // in
-        {"2026-12-01 12:00:00", "CLICK:cmdStampkind(2)"},  // lunch leave
-        {"2026-12-01 12:45:00", "CLICK:cmdStampkind(3)"},  // lunch return
-        {"2026-12-01 15:00:00", "CLICK:cmdStampkind(4)"},  // break leave
-        {"2026-12-01 15:15:00", "CLICK:cmdStampkind(5)"},  // break return
-        {"2026-12-01 16:00:00", "CLICK:cmdStampkind(6)"},  // switch
-        {"2026-12-01 17:30:00", "CLICK:cmdStampkind(1)"},  // out
+    const std::vector<std::pair<const char*, int>> day{
+        {"2026-12-01 08:00:00", 0},  // in
+        {"2026-12-01 12:00:00", 2},  // lunch leave
+        {"2026-12-01 12:45:00", 3},  // lunch return
+        {"2026-12-01 15:00:00", 4},  // break leave
+        {"2026-12-01 15:15:00", 5},  // break return
+        {"2026-12-01 16:00:00", 6},  // switch
+        {"2026-12-01 17:30:00", 1},  // out
     };
-    for (const auto& [now, key] : day)
-        ASSERT_EQ(Punch(now, std::string(key) + " ENTER", {"--card", "1001"}).status, 0) << now;
+    for (const auto& [now, button] : day)
+        ASSERT_NO_FATAL_FAILURE(PunchButton(now, 1001, button));
 
-    const auto result = Report({"--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
-    ASSERT_EQ(result.status, 0) << result.err;
     const json expected = json::parse(R"({
         "from": "2026-11-29", "to": "2026-12-05",
         "employees": [{"card": 1001, "name": "Avery Stone",
@@ -42,7 +34,9 @@ TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
                       "regular": 8.75, "overtime": 0, "double_time": 0}],
             "total": {"worked": 8.75, "leave": {}, "dollars": {},
                       "regular": 8.75, "overtime": 0, "double_time": 0}}]})");
-    EXPECT_EQ(result.json(), expected);
+    EXPECT_EQ(
+        JsonOnDb({"report", "--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"}),
+        expected);
 }
 
 TEST_F(ReportTest, RefusesWithAClearMessage) {
@@ -54,9 +48,13 @@ TEST_F(ReportTest, RefusesWithAClearMessage) {
         {{"--from", "2026-12-01", "--to", "2026-12-05"}, "no records"},
         {{"--from", "2026-12-01", "--to", "2026-12-05", "--card", "77"}, "card 77"},
         {{"--from", "2025-01-01", "--to", "2026-12-05"}, "--force"},
+        {{"--period", "someday"}, "--period takes"},
+        {{"--period", "current", "--from", "2026-12-01"}, "either"},
+        {{"--explain", "--date", "2026-12-01"}, "--card"},
     };
-    for (const auto& c : cases) {
-        const auto result = Report(c.arguments);
+    for (auto c : cases) {
+        c.arguments.insert(c.arguments.begin(), "report");
+        const auto result = RunOnDb(c.arguments);
         EXPECT_EQ(result.status, 2) << c.says;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
     }

@@ -12,37 +12,29 @@ class RosterTest : public TimeclockTest {
   protected:
     void SetUp() override {
         TimeclockTest::SetUp();
-        ASSERT_EQ(Run({"register"}).status, 0);
         std::ofstream(Config()) << R"({"clock_name": "Front door"})";
         ASSERT_TRUE(AddEmployee(1001, "Avery Stone"));
         ASSERT_TRUE(AddEmployee(1002, "Blake Ortiz"));
         ASSERT_TRUE(AddEmployee(1003, "Casey Park"));
     }
-    void PunchAt(const std::string& now, int key, int32_t card) const {
-        const auto result = Punch(now, "CLICK:cmdStampkind(" + std::to_string(key) + ") ENTER",
-                                  {"--card", std::to_string(card)});
-        ASSERT_EQ(result.status, 0) << now << ' ' << result.err;
-    }
-    Result Roster(const std::string& command, std::vector<std::string> extra) const {
-        std::vector<std::string> arguments{command, "--db", Database().string(), "--config",
-                                           Config().string()};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return Run(arguments);
+    // The JSON of a command that reads the clock's configuration.
+    json Roster(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.end(), {"--config", Config().string()});
+        return JsonOnDb(arguments);
     }
 };
 
 constexpr int kIn = 0, kOut = 1, kLunch = 2, kBreak = 4;
 
 TEST_F(RosterTest, WhosInListsWhoWorksIsAtLunchOrOnABreak) {
-    PunchAt("2026-12-01 08:00:00", kIn, 1001);
-    PunchAt("2026-12-01 07:30:00", kIn, 1002);
-    PunchAt("2026-12-01 11:45:00", kLunch, 1002);
-    PunchAt("2026-12-01 08:15:00", kIn, 1003);
-    PunchAt("2026-12-01 10:00:00", kBreak, 1003);
+    PunchButton("2026-12-01 08:00:00", 1001, kIn);
+    PunchButton("2026-12-01 07:30:00", 1002, kIn);
+    PunchButton("2026-12-01 11:45:00", 1002, kLunch);
+    PunchButton("2026-12-01 08:15:00", 1003, kIn);
+    PunchButton("2026-12-01 10:00:00", 1003, kBreak);
 
-    const auto at_noon = Roster("whos-in", {"--now", "2026-12-01 12:00:00", "--format", "json"});
-    ASSERT_EQ(at_noon.status, 0) << at_noon.err;
-    EXPECT_EQ(at_noon.json(), json::parse(R"([
+    EXPECT_EQ(Roster({"whos-in", "--now", "2026-12-01 12:00:00", "--format", "json"}),
+              json::parse(R"([
         {"card": 1001, "name": "Avery Stone", "state": "working",
          "since": "2026-12-01T08:00:00", "clock": "Front door"},
         {"card": 1002, "name": "Blake Ortiz", "state": "lunch",
@@ -51,20 +43,16 @@ TEST_F(RosterTest, WhosInListsWhoWorksIsAtLunchOrOnABreak) {
          "since": "2026-12-01T10:00:00", "clock": "Front door"}])"));
 
     // Out, or open past the longest shift: no longer in.
-    PunchAt("2026-12-01 16:00:00", kOut, 1001);
-    const auto next_day = Roster("whos-in", {"--now", "2026-12-02 09:00:00", "--format", "json"});
-    ASSERT_EQ(next_day.status, 0) << next_day.err;
-    EXPECT_EQ(next_day.json(), json::array());
+    PunchButton("2026-12-01 16:00:00", 1001, kOut);
+    EXPECT_EQ(Roster({"whos-in", "--now", "2026-12-02 09:00:00", "--format", "json"}),
+              json::array());
 }
 
 TEST_F(RosterTest, ExceptionsListEachWithItsFix) {
-    PunchAt("2026-12-01 08:00:00", kIn, 1001);   // never out
-    PunchAt("2026-12-02 17:00:00", kOut, 1002);  // out without an in
-    const auto result =
-        Roster("exceptions", {"--now", "2026-12-05 12:00:00", "--from", "2026-12-01", "--to",
-                              "2026-12-04", "--format", "json"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    const auto listed = result.json();
+    PunchButton("2026-12-01 08:00:00", 1001, kIn);   // never out
+    PunchButton("2026-12-02 17:00:00", 1002, kOut);  // out without an in
+    const auto listed = Roster({"exceptions", "--now", "2026-12-05 12:00:00", "--from",
+                                "2026-12-01", "--to", "2026-12-04", "--format", "json"});
     ASSERT_EQ(listed.size(), 2u) << listed.dump();
     for (const auto& [index, card, date, kind] :
          std::vector<std::tuple<int, int, std::string, std::string>>{
@@ -82,34 +70,38 @@ TEST_F(RosterTest, ExceptionsListEachWithItsFix) {
     for (const auto& extra : std::vector<std::vector<std::string>>{
              {"--from", "2026-12-03", "--to", "2026-12-04"}, {"--card", "1003"}}) {
         auto arguments = extra;
+        arguments.insert(arguments.begin(), "exceptions");
         arguments.insert(arguments.end(), {"--now", "2026-12-05 12:00:00", "--format", "json"});
-        const auto none = Roster("exceptions", arguments);
-        ASSERT_EQ(none.status, 0) << none.err;
-        EXPECT_EQ(none.json(), json::array()) << extra.front();
+        EXPECT_EQ(Roster(arguments), json::array()) << extra.front();
     }
 }
 
+// Removing makes inactive, and again changes nothing; an unknown card, or an employee without a
+// name, is a usage error.
 TEST_F(RosterTest, RemovedEmployeeIsListedInactiveAndKeepsTheirNameInReports) {
-    PunchAt("2026-12-01 08:00:00", kIn, 1001);
-    PunchAt("2026-12-01 16:00:00", kOut, 1001);
-    ASSERT_EQ(Run({"employee", "remove", "--db", Database().string(), "--card", "1001"}).status, 0);
+    PunchButton("2026-12-01 08:00:00", 1001, kIn);
+    PunchButton("2026-12-01 16:00:00", 1001, kOut);
+    ASSERT_TRUE(AddEmployee(9001, "Robin Vale", "2468"));
+    ASSERT_EQ(RunOnDb({"employee", "remove", "--card", "1001"}).status, 0);
+    EXPECT_EQ(RunOnDb({"employee", "remove", "--card", "1001"}).status, 0);
+    EXPECT_EQ(RunOnDb({"employee", "remove", "--card", "99"}).status, 2);
+    EXPECT_EQ(RunOnDb({"employee", "add", "--card", "9"}).status, 2);
 
-    const auto list = Run({"employee", "list", "--db", Database().string()});
-    ASSERT_EQ(list.status, 0) << list.err;
-    EXPECT_EQ(list.json().at(0), json::parse(R"({"card": 1001, "name": "Avery Stone",
-                                                 "manager": false, "active": false})"));
-    EXPECT_EQ(list.json().at(1).at("active"), true);
+    EXPECT_EQ(JsonOnDb({"employee", "list"}), json::parse(R"([
+        {"card": 1001, "name": "Avery Stone", "manager": false, "active": false},
+        {"card": 1002, "name": "Blake Ortiz", "manager": false, "active": true},
+        {"card": 1003, "name": "Casey Park", "manager": false, "active": true},
+        {"card": 9001, "name": "Robin Vale", "manager": true, "active": true}])"));
 
-    const auto report = Run({"report", "--db", Database().string(), "--from", "2026-11-29", "--to",
-                             "2026-12-05", "--format", "json"});
-    ASSERT_EQ(report.status, 0) << report.err;
-    EXPECT_EQ(report.json().at("employees").at(0).at("name"), "Avery Stone");
+    const auto report =
+        JsonOnDb({"report", "--from", "2026-11-29", "--to", "2026-12-05", "--format", "json"});
+    EXPECT_EQ(report.at("employees").at(0).at("name"), "Avery Stone");
 }
 
 // A removed employee punches nowhere: neither a punch nor a manager's entry for them is stored.
 TEST_F(RosterTest, RemovedEmployeeCannotPunch) {
-    PunchAt("2026-12-01 08:00:00", kIn, 1001);
-    ASSERT_EQ(Run({"employee", "remove", "--db", Database().string(), "--card", "1001"}).status, 0);
+    PunchButton("2026-12-01 08:00:00", 1001, kIn);
+    ASSERT_EQ(RunOnDb({"employee", "remove", "--card", "1001"}).status, 0);
     for (const auto& [keys, extra] : std::vector<std::pair<std::string, std::vector<std::string>>>{
              {"CLICK:cmdStampkind(1) ENTER", {"--card", "1001"}},
              {"1 ENTER 1202260830 ENTER", {"--card", "1001", "--manager"}}}) {
@@ -124,25 +116,19 @@ TEST_F(RosterTest, RemovedEmployeeCannotPunch) {
 }
 
 TEST_F(RosterTest, RenameAndNewCardKeepTheHistoryUnderTheNewCard) {
-    PunchAt("2026-12-01 08:00:00", kIn, 1001);
-    const auto db = Database().string();
-    EXPECT_EQ(
-        Run({"employee", "rename", "--db", db, "--card", "1001", "--name", "Avery Park"}).status,
-        0);
-    const auto taken =
-        Run({"employee", "card", "--db", db, "--card", "1001", "--new-card", "1002"});
+    PunchButton("2026-12-01 08:00:00", 1001, kIn);
+    EXPECT_EQ(RunOnDb({"employee", "rename", "--card", "1001", "--name", "Avery Park"}).status, 0);
+    const auto taken = RunOnDb({"employee", "card", "--card", "1001", "--new-card", "1002"});
     EXPECT_EQ(taken.status, 1);
     EXPECT_NE(taken.err.find("1002"), std::string::npos) << taken.err;
-    EXPECT_EQ(Run({"employee", "card", "--db", db, "--card", "1001", "--new-card", "2001"}).status,
-              0);
-    EXPECT_EQ(Run({"employee", "rename", "--db", db, "--card", "1001", "--name", "X"}).status, 2);
-    EXPECT_EQ(Run({"employee", "card", "--db", db, "--card", "2001"}).status, 2);
+    EXPECT_EQ(RunOnDb({"employee", "card", "--card", "1001", "--new-card", "2001"}).status, 0);
+    EXPECT_EQ(RunOnDb({"employee", "rename", "--card", "1001", "--name", "X"}).status, 2);
+    EXPECT_EQ(RunOnDb({"employee", "card", "--card", "2001"}).status, 2);
 
-    const auto in = Roster("whos-in", {"--now", "2026-12-01 09:00:00", "--format", "json"});
-    ASSERT_EQ(in.status, 0) << in.err;
-    ASSERT_EQ(in.json().size(), 1u);
-    EXPECT_EQ(in.json().at(0).at("card"), 2001);
-    EXPECT_EQ(in.json().at(0).at("name"), "Avery Park");
+    const auto in = Roster({"whos-in", "--now", "2026-12-01 09:00:00", "--format", "json"});
+    ASSERT_EQ(in.size(), 1u);
+    EXPECT_EQ(in.at(0).at("card"), 2001);
+    EXPECT_EQ(in.at(0).at("name"), "Avery Park");
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 namespace {
 
-using nlohmann::json;
-
 class SetupTest : public TimeclockTest {
   protected:
     Result Setup(std::vector<std::string> arguments) const {
@@ -42,22 +40,6 @@ TEST_F(SetupTest, DamagedConfigurationIsNamedAndKept) {
     EXPECT_NE(result.err.find(Config().string()), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("321"), std::string::npos) << result.err;
     EXPECT_EQ(ReadText(Config()), damaged);
-}
-
-TEST_F(SetupTest, EmployeesAreKept) {
-    const auto db = Database().string();
-    EXPECT_TRUE(AddEmployee(7, "Robin Vale", "2468"));
-    EXPECT_TRUE(AddEmployee(8, "Kim Ash"));
-    // Removing makes inactive, and again changes nothing; an unknown card is a usage error.
-    EXPECT_EQ(Run({"employee", "remove", "--db", db, "--card", "8"}).status, 0);
-    EXPECT_EQ(Run({"employee", "remove", "--db", db, "--card", "8"}).status, 0);
-    EXPECT_EQ(Run({"employee", "remove", "--db", db, "--card", "99"}).status, 2);
-    EXPECT_EQ(Run({"employee", "add", "--db", db, "--card", "9"}).status, 2);
-    const auto list = Run({"employee", "list", "--db", db});
-    ASSERT_EQ(list.status, 0);
-    EXPECT_EQ(list.json(), json::parse(R"([
-        {"card": 7, "name": "Robin Vale", "manager": true, "active": true},
-        {"card": 8, "name": "Kim Ash", "manager": false, "active": false}])"));
 }
 
 TEST_F(SetupTest, EverySubcommandHasHelp) {

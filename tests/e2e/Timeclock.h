@@ -19,6 +19,27 @@
 #include "tests/support/Postgres.h"
 #include "tests/support/TempFolder.h"
 
+// `text` quoted for the shell.
+inline std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Everything a command started with popen writes, and its wait status (-1 when it did not start).
+inline std::pair<std::string, int> Output(const std::string& command) {
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return {text, -1};
+    char buffer[4096];
+    size_t read;
+    while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, read);
+    return {text, pclose(pipe)};
+}
+
 // Runs the built timeclock command as a person would, with its own registry, configuration and
 // database in a fresh folder. The database is a file there, or, when the run names a PostgreSQL
 // server in STAMPKIND_TEST_E2E_POSTGRES, a fresh database on it: the same tests run on both
@@ -74,14 +95,10 @@ class TimeclockTest : public ::testing::Test {
             command += " <" + Quote(in_file.string());
         }
         Result result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
+        const auto [out, status] = Output(command);
+        if (status == -1)
             return result;
-        char buffer[4096];
-        size_t read;
-        while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.out.append(buffer, read);
-        const int status = pclose(pipe);
+        result.out = out;
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         // The shell reports a program it ran and lost to a signal as 128 plus the signal.
         if (WIFSIGNALED(status))
@@ -97,10 +114,8 @@ class TimeclockTest : public ::testing::Test {
     bool AddEmployee(int32_t card, const std::string& name, const std::string& pin = "",
                      const std::filesystem::path& database = {}) const {
         std::vector<std::string> arguments{
-            "employee", "add",
-            "--db",     (database.empty() ? Database() : database).string(),
-            "--card",   std::to_string(card),
-            "--name",   name};
+            "employee", "add", "--card", std::to_string(card),
+            "--name",   name,  "--db",   (database.empty() ? Database() : database).string()};
         if (!pin.empty())
             arguments.insert(arguments.end(), {"--manager", "--pin-stdin"});
         return Run(arguments, "", pin.empty() ? "" : pin + "\n").status == 0;
@@ -115,21 +130,41 @@ class TimeclockTest : public ::testing::Test {
         return types;
     }
 
-    // A scripted punch at a fixed moment, without waiting out the pauses.
-    Result Punch(const std::string& now, const std::string& keys,
-                 std::vector<std::string> extra = {}) const {
-        std::vector<std::string> arguments{
-            "punch", "--db", Database().string(), "--config", Config().string(),
-            "--now", now,    "--no-pause",        "--keys",   keys};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
+    // Runs timeclock with the arguments and the test's database.
+    Result RunOnDb(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.end(), {"--db", Database().string()});
         return Run(arguments);
     }
 
-    static std::string Quote(const std::string& text) {
-        std::string quoted = "'";
-        for (char c : text)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
+    // The JSON that a command on the test's database prints; null when the command failed.
+    nlohmann::json JsonOnDb(const std::vector<std::string>& arguments) const {
+        const auto result = RunOnDb(arguments);
+        EXPECT_EQ(result.status, 0) << arguments[0] << ": " << result.err;
+        return result.status == 0 ? result.json() : nlohmann::json();
+    }
+
+    // The rows stored for `card` in the test's database, in the order stored.
+    std::vector<orvane::ClockDatabase::Row> Rows(int32_t card = 1001) const {
+        return orvane::ClockDatabase(Database()).Rows(card);
+    }
+
+    // A scripted punch at a fixed moment, without waiting out the pauses, under the test's
+    // configuration or the one given.
+    Result Punch(const std::string& now, const std::string& keys,
+                 std::vector<std::string> extra = {},
+                 const std::filesystem::path& config = {}) const {
+        extra.insert(extra.begin(),
+                     {"punch", "--config", (config.empty() ? Config() : config).string(), "--now",
+                      now, "--no-pause", "--keys", keys});
+        return RunOnDb(extra);
+    }
+
+    // A punch on the punch-type keypad's button `index` (0 IN, 1 OUT, 2 and 3 lunch, 4 and 5
+    // break, 6 switch) for `card`, which must run to its end.
+    void PunchButton(const std::string& now, int32_t card, int index) const {
+        const auto result = Punch(now, "CLICK:cmdStampkind(" + std::to_string(index) + ") ENTER",
+                                  {"--card", std::to_string(card)});
+        ASSERT_EQ(result.status, 0) << now << ' ' << result.out << result.err;
     }
 
     std::filesystem::path m_bin;

@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "tests/e2e/Timeclock.h"
 
 // A program in a terminal of its own: a detached tmux server on a socket of its own, so that
 // nothing of the user's tmux is touched. Nothing outlives the test: the destructor kills the
@@ -44,25 +45,7 @@ class TmuxKiosk {
     // Waits until the program has ended; false when it did not end on its own in time.
     bool WaitForEnd() const { return Tmux("wait-for done"); }
     // The text of the terminal, with the lines that scrolled off it.
-    std::string Screen() const {
-        std::string text;
-        FILE* pipe = popen((m_tmux + "capture-pane -p -S - -t 0").c_str(), "r");
-        if (!pipe)
-            return text;
-        char buffer[4096];
-        size_t read;
-        while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, read);
-        pclose(pipe);
-        return text;
-    }
-
-    static std::string Quote(const std::string& text) {
-        std::string quoted = "'";
-        for (char c : text)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
-    }
+    std::string Screen() const { return Output(m_tmux + "capture-pane -p -S - -t 0").first; }
 
   private:
     // How long the terminal stays after the program, for the test to read it.

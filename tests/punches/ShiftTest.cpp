@@ -20,11 +20,12 @@ platform::Date At(double hours) {
     return platform::Date{kMonday + hours / 24.0};
 }
 
-// A row as the clock database stores it.
-Row Stored(const char* type, std::optional<double> in, std::optional<double> out = std::nullopt) {
+// A row as the clock database stores it, under the "ID" given or the next one.
+Row Stored(const char* type, std::optional<double> in, std::optional<double> out = std::nullopt,
+           int64_t id = 0) {
     static int64_t next_id = 1;
     Row row;
-    row.id = next_id++;
+    row.id = id ? id : next_id++;
     row.card = 1001;
     row.punch_type = type;
     const auto place = [](double hours, auto& date, auto& time) {
@@ -130,11 +131,6 @@ TEST_P(Exceptions, AreFiledWhereTheyHappened) {
     EXPECT_EQ(found, expected);
 }
 
-Row WithId(Row row, int64_t id) {
-    row.id = id;
-    return row;
-}
-
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Shift, Exceptions, ::testing::Values(
     // Out forgotten on Monday, in forgotten on Wednesday, as a store that pairs without a limit
@@ -153,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Shift, Exceptions, ::testing::Values(
     ExceptionCase{"SwitchTouchesWithoutOverlap", {Stored("O", 8, 12), Stored("O", 12, 17)}, {}},
     ExceptionCase{"CompleteEntryLongerThanAShift", {Stored("E", 8, 8 + 20)}, {{"long_shift", 8}}},
     ExceptionCase{"ManagerOnOwnCard",
-                  {WithId(Stored("E", 8, 16), 1001), WithId(Stored("E", 24 + 8, 24 + 16), 1000)},
+                  {Stored("E", 8, 16, 1001), Stored("E", 24 + 8, 24 + 16, 1000)},
                   {{"manager_self", 8}}},
     ExceptionCase{"FutureAndBackwards", {Stored("O", 5 * 24, 5 * 24 + 1), Stored("O", 9, 8)},
                   {{"future", 5 * 24}, {"out_before_in", 9}}},
