@@ -191,26 +191,23 @@ TEST_F(TimeEntryTest, TypedMomentsAreStoredOrRefused) {
         SCOPED_TRACE(row.name);
         step->SetDateTimeIn(before);
         step->SetDateTimeOut(before);
-        fake.pauses.clear();
-        // An accepted entry finishes and is not drawn again.
-        Enter<stampkind::TimeIn>(row.keys);
-        if (row.stored) {
-            EXPECT_TRUE(Finished() && display->calls().empty());
-        } else {
-            EXPECT_EQ(display->calls().at(0).second, row.time_in_shows);
-            EXPECT_EQ(fake.pauses.empty(), row.time_in_shows != refusal);
-            EXPECT_EQ(raised->text(), "");
+        for (const bool out : {false, true}) {
+            fake.pauses.clear();
+            out ? (void)Enter<stampkind::TimeOut>(row.keys)
+                : (void)Enter<stampkind::TimeIn>(row.keys);
+            const std::string shows = out ? refusal : row.time_in_shows;
+            // An accepted entry finishes and is not drawn again; a refused one pauses on its error.
+            if (row.stored) {
+                EXPECT_TRUE(Finished() && display->calls().empty());
+            } else {
+                EXPECT_EQ(display->calls().at(0),
+                          (orvane::RecordingDisplay::Call{
+                              shows == refusal ? "ShowError" : "SetUserInput", shows}));
+                EXPECT_EQ(fake.pauses.empty(), shows != refusal);
+                EXPECT_EQ(raised->text(), "");
+            }
+            EXPECT_EQ(out ? step->DateTimeOut() : step->DateTimeIn(), row.stored.value_or(before));
         }
-        EXPECT_EQ(step->DateTimeIn(), row.stored.value_or(before));
-        Enter<stampkind::TimeOut>(row.keys);
-        if (row.stored) {
-            EXPECT_TRUE(Finished() && display->calls().empty());
-        } else {
-            EXPECT_EQ(display->calls().at(0),
-                      (orvane::RecordingDisplay::Call{"ShowError", refusal}));
-            EXPECT_EQ(raised->text(), "");
-        }
-        EXPECT_EQ(step->DateTimeOut(), row.stored.value_or(before));
     }
 }
 
@@ -309,19 +306,13 @@ TEST_F(AmountEntryTest, AmountsAreStoredOrRefused) {
     };
     for (const Row& row : hours)
         check(Ready<stampkind::Hours>(), row, "Invalid Time Amount");
+    // clang-format off
     const std::vector<Row> dollars{
-        {"1234", 12.34},
-        {"5", 0.05},
-        {"12345678", 123456.78},
-        {"-1234", -12.34},
-        {"123456789", 123456.78},
-        {"00000001", 0.01},
-        {"", {}},
-        {"0", {}},
-        {"0000", {}},
-        {"-", {}},
-        {"-00", {}},
+        {"1234", 12.34}, {"5", 0.05}, {"12345678", 123456.78}, {"-1234", -12.34},
+        {"123456789", 123456.78}, {"00000001", 0.01}, {"", {}}, {"0", {}}, {"0000", {}},
+        {"-", {}}, {"-00", {}},
     };
+    // clang-format on
     for (const Row& row : dollars)
         check(Ready<stampkind::Currency>(), row, "Invalid Dollar Amount");
 }

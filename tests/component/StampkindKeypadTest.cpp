@@ -200,7 +200,7 @@ TEST_F(PunchKeypadTest, ClicksReachTheSameHandlersAsKeys) {
 TEST_F(PunchKeypadTest, ManagerPunchesRunFromTheFirstKeyToFinished) {
     const platform::Date in = Moment(2026, 12, 4, 8, 30), out = Moment(2026, 12, 4, 17, 0), none{};
     const std::string in_keys = "1204260830\r", out_keys = "1204261700\r";
-    const std::vector<std::string> hours{"TimeIn1", "Hours1"};
+    const std::vector<std::string> hours{"TimeIn1", "Hours1"}, dollars{"TimeIn1", "Currency1"};
     const struct Punch {
         const char* name;
         std::string keys;
@@ -217,13 +217,7 @@ TEST_F(PunchKeypadTest, ManagerPunchesRunFromTheFirstKeyToFinished) {
         {"JuryDuty", "++1\r" + in_keys + "0830\r", "JD", hours, in, none, 8.5},
         {"Status", "0\r", "Status", {}, none, none, 0.0},
         // Minus and plus reach the value keypad, not the punch keypad's Skip and pages.
-        {"SignedAdvance",
-         "+1\r" + in_keys + "-+500\r",
-         "A",
-         {"TimeIn1", "Currency1"},
-         in,
-         none,
-         5.0},
+        {"SignedAdvance", "+1\r" + in_keys + "-+500\r", "A", dollars, in, none, 5.0},
         // A refused TimeIn keeps its entry (three backspaces leave its first digit); a refused
         // second value is cleared.
         {"HolidayAfterRefusals", "+2\r1399\r\b\b\b204260830\r99\r0815\r", "H", hours, in, none,
