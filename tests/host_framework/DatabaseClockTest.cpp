@@ -18,6 +18,7 @@
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
 #include "host/database/Postgres.h"
+#include "host/database/QueryDatabase.h"
 #include "host/database/SqlDialect.h"
 #include "platform/Error.h"
 #include "tests/support/Engine.h"
@@ -180,7 +181,9 @@ TEST_P(ClockDatabaseTest, PunchIsStoredWholeOrNotAtAll) {
     EXPECT_EQ(StoredRows(*m_db, kCard), (std::vector<std::string>{"I 08:00 -"}));
 }
 
-TEST_P(ClockDatabaseTest, EmployeesAreKeptByCard) {
+// Employees are kept by card, one to a card. Removing an employee keeps them, inactive, with
+// their rows; the change is kept once.
+TEST_P(ClockDatabaseTest, EmployeesAreKeptByCardAndStayOnFileWhenRemoved) {
     m_db->AddEmployee({12, "Ada Stone", false});
     m_db->AddEmployee({3, "Ben Ortiz", true});
     EXPECT_EQ(m_db->Employees(),
@@ -188,19 +191,17 @@ TEST_P(ClockDatabaseTest, EmployeesAreKeptByCard) {
     EXPECT_EQ(m_db->FindEmployee(12), (orvane::Employee{12, "Ada Stone", false}));
     const auto again = [&] { m_db->AddEmployee({12, "Someone Else", false}); };
     EXPECT_EQ(ErrorNumberOf(again), platform::err::kKeyAlreadyAssociated);
-}
 
-// Removing an employee keeps them, inactive, with their rows; the change is kept once.
-TEST_P(ClockDatabaseTest, RemovedEmployeeStaysOnFileInactive) {
-    m_db->AddEmployee({kCard, "Ada Stone", false});
+    m_db->AddEmployee({kCard, "Cy Dunn", false});
     m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
     EXPECT_TRUE(m_db->RemoveEmployee(kCard, "clerk"));
     EXPECT_TRUE(m_db->RemoveEmployee(kCard, "clerk"));
     EXPECT_FALSE(m_db->RemoveEmployee(77));
-    EXPECT_EQ(m_db->FindEmployee(kCard), (orvane::Employee{kCard, "Ada Stone", false, false}));
-    EXPECT_EQ(m_db->Employees().size(), 1u);
+    EXPECT_EQ(m_db->FindEmployee(kCard), (orvane::Employee{kCard, "Cy Dunn", false, false}));
+    EXPECT_EQ(m_db->Employees().size(), 3u);
     EXPECT_EQ(m_db->Rows(kCard).size(), 1u);
     EXPECT_EQ(Changes(kCard), (std::vector<std::string>{"clerk: active 1 -> 0"}));
+    EXPECT_TRUE(Changes(12).empty());
 }
 
 // A new name and a new card: the history moves with the employee, and both changes are kept,
@@ -500,21 +501,73 @@ TEST_P(EarlierDatabase, GainsTheColumnsAddedSince) {
     leave->Item("Notes")->SetValue(Variant("Funeral Leave"));
     leave->Item("Personal")->SetValue(Variant(8.0));
     m_db->StorePunch(punch(leave));
-    const auto rows = m_db->Rows(kCard);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].punch_type, "I");
-    EXPECT_EQ(rows[0].notes, "");
-    EXPECT_EQ(rows[0].personal, 0.0);
-    EXPECT_EQ(rows[1].notes, "Funeral Leave");
-    EXPECT_EQ(rows[1].personal, 8.0);
-    EXPECT_EQ(rows[1].date_in, day(5));
-    EXPECT_FALSE(rows[1].date_out.has_value());
+    std::vector<std::string> rows;
+    for (const auto& row : m_db->Rows(kCard)) {
+        rows.push_back(DescribeRow(row) + " on " + std::to_string(row.date_in->days) +
+                       (row.date_out ? " closed" : "") + " [" + row.notes + "] " +
+                       std::to_string(row.personal));
+    }
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{"I 06:00 - on 46360.000000 [] 0.000000",
+                                        "P 09:00 - on 46361.000000 [Funeral Leave] 8.000000"}));
     m_db->SetManagerPin(9001, "4711");
     EXPECT_TRUE(m_db->VerifyManagerPin(9001, "4711"));
 }
 
-// The automatic punch's lookup reads the punches as corrected: a voided punch is no last punch,
-// and an edited one is found at its new moment with its new type.
+// The host's database object on a clock database, as the automatic punch's lookup uses it: the
+// window's punches latest first (an out without an in by its out-moment), each column found by
+// its name in any case and of its kind, and one prepared statement for lookups that differ only
+// in their values. Two recordsets open at once read their own rows, and one held past the close
+// of the database stays readable; an action query gives an empty recordset.
+TEST_P(ClockDatabaseTest, DatabaseObjectReadsTheLookupsWindowLatestFirst) {
+    const int32_t card = kCard + 1;
+    for (const auto& own : {record("", "O", {}, {{3, 0}}), record("", "I", {{19, 12}}, {}, 3),
+                            record("", "BO", {{6, 0}}, {}), record("", "LO", {{7, 0}}, {})}) {
+        const bool lunch = own->Item("Punch Type")->Value() == Variant("LO");
+        m_db->StorePunch({lunch ? kCard : card, own, {}, {}});
+    }
+    orvane::EngineDatabase database;
+    database.Open(m_location.string());
+    auto rows = database.Execute(AutomaticPunchLookup(card));
+    auto others = database.Execute(AutomaticPunchLookup(kCard));
+    ASSERT_FALSE(framework::FromVBool(rows->Eof()));
+    EXPECT_EQ(rows->Fields("punch type")->Value(), Variant("BO"));
+    EXPECT_EQ(rows->Fields("Card ID")->Value(), Variant(card));
+    EXPECT_EQ(rows->Fields("SortByDateTime")->Value(), Variant(46360.25));
+    std::string description;
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Notes"); }, &description),
+              orvane::dberr::kItemNotFound);
+    EXPECT_NE(description.find("Notes"), std::string::npos) << description;
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value(), Variant("O"));
+    EXPECT_TRUE(rows->Fields("Date In")->Value().is_null());
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value(), Variant("I"));
+    rows->MoveNext();
+    EXPECT_TRUE(framework::FromVBool(rows->Eof()));
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), orvane::dberr::kNoCurrentRecord);
+    EXPECT_EQ(others->Fields("Punch Type")->Value(), Variant("LO"));
+    rows->Close();
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Eof(); }), orvane::dberr::kNotOpen);
+    EXPECT_TRUE(framework::FromVBool(database.Execute(AutomaticPunchLookup(77))->Eof()));
+    const auto open = std::dynamic_pointer_cast<orvane::QueryDatabase>(database.open_database());
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->cached_statements(), 1u);
+
+    const std::string notes = "SELECT [Notes] FROM [Clock Data Table] WHERE [Card ID]=1204";
+    EXPECT_TRUE(framework::FromVBool(
+        database.Execute("UPDATE [Clock Data Table] SET [Notes]=\"late\" WHERE [Card ID]=1204")
+            ->Eof()));
+    auto held = database.Execute(notes);
+    database.Close();
+    EXPECT_FALSE(framework::FromVBool(database.IsOpen()));
+    EXPECT_EQ(held->Fields("Notes")->Value(), Variant("late"));
+    held->MoveNext();
+    EXPECT_TRUE(framework::FromVBool(held->Eof()));
+}
+
+// The lookup reads the punches as corrected: a voided punch is no last punch, and an edited one
+// is found at its new moment with its new type.
 TEST_P(ClockDatabaseTest, LookupReadsThePunchesAsCorrected) {
     m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
     m_db->StorePunch(punch(record("", "BO", {{10, 0}}, {})));
