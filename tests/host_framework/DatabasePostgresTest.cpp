@@ -37,11 +37,6 @@ class PostgresTest : public ::testing::Test {
         m_clock = std::make_unique<orvane::ClockDatabase>(m_server.uri());
     }
 
-    void Exec(const std::string& sql) {
-        orvane::pg::Connection connection(m_server.uri());
-        connection.Exec(sql.c_str(), "test");
-    }
-
     ScratchPostgres m_server;
     std::unique_ptr<orvane::ClockDatabase> m_clock;
 };
@@ -86,12 +81,13 @@ TEST_F(PostgresTest, ConnectionTroubleNamesWhatIsWrongAndNeverThePassword) {
 // The automatic punch's lookup and the statistics' read of one card's window: each a BitmapOr
 // of the two moment indexes, never a scan of the table.
 TEST_F(PostgresTest, LookupReadsOnlyTheWindowThroughBothMomentIndexes) {
-    Exec(R"sql(INSERT INTO "Clock Data Table"
+    orvane::pg::Connection connection(m_server.uri());
+    connection.Exec(R"sql(INSERT INTO "Clock Data Table"
                  ("Card ID", "Date In", "Time In", "Date Out", "Time Out", "Punch Type")
                SELECT 1 + i % 100, 40000 + i / 100, 0.33, 40000 + i / 100, 0.7, 'O'
                FROM generate_series(0, 199999) AS i;
-               ANALYZE "Clock Data Table")sql");
-    orvane::pg::Connection connection(m_server.uri());
+               ANALYZE "Clock Data Table")sql",
+                    "test");
     const auto translation = Translate(AutomaticPunchLookup(7), Target::Postgres);
     std::vector<orvane::pg::Value> values;
     for (const auto& parameter : translation.parameters)
@@ -203,9 +199,8 @@ TEST_F(LocalCopyTest, ReadsReplaceWhatTheyCoverAndOwnPunchesStayUntilReadBack) {
     m_copy.KeepRows(
         7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "O", 0.6, 0.7), ServerRow(3, "I", 0.8)});
     EXPECT_EQ(Kept(), "O O I");
-}
 
-TEST_F(LocalCopyTest, KeepsOnlyTheRecentDaysOfACard) {
+    // Only the recent days of a card are kept.
     auto old = ServerRow(1, "O", 0.25, 0.5);
     old.date_in = old.date_out = platform::Date{kDay - orvane::LocalCopy::kKeptDays - 1};
     m_copy.KeepRows(7, {old, ServerRow(2, "I", 0.25)});

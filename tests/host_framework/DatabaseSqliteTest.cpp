@@ -20,28 +20,18 @@ using orvane::sql::ParseDateLiteral;
 using orvane::sql::Target;
 using orvane::sql::Translate;
 
-class SqliteDatabaseTest : public ::testing::Test {
-  protected:
-    TempFolder m_folder;
-    orvane::SqliteDatabase m_db;
-};
-
-// A database that is not open refuses its work, and opening a missing file never creates it.
-TEST_F(SqliteDatabaseTest, NotOpenRaisesAndAMissingFileIsNeverCreated) {
-    EXPECT_EQ(ErrorNumberOf([&] { m_db.Execute("SELECT 1"); }), orvane::dberr::kNotOpen);
-    EXPECT_EQ(ErrorNumberOf([&] { m_db.Close(); }), orvane::dberr::kNotOpen);
-    EXPECT_EQ(ErrorNumberOf([&] { m_db.Open((m_folder / "none.db").string()); }),
-              orvane::dberr::kFileNotFound);
-    EXPECT_FALSE(std::filesystem::exists(m_folder / "none.db"));
-    EXPECT_FALSE(FromVBool(m_db.IsOpen()));
-}
-
-// A bad database never crashes: each failure is a raised error that says what is wrong.
-TEST_F(SqliteDatabaseTest, BadDatabaseRaisesAnErrorThatExplainsIt) {
-    std::ofstream(m_folder / "notes.txt") << "this is no database, only words\n"
-                                          << std::string(2000, 'x');
+// A bad database never crashes: each failure is a raised error that says what is wrong. Only a
+// database that opened is open afterwards; one never opened refuses its work, and a missing file
+// is never made.
+TEST(SqliteDatabaseTest, BadDatabaseRaisesAnErrorThatExplainsIt) {
+    TempFolder folder;
+    orvane::SqliteDatabase never_opened;
+    EXPECT_EQ(ErrorNumberOf([&] { never_opened.Execute("SELECT 1"); }), orvane::dberr::kNotOpen);
+    EXPECT_EQ(ErrorNumberOf([&] { never_opened.Close(); }), orvane::dberr::kNotOpen);
+    std::ofstream(folder / "notes.txt") << "this is no database, only words\n"
+                                        << std::string(2000, 'x');
     const auto old =
-        orvane::sqlite::Open(m_folder / "old.db", orvane::sqlite::OpenMode::CreateWhenMissing);
+        orvane::sqlite::Open(folder / "old.db", orvane::sqlite::OpenMode::CreateWhenMissing);
     orvane::sqlite::Exec(old.get(), "CREATE TABLE \"Clock Data Table\" (x)");
     const struct {
         std::string connect;
@@ -49,12 +39,12 @@ TEST_F(SqliteDatabaseTest, BadDatabaseRaisesAnErrorThatExplainsIt) {
         int32_t number;
         const char* says;
     } cases[] = {
-        {(m_folder / "none.db").string(), "SELECT 1", orvane::dberr::kFileNotFound,
+        {(folder / "none.db").string(), "SELECT 1", orvane::dberr::kFileNotFound,
          "Could not find file"},
         {"", "SELECT 1", orvane::dberr::kFileNotFound, "connection text"},
-        {"sqlite:" + (m_folder / "notes.txt").string(), "SELECT 1",
+        {"sqlite:" + (folder / "notes.txt").string(), "SELECT 1",
          orvane::dberr::kUnrecognizedFormat, "Unrecognized database format"},
-        {(m_folder / "old.db").string(), "SELECT [Punch Type] FROM [Clock Data Table]",
+        {(folder / "old.db").string(), "SELECT [Punch Type] FROM [Clock Data Table]",
          orvane::dberr::kEngine, "no such column: Punch Type"},
     };
     for (const auto& c : cases) {
@@ -70,7 +60,9 @@ TEST_F(SqliteDatabaseTest, BadDatabaseRaisesAnErrorThatExplainsIt) {
                   c.number)
             << description;
         EXPECT_NE(description.find(c.says), std::string::npos) << description;
+        EXPECT_EQ(FromVBool(db.IsOpen()), c.number == orvane::dberr::kEngine);
     }
+    EXPECT_FALSE(std::filesystem::exists(folder / "none.db"));
 }
 
 double moment(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
