@@ -332,22 +332,40 @@ orvane::Corrector corrector(std::string reason = "forgotten at the clock") {
 }
 
 // An edit changes the record every reader sees and keeps what it was; a void takes the record
-// out of every read (and out of pairing) while the corrections still show it.
+// out of every read (and out of pairing) while the corrections still show it. The automatic
+// punch's lookup reads the punches as corrected too: a voided punch is no last punch, and an
+// edited one is found at its new moment with its new type.
 TEST_P(ClockDatabaseTest, CorrectionsChangeWhatIsReadAndKeepTheOriginal) {
     m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    const int64_t id = m_db->Rows(kCard).at(0).id;
+    m_db->StorePunch(punch(record("", "BO", {{10, 0}}, {})));
+    const auto rows = m_db->Rows(kCard);
+    const int64_t id = rows.at(0).id;
+    orvane::EngineDatabase lookup;
+    lookup.Open(m_location.string());
+    const auto last = [&] {
+        const auto found = lookup.Execute(AutomaticPunchLookup(kCard));
+        return framework::FromVBool(found->Eof()) ? std::string()
+                                                  : found->Fields("Punch Type")->Value().to_text();
+    };
+    EXPECT_EQ(last(), "BO");
+    m_db->VoidPunch(rows.at(1).id, corrector("swiped by mistake"));
+    EXPECT_EQ(last(), "I");
 
     const auto edit =
-        m_db->EditPunch(id, moment(4, 9, 15), std::nullopt, std::nullopt, corrector("came late"));
+        m_db->EditPunch(id, moment(4, 12, 30), std::nullopt, std::nullopt, corrector("came late"));
     ASSERT_TRUE(edit.before && edit.after);
     EXPECT_EQ(edit.before->time_in, time_of(8, 0));
-    EXPECT_EQ(m_db->Rows(kCard).at(0).time_in, time_of(9, 15));
+    EXPECT_EQ(m_db->Rows(kCard).at(0).time_in, time_of(12, 30));
     EXPECT_EQ(m_db->RowsBetween(kCard, day(4), day(5)).size(), 1u);
+    EXPECT_EQ(last(), "");  // after the lookup's window
+    m_db->EditPunch(id, moment(4, 11, 0), std::nullopt, std::string("LO"), corrector("lunch"));
+    EXPECT_EQ(last(), "LO");
 
     m_db->VoidPunch(id, corrector("punched twice"));
     EXPECT_TRUE(m_db->Rows(kCard).empty());
     EXPECT_TRUE(m_db->RowsBetween(kCard, day(4), day(5)).empty());
     EXPECT_TRUE(m_db->RowsBetween(std::nullopt, day(4), day(5)).empty());
+    EXPECT_EQ(last(), "");
     // An out after the void finds no open record to close.
     m_db->StorePunch(punch(record("", "O", {}, {{17, 0}})));
     ASSERT_EQ(m_db->Rows(kCard).size(), 1u);
@@ -360,8 +378,10 @@ TEST_P(ClockDatabaseTest, CorrectionsChangeWhatIsReadAndKeepTheOriginal) {
                           c.by.reason + "): " + row(c.before) + " -> " + row(c.after));
     }
     EXPECT_EQ(history, (std::vector<std::string>{
-                           "edit by clerk at office (came late): I 08:00 - -> I 09:15 -",
-                           "void by clerk at office (punched twice): I 09:15 - -> none"}));
+                           "void by clerk at office (swiped by mistake): BO 10:00 - -> none",
+                           "edit by clerk at office (came late): I 08:00 - -> I 12:30 -",
+                           "edit by clerk at office (lunch): I 12:30 - -> LO 11:00 -",
+                           "void by clerk at office (punched twice): LO 11:00 - -> none"}));
     EXPECT_TRUE(m_db->Corrections(kCard + 1).empty());
 }
 
@@ -564,28 +584,6 @@ TEST_P(ClockDatabaseTest, DatabaseObjectReadsTheLookupsWindowLatestFirst) {
     EXPECT_EQ(held->Fields("Notes")->Value(), Variant("late"));
     held->MoveNext();
     EXPECT_TRUE(framework::FromVBool(held->Eof()));
-}
-
-// The lookup reads the punches as corrected: a voided punch is no last punch, and an edited one
-// is found at its new moment with its new type.
-TEST_P(ClockDatabaseTest, LookupReadsThePunchesAsCorrected) {
-    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    m_db->StorePunch(punch(record("", "BO", {{10, 0}}, {})));
-    const auto rows = m_db->Rows(kCard);
-    orvane::EngineDatabase lookup;
-    lookup.Open(m_location.string());
-    const auto last = [&] {
-        const auto found = lookup.Execute(AutomaticPunchLookup(kCard));
-        return framework::FromVBool(found->Eof()) ? std::string()
-                                                  : found->Fields("Punch Type")->Value().to_text();
-    };
-    EXPECT_EQ(last(), "BO");
-    m_db->VoidPunch(rows[1].id, corrector("swiped by mistake"));
-    EXPECT_EQ(last(), "I");
-    m_db->EditPunch(rows[0].id, moment(4, 12, 30), std::nullopt, std::nullopt, corrector());
-    EXPECT_EQ(last(), "");  // after the lookup's window
-    m_db->EditPunch(rows[0].id, moment(4, 11, 0), std::nullopt, std::string("LO"), corrector());
-    EXPECT_EQ(last(), "LO");
 }
 
 class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterface<bool> {
