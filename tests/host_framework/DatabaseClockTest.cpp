@@ -18,6 +18,7 @@
 #include "host/database/DatabaseError.h"
 #include "host/database/EngineDatabase.h"
 #include "host/database/Postgres.h"
+#include "host/database/QueryDatabase.h"
 #include "host/database/SqlDialect.h"
 #include "platform/Error.h"
 #include "tests/support/Engine.h"
@@ -180,7 +181,9 @@ TEST_P(ClockDatabaseTest, PunchIsStoredWholeOrNotAtAll) {
     EXPECT_EQ(StoredRows(*m_db, kCard), (std::vector<std::string>{"I 08:00 -"}));
 }
 
-TEST_P(ClockDatabaseTest, EmployeesAreKeptByCard) {
+// Employees are kept by card, one to a card. Removing an employee keeps them, inactive, with
+// their rows; the change is kept once.
+TEST_P(ClockDatabaseTest, EmployeesAreKeptByCardAndStayOnFileWhenRemoved) {
     m_db->AddEmployee({12, "Ada Stone", false});
     m_db->AddEmployee({3, "Ben Ortiz", true});
     EXPECT_EQ(m_db->Employees(),
@@ -188,19 +191,17 @@ TEST_P(ClockDatabaseTest, EmployeesAreKeptByCard) {
     EXPECT_EQ(m_db->FindEmployee(12), (orvane::Employee{12, "Ada Stone", false}));
     const auto again = [&] { m_db->AddEmployee({12, "Someone Else", false}); };
     EXPECT_EQ(ErrorNumberOf(again), platform::err::kKeyAlreadyAssociated);
-}
 
-// Removing an employee keeps them, inactive, with their rows; the change is kept once.
-TEST_P(ClockDatabaseTest, RemovedEmployeeStaysOnFileInactive) {
-    m_db->AddEmployee({kCard, "Ada Stone", false});
+    m_db->AddEmployee({kCard, "Cy Dunn", false});
     m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
     EXPECT_TRUE(m_db->RemoveEmployee(kCard, "clerk"));
     EXPECT_TRUE(m_db->RemoveEmployee(kCard, "clerk"));
     EXPECT_FALSE(m_db->RemoveEmployee(77));
-    EXPECT_EQ(m_db->FindEmployee(kCard), (orvane::Employee{kCard, "Ada Stone", false, false}));
-    EXPECT_EQ(m_db->Employees().size(), 1u);
+    EXPECT_EQ(m_db->FindEmployee(kCard), (orvane::Employee{kCard, "Cy Dunn", false, false}));
+    EXPECT_EQ(m_db->Employees().size(), 3u);
     EXPECT_EQ(m_db->Rows(kCard).size(), 1u);
     EXPECT_EQ(Changes(kCard), (std::vector<std::string>{"clerk: active 1 -> 0"}));
+    EXPECT_TRUE(Changes(12).empty());
 }
 
 // A new name and a new card: the history moves with the employee, and both changes are kept,
@@ -331,22 +332,40 @@ orvane::Corrector corrector(std::string reason = "forgotten at the clock") {
 }
 
 // An edit changes the record every reader sees and keeps what it was; a void takes the record
-// out of every read (and out of pairing) while the corrections still show it.
+// out of every read (and out of pairing) while the corrections still show it. The automatic
+// punch's lookup reads the punches as corrected too: a voided punch is no last punch, and an
+// edited one is found at its new moment with its new type.
 TEST_P(ClockDatabaseTest, CorrectionsChangeWhatIsReadAndKeepTheOriginal) {
     m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    const int64_t id = m_db->Rows(kCard).at(0).id;
+    m_db->StorePunch(punch(record("", "BO", {{10, 0}}, {})));
+    const auto rows = m_db->Rows(kCard);
+    const int64_t id = rows.at(0).id;
+    orvane::EngineDatabase lookup;
+    lookup.Open(m_location.string());
+    const auto last = [&] {
+        const auto found = lookup.Execute(AutomaticPunchLookup(kCard));
+        return framework::FromVBool(found->Eof()) ? std::string()
+                                                  : found->Fields("Punch Type")->Value().to_text();
+    };
+    EXPECT_EQ(last(), "BO");
+    m_db->VoidPunch(rows.at(1).id, corrector("swiped by mistake"));
+    EXPECT_EQ(last(), "I");
 
     const auto edit =
-        m_db->EditPunch(id, moment(4, 9, 15), std::nullopt, std::nullopt, corrector("came late"));
+        m_db->EditPunch(id, moment(4, 12, 30), std::nullopt, std::nullopt, corrector("came late"));
     ASSERT_TRUE(edit.before && edit.after);
     EXPECT_EQ(edit.before->time_in, time_of(8, 0));
-    EXPECT_EQ(m_db->Rows(kCard).at(0).time_in, time_of(9, 15));
+    EXPECT_EQ(m_db->Rows(kCard).at(0).time_in, time_of(12, 30));
     EXPECT_EQ(m_db->RowsBetween(kCard, day(4), day(5)).size(), 1u);
+    EXPECT_EQ(last(), "");  // after the lookup's window
+    m_db->EditPunch(id, moment(4, 11, 0), std::nullopt, std::string("LO"), corrector("lunch"));
+    EXPECT_EQ(last(), "LO");
 
     m_db->VoidPunch(id, corrector("punched twice"));
     EXPECT_TRUE(m_db->Rows(kCard).empty());
     EXPECT_TRUE(m_db->RowsBetween(kCard, day(4), day(5)).empty());
     EXPECT_TRUE(m_db->RowsBetween(std::nullopt, day(4), day(5)).empty());
+    EXPECT_EQ(last(), "");
     // An out after the void finds no open record to close.
     m_db->StorePunch(punch(record("", "O", {}, {{17, 0}})));
     ASSERT_EQ(m_db->Rows(kCard).size(), 1u);
@@ -359,8 +378,10 @@ TEST_P(ClockDatabaseTest, CorrectionsChangeWhatIsReadAndKeepTheOriginal) {
                           c.by.reason + "): " + row(c.before) + " -> " + row(c.after));
     }
     EXPECT_EQ(history, (std::vector<std::string>{
-                           "edit by clerk at office (came late): I 08:00 - -> I 09:15 -",
-                           "void by clerk at office (punched twice): I 09:15 - -> none"}));
+                           "void by clerk at office (swiped by mistake): BO 10:00 - -> none",
+                           "edit by clerk at office (came late): I 08:00 - -> I 12:30 -",
+                           "edit by clerk at office (lunch): I 12:30 - -> LO 11:00 -",
+                           "void by clerk at office (punched twice): LO 11:00 - -> none"}));
     EXPECT_TRUE(m_db->Corrections(kCard + 1).empty());
 }
 
@@ -500,39 +521,69 @@ TEST_P(EarlierDatabase, GainsTheColumnsAddedSince) {
     leave->Item("Notes")->SetValue(Variant("Funeral Leave"));
     leave->Item("Personal")->SetValue(Variant(8.0));
     m_db->StorePunch(punch(leave));
-    const auto rows = m_db->Rows(kCard);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].punch_type, "I");
-    EXPECT_EQ(rows[0].notes, "");
-    EXPECT_EQ(rows[0].personal, 0.0);
-    EXPECT_EQ(rows[1].notes, "Funeral Leave");
-    EXPECT_EQ(rows[1].personal, 8.0);
-    EXPECT_EQ(rows[1].date_in, day(5));
-    EXPECT_FALSE(rows[1].date_out.has_value());
+    std::vector<std::string> rows;
+    for (const auto& row : m_db->Rows(kCard)) {
+        rows.push_back(DescribeRow(row) + " on " + std::to_string(row.date_in->days) +
+                       (row.date_out ? " closed" : "") + " [" + row.notes + "] " +
+                       std::to_string(row.personal));
+    }
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{"I 06:00 - on 46360.000000 [] 0.000000",
+                                        "P 09:00 - on 46361.000000 [Funeral Leave] 8.000000"}));
     m_db->SetManagerPin(9001, "4711");
     EXPECT_TRUE(m_db->VerifyManagerPin(9001, "4711"));
 }
 
-// The automatic punch's lookup reads the punches as corrected: a voided punch is no last punch,
-// and an edited one is found at its new moment with its new type.
-TEST_P(ClockDatabaseTest, LookupReadsThePunchesAsCorrected) {
-    m_db->StorePunch(punch(record("", "I", {{8, 0}}, {})));
-    m_db->StorePunch(punch(record("", "BO", {{10, 0}}, {})));
-    const auto rows = m_db->Rows(kCard);
-    orvane::EngineDatabase lookup;
-    lookup.Open(m_location.string());
-    const auto last = [&] {
-        const auto found = lookup.Execute(AutomaticPunchLookup(kCard));
-        return framework::FromVBool(found->Eof()) ? std::string()
-                                                  : found->Fields("Punch Type")->Value().to_text();
-    };
-    EXPECT_EQ(last(), "BO");
-    m_db->VoidPunch(rows[1].id, corrector("swiped by mistake"));
-    EXPECT_EQ(last(), "I");
-    m_db->EditPunch(rows[0].id, moment(4, 12, 30), std::nullopt, std::nullopt, corrector());
-    EXPECT_EQ(last(), "");  // after the lookup's window
-    m_db->EditPunch(rows[0].id, moment(4, 11, 0), std::nullopt, std::string("LO"), corrector());
-    EXPECT_EQ(last(), "LO");
+// The host's database object on a clock database, as the automatic punch's lookup uses it: the
+// window's punches latest first (an out without an in by its out-moment), each column found by
+// its name in any case and of its kind, and one prepared statement for lookups that differ only
+// in their values. Two recordsets open at once read their own rows, and one held past the close
+// of the database stays readable; an action query gives an empty recordset.
+TEST_P(ClockDatabaseTest, DatabaseObjectReadsTheLookupsWindowLatestFirst) {
+    const int32_t card = kCard + 1;
+    for (const auto& own : {record("", "O", {}, {{3, 0}}), record("", "I", {{19, 12}}, {}, 3),
+                            record("", "BO", {{6, 0}}, {}), record("", "LO", {{7, 0}}, {})}) {
+        const bool lunch = own->Item("Punch Type")->Value() == Variant("LO");
+        m_db->StorePunch({lunch ? kCard : card, own, {}, {}});
+    }
+    orvane::EngineDatabase database;
+    database.Open(m_location.string());
+    auto rows = database.Execute(AutomaticPunchLookup(card));
+    auto others = database.Execute(AutomaticPunchLookup(kCard));
+    ASSERT_FALSE(framework::FromVBool(rows->Eof()));
+    EXPECT_EQ(rows->Fields("punch type")->Value(), Variant("BO"));
+    EXPECT_EQ(rows->Fields("Card ID")->Value(), Variant(card));
+    EXPECT_EQ(rows->Fields("SortByDateTime")->Value(), Variant(46360.25));
+    std::string description;
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Notes"); }, &description),
+              orvane::dberr::kItemNotFound);
+    EXPECT_NE(description.find("Notes"), std::string::npos) << description;
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value(), Variant("O"));
+    EXPECT_TRUE(rows->Fields("Date In")->Value().is_null());
+    rows->MoveNext();
+    EXPECT_EQ(rows->Fields("Punch Type")->Value(), Variant("I"));
+    rows->MoveNext();
+    EXPECT_TRUE(framework::FromVBool(rows->Eof()));
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Fields("Punch Type"); }), orvane::dberr::kNoCurrentRecord);
+    EXPECT_EQ(others->Fields("Punch Type")->Value(), Variant("LO"));
+    rows->Close();
+    EXPECT_EQ(ErrorNumberOf([&] { rows->Eof(); }), orvane::dberr::kNotOpen);
+    EXPECT_TRUE(framework::FromVBool(database.Execute(AutomaticPunchLookup(77))->Eof()));
+    const auto open = std::dynamic_pointer_cast<orvane::QueryDatabase>(database.open_database());
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->cached_statements(), 1u);
+
+    const std::string notes = "SELECT [Notes] FROM [Clock Data Table] WHERE [Card ID]=1204";
+    EXPECT_TRUE(framework::FromVBool(
+        database.Execute("UPDATE [Clock Data Table] SET [Notes]=\"late\" WHERE [Card ID]=1204")
+            ->Eof()));
+    auto held = database.Execute(notes);
+    database.Close();
+    EXPECT_FALSE(framework::FromVBool(database.IsOpen()));
+    EXPECT_EQ(held->Fields("Notes")->Value(), Variant("late"));
+    held->MoveNext();
+    EXPECT_TRUE(framework::FromVBool(held->Eof()));
 }
 
 class QueryPlan : public ClockDatabaseFixture, public ::testing::WithParamInterface<bool> {
