@@ -9,6 +9,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include <CLI/CLI.hpp>
+
 #include "host/clock/ComponentLibrary.h"
 #include "platform/Services.h"
 
@@ -101,6 +103,12 @@ std::optional<int64_t> DayNumber(const std::string& text) {
     if (!date)
         return std::nullopt;
     return static_cast<int64_t>(date->days);
+}
+
+void AddNowOption(CLI::App& command, std::string& now) {
+    command.add_option(
+        "--now", now,
+        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
 }
 
 std::optional<platform::Date> MomentAsked(const std::string& now, std::string_view command) {

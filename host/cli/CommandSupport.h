@@ -12,6 +12,10 @@
 #include "platform/Error.h"
 #include "platform/Variant.h"
 
+namespace CLI {
+class App;
+}
+
 // What the subcommands of the timeclock command share.
 namespace timeclock {
 
@@ -26,6 +30,8 @@ std::optional<platform::Date> ParseMoment(const std::string& text);
 std::optional<platform::Date> ParseDay(const std::string& text);
 // Days since day zero of a "YYYY-MM-DD" text; none when it names no day.
 std::optional<int64_t> DayNumber(const std::string& text);
+// Declares `--now` on a command that reads its records as at a moment; MomentAsked reads it.
+void AddNowOption(CLI::App& command, std::string& now);
 // The moment a command reads its records as at: its --now, or the clock's time when --now is not
 // given. When --now is no moment, none, after `command` has said so on the error output.
 std::optional<platform::Date> MomentAsked(const std::string& now, std::string_view command);

@@ -117,9 +117,7 @@ void AddExceptionsCommand(CLI::App& app, int& exit_status) {
     command->add_option("--to", options->to, "The last day, YYYY-MM-DD");
     command->add_option("--card", options->card, "Only this employee's card")
         ->check(CLI::Range(0, 999999999));
-    command->add_option(
-        "--now", options->now,
-        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
+    AddNowOption(*command, options->now);
     command->add_option("--format", options->format, "table (default), csv or json")
         ->check(CLI::IsMember({"table", "csv", "json"}));
     command->callback([options, &exit_status] {

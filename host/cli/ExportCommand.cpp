@@ -145,9 +145,7 @@ void AddExportCommand(CLI::App& app, int& exit_status) {
                       "Begin with a UTF-8 byte-order mark, so that a spreadsheet reads accents");
     command->add_flag("--force", options->force, "Export even with unresolved exceptions");
     command->add_option("--output", options->output, "Write to this file instead of the output");
-    command->add_option(
-        "--now", options->now,
-        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
+    AddNowOption(*command, options->now);
     command->callback([options, &exit_status] {
         try {
             exit_status = RunExport(*options) ? kExitOk : kExitUsage;

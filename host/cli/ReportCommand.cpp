@@ -163,9 +163,7 @@ void AddReportCommand(CLI::App& app, int& exit_status) {
     command->add_option("--format", options->format, "table (default), csv or json")
         ->check(CLI::IsMember({"table", "csv", "json"}));
     command->add_flag("--force", options->force, "Run a range of more than a year");
-    command->add_option(
-        "--now", options->now,
-        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
+    AddNowOption(*command, options->now);
     command->callback([options, &exit_status] {
         try {
             exit_status = RunReport(*options) ? kExitOk : kExitUsage;

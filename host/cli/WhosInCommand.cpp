@@ -90,9 +90,7 @@ void AddWhosInCommand(CLI::App& app, int& exit_status) {
     command->add_option("--db", options->database, "The clock database file")->required();
     command->add_option("--config", options->config,
                         "The configuration file whose \"max_shift_hours\" bounds an open record");
-    command->add_option(
-        "--now", options->now,
-        "Reads the records as at this moment, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
+    AddNowOption(*command, options->now);
     command->add_option("--format", options->format, "table (default) or json")
         ->check(CLI::IsMember({"table", "json"}));
     command->callback([options, &exit_status] {
