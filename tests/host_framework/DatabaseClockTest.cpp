@@ -221,9 +221,8 @@ TEST_P(ClockDatabaseTest, RenamedEmployeeWithANewCardKeepsTheirHistory) {
     EXPECT_FALSE(m_db->FindEmployee(kCard).has_value());
     EXPECT_EQ(m_db->FindEmployee(4321), (orvane::Employee{4321, "Ada Stone-Park", false}));
     EXPECT_TRUE(m_db->Rows(kCard).empty());
-    const auto rows = m_db->Rows(4321);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].punch_type, "O");
+    EXPECT_EQ(StoredRows(*m_db, 4321, true),
+              std::vector<std::string>{"4321 O 08:00 16:00 on 12/4/2026 12/4/2026 []"});
 
     for (const int32_t card : {kCard, 4321}) {
         EXPECT_EQ(Changes(card),
@@ -307,20 +306,17 @@ TEST_P(ClockDatabaseTest, ManagerEntryMarksEveryRecordItStores) {
     const orvane::ManagerEntry by{9001, Date{day(5).days + time_of(9, 14).days}, "door"};
     lunch.entered_by = by;
     m_db->StorePunch(lunch);
-    const auto entries = m_db->ManagerEntries();
-    ASSERT_EQ(entries.size(), 2u);
-    const auto rows = m_db->Rows(kCard);
-    // The closed work record and the new lunch record, both marked.
-    EXPECT_EQ(entries[0].record_id, rows[0].id);
-    EXPECT_EQ(entries[1].record_id, rows[1].id);
-    EXPECT_EQ(entries[0].entry, by);
+    // The closed work record and the new lunch record, both marked; the audit reads each
+    // entry's record by its "ID".
+    std::vector<std::string> marked;
+    for (const auto& entered : m_db->ManagerEntries()) {
+        EXPECT_EQ(entered.entry, by);
+        marked.push_back(DescribeWholeRow(m_db->RowWithId(entered.record_id).value()));
+    }
+    EXPECT_EQ(marked, (std::vector<std::string>{"1204 O 08:00 12:00 on 12/4/2026 12/4/2026 []",
+                                                "1204 LO 12:00 - on 12/4/2026 - []"}));
     EXPECT_TRUE(m_db->ManagerEntries(day(6)).empty());
     EXPECT_EQ(m_db->ManagerEntries(day(5), day(6)).size(), 2u);
-    // The audit reads each entry's record by its "ID".
-    const auto entered = m_db->RowWithId(entries[1].record_id);
-    ASSERT_TRUE(entered.has_value());
-    EXPECT_EQ(entered->punch_type, "LO");
-    EXPECT_EQ(entered->date_in, day(4));
     EXPECT_FALSE(m_db->RowWithId(-1).has_value());
 }
 
@@ -451,10 +447,16 @@ TEST_P(ClockDatabaseTest, ApprovedWeekRefusesEveryChangeUntilReopened) {
         [&] { m_db->EditPunch(id, moment(4, 7, 0), {}, {}, corrector()); },
         [&] { m_db->VoidPunch(id, corrector()); },
     };
-    for (const auto& action : refused) {
+    // A punch's refusal begins with "The punch was not stored."
+    const auto refusal = [](const std::function<void()>& action) {
         std::string message;
-        EXPECT_EQ(ErrorNumberOf(action, &message), orvane::dberr::kApprovedWeek);
-        EXPECT_NE(message.find("2026-11-29 is approved"), std::string::npos) << message;
+        const int32_t number = ErrorNumberOf(action, &message);
+        return std::to_string(number) + " " + message.substr(message.find("The week"));
+    };
+    for (const auto& action : refused) {
+        EXPECT_EQ(refusal(action),
+                  "3033 The week of 2026-11-29 is approved for everyone: nothing "
+                  "in it changes until it is reopened.");
     }
     EXPECT_EQ(m_db->Rows(kCard).size(), 1u);
     EXPECT_EQ(ErrorNumberOf([&] { m_db->StorePunch(punch(record("", "I", {{8, 0}}, {}, 7))); }), 0);
@@ -465,8 +467,9 @@ TEST_P(ClockDatabaseTest, ApprovedWeekRefusesEveryChangeUntilReopened) {
                   m_db->StorePunch({kCard + 1, record("", "I", {{8, 0}}, {}), {}, {}});
               }),
               0);
-    EXPECT_EQ(ErrorNumberOf([&] { m_db->VoidPunch(id, corrector()); }),
-              orvane::dberr::kApprovedWeek);
+    EXPECT_EQ(refusal([&] { m_db->VoidPunch(id, corrector()); }),
+              "3033 The week of 2026-11-29 is approved for card 1204: nothing in it changes until "
+              "it is reopened.");
     EXPECT_EQ(ErrorNumberOf([&] { m_db->ReopenWeek(sunday, std::nullopt, "c", sunday); }), 5);
     m_db->ReopenWeek(sunday, kCard, "clerk", moment(7, 9, 3));
     EXPECT_EQ(ErrorNumberOf([&] { m_db->VoidPunch(id, corrector()); }), 0);
@@ -521,15 +524,10 @@ TEST_P(EarlierDatabase, GainsTheColumnsAddedSince) {
     leave->Item("Notes")->SetValue(Variant("Funeral Leave"));
     leave->Item("Personal")->SetValue(Variant(8.0));
     m_db->StorePunch(punch(leave));
-    std::vector<std::string> rows;
-    for (const auto& row : m_db->Rows(kCard)) {
-        rows.push_back(DescribeRow(row) + " on " + std::to_string(row.date_in->days) +
-                       (row.date_out ? " closed" : "") + " [" + row.notes + "] " +
-                       std::to_string(row.personal));
-    }
-    EXPECT_EQ(rows,
-              (std::vector<std::string>{"I 06:00 - on 46360.000000 [] 0.000000",
-                                        "P 09:00 - on 46361.000000 [Funeral Leave] 8.000000"}));
+    EXPECT_EQ(
+        StoredRows(*m_db, kCard, true),
+        (std::vector<std::string>{"1204 I 06:00 - on 12/4/2026 - []",
+                                  "1204 P 09:00 - on 12/5/2026 - [Funeral Leave] Personal 8"}));
     m_db->SetManagerPin(9001, "4711");
     EXPECT_TRUE(m_db->VerifyManagerPin(9001, "4711"));
 }

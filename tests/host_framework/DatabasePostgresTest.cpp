@@ -142,10 +142,9 @@ TEST_F(PostgresTest, TwoClocksPunchingOutTheSameCardAtOnceCloseTheRecordOnce) {
         std::thread other(out, std::ref(second));
         out(*m_clock);
         other.join();
-        const auto rows = m_clock->Rows(card);
-        ASSERT_EQ(rows.size(), 2u) << "card " << card;
-        EXPECT_TRUE(rows[0].date_in && rows[0].date_out) << "card " << card;
-        EXPECT_TRUE(!rows[1].date_in && rows[1].date_out) << "card " << card;
+        EXPECT_EQ(StoredRows(*m_clock, card),
+                  (std::vector<std::string>{"O 06:00 12:00", "O - 12:00"}))
+            << "card " << card;
     }
 }
 
@@ -200,11 +199,12 @@ TEST_F(LocalCopyTest, ReadsReplaceWhatTheyCoverAndOwnPunchesStayUntilReadBack) {
         7, {ServerRow(1, "O", 0.25, 0.5), ServerRow(2, "O", 0.6, 0.7), ServerRow(3, "I", 0.8)});
     EXPECT_EQ(Kept(), "O O I");
 
-    // Only the recent days of a card are kept.
-    auto old = ServerRow(1, "O", 0.25, 0.5);
+    // Only the recent days of a card are kept: a row that ends that long before the newest stays.
+    auto old = ServerRow(1, "O", 0.25, 0.5), oldest_kept = ServerRow(4, "BO", 0.25);
     old.date_in = old.date_out = platform::Date{kDay - orvane::LocalCopy::kKeptDays - 1};
-    m_copy.KeepRows(7, {old, ServerRow(2, "I", 0.25)});
-    EXPECT_EQ(Kept(), "I");
+    oldest_kept.date_in = platform::Date{kDay - orvane::LocalCopy::kKeptDays};
+    m_copy.KeepRows(7, {old, ServerRow(2, "I", 0.25), oldest_kept});
+    EXPECT_EQ(Kept(), "I BO");
 }
 
 TEST_F(LocalCopyTest, EmployeesAndPinHashesFollowTheServer) {
@@ -287,18 +287,33 @@ TEST_F(LostServer, PunchWhoseConnectionDropsIsKeptThenStoredExactlyOnce) {
     EXPECT_EQ(Stored(), (std::vector<std::string>{"O 08:00 12:00"}));
 }
 
+// Each punch arrives with every field it was kept with and who entered it.
 TEST_F(LostServer, PunchesKeptWhileTheServerIsAwayAreSentInOrderWhenItIsBack) {
     m_server.Refuse();
     // A clock that starts while the server is away starts all the same.
     m_clock = OpenClock(m_server.uri());
-    for (const auto& [type, in, hour] :
-         {std::tuple{"I", true, 8}, {"O", false, 12}, {"I", true, 13}})
-        EXPECT_EQ(Punch(type, in, hour / 24.0), orvane::StoreResult::Queued) << hour;
-    EXPECT_EQ(m_clock->SendQueued().waiting, 3u);
+    auto lunch = OnePunch(1204, "O", false, 46360, 0.5), jury = OnePunch(1204, "P", true, 46361, 0);
+    lunch.extras = {OnePunch(1204, "LO", true, 46360, 0.5).own};
+    lunch.extras[0]->Item("Notes")->SetValue(platform::Variant("dentist"));
+    lunch.entered_by = orvane::ManagerEntry{9001, platform::Date{46360.75}, "door"};
+    jury.own->Item("Notes")->SetValue(platform::Variant("Jury Duty"));
+    jury.own->Item("Personal")->SetValue(platform::Variant(7.5));
+    for (const auto& write : {OnePunch(1204, "I", true, 46360, 8.0 / 24), lunch,
+                              OnePunch(1204, "I", true, 46360, 13.0 / 24), jury})
+        EXPECT_EQ(m_clock->StorePunch(write), orvane::StoreResult::Queued);
+    EXPECT_EQ(m_clock->SendQueued().waiting, 4u);
     m_server.Return();
     // The next punch sends the waiting ones first, so that its out pairs with the latest in.
     EXPECT_EQ(Punch("O", false, 17.0 / 24), orvane::StoreResult::Stored);
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"O 08:00 12:00", "O 13:00 17:00"}));
+    EXPECT_EQ(StoredRows(*m_clock, 1204, true),
+              (std::vector<std::string>{"1204 O 08:00 12:00 on 12/4/2026 12/4/2026 []",
+                                        "1204 LO 12:00 - on 12/4/2026 - [dentist]",
+                                        "1204 O 13:00 17:00 on 12/4/2026 12/4/2026 []",
+                                        "1204 P 00:00 - on 12/5/2026 - [Jury Duty] Personal 7.5"}));
+    const auto entries = m_clock->ManagerEntries();
+    EXPECT_EQ(entries.size(), 2u);
+    for (const auto& entered : entries)
+        EXPECT_EQ(entered.entry, lunch.entered_by);
     EXPECT_TRUE(m_clock->Queued().empty());
 }
 

@@ -34,11 +34,35 @@ inline std::string DescribeRow(const orvane::ClockDatabase::Row& row) {
     return row.punch_type + " " + clock(row.time_in) + " " + clock(row.time_out);
 }
 
-// A card's stored rows, described.
-inline std::vector<std::string> StoredRows(const orvane::ClockDatabase& db, int32_t card) {
+// A stored row with every field: card, the row as above, the days in and out ("-" for none),
+// the notes in brackets, then each amount that is not zero by its column.
+inline std::string DescribeWholeRow(const orvane::ClockDatabase::Row& row) {
+    const auto day = [](const std::optional<platform::Date>& date) {
+        const auto parts = platform::split_rounded(date.value_or(platform::Date{}));
+        return date ? std::to_string(parts.month) + "/" + std::to_string(parts.day) + "/" +
+                          std::to_string(parts.year)
+                    : std::string("-");
+    };
+    std::string text = std::to_string(row.card) + " " + DescribeRow(row) + " on " +
+                       day(row.date_in) + " " + day(row.date_out) + " [" + row.notes + "]";
+    const std::pair<const char*, double> amounts[] = {
+        {"Holiday", row.holiday}, {"Sick", row.sick},         {"Vacation", row.vacation},
+        {"Bonus", row.bonus},     {"Advances", row.advances}, {"Personal", row.personal},
+        {"Other", row.other}};
+    for (const auto& [column, amount] : amounts) {
+        char shown[40];
+        std::snprintf(shown, sizeof shown, " %s %g", column, amount);
+        text += amount != 0 ? shown : "";
+    }
+    return text;
+}
+
+// A card's stored rows, described in short or whole.
+inline std::vector<std::string> StoredRows(const orvane::ClockDatabase& db, int32_t card,
+                                           bool whole = false) {
     std::vector<std::string> rows;
     for (const auto& row : db.Rows(card))
-        rows.push_back(DescribeRow(row));
+        rows.push_back(whole ? DescribeWholeRow(row) : DescribeRow(row));
     return rows;
 }
 
