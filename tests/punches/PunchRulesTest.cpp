@@ -77,41 +77,4 @@ TEST(PunchRules, GuardedPunchesNeedTheirRecordOpen) {
     }
 }
 
-TEST(PunchRules, AmountsAreHoursOrDollarsByTheirKeypad) {
-    const auto row = [](const char* type, const char* notes) {
-        punches::Row r;
-        r.punch_type = type;
-        r.notes = notes;
-        r.personal = 4;
-        r.advances = 150;
-        return r;
-    };
-    const struct {
-        const char* type;
-        const char* notes;
-        const char* kind;  // "" none
-        bool dollars;
-        double amount;
-    } cases[] = {
-        {"P", "Funeral Leave", "Funeral Leave", false, 4},
-        {"P", "Jury Duty", "Jury Duty", false, 4},
-        {"P", "", "Personal", false, 4},
-        {"P", "lunch", "Personal", false, 4},
-        {"A", "", "Advances", true, 150},
-        {"X", "", "Other", true, 0},
-        {"I", "", "", false, 0},
-        {"E", "", "", false, 0},
-    };
-    for (const auto& c : cases) {
-        const auto* kind = punches::AmountKindOf(row(c.type, c.notes));
-        ASSERT_EQ(kind ? kind->name : "", std::string_view(c.kind)) << c.type << c.notes;
-        if (kind) {
-            EXPECT_EQ(kind->dollars, c.dollars) << c.kind;
-            EXPECT_EQ(punches::AmountOf(row(c.type, c.notes), *kind), c.amount) << c.kind;
-        }
-    }
-    EXPECT_TRUE(punches::IsCompleteEntry("E"));
-    EXPECT_FALSE(punches::IsCompleteEntry("O"));
-}
-
 }  // namespace
