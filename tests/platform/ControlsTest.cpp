@@ -179,8 +179,9 @@ TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
 }
 
 // An embedded control's wrapper is the container's site for it: hiding the site is what the
-// inner control sees as its Visible. A top-level control gets one wrapper of its own size.
-TEST(UserControlTest, EmbeddedControlSharesItsWrapperWithTheContainer) {
+// inner control sees as its Visible, and qualified paths reach through it. A top-level control
+// gets one wrapper of its own size.
+TEST(UserControlTest, EmbeddedControlSharesItsWrapperAndPathsReachThroughIt) {
     TestForm outer;
     auto inner = std::make_shared<TestForm>();
     outer.Embed(inner, "TimeIn1");
@@ -199,13 +200,8 @@ TEST(UserControlTest, EmbeddedControlSharesItsWrapperWithTheContainer) {
     EXPECT_EQ(top.Width(), 4800);
     top.SetVisible(false);
     EXPECT_FALSE(outer.Extender().Visible());
-}
 
-TEST(UserControlTest, ResolvesQualifiedPathsThroughEmbeddedControls) {
-    TestForm outer;
-    auto inner = std::make_shared<TestForm>();
-    outer.Embed(inner, "TimeIn1");
-
+    // Qualified paths reach through the site into the embedded control.
     EXPECT_EQ(outer.Resolve("fraOptions"), outer.Find("fraOptions"));
     EXPECT_EQ(outer.Resolve("cmdDigit(1)"), outer.Find("cmdDigit", 1));
     EXPECT_EQ(outer.Resolve("TimeIn1.cmdDigit(0)"), inner->Find("cmdDigit", 0));

@@ -171,16 +171,34 @@ TEST(DateTextTest, GeneralForm) {
     }
 }
 
+// Named runs, 12-hour designators in either case, the minutes an "m" means after an hour or
+// before seconds, weekdays at the far ends of the calendar, and literals quoted or escaped.
 TEST(FormatTest, DateFormats) {
-    const Date date = *platform::make_date_time(day(2026, 12, 4, 8, 5, 9));
-    EXPECT_EQ(platform::format_date(date, "mmddyyHHnn"), "1204260805");
-    EXPECT_EQ(
-        platform::format_date(*platform::make_date_time(day(2026, 1, 2, 23, 59)), "mmddyyHHnn"),
-        "0102262359");
-    EXPECT_EQ(platform::format_date(date, "yyyy-mm-dd hh:mm:ss"), "2026-12-04 08:05:09");
-    EXPECT_EQ(platform::format_date(date, "h:nn AM/PM"), "8:05 AM");
-    EXPECT_EQ(platform::format_date(date, "dddd d mmmm yyyy"), "Friday 4 December 2026");
-    EXPECT_EQ(platform::format_date(date, "ddd mmm"), "Fri Dec");
+    struct Case {
+        DateParts parts;
+        const char* format;
+        const char* text;
+    };
+    const DateParts morning = day(2026, 12, 4, 8, 5, 9);
+    const Case cases[] = {
+        {morning, "mmddyyHHnn", "1204260805"},
+        {day(2026, 1, 2, 23, 59), "mmddyyHHnn", "0102262359"},
+        {morning, "yyyy-mm-dd hh:mm:ss", "2026-12-04 08:05:09"},
+        {morning, "m/d/yy h:m", "12/4/26 8:5"},
+        {morning, "h:nn AM/PM", "8:05 AM"},
+        {day(2026, 12, 4, 0, 5), "hh:nn am/pm", "12:05 am"},
+        {day(2026, 12, 4, 12, 5), "h:nn AM/PM", "12:05 PM"},
+        {day(2026, 12, 4, 13, 5), "h:n a/p", "1:5 p"},
+        {day(2026, 12, 4, 13, 5), "HH:nn", "13:05"},
+        {morning, "dddd d mmmm yyyy", "Friday 4 December 2026"},
+        {morning, "ddd mmm", "Fri Dec"},
+        {day(2000, 1, 1), "dddd", "Saturday"},
+        {day(100, 1, 1), "ddd dd/mm/yyyy", "Fri 01/01/0100"},
+        {morning, "\"at\" h\\h nn", "at 8h 05"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::format_date(*platform::make_date_time(c.parts), c.format), c.text)
+            << c.format;
 }
 
 // Halves round away from zero, on the decimal digits rather than the binary value (2.675).
@@ -192,6 +210,7 @@ TEST(FormatTest, NumberFormats) {
     };
     const Case cases[] = {
         {830, "0:00", "8:30"},
+        {1215, "0:00", "12:15"},
         {0, "0:00", "0:00"},
         {5, "0:00", "0:05"},
         {9999, "0:00", "99:99"},
@@ -208,6 +227,13 @@ TEST(FormatTest, NumberFormats) {
         {-8.5, "0.0;(0.0)", "(8.5)"},
         {0.25, "0%", "25%"},
         {3.1, "0.##", "3.1"},
+        {7.5, "0.00", "7.50"},
+        {12, "\"$\"#,##0.00", "$12.00"},
+        {-1234.5, "\\$#,##0.00;(\\$#,##0.00)", "($1,234.50)"},
+        {999, "#,##0", "999"},
+        {0, "0.0;(0.0);\"none\"", "none"},
+        {0.4, "#", ""},
+        {7, "0.##", "7."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(platform::format_number(c.value, c.format), c.text)
