@@ -41,18 +41,6 @@ class TestForm final : public platform::UserControl {
     }
 };
 
-TEST(UserControlTest, FindsControlsByNameAnyCaseAndIndexAndRaisesThePlatformErrors) {
-    TestForm form;
-    ASSERT_EQ(form.Controls().size(), kFormControls.size());
-    EXPECT_EQ(form.Get<CommandButton>("cmdDigit", 1).QualifiedName(), "cmdDigit(1)");
-    EXPECT_EQ(form.Get<CheckBox>("CHKOPTION").Container(), "fraOptions");
-    EXPECT_EQ(form.Find("cmdDigit"), nullptr);  // an array member needs its index
-    EXPECT_EQ(form.Find("cmdDigit", 7), nullptr);
-    EXPECT_EQ(ErrorNumberOf([&] { form.Get<CommandButton>("cmdMissing"); }),
-              platform::err::kSubscriptOutOfRange);
-    EXPECT_EQ(ErrorNumberOf([&] { form.Get<ListBox>("chkOption"); }), platform::err::kTypeMismatch);
-}
-
 // A person's click on a control of any kind, the way the front ends forward it: an item click
 // for a list box, Click for the others.
 bool PersonClicks(platform::Control& control) {
@@ -178,11 +166,21 @@ TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
     }
 }
 
-// An embedded control's wrapper is the container's site for it: hiding the site is what the
-// inner control sees as its Visible, and qualified paths reach through it. A top-level control
-// gets one wrapper of its own size.
-TEST(UserControlTest, EmbeddedControlSharesItsWrapperAndPathsReachThroughIt) {
+// Controls are found by name in any case and by index, and a wrong name or kind raises the
+// platform's errors. An embedded control's wrapper is the container's site for it: hiding the
+// site is what the inner control sees as its Visible, and qualified paths reach through it. A
+// top-level control gets one wrapper of its own size.
+TEST(UserControlTest, FindsControlsAndEmbeddedControlsShareTheirWrapperWithTheContainer) {
     TestForm outer;
+    ASSERT_EQ(outer.Controls().size(), kFormControls.size());
+    EXPECT_EQ(outer.Get<CommandButton>("cmdDigit", 1).QualifiedName(), "cmdDigit(1)");
+    EXPECT_EQ(outer.Get<CheckBox>("CHKOPTION").Container(), "fraOptions");
+    EXPECT_EQ(outer.Find("cmdDigit"), nullptr);  // an array member needs its index
+    EXPECT_EQ(outer.Find("cmdDigit", 7), nullptr);
+    EXPECT_EQ(ErrorNumberOf([&] { outer.Get<CommandButton>("cmdMissing"); }),
+              platform::err::kSubscriptOutOfRange);
+    EXPECT_EQ(ErrorNumberOf([&] { outer.Get<ListBox>("chkOption"); }),
+              platform::err::kTypeMismatch);
     auto inner = std::make_shared<TestForm>();
     outer.Embed(inner, "TimeIn1");
     auto site = outer.Find("TimeIn1");
