@@ -115,7 +115,7 @@ TEST(CheckBoxTest, ClicksToggleAndChangesFromCodeRunTheHandler) {
     EXPECT_EQ(check.Value(), 2);
 }
 
-TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItem) {
+TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItemAndSingleSelectionKeepsOne) {
     ListBox list(ControlKind::ListBox, "lstAllowed");
     list.SetMultiSelect(true);
     for (const char* item : {"Advance", "Holiday", "Sick"})
@@ -137,20 +137,19 @@ TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItem) {
     EXPECT_TRUE(list.Selected(1));
     EXPECT_TRUE(list.Selected(2));
     EXPECT_EQ(clicks, 4);
-}
 
-TEST(ListBoxTest, SingleSelectionKeepsOneItem) {
-    ListBox list(ControlKind::ListBox, "lstTypes");
+    // A single-selection list keeps one item.
+    ListBox single(ControlKind::ListBox, "lstTypes");
     for (const char* item : {"In", "Out"})
-        list.AddItem(item);
-    list.ClickItem(0);
-    EXPECT_TRUE(list.Selected(0));
-    list.SetSelected(1, true);
-    EXPECT_FALSE(list.Selected(0));
-    EXPECT_TRUE(list.Selected(1));
-    EXPECT_EQ(list.ListIndex(), 1);
-    list.SetSelected(1, false);
-    EXPECT_EQ(list.ListIndex(), -1);
+        single.AddItem(item);
+    single.ClickItem(0);
+    EXPECT_TRUE(single.Selected(0));
+    single.SetSelected(1, true);
+    EXPECT_FALSE(single.Selected(0));
+    EXPECT_TRUE(single.Selected(1));
+    EXPECT_EQ(single.ListIndex(), 1);
+    single.SetSelected(1, false);
+    EXPECT_EQ(single.ListIndex(), -1);
 }
 
 TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
