@@ -128,14 +128,15 @@ TEST(DateTextTest, GeneralReadingRules) {
     expect_refuses(kUs, {"2/29/2026", "12/4/2026 8:30 9:30", "12/4 8:30 2026", "12/4/2026x"});
 }
 
-// A day and a month without a year fall in the current year of the platform clock.
+// A day and a month without a year fall in the current year of the platform clock; a month
+// with a number that can only be a year (above 31, or more than two digits) is its first day.
 TEST(DateTextTest, DatesWithoutYearTakeTheClocksYear) {
     platform::FakeServices fake(*platform::make_date(2030, 6, 1));
     platform::ServicesScope scope(fake);
     expect_reads(kUs, {{"12/4", day(2030, 12, 4)},
                        {"31/12 8:30", day(2030, 12, 31, 8, 30)},
                        {"4 Dec", day(2030, 12, 4)},
-                       {"12/2026", day(2026, 12, 1)},
+                       {"12/45", day(2045, 12, 1)},
                        {"2026/12", day(2026, 12, 1)}});
     expect_refuses(kUs, {"2/30", "13/13"});
     expect_reads(kGb, {{"4/12", day(2030, 12, 4)}, {"12/31", day(2030, 12, 31)}});
@@ -171,7 +172,7 @@ TEST(DateTextTest, GeneralForm) {
 }
 
 // Named runs, 12-hour designators in either case, the minutes an "m" means after an hour or
-// before seconds, weekdays at the far ends of the calendar, and literals quoted or escaped.
+// before seconds, the weekday of the calendar's first day, and literals quoted or escaped.
 TEST(FormatTest, DateFormats) {
     struct Case {
         DateParts parts;
@@ -247,7 +248,7 @@ TEST(NumberTextTest, LeadingNumber) {
         {"12.5", 12.5},     {"7 days", 7},  {"", 0},      {"abc", 0},     {"  42", 42},
         {"-3.25x", -3.25},  {"1 2 3", 123}, {".5", 0.5},  {"1.2.3", 1.2}, {"1e3", 1000},
         {"2d2", 200},       {"1e", 1},      {"&H1F", 31}, {"&HFFFF", -1}, {"&H10000", 65536},
-        {"&HFFFFFFFF", -1}, {"&o17", 15},   {"+8", 8},    {"1,5", 1},     {"-", 0},
+        {"&HFFFFFFFF", -1}, {"&o178", 15},  {"+8", 8},    {"1,5", 1},     {"-", 0},
         {"25E-1", 2.5},     {"1e+2", 100},
     };
     for (const auto& c : cases)

@@ -28,6 +28,7 @@ TEST(VariantTest, ToText) {
         {Variant(0.1 + 0.2), "0.30000000000000004"},
         {Variant(Currency{125000}), "12.5"},
         {Variant(Currency{-5}), "-0.0005"},
+        {Variant(Currency{0}), "0"},
         {Variant(Date{46360.0}), "12/4/2026"},
         {Variant("text"), "text"},
     };
