@@ -41,18 +41,6 @@ class TestForm final : public platform::UserControl {
     }
 };
 
-TEST(UserControlTest, FindsControlsByNameAnyCaseAndIndexAndRaisesThePlatformErrors) {
-    TestForm form;
-    ASSERT_EQ(form.Controls().size(), kFormControls.size());
-    EXPECT_EQ(form.Get<CommandButton>("cmdDigit", 1).QualifiedName(), "cmdDigit(1)");
-    EXPECT_EQ(form.Get<CheckBox>("CHKOPTION").Container(), "fraOptions");
-    EXPECT_EQ(form.Find("cmdDigit"), nullptr);  // an array member needs its index
-    EXPECT_EQ(form.Find("cmdDigit", 7), nullptr);
-    EXPECT_EQ(ErrorNumberOf([&] { form.Get<CommandButton>("cmdMissing"); }),
-              platform::err::kSubscriptOutOfRange);
-    EXPECT_EQ(ErrorNumberOf([&] { form.Get<ListBox>("chkOption"); }), platform::err::kTypeMismatch);
-}
-
 // A person's click on a control of any kind, the way the front ends forward it: an item click
 // for a list box, Click for the others.
 bool PersonClicks(platform::Control& control) {
@@ -127,7 +115,7 @@ TEST(CheckBoxTest, ClicksToggleAndChangesFromCodeRunTheHandler) {
     EXPECT_EQ(check.Value(), 2);
 }
 
-TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItem) {
+TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItemAndSingleSelectionKeepsOne) {
     ListBox list(ControlKind::ListBox, "lstAllowed");
     list.SetMultiSelect(true);
     for (const char* item : {"Advance", "Holiday", "Sick"})
@@ -149,20 +137,19 @@ TEST(ListBoxTest, MultipleSelectionTogglesEachClickedItem) {
     EXPECT_TRUE(list.Selected(1));
     EXPECT_TRUE(list.Selected(2));
     EXPECT_EQ(clicks, 4);
-}
 
-TEST(ListBoxTest, SingleSelectionKeepsOneItem) {
-    ListBox list(ControlKind::ListBox, "lstTypes");
+    // A single-selection list keeps one item.
+    ListBox single(ControlKind::ListBox, "lstTypes");
     for (const char* item : {"In", "Out"})
-        list.AddItem(item);
-    list.ClickItem(0);
-    EXPECT_TRUE(list.Selected(0));
-    list.SetSelected(1, true);
-    EXPECT_FALSE(list.Selected(0));
-    EXPECT_TRUE(list.Selected(1));
-    EXPECT_EQ(list.ListIndex(), 1);
-    list.SetSelected(1, false);
-    EXPECT_EQ(list.ListIndex(), -1);
+        single.AddItem(item);
+    single.ClickItem(0);
+    EXPECT_TRUE(single.Selected(0));
+    single.SetSelected(1, true);
+    EXPECT_FALSE(single.Selected(0));
+    EXPECT_TRUE(single.Selected(1));
+    EXPECT_EQ(single.ListIndex(), 1);
+    single.SetSelected(1, false);
+    EXPECT_EQ(single.ListIndex(), -1);
 }
 
 TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
@@ -178,10 +165,21 @@ TEST(ListBoxTest, IndexesOutOfRangeRaiseInvalidProcedureCall) {
     }
 }
 
-// An embedded control's wrapper is the container's site for it: hiding the site is what the
-// inner control sees as its Visible. A top-level control gets one wrapper of its own size.
-TEST(UserControlTest, EmbeddedControlSharesItsWrapperWithTheContainer) {
+// Controls are found by name in any case and by index, and a wrong name or kind raises the
+// platform's errors. An embedded control's wrapper is the container's site for it: hiding the
+// site is what the inner control sees as its Visible, and qualified paths reach through it. A
+// top-level control gets one wrapper of its own size.
+TEST(UserControlTest, FindsControlsAndEmbeddedControlsShareTheirWrapperWithTheContainer) {
     TestForm outer;
+    ASSERT_EQ(outer.Controls().size(), kFormControls.size());
+    EXPECT_EQ(outer.Get<CommandButton>("cmdDigit", 1).QualifiedName(), "cmdDigit(1)");
+    EXPECT_EQ(outer.Get<CheckBox>("CHKOPTION").Container(), "fraOptions");
+    EXPECT_EQ(outer.Find("cmdDigit"), nullptr);  // an array member needs its index
+    EXPECT_EQ(outer.Find("cmdDigit", 7), nullptr);
+    EXPECT_EQ(ErrorNumberOf([&] { outer.Get<CommandButton>("cmdMissing"); }),
+              platform::err::kSubscriptOutOfRange);
+    EXPECT_EQ(ErrorNumberOf([&] { outer.Get<ListBox>("chkOption"); }),
+              platform::err::kTypeMismatch);
     auto inner = std::make_shared<TestForm>();
     outer.Embed(inner, "TimeIn1");
     auto site = outer.Find("TimeIn1");
@@ -199,13 +197,8 @@ TEST(UserControlTest, EmbeddedControlSharesItsWrapperWithTheContainer) {
     EXPECT_EQ(top.Width(), 4800);
     top.SetVisible(false);
     EXPECT_FALSE(outer.Extender().Visible());
-}
 
-TEST(UserControlTest, ResolvesQualifiedPathsThroughEmbeddedControls) {
-    TestForm outer;
-    auto inner = std::make_shared<TestForm>();
-    outer.Embed(inner, "TimeIn1");
-
+    // Qualified paths reach through the site into the embedded control.
     EXPECT_EQ(outer.Resolve("fraOptions"), outer.Find("fraOptions"));
     EXPECT_EQ(outer.Resolve("cmdDigit(1)"), outer.Find("cmdDigit", 1));
     EXPECT_EQ(outer.Resolve("TimeIn1.cmdDigit(0)"), inner->Find("cmdDigit", 0));

@@ -76,12 +76,13 @@ TEST(DateTextTest, KeypadTextsUnderUsEnglish) {
 
 // The same texts under British English: the keypads still write the month first, so a day
 // above twelve only reads through the fallback orders, and a day that could be a month swaps.
+// The settings let a period separate the parts of a time.
 TEST(DateTextTest, KeypadTextsUnderBritishEnglish) {
     expect_reads(kGb, {{"12/04/26 08:30  AM", day(2026, 4, 12, 8, 30)},
                        {"12/31/26 08:30  PM", day(2026, 12, 31, 20, 30)},
                        {"12/04/26 15:30", day(2026, 4, 12, 15, 30)},
                        {"12/04/26", day(2026, 4, 12)},
-                       {"8:30", time_of_day(8, 30)}});
+                       {"04/12/2026 8.30.15", day(2026, 12, 4, 8, 30, 15)}});
     expect_refuses(kGb, {"13/31/26", "12/04/26 24:00"});
 }
 
@@ -127,26 +128,25 @@ TEST(DateTextTest, GeneralReadingRules) {
     expect_refuses(kUs, {"2/29/2026", "12/4/2026 8:30 9:30", "12/4 8:30 2026", "12/4/2026x"});
 }
 
-// A day and a month without a year fall in the current year of the platform clock.
+// A day and a month without a year fall in the current year of the platform clock; a month
+// with a number that can only be a year (above 31, or more than two digits) is its first day.
 TEST(DateTextTest, DatesWithoutYearTakeTheClocksYear) {
     platform::FakeServices fake(*platform::make_date(2030, 6, 1));
     platform::ServicesScope scope(fake);
     expect_reads(kUs, {{"12/4", day(2030, 12, 4)},
                        {"31/12 8:30", day(2030, 12, 31, 8, 30)},
                        {"4 Dec", day(2030, 12, 4)},
-                       {"12/2026", day(2026, 12, 1)},
+                       {"12/45", day(2045, 12, 1)},
                        {"2026/12", day(2026, 12, 1)}});
     expect_refuses(kUs, {"2/30", "13/13"});
     expect_reads(kGb, {{"4/12", day(2030, 12, 4)}, {"12/31", day(2030, 12, 31)}});
 }
 
+// Settings that keep the period for other uses read no time from it.
 TEST(DateTextTest, PeriodSeparatesTimeOnlyWhereTheSettingsAllowIt) {
     RegionalSettings settings = kGb;
     settings.period_separates_time = false;
-    expect_refuses(settings, {"8.30"});
-    settings.period_separates_time = true;
-    expect_reads(settings, {{"8.30", time_of_day(8, 30)},
-                            {"04/12/2026 8.30.15", day(2026, 12, 4, 8, 30, 15)}});
+    expect_refuses(settings, {"8.30", "04/12/2026 8.30.15"});
 }
 
 TEST(DateTextTest, GeneralForm) {
@@ -171,16 +171,35 @@ TEST(DateTextTest, GeneralForm) {
     }
 }
 
+// Named runs, 12-hour designators in either case, the minutes an "m" means after an hour or
+// before seconds, the weekday of the calendar's first day, and literals quoted or escaped.
 TEST(FormatTest, DateFormats) {
-    const Date date = *platform::make_date_time(day(2026, 12, 4, 8, 5, 9));
-    EXPECT_EQ(platform::format_date(date, "mmddyyHHnn"), "1204260805");
-    EXPECT_EQ(
-        platform::format_date(*platform::make_date_time(day(2026, 1, 2, 23, 59)), "mmddyyHHnn"),
-        "0102262359");
-    EXPECT_EQ(platform::format_date(date, "yyyy-mm-dd hh:mm:ss"), "2026-12-04 08:05:09");
-    EXPECT_EQ(platform::format_date(date, "h:nn AM/PM"), "8:05 AM");
-    EXPECT_EQ(platform::format_date(date, "dddd d mmmm yyyy"), "Friday 4 December 2026");
-    EXPECT_EQ(platform::format_date(date, "ddd mmm"), "Fri Dec");
+    struct Case {
+        DateParts parts;
+        const char* format;
+        const char* text;
+    };
+    const DateParts morning = day(2026, 12, 4, 8, 5, 9);
+    const Case cases[] = {
+        {morning, "mmddyyHHnn", "1204260805"},
+        {day(2026, 1, 2, 23, 59), "mmddyyHHnn", "0102262359"},
+        {morning, "yyyy-mm-dd hh:mm:ss", "2026-12-04 08:05:09"},
+        {morning, "m/d/yy h:m", "12/4/26 8:5"},
+        {morning, "h:nn m/d", "8:05 12/4"},
+        {morning, "hh:nn:ss mm/dd/yyyy", "08:05:09 12/04/2026"},
+        {morning, "mm:ss", "05:09"},
+        {morning, "h:nn AM/PM", "8:05 AM"},
+        {day(2026, 12, 4, 0, 5), "hh:nn am/pm", "12:05 am"},
+        {day(2026, 12, 4, 12, 5), "h:nn AM/PM", "12:05 PM"},
+        {day(2026, 12, 4, 13, 5), "h:n a/p", "1:5 p"},
+        {morning, "dddd d mmmm yyyy", "Friday 4 December 2026"},
+        {morning, "ddd mmm", "Fri Dec"},
+        {day(100, 1, 1), "ddd dd/mm/yyyy", "Fri 01/01/0100"},
+        {morning, "\"at\" h\\h nn", "at 8h 05"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::format_date(*platform::make_date_time(c.parts), c.format), c.text)
+            << c.format;
 }
 
 // Halves round away from zero, on the decimal digits rather than the binary value (2.675).
@@ -208,6 +227,12 @@ TEST(FormatTest, NumberFormats) {
         {-8.5, "0.0;(0.0)", "(8.5)"},
         {0.25, "0%", "25%"},
         {3.1, "0.##", "3.1"},
+        {12, "\"$\"#,##0.00", "$12.00"},
+        {-1234.5, "\\$#,##0.00;(\\$#,##0.00)", "($1,234.50)"},
+        {0, "0.0;(0.0);\"none\"", "none"},
+        {0.4, "#", ""},
+        {7, "0.##", "7."},
+        {7.5, "0.00\\", "7.50\\"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(platform::format_number(c.value, c.format), c.text)
@@ -223,7 +248,7 @@ TEST(NumberTextTest, LeadingNumber) {
         {"12.5", 12.5},     {"7 days", 7},  {"", 0},      {"abc", 0},     {"  42", 42},
         {"-3.25x", -3.25},  {"1 2 3", 123}, {".5", 0.5},  {"1.2.3", 1.2}, {"1e3", 1000},
         {"2d2", 200},       {"1e", 1},      {"&H1F", 31}, {"&HFFFF", -1}, {"&H10000", 65536},
-        {"&HFFFFFFFF", -1}, {"&o17", 15},   {"+8", 8},    {"1,5", 1},     {"-", 0},
+        {"&HFFFFFFFF", -1}, {"&o178", 15},  {"+8", 8},    {"1,5", 1},     {"-", 0},
         {"25E-1", 2.5},     {"1e+2", 100},
     };
     for (const auto& c : cases)

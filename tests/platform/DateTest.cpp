@@ -71,16 +71,6 @@ TEST(DateTest, RoundedSplitCrossesMidnightCutSplitAndWholeMinuteStayOnTheDay) {
     EXPECT_EQ(platform::split_cut(whole), (DateParts{9999, 12, 31, 14, 7, 0}));
 }
 
-TEST(DateTest, SplitOfValuesThatAreNoDatesStaysDefined) {
-    for (const double days : {1e300, -1e300, std::numeric_limits<double>::infinity(),
-                              std::numeric_limits<double>::quiet_NaN()}) {
-        const DateParts parts = platform::split_rounded(Date{days});
-        EXPECT_FALSE(platform::in_range(Date{days}));
-        EXPECT_GE(parts.month, 1);
-        EXPECT_LE(parts.month, 12);
-    }
-}
-
 TEST(DateTest, AddsHoursByTheCalendar) {
     struct Case {
         DateParts from;
@@ -101,9 +91,17 @@ TEST(DateTest, AddsHoursByTheCalendar) {
     }
 }
 
-// The range runs from 100-01-01 (late in that day too) to the last second of 9999; adding hours
-// past either end is raised.
-TEST(DateTest, RangeOfTheDateType) {
+TEST(DateTest, RangeOfTheDateTypeAndSplitOfValuesThatAreNoDates) {
+    for (const double days : {1e300, -1e300, std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()}) {
+        const DateParts parts = platform::split_rounded(Date{days});
+        EXPECT_FALSE(platform::in_range(Date{days}));
+        EXPECT_GE(parts.month, 1);
+        EXPECT_LE(parts.month, 12);
+    }
+
+    // The range runs from 100-01-01 (late in that day too) to the last second of 9999; adding
+    // hours past either end is raised.
     EXPECT_TRUE(platform::in_range(Date{platform::kMinDateDays}));
     EXPECT_TRUE(platform::in_range(Date{-657434.99}));
     EXPECT_TRUE(platform::in_range(Date{platform::kMaxDateDays}));

@@ -155,6 +155,7 @@ const DamagedCase kDamaged[] = {
     {"TextForDouble", R"({"Span": {"type": "Double", "value": "18"}})", "not a number"},
     {"NumberForBoolean", R"({"On": {"type": "Boolean", "value": 1}})", "not true or false"},
     {"IntegerOverflow", R"({"N": {"type": "Integer", "value": 32768}})", "out of range"},
+    {"IntegerBelowRange", R"({"N": {"type": "Integer", "value": -32769}})", "out of range"},
     {"FractionForLong", R"({"N": {"type": "Long", "value": 1.5}})", "not a whole number"},
     {"DateBeyondYear9999", R"({"D": {"type": "Date", "value": 3000000}})", "out of range"},
     {"NumberBeyondDouble", R"({"Span": {"type": "Double", "value": 1e400}})", "not JSON"},

@@ -28,6 +28,7 @@ TEST(VariantTest, ToText) {
         {Variant(0.1 + 0.2), "0.30000000000000004"},
         {Variant(Currency{125000}), "12.5"},
         {Variant(Currency{-5}), "-0.0005"},
+        {Variant(Currency{0}), "0"},
         {Variant(Date{46360.0}), "12/4/2026"},
         {Variant("text"), "text"},
     };
@@ -71,7 +72,10 @@ TEST(VariantTest, ToIntegersRoundHalvesToEven) {
     EXPECT_EQ(Variant(-32768.5).to_int16(), -32768);
 }
 
+// Values past a type's range, texts that are no number or date, and Null, which every
+// conversion refuses.
 TEST(VariantTest, ConversionErrors) {
+    constexpr int kNull = platform::err::kInvalidUseOfNull;
     struct Case {
         const char* what;
         std::function<void()> conversion;
@@ -94,20 +98,16 @@ TEST(VariantTest, ConversionErrors) {
         {"object to text", [] { Variant(platform::ObjectRef{}).to_text(); },
          platform::err::kTypeMismatch},
         {"number to object", [] { Variant(1.0).to_object(); }, platform::err::kObjectRequired},
+        {"null to text", [] { Variant::null().to_text(); }, kNull},
+        {"null to bool", [] { Variant::null().to_bool(); }, kNull},
+        {"null to int16", [] { Variant::null().to_int16(); }, kNull},
+        {"null to int32", [] { Variant::null().to_int32(); }, kNull},
+        {"null to double", [] { Variant::null().to_double(); }, kNull},
+        {"null to date", [] { Variant::null().to_date(); }, kNull},
+        {"null to currency", [] { Variant::null().to_currency(); }, kNull},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ErrorNumberOf(c.conversion), c.error) << c.what;
-}
-
-TEST(VariantTest, NullIsRefusedByEveryConversion) {
-    const Variant null = Variant::null();
-    const std::function<void()> conversions[] = {
-        [&] { null.to_text(); },     [&] { null.to_bool(); },   [&] { null.to_int16(); },
-        [&] { null.to_int32(); },    [&] { null.to_double(); }, [&] { null.to_date(); },
-        [&] { null.to_currency(); },
-    };
-    for (const auto& conversion : conversions)
-        EXPECT_EQ(ErrorNumberOf(conversion), platform::err::kInvalidUseOfNull);
 }
 
 TEST(VariantTest, ToDoubleDateAndCurrency) {
@@ -141,8 +141,6 @@ TEST(VariantTest, DatesFollowTheInstalledRegionalSettings) {
     const Date moment = *platform::make_date_time({2026, 12, 4, 16, 51, 10});
     EXPECT_EQ(Variant(moment).to_text(), "04/12/2026 16:51:10");
     EXPECT_EQ(Variant("04/12/2026 16:51:10").to_date(), moment);
-    EXPECT_EQ(Variant("12/04/26 08:30  AM").to_date(),
-              *platform::make_date_time({2026, 4, 12, 8, 30, 0}));
 }
 
 TEST(VariantTest, NumericKindsAndLooseEquality) {
