@@ -59,10 +59,10 @@ TEST(Timesheet, MarksManagerEntriesAndListsThem) {
               std::string::npos);
 }
 
-// Out forgotten on Monday, a normal Tuesday with a half hour away at noon, in forgotten and four
-// hours of vacation on Wednesday, with overtime past 7:30 a day: the payroll clerk's table counts
-// Tuesday's hours whole, and shows Monday's missing out and Wednesday's missing in beside the
-// vacation, whether the clock database paired Wednesday's out with Monday's in or kept it apart.
+// Out forgotten on Monday, a long Tuesday, in forgotten and four hours of vacation on Wednesday,
+// with overtime past 7:30 a day: the payroll clerk's table counts Tuesday's hours whole, and shows
+// Monday's missing out and Wednesday's missing in beside the vacation, whether the clock database
+// paired Wednesday's out with Monday's in or kept it apart.
 TEST(Timesheet, ForgottenOutAndInLeaveTheDayBetweenWhole) {
     TempFolder folder;
     orvane::ClockDatabase database(folder.path() / "clock.db");
@@ -70,8 +70,6 @@ TEST(Timesheet, ForgottenOutAndInLeaveTheDayBetweenWhole) {
     const int64_t monday = kWednesday - 2;
     for (const auto& [type, day, hour, vacation] : {std::tuple{"I", monday, 8.0, 0.0},
                                                     {"I", monday + 1, 8.0, 0.0},
-                                                    {"O", monday + 1, 12.0, 0.0},
-                                                    {"I", monday + 1, 12.5, 0.0},
                                                     {"O", monday + 1, 16.5, 0.0},
                                                     {"O", monday + 2, 16.0, 0.0},
                                                     {"V", monday + 2, 8.0, 4.0}}) {
@@ -86,10 +84,10 @@ TEST(Timesheet, ForgottenOutAndInLeaveTheDayBetweenWhole) {
 Card 1001  Avery Stone
 Date        Worked          Lunch          Breaks         Leave, dollars, exceptions
 2026-11-30  0.00 (0:00)     0.00 (0:00)    0.00 (0:00)    ! missing out (in at 08:00)
-2026-12-01  8.00 (8:00)     0.00 (0:00)    0.00 (0:00)
+2026-12-01  8.50 (8:30)     0.00 (0:00)    0.00 (0:00)
 2026-12-02  0.00 (0:00)     0.00 (0:00)    0.00 (0:00)    Vacation 4.00; ! missing in (out at 16:00)
-Total       8.00 (8:00)                                   Vacation 4.00
-Paid        regular 7.50 (7:30), overtime 0.50 (0:30), double time 0.00 (0:00)
+Total       8.50 (8:30)                                   Vacation 4.00
+Paid        regular 7.50 (7:30), overtime 1.00 (1:00), double time 0.00 (0:00)
 )");
 }
 
