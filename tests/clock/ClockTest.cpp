@@ -211,6 +211,9 @@ INSTANTIATE_TEST_SUITE_P(Clock, Journeys, ::testing::Values(
     // then, so the next key starts the next card.
     Journey{"KeysAfterManagersStatusStartTheNextCard", kManager + "1001 ENTER 0 ENTER 1001 ENTER",
             {"Avery Stone  card 1001"}, "Object variable", ""},
+    // A manager's STATUS stores nothing and shows the employee's figures until it ends.
+    Journey{"ManagersStatusShowsTheFigures", kManager + "1001 ENTER 0 ENTER",
+            {"STATUS\nToday 0:00  This week 0:00"}, "", ""},
     Journey{"EscapeLeavesManagerMode", kManager + "ESC 1001 ENTER", {"Avery Stone"}, "MANAGER", ""},
     Journey{"WrongPin", "9001 ENTER 1111 ENTER", {"Wrong PIN", "Enter PIN for Mina Hart"}, "", ""},
     Journey{"FiveWrongPinsLockTheCard",

@@ -59,37 +59,36 @@ TEST(Timesheet, MarksManagerEntriesAndListsThem) {
               std::string::npos);
 }
 
-// Out forgotten on Monday, a normal Tuesday, in forgotten on Wednesday: Tuesday's hours count,
-// Monday shows its missing out and Wednesday its missing in, whether the clock database paired
-// Wednesday's out with Monday's in or kept it apart.
+// Out forgotten on Monday, a long Tuesday, in forgotten and four hours of vacation on Wednesday,
+// with overtime past 7:30 a day: the payroll clerk's table counts Tuesday's hours whole, and shows
+// Monday's missing out and Wednesday's missing in beside the vacation, whether the clock database
+// paired Wednesday's out with Monday's in or kept it apart.
 TEST(Timesheet, ForgottenOutAndInLeaveTheDayBetweenWhole) {
     TempFolder folder;
     orvane::ClockDatabase database(folder.path() / "clock.db");
     database.AddEmployee({1001, "Avery Stone", false});
     const int64_t monday = kWednesday - 2;
-    for (const auto& [type, day, hour] : {std::tuple{"I", monday, 8.0},
-                                          {"I", monday + 1, 8.0},
-                                          {"O", monday + 1, 16.0},
-                                          {"O", monday + 2, 16.0}}) {
-        database.StorePunch({1001, Record(type, day, hour), {}, std::nullopt});
+    for (const auto& [type, day, hour, vacation] : {std::tuple{"I", monday, 8.0, 0.0},
+                                                    {"I", monday + 1, 8.0, 0.0},
+                                                    {"O", monday + 1, 16.5, 0.0},
+                                                    {"O", monday + 2, 16.0, 0.0},
+                                                    {"V", monday + 2, 8.0, 4.0}}) {
+        database.StorePunch({1001, Record(type, day, hour, vacation), {}, std::nullopt});
     }
+    hours::PayRules pay;
+    pay.overtime.daily = 450;
+    const auto sheet = hours::Timesheet::Build(database, monday, monday + 2, 1001,
+                                               {platform::Date{monday + 3.0}}, pay);
+    EXPECT_EQ(sheet.Table(), R"(Timesheet 2026-11-30 to 2026-12-02
 
-    const auto sheet =
-        hours::Timesheet::Build(database, monday, monday + 2, 1001, {platform::Date{monday + 3.0}});
-    ASSERT_EQ(sheet.employees.size(), 1u);
-    const auto& days = sheet.employees[0].days;
-    ASSERT_EQ(days.size(), 3u);
-    const auto exceptions = [&](size_t i) {
-        std::string texts;
-        for (const auto& exception : days[i].figures.exceptions)
-            texts += exception.text + ";";
-        return texts;
-    };
-    EXPECT_EQ(exceptions(0), "missing out (in at 08:00);");
-    EXPECT_EQ(days[1].figures.worked, 8 * 60);
-    EXPECT_EQ(exceptions(1), "");
-    EXPECT_EQ(exceptions(2), "missing in (out at 16:00);");
-    EXPECT_EQ(sheet.employees[0].worked, 8 * 60);
+Card 1001  Avery Stone
+Date        Worked          Lunch          Breaks         Leave, dollars, exceptions
+2026-11-30  0.00 (0:00)     0.00 (0:00)    0.00 (0:00)    ! missing out (in at 08:00)
+2026-12-01  8.50 (8:30)     0.00 (0:00)    0.00 (0:00)
+2026-12-02  0.00 (0:00)     0.00 (0:00)    0.00 (0:00)    Vacation 4.00; ! missing in (out at 16:00)
+Total       8.50 (8:30)                                   Vacation 4.00
+Paid        regular 7.50 (7:30), overtime 1.00 (1:00), double time 0.00 (0:00)
+)");
 }
 
 }  // namespace
