@@ -67,6 +67,8 @@ TEST_F(AdminPagesTest, ARefusedSettingLeavesTheFileAsItWasAndARightOneIsKept) {
          "&quot;Saturday&quot;)."},
         {"/admin/clock", "regional=fr-FR",
          "&quot;fr-FR&quot; is neither &quot;en-US&quot; nor &quot;en-GB&quot;."},
+        {"/admin/clock", "clock_name=Front+desk+of+the+north+building+X",
+         "This is too long or not text: at most 32 characters."},
         {"/admin/clock", "pay_period=biweekly&pay_anchor=&overtime=none",
          "The pay rules cannot be used: &quot;pay_rules.period.anchor&quot; is missing: a biweekly "
          "period needs the first day of one"},

@@ -245,6 +245,10 @@ TEST_F(KioskSession, TravelsInAHeaderAndItsStreamOpensWithATicketOfOneUse) {
     EXPECT_EQ(Key(server, session, '1'), 200);
     const auto typed = [](const std::string& text) { return Holds(text, "\"entry\":\"1\""); };
     EXPECT_TRUE(typed(second.Receive(typed)));
+    // An input that is no JSON is refused as such.
+    EXPECT_EQ(StatusOf(Ask(server.port, PostJson("/api/kiosk/input", "{\"key\": 4",
+                                                 "X-Kiosk-Session: " + session + "\r\n"))),
+              400);
 }
 
 TEST_F(KioskSession, IsServedWhileManySocketsAreHeldIdleOrHalfSent) {
