@@ -1,6 +1,5 @@
 // The administrator's pages against a running `timeclock serve` on loopback: what a wrong form
 // leaves behind, what the pages show beside what the `timeclock` commands say, and the session.
-#include <cmath>
 #include <fstream>
 #include <map>
 #include <memory>
