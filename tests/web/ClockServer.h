@@ -10,7 +10,6 @@
 
 #include <fcntl.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -214,6 +213,45 @@ inline ::testing::AssertionResult Holds(const std::string& text, const std::stri
     return result << "\"" << part << "\" in:\n" << text;
 }
 
+// The page's table rows as a person reads them: a line a row, its cells apart by " | ", each
+// cell's text without markup; a field a person types in shows its value as [value], while hidden
+// fields and the choices of a list are left out.
+inline std::string Rows(const std::string& html) {
+    std::string text;
+    for (auto row = html.find("<tr"); row != std::string::npos; row = html.find("<tr", row + 1)) {
+        const auto end = html.find("</tr>", row);
+        bool first = true;
+        for (auto at = html.find('>', row) + 1; at < end;) {
+            if (html[at] != '<') {
+                if (html[at++] != '\n')
+                    text += html[at - 1];
+                continue;
+            }
+            const auto tag = html.substr(at, html.find('>', at) + 1 - at);
+            std::smatch value;
+            if (tag.starts_with("<td") || tag.starts_with("<th"))
+                text += std::exchange(first, false) ? "" : " | ";
+            else if (tag.starts_with("<input") &&
+                     tag.find("type=\"hidden\"") == std::string::npos &&
+                     std::regex_search(tag, value, std::regex("value=\"([^\"]*)\"")))
+                text += "[" + value[1].str() + "]";
+            at = tag.starts_with("<select") ? html.find("</select>", at) + 9 : at + tag.size();
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// The notice a page shows above its content (what a change came to, or why it was refused); ""
+// when it shows none.
+inline std::string NoticeOf(const std::string& page) {
+    std::smatch notice;
+    return std::regex_search(page, notice,
+                             std::regex("<div class=\"(?:notice|refused)\"[^>]*>([^<]*)<"))
+               ? notice[1].str()
+               : "";
+}
+
 inline int StatusOf(const std::string& answer) {
     return answer.size() > 12 && answer.starts_with("HTTP/1.1 ") ? std::stoi(answer.substr(9, 3))
                                                                  : 0;
@@ -274,14 +312,6 @@ class Administrator {
         const auto body = (token ? "csrf=" + m_csrf + "&" : std::string()) + fields;
         return Ask(m_port, PostForm(path, body, m_cookie));
     }
-    // Posts the fields, URL-encoded, with the form token.
-    std::string Post(const std::string& path,
-                     const std::vector<std::pair<std::string, std::string>>& fields) const {
-        std::string body;
-        for (const auto& [name, value] : fields)
-            body += (body.empty() ? "" : "&") + Encoded(name) + "=" + Encoded(value);
-        return Post(path, body);
-    }
     // Posts the form and reads the page it leads to, with the notice the change left.
     std::string Change(const std::string& path, const std::string& fields) const {
         const auto answer = Post(path, fields);
@@ -289,22 +319,6 @@ class Administrator {
         if (!std::regex_search(answer, location, std::regex("Location: (\\S+)")))
             return answer;
         return Get(location[1]);
-    }
-
-    static std::string Encoded(const std::string& text) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        std::string out;
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (std::isalnum(byte)) {
-                out += c;
-            } else {
-                out += '%';
-                out += kHex[byte >> 4];
-                out += kHex[byte & 0xF];
-            }
-        }
-        return out;
     }
 
   private:

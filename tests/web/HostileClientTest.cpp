@@ -60,14 +60,6 @@ std::string SignIn(const ClockServer& server, const std::string& password,
     return std::to_string(StatusOf(answer));
 }
 
-std::string EndlessChunks() {
-    std::string wire =
-        "POST /api/kiosk/input HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n\r\n";
-    for (int i = 0; i < 4000; ++i)
-        wire += "100\r\n" + std::string(256, 'a') + "\r\n";
-    return wire;
-}
-
 TEST_P(HostileRequest, IsAnsweredWithItsLimitsStatusAndClosed) {
     RawClient client(s_server->port);
     ASSERT_TRUE(client.Connected());
@@ -83,19 +75,6 @@ TEST_P(HostileRequest, IsAnsweredWithItsLimitsStatusAndClosed) {
 INSTANTIATE_TEST_SUITE_P(
     Door, HostileRequest,
     ::testing::Values(
-        HostileCase{"ChunkedBodyWithoutEnd", EndlessChunks(), 413},
-        HostileCase{"LengthOfAQuarterGigabyte",
-                    "POST /api/kiosk/open HTTP/1.1\r\nContent-Length: 250000000\r\n\r\n", 413},
-        HostileCase{"HeadersWithoutEnd",
-                    "GET /kiosk HTTP/1.1\r\n" +
-                        [] {
-                            std::string headers;
-                            for (int i = 0; i < 4000; ++i)
-                                headers +=
-                                    "X-Filler-" + std::to_string(i) + ": 0123456789abcdef\r\n";
-                            return headers;
-                        }(),
-                    431},
         HostileCase{"LongUrl", "GET /kiosk?" + std::string(3000, 'q') + " HTTP/1.1\r\n\r\n", 414},
         // Half a request line, then nothing: the request's time runs out.
         HostileCase{"Slowloris", "GET /kiosk HTTP/1.1\r\nHost: t\r\nX-a: b", 408},
@@ -137,8 +116,14 @@ TEST(HostileClient, TermStopsTheServerWhateverIsQueued) {
     guessers.join();
 }
 
-TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
+TEST(ServerLimits, AWrongOneOrAPortInUseStopsTheStart) {
     ClockServer server(SmallLimits());
+    // A second server on a port in use would share the kiosks with the first: it is refused.
+    const auto port = "127.0.0.1:" + std::to_string(server.port);
+    int status = -1;
+    server.Run({"serve", "--listen", port, "--config", server.Config().string()}, "", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Holds(server.Errors(), "cannot listen on " + port));
     for (const auto& [wrong, named] : std::vector<std::pair<json, std::string>>{
              {{{"max_body_bytes", -1}}, "max_body_bytes"},
              {{{"request_timeout_seconds", "ten"}}, "request_timeout_seconds"},
@@ -150,7 +135,7 @@ TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
         auto config = json::parse(std::ifstream(server.Config()));
         config["server_limits"] = wrong;
         std::ofstream(server.Config()) << config.dump();
-        int status = -1;
+        status = -1;
         server.Run({"serve", "--listen", "127.0.0.1:0", "--config", server.Config().string()}, "",
                    &status);
         EXPECT_EQ(status, 2) << named;
@@ -158,14 +143,34 @@ TEST(ServerLimits, AWrongOneStopsTheStartAndIsNamed) {
     }
 }
 
-TEST(HostileClient, RangesAreNotServed) {
+// Whole answers as a client reads them: the headers every answer carries, a range asked for and
+// never served, a page that is not there or not for the method, a body coded in a way the server
+// does not read.
+TEST(HostileClient, AnswersAreWholeAndSayWhatWasWrong) {
     ClockServer server(SmallLimits());
-    std::string ranges = "bytes=0-0";
-    for (int i = 1; i < 900; ++i)
-        ranges += "," + std::to_string(i) + "-" + std::to_string(i);
-    const auto answer = Ask(server.port, "GET /kiosk HTTP/1.1\r\nRange: " + ranges + "\r\n\r\n");
-    EXPECT_EQ(StatusOf(answer), 200);
-    EXPECT_LT(answer.size(), 64u * 1024);
+    const auto answer = [](const std::string& status, const std::string& body, bool kept = true,
+                           const std::string& headers = "") {
+        return "HTTP/1.1 " + status +
+               "\r\nX-Content-Type-Options: nosniff\r\nX-Frame-Options: DENY\r\nReferrer-Policy: "
+               "no-referrer\r\n" +
+               headers +
+               "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: " + (kept ? "keep-alive" : "close") + "\r\n\r\n" + body;
+    };
+    const auto ping = answer("200 OK", "{}", true, "Cache-Control: no-store\r\n");
+    const std::pair<std::string, std::string> rows[] = {
+        {"GET /api/ping HTTP/1.1\r\nHost: t\r\n\r\n", ping},
+        {"GET /api/ping HTTP/1.1\r\nRange: bytes=0-0,1-1,2-2\r\n\r\n", ping},
+        {"GET /api/ping HTTP/1.1\r\nConnection: close\r\n\r\n",
+         answer("200 OK", "{}", false, "Cache-Control: no-store\r\n")},
+        {"GET /nowhere HTTP/1.1\r\n\r\n", answer("404 Not Found", R"({"refused":"Not Found"})")},
+        {"DELETE /api/ping HTTP/1.1\r\n\r\n",
+         answer("405 Method Not Allowed", R"({"refused":"Method Not Allowed"})")},
+        {"POST /api/kiosk/input HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n",
+         answer("501 Not Implemented", R"({"refused":"Not Implemented"})", false)},
+    };
+    for (const auto& [request, whole] : rows)
+        EXPECT_EQ(Ask(server.port, request), whole) << request;
 }
 
 // A kiosk page's session: opened with the key, sent in a header, its stream opened with a ticket.
@@ -240,6 +245,10 @@ TEST_F(KioskSession, TravelsInAHeaderAndItsStreamOpensWithATicketOfOneUse) {
     EXPECT_EQ(Key(server, session, '1'), 200);
     const auto typed = [](const std::string& text) { return Holds(text, "\"entry\":\"1\""); };
     EXPECT_TRUE(typed(second.Receive(typed)));
+    // An input that is no JSON is refused as such.
+    EXPECT_EQ(StatusOf(Ask(server.port, PostJson("/api/kiosk/input", "{\"key\": 4",
+                                                 "X-Kiosk-Session: " + session + "\r\n"))),
+              400);
 }
 
 TEST_F(KioskSession, IsServedWhileManySocketsAreHeldIdleOrHalfSent) {
@@ -266,6 +275,7 @@ TEST_F(KioskSession, EndsWhenTheKioskIsRemoved) {
     server.Run({"kiosk-key", "remove", "Front", "--config", server.Config().string()});
     EXPECT_EQ(Key(server, session, '2'), 403);
     EXPECT_TRUE(Ticket(server, session).empty());
+    EXPECT_EQ(Key(server, "forged", '2'), 403);
 }
 
 TEST_F(KioskSession, EndsWhenUnusedAndItsStreamWithIt) {
@@ -290,8 +300,9 @@ TEST_F(KioskSession, WrongKeysWaitByAddress) {
     const auto waiting = Ask(server.port, wrong);
     EXPECT_EQ(StatusOf(waiting), 429);
     EXPECT_TRUE(Holds(waiting, "Retry-After: 15"));
-    // The kiosk itself, on another address, still opens.
+    // The kiosk itself, on another address, still opens, also by a link that does not name it.
     EXPECT_FALSE(Open(server, "127.0.0.2").empty());
+    EXPECT_FALSE(Open(server, "127.0.0.2", "", "").empty());
 }
 
 TEST_F(KioskSession, PinGuessesFromOneAddressTakeTurnsWithOtherChecks) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -43,45 +45,106 @@ TEST(LedgerPages, EveryFormRefusesAMissingTokenAndACorrectionWithoutReason) {
     }
     EXPECT_EQ(RowCount(server), 1u);
     EXPECT_TRUE(Holds(admin.Get("/admin/approval"), "No week is approved."));
+    // The IN without its OUT, with the OUT it needs ready at the end of a working day.
+    EXPECT_EQ(
+        Rows(admin.Get("/admin/exceptions?from=2026-12-05&to=2026-11-29")),
+        "Employee | Day | Exception | Fix | Make the fix\n"
+        "1001 Avery Stone | 2026-12-01 | missing out (in at 06:00) | add the OUT at the end of "
+        "this shift, or void the IN | Add the OUT at [2026-12-01T14:00]  Add Void punch 1\n");
 }
 
 // Corrections from the pages land in the ledger, are refused in an approved week with the
-// database's own words, and show in the audit as the administrator's.
+// database's own words, and show on the punches page and in the audit as the administrator's.
 TEST(LedgerPages, CorrectionsLeaveAndApprovalFromThePages) {
     ClockServer server;
+    auto config = nlohmann::json::parse(ReadText(server.Config()));
+    config["clock_name"] = "Office";
+    std::ofstream(server.Config()) << config.dump();
     const Administrator admin(server);
-    auto page = admin.Change("/admin/punches",
-                             "action=add&card=1001&type=I&at=2026-12-01T08:00&reason=forgot+to+"
-                             "punch&from=2026-11-29&to=2026-12-05");
-    EXPECT_TRUE(Holds(page, "Punch 1 is added"));
-    page = admin.Change("/admin/punches",
-                        "action=add&card=1001&type=O&at=2026-12-01T16:30&reason=left+at+4.30&back="
-                        "exceptions&from=2026-11-29&to=2026-12-05");
-    EXPECT_TRUE(Holds(page, "Punch 1 is completed"));
-
-    // Leave Friday to Tuesday, weekdays only: three days; then the week is approved and a range
-    // that reaches into it stores nothing.
-    page = admin.Change("/admin/punches",
-                        "action=leave&card=1001&leave=S&hours=7.5&first=2026-12-04&last=2026-12-08&"
-                        "weekdays=on&reason=flu");
-    EXPECT_TRUE(Holds(page, "Booked 3 days of leave for card 1001."));
-    page = admin.Change("/admin/approval", "action=approve&week=2026-12-10&card=");
-    EXPECT_TRUE(Holds(page, "The week of 2026-12-06 is approved for everyone."));
-    page = admin.Change(
-        "/admin/punches",
-        "action=leave&card=1001&leave=V&hours=8&first=2026-12-02&last=2026-12-07&reason=trip");
-    EXPECT_TRUE(Holds(page, "is approved for everyone: nothing in it changes"));
-    page = admin.Change(
-        "/admin/punches",
-        "action=leave&card=1001&leave=V&hours=24&first=2026-11-30&last=2026-11-30&reason=trip");
-    EXPECT_TRUE(Holds(page, "less than 24 hours a day"));
-    EXPECT_EQ(RowCount(server), 4u);
-
-    const auto audit = admin.Get("/admin/audit?from=2000-01-01&to=2100-01-01");
-    for (const char* text : {"<td>administrator</td>", "forgot to punch", "left at 4.30", "flu",
-                             "<td>approve</td>", "sick 7.50"}) {
-        EXPECT_TRUE(Holds(audit, text));
-    }
+    const std::string week = "&from=2026-11-29&to=2026-12-05";
+    // Each change as its form posts it, and the notice on the page it leads to. Leave Friday to
+    // Tuesday, weekdays only, is three days; once the week is approved, a range that reaches into
+    // it stores nothing.
+    const struct {
+        const char* path;
+        std::string fields;
+        const char* notice;
+    } changes[] = {
+        {"/admin/punches", "action=add&card=1001&type=I&at=2026-12-01T08:00&reason=forgot" + week,
+         "Punch 1 is added: #1 &quot;I&quot; 2026-12-01 08:00 to -."},
+        {"/admin/punches",
+         "action=add&card=1001&type=O&at=2026-12-01+16:30&reason=left+at+4.30&back=exceptions" +
+             week,
+         "Punch 1 is completed: #1 &quot;O&quot; 2026-12-01 08:00 to 2026-12-01 16:30 8.50 h."},
+        {"/admin/punches",
+         "action=edit&id=1&at=2026-12-01T07:45&out_at=2026-12-01T16:30&reason=badge",
+         "Punch 1 is now #1 &quot;O&quot; 2026-12-01 07:45 to 2026-12-01 16:30 8.75 h."},
+        {"/admin/punches",
+         "action=leave&card=1001&leave=S&hours=7.5&first=2026-12-04&last=2026-12-08&weekdays=on&"
+         "reason=flu",
+         "Booked 3 days of leave for card 1001."},
+        {"/admin/punches", "action=void&id=2&reason=was+well", "Punch 2 is voided."},
+        {"/admin/approval", "action=approve&week=2026-12-10&card=",
+         "The week of 2026-12-06 is approved for everyone."},
+        {"/admin/approval", "action=approve&week=2026-12-01&card=1001",
+         "The week of 2026-11-29 is approved for card 1001."},
+        {"/admin/approval", "action=reopen&week=2026-11-30&card=1001",
+         "The week of 2026-11-29 is reopened for card 1001."},
+        {"/admin/punches",
+         "action=leave&card=1001&leave=V&hours=8&first=2026-12-02&last=2026-12-07&reason=trip",
+         "Not changed: The week of 2026-12-06 is approved for everyone: nothing in it changes "
+         "until it is reopened."},
+        {"/admin/punches",
+         "action=leave&card=1001&leave=V&hours=24&first=2026-11-30&last=2026-11-30&reason=trip",
+         "Not changed: Leave is more than 0 and less than 24 hours a day."},
+        {"/admin/punches", "action=edit&id=x&reason=r", "There is no punch x to correct."},
+        {"/admin/punches", "action=edit&id=1&at=2026-12-01T08:60&reason=r",
+         "A moment is given as a date and a time."},
+        {"/admin/punches", "action=add&card=1001&type=I&reason=r",
+         "A punch is added with its card and its moment."},
+        {"/admin/punches", "action=leave&card=1001&first=2026-12-01&reason=r",
+         "Leave is booked with a card, a first and a last day."},
+        {"/admin/approval", "action=approve&week=soon",
+         "A week is chosen by one of its days, as YYYY-MM-DD."},
+        {"/admin/approval", "action=approve&week=2026-12-01&card=x",
+         "A card number is 1 to 9 digits; leave it empty for everyone."},
+    };
+    for (const auto& change : changes)
+        EXPECT_EQ(NoticeOf(admin.Change(change.path, change.fields)), change.notice)
+            << change.fields;
+    // The pages as read, each moment the server's clock stamped shown as "(at)".
+    const auto read = [&](const std::string& path) {
+        return std::regex_replace(
+            Rows(admin.Get(path)),
+            std::regex("[-0-9]{10} [:0-9]{5}( administrator:|\n| \\| Office| \\| administrator)"),
+            "(at)$1");
+    };
+    EXPECT_EQ(read("/admin/punches?from=2026-11-29&to=2026-12-12"),
+              "Punch | Employee | Type | In | Out | Amount | History | Correct\n"
+              "1 added | 1001 Avery Stone | O | 2026-12-01 07:45 | 2026-12-01 16:30 |  | (at) "
+              "administrator: add — forgot(at) administrator: add — left at 4.30(at) "
+              "administrator: edit — badge | ChangeIn [2026-12-01T07:45] Out [2026-12-01T16:30]   "
+              "Change Void\n"
+              "2 voided | 1001 Avery Stone | S | 2026-12-04 00:00 |  | 7.5 h Sick | (at) "
+              "administrator: add — flu(at) administrator: void — was well | \n"
+              "3 added | 1001 Avery Stone | S | 2026-12-07 00:00 |  | 7.5 h Sick | (at) "
+              "administrator: add — flu | ChangeIn [2026-12-07T00:00] Out []   Change Void\n"
+              "4 added | 1001 Avery Stone | S | 2026-12-08 00:00 |  | 7.5 h Sick | (at) "
+              "administrator: add — flu | ChangeIn [2026-12-08T00:00] Out []   Change Void\n");
+    EXPECT_EQ(read("/admin/approval"),
+              "Week of | For | Approved by | At\n2026-12-06 | everyone | administrator | (at)\n");
+    // The audit in its three sections: the first correction, and the approvals and reopenings.
+    const auto audit = read("/admin/audit?from=2000-01-01&to=2100-01-01");
+    EXPECT_TRUE(Holds(audit,
+                      "Entered at | Clock | Manager | Employee | Record\nCorrected at | Clock | "
+                      "By | Employee | Action | Before | After | Reason\n(at) | Office | "
+                      "administrator | 1001 Avery Stone | add | - | #1 &quot;I&quot; "
+                      "2026-12-01 08:00 to - | forgot\n"));
+    EXPECT_TRUE(Holds(audit,
+                      "was well\nAt | By | Action | Week | Employees\n"
+                      "(at) | administrator | approve | 2026-12-06 | everyone\n"
+                      "(at) | administrator | approve | 2026-11-29 | 1001 Avery Stone\n"
+                      "(at) | administrator | reopen | 2026-11-29 | 1001 Avery Stone\n"));
 }
 
 // A punch made by `timeclock punch` on the same database shows on the page's next reading,
@@ -91,6 +154,7 @@ TEST(LedgerPages, WhosInShowsAPunchFromAnotherClock) {
     const Administrator admin(server);
     auto page = admin.Get("/admin/whos-in");
     EXPECT_TRUE(Holds(page, "<meta http-equiv=\"refresh\" content=\"1\">"));
+    EXPECT_TRUE(Holds(page, ", 0 people are in.</p>"));
     EXPECT_TRUE(Holds(page, "No one is in."));
     int status = -1;
     server.Run({"punch", "--db", server.Database().string(), "--card", "1001", "--no-pause",
@@ -98,6 +162,7 @@ TEST(LedgerPages, WhosInShowsAPunchFromAnotherClock) {
                "", &status);
     ASSERT_EQ(status, 0) << server.Errors();
     page = admin.Get("/admin/whos-in");
+    EXPECT_TRUE(Holds(page, ", 1 person is in.</p>"));
     EXPECT_TRUE(Holds(page, "<td>1001</td><td>Avery Stone</td><td>Working</td>"));
 }
 
