@@ -143,14 +143,4 @@ TEST_F(BadInputTest, CardFarOutOfRangeStoresNothing) {
     }
 }
 
-// A listening address the server cannot use is said at once; no server starts.
-TEST_F(BadInputTest, ListenAddressWithoutAUsablePortIsRefused) {
-    for (const char* listen : {"127.0.0.1:", "127.0.0.1", ":8080", "127.0.0.1:65536", "host:8o"}) {
-        SCOPED_TRACE(listen);
-        const auto result = Run({"serve", "--listen", listen, "--config", Config().string()});
-        EXPECT_EQ(result.status, 2) << result.err;
-        EXPECT_NE(result.err.find("--listen wants ADDRESS:PORT"), std::string::npos) << result.err;
-    }
-}
-
 }  // namespace

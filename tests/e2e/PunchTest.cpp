@@ -186,11 +186,4 @@ TEST_F(PunchTest, ManagerEntryIsRecordedUnderTheManager) {
     EXPECT_EQ(refused.status, 2);
 }
 
-TEST_F(PunchTest, UsageErrors) {
-    EXPECT_EQ(RunOnDb({"punch"}).status, 2);
-    EXPECT_EQ(Punch("2026-12-04 25:00:00", "1 ENTER").status, 2);
-    EXPECT_EQ(Punch("2026-12-04 08:00:00", "KEY:x").status, 2);
-    EXPECT_TRUE(Rows().empty());
-}
-
 }  // namespace
