@@ -90,10 +90,7 @@ TEST_F(PunchTest, CardThatIsNoNumberWithTheAutomaticPunchIsAClearError) {
     ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
     const auto result = Punch("2026-12-04 08:00:00", "", {"--card", "12ab"});
     EXPECT_EQ(result.status, 1);
-    const auto report = result.json();
-    ASSERT_TRUE(report.contains("error")) << result.out;
-    EXPECT_EQ(report["error"]["number"], 13);
-    EXPECT_EQ(report["error"]["description"], "Type mismatch");
+    EXPECT_EQ(result.json()["error"], json({{"number", 13}, {"description", "Type mismatch"}}));
     EXPECT_TRUE(StoredTypes().empty());
 }
 
@@ -180,10 +177,6 @@ TEST_F(PunchTest, ManagerEntryIsRecordedUnderTheManager) {
     EXPECT_EQ(entries[1].entry.manager_card, 0);
     EXPECT_NE(entries[1].entry.clock_name.find("(user "), std::string::npos)
         << entries[1].entry.clock_name;
-    // A manager card without manager mode is a usage error.
-    const auto refused =
-        RunOnDb({"punch", "--card", "1001", "--manager-card", "9001", "--keys", "1 ENTER"});
-    EXPECT_EQ(refused.status, 2);
 }
 
 }  // namespace
