@@ -69,7 +69,7 @@ TEST_F(CommandOptionsTest, EachCommandLineSaysExactlyWhatItDid) {
          "Employee ID,Employee Name,Period Start,Period End,REG,OT,DT\n"
          "1001,Avery Stone,2026-11-29,2026-12-05,9.50,0.00,0.00\n"
          "1005,Noel Park,2026-11-29,2026-12-05,4.00,0.00,0.00\n"},
-        {"export --format nomina --period current", 2,
+        {"export --config CONFIG --format nomina --period current", 2,
          "timeclock export: there is no export template \"nomina\"; the clock has csv, "
          "hours-by-code, daily, fixed-width\n"},
         {"export --format csv --period current --now someday", 2,
