@@ -253,7 +253,10 @@ void Screen::Draw(const ScreenModel& model) {
         std::ostringstream text;
         text << "Terminal too small: " << COLS << "x" << LINES << ", the clock needs "
              << kMinColumns << "x" << kMinRows << ". F10 quits.";
-        PutClipped(0, 0, text.str(), COLS);
+        // Wrapped, so that how to quit is never cut off at the narrow terminal's edge.
+        int row = 0;
+        for (const auto& line : Wrap(text.str(), COLS))
+            PutClipped(row++, 0, line, COLS);
         refresh();
         return;
     }

@@ -95,10 +95,6 @@ TEST_F(ExportTest, AConfiguredTemplateReplacesAShippedOneAndAWrongOneIsNamed) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("export_templates.payroll.columns[0].field"), std::string::npos)
         << refused.err;
-
-    const auto unknown = Export("nomina", {"--from", "2026-12-01", "--to", "2026-12-01"});
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.err.find("hours-by-code, daily, fixed-width"), std::string::npos);
 }
 
 }  // namespace

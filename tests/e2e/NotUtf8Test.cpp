@@ -53,8 +53,7 @@ TEST_F(NotUtf8Test, NameFromTheDatabaseIsPrintedRepaired) {
         const auto result = RunOnDb(c.arguments);
         EXPECT_EQ(result.signal, 0);
         EXPECT_EQ(result.status, 0) << result.err;
-        // The JSON writer refuses text that is not well-formed UTF-8.
-        EXPECT_NO_THROW(static_cast<void>(nlohmann::json(result.out).dump())) << result.out;
+        // The JSON reader refuses text that is not well-formed UTF-8.
         EXPECT_NE(result.out.find(kShownName), std::string::npos) << result.out;
         EXPECT_NO_THROW(result.json()) << result.out;
     }

@@ -39,25 +39,4 @@ TEST_F(ReportTest, PunchedDayComesBackAsATimesheet) {
         expected);
 }
 
-TEST_F(ReportTest, RefusesWithAClearMessage) {
-    const struct {
-        std::vector<std::string> arguments;
-        const char* says;
-    } cases[] = {
-        {{"--from", "2026-12-05", "--to", "2026-12-01"}, "is empty"},
-        {{"--from", "2026-12-01", "--to", "2026-12-05"}, "no records"},
-        {{"--from", "2026-12-01", "--to", "2026-12-05", "--card", "77"}, "card 77"},
-        {{"--from", "2025-01-01", "--to", "2026-12-05"}, "--force"},
-        {{"--period", "someday"}, "--period takes"},
-        {{"--period", "current", "--from", "2026-12-01"}, "either"},
-        {{"--explain", "--date", "2026-12-01"}, "--card"},
-    };
-    for (auto c : cases) {
-        c.arguments.insert(c.arguments.begin(), "report");
-        const auto result = RunOnDb(c.arguments);
-        EXPECT_EQ(result.status, 2) << c.says;
-        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
-    }
-}
-
 }  // namespace

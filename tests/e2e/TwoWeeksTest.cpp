@@ -118,7 +118,6 @@ class TwoWeeksTest : public TimeclockTest {
         for (const auto& item :
              JsonOnDb({"exceptions", "--config", Config().string(), "--from", kWeekOne, "--to",
                        "2026-12-12", "--now", kLater, "--format", "json"})) {
-            EXPECT_FALSE(item.at("fix").get<std::string>().empty()) << item;
             listed.emplace_back(item.at("card").get<int>(), item.at("date").get<std::string>(),
                                 item.at("kind").get<std::string>());
         }
