@@ -116,23 +116,26 @@ void BusyWait::Install(sqlite3* db) {
 }
 
 int BusyWait::OnBusy(void* self, int count) {
+    return static_cast<BusyWait*>(self)->Pause(count) ? 1 : 0;
+}
+
+bool BusyWait::Pause(int count) {
     // Short pauses first, as a punch holds the file for a few milliseconds, then longer ones.
     static constexpr std::array<int, 8> kPausesMs{1, 2, 5, 10, 25, 50, 100, 200};
-    auto& wait = *static_cast<BusyWait*>(self);
     if (count == 0) {
-        wait.m_waited = std::chrono::milliseconds(0);
-        if (wait.m_waiting)
-            wait.m_waiting();
+        m_waited = std::chrono::milliseconds(0);
+        if (m_waiting)
+            m_waiting();
     }
-    if (wait.m_waited >= wait.m_limit)
-        return 0;
+    if (m_waited >= m_limit)
+        return false;
     const auto pause = std::min<std::chrono::milliseconds>(
         std::chrono::milliseconds(
             kPausesMs[std::min<size_t>(static_cast<size_t>(count), kPausesMs.size() - 1)]),
-        wait.m_limit - wait.m_waited);
+        m_limit - m_waited);
     sqlite3_sleep(static_cast<int>(pause.count()));
-    wait.m_waited += pause;
-    return 1;
+    m_waited += pause;
+    return true;
 }
 
 SqliteEngine::SqliteEngine(const std::filesystem::path& file, std::chrono::milliseconds busy_wait,
@@ -150,12 +153,21 @@ SqliteEngine::SqliteEngine(const std::filesystem::path& file, std::chrono::milli
         platform::raise(dberr::kReadOnly, "Cannot use the clock database in '" + file.string() +
                                               "': the database may only be read.");
     }
-    // Switching to WAL needs the file to itself: only the first clock on a new file does it.
-    if (journal_mode(m_db.get()) != "wal")
-        sqlite::Exec(m_db.get(), "PRAGMA journal_mode=WAL");
-    sqlite::Exec(m_db.get(), "PRAGMA synchronous=NORMAL");
     m_busy = std::make_unique<BusyWait>(busy_wait);
     m_busy->Install(m_db.get());
+    // Switching to WAL needs the file to itself: only the first clock on a new file does it. Two
+    // clocks starting together on a new file both ask, each holding what the other needs, and the
+    // engine refuses one at once without waiting; that one finds the file switched by the other,
+    // or asks again after a pause.
+    for (int refused = 0; journal_mode(m_db.get()) != "wal"; ++refused) {
+        if (sqlite3_exec(m_db.get(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) ==
+            SQLITE_OK)
+            break;
+        const int code = sqlite3_errcode(m_db.get()) & 0xff;
+        if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) || !m_busy->Pause(refused))
+            sqlite::RaiseLast(m_db.get(), "Cannot use the clock database");
+    }
+    sqlite::Exec(m_db.get(), "PRAGMA synchronous=NORMAL");
 }
 
 SqliteEngine::~SqliteEngine() {

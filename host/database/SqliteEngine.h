@@ -22,6 +22,8 @@ class BusyWait {
 
     void Install(sqlite3* db);
     void SetWaiting(std::function<void()> waiting) { m_waiting = std::move(waiting); }
+    // Pauses before try `count` + 1 at a busy file; false once the limit is spent.
+    bool Pause(int count);
 
   private:
     static int OnBusy(void* self, int count);

@@ -708,4 +708,32 @@ TEST(DatabaseClockTest, ClocksSharingAWriteTurnNeverMeetTheFileLocked) {
     EXPECT_EQ(waits, 0);
 }
 
+// Clocks starting together on a new file, as a terminal clock and a server at a shop's first
+// morning: each opens it, whichever of them makes its tables and switches its journal.
+TEST(DatabaseClockTest, ClocksStartingTogetherOnANewFileAllOpenIt) {
+    for (int round = 0; round < 20; ++round) {
+        TempFolder folder;
+        std::atomic<bool> go{false};
+        std::vector<std::string> errors(4);
+        std::vector<std::thread> clocks;
+        for (auto& error : errors) {
+            clocks.emplace_back([&] {
+                while (!go) {
+                }
+                try {
+                    ClockDatabase(folder / "clock.db")
+                        .StorePunch(punch(record("", "I", {{8, 0}}, {})));
+                } catch (const platform::RaisedError& raised) {
+                    error = raised.description();
+                }
+            });
+        }
+        go = true;
+        for (auto& clock : clocks)
+            clock.join();
+        EXPECT_EQ(errors, std::vector<std::string>(4)) << "round " << round;
+        EXPECT_EQ(ClockDatabase(folder / "clock.db").Rows().size(), 4u);
+    }
+}
+
 }  // namespace
