@@ -35,16 +35,18 @@ TEST(CsvCellTest, FormulaStartsAreKeptAsTextAndSeparatorsQuoted) {
     EXPECT_EQ(hours::CsvCell("a,b", ';'), "a,b");
 }
 
-// Two employees over a week: one worked two days, with 2:00 of overtime on the second; the other
-// worked nothing but has a day with an exception.
+// Two employees over a week: one worked three days, with 2:00 of overtime on the second and a
+// single minute on the third; the other worked nothing but has a day with an exception.
 hours::Timesheet Week() {
-    hours::SheetDay first, second, fifth;
+    hours::SheetDay first, second, third, fifth;
     first.figures.day = 46357;
     first.pay.worked = first.pay.regular = 480;
     second.figures.day = 46358;
     second.pay.worked = 615;
     second.pay.regular = 480;
     second.pay.overtime = 135;
+    third.figures.day = 46359;
+    third.pay.worked = third.pay.regular = 1;
     fifth.figures.day = 46361;
     fifth.figures.exceptions = {{.record_id = 3, .at = 0, .text = "missing in"}};
     hours::Timesheet sheet;
@@ -53,11 +55,11 @@ hours::Timesheet Week() {
     sheet.employees = {
         {.card = 7,
          .name = "Lovelace, Ada",
-         .days = {first, second},
-         .worked = 1095,
+         .days = {first, second, third},
+         .worked = 1096,
          .leave = {},
          .dollars = {},
-         .regular = 960,
+         .regular = 961,
          .overtime = 135},
         {.card = 12, .name = "=HYPERLINK()", .days = {fifth}, .leave = {}, .dollars = {}}};
     return sheet;
@@ -74,16 +76,17 @@ TEST(ExportSheetTest, ShippedTemplates) {
     const auto sheet = Week();
     EXPECT_EQ(hours::ExportSheet(sheet, Shipped("hours-by-code")),
               "Employee ID,Employee Name,Period Start,Period End,REG,OT,DT\n"
-              "7,\"Lovelace, Ada\",2026-12-01,2026-12-07,16.00,2.25,0.00\n"
+              "7,\"Lovelace, Ada\",2026-12-01,2026-12-07,16.02,2.25,0.00\n"
               "12,'=HYPERLINK(),2026-12-01,2026-12-07,0.00,0.00,0.00\n");
     // A day without work is no row.
     EXPECT_EQ(hours::ExportSheet(sheet, Shipped("daily")),
               "Employee ID,Employee Name,Work Date,Regular Hours,Overtime Hours,Double Time Hours\n"
               "7,\"Lovelace, Ada\",12/01/2026,8.00,0.00,0.00\n"
-              "7,\"Lovelace, Ada\",12/02/2026,8.00,2.25,0.00\n");
+              "7,\"Lovelace, Ada\",12/02/2026,8.00,2.25,0.00\n"
+              "7,\"Lovelace, Ada\",12/03/2026,0.02,0.00,0.00\n");
     // Text is cut to its width and never quoted: the layout has no separators.
     EXPECT_EQ(hours::ExportSheet(sheet, Shipped("fixed-width")),
-              "        7Lovelace, Ada                 20261207  16.00   2.25   0.00\n"
+              "        7Lovelace, Ada                 20261207  16.02   2.25   0.00\n"
               "       12=HYPERLINK()                  20261207   0.00   0.00   0.00\n");
 }
 
