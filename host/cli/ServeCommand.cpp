@@ -68,6 +68,7 @@ std::vector<Limit> LimitsOf(web::ServerLimits& limits) {
         {"request_timeout_seconds", &limits.request_timeout, 0.1, 3600},
         {"idle_timeout_seconds", &limits.idle_timeout, 0.1, 86400},
         {"kiosk_session_seconds", &limits.kiosk_session, 1, 30 * 86400},
+        {"admin_session_seconds", &limits.admin_session, 1, 86400},
         {"stream_keepalive_seconds", &limits.stream_keepalive, 0.1, 3600},
         {"secure_cookies", &limits.secure_cookies},
         {"trusted_proxies", &limits.trusted_proxies},

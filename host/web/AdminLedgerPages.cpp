@@ -485,12 +485,12 @@ void AdminLedgerPages::WhosIn(const Request& request, Response& response) {
         {punches::Activity::Working, "Working"},
         {punches::Activity::Lunch, "At lunch"},
         {punches::Activity::Break, "On a break"}};
-    // The page reads the database again every second: a punch at any clock shows within one.
+    // The page reads the database again every second: a punch at any clock shows within one. Its
+    // reloads do not keep the session alive: on a screen left alone it signs itself out.
     std::string body =
-        "<meta http-equiv=\"refresh\" content=\"1\"><h1>Who is in</h1>"
-        "<p>As of " +
-        MomentText(now) + ", " + std::to_string(in.size()) +
-        (in.size() == 1 ? " person is in" : " people are in") + ".</p>";
+        std::string("<meta http-equiv=\"refresh\" content=\"1; url=/admin/whos-in?") +
+        AdminSession::kReload + "=1\"><h1>Who is in</h1><p>As of " + MomentText(now) + ", " +
+        std::to_string(in.size()) + (in.size() == 1 ? " person is in" : " people are in") + ".</p>";
     body +=
         "<table id=\"whos-in\"><tr><th>Card</th><th>Name</th><th>State</th><th>Since</th>"
         "<th>Clock</th></tr>";

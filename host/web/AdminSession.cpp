@@ -12,7 +12,6 @@ namespace timeclock::web {
 
 namespace {
 
-constexpr auto kSessionIdle = std::chrono::minutes(15);
 constexpr const char* kCookie = "stampkind_admin";
 
 std::string CookieToken(const Request& request) {
@@ -68,8 +67,9 @@ std::optional<AdminSession::Session> AdminSession::Authorised(const Request& req
     const auto token = CookieToken(request);
     std::lock_guard lock(m_mutex);
     const auto now = Clock::now();
-    std::erase_if(m_sessions,
-                  [&](const auto& entry) { return now - entry.second.used > kSessionIdle; });
+    std::erase_if(m_sessions, [&](const auto& entry) {
+        return now - entry.second.used > m_options.limits.admin_session;
+    });
     const auto session = m_sessions.find(token);
     if (token.empty() || session == m_sessions.end()) {
         response.set_header("Cache-Control", "no-store");
@@ -86,7 +86,8 @@ std::optional<AdminSession::Session> AdminSession::Authorised(const Request& req
              403);
         return std::nullopt;
     }
-    session->second.used = now;
+    if (!request.has_param(kReload))
+        session->second.used = now;
     auto copy = session->second;
     session->second.notice.clear();
     return copy;

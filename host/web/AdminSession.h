@@ -17,10 +17,11 @@ namespace timeclock::web {
 class HttpServer;
 
 // The administrator's sign-in, shared by every page under /admin. A session begins with the
-// administrator's password, lasts while it is used (15 minutes idle end it), and every form it
-// sends carries the session's own token, so that another site cannot post in its name. Wrong
-// passwords are counted by `tries` (by address and in all); the server checks one password at a
-// time. The cookie is Secure when the request came over TLS.
+// administrator's password and lasts while pages are asked for (the server limit
+// "admin_session_seconds", 15 minutes without one ends it). Every form it sends carries the
+// session's own token, so that another site cannot post in its name. Wrong passwords are counted
+// by `tries` (by address and in all); the server checks one password at a time. The cookie is
+// Secure when the request came over TLS.
 class AdminSession {
   public:
     struct Session {
@@ -29,14 +30,19 @@ class AdminSession {
         std::string notice;  // shown once on the next page
     };
 
+    // The parameter of a page's address by which the page reloads itself: such a request is
+    // answered like any other but does not count as use of the session.
+    static constexpr const char* kReload = "reload";
+
     AdminSession(const ServerOptions& options, Log log, std::shared_ptr<TryKeeper> tries);
 
     // The sign-in page, signing in and signing out.
     void Register(HttpServer& server);
 
-    // The session of the request, refreshed, with its notice taken; none (and the answer is a
-    // redirect to the sign-in page, or 403 for a form without its token) when there is no live
-    // one. `form` asks for the session's token among the request's fields.
+    // The session of the request, refreshed unless the page reloads itself, with its notice
+    // taken; none (and the answer is a redirect to the sign-in page, or 403 for a form without
+    // its token) when there is no live one. `form` asks for the session's token among the
+    // request's fields.
     std::optional<Session> Authorised(const Request& request, Response& response, bool form);
 
     // A line shown once at the top of the session's next page.

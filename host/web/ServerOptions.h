@@ -38,6 +38,10 @@ struct ServerLimits {
     int password_queue = 32;
     // A kiosk page's session ends when it has not been used for this long.
     std::chrono::milliseconds kiosk_session = std::chrono::hours(12);
+    // The administrator's session ends when no page has been asked for for this long. A page's
+    // own reloads (the Who is in page's, every second) are not asked for by a person and do not
+    // count, so a page left open on an unattended screen signs itself out.
+    std::chrono::milliseconds admin_session = std::chrono::minutes(15);
     // An event stream with nothing new sends a comment line this often, by which a page that
     // went away is noticed.
     std::chrono::milliseconds stream_keepalive = std::chrono::seconds(10);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -153,7 +154,8 @@ TEST(LedgerPages, WhosInShowsAPunchFromAnotherClock) {
     ClockServer server;
     const Administrator admin(server);
     auto page = admin.Get("/admin/whos-in");
-    EXPECT_TRUE(Holds(page, "<meta http-equiv=\"refresh\" content=\"1\">"));
+    EXPECT_TRUE(
+        Holds(page, "<meta http-equiv=\"refresh\" content=\"1; url=/admin/whos-in?reload=1\">"));
     EXPECT_TRUE(Holds(page, ", 0 people are in.</p>"));
     EXPECT_TRUE(Holds(page, "No one is in."));
     int status = -1;
@@ -164,6 +166,25 @@ TEST(LedgerPages, WhosInShowsAPunchFromAnotherClock) {
     page = admin.Get("/admin/whos-in");
     EXPECT_TRUE(Holds(page, ", 1 person is in.</p>"));
     EXPECT_TRUE(Holds(page, "<td>1001</td><td>Avery Stone</td><td>Working</td>"));
+}
+
+// The page's own reloads do not keep the administrator signed in: a page left open on a screen
+// signs itself out once the session's time has gone by with no page asked for by a person.
+TEST(LedgerPages, WhosInReloadsDoNotKeepTheSessionAlive) {
+    ClockServer server(nlohmann::json{{"admin_session_seconds", 1}});
+    const Administrator admin(server);
+    std::smatch reload;
+    const auto page = admin.Get("/admin/whos-in");
+    ASSERT_TRUE(std::regex_search(page, reload, std::regex("content=\"1; url=([^\"]+)\"")));
+    // Reloaded without a pause; the bound only keeps a broken server from holding the test.
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string answer;
+    do
+        answer = admin.Get(reload[1]);
+    while (StatusOf(answer) == 200 && std::chrono::steady_clock::now() < bound);
+    EXPECT_EQ(StatusOf(answer), 303);
+    EXPECT_TRUE(Holds(answer, "Location: /admin/login?refused=Sign+in+to+continue.\r\n"));
+    EXPECT_EQ(StatusOf(admin.Get("/admin/employees")), 303);
 }
 
 }  // namespace
