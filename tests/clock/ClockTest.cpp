@@ -421,12 +421,16 @@ TEST_F(ClockTest, RefusedKeptPunchDoesNotHoldUpTheOthers) {
     Drive("WAIT:30 WAIT:30");
     EXPECT_EQ(Stored(1005), "I");
     EXPECT_EQ(Stored(), "");
-    ASSERT_FALSE(m_log.empty());
+    ASSERT_EQ(m_log.size(), 2u);
     EXPECT_NE(m_log.front().find("card 1001, I at 2026-12-04 08:00) is kept aside"),
               std::string::npos)
         << m_log.front();
+    EXPECT_EQ(m_log.back(), "1 punch(es) kept on this clock sent; 0 waiting");
     EXPECT_EQ(Screen().find("approved"), std::string::npos) << Screen();
     EXPECT_TRUE(m_clock->Database().Queued().empty());
+    // With nothing left to send, the next turns say nothing.
+    Drive("WAIT:30 WAIT:30");
+    EXPECT_EQ(m_log.size(), 2u);
 }
 
 TEST_F(ClockTest, ClicksOnControlsNotOnShowDoNothing) {
