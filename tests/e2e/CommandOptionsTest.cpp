@@ -93,6 +93,8 @@ TEST_F(CommandOptionsTest, EachCommandLineSaysExactlyWhatItDid) {
          "Card      Name                        State    Since                Clock\n"
          "1005      Noel Park                   working  2026-12-02T08:00:00  Front door\n"},
         {"whos-in --config CONFIG --now 2026-12-03_09:00:00", 0, "No one is in.\n"},
+        {"whos-in --now someday", 2,
+         "timeclock whos-in: --now takes a moment as \"YYYY-MM-DD HH:MM:SS\"\n"},
         {"exceptions --config CONFIG --now 2026-12-03_09:00:00", 0,
          "1005      Noel Park                   2026-12-02  missing out (in at 08:00)\n"
          "    fix: add the OUT at the end of this shift, or void the IN (record 2)\n"},
@@ -110,6 +112,7 @@ TEST_F(CommandOptionsTest, EachCommandLineSaysExactlyWhatItDid) {
         {"punches void --id 7 --reason r", 2,
          "timeclock punches void: There is no punch 7 to correct.\n"},
         {"punches void --id 1", 2, "--reason is required\n" + kUsage},
+        {"punches", 2, "A subcommand is required\n" + kUsage},
         {"punches list --format csv", 2, "timeclock punches list: --format is table or json\n"},
         {"audit --to 2000-1-1", 2, "timeclock audit: --to takes a day as YYYY-MM-DD\n"},
         {"approve --config CONFIG --week 2026-12-03 --card 1001", 0,

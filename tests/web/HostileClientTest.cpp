@@ -113,6 +113,7 @@ TEST(HostileClient, TermStopsTheServerWhateverIsQueued) {
     while (answered < 12)
         std::this_thread::yield();
     EXPECT_EQ(server.Stop(5000), 0);
+    EXPECT_TRUE(Holds(server.ServerLog(), "stopping (terminated)\n")) << server.ServerLog();
     guessers.join();
 }
 
