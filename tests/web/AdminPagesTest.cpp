@@ -98,6 +98,13 @@ TEST_F(AdminPagesTest, ARefusedSettingLeavesTheFileAsItWasAndARightOneIsKept) {
     EXPECT_EQ(shown["GlidepassSpan"], 12.5);
     EXPECT_EQ(shown["IsGlidepass"], true);
     EXPECT_EQ(shown["AllowedStampkinds"], "1111111110");
+    // The page shows the list's every punch type again, ticked as kept.
+    const auto page = admin.Get("/admin/settings");
+    const std::regex item("name=\"lstManagerStampkinds\\.(\\d+)\" value=\"on\"( checked)?");
+    std::string ticks;
+    for (std::sregex_iterator it(page.begin(), page.end(), item), end; it != end; ++it)
+        ticks += (*it)[1].str() + ((*it)[2].matched ? "+ " : "- ");
+    EXPECT_EQ(ticks, "0+ 1+ 2+ 3+ 4+ 5+ 6+ 7+ 8+ 9- ");
     auto config = json::parse(ReadText(s_server->Config()));
     config["a_newer_clocks_key"] = "kept";
     std::ofstream(s_server->Config()) << config.dump();
