@@ -46,12 +46,17 @@ TEST(LedgerPages, EveryFormRefusesAMissingTokenAndACorrectionWithoutReason) {
     }
     EXPECT_EQ(RowCount(server), 1u);
     EXPECT_TRUE(Holds(admin.Get("/admin/approval"), "No week is approved."));
-    // The IN without its OUT, with the OUT it needs ready at the end of a working day.
+    // The IN without its OUT, with the OUT it needs ready at the end of a working day; an OUT
+    // without its IN, with the IN ready at the start of one.
+    orvane::ClockDatabase(server.Database())
+        .AddPunch(1001, "O", platform::Date{46359.75}, 16, {"test", {}, "", "setting up"});
     EXPECT_EQ(
         Rows(admin.Get("/admin/exceptions?from=2026-12-05&to=2026-11-29")),
         "Employee | Day | Exception | Fix | Make the fix\n"
         "1001 Avery Stone | 2026-12-01 | missing out (in at 06:00) | add the OUT at the end of "
-        "this shift, or void the IN | Add the OUT at [2026-12-01T14:00]  Add Void punch 1\n");
+        "this shift, or void the IN | Add the OUT at [2026-12-01T14:00]  Add Void punch 1\n"
+        "1001 Avery Stone | 2026-12-03 | missing in (out at 18:00) | add the IN at the start of "
+        "this shift, or void the OUT | Add the IN at [2026-12-03T10:00]  Add Void punch 2\n");
 }
 
 // Corrections from the pages land in the ledger, are refused in an approved week with the
