@@ -261,6 +261,8 @@ TEST_F(AdminPagesTest, TheTimesheetShowsThePeriodsFiguresAndDownloadsWhatTheExpo
     const auto page = admin.Get("/admin/timesheet?period=2026-11-03");
     ASSERT_EQ(StatusOf(page), 200);
     EXPECT_TRUE(Holds(page, "Timesheet, 2026-11-01 to 2026-11-07"));
+    // The period is the whole week: no days before it count towards its weekly overtime.
+    EXPECT_FALSE(Holds(page, "Weekly overtime counts the whole week"));
     // Monday is 12:30 (daily overtime and double time), Tuesday 9:00; each bar is a share of the
     // longest day.
     std::string bars;
