@@ -191,25 +191,7 @@ void PutClipped(int row, int column, const std::string& text, int width) {
 
 // The words of a text as lines of at most `width` columns; a word longer than a line is split.
 std::vector<std::string> Wrap(const std::string& text, int width) {
-    std::vector<std::string> lines;
-    std::istringstream words(text);
-    std::string word;
-    std::string line;
-    const auto limit = static_cast<size_t>(std::max(1, width));
-    while (words >> word) {
-        while (word.size() > limit) {
-            if (!line.empty())
-                lines.push_back(std::exchange(line, {}));
-            lines.push_back(word.substr(0, limit));
-            word.erase(0, limit);
-        }
-        if (!line.empty() && line.size() + 1 + word.size() > limit)
-            lines.push_back(std::exchange(line, {}));
-        line += (line.empty() ? "" : " ") + word;
-    }
-    if (!line.empty())
-        lines.push_back(line);
-    return lines;
+    return WrapLines({text}, width);
 }
 
 }  // namespace

@@ -150,9 +150,10 @@ TEST_F(TerminalTest, SettingsReachTheKioskBeforeItsNextCard) {
 }
 
 TEST_F(TerminalTest, TooSmallTerminalTakesNoPunch) {
-    const auto screen = AtKiosk(50, 16, {{"1001 Enter 1 Enter", false}});
+    // Tall enough but too narrow; the first line fills the width to the last column.
+    const auto screen = AtKiosk(49, 30, {{"1001 Enter 1 Enter", false}});
     // Wrapped at the terminal's edge, how to quit included.
-    EXPECT_NE(screen.find("\nTerminal too small: 50x16, the clock needs 60x22.\nF10 quits.\n"),
+    EXPECT_NE(screen.find("\nTerminal too small: 49x30, the clock needs 60x22.\nF10 quits.\n"),
               std::string::npos)
         << screen;
     EXPECT_TRUE(Rows().empty());
