@@ -131,6 +131,11 @@ inline const std::vector<RuleCase>& Table() {
         RuleCase{"SixDaysIsNoSeventh", R"({"overtime": "california"})",
                  Joined({Days({1, 2, 3, 4, 5}, "08:00", "14:00"), {Work(6, "08:00", "18:00")}}),
                  H(38), H(2), 0},
+    // A single minute on Sunday is a day worked: Saturday is the seventh.
+        RuleCase{"OneMinuteIsADayWorked", R"({"overtime": "california"})",
+                 Joined({{Work(0, "08:00", "08:01")}, Days({1, 2, 3, 4, 5}, "08:00", "14:00"),
+                         {Work(6, "08:00", "18:00")}}),
+                 H(30) + 1, H(8), H(2)},
     // The seventh-day rule alone, with no daily or weekly threshold.
         RuleCase{"SeventhDayAlone", R"({"overtime": {"seventh_day_hours": 8}})",
                  Days({0, 1, 2, 3, 4, 5, 6}, "08:00", "18:00"), H(60), H(8), H(2)},
@@ -156,6 +161,15 @@ inline const std::vector<RuleCase>& Table() {
         RuleCase{"GraceBoundaryPast",
                  R"({"rounding": {"minutes": 15, "direction": "up", "grace_minutes": 5}})",
                  {Work(1, "08:06", "17:00")}, H(8.75), 0, 0},
+    // At the end of work the grace lies before the mark, whatever the direction: rounded down,
+    // 16:55 still counts as 17:00...
+        RuleCase{"GraceBeforeTheMarkAtTheOut",
+                 R"({"rounding": {"minutes": 15, "direction": "down", "grace_minutes": 5}})",
+                 {Work(1, "08:00", "16:55")}, H(9), 0, 0},
+    // ... and 16:54 is past it and goes down to 16:45.
+        RuleCase{"GracePastAtTheOut",
+                 R"({"rounding": {"minutes": 15, "direction": "down", "grace_minutes": 5}})",
+                 {Work(1, "08:00", "16:54")}, H(8.75), 0, 0},
     // A grace window alone counts from the hour.
         RuleCase{"GraceWithoutInterval", R"({"rounding": {"in": {"grace_minutes": 5}}})",
                  {Work(1, "08:04", "17:00")}, H(9), 0, 0},
