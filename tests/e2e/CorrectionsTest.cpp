@@ -127,20 +127,20 @@ TEST_F(CorrectionsTest, LeaveOverSeveralDaysBooksOneEntryPerDay) {
         return RunOnDb(arguments);
     };
     // Friday 2026-12-04 to Tuesday 2026-12-08: Friday, Monday and Tuesday.
-    const auto booked = leave("V", "8", "2026-12-04", "2026-12-08", "holiday trip", {"--weekdays"});
+    const auto booked = leave("H", "8", "2026-12-04", "2026-12-08", "plant closed", {"--weekdays"});
     ASSERT_EQ(booked.status, 0) << booked.err;
     ASSERT_EQ(booked.json().size(), 3u) << booked.out;
     EXPECT_EQ(booked.json()[1]["after"]["in"], "2026-12-07T00:00:00");
-    EXPECT_EQ(StoredTypes(), (std::vector<std::string>{"V", "V", "V"}));
+    EXPECT_EQ(StoredTypes(), (std::vector<std::string>{"H", "H", "H"}));
 
     const auto employee = JsonOnDb({"report", "--from", "2026-12-01", "--to", "2026-12-10",
                                     "--format", "json"})["employees"][0];
-    EXPECT_EQ(employee["total"]["leave"]["Vacation"], 24.0) << employee;
+    EXPECT_EQ(employee["total"]["leave"]["Holiday"], 24.0) << employee;
     std::vector<std::string> days;
     for (const auto& day : employee["days"])
         days.push_back(day["date"]);
     EXPECT_EQ(days, (std::vector<std::string>{"2026-12-04", "2026-12-07", "2026-12-08"}));
-    EXPECT_NE(RunOnDb({"audit"}).out.find("holiday trip"), std::string::npos);
+    EXPECT_NE(RunOnDb({"audit"}).out.find("plant closed"), std::string::npos);
 
     // Every day, funeral leave kept apart from personal leave by its notes.
     const auto every_day = leave("FL", "7.5", "2026-12-12", "2026-12-13", "funeral");
