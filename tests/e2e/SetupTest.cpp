@@ -34,4 +34,20 @@ TEST_F(SetupTest, ShowChangesNothingAndEditsAreSavedAndShown) {
     EXPECT_EQ(Setup({"--show"}).json(), settings("1000000001", true, 7));
 }
 
+// Without --config the configuration is where the XDG layout puts it: below XDG_CONFIG_HOME, else
+// below the home folder, else, for a service with no home at all, below the working folder.
+TEST_F(SetupTest, WithoutAConfigFileItIsWhereTheEnvironmentSays) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"XDG_CONFIG_HOME=/srv/conf HOME=/home/avery", "/srv/conf/stampkind/timeclock.json"},
+        {"XDG_CONFIG_HOME= HOME=/home/avery", "/home/avery/.config/stampkind/timeclock.json"},
+        {"-u XDG_CONFIG_HOME -u HOME", "./.config/stampkind/timeclock.json"},
+        {"-u XDG_CONFIG_HOME HOME=", "./.config/stampkind/timeclock.json"},
+    };
+    for (const auto& [environment, config] : cases) {
+        const auto shown = Run({"setup", "--show"}, std::string("env ") + environment);
+        ASSERT_EQ(shown.status, 0) << environment << ": " << shown.err;
+        EXPECT_EQ(shown.json()["config"], config) << environment;
+    }
+}
+
 }  // namespace
