@@ -269,10 +269,15 @@ TEST_F(KioskSession, IsServedWhileManySocketsAreHeldIdleOrHalfSent) {
     EXPECT_EQ(StatusOf(Ask(server.port, "GET /kiosk HTTP/1.1\r\n\r\n")), 200);
 }
 
-TEST_F(KioskSession, EndsWhenTheKioskIsRemoved) {
+// Only the whole token opens a session: the same token with its last character changed does not.
+// The session ends with its kiosk.
+TEST_F(KioskSession, OpensOnlyWithItsWholeTokenAndEndsWhenTheKioskIsRemoved) {
     ClockServer server(SmallLimits());
     const auto session = Open(server);
     ASSERT_EQ(Key(server, session, '1'), 200);
+    auto altered = session;
+    altered.back() = altered.back() == '0' ? '1' : '0';
+    EXPECT_EQ(Key(server, altered, '2'), 403);
     server.Run({"kiosk-key", "remove", "Front", "--config", server.Config().string()});
     EXPECT_EQ(Key(server, session, '2'), 403);
     EXPECT_TRUE(Ticket(server, session).empty());
