@@ -114,6 +114,8 @@ TEST_F(CommandOptionsTest, EachCommandLineSaysExactlyWhatItDid) {
         {"punches void --id 1", 2, "--reason is required\n" + kUsage},
         {"punches", 2, "A subcommand is required\n" + kUsage},
         {"punches list --format csv", 2, "timeclock punches list: --format is table or json\n"},
+        {"punches list --from 2026-12-1", 2,
+         "timeclock punches list: --from and --to take a day as YYYY-MM-DD\n"},
         {"audit --to 2000-1-1", 2, "timeclock audit: --to takes a day as YYYY-MM-DD\n"},
         {"approve --config CONFIG --week 2026-12-03 --card 1001", 0,
          "The week of 2026-11-29 is approved for card 1001.\n"},

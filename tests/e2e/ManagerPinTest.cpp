@@ -1,5 +1,6 @@
 #include "host/database/ClockDatabase.h"
 #include "tests/e2e/Timeclock.h"
+#include "tests/e2e/TmuxKiosk.h"
 
 namespace {
 
@@ -45,6 +46,30 @@ TEST_F(ManagerPinTest, AddsTheManagerWithThePinAndChangesTheManagersPinOnly) {
     EXPECT_TRUE(Open().VerifyManagerPin(9001, "864213579086"));
     EXPECT_FALSE(Open().VerifyManagerPin(9001, "1111"));
     EXPECT_EQ(ChangePin("7", "8642\n").status, 2);
+}
+
+// Without --pin-stdin the PIN is asked on the terminal, twice, and typed without being shown.
+TEST_F(ManagerPinTest, IsAskedTwiceOnTheTerminalAndNeverShown) {
+    if (std::system("command -v tmux >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tmux is missing";
+    TmuxKiosk terminal(m_folder,
+                       Quote((m_bin / "timeclock").string()) + " employee add --db " +
+                           Quote(Database().string()) +
+                           " --card 9001 --name 'Morgan Lee' --manager",
+                       80, 10, 10);
+    ASSERT_TRUE(terminal.started());
+    // Keys typed before the prompt would be thrown away as the terminal is made silent.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (terminal.Screen().find("digits):") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    ASSERT_TRUE(terminal.Send("2468 Enter 2468 Enter"));
+    ASSERT_TRUE(terminal.WaitForEnd());
+    const auto screen = terminal.Screen();
+    EXPECT_EQ(screen.substr(0, screen.find_last_not_of('\n') + 1),
+              "Manager's PIN (4 to 12 digits):\nThe same PIN again:\n"
+              "Added card 9001: Morgan Lee (manager, PIN set)");
+    EXPECT_TRUE(Open().VerifyManagerPin(9001, "2468"));
 }
 
 }  // namespace

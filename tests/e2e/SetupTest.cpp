@@ -27,6 +27,7 @@ TEST_F(SetupTest, ShowChangesNothingAndEditsAreSavedAndShown) {
     const auto edited =
         Setup({"--allowed", "1000000001", "--glidepass", "on", "--span", "12.5", "--show"});
     ASSERT_EQ(edited.status, 0) << edited.err;
+    EXPECT_EQ(edited.json(), settings("1000000001", true, 12.5));
     EXPECT_EQ(Setup({"--show"}).json(), settings("1000000001", true, 12.5));
 
     // The span box reads the leading number, as the page does.
