@@ -412,6 +412,8 @@ TEST_P(ClockDatabaseTest, AddedPunchPairsAsAtTheClock) {
     }
 }
 
+// Refused corrections change nothing; an in moved to the minute of its out is no refusal, but a
+// record of no length.
 TEST_P(ClockDatabaseTest, CorrectionsThatCannotBeMadeAreRefused) {
     m_db->StorePunch(punch(record("", "I", {{8, 0}}, {{16, 0}})));
     m_db->StorePunch(punch(record("", "I", {{18, 0}}, {})));
@@ -424,11 +426,13 @@ TEST_P(ClockDatabaseTest, CorrectionsThatCannotBeMadeAreRefused) {
         {5, [&] { m_db->EditPunch(rows[0].id, moment(4, 17, 0), {}, {}, corrector()); }},
         {5, [&] { m_db->EditPunch(rows[0].id, {}, {}, std::string("ZZ"), corrector()); }},
         {5, [&] { m_db->AddPunch(kCard, "V", moment(4, 9, 0), 16, corrector()); }},
+        {0, [&] { m_db->EditPunch(rows[0].id, moment(4, 16, 0), {}, {}, corrector()); }},
     };
     for (const auto& [number, action] : cases)
         EXPECT_EQ(ErrorNumberOf(action), number);
+    EXPECT_EQ(m_db->Rows(kCard).at(0).time_in, time_of(16, 0));
     EXPECT_EQ(m_db->Rows(kCard).at(0).time_out, time_of(16, 0));
-    EXPECT_EQ(m_db->Corrections().size(), 1u);
+    EXPECT_EQ(m_db->Corrections().size(), 2u);
 }
 
 // Nothing with a moment in an approved week is stored until the week is reopened: not a punch
