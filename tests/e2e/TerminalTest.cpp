@@ -149,6 +149,34 @@ TEST_F(TerminalTest, SettingsReachTheKioskBeforeItsNextCard) {
         << screen;
 }
 
+// A message raised in the punch (here for a span in a hand-edited file that is no number) waits
+// in a box over the keypad until OK; then the punch goes on, as an IN.
+TEST_F(TerminalTest, MessageWaitsInABoxForOk) {
+    ASSERT_EQ(Run({"setup", "--config", Config().string(), "--glidepass", "on"}).status, 0);
+    auto config = nlohmann::json::parse(std::ifstream(Config()));
+    config["saved"]["Punch Entry"]["properties"]["Props"]["properties"]["Value3"] = {
+        {"type", "String"}, {"value", "abc"}};
+    std::ofstream(Config()) << config.dump();
+    TmuxKiosk terminal(m_folder, KioskCommand(), 60, 22);
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.Send("1001 Enter"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::string screen;
+    while ((screen = terminal.Screen()).find("[  OK  ]") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    // The box is 30 columns wide: its top edge, and its message line.
+    std::string top = "\u250c";
+    for (int i = 0; i < 28; ++i)
+        top += "\u2500";
+    EXPECT_NE(screen.find(top + "\u2510"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("\u2502 Error: Type mismatch       \u2502"), std::string::npos) << screen;
+    EXPECT_TRUE(Rows().empty());
+    ASSERT_TRUE(terminal.Send("Enter F10"));
+    ASSERT_TRUE(terminal.WaitForEnd());
+    EXPECT_EQ(StoredTypes(), std::vector<std::string>{"I"}) << terminal.Screen();
+}
+
 TEST_F(TerminalTest, TooSmallTerminalTakesNoPunch) {
     // Tall enough but too narrow; the first line fills the width to the last column.
     const auto screen = AtKiosk(49, 30, {{"1001 Enter 1 Enter", false}});
