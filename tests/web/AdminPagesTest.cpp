@@ -247,6 +247,9 @@ TEST_F(AdminPagesTest, TheTimesheetShowsThePeriodsFiguresAndDownloadsWhatTheExpo
     auto config = json::parse(ReadText(s_server->Config()));
     config["pay_rules"] = {{"overtime", "california"}};
     config["week_starts"] = "Sunday";
+    // A template of the shop's own beside the shipped ones, and one that replaces a shipped one.
+    const json columns = {{"columns", {{{"field", "card"}}}}};
+    config["export_templates"] = {{"totals", columns}, {"daily", columns}};
     std::ofstream(s_server->Config()) << config.dump();
     const auto db = s_server->Database().string(), file = s_server->Config().string();
     for (const auto& [moment, button] :
@@ -261,6 +264,12 @@ TEST_F(AdminPagesTest, TheTimesheetShowsThePeriodsFiguresAndDownloadsWhatTheExpo
     const auto page = admin.Get("/admin/timesheet?period=2026-11-03");
     ASSERT_EQ(StatusOf(page), 200);
     EXPECT_TRUE(Holds(page, "Timesheet, 2026-11-01 to 2026-11-07"));
+    EXPECT_TRUE(Holds(page, "<a href=\"?period=2026-10-25\">&larr; Period before</a>"));
+    EXPECT_TRUE(Holds(page, "<a href=\"?period=2026-11-08\">Period after &rarr;</a>"));
+    EXPECT_TRUE(Holds(page,
+                      "<option>csv</option><option>hours-by-code</option><option>daily"
+                      "</option><option>fixed-width</option><option>totals</option></select>"))
+        << page;
     // The period is the whole week: no days before it count towards its weekly overtime.
     EXPECT_FALSE(Holds(page, "Weekly overtime counts the whole week"));
     // Monday is 12:30 (daily overtime and double time), Tuesday 9:00; each bar is a share of the

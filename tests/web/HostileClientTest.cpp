@@ -269,6 +269,30 @@ TEST_F(KioskSession, IsServedWhileManySocketsAreHeldIdleOrHalfSent) {
     EXPECT_EQ(StatusOf(Ask(server.port, "GET /kiosk HTTP/1.1\r\n\r\n")), 200);
 }
 
+// A punch typed at the page is confirmed there: the screen after its last key names the employee
+// and the punch. A page that says it shows the screen's pad gets the same screen without the pad's
+// controls.
+TEST_F(KioskSession, APunchTypedThereIsConfirmedAndAPageWithThePadGetsNoControls) {
+    ClockServer server(SmallLimits());
+    const auto session = Open(server);
+    const auto at_pad = json::parse(Type(server, session, "1001\r"));
+    ASSERT_TRUE(at_pad.contains("controls")) << at_pad;
+    const auto answer =
+        Ask(server.port, PostJson("/api/kiosk/input", json{{"key", '1'}}.dump(),
+                                  "X-Kiosk-Session: " + session + "\r\nX-Kiosk-Pad: " +
+                                      std::to_string(at_pad["pad"].get<int>()) + "\r\n"));
+    auto typed = json::parse(BodyOf(answer), nullptr, false);
+    ASSERT_TRUE(typed.is_object()) << answer;
+    EXPECT_FALSE(typed.contains("controls")) << typed;
+    EXPECT_EQ(typed["entry"], "IN") << typed;
+    const auto confirmed = json::parse(Type(server, session, "\r"));
+    ASSERT_GE(confirmed["confirmation"].size(), 2u) << confirmed;
+    EXPECT_EQ(confirmed["confirmation"][0], "Avery Stone");
+    EXPECT_TRUE(std::regex_match(confirmed["confirmation"][1].get<std::string>(),
+                                 std::regex(R"(IN \d\d/\d\d/\d{4} \d{1,2}:\d\d [AP]M)")))
+        << confirmed;
+}
+
 // Only the whole token opens a session: the same token with its last character changed does not.
 // The session ends with its kiosk.
 TEST_F(KioskSession, OpensOnlyWithItsWholeTokenAndEndsWhenTheKioskIsRemoved) {
