@@ -59,10 +59,7 @@ TEST_F(ManagerPinTest, IsAskedTwiceOnTheTerminalAndNeverShown) {
                        80, 10, 10);
     ASSERT_TRUE(terminal.started());
     // Keys typed before the prompt would be thrown away as the terminal is made silent.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (terminal.Screen().find("digits):") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-    }
+    terminal.ScreenShowing("digits):", 10);
     ASSERT_TRUE(terminal.Send("2468 Enter 2468 Enter"));
     ASSERT_TRUE(terminal.WaitForEnd());
     const auto screen = terminal.Screen();

@@ -160,11 +160,7 @@ TEST_F(TerminalTest, MessageWaitsInABoxForOk) {
     TmuxKiosk terminal(m_folder, KioskCommand(), 60, 22);
     ASSERT_TRUE(terminal.started());
     ASSERT_TRUE(terminal.Send("1001 Enter"));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    std::string screen;
-    while ((screen = terminal.Screen()).find("[  OK  ]") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-    }
+    const auto screen = terminal.ScreenShowing("[  OK  ]");
     // The box is 30 columns wide: its top edge, and its message line.
     std::string top = "\u250c";
     for (int i = 0; i < 28; ++i)

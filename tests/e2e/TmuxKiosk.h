@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +47,15 @@ class TmuxKiosk {
     bool WaitForEnd() const { return Tmux("wait-for done"); }
     // The text of the terminal, with the lines that scrolled off it.
     std::string Screen() const { return Output(m_tmux + "capture-pane -p -S - -t 0").first; }
+    // The text of the terminal once it shows `text`, or after `seconds` when it does not.
+    std::string ScreenShowing(const std::string& text, int seconds = 30) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        auto screen = Screen();
+        while (screen.find(text) == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline)
+            screen = Screen();
+        return screen;
+    }
 
   private:
     // How long the terminal stays after the program, for the test to read it.

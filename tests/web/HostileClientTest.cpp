@@ -281,7 +281,7 @@ TEST_F(KioskSession, APunchTypedThereIsConfirmedAndAPageWithThePadGetsNoControls
         Ask(server.port, PostJson("/api/kiosk/input", json{{"key", '1'}}.dump(),
                                   "X-Kiosk-Session: " + session + "\r\nX-Kiosk-Pad: " +
                                       std::to_string(at_pad["pad"].get<int>()) + "\r\n"));
-    auto typed = json::parse(BodyOf(answer), nullptr, false);
+    const auto typed = json::parse(BodyOf(answer), nullptr, false);
     ASSERT_TRUE(typed.is_object()) << answer;
     EXPECT_FALSE(typed.contains("controls")) << typed;
     EXPECT_EQ(typed["entry"], "IN") << typed;
